@@ -1,0 +1,7 @@
+#include "app/program.hpp"
+
+int main() {
+    qv::StdConsole console;
+    qv::SystemClock clock;
+    return qv::runprogram(console, clock);
+}

@@ -1,0 +1,111 @@
+#include "app/program.hpp"
+
+#include <memory>
+#include <string>
+
+#include "calibration/lsqds.hpp"
+#include "model/run.hpp"
+#include "phasediagram/nlecalcs.hpp"
+#include "reactions/phasecalcs.hpp"
+#include "rock/rockcalcs.hpp"
+#include "textio/channels.hpp"
+#include "textio/fatal.hpp"
+#include "textio/files.hpp"
+#include "textio/prompts.hpp"
+#include "utilities/utilities.hpp"
+
+namespace qv {
+namespace {
+
+calcmodetype modeofcode(int16 code) {
+    switch (code) {
+        case 0: return calcmodetype::utilitycalc;
+        case 1: return calcmodetype::nlecalc;
+        case 2: return calcmodetype::rockcalc;
+        case 3: return calcmodetype::phasecalc;
+        case 9: return calcmodetype::lsqdscalc;
+        default: bomb("setup", "unknown code", myfault);
+    }
+}
+
+// One pass of the loop of runs: the driver(s) of the mode; returns the question to go on.
+std::string runpass(Session& ses, Run& run) {
+    switch (ses.runcalcmode) {
+        case calcmodetype::utilitycalc:
+            doutilities(ses, run);
+            return "more utility calculations";
+        case calcmodetype::nlecalc:
+            ses.diagrammode = diagramtype::ptcalc;
+            nlecalcs(ses, run);
+            return "more phase diagram calculations";
+        case calcmodetype::rockcalc:
+            setuprockcalcs(ses, run);
+            rockcalcs(ses, run);
+            return "more rock calculations";
+        case calcmodetype::phasecalc:
+            setupphasecalcs(ses, run);
+            phasediagramcalcs(ses, run);
+            return "more calculations";
+        case calcmodetype::lsqdscalc:
+            dolsqds(ses, run);
+            return "another lsqds run";
+    }
+    bomb("startup", "sorry - facility not currently available", yourfault);
+}
+
+void mainblock(Session& ses, Run& run) {
+    ses.programname = "QUORVANTIS 3.51";
+    ses.traceon = false;
+    startlog(ses, ses.programname);
+    ses.calcmodecode = getcalcmode(ses);
+    ses.runcalcmode = modeofcode(ses.calcmodecode);
+    if (ses.runcalcmode == calcmodetype::utilitycalc) {
+        bomb("setup", "sorry, mode 0 not available: use ro350", myfault);
+    }
+    const bool calibration = ses.runcalcmode == calcmodetype::lsqdscalc;
+    initglobals(ses, run);
+    if (calibration) lsqdsalloc(ses, run);
+    startout(ses);
+
+    ses.runcount = 0;
+    for (;;) {
+        ++ses.runcount;
+        ses.morequestion = runpass(ses, run);
+        putstr(ses, 0, "", 1, 9);
+        flushfiles(ses);
+        if (calibration || ses.autoexiton) break;
+        if (!query(ses, ses.morequestion)) break;
+    }
+
+    putstr(ses, 1, "[QUORVANTIS 3.51, December 2026]", 1, 13);
+    putstr(ses, 0, "[please cite the dataset and the a-x models that your calculations used]", 1, 13);
+    putstr(ses, 0, std::string(60, '='), 1, 13);
+    if (!calibration && !ses.autoexiton) query(ses, "all done - hit return to exit", true);
+    freeglobals(ses, run);
+    if (calibration) endlsqds(ses, run);
+    const ScriptSettings& s = run.script;
+    if (ses.runcalcmode == calcmodetype::nlecalc &&
+        (s.batchcb == controlboolean::yes || s.dogminon || s.debuglev == 4)) {
+        showelapsed(ses);
+    }
+    closefiles(ses);
+}
+
+}  // namespace
+
+int runprogram(Console& console, Clock& clock) {
+    Session ses(console, clock);
+    auto run = std::make_unique<Run>();
+    try {
+        mainblock(ses, *run);
+        return 0;
+    } catch (const RunBombed& stop) {
+        endbombed(ses, stop);
+        return 1;
+    } catch (const RunKilled&) {
+        endkilled(ses);
+        return 2;
+    }
+}
+
+}  // namespace qv

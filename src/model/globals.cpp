@@ -1,0 +1,68 @@
+#include "model/run.hpp"
+
+#include "numerics/random.hpp"
+#include "textio/heap.hpp"
+
+namespace qv {
+namespace {
+
+template <class T>
+void allocate(Session& ses, std::unique_ptr<T>& p, const char* name) {
+    p = std::make_unique<T>();
+    allocspace(ses, name, static_cast<int32>(sizeof(T)));
+}
+
+template <class T>
+void release(Session& ses, std::unique_ptr<T>& p, const char* name) {
+    if (!p) return;
+    p.reset();
+    disposespace(ses, name, static_cast<int32>(sizeof(T)));
+}
+
+}  // namespace
+
+void initglobals(Session& ses, Run& run) {
+    GlobalArrays& a = run.arrays;
+    allocate(ses, a.c, "c");
+    allocate(ses, a.cov, "cov");
+    allocate(ses, a.r, "r");
+    allocate(ses, a.prec0, "prec0");
+    allocate(ses, a.prec1, "prec1");
+    allocate(ses, a.td, "td");
+    allocate(ses, a.compdx, "compdx");
+
+    run.nphread = 0;
+    run.npure = 0;
+    run.nss = 0;
+    ses.gemcount = 0;
+    run.xco2cur = 0;
+    run.xh2ocur = 0;
+    run.windows.scaling.pminimum = 0.0009L;
+    setptscaling(run.windows.scaling);
+    fillcomponenttable(run.comps);
+    run.nreac = 0;
+    run.nxvars = 0;
+    run.nmodevars = 0;
+    run.compkept.fill(true);
+    run.windows.pformat = 3;
+    run.windows.tformat = 2;
+    run.windows.xformat = 2;
+    run.windows.lnaformat = 2;
+    run.windows.muformat = 1;
+    run.variance = 1;
+    seedwhrandom(ses.seeds, false, ses.clock.now());
+    run.dashmark.assign(1, '-');
+}
+
+void freeglobals(Session& ses, Run& run) {
+    GlobalArrays& a = run.arrays;
+    release(ses, a.cov, "cov");
+    release(ses, a.c, "c");
+    release(ses, a.r, "r");
+    release(ses, a.prec0, "prec0");
+    release(ses, a.prec1, "prec1");
+    release(ses, a.td, "td");
+    release(ses, a.compdx, "dcompdx");
+}
+
+}  // namespace qv

@@ -1,0 +1,237 @@
+#include "numerics/intmath.hpp"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "textio/fatal.hpp"
+#include "textio/numfmt.hpp"
+#include "textio/words.hpp"
+
+namespace qv {
+namespace {
+
+[[noreturn]] void overflow(const char* routine) {
+    bomb(routine, std::string("integer overflow in ") + routine, yourfault);
+}
+
+int32 to32(int64 v, const char* routine) {
+    if (v < std::numeric_limits<int32>::min() || v > std::numeric_limits<int32>::max()) {
+        overflow(routine);
+    }
+    return static_cast<int32>(v);
+}
+
+int16 to16(int64 v, const char* routine) {
+    if (v < std::numeric_limits<int16>::min() || v > std::numeric_limits<int16>::max()) {
+        overflow(routine);
+    }
+    return static_cast<int16>(v);
+}
+
+int64 gcd64(int64 a, int64 b) {
+    a = a < 0 ? -a : a;
+    b = b < 0 ? -b : b;
+    if (a == 0) return b;
+    if (b == 0) return a;
+    while (b != 0) {
+        const int64 t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
+// alpha * bi - beta * br with row i entering positively, as the elimination step forms it.
+int32 combine(int32 alpha, int32 beta, int32 bi, int32 br, const char* routine) {
+    const int64 v = alpha >= 0 ? int64{alpha} * bi - int64{beta} * br
+                               : -int64{alpha} * bi + int64{beta} * br;
+    return to32(v, routine);
+}
+
+// Fraction-free reduction shared by the rank and the null space. With `jordan` the pivot
+// column is cleared in the rows above as well (Gauss-Jordan form) and the pivot column of
+// each row is recorded.
+struct Reducer {
+    liemmatrix& b;
+    int16 m, n;
+    bool jordan;
+    const char* routine;
+    Fixed1<int16, maxintrow> pivotcol{};  // pivot column of each row, 0 = none
+    Fixed1<bool, maxintrow> ispivot{};    // column holds a pivot
+
+    int16 reduce() {
+        const int16 mn = m < n ? m : n;
+        int16 r = 0;
+        int16 c = 0;
+        bool found = false;
+        for (;;) {
+            ++r;
+            int16 k = 0;
+            found = false;
+            if (b[r][c + 1] != 0) {
+                k = r;
+                c = static_cast<int16>(c + 1);
+                found = true;
+            } else {
+                for (int16 col = static_cast<int16>(c + 1); col <= n && !found; ++col) {
+                    for (int16 row = r; row <= m; ++row) {
+                        if (b[row][col] != 0) {
+                            k = row;
+                            c = col;
+                            found = true;
+                            break;
+                        }
+                    }
+                }
+            }
+            if (jordan) {
+                pivotcol[r] = found ? c : int16{0};
+                if (found) ispivot[c] = true;
+            }
+            if (!found) break;
+            if (c == n) {
+                // A pivot in the last column leaves nothing to eliminate to its right.
+                b[r][n] = b[k][n];
+                break;
+            }
+            pivotrow(r, k, c);
+            if (r == mn) break;
+        }
+        return found ? r : static_cast<int16>(r - 1);
+    }
+
+    void pivotrow(int16 r, int16 k, int16 c) {
+        int32 p = b[k][c];
+        if (k > r) {
+            b[r][c] = p;
+            b[k][c] = 0;
+            for (int16 j = static_cast<int16>(c + 1); j <= n; ++j) {
+                const int32 t = b[r][j];
+                b[r][j] = b[k][j];
+                b[k][j] = t;
+            }
+        }
+        liemvector tail;
+        const auto len = static_cast<int16>(n - c + 1);
+        for (int16 j = 1; j <= len; ++j) tail[j] = b[r][c + j - 1];
+        const int32 g = vectorgcd(tail, len);
+        if (g > 1) {
+            p /= g;
+            for (int16 j = c; j <= n; ++j) b[r][j] /= g;
+        }
+        const int16 first = jordan ? int16{1} : static_cast<int16>(r + 1);
+        for (int16 i = first; i <= m; ++i) {
+            if (i == r || b[i][c] == 0) continue;
+            const int32 h = gcd(p, b[i][c]);
+            const int32 alpha = p / h;
+            const int32 beta = b[i][c] / h;
+            const int16 j0 = jordan ? int16{1} : static_cast<int16>(c + 1);
+            for (int16 j = j0; j <= n; ++j) {
+                if (j == c) continue;
+                b[i][j] = combine(alpha, beta, b[i][j], b[r][j], routine);
+            }
+            if (jordan) b[i][c] = 0;
+        }
+    }
+};
+
+}  // namespace
+
+int32 gcd(int32 a, int32 b) { return to32(gcd64(a, b), "gcd"); }
+
+int32 vectorgcd(const liemvector& v, int16 n) {
+    if (n < 1 || n > maxintrow) return 0;
+    if (n == 1) return v[1];
+    if (n == 2) return gcd(v[1], v[2]);
+    int64 g = v[n] < 0 ? -int64{v[n]} : int64{v[n]};
+    for (int i = n - 1; i >= 1 && g != 1; --i) g = gcd64(v[i], g);
+    return to32(g, "vectorgcd");
+}
+
+int32 lcm(int32 a, int32 b) {
+    if (a == 0 || b == 0) return 0;
+    if (a == b) return b;
+    // Formed in double as the original arithmetic does; exact while the result fits 53 bits.
+    const double v = std::round(static_cast<double>(b / gcd(a, b)) * static_cast<double>(a));
+    const double av = std::fabs(v);
+    if (av > static_cast<double>(std::numeric_limits<int32>::max())) overflow("lcm");
+    return static_cast<int32>(av);
+}
+
+int32 vectorlcm(const liemvector& v, int16 n) {
+    if (n < 1) return 0;
+    int16 running = to16(v[1], "vectorlcm");
+    for (int i = 2; i <= n; ++i) running = to16(lcm(running, v[i]), "vectorlcm");
+    return running;
+}
+
+void rationals2integers(xemvector& x, int16 n, int32& l) {
+    liemvector p;
+    liemvector q;
+    for (int i = 1; i <= n; ++i) real2rational(x[i], p[i], q[i]);
+    l = vectorlcm(q, n);
+    for (int i = 1; i <= n; ++i) x[i] = static_cast<real>(int64{p[i]} * (l / q[i]));
+}
+
+int16 integerechelon(const liemmatrix& a, int16 m, int16 n) {
+    auto b = std::make_unique<liemmatrix>(a);
+    Reducer red{*b, m, n, false, "integerechelon"};
+    return red.reduce();
+}
+
+int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatrix& r,
+                int16& nreac) {
+    auto b = std::make_unique<liemmatrix>(a);
+    Reducer red{*b, m, n, true, "nullspace"};
+    const int16 rank = red.reduce();
+    liemmatrix& bb = *b;
+
+    for (int16 i = 1; i <= m; ++i) {
+        const int32 g = vectorgcd(bb[i], n);
+        if (g > 1) {
+            for (int16 j = 1; j <= n; ++j) bb[i][j] /= g;
+        }
+    }
+
+    const int16 mn = m < n ? m : n;
+    liemvector num;
+    liemvector den;
+    liemvector dens;
+    for (int16 j = n; j >= 1; --j) {
+        if (red.ispivot[j]) continue;
+        int16 ndens = 0;
+        for (int16 i = 1; i <= mn; ++i) {
+            const int16 q = red.pivotcol[i];
+            if (q == 0) continue;
+            const int32 h = bb[i][j] != 0 ? gcd(bb[i][j], bb[i][q]) : 1;
+            num[i] = to32(-int64{bb[i][j]}, "nullspace") / h;
+            den[i] = bb[i][q] / h;
+            if (num[i] != 0) dens[++ndens] = den[i];
+        }
+        // An end-member without composition balances on its own: its reaction is the unit
+        // vector (an empty lcm would give the all-zero row).
+        const int32 lcmden = ndens > 0 ? vectorlcm(dens, ndens) : 1;
+
+        Fixed1<int64, maxintrow> x{};
+        x[j] = lcmden;
+        for (int16 i = 1; i <= mn; ++i) {
+            const int16 q = red.pivotcol[i];
+            if (q != 0) x[q] = int64{num[i]} * lcmden / den[i];
+        }
+        for (int16 i = 1; i <= m; ++i) {
+            int64 sum = 0;
+            for (int16 k = 1; k <= n; ++k) sum += x[k] * c[i][k];
+            if (sum != 0) bomb("nullspace", "reaction doesn't balance", myfault);
+        }
+        if (nreac >= maxreactions) {
+            bomb("nullspace", "too many reactions" + maxtext(maxreactions), yourfault);
+        }
+        ++nreac;
+        for (int k = 1; k <= maxintrow; ++k) r[nreac][k] = to16(x[k], "nullspace");
+    }
+    return rank;
+}
+
+}  // namespace qv

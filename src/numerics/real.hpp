@@ -1,0 +1,19 @@
+#pragma once
+// The program's reals and integer kinds: 80-bit extended reals throughout, 16-bit counts and
+// indices, 32-bit masks and long counts.
+
+#include <cstdint>
+#include <limits>
+
+namespace qv {
+
+using real = long double;
+static_assert(std::numeric_limits<real>::digits == 64, "80-bit extended reals required");
+
+using int16 = std::int16_t;
+using int32 = std::int32_t;
+using int64 = std::int64_t;
+
+inline constexpr real rgas = 0.0083144L;  // gas constant, kJ/K/mol
+
+}  // namespace qv

@@ -1,0 +1,114 @@
+#include "textio/channels.hpp"
+
+#include <cstdio>
+
+#include "textio/numfmt.hpp"
+#include "textio/words.hpp"
+
+namespace qv {
+namespace {
+
+std::string_view line_ends(int count) {
+    if (count == 0) return "";
+    return count == 1 ? "\n" : "\n\n";
+}
+
+void putscreen(Session& ses, int before, std::string_view s, int after) {
+    const int limit = ses.ch.pagewidth - 2;
+    std::string text(s);
+    if (ses.ch.dontwrapon && static_cast<int>(text.size()) > limit) {
+        text.resize(static_cast<std::size_t>(limit));
+        text.push_back('#');
+    }
+    std::string out(line_ends(before));
+    out += text;
+    out += line_ends(after);
+    ses.console.write(out);
+    if (after == 0) ses.console.flush();
+}
+
+void putfile(std::FILE* f, int before, std::string_view s, int after) {
+    std::string out(line_ends(before));
+    out += s;
+    out += line_ends(after);
+    std::fwrite(out.data(), 1, out.size(), f);
+}
+
+}  // namespace
+
+void putstr(Session& ses, int before, std::string_view s, int after, int32 mask) {
+    const std::string_view text = s.substr(0, maxtextlength);
+    const int32 set = mask & ses.ch.activechannels;
+    for (int i = 0; i < nchannels; ++i) {
+        if ((set & (int32{1} << i)) == 0) continue;
+        if (i == 0) {
+            putscreen(ses, before, text, after);
+        } else if (i == 1) {
+            bomb("putstr", "TE not impemented yet", yourfault);
+        } else if (ses.ch.files[static_cast<std::size_t>(i)].f != nullptr) {
+            putfile(ses.ch.files[static_cast<std::size_t>(i)].f, before, text, after);
+            if (i >= 4) ses.ch.used[static_cast<std::size_t>(i)] = true;
+        }
+    }
+}
+
+void addstr(std::string_view s, int width, std::string& line) {
+    const auto length = static_cast<int>(line.size());
+    const auto n = static_cast<int>(s.size());
+    if (length > 0 && line.back() == overflowmark) return;
+    int padded = n;
+    if (width != 0 && (width > 0 ? width : -width) > n) padded = width > 0 ? width : -width;
+    // The limit is tested on the field as it will stand, blanks included.
+    if (length > 0 && length + padded > 250) {
+        line.push_back(overflowmark);
+    } else if (width > 0 && width != n) {
+        line += spaces(width - n);
+        line += s;
+    } else if (width < 0 && -width != n) {
+        line += s;
+        line += spaces(-width - n);
+    } else {
+        line += s;
+    }
+    if (line.size() > maxtextlength) line.resize(maxtextlength);
+}
+
+void addreal(int decimals, bool fixed, int width, std::string& line, real x) {
+    addstr(realfixstr(decimals, fixed, x), width, line);
+}
+
+void addgreal(int width, std::string& line, real x) { addstr(realstr(x), width, line); }
+
+void flushfiles(Session& ses) {
+    for (int i = 2; i < nchannels; ++i) {
+        std::FILE* f = ses.ch.files[static_cast<std::size_t>(i)].f;
+        if (f != nullptr) std::fflush(f);
+    }
+}
+
+void formattext(Session& ses, const eestrtype& lines) {
+    strings all;
+    int total = 0;
+    for (int k = 1; k <= eestrtype::capacity() && !lines[k].empty(); ++k) {
+        strings words;
+        int16 n = 0;
+        string2strings(lines[k], static_cast<int>(lines[k].size()), words, n);
+        for (int i = 1; i <= n; ++i) {
+            if (total >= maxwords) bomb("format text", "too many words in lines", yourfault);
+            all[++total] = words[i];
+        }
+    }
+    putstr(ses, 0, "", 1, 9);
+    std::string buffer;
+    for (int i = 1; i <= total; ++i) {
+        if (!buffer.empty() && buffer.size() + all[i].size() > 78) {
+            putstr(ses, 0, buffer, 1, 9);
+            buffer.clear();
+        }
+        buffer += all[i];
+        buffer += ' ';
+    }
+    putstr(ses, 0, buffer, 1, 9);
+}
+
+}  // namespace qv

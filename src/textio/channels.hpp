@@ -1,0 +1,29 @@
+#pragma once
+// All output: `putstr` writes a text to a set of channels (intersected with the open ones);
+// table lines are built field by field with `addstr`, `addreal` and `addgreal`.
+
+#include <string>
+#include <string_view>
+
+#include "numerics/fixed.hpp"
+#include "textio/session.hpp"
+
+namespace qv {
+
+inline constexpr char overflowmark = '\xA4';  // ends a table line that reached 250 characters
+
+// Paragraph lines for `formattext`: up to 11 lines of text, ended by an empty line.
+using eestrtype = Fixed1<std::string, 12>;
+
+// Writes `s` to the channels of `mask` that are open, with `before` and `after` line ends
+// (0 none, 1 one, any other value two).
+void putstr(Session& ses, int before, std::string_view s, int after, int32 mask);
+// Appends a field: right-justified in `width` columns when width > 0, left-justified when < 0.
+void addstr(std::string_view s, int width, std::string& line);
+void addreal(int decimals, bool fixed, int width, std::string& line, real x);
+void addgreal(int width, std::string& line, real x);
+void flushfiles(Session& ses);
+// Writes the words of `lines` as a paragraph of at most 78 characters a line, screen and log.
+void formattext(Session& ses, const eestrtype& lines);
+
+}  // namespace qv

@@ -1,0 +1,99 @@
+#pragma once
+// The state of the whole process: console and clock, output channels and files, preferences,
+// start-up tables, the calculation mode and the counters that outlive one run.
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "numerics/fixed.hpp"
+#include "numerics/real.hpp"
+#include "textio/console.hpp"
+#include "textio/infile.hpp"
+
+namespace qv {
+
+// Output channels by bit: 0 screen, 1 te (not implemented), 2 summary, 3 log, 4 detailed
+// results ("ic"), 5 a-x information ("it"), 6 drawing-program input ("vx"), 7 csv, 8 second
+// csv, 9 PostScript (never opened), 10 SVG.
+inline constexpr int nchannels = 11;
+inline constexpr int32 screenmask = 1;
+inline constexpr int32 logmask = 8;
+
+// An output file of a channel; closed by `closefiles`.
+struct OutFile {
+    std::FILE* f = nullptr;
+    std::string name;
+};
+
+struct Channels {
+    int32 activechannels = 0;
+    std::array<OutFile, nchannels> files{};
+    std::array<bool, nchannels> used{};  // meaningful for channels 4 to 10
+    bool dontwrapon = true;              // cut screen lines to the page width
+    int16 pagewidth = 80;                // 80 to 250
+    std::array<std::string, 4> linebuffers{};  // shared buffers for building table lines
+};
+
+// The preferences file's settings and the counters of its checks.
+struct Preferences {
+    std::string dsfilesuffix;      // the dataset word ("dsfile")
+    std::string scriptfilesuffix;  // the script word ("scriptfile")
+    std::string axfilesuffix;      // the a-x file word (script "axfile")
+    bool monitorheapon = false;
+    int16 prefscalcmode = -1;
+    bool notlsqdsflag = true;
+    int16 scriptproblems = 0;
+    int16 missingscripts = 0;
+};
+
+// Tables computed once at start-up.
+struct StartupTables {
+    real macheps = 0;
+    Fixed1<std::string, 400> ordinals;  // "1st", "2nd", "3rd", "4th", ...
+    std::array<int32, 31> bittable{};   // 2^i for i = 0..30
+};
+
+// The three seeds of the Wichmann-Hill generator.
+struct WhSeeds {
+    int32 whs1 = 1;
+    int32 whs2 = 1;
+    int32 whs3 = 1;
+};
+
+enum class calcmodetype { utilitycalc = 0, nlecalc = 1, rockcalc = 2, phasecalc = 3, lsqdscalc = 4 };
+enum class diagramtype { ptcalc, pxcalc, txcalc, plnacalc, tlnacalc, pmucalc, tmucalc };
+
+struct Session {
+    Session(Console& con, Clock& clk) : console(con), clock(clk) {}
+
+    Console& console;
+    Clock& clock;
+    Channels ch;
+    Preferences prefs;
+    StartupTables tables;
+    WhSeeds seeds;
+
+    std::string programname;   // "QUORVANTIS 3.51"
+    std::string progbanner;    // copy of the identity; its first word names the files
+    std::string datetimeline;  // date and time of start-up, e.g. "14.05 on Tue 8 Dec,2026"
+    int64 starttime = 0;       // clock millis at start-up or at the last calculation procedure
+    int32 gemcount = 0;        // end-member Gibbs energy evaluations
+    int32 heapsize = 0;        // bytes held by the tracked global arrays
+
+    bool autoexiton = false;  // no questions at the end of a pass or of the process
+    bool traceon = false;
+    int16 calcmodecode = 0;
+    calcmodetype runcalcmode = calcmodetype::nlecalc;
+    diagramtype diagrammode = diagramtype::ptcalc;
+    int16 runcount = 0;
+    std::string morequestion;
+
+    InFile scriptfilevar;      // the script file, opened by startout for the script reader
+    std::string scriptname;    // name of the script file of the run
+    std::string lastfilename;  // name of the file last located or opened
+    std::string qvdssuffix;    // calibration file suffix, from the calibration preferences
+    bool stopping = false;     // set while a fatal stop is being reported
+};
+
+}  // namespace qv

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "support/fakes.hpp"
+#include "textio/channels.hpp"
+#include "textio/files.hpp"
+
+namespace qv {
+namespace {
+
+TEST(Putstr, ContinuesOpenLinesAndCountsLineEnds) {
+    test::TestSession t;
+    putstr(t.ses, 0, "abc", 0, 9);
+    putstr(t.ses, 0, "def", 1, 9);
+    putstr(t.ses, -1, "x", 5, 9);  // anything but 0 and 1 is two line ends
+    EXPECT_EQ(t.console.output, "abcdef\n\n\nx\n\n");
+}
+
+TEST(Putstr, CutsOnlyTheScreenCopyOfALongLine) {
+    test::TempDir dir;
+    test::TestSession t;
+    std::string name;
+    openwrite(t.ses, name, "", "log.txt", t.ses.ch.files[3]);
+    t.ses.ch.activechannels |= logmask;
+    const std::string text(100, 'a');
+    putstr(t.ses, 0, text, 1, 9);
+    t.ses.ch.dontwrapon = false;
+    putstr(t.ses, 0, text, 1, 1);
+    closefiles(t.ses);
+    EXPECT_EQ(t.console.output, std::string(78, 'a') + "#\n" + text + "\n\n");
+    EXPECT_EQ(dir.read("log.txt"), text + "\n");
+}
+
+TEST(Putstr, ChannelsThatAreNotOpenGetNothing) {
+    test::TestSession t;
+    putstr(t.ses, 0, "only the screen", 1, 2 + 4 + 8 + 1024);
+    EXPECT_EQ(t.console.output, "");
+    t.ses.ch.activechannels = 3;
+    EXPECT_BOMB(putstr(t.ses, 0, "x", 1, 2), "putstr", "TE not impemented yet");
+}
+
+TEST(Addstr, JustifiesAndNeverCutsAField) {
+    struct Case {
+        const char* field;
+        int width;
+        const char* appended;
+    } const cases[] = {
+        {"12", 5, "   12"}, {"12", -5, "12   "}, {"123456", 3, "123456"}, {"12", 0, "12"},
+        {"12", 2, "12"},     {"", 3, "   "},
+    };
+    for (const Case& c : cases) {
+        std::string line = "|";
+        addstr(c.field, c.width, line);
+        EXPECT_EQ(line, std::string("|") + c.appended) << c.field << " " << c.width;
+    }
+}
+
+TEST(Addstr, MarksALineThatWouldPass250AndTakesNoMore) {
+    std::string line(249, 'x');
+    addstr("ab", 0, line);
+    EXPECT_EQ(line, std::string(249, 'x') + overflowmark);
+    addstr("c", 0, line);
+    EXPECT_EQ(line.size(), 250u);
+
+    // The test is on the padded field: 240 + 12 passes 250 although the text is 2 long.
+    std::string padded(240, 'x');
+    addstr("ab", 12, padded);
+    EXPECT_EQ(padded.back(), overflowmark);
+}
+
+TEST(Addreal, FormatsThroughTheProgramsConversion) {
+    std::string line;
+    addreal(3, true, 8, line, 3.14159L);
+    addgreal(-6, line, 1234.56L);
+    EXPECT_EQ(line, "   3.1421235  ");
+}
+
+TEST(Formattext, FillsLinesUpTo78CharactersOnScreenAndLog) {
+    test::TestSession t;
+    std::string sixteen;
+    for (int i = 0; i < 16; ++i) sixteen += "abcd ";
+    eestrtype lines;
+    lines[1] = sixteen;  // 15 words fill 75 columns; the 16th would reach 79
+    lines[2] = "end";
+    lines[3] = "";
+    lines[4] = "not reached";
+    formattext(t.ses, lines);
+    EXPECT_EQ(t.console.output, "\n" + sixteen.substr(0, 75) + "\nabcd end \n");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "support/fakes.hpp"
+#include "textio/channels.hpp"
+#include "textio/fatal.hpp"
+#include "textio/files.hpp"
+#include "textio/heap.hpp"
+
+namespace qv {
+namespace {
+
+struct Folder {
+    explicit Folder(std::string input = {}) : t(std::move(input)) {
+        dir.write("qv-prefs.txt", "dsfile 62\nscriptfile AFM\n");
+        dir.write("qv-AFM.txt", "% script\n");
+    }
+    test::TempDir dir;
+    test::TestSession t;
+};
+
+TEST(Startlog, TablesBannerAndLog) {
+    Folder f;
+    startlog(f.t.ses, "QUORVANTIS 3.51");
+    const Session& s = f.t.ses;
+    EXPECT_EQ(s.tables.macheps, 1.0L / 18446744073709551616.0L);  // 2^-64
+    EXPECT_EQ(s.tables.ordinals[3], "3rd");
+    EXPECT_EQ(s.tables.ordinals[21], "21th");
+    EXPECT_EQ(s.tables.ordinals[400], "400th");
+    EXPECT_EQ(s.tables.bittable[30], int32{1} << 30);
+    EXPECT_EQ(s.ch.activechannels, 9);
+    EXPECT_EQ(s.datetimeline, "14.05 on Tue 8 Dec,2026");
+    EXPECT_EQ(f.t.console.output, "\nQUORVANTIS 3.51 : calculating phase equilibria of rocks\n\n");
+    closefiles(f.t.ses);
+    EXPECT_EQ(f.dir.read("qv-log.txt"), "[display/print with fixed width font (eg Monaco)]\n\n\n");
+}
+
+TEST(Getcalcmode, FromPreferencesOrTheMenu) {
+    Folder pref;
+    pref.t.ses.prefs.prefscalcmode = 9;
+    EXPECT_EQ(getcalcmode(pref.t.ses), 9);
+
+    Folder f("2\n");
+    EXPECT_EQ(getcalcmode(f.t.ses), 2);
+    const std::string& out = f.t.console.output;
+    EXPECT_NE(out.find("calcmode code : \nthis code can appear in the prefsfile (qv-prefs.txt) as\n"
+                       "calcmode 2\n\n"),
+              std::string::npos);
+
+    Folder x("x\n");
+    EXPECT_BOMB(getcalcmode(x.t.ses), "getcalcmode", "integer needed (1), between 0 and 3");
+    Folder nine("9\n");
+    EXPECT_BOMB(getcalcmode(nine.t.ses), "getcalcmode", "integer needed (2), between 0 and 3");
+}
+
+TEST(Startout, CreatesTheRunFilesAndErasesTheUnusedOnes) {
+    Folder f;
+    startlog(f.t.ses, "QUORVANTIS 3.51");
+    startout(f.t.ses);
+    EXPECT_EQ(f.t.ses.scriptname, "qv-AFM.txt");
+    EXPECT_TRUE(f.t.ses.scriptfilevar.is_open());
+    for (const char* name : {"qv-AFM-o.txt", "qv-AFM-vx.txt", "qv-AFM-it.txt", "qv-AFM-ic.txt",
+                             "qv-AFM.csv", "qv-AFM-2.csv", "qv-AFM.svg"}) {
+        EXPECT_TRUE(f.dir.exists(name)) << name;
+    }
+    putstr(f.t.ses, 0, "a,b", 1, 128);
+    closefiles(f.t.ses);
+    EXPECT_EQ(f.t.ses.ch.activechannels, 0);
+    for (const char* name : {"qv-AFM-vx.txt", "qv-AFM-it.txt", "qv-AFM-ic.txt", "qv-AFM-2.csv",
+                             "qv-AFM.svg"}) {
+        EXPECT_FALSE(f.dir.exists(name)) << name;
+    }
+    EXPECT_EQ(f.dir.read("qv-AFM.csv"), "a,b\n");
+    EXPECT_EQ(f.dir.read("qv-AFM-o.txt"), "");  // the summary stays, even empty
+    EXPECT_TRUE(f.dir.exists("qv-log.txt"));
+}
+
+TEST(Promptdatafile, AsksForAMissingSuffixAndStopsOnAMissingFile) {
+    Folder f("AFM\n");
+    std::string name;
+    std::string suffix;
+    InFile in;
+    promptdatafile(f.t.ses, name, "qv-", suffix, "script info", in);
+    EXPECT_EQ(suffix, "AFM");
+    EXPECT_EQ(name, "qv-AFM.txt");
+    EXPECT_EQ(f.t.console.output, "suffix to name for script info datafile : ");
+
+    Folder missing;
+    suffix = "BCD";
+    EXPECT_BOMB(promptdatafile(missing.t.ses, name, "qv-", suffix, "", in), "promptdatafile",
+                "datafile needed");
+    EXPECT_EQ(missing.t.console.output, "\ncannot locate file \"qv-BCD.txt\"\n");
+}
+
+TEST(Openwrite, AFileThatCannotBeCreatedIsFatal) {
+    Folder f;
+    std::string name;
+    OutFile out;
+    EXPECT_BOMB(openwrite(f.t.ses, name, "no-such-folder/", "x.txt", out), "openwrite",
+                "can't create file \"no-such-folder/x.txt\"");
+}
+
+TEST(Showelapsed, MillisecondsBelowFiveSecondsElseWholeSeconds) {
+    test::TestSession t;
+    t.clock.step = 1234;
+    t.ses.starttime = t.clock.millis();
+    t.ses.gemcount = 77;
+    showelapsed(t.ses);
+    t.clock.step = 6789;
+    t.ses.starttime = t.clock.millis();
+    showelapsed(t.ses);
+    EXPECT_EQ(t.console.output, "elapsed = 1234 msecs, n = 77\nelapsed = 6 secs, n = 77\n");
+}
+
+TEST(Heap, ReportsAllocationsWhenMonitored) {
+    test::TestSession t;
+    t.ses.prefs.monitorheapon = true;
+    allocspace(t.ses, "c", 20800);
+    disposespace(t.ses, "c", 20800);
+    EXPECT_EQ(t.console.output,
+              "space allocated for c is 20k; , heap now 20k\nspace disposed for c; heap size now 0k\n");
+}
+
+TEST(Fatal, BombWritesTheStopOnScreenSummaryLogAndDetails) {
+    Folder f("\n");
+    startlog(f.t.ses, "QUORVANTIS 3.51");
+    startout(f.t.ses);
+    f.t.console.output.clear();
+    endbombed(f.t.ses, RunBombed{"readthermo", "too many end-members", myfault});
+    const std::string text =
+        "\n-- run bombed in readthermo : too many end-members\n\n"
+        "===This shouldn't have happened...===\n"
+        "please report it to the QUORVANTIS maintainers, as an issue of the project,\n"
+        "with full details, relevant files etc etc\n\n";
+    EXPECT_EQ(f.t.console.output, text + "\n\nhit return to exit program\n");
+    EXPECT_EQ(f.dir.read("qv-AFM-o.txt"), text);
+    EXPECT_FALSE(f.dir.exists("qv-AFM-ic.txt"));  // the stop text alone does not keep it
+    const std::string log = f.dir.read("qv-log.txt");
+    EXPECT_EQ(log.substr(log.size() - text.size()), text);
+}
+
+TEST(Fatal, BeforeTheLogOnlyTheScreenAndNoWaitWithAutoexit) {
+    test::TestSession t;
+    t.ses.autoexiton = true;
+    endbombed(t.ses, RunBombed{"readprefs", "can't open \"qv-prefs.txt\"", yourfault});
+    EXPECT_EQ(t.console.output, "\n-- run bombed in readprefs : can't open \"qv-prefs.txt\"\n\n\n");
+}
+
+TEST(Fatal, KillWritesOnScreenSummaryAndLog) {
+    Folder f;
+    startlog(f.t.ses, "QUORVANTIS 3.51");
+    startout(f.t.ses);
+    f.t.console.output.clear();
+    endkilled(f.t.ses);
+    EXPECT_EQ(f.t.console.output, "\n-- run killed --\n\n");
+    EXPECT_EQ(f.dir.read("qv-AFM-o.txt"), "\n-- run killed --\n");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,221 @@
+// Text of numbers: fixed and exponent forms, whole numbers, decimals needed.
+
+#include "textio/numfmt.hpp"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "support/fakes.hpp"
+
+namespace qv {
+namespace {
+
+const std::string blanks20(20, ' ');
+
+TEST(NumFmt, Real2DigitsFixed) {
+    struct Case {
+        int p;
+        real x;
+        bool negative;
+        int exponent;
+        std::string digits;
+    };
+    const std::vector<Case> cases = {
+        {3, 3.14159L, false, -3, "3142"},
+        {2, -1.5L, true, -2, "150"},
+        {0, 2.5L, false, 0, "2"},     // halves to even
+        {0, 3.5L, false, 0, "4"},
+        {0, -0.5L, true, 0, "0"},
+        {1, 0.25L, false, -1, "2"},
+        {1, 0.35L, false, -1, "4"},   // 0.35 is not exactly a half
+        {0, 1e-13L, false, 0, "0"},   // below the zero threshold
+        {0, -1e-13L, false, 0, "0"},
+        {6, 5000.0L, false, -6, blanks20},     // scaled value passes 2147483646
+        {0, 2147483645.0L, false, 0, "2147483645"},
+        {0, 2147483646.0L, false, 0, blanks20},
+        {0, 3e20L, false, 0, blanks20},        // above 1e20 in fixed mode
+    };
+    for (const auto& c : cases) {
+        const decimalrec r = real2digits(fixedmode, c.p, c.x);
+        EXPECT_EQ(r.negative, c.negative) << static_cast<double>(c.x);
+        EXPECT_EQ(r.exponent, c.exponent) << static_cast<double>(c.x);
+        EXPECT_EQ(r.digits, c.digits) << static_cast<double>(c.x);
+    }
+}
+
+TEST(NumFmt, Real2DigitsSignificant) {
+    struct Case {
+        int p;
+        real x;
+        int exponent;
+        std::string digits;
+    };
+    const std::vector<Case> cases = {
+        {4, 123.456L, -1, "1235"},
+        {4, 1234.0L, 0, "1234"},
+        {4, 0.0001234L, -7, "1234"},
+        {3, 9.9996L, -1, "100"},    // the guard counts the longer integer part
+        {2, 0.5L, -2, "50"},
+        {1, 56.0L, 1, "6"},
+        {3, 0.9999L, -2, "100"},
+        {3, 1.0L, -2, "100"},
+        // Mend: the search finds the true exponent beyond 1e20 / 22 digits.
+        {3, 3e25L, 23, "300"},
+        {6, 3e9L, 4, "300000"},
+        {2, 1e21L, 20, "10"},
+        {3, 1.5e300L, 298, "150"},
+        {3, 2e4000L, 3998, "200"},
+    };
+    for (const auto& c : cases) {
+        const decimalrec r = real2digits(significantmode, c.p, c.x);
+        EXPECT_FALSE(r.negative);
+        EXPECT_EQ(r.exponent, c.exponent) << static_cast<double>(c.x);
+        EXPECT_EQ(r.digits, c.digits) << static_cast<double>(c.x);
+    }
+    EXPECT_TRUE(real2digits(significantmode, 3, -2.0L).negative);
+}
+
+TEST(NumFmt, Digits2Text) {
+    struct Case {
+        int mode, w;
+        decimalrec rec;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {fixedmode, 3, {false, -3, "3142"}, "3.142"},
+        {fixedmode, 2, {true, -2, "5"}, "-0.05"},
+        {fixedmode, 0, {false, 0, "42"}, "42"},
+        {fixedmode, 1, {true, -1, "0"}, "-0.0"},
+        {fixedmode, 3, {false, -3, "123"}, "0.123"},
+        {fixedmode, 0, {false, 0, blanks20}, blanks20},
+        {fixedmode, 0, {false, 0, std::string(22, '1')}, "?"},
+        {significantmode, 4, {false, 2, "1234"}, "1.234e+5"},
+        {significantmode, 4, {false, -8, "1234"}, "1.234e-5"},
+        {significantmode, 3, {true, -2, "100"}, "-1.00e-0"},  // an exponent 0 is written e-0
+        {significantmode, 3, {false, -1, "100"}, "1.00e+1"},
+        {significantmode, 1, {false, 3, "5"}, "5.e+3"},
+        {significantmode, 2, {false, 4, "12"}, "1.2e+5"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(digits2text(c.mode, c.w, c.rec), c.text) << c.text;
+}
+
+TEST(NumFmt, RealFixStr) {
+    struct Case {
+        int d;
+        bool fixed;
+        real x;
+        std::string s;
+    };
+    const std::vector<Case> cases = {
+        // Fixed.
+        {3, true, 3.14159L, "3.142"},
+        {3, true, -1234.5678L, "-1234.568"},
+        {5, true, 1.0L, "1.00000"},
+        {2, true, 123456.7L, "1.2e+5"},
+        {6, true, 5000.0L, "5.00000e+3"},
+        {1, true, -0.04L, "-0.0"},
+        {2, true, 1e-13L, "0"},
+        {0, true, 2.5L, "2"},
+        {0, true, 3.5L, "4"},
+        {0, true, -2.5L, "-2"},
+        {2, true, 0.005L, "0.00"},   // 0.005 x 100 is 0.5 in extended precision: to even
+        {2, true, 0.125L, "0.12"},   // an exact half goes to even
+        {2, true, 0.375L, "0.38"},
+        {3, true, 12345.0L, "12345.000"},
+        {2, true, 99999.994L, "99999.99"},
+        {2, true, 99999.996L, "1.0e+5"},  // the integer part reaches six digits
+        // Significant.
+        {4, false, 123.456L, "123.5"},
+        {4, false, 1234.0L, "1234"},
+        {4, false, 12340.0L, "12340"},
+        {4, false, 123400.0L, "1.234e+5"},
+        {4, false, 12345678.0L, "1.235e+7"},
+        {4, false, 0.0001234L, "0.0001234"},
+        {4, false, 0.00001234L, "1.234e-5"},
+        {3, false, 9.9996L, "10.0"},
+        {2, false, 0.5L, "0.50"},
+        {1, false, 56.0L, "56"},
+        {4, false, -123.456L, "-123.5"},
+        {3, false, 1.0L, "1.00"},
+        {3, false, 0.0L, "0"},
+        // Mend: no blanks for 1e20 and more, exponent form with d significant digits.
+        {3, false, 3e25L, "3.00e+25"},
+        {3, false, -3e25L, "-3.00e+25"},
+        {3, true, 3e25L, "3.00e+25"},
+        {2, false, 1e20L, "1.0e+20"},
+        {4, false, 1e21L, "1.000e+21"},
+        {3, false, 1.5e300L, "1.50e+300"},
+        {4, true, 2.5e4000L, "2.500e+4000"},
+        {3, false, 1e70L, "1.00e+70"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(realfixstr(c.d, c.fixed, c.x), c.s)
+            << "d=" << c.d << " fixed=" << c.fixed << " x=" << static_cast<double>(c.x);
+    }
+}
+
+TEST(NumFmt, RealStr) {
+    struct Case {
+        real x;
+        std::string s;
+    };
+    const std::vector<Case> cases = {
+        {1234.56L, "1235"},
+        {-7.5L, "-8"},
+        {-6.5L, "-6"},
+        {0.4L, "0"},
+        {-0.3L, "-0"},
+        {0.5L, "0"},
+        {1.5L, "2"},
+        {1e-13L, "0"},
+        {-1e-13L, "0"},
+        {201.0L, "201"},
+        {2147483645.0L, "2147483645"},
+        // Mend: magnitudes of 2147483646 and more in exponent form, 6 significant digits.
+        {2147483646.0L, "2.14748e+9"},
+        {3e9L, "3.00000e+9"},
+        {-3e9L, "-3.00000e+9"},
+        {1e20L, "1.00000e+20"},
+        {1.234567e25L, "1.23457e+25"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(realstr(c.x), c.s) << static_cast<double>(c.x);
+}
+
+TEST(NumFmt, NonFiniteValuesPrintBlank) {
+    const real inf = std::numeric_limits<real>::infinity();
+    const real nan = std::numeric_limits<real>::quiet_NaN();
+    EXPECT_EQ(realstr(inf), std::string(19, ' '));
+    EXPECT_EQ(realstr(-inf), std::string(19, ' '));
+    EXPECT_EQ(realstr(nan), std::string(19, ' '));
+    EXPECT_EQ(realfixstr(3, true, inf), std::string(19, ' '));
+    EXPECT_EQ(realfixstr(3, false, nan), std::string(19, ' '));
+}
+
+TEST(NumFmt, NDecimals) {
+    struct Case {
+        real x;
+        int n;
+    };
+    const std::vector<Case> cases = {
+        {3.0L, 1},      {2.5L, 1},          {0.25L, 2},           {1.125L, 3},
+        {-0.75L, 2},    {0.1L, 1},          {0.0001L, 4},         {-3.0L, 1},
+        {0.123456789L, 9},
+        // Mend: gives up at nine decimals instead of overflowing 32 bits.
+        {1.0L / 3.0L, 9}, {0.1234567891L, 9}, {2.0000000001234L, 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ndecimals(c.x), c.n) << static_cast<double>(c.x);
+}
+
+TEST(NumFmt, Digits22AndMaxText) {
+    EXPECT_EQ(digits22("abcdefghijklmnopqrstuvwxyz"), "abcdefghijklmnopqrstuv");
+    EXPECT_EQ(digits22("123"), "123");
+    EXPECT_EQ(maxtext(201), " (max = 201) ");
+    EXPECT_EQ(maxtext(400), " (max = 400) ");
+    EXPECT_EQ(maxtext(0), " (max = 0) ");
+}
+
+}  // namespace
+}  // namespace qv
