@@ -31,9 +31,7 @@ calcmodetype modeofcode(int16 code) {
 // One pass of the loop of runs: the driver(s) of the mode; returns the question to go on.
 std::string runpass(Session& ses, Run& run) {
     switch (ses.runcalcmode) {
-        case calcmodetype::utilitycalc:
-            doutilities(ses, run);
-            return "more utility calculations";
+        case calcmodetype::utilitycalc: doutilities(ses, run); return "more utility calculations";
         case calcmodetype::nlecalc:
             ses.diagrammode = diagramtype::ptcalc;
             nlecalcs(ses, run);
@@ -46,9 +44,7 @@ std::string runpass(Session& ses, Run& run) {
             setupphasecalcs(ses, run);
             phasediagramcalcs(ses, run);
             return "more calculations";
-        case calcmodetype::lsqdscalc:
-            dolsqds(ses, run);
-            return "another lsqds run";
+        case calcmodetype::lsqdscalc: dolsqds(ses, run); return "another lsqds run";
     }
     bomb("startup", "sorry - facility not currently available", yourfault);
 }
@@ -78,7 +74,8 @@ void mainblock(Session& ses, Run& run) {
     }
 
     putstr(ses, 1, "[QUORVANTIS 3.51, December 2026]", 1, 13);
-    putstr(ses, 0, "[please cite the dataset and the a-x models that your calculations used]", 1, 13);
+    putstr(ses, 0, "[please cite the dataset and the a-x models that your calculations used]", 1,
+           13);
     putstr(ses, 0, std::string(60, '='), 1, 13);
     if (!calibration && !ses.autoexiton) query(ses, "all done - hit return to exit", true);
     freeglobals(ses, run);

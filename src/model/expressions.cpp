@@ -9,14 +9,18 @@
 namespace qv {
 namespace {
 
-// A rational of the a-x file as a real: the quotient is formed in double precision, as the
-// models were calibrated, and only then widened.
+// A rational of the a-x file as a real: the quotient is formed in double precision and only then
+// widened, so that a third is the double nearest one third in every evaluation.
 real ratio(int16 num, int16 den) {
     return static_cast<real>(static_cast<double>(num) / static_cast<double>(den));
 }
 
-bool positive(int16 num, int16 den) { return (num > 0 && den > 0) || (num < 0 && den < 0); }
-bool negative(int16 num, int16 den) { return (num > 0 && den < 0) || (num < 0 && den > 0); }
+bool positive(int16 num, int16 den) {
+    return (num > 0 && den > 0) || (num < 0 && den < 0);
+}
+bool negative(int16 num, int16 den) {
+    return (num > 0 && den < 0) || (num < 0 && den > 0);
+}
 
 // A factor that is a plain constant: "n" for a whole number, else "n/d".
 void addconstant(const xtermtype& x, std::string& line) {
@@ -76,8 +80,8 @@ Fixed1<std::string, maxssvars> varname(const ptype1& ph) {
     return names;
 }
 
-void writeexpr(Session& ses, std::string_view name, const ptype1& ph, int32 mask,
-               const termtype& e, bool magemin) {
+void writeexpr(Session& ses, std::string_view name, const ptype1& ph, int32 mask, const termtype& e,
+               bool magemin) {
     const std::string_view sep = multsign(magemin);
     std::string line = "   ";
     addstr(name, 0, line);

@@ -12,9 +12,9 @@
 
 namespace qv {
 
-inline constexpr int maxsxterms = 24;   // terms of one expression
-inline constexpr int maxxterms = 4;     // factors of one term
-inline constexpr int maxxtermvars = 12; // variable terms of one factor
+inline constexpr int maxsxterms = 24;    // terms of one expression
+inline constexpr int maxxterms = 4;      // factors of one term
+inline constexpr int maxxtermvars = 12;  // variable terms of one factor
 
 // One factor: constnum/constden + sum over k of (num[k]/den[k]) x variable idx[k].
 struct xtermtype {
@@ -57,15 +57,19 @@ bool legalcomp(const ptype1& ph);
 // two end-members.
 Fixed1<std::string, maxssvars> varname(const ptype1& ph);
 
-// The multiplication and power signs of a-x text: "*" and "**" in the form another
-// minimisation program reads ("magemin"), a blank and "^" otherwise.
-inline std::string_view multsign(bool magemin) { return magemin ? "*" : " "; }
-inline std::string_view powersign(bool magemin) { return magemin ? "**" : "^"; }
+// The multiplication and power signs of a-x text: "*" and "**" under the script switch
+// "magemin", a blank and "^" otherwise.
+inline std::string_view multsign(bool magemin) {
+    return magemin ? "*" : " ";
+}
+inline std::string_view powersign(bool magemin) {
+    return magemin ? "**" : "^";
+}
 
 // Writes "   name = " and the expression `e` of phase `ph` in its variables' display names to
 // the channels of `mask`, continuing on lines that begin with 8 blanks once a line passes 150
 // characters.
-void writeexpr(Session& ses, std::string_view name, const ptype1& ph, int32 mask,
-               const termtype& e, bool magemin);
+void writeexpr(Session& ses, std::string_view name, const ptype1& ph, int32 mask, const termtype& e,
+               bool magemin);
 
 }  // namespace qv

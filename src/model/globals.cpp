@@ -1,5 +1,4 @@
 #include "model/run.hpp"
-
 #include "numerics/random.hpp"
 #include "textio/heap.hpp"
 

@@ -57,8 +57,7 @@ void long2shortpname(std::string& longname, std::string& shortname, std::string&
         return;
     }
     if (sep == 0 || sep + 1 == longname.size()) {
-        bomb("long2shortpname", "separator char in pname in wrong place in " + longname,
-             yourfault);
+        bomb("long2shortpname", "separator char in pname in wrong place in " + longname, yourfault);
     }
     shortname = longname.substr(0, sep);
     const std::string own = longname.substr(sep + 1);

@@ -8,6 +8,8 @@
 
 #include "model/datamodel.hpp"
 #include "model/expressions.hpp"
+#include "script/records.hpp"
+#include "textio/infile.hpp"
 
 namespace qv {
 
@@ -49,17 +51,17 @@ struct ptype0 {
     std::string emname;
     bool flag2 = false;
     int16 int1 = 0;
-    icvector comp;       // formula in the system components
+    icvector comp;  // formula in the system components
     real real1 = 0;
     int16 dqfkind = -1;  // -1 none, 0 plain, 1 make, 2 mod, 3 od, 4 tran, 5 rcal
     real dqfa = 0;       // DQF = dqfa + dqfb T + dqfc P, kJ
     real dqfb = 0;
     real dqfc = 0;
-    tdvector td;         // dataset values; 18 and 19 hold the charges of a charged compound
-    real activity = 1;   // fixed activity, 0 < activity <= 1
+    tdvector td;        // dataset values; 18 and 19 hold the charges of a charged compound
+    real activity = 1;  // fixed activity, 0 < activity <= 1
     real activitysd = 0;
-    int16 nmake = 0;     // dataset end-members made into this one; 0 none, -1 option code 6
-    int16 makeden = 0;   // common denominator of makecoef
+    int16 nmake = 0;    // dataset end-members made into this one; 0 none, -1 option code 6
+    int16 makeden = 0;  // common denominator of makecoef
     makestype makenames;
     makeitype makecoef;
     makeatype makeaction;
@@ -157,15 +159,15 @@ struct ptype1 {
     std::string longname;
     std::string fullname;
     bool flag1 = false;
-    std::string suffix;  // the long name after its first "_"
+    std::string suffix;    // the long name after its first "_"
     std::string basename;  // a samecoding copy: the phase it was copied from
     std::string baselong;
     std::string basefull;
     Fixed1<std::string, maxalso> alsoshort;
     Fixed1<std::string, maxalso> alsofirst;
     int16 nalso = 0;
-    int16 coding = 0;   // 1 or 2; 0 with the old dataset layout
-    real oxygens = 0;   // oxygens of the reference formula
+    int16 coding = 0;  // 1 or 2; 0 with the old dataset layout
+    real oxygens = 0;  // oxygens of the reference formula
     int16 nem = 0;
     bool flag2 = false;
     int16 int2 = 0;
@@ -220,6 +222,65 @@ struct ptype1 {
 
 using prectype0 = Fixed1<ptype0, maxpure>;
 using prectype1 = Fixed1<ptype1, maxss>;
+
+inline constexpr int maxaxheader = 600;   // header lines of an a-x file, the two "#" included
+inline constexpr int maxbuffers = 5;      // buffer phases of an a-x file
+inline constexpr int maxsamegroups = 16;  // samecoding groups of script and a-x file together
+inline constexpr int maxsameentries = 8;  // phases of one samecoding group
+inline constexpr int nfluidspecies = 8;   // H2O CO2 CH4 CO H2 O2 H2S S2
+inline constexpr int maxmcphases = 20;    // further phases of one Monte Carlo line
+
+// A group of solution phases coded like its base phase: for each entry the full name (the
+// first word), the short and the long phase name.
+struct SameCodingGroup {
+    int16 base = 0;  // solution phase the entries copy
+    int16 n = 0;
+    Fixed1<std::string, maxsameentries> first;
+    Fixed1<std::string, maxsameentries> shortname;
+    Fixed1<std::string, maxsameentries> longname;
+};
+
+// What one Monte Carlo line of the script varies: the kind of parameter (1 a W, 2 a van Laar
+// size, 3 a DQF), its place in the phase, which of a, b, c it replaces, and the further phases
+// (samecoding and batch copies) that take the same value.
+struct McTarget {
+    int16 kind = 0;
+    int16 index = 0;
+    int16 abc = 0;
+    int16 nphases = 0;
+    Fixed1<std::string, maxmcphases> phases;
+};
+
+// The molecular fluid species of the mixed-fluid model: critical temperature (K) and pressure
+// (kbar) of each, and the symmetric pair interactions w (kJ).
+struct FluidSpeciesTable {
+    int16 n = 0;
+    Fixed1<std::string, nfluidspecies> names;
+    Fixed1<real, nfluidspecies> tcrit;
+    Fixed1<real, nfluidspecies> pcrit;
+    Fixed1<Fixed1<real, nfluidspecies>, nfluidspecies> w;
+};
+
+// What the a-x reading leaves besides the phase records: the open file, its header for the
+// a-x information printout, the run header lines of the detailed results, buffers, samecoding
+// groups (the script's first, then the a-x file's) and the fluid species table.
+struct AxState {
+    InFile file;
+    std::string filename;
+    bool open = false;
+    std::string calibaxsuffix;  // a calibration reads "ds-ax" + this + ".txt"
+    int16 nheader = 0;
+    Fixed1<std::string, maxaxheader> header;
+    Fixed1<std::string, 3> runheader;  // "... running at ...", "using ...", "with axfile ..."
+    int16 nbuffers = 0;
+    Fixed1<std::string, maxbuffers> buffers;
+    int16 nscriptsamecoding = 0;  // groups given by the script; a-x groups follow them
+    int16 nsamecoding = 0;
+    Fixed1<SameCodingGroup, maxsamegroups> samecoding;
+    FluidSpeciesTable fluid;
+    int16 bufferindex = 0;       // the script's buffer phase among `buffers`; 0 none
+    Fixed1<McTarget, maxmc> mc;  // one per "mc" line of the script
+};
 
 struct Run;
 

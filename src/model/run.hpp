@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "model/datamodel.hpp"
+#include "model/dataset.hpp"
 #include "model/phases.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
@@ -27,7 +28,9 @@ struct Run {
     ScriptSettings script;
     Windows windows;
     ComponentTable comps;
+    Dataset dataset;
     GlobalArrays arrays;
+    AxState ax;  // the a-x file and what its reading leaves besides the phase records
 
     int16 nphread = 0;  // phases read from the a-x file
     int16 npure = 0;    // pure phases
@@ -36,8 +39,8 @@ struct Run {
     int16 nxvars = 0;   // variables of the equilibrium equations
     int16 nmodevars = 0;
     int16 variance = 1;
-    real xco2cur = 0;  // x(CO2) of the current calculation
-    real xh2ocur = 0;  // x(H2O) of the current calculation
+    real xco2cur = 0;                // x(CO2) of the current calculation
+    real xh2ocur = 0;                // x(H2O) of the current calculation
     Fixed1<bool, maxcomp> compkept;  // components kept by the bulk composition and projection
     std::string dashmark = "-";
 };

@@ -7,7 +7,9 @@
 
 namespace qv {
 
-[[noreturn]] inline void index_fault() { bomb("index", "subscript out of range", myfault); }
+[[noreturn]] inline void index_fault() {
+    bomb("index", "subscript out of range", myfault);
+}
 
 template <class T, int N>
 struct Fixed1 {

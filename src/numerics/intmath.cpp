@@ -45,8 +45,8 @@ int64 gcd64(int64 a, int64 b) {
 
 // alpha * bi - beta * br with row i entering positively, as the elimination step forms it.
 int32 combine(int32 alpha, int32 beta, int32 bi, int32 br, const char* routine) {
-    const int64 v = alpha >= 0 ? int64{alpha} * bi - int64{beta} * br
-                               : -int64{alpha} * bi + int64{beta} * br;
+    const int64 v =
+        alpha >= 0 ? int64{alpha} * bi - int64{beta} * br : -int64{alpha} * bi + int64{beta} * br;
     return to32(v, routine);
 }
 
@@ -139,7 +139,9 @@ struct Reducer {
 
 }  // namespace
 
-int32 gcd(int32 a, int32 b) { return to32(gcd64(a, b), "gcd"); }
+int32 gcd(int32 a, int32 b) {
+    return to32(gcd64(a, b), "gcd");
+}
 
 int32 vectorgcd(const liemvector& v, int16 n) {
     if (n < 1 || n > maxintrow) return 0;

@@ -38,7 +38,6 @@ int16 integerechelon(const liemmatrix& a, int16 m, int16 n);
 // Appends to r (count nreac) one balanced reaction for each free column of the m x n
 // composition matrix a, in descending column order, checking each against the compositions c;
 // returns the rank of a.
-int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatrix& r,
-                int16& nreac);
+int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatrix& r, int16& nreac);
 
 }  // namespace qv

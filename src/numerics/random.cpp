@@ -17,14 +17,18 @@ constexpr int64 wha1 = 171, whm1 = 30269;
 constexpr int64 wha2 = 172, whm2 = 30307;
 constexpr int64 wha3 = 170, whm3 = 30323;
 
-int32 whstep(int32 seed, int64 a, int64 m) { return static_cast<int32>(a * seed % m); }
+int32 whstep(int32 seed, int64 a, int64 m) {
+    return static_cast<int32>(a * seed % m);
+}
 
 // Decimal literals give the extended value nearest to each power.
 constexpr std::array<real, 21> powersoften = {1e-10L, 1e-9L, 1e-8L, 1e-7L, 1e-6L, 1e-5L, 1e-4L,
                                               1e-3L,  1e-2L, 1e-1L, 1e0L,  1e1L,  1e2L,  1e3L,
                                               1e4L,   1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L};
 
-int16 plus1(int16 v) { return static_cast<int16>(v + 1); }
+int16 plus1(int16 v) {
+    return static_cast<int16>(v + 1);
+}
 
 }  // namespace
 
@@ -66,28 +70,19 @@ real rationalpower(int16 p, int16 q, real x) {
         // Whole exponents by repeated squaring, so that a negative x is allowed.
         const real x2 = x * x;
         switch (p) {
-            case 0:
-                return 1.0L;
-            case 1:
-                return x;
-            case 2:
-                return x2;
-            case 3:
-                return x2 * x;
-            case 4:
-                return x2 * x2;
-            case 5:
-                return x2 * x2 * x;
-            case 6:
-                return x2 * x2 * x2;
-            case 7:
-                return x2 * x * (x2 * x2);
+            case 0: return 1.0L;
+            case 1: return x;
+            case 2: return x2;
+            case 3: return x2 * x;
+            case 4: return x2 * x2;
+            case 5: return x2 * x2 * x;
+            case 6: return x2 * x2 * x2;
+            case 7: return x2 * x * (x2 * x2);
             case 8: {
                 const real x4 = x2 * x2;
                 return x4 * x4;
             }
-            default:
-                return std::exp(static_cast<real>(p) * std::log(x));
+            default: return std::exp(static_cast<real>(p) * std::log(x));
         }
     }
     // The exponent is rounded to double before it scales ln x: the last bits of site-fraction

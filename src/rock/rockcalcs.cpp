@@ -1,13 +1,16 @@
 #include "rock/rockcalcs.hpp"
 
+#include "model/runstart.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {
 
-void setuprockcalcs(Session& ses, Run& /*run*/) {
-    putstr(ses, 1, "calcmode 2, average P-T calculations: not built yet", 1, 9);
+void setuprockcalcs(Session& ses, Run& run) {
+    startrun(ses, run);
 }
 
-void rockcalcs(Session& /*ses*/, Run& /*run*/) {}
+void rockcalcs(Session& ses, Run& /*run*/) {
+    putstr(ses, 1, "calcmode 2: the average P-T calculations are not built yet", 1, 9);
+}
 
 }  // namespace qv

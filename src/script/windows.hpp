@@ -19,6 +19,18 @@ void setptscaling(PTScaling& s);
 
 struct Windows {
     PTScaling scaling;
+    // Overall P-T window of the diagram ("diagramPT").
+    real tminall = 283;      // K
+    real tmaxall = 3000;     // K
+    real pminall = 0.0009L;  // kbar
+    real pmaxall = 1500;     // kbar
+    // Calculation windows and the script's intervals ("calcT", "calcP"; 0 = no interval).
+    real twinlow = 0;  // K
+    real twinhigh = 0;
+    real pwinlow = 0;  // kbar
+    real pwinhigh = 0;
+    real tinc = 0;  // K (a difference, the same in degrees C)
+    real pinc = 0;  // kbar
     // Decimals with which window values are printed.
     int16 pformat = 3;
     int16 tformat = 2;

@@ -9,7 +9,9 @@ namespace {
 constexpr int16 lastbit = 30;     // highest member of a 32-bit set
 constexpr int16 lastmember = 90;  // highest member of a 96-bit set
 
-int32 mask(int16 i) { return static_cast<int32>(1) << i; }
+int32 mask(int16 i) {
+    return static_cast<int32>(1) << i;
+}
 
 // The word of a 96-bit set that holds member i (0..90), and the member's bit in it.
 int wordof(int16 i, int16& bit) {
@@ -38,9 +40,13 @@ bool inchannels(int32 set, int16 i) {
     return (set & mask(i)) != 0;
 }
 
-int32 BAnd(int32 a, int32 b) { return a & b; }
+int32 BAnd(int32 a, int32 b) {
+    return a & b;
+}
 
-int32 BOr(int32 a, int32 b) { return a | b; }
+int32 BOr(int32 a, int32 b) {
+    return a | b;
+}
 
 void BSet2(longint3& s, int16 i) {
     if (i > lastmember) bomb("BSet2", "out of range", yourfault);
@@ -56,7 +62,9 @@ bool BTst2(const longint3& s, int16 i) {
     return inchannels(s[w], bit);
 }
 
-void BClear(longint3& s) { s.fill(0); }
+void BClear(longint3& s) {
+    s.fill(0);
+}
 
 bool BSubset(const longint3& a, const longint3& b) {
     for (int w = 1; w <= 3; ++w) {

@@ -77,7 +77,9 @@ void addreal(int decimals, bool fixed, int width, std::string& line, real x) {
     addstr(realfixstr(decimals, fixed, x), width, line);
 }
 
-void addgreal(int width, std::string& line, real x) { addstr(realstr(x), width, line); }
+void addgreal(int width, std::string& line, real x) {
+    addstr(realstr(x), width, line);
+}
 
 void flushfiles(Session& ses) {
     for (int i = 2; i < nchannels; ++i) {

@@ -10,7 +10,9 @@ void StdConsole::write(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-void StdConsole::flush() { std::fflush(stdout); }
+void StdConsole::flush() {
+    std::fflush(stdout);
+}
 
 bool StdConsole::readline(std::string& line) {
     line.clear();
@@ -38,7 +40,8 @@ DateTime SystemClock::now() {
     d.hour = local.tm_hour;
     d.minute = local.tm_min;
     d.second = local.tm_sec;
-    d.millisecond = static_cast<int>(duration_cast<milliseconds>(t.time_since_epoch()).count() % 1000);
+    d.millisecond =
+        static_cast<int>(duration_cast<milliseconds>(t.time_since_epoch()).count() % 1000);
     return d;
 }
 

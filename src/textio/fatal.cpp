@@ -12,7 +12,9 @@ void bomb(std::string_view procname, std::string_view message, Fault fault) {
     throw RunBombed{std::string(procname), std::string(message), fault};
 }
 
-void killrun() { throw RunKilled{}; }
+void killrun() {
+    throw RunKilled{};
+}
 
 bool iskill(std::string_view s) {
     int16 first = 0;

@@ -10,7 +10,9 @@
 namespace qv {
 namespace {
 
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string quoted(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
 std::string firstword(std::string_view s) {
     strings words;
@@ -80,11 +82,11 @@ void datetimetext(Session& ses) {
 int16 getcalcmode(Session& ses) {
     const int16 code = ses.prefs.prefscalcmode;
     if (code == 9 || (code >= 0 && code <= 3)) return code;
-    for (const char* line : {"calculation mode (calcmode) :",
-                             "     0 = utilities: data tables, mineral recalc etc",
-                             "     1 = phase diagram calculations (and duDA+)",
-                             "     2 = average pressure-temperature calculations",
-                             "     3 = calculations on all reactions between end-members"}) {
+    for (const char* line :
+         {"calculation mode (calcmode) :", "     0 = utilities: data tables, mineral recalc etc",
+          "     1 = phase diagram calculations (and duDA+)",
+          "     2 = average pressure-temperature calculations",
+          "     3 = calculations on all reactions between end-members"}) {
         putstr(ses, 0, line, 1, 9);
     }
     std::string w;
@@ -110,7 +112,8 @@ void promptdatafile(Session& ses, std::string& filename, std::string_view prefix
         } else {
             promptstring(ses, "suffix to name for datafile", suffix);
         }
-        if (suffix.empty()) bomb("promptdatafile", "expecting a suffix for data filename", yourfault);
+        if (suffix.empty())
+            bomb("promptdatafile", "expecting a suffix for data filename", yourfault);
     }
     filename = std::string(prefix) + suffix + ".txt";
     ses.lastfilename = filename;
@@ -134,12 +137,14 @@ void startout(Session& ses) {
     const std::string& suffix = ses.prefs.scriptfilesuffix;
     if (ses.runcalcmode == calcmodetype::lsqdscalc) {
         std::string scriptcheck;
-        promptdatafile(ses, scriptcheck, "ds-scr", ses.qvdssuffix, "script info", ses.scriptfilevar);
+        promptdatafile(ses, scriptcheck, "ds-scr", ses.qvdssuffix, "script info",
+                       ses.scriptfilevar);
         openchannel(ses, 2, "ds-o" + ses.qvdssuffix + ".txt");
         openchannel(ses, 4, "ds-ic" + ses.qvdssuffix + ".txt");
-        putstr(ses, 0,
-               "intermediate/auxiliary calc results are in the file, " + quoted(ses.ch.files[4].name),
-               1, 9);
+        putstr(
+            ses, 0,
+            "intermediate/auxiliary calc results are in the file, " + quoted(ses.ch.files[4].name),
+            1, 9);
         openchannel(ses, 7, "ds-" + ses.qvdssuffix + ".csv");
         putstr(ses, 0, "dataset in csv format in the file, " + quoted(ses.ch.files[7].name), 1, 9);
         promptdatafile(ses, ses.scriptname, "qv-", ses.prefs.scriptfilesuffix, "script info",
@@ -180,8 +185,9 @@ void closeerase(Session& ses, OutFile& f, bool used, std::string_view name) {
 }
 
 void closefiles(Session& ses) {
-    static const char* const names[] = {"",       "",        "outfile", "logfile",  "icfile", "itfile",
-                                        "vxfile", "csvfile", "csv2file", "psfile", "svgsfile"};
+    static const char* const names[] = {"",         "",       "outfile", "logfile",
+                                        "icfile",   "itfile", "vxfile",  "csvfile",
+                                        "csv2file", "psfile", "svgsfile"};
     if ((ses.ch.activechannels & screenmask) != 0) {
         ses.console.write("\n");
         ses.console.flush();
@@ -201,8 +207,8 @@ void showelapsed(Session& ses) {
     if (elapsed < 5000) {
         putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed)) + " msecs" + count, 1, 1);
     } else {
-        putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed / 1000)) + " secs" + count, 1,
-               1);
+        putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed / 1000)) + " secs" + count,
+               1, 1);
     }
 }
 

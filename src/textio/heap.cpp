@@ -8,7 +8,9 @@
 namespace qv {
 namespace {
 
-std::string kbytes(int32 bytes) { return realstr(static_cast<real>(bytes) / 1024.0L) + "k"; }
+std::string kbytes(int32 bytes) {
+    return realstr(static_cast<real>(bytes) / 1024.0L) + "k";
+}
 
 }  // namespace
 
@@ -16,8 +18,8 @@ void allocspace(Session& ses, std::string_view name, int32 size) {
     ses.heapsize += size;
     if (ses.prefs.monitorheapon) {
         putstr(ses, 0,
-               "space allocated for " + std::string(name) + " is " + kbytes(size) + "; , heap now " +
-                   kbytes(ses.heapsize),
+               "space allocated for " + std::string(name) + " is " + kbytes(size) +
+                   "; , heap now " + kbytes(ses.heapsize),
                1, screenmask);
     }
 }
@@ -25,9 +27,10 @@ void allocspace(Session& ses, std::string_view name, int32 size) {
 void disposespace(Session& ses, std::string_view name, int32 size) {
     ses.heapsize -= size;
     if (ses.prefs.monitorheapon) {
-        putstr(ses, 0,
-               "space disposed for " + std::string(name) + "; heap size now " + kbytes(ses.heapsize),
-               1, screenmask);
+        putstr(
+            ses, 0,
+            "space disposed for " + std::string(name) + "; heap size now " + kbytes(ses.heapsize),
+            1, screenmask);
     }
 }
 

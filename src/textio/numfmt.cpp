@@ -31,7 +31,9 @@ std::string intdigits(int64 n) {
 
 // What `realfixstr` and `realstr` print for a value that has no digits at all (infinite or
 // undefined): the blank digit string in fixed form with one blank dropped.
-std::string unprintable() { return std::string(blankdigits.substr(1)); }
+std::string unprintable() {
+    return std::string(blankdigits.substr(1));
+}
 
 std::string dropblank(std::string s) {
     if (!s.empty() && s[0] == ' ') s.erase(0, 1);
@@ -155,8 +157,12 @@ int16 ndecimals(real x) {
     return 9;  // 10^10 no longer fits 32 bits: give up at nine decimals
 }
 
-std::string digits22(std::string_view s) { return std::string(s.substr(0, 22)); }
+std::string digits22(std::string_view s) {
+    return std::string(s.substr(0, 22));
+}
 
-std::string maxtext(int n) { return " (max = " + realstr(static_cast<real>(n)) + ") "; }
+std::string maxtext(int n) {
+    return " (max = " + realstr(static_cast<real>(n)) + ") ";
+}
 
 }  // namespace qv

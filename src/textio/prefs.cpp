@@ -7,7 +7,9 @@
 namespace qv {
 namespace {
 
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string quoted(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
 // One keyword line of the preferences file.
 void prefsline(Session& ses, const strings& words, int16 n) {
@@ -24,7 +26,8 @@ void prefsline(Session& ses, const strings& words, int16 n) {
     } else if (keyword == "dataset" || keyword == "dsfile") {
         if (on) p.dsfilesuffix = words[used + 1];
     } else if (keyword == "scriptfile" || keyword == "datafile") {
-        if (on) p.scriptfilesuffix = n == 1 ? std::string() : words[2] != "yes" ? words[2] : words[3];
+        if (on)
+            p.scriptfilesuffix = n == 1 ? std::string() : words[2] != "yes" ? words[2] : words[3];
     } else if (keyword == "setpagewidth") {
         int16 width = 0;
         std::string msg;
@@ -46,7 +49,8 @@ void prefsline(Session& ses, const strings& words, int16 n) {
 void prefschecks(Session& ses) {
     Preferences& p = ses.prefs;
     if (p.scriptproblems > 0) {
-        putstr(ses, 0, "there are script problems in the prefs file listed immediately above:", 1, 9);
+        putstr(ses, 0, "there are script problems in the prefs file listed immediately above:", 1,
+               9);
         if (query(ses, "exit, and delete unrecognised scripts from the prefs file")) killrun();
     }
     p.missingscripts = 0;
@@ -66,8 +70,9 @@ void prefschecks(Session& ses) {
                    " script is mandatory in the prefsfile, followed by the suffix ";
         lines[2] = "to the name of the script file. So, if the scriptfile is called " +
                    quoted("qv-AFM") + ", the script to use is " + quoted("scriptfile AFM");
-        lines[3] = "(If you were using one folder/directory to run several different scriptfiles "
-                   "via prompts, it is better to run ";
+        lines[3] =
+            "(If you were using one folder/directory to run several different scriptfiles "
+            "via prompts, it is better to run ";
         lines[4] = "them in separate folders/directories)";
         formattext(ses, lines);
     }
@@ -134,18 +139,20 @@ void readprefs(Session& ses) {
             putstr(ses, 1, "\xA5\xA5 no prefs file " + quoted(name), 2, 9);
             putstr(ses, 0, "on the Mac, if you double-clicked the du351 icon then that won't work;",
                    1, 9);
-            putstr(ses, 0,
-                   "try reading the " + quoted("getting started") + " info on the QUORVANTIS website.",
-                   1, 9);
+            putstr(
+                ses, 0,
+                "try reading the " + quoted("getting started") + " info on the QUORVANTIS website.",
+                1, 9);
             bomb("readprefs", "can't open " + quoted(name), yourfault);
         }
         if (program == "vexlat") {
             putstr(ses, 1, "no prefs file " + quoted(name), 2, 9);
-            putstr(ses, 0, "on the Mac, if you double-clicked the vexlat icon then that won't work;",
-                   1, 9);
             putstr(ses, 0,
-                   "try reading the " + quoted("getting started") + " info on the QUORVANTIS website.",
-                   2, 9);
+                   "on the Mac, if you double-clicked the vexlat icon then that won't work;", 1, 9);
+            putstr(
+                ses, 0,
+                "try reading the " + quoted("getting started") + " info on the QUORVANTIS website.",
+                2, 9);
             putstr(ses, 0, "if you double-clicked the icon, enter 0 now", 1, 9);
             query(ses, "continue");
             return;

@@ -10,7 +10,9 @@ bool active(const Session& ses, int channel) {
     return (ses.ch.activechannels & (int32{1} << channel)) != 0;
 }
 
-[[noreturn]] void readfault() { bomb("read in prstrings", "problems reading", yourfault); }
+[[noreturn]] void readfault() {
+    bomb("read in prstrings", "problems reading", yourfault);
+}
 
 // One raw keyboard line after flushing the files; the end of input is a read error.
 std::string readanswer(Session& ses) {
@@ -96,11 +98,13 @@ void prompt_until(Session& ses, std::string_view prompt, Convert convert) {
 }  // namespace
 
 void promptreal(Session& ses, std::string_view prompt, real& x) {
-    prompt_until(ses, prompt, [&](const std::string& w, std::string& msg) { return str2real(w, x, msg); });
+    prompt_until(ses, prompt,
+                 [&](const std::string& w, std::string& msg) { return str2real(w, x, msg); });
 }
 
 void promptinteger(Session& ses, std::string_view prompt, int16& i) {
-    prompt_until(ses, prompt, [&](const std::string& w, std::string& msg) { return str2int(w, i, msg); });
+    prompt_until(ses, prompt,
+                 [&](const std::string& w, std::string& msg) { return str2int(w, i, msg); });
 }
 
 void promptreals(Session& ses, std::string_view prompt, rrvector& xs, int16& n) {
@@ -160,7 +164,8 @@ bool query(Session& ses, std::string_view prompt, bool lastwait) {
         }
     }
     answer = trim(answer);
-    const bool yes = answer.empty() || answer == "1" || answer == "yes" || answer == "y" || answer == "Y";
+    const bool yes =
+        answer.empty() || answer == "1" || answer == "yes" || answer == "y" || answer == "Y";
     echo_yesno(ses, yes);
     if (active(ses, 1)) bomb("query", "TE not impemented yet", yourfault);
     if (answer == "kill") killrun();
@@ -176,7 +181,8 @@ void promptcontrol(Session& ses, std::string_view prompt, controlboolean& cb) {
     } else if (active(ses, 1)) {
         bomb("promptcontrol", "TE not impemented yet", yourfault);
     }
-    const bool yes = answer.empty() || answer == "yes" || answer == "y" || answer == "1" || answer == "ok";
+    const bool yes =
+        answer.empty() || answer == "yes" || answer == "y" || answer == "1" || answer == "ok";
     echo_yesno(ses, yes);
     if (answer == "kill") killrun();
     cb = yes ? controlboolean::yes : controlboolean::no;

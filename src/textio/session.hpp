@@ -29,9 +29,9 @@ struct OutFile {
 struct Channels {
     int32 activechannels = 0;
     std::array<OutFile, nchannels> files{};
-    std::array<bool, nchannels> used{};  // meaningful for channels 4 to 10
-    bool dontwrapon = true;              // cut screen lines to the page width
-    int16 pagewidth = 80;                // 80 to 250
+    std::array<bool, nchannels> used{};        // meaningful for channels 4 to 10
+    bool dontwrapon = true;                    // cut screen lines to the page width
+    int16 pagewidth = 80;                      // 80 to 250
     std::array<std::string, 4> linebuffers{};  // shared buffers for building table lines
 };
 
@@ -61,7 +61,13 @@ struct WhSeeds {
     int32 whs3 = 1;
 };
 
-enum class calcmodetype { utilitycalc = 0, nlecalc = 1, rockcalc = 2, phasecalc = 3, lsqdscalc = 4 };
+enum class calcmodetype {
+    utilitycalc = 0,
+    nlecalc = 1,
+    rockcalc = 2,
+    phasecalc = 3,
+    lsqdscalc = 4
+};
 enum class diagramtype { ptcalc, pxcalc, txcalc, plnacalc, tlnacalc, pmucalc, tmucalc };
 
 struct Session {

@@ -12,7 +12,9 @@ namespace qv {
 
 namespace {
 
-bool isdigitchar(char c) { return c >= '0' && c <= '9'; }
+bool isdigitchar(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Bounds of the non-blank part of `s` as 0-based [first, last); first == last when empty.
 void bounds0(std::string_view s, std::size_t& first, std::size_t& last) {
@@ -43,7 +45,9 @@ int32 sat32(int64 v) {
 // ---------------------------------------------------------------------------------------------
 // Word layer
 
-bool isblankchar(char c) { return c == '\t' || c == ' ' || static_cast<unsigned char>(c) == 202; }
+bool isblankchar(char c) {
+    return c == '\t' || c == ' ' || static_cast<unsigned char>(c) == 202;
+}
 
 void blankbounds(std::string_view s, int16& first, int16& last) {
     // Positions are 1-based and 16-bit: only the first 32767 characters can be addressed.
@@ -67,14 +71,18 @@ std::string trim(std::string_view s) {
     return std::string(s.substr(f, l - f));
 }
 
-std::string str22(std::string_view s) { return std::string(s.substr(0, maxwordlength)); }
+std::string str22(std::string_view s) {
+    return std::string(s.substr(0, maxwordlength));
+}
 
 std::string spaces(int n) {
     if (n > 0 && n < 250) return std::string(static_cast<std::size_t>(n), ' ');
     return {};
 }
 
-bool sameword(std::string_view a, std::string_view b) { return trim(a) == trim(b); }
+bool sameword(std::string_view a, std::string_view b) {
+    return trim(a) == trim(b);
+}
 
 bool posinlist(std::string_view name, const strings& list, int n, int16& pos) {
     pos = 0;
@@ -91,8 +99,7 @@ bool posinlist(std::string_view name, const strings& list, int n, int16& pos) {
 
 void string2strings(std::string_view line, int len, strings& words, int16& n) {
     n = 0;
-    const std::size_t end =
-        len <= 0 ? 0 : std::min(line.size(), static_cast<std::size_t>(len));
+    const std::size_t end = len <= 0 ? 0 : std::min(line.size(), static_cast<std::size_t>(len));
     std::size_t i = 0;
     while (i < end) {
         if (isblankchar(line[i])) {
@@ -101,7 +108,8 @@ void string2strings(std::string_view line, int len, strings& words, int16& n) {
         }
         const std::size_t start = i;
         while (i < end && !isblankchar(line[i])) ++i;
-        if (n >= maxwords) bomb("string2strings", "too many \"" + std::string(line) + "\"", yourfault);
+        if (n >= maxwords)
+            bomb("string2strings", "too many \"" + std::string(line) + "\"", yourfault);
         ++n;
         words[n] = std::string(line.substr(start, std::min<std::size_t>(i - start, maxwordlength)));
     }
@@ -248,7 +256,7 @@ void text2digits(std::string_view w, decimalrec& rec, bool& ok) {
 
 real powerof10(int k) {
     // 10^(2^i) for i = 0 .. 12; 10^8192 is beyond the extended range.
-    static constexpr real factors[] = {1e1L,   1e2L,   1e4L,    1e8L,    1e16L,   1e32L,  1e64L,
+    static constexpr real factors[] = {1e1L,   1e2L,   1e4L,   1e8L,    1e16L,   1e32L,  1e64L,
                                        1e128L, 1e256L, 1e512L, 1e1024L, 1e2048L, 1e4096L};
     constexpr int nfactors = static_cast<int>(sizeof(factors) / sizeof(factors[0]));
     long long m = k < 0 ? -static_cast<long long>(k) : static_cast<long long>(k);
@@ -401,8 +409,9 @@ void real2rational(real x, int32& num, int32& den) {
     den = 1;
     if (!std::isfinite(x)) {
         // No rational stands for an infinite or undefined value: the largest one of the sign.
-        num = std::isnan(x) ? 0 : (x < 0 ? std::numeric_limits<int32>::min() + 1
-                                         : std::numeric_limits<int32>::max());
+        num = std::isnan(x) ? 0
+                            : (x < 0 ? std::numeric_limits<int32>::min() + 1
+                                     : std::numeric_limits<int32>::max());
         return;
     }
     if (std::fabs(x - std::round(x)) < 0.001L) {
@@ -454,24 +463,29 @@ void real2rational(real x, int32& num, int32& den) {
 
 int16 getinteger(valuetype t, std::string_view w, std::string_view context) {
     const std::string tail = std::string(w) + " - " + std::string(context);
-    if (t != valuetype::aninteger) bomb("getinteger", "expecting an integer (1); got: " + tail, yourfault);
+    if (t != valuetype::aninteger)
+        bomb("getinteger", "expecting an integer (1); got: " + tail, yourfault);
     int16 i = 0;
     std::string msg;
-    if (!str2int(w, i, msg)) bomb("getinteger", "expecting an integer (2); got: " + tail, yourfault);
+    if (!str2int(w, i, msg))
+        bomb("getinteger", "expecting an integer (2); got: " + tail, yourfault);
     return i;
 }
 
-void getrational(valuetype t, std::string_view w, int16& num, int16& den, std::string_view context) {
+void getrational(valuetype t, std::string_view w, int16& num, int16& den,
+                 std::string_view context) {
     const std::string tail = std::string(w) + " - " + std::string(context);
     std::string msg;
     switch (t) {
         case valuetype::aninteger:
-            if (!str2int(w, num, msg)) bomb("reading", "expecting a rational (1); got: " + tail, yourfault);
+            if (!str2int(w, num, msg))
+                bomb("reading", "expecting a rational (1); got: " + tail, yourfault);
             den = 1;
             return;
         case valuetype::areal: {
             real x = 0.0L;
-            if (!str2real(w, x, msg)) bomb("reading", "expecting a rational (2); got: " + tail, yourfault);
+            if (!str2real(w, x, msg))
+                bomb("reading", "expecting a rational (2); got: " + tail, yourfault);
             int32 n32 = 0;
             int32 d32 = 1;
             real2rational(x, n32, d32);
@@ -483,8 +497,7 @@ void getrational(valuetype t, std::string_view w, int16& num, int16& den, std::s
             if (!str2rational(w, num, den, msg))
                 bomb("reading", "expecting a rational (3); got: " + tail, yourfault);
             return;
-        default:
-            bomb("reading", "expecting a rational (4); got: " + tail, yourfault);
+        default: bomb("reading", "expecting a rational (4); got: " + tail, yourfault);
     }
 }
 
@@ -495,7 +508,8 @@ real getsingle(valuetype t, std::string_view w, std::string_view context) {
         case valuetype::aninteger:
         case valuetype::areal: {
             real x = 0.0L;
-            if (!str2real(w, x, msg)) bomb("reading", "expecting a single (2); got: " + tail, yourfault);
+            if (!str2real(w, x, msg))
+                bomb("reading", "expecting a single (2); got: " + tail, yourfault);
             return x;
         }
         case valuetype::arational: {
@@ -505,8 +519,7 @@ real getsingle(valuetype t, std::string_view w, std::string_view context) {
                 bomb("reading", "expecting a single (3); got: " + tail, yourfault);
             return static_cast<real>(num) / static_cast<real>(den);
         }
-        default:
-            bomb("reading", "expecting a single (1); got: " + tail, yourfault);
+        default: bomb("reading", "expecting a single (1); got: " + tail, yourfault);
     }
 }
 

@@ -74,9 +74,10 @@ TEST_P(WholeRun, MatchesExpected) {
         inputs.insert(name);
     }
     const fs::path stdinfile = source / "stdin.txt";
-    const std::string command = std::string("'") + QV_PROGRAM + "' < " +
-                                (fs::exists(stdinfile) ? "'" + stdinfile.string() + "'" : "/dev/null") +
-                                " > screen.out 2>&1";
+    const std::string command =
+        std::string("'") + QV_PROGRAM + "' < " +
+        (fs::exists(stdinfile) ? "'" + stdinfile.string() + "'" : "/dev/null") +
+        " > screen.out 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << "the program did not end by itself";
     const std::string exitcode = std::to_string(WEXITSTATUS(status)) + "\n";

@@ -34,7 +34,9 @@ xtermtype factor(int16 cnum, int16 cden, std::vector<VarTerm> vars) {
     return x;
 }
 
-xtermtype var(int16 idx, int16 num = 1, int16 den = 1) { return factor(0, 1, {{num, den, idx}}); }
+xtermtype var(int16 idx, int16 num = 1, int16 den = 1) {
+    return factor(0, 1, {{num, den, idx}});
+}
 
 sxtermtype term(real coef, std::vector<xtermtype> factors) {
     sxtermtype t;
@@ -53,8 +55,8 @@ termtype expr(std::vector<sxtermtype> terms) {
 
 // 1 - x + x (1 - y), in variables 1 (x) and 2 (y).
 termtype oneminusxplusxy() {
-    return expr({term(1, {factor(1, 1, {{-1, 1, 1}})}),
-                 term(1, {var(1), factor(1, 1, {{-1, 1, 2}})})});
+    return expr(
+        {term(1, {factor(1, 1, {{-1, 1, 1}})}), term(1, {var(1), factor(1, 1, {{-1, 1, 2}})})});
 }
 
 eqvector values(std::vector<real> v) {
@@ -76,7 +78,8 @@ TEST(EvalExpr, OffsetSelectsThePhaseInTheSolutionVector) {
     // Solution vector P, T, then this phase's x and y.
     const eqvector v = values({8, 900, 0.3L, 0.6L});
     EXPECT_EQ(evalexpr(v, 3, expr({term(1, {var(1)})})), 0.3L);
-    EXPECT_EQ(evalexpr(v, 3, oneminusxplusxy()), evalexpr(values({0.3L, 0.6L}), 1, oneminusxplusxy()));
+    EXPECT_EQ(evalexpr(v, 3, oneminusxplusxy()),
+              evalexpr(values({0.3L, 0.6L}), 1, oneminusxplusxy()));
 }
 
 TEST(EvalExpr, RationalsAreFormedInDoublePrecision) {
@@ -117,15 +120,15 @@ TEST(LegalComp, EverySiteFractionMustBeFiniteAndPositive) {
         bool legal;
     };
     const Case cases[] = {
-        {0.4L, 0.5L, true}, {0, 0.5L, false},   {1, 0.5L, false},   {0.4L, -0.1L, false},
+        {0.4L, 0.5L, true}, {0, 0.5L, false},   {1, 0.5L, false},    {0.4L, -0.1L, false},
         {0.4L, nan, false}, {0.4L, inf, false}, {-inf, 0.5L, false},
     };
     auto ph = phase(sfs);
     for (const Case& c : cases) {
         ph->var[1].guess = c.x;
         ph->var[2].guess = c.y;
-        EXPECT_EQ(legalcomp(*ph), c.legal) << "x " << static_cast<double>(c.x) << " y "
-                                           << static_cast<double>(c.y);
+        EXPECT_EQ(legalcomp(*ph), c.legal)
+            << "x " << static_cast<double>(c.x) << " y " << static_cast<double>(c.y);
     }
     auto nosf = phase();
     nosf->var[1].guess = -1;
@@ -177,8 +180,7 @@ TEST(WriteExpr, TextForms) {
         {expr({term(1, {factor(0, 1, {{-2, 1, 1}, {1, 2, 2}})})}), true, "   e = -2x + 1/2*y\n"},
         {expr({term(1, {factor(2, 3, {{1, 1, 1}})})}), false, "   e = 2/3 + x\n"},
         // A negative single factor after the first term is bracketed.
-        {expr({term(1, {y()}), term(1, {factor(0, 1, {{-1, 1, 1}})})}), false,
-         "   e = y + (-x)\n"},
+        {expr({term(1, {y()}), term(1, {factor(0, 1, {{-1, 1, 1}})})}), false, "   e = y + (-x)\n"},
         // A constant factor is followed by no separator; factors with a constant are bracketed.
         {expr({term(1, {factor(1, 3, {}), x()})}), false, "   e = 1/3x\n"},
         {expr({term(1, {factor(-1, 1, {{1, 1, 1}}), y()})}), true, "   e = (-1 + x)*y\n"},

@@ -59,6 +59,8 @@ std::string TempDir::read(const std::string& name) const {
     return s.str();
 }
 
-bool TempDir::exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+bool TempDir::exists(const std::string& name) const {
+    return std::filesystem::exists(path_ / name);
+}
 
 }  // namespace qv::test

@@ -66,23 +66,24 @@ struct TestSession {
 }  // namespace qv::test
 
 // Relative closeness in long double (EXPECT_NEAR compares in double).
-#define EXPECT_REL_NEAR(a, b, rel)                                                        \
-    do {                                                                                  \
-        const long double qv_a_ = (a);                                                    \
-        const long double qv_b_ = (b);                                                    \
-        const long double qv_scale_ = std::fabs(qv_b_) > 0 ? std::fabs(qv_b_) : 1.0L;    \
-        EXPECT_LE(std::fabs(qv_a_ - qv_b_) / qv_scale_, (rel))                            \
-            << #a " = " << static_cast<double>(qv_a_) << ", " #b " = " << static_cast<double>(qv_b_); \
+#define EXPECT_REL_NEAR(a, b, rel)                                                    \
+    do {                                                                              \
+        const long double qv_a_ = (a);                                                \
+        const long double qv_b_ = (b);                                                \
+        const long double qv_scale_ = std::fabs(qv_b_) > 0 ? std::fabs(qv_b_) : 1.0L; \
+        EXPECT_LE(std::fabs(qv_a_ - qv_b_) / qv_scale_, (rel))                        \
+            << #a " = " << static_cast<double>(qv_a_) << ", " #b " = "                \
+            << static_cast<double>(qv_b_);                                            \
     } while (0)
 
 // A fatal stop with exactly this procedure name and message.
-#define EXPECT_BOMB(statement, proc, msg)                                  \
-    do {                                                                   \
-        try {                                                              \
-            statement;                                                     \
-            ADD_FAILURE() << "no fatal stop from " #statement;             \
-        } catch (const ::qv::RunBombed& qv_stop_) {                        \
-            EXPECT_EQ(qv_stop_.procname, proc);                            \
-            EXPECT_EQ(qv_stop_.message, msg);                              \
-        }                                                                  \
+#define EXPECT_BOMB(statement, proc, msg)                      \
+    do {                                                       \
+        try {                                                  \
+            statement;                                         \
+            ADD_FAILURE() << "no fatal stop from " #statement; \
+        } catch (const ::qv::RunBombed& qv_stop_) {            \
+            EXPECT_EQ(qv_stop_.procname, proc);                \
+            EXPECT_EQ(qv_stop_.message, msg);                  \
+        }                                                      \
     } while (0)

@@ -1,7 +1,8 @@
+#include "textio/channels.hpp"
+
 #include <gtest/gtest.h>
 
 #include "support/fakes.hpp"
-#include "textio/channels.hpp"
 #include "textio/files.hpp"
 
 namespace qv {
@@ -44,8 +45,8 @@ TEST(Addstr, JustifiesAndNeverCutsAField) {
         int width;
         const char* appended;
     } const cases[] = {
-        {"12", 5, "   12"}, {"12", -5, "12   "}, {"123456", 3, "123456"}, {"12", 0, "12"},
-        {"12", 2, "12"},     {"", 3, "   "},
+        {"12", 5, "   12"}, {"12", -5, "12   "}, {"123456", 3, "123456"},
+        {"12", 0, "12"},    {"12", 2, "12"},     {"", 3, "   "},
     };
     for (const Case& c : cases) {
         std::string line = "|";

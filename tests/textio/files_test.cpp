@@ -1,9 +1,10 @@
+#include "textio/files.hpp"
+
 #include <gtest/gtest.h>
 
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
 #include "textio/fatal.hpp"
-#include "textio/files.hpp"
 #include "textio/heap.hpp"
 
 namespace qv {
@@ -65,8 +66,8 @@ TEST(Startout, CreatesTheRunFilesAndErasesTheUnusedOnes) {
     putstr(f.t.ses, 0, "a,b", 1, 128);
     closefiles(f.t.ses);
     EXPECT_EQ(f.t.ses.ch.activechannels, 0);
-    for (const char* name : {"qv-AFM-vx.txt", "qv-AFM-it.txt", "qv-AFM-ic.txt", "qv-AFM-2.csv",
-                             "qv-AFM.svg"}) {
+    for (const char* name :
+         {"qv-AFM-vx.txt", "qv-AFM-it.txt", "qv-AFM-ic.txt", "qv-AFM-2.csv", "qv-AFM.svg"}) {
         EXPECT_FALSE(f.dir.exists(name)) << name;
     }
     EXPECT_EQ(f.dir.read("qv-AFM.csv"), "a,b\n");
@@ -116,8 +117,9 @@ TEST(Heap, ReportsAllocationsWhenMonitored) {
     t.ses.prefs.monitorheapon = true;
     allocspace(t.ses, "c", 20800);
     disposespace(t.ses, "c", 20800);
-    EXPECT_EQ(t.console.output,
-              "space allocated for c is 20k; , heap now 20k\nspace disposed for c; heap size now 0k\n");
+    EXPECT_EQ(
+        t.console.output,
+        "space allocated for c is 20k; , heap now 20k\nspace disposed for c; heap size now 0k\n");
 }
 
 TEST(Fatal, BombWritesTheStopOnScreenSummaryLogAndDetails) {

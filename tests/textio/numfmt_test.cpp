@@ -26,17 +26,17 @@ TEST(NumFmt, Real2DigitsFixed) {
     const std::vector<Case> cases = {
         {3, 3.14159L, false, -3, "3142"},
         {2, -1.5L, true, -2, "150"},
-        {0, 2.5L, false, 0, "2"},     // halves to even
+        {0, 2.5L, false, 0, "2"},  // halves to even
         {0, 3.5L, false, 0, "4"},
         {0, -0.5L, true, 0, "0"},
         {1, 0.25L, false, -1, "2"},
-        {1, 0.35L, false, -1, "4"},   // 0.35 is not exactly a half
-        {0, 1e-13L, false, 0, "0"},   // below the zero threshold
+        {1, 0.35L, false, -1, "4"},  // 0.35 is not exactly a half
+        {0, 1e-13L, false, 0, "0"},  // below the zero threshold
         {0, -1e-13L, false, 0, "0"},
-        {6, 5000.0L, false, -6, blanks20},     // scaled value passes 2147483646
+        {6, 5000.0L, false, -6, blanks20},  // scaled value passes 2147483646
         {0, 2147483645.0L, false, 0, "2147483645"},
         {0, 2147483646.0L, false, 0, blanks20},
-        {0, 3e20L, false, 0, blanks20},        // above 1e20 in fixed mode
+        {0, 3e20L, false, 0, blanks20},  // above 1e20 in fixed mode
     };
     for (const auto& c : cases) {
         const decimalrec r = real2digits(fixedmode, c.p, c.x);
@@ -57,7 +57,7 @@ TEST(NumFmt, Real2DigitsSignificant) {
         {4, 123.456L, -1, "1235"},
         {4, 1234.0L, 0, "1234"},
         {4, 0.0001234L, -7, "1234"},
-        {3, 9.9996L, -1, "100"},    // the guard counts the longer integer part
+        {3, 9.9996L, -1, "100"},  // the guard counts the longer integer part
         {2, 0.5L, -2, "50"},
         {1, 56.0L, 1, "6"},
         {3, 0.9999L, -2, "100"},
@@ -121,8 +121,8 @@ TEST(NumFmt, RealFixStr) {
         {0, true, 2.5L, "2"},
         {0, true, 3.5L, "4"},
         {0, true, -2.5L, "-2"},
-        {2, true, 0.005L, "0.00"},   // 0.005 x 100 is 0.5 in extended precision: to even
-        {2, true, 0.125L, "0.12"},   // an exact half goes to even
+        {2, true, 0.005L, "0.00"},  // 0.005 x 100 is 0.5 in extended precision: to even
+        {2, true, 0.125L, "0.12"},  // an exact half goes to even
         {2, true, 0.375L, "0.38"},
         {3, true, 12345.0L, "12345.000"},
         {2, true, 99999.994L, "99999.99"},
@@ -200,11 +200,19 @@ TEST(NumFmt, NDecimals) {
         int n;
     };
     const std::vector<Case> cases = {
-        {3.0L, 1},      {2.5L, 1},          {0.25L, 2},           {1.125L, 3},
-        {-0.75L, 2},    {0.1L, 1},          {0.0001L, 4},         {-3.0L, 1},
+        {3.0L, 1},
+        {2.5L, 1},
+        {0.25L, 2},
+        {1.125L, 3},
+        {-0.75L, 2},
+        {0.1L, 1},
+        {0.0001L, 4},
+        {-3.0L, 1},
         {0.123456789L, 9},
         // Mend: gives up at nine decimals instead of overflowing 32 bits.
-        {1.0L / 3.0L, 9}, {0.1234567891L, 9}, {2.0000000001234L, 1},
+        {1.0L / 3.0L, 9},
+        {0.1234567891L, 9},
+        {2.0000000001234L, 1},
     };
     for (const auto& c : cases) EXPECT_EQ(ndecimals(c.x), c.n) << static_cast<double>(c.x);
 }

@@ -1,7 +1,8 @@
+#include "textio/prefs.hpp"
+
 #include <gtest/gtest.h>
 
 #include "support/fakes.hpp"
-#include "textio/prefs.hpp"
 
 namespace qv {
 namespace {
@@ -17,8 +18,9 @@ struct PrefsRun {
 };
 
 TEST(Readprefs, KeywordsReachTheirSettings) {
-    PrefsRun r("% my folder\ndsfile ds62 % the data\ndatafile yes AFM\ncalcmode 2\n"
-               "monitorheap\ndontwrap no\nsetpagewidth 120\n* end\ncalcmode 3\n");
+    PrefsRun r(
+        "% my folder\ndsfile ds62 % the data\ndatafile yes AFM\ncalcmode 2\n"
+        "monitorheap\ndontwrap no\nsetpagewidth 120\n* end\ncalcmode 3\n");
     readprefs(r.t.ses);
     const Preferences& p = r.t.ses.prefs;
     EXPECT_EQ(p.dsfilesuffix, "ds62");
@@ -41,9 +43,10 @@ TEST(Readprefs, PageWidthIsHeldBetween80And250) {
 }
 
 TEST(Readprefs, ScriptfileWords) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"scriptfile yes AFM", "AFM"}, {"datafile AFM", "AFM"}, {"scriptfile on", "on"},
-        {"scriptfile AFM extra", "AFM"}};
+    const std::pair<const char*, const char*> cases[] = {{"scriptfile yes AFM", "AFM"},
+                                                         {"datafile AFM", "AFM"},
+                                                         {"scriptfile on", "on"},
+                                                         {"scriptfile AFM extra", "AFM"}};
     for (const auto& [line, suffix] : cases) {
         PrefsRun r(std::string("dsfile 62\n") + line + "\n");
         readprefs(r.t.ses);

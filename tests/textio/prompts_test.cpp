@@ -1,9 +1,10 @@
+#include "textio/prompts.hpp"
+
 #include <gtest/gtest.h>
 
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
-#include "textio/prompts.hpp"
 
 namespace qv {
 namespace {
@@ -118,7 +119,7 @@ TEST(Query, YesAnswersAndTheHelpMark) {
     struct Case {
         const char* answer;
         bool yes;
-    } const cases[] = {{"", true},   {"1", true},   {"yes", true}, {"y", true},  {" Y ", true},
+    } const cases[] = {{"", true},    {"1", true},   {"yes", true}, {"y", true},  {" Y ", true},
                        {"no", false}, {"ok", false}, {"n", false},  {"yy", false}};
     for (const Case& c : cases) {
         test::TestSession t(std::string(c.answer) + "\n");
@@ -126,8 +127,7 @@ TEST(Query, YesAnswersAndTheHelpMark) {
     }
     LoggedSession s("?\n?\n");
     EXPECT_FALSE(query(s.t.ses, "continue"));
-    EXPECT_EQ(s.t.console.output,
-              "continue ? \nsorry, you are on your own...\n\ncontinue ? ");
+    EXPECT_EQ(s.t.console.output, "continue ? \nsorry, you are on your own...\n\ncontinue ? ");
     EXPECT_EQ(s.log(), "continue ? \nsorry, you are on your own...\n\ncontinue ? no\n");
     test::TestSession k(" kill\n");
     EXPECT_THROW(query(k.ses, "continue"), RunKilled);

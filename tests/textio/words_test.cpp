@@ -38,8 +38,16 @@ TEST(Words, BlankBounds) {
         int first, last;
     };
     const std::vector<Case> cases = {
-        {"", 0, 0},          {"   ", 0, 0},     {"\t\xCA ", 0, 0}, {"a", 1, 1},
-        {"  ab  ", 3, 4},    {"\tx y\t", 2, 4}, {"\xCA" "z", 2, 2}, {"abc", 1, 3},
+        {"", 0, 0},
+        {"   ", 0, 0},
+        {"\t\xCA ", 0, 0},
+        {"a", 1, 1},
+        {"  ab  ", 3, 4},
+        {"\tx y\t", 2, 4},
+        {"\xCA"
+         "z",
+         2, 2},
+        {"abc", 1, 3},
     };
     for (const auto& c : cases) {
         int16 f = -1;
@@ -52,7 +60,10 @@ TEST(Words, BlankBounds) {
 
 TEST(Words, TrimStr22Spaces) {
     EXPECT_EQ(trim("  ab c\t"), "ab c");
-    EXPECT_EQ(trim("\xCA" "x" "\xCA"), "x");
+    EXPECT_EQ(trim("\xCA"
+                   "x"
+                   "\xCA"),
+              "x");
     EXPECT_EQ(trim("   "), "");
     EXPECT_EQ(trim(""), "");
     EXPECT_EQ(str22("abcdefghijklmnopqrstuvwxyz"), "abcdefghijklmnopqrstuv");
@@ -80,7 +91,7 @@ TEST(Words, PosInList) {
     EXPECT_FALSE(posinlist("Si", list, -4, pos));
     EXPECT_EQ(pos, 0);
     EXPECT_TRUE(posinlist("Si", list, 5, pos));
-    EXPECT_EQ(pos, 2);  // the first one found
+    EXPECT_EQ(pos, 2);                            // the first one found
     EXPECT_FALSE(posinlist("si", list, 5, pos));  // case-sensitive
     EXPECT_EQ(pos, 0);
     EXPECT_FALSE(posinlist("Al", list, 2, pos));  // only entries 1..n
@@ -99,7 +110,9 @@ TEST(Words, String2Strings) {
         {"", {}},
         {"   \t ", {}},
         {"one", {"one"}},
-        {"a\xCA" "b c", {"a", "b", "c"}},
+        {"a\xCA"
+         "b c",
+         {"a", "b", "c"}},
         {std::string(30, 'x') + " y", {std::string(22, 'x'), "y"}},
         {"dsfile ds62 % my data", {"dsfile", "ds62", "%", "my", "data"}},
     };
@@ -170,19 +183,19 @@ TEST(Words, WhatIs) {
         vt t;
     };
     const std::vector<Case> cases = {
-        {"", vt::anemptystring},   {"   ", vt::anemptystring}, {"7", vt::aninteger},
-        {"x", vt::astring},        {"-", vt::astring},         {"-12", vt::aninteger},
-        {"1.5", vt::areal},        {"2e-3", vt::areal},        {"1e+5", vt::areal},
-        {"1E5", vt::areal},        {"3/4", vt::arational},     {"5.", vt::astring},
-        {"1e", vt::astring},       {"1e-", vt::astring},       {"1e+", vt::astring},
-        {"+5", vt::astring},       {".5", vt::astring},        {"-.5", vt::astring},
-        {"1.e5", vt::astring},     {"-1/2", vt::arational},    {"1/-2", vt::astring},
-        {"3/", vt::astring},       {"1/2/3", vt::astring},     {"1.5/2", vt::astring},
-        {"1/2.5", vt::astring},    {"1e5/2", vt::astring},     {"1.2.3", vt::astring},
-        {"1e2e3", vt::astring},    {"1e2.5", vt::astring},     {"1e--5", vt::astring},
-        {"1e5-", vt::astring},     {"--5", vt::astring},       {"12a", vt::astring},
-        {" 42 ", vt::aninteger},   {"1 2", vt::astring},       {"0.25", vt::areal},
-        {"-0.25e-10", vt::areal},  {"1.5e3", vt::areal},       {"00", vt::aninteger},
+        {"", vt::anemptystring},  {"   ", vt::anemptystring}, {"7", vt::aninteger},
+        {"x", vt::astring},       {"-", vt::astring},         {"-12", vt::aninteger},
+        {"1.5", vt::areal},       {"2e-3", vt::areal},        {"1e+5", vt::areal},
+        {"1E5", vt::areal},       {"3/4", vt::arational},     {"5.", vt::astring},
+        {"1e", vt::astring},      {"1e-", vt::astring},       {"1e+", vt::astring},
+        {"+5", vt::astring},      {".5", vt::astring},        {"-.5", vt::astring},
+        {"1.e5", vt::astring},    {"-1/2", vt::arational},    {"1/-2", vt::astring},
+        {"3/", vt::astring},      {"1/2/3", vt::astring},     {"1.5/2", vt::astring},
+        {"1/2.5", vt::astring},   {"1e5/2", vt::astring},     {"1.2.3", vt::astring},
+        {"1e2e3", vt::astring},   {"1e2.5", vt::astring},     {"1e--5", vt::astring},
+        {"1e5-", vt::astring},    {"--5", vt::astring},       {"12a", vt::astring},
+        {" 42 ", vt::aninteger},  {"1 2", vt::astring},       {"0.25", vt::areal},
+        {"-0.25e-10", vt::areal}, {"1.5e3", vt::areal},       {"00", vt::aninteger},
         {"ds62", vt::astring},
     };
     for (const auto& c : cases) EXPECT_EQ(whatis(c.w), c.t) << "[" << c.w << "]";
@@ -468,9 +481,17 @@ TEST(Words, Real2Rational) {
         int num, den;
     };
     const std::vector<Case> cases = {
-        {0.5L, 1, 2},        {-0.75L, -3, 4},   {2.0004L, 2, 1},     {3.0L, 3, 1},
-        {-2.9995L, -3, 1},   {1.0L / 3, 1, 3},  {2.0L / 3, 2, 3},    {-1.25L, -5, 4},
-        {0.0L, 0, 1},        {0.1L, 1, 10},     {3.14159265L, 62831853, 20000000},  // the fraction ends only at the exact value
+        {0.5L, 1, 2},
+        {-0.75L, -3, 4},
+        {2.0004L, 2, 1},
+        {3.0L, 3, 1},
+        {-2.9995L, -3, 1},
+        {1.0L / 3, 1, 3},
+        {2.0L / 3, 2, 3},
+        {-1.25L, -5, 4},
+        {0.0L, 0, 1},
+        {0.1L, 1, 10},
+        {3.14159265L, 62831853, 20000000},  // the fraction ends only at the exact value
         {1.0011L, 10011, 10000},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,929 @@
+#include "model/axchoices.hpp"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "model/run.hpp"
+#include "numerics/random.hpp"
+#include "textio/channels.hpp"
+#include "textio/fatal.hpp"
+#include "textio/numfmt.hpp"
+#include "textio/words.hpp"
+
+namespace qv {
+namespace {
+
+constexpr const char* setupphaseslabel = "setup phases";
+constexpr int32 screenlog = 9;           // screen and log
+constexpr int32 screensummarylog = 13;   // screen, summary and log
+constexpr real unsetlower = 11;          // lower limit of a variable with no range read
+constexpr real unsetupper = -11;         // upper limit of a variable with no range read
+constexpr real checktolerance = 0.001L;  // pure end-member activity and proportion
+
+const std::string q = "\"";
+
+bool yes(controlboolean cb) {
+    return cb == controlboolean::yes;
+}
+
+// The part of a variable name before its "(": "x" of "x(g)".
+std::string varsymbol(const std::string& name) {
+    return name.substr(0, name.find('('));
+}
+
+// Standard output, one line.
+void writeline(Session& ses, const std::string& line) {
+    ses.console.write(line);
+    ses.console.write("\n");
+}
+
+// The steps of the script choices share the run, its tables and the lists of the reader.
+class ScriptChoices {
+public:
+    ScriptChoices(Session& ses, Run& run)
+        : ses_(ses),
+          run_(run),
+          lists_(run.ax),
+          sc_(run.script),
+          tab_(*run.script.tables),
+          ss_(*run.arrays.prec1),
+          pure_(*run.arrays.prec0) {}
+
+    void phases() {
+        if (run_.npure + run_.nss != run_.nphread) {
+            bomb("read", "numbers of phases do not add up", myfault);
+        }
+        putstr(ses_, 0, "", 1, screenlog);
+        buffer();
+        withlist();
+    }
+
+    void choices() {
+        if (lists_.nsamecoding > 0) samecodinggroups();
+        codingtwoguesses();
+        listaxgroups();
+        samecodingcopies();
+        withtorecords();
+        if (!yes(sc_.batchcb)) {
+            for (int k = 1; k <= run_.nss; ++k) {
+                if (inwithshort(ss_[k].name)) startingguesses(static_cast<int16>(k));
+            }
+        } else {
+            montecarlo();
+            dropzeroblockguesses();
+            run_.nphread = static_cast<int16>(run_.nss + run_.npure);
+        }
+    }
+
+private:
+    void buffer() {
+        lists_.bufferindex = 0;
+        if (lists_.nbuffers <= 0 || sc_.buffername.empty()) return;
+        for (int i = 1; i <= lists_.nbuffers; ++i) {
+            if (lists_.buffers[i] == sc_.buffername) {
+                lists_.bufferindex = static_cast<int16>(i);
+                return;
+            }
+        }
+        bomb("read", "script, " + q + sc_.buffername + q + ", not in axfile", myfault);
+    }
+
+    // The long-name list holds the words as the script gave them; names given without a
+    // suffix stand for themselves.
+    void withlist() {
+        if (sc_.nwithphases <= 100) {
+            for (int i = 1; i <= sc_.nwithphases; ++i) {
+                if (sc_.withfull[i].empty()) sc_.withfull[i] = sc_.withlist[i];
+            }
+            return;
+        }
+        int16 n = 0;
+        for (int k = 1; k <= run_.nss; ++k) {
+            ++n;
+            sc_.withlist[n] = ss_[k].name;
+            sc_.withfull[n] = ss_[k].longname;
+        }
+        for (int k = 1; k <= run_.npure; ++k) {
+            ++n;
+            sc_.withlist[n] = pure_[k].name;
+            sc_.withfull[n] = pure_[k].name;
+        }
+        sc_.nwithphases = run_.nphread;
+    }
+
+    bool inwith(const std::string& shortname, const std::string& longname) const {
+        for (int i = 1; i <= sc_.nwithphases; ++i) {
+            if (sc_.withlist[i] == shortname || sc_.withfull[i] == longname ||
+                sc_.withlist[i] == longname || sc_.withfull[i] == shortname) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool inwithshort(const std::string& name) const {
+        for (int i = 1; i <= sc_.nwithphases; ++i) {
+            if (sc_.withlist[i] == name) return true;
+        }
+        return false;
+    }
+
+    // Position of a name among the script's starting guesses, 0 when absent.
+    int xyzposition(const std::string& name) const {
+        for (int i = 1; i <= sc_.nxyzguess; ++i) {
+            if (tab_.xyzguess[i].name == name) return i;
+        }
+        return 0;
+    }
+
+    void samecodinggroups() {
+        if (sc_.ds190) bomb("read", "same coding not available", yourfault);
+        // The script's groups hold the phase names as given until their bases are found.
+        for (int g = 1; g <= lists_.nscriptsamecoding; ++g) {
+            SameCodingGroup& grp = lists_.samecoding[g];
+            grp = SameCodingGroup{};
+            grp.n = tab_.nsameitems[g];
+            for (int i = 1; i <= grp.n; ++i) grp.longname[i] = tab_.samecoding[g][i];
+        }
+        for (int g = 1; g <= lists_.nscriptsamecoding; ++g) scriptgroupbase(lists_.samecoding[g]);
+        mergescriptgroups();
+        for (int g = 1; g <= lists_.nsamecoding; ++g) dropduplicates(lists_.samecoding[g]);
+    }
+
+    void scriptgroupbase(SameCodingGroup& grp) {
+        std::string longname = grp.longname[1];
+        std::string shortname;
+        std::string suffix;
+        long2shortpname(longname, shortname, suffix);
+        int base = 0;
+        for (int k = 1; k <= run_.nss && base == 0; ++k) {
+            if (ss_[k].longname == longname) base = k;
+        }
+        if (base == 0) {
+            bomb(setupphaseslabel,
+                 "first samecoding phase, " + grp.longname[1] + " is not in the axfile", yourfault);
+        }
+        const ptype1& b = ss_[base];
+        if (b.coding == 2 && b.suffix.empty()) {
+            bomb(setupphaseslabel,
+                 "first samecoding phase, " + b.longname + " should be a long phasename",
+                 yourfault);
+        }
+        grp.base = static_cast<int16>(base);
+        for (int i = 1; i < grp.n; ++i) {
+            std::string entrylong = grp.longname[i + 1];
+            std::string entryshort;
+            std::string entrysuffix = b.suffix;
+            long2shortpname(entrylong, entryshort, entrysuffix);
+            grp.first[i] = b.fullname;
+            grp.shortname[i] = entryshort;
+            grp.longname[i] = entrylong;
+        }
+        --grp.n;
+    }
+
+    // A script group on the base of an a-x group joins that group.
+    void mergescriptgroups() {
+        int16 kept = 0;
+        for (int g = 1; g <= lists_.nsamecoding; ++g) {
+            SameCodingGroup& grp = lists_.samecoding[g];
+            int into = 0;
+            if (g <= lists_.nscriptsamecoding) {
+                for (int h = lists_.nscriptsamecoding + 1; h <= lists_.nsamecoding && into == 0;
+                     ++h) {
+                    if (lists_.samecoding[h].base == grp.base) into = h;
+                }
+            }
+            if (into != 0) {
+                for (int i = 1; i <= grp.n; ++i) {
+                    additem(lists_.samecoding[into], grp.first[i], grp.shortname[i],
+                            grp.longname[i]);
+                }
+                continue;
+            }
+            ++kept;
+            if (kept != g) lists_.samecoding[kept] = grp;
+        }
+        // Groups that moved down past a dropped one leave stale copies beyond the count.
+        lists_.nsamecoding = kept;
+    }
+
+    static void additem(SameCodingGroup& grp, const std::string& first,
+                        const std::string& shortname, const std::string& longname) {
+        if (grp.n >= maxsameentries) {
+            bomb(setupphaseslabel, "too many items in a samecoding" + maxtext(maxsameentries),
+                 yourfault);
+        }
+        ++grp.n;
+        grp.first[grp.n] = first;
+        grp.shortname[grp.n] = shortname;
+        grp.longname[grp.n] = longname;
+    }
+
+    static void dropduplicates(SameCodingGroup& grp) {
+        int16 kept = 0;
+        for (int i = 1; i <= grp.n; ++i) {
+            bool seen = false;
+            for (int j = 1; j <= kept && !seen; ++j) seen = grp.shortname[j] == grp.shortname[i];
+            if (seen) continue;
+            ++kept;
+            if (kept != i) {
+                grp.first[kept] = grp.first[i];
+                grp.shortname[kept] = grp.shortname[i];
+                grp.longname[kept] = grp.longname[i];
+            }
+        }
+        grp.n = kept;
+    }
+
+    void codingtwoguesses() {
+        if (yes(sc_.batchcb)) return;
+        for (int k = 1; k <= run_.nss; ++k) {
+            const ptype1& ph = ss_[k];
+            if (ph.coding != 2 || !inwith(ph.name, ph.longname)) continue;
+            if (sc_.nxyzguess <= 0) {
+                bomb(setupphaseslabel, "no xyz starting guesses in scriptfile 1", yourfault);
+            }
+            if (ph.nvar >= 1 && xyzposition(ph.var[1].name) == 0) {
+                bomb(setupphaseslabel, "no xyz starting guesses for " + ph.name, yourfault);
+            }
+        }
+    }
+
+    void listaxgroups() {
+        if (lists_.nsamecoding <= lists_.nscriptsamecoding) return;
+        writeline(ses_, "");
+        writeline(ses_, "all axfile samecodings");
+        writeline(ses_, "");
+        for (int g = 1; g <= lists_.nsamecoding; ++g) {
+            const SameCodingGroup& grp = lists_.samecoding[g];
+            std::string line = "  " + ss_[grp.base].name + " #";
+            for (int i = 1; i <= grp.n; ++i) line += " " + grp.shortname[i];
+            writeline(ses_, line);
+        }
+    }
+
+    void samecodingcopies() {
+        for (int g = 1; g <= lists_.nsamecoding; ++g) {
+            for (int i = 1; i <= lists_.samecoding[g].n; ++i) {
+                SameCodingGroup& grp = lists_.samecoding[g];
+                if (!inwith(grp.shortname[i], grp.longname[i])) continue;
+                const ptype1& base = ss_[grp.base];
+                if (yes(sc_.batchcb)) {
+                    for (int m = 1; m <= sc_.nmc; ++m) {
+                        const std::string& ph = tab_.mc[m].phase;
+                        if (ph == base.name || ph == base.longname) {
+                            addmcphase(static_cast<int16>(m), grp.shortname[i]);
+                        }
+                    }
+                } else {
+                    if (sc_.nxyzguess <= 0) {
+                        bomb(setupphaseslabel, "no xyz starting guesses in scriptfile 2",
+                             yourfault);
+                    }
+                    const std::string sym = base.nvar >= 1 ? varsymbol(base.var[1].name) : "";
+                    if (xyzposition(sym + "(" + grp.shortname[i] + ")") == 0) {
+                        bomb(setupphaseslabel,
+                             "no xyzguess for samecoding phase " + grp.shortname[i], yourfault);
+                    }
+                }
+                makecopy(g, i);
+            }
+        }
+    }
+
+    void addmcphase(int16 m, const std::string& name) {
+        McTarget& t = lists_.mc[m];
+        if (t.nphases >= maxmcphases) bomb("read", "number of mcphase", yourfault);
+        ++t.nphases;
+        t.phases[t.nphases] = name;
+    }
+
+    void makecopy(int g, int i) {
+        const SameCodingGroup& grp = lists_.samecoding[g];
+        const int base = grp.base;
+        ++run_.nphread;
+        if (run_.nss + 1 > maxss) {
+            bomb(setupphaseslabel, "too many ss phases (in making samecoding phases)", yourfault);
+        }
+        ++run_.nss;
+        for (int k = run_.nss; k > base + 1; --k) ss_[k] = std::move(ss_[k - 1]);
+        ss_[base + 1] = ss_[base];
+        ptype1& copy = ss_[base + 1];
+        const ptype1& b = ss_[base];
+        copy.name = grp.shortname[i];
+        copy.longname = grp.longname[i];
+        copy.fullname = grp.first[i];
+        copy.nalso = 0;
+        copy.basename = b.name;
+        copy.baselong = b.longname;
+        copy.basefull = b.fullname;
+        for (int v = 1; v <= copy.nvar; ++v) {
+            copy.var[v].name = varsymbol(copy.var[v].name) + "(" + copy.name + ")";
+        }
+        for (int h = 1; h <= lists_.nsamecoding; ++h) {
+            if (lists_.samecoding[h].base > base) ++lists_.samecoding[h].base;
+        }
+    }
+
+    // Each "with" name finds its solution phase, by the long name first; a phase answers one
+    // name only.
+    void withtorecords() {
+        Fixed1<bool, maxss> taken;
+        for (int i = 1; i <= sc_.nwithphases; ++i) {
+            int found = 0;
+            for (int k = 1; k <= run_.nss && found == 0; ++k) {
+                if (!taken[k] && ss_[k].longname == sc_.withfull[i]) found = k;
+            }
+            for (int k = 1; k <= run_.nss && found == 0; ++k) {
+                if (!taken[k] && ss_[k].name == sc_.withlist[i]) found = k;
+            }
+            if (found == 0) continue;
+            taken[found] = true;
+            sc_.withlist[i] = ss_[found].name;
+            sc_.withfull[i] = ss_[found].longname;
+        }
+        if (ses_.runcalcmode == calcmodetype::utilitycalc) return;
+        for (int i = 1; i <= sc_.nwithphases; ++i) {
+            for (int j = i + 1; j <= sc_.nwithphases; ++j) {
+                if (sc_.withfull[i] == sc_.withfull[j]) {
+                    bomb(setupphaseslabel,
+                         "two phases, " + sc_.withfull[i] + " and " + sc_.withfull[j] +
+                             ", with the same name in " + q + "with" + q,
+                         yourfault);
+                }
+            }
+        }
+        matchwith(sc_.inexcesslist, sc_.ninexcess, "in excess phase, ", ", not in ");
+        matchwith(sc_.inexcess0list, sc_.ninexcess0, "tozero phase, ", ",  not in ");
+    }
+
+    void matchwith(strings& list, int16 n, const std::string& lead, const std::string& tail) {
+        for (int i = 1; i <= n; ++i) {
+            int found = 0;
+            for (int j = 1; j <= sc_.nwithphases && found == 0; ++j) {
+                if (sc_.withlist[j] == list[i] || sc_.withfull[j] == list[i]) found = j;
+            }
+            if (found == 0) {
+                bomb(setupphaseslabel, lead + list[i] + tail + q + "with" + q, yourfault);
+            }
+            list[i] = sc_.withlist[found];
+        }
+    }
+
+    void startingguesses(int16 k) {
+        ptype1& ph = ss_[k];
+        const int first = ph.nvar >= 1 ? xyzposition(ph.var[1].name) : 0;
+        if (first != 0) {
+            ph.hasguesses = true;
+            for (int v = 1; v <= ph.nvar; ++v) {
+                const int g = first + v - 1;
+                xvartype& x = ph.var[v];
+                if (g > sc_.nxyzguess) {
+                    bomb("setupphases", "xyzguess: wrong no of vars", yourfault);
+                }
+                const XyzGuess& guess = tab_.xyzguess[g];
+                if (guess.name != x.name) {
+                    bomb("setupphases",
+                         "xyzguess names don't match axfile: " + q + x.name + q + " " + q +
+                             guess.name + q,
+                         yourfault);
+                }
+                x.guess = guess.value;
+                if (guess.sd > 0) x.guesssd = guess.sd;
+                // The script's range can only widen the range of the a-x file.
+                if (guess.low < x.lowerread) x.lowerread = guess.low;
+                if (guess.high > x.upperread) x.upperread = guess.high;
+                if (x.upperread <= x.lowerread) {
+                    bomb("read", "read in lower limit > upper limit in xyz range", yourfault);
+                }
+                x.lower = x.lowerread;
+                x.upper = x.upperread;
+            }
+        }
+        for (int j = 1; j <= ph.nem; ++j) ph.empresent[j] = true;
+        ph.nvarset = ph.nvar;
+        ph.nzerovar = 0;
+        for (int v = 1; v <= ph.nvar; ++v) {
+            ph.varsetname[v] = ph.var[v].name;
+            ph.varnonzero[v] = ph.var[v].guess != 0;
+            if (!ph.varnonzero[v]) {
+                ++ph.nzerovar;
+                ph.zerovar[ph.nzerovar] = ph.var[v].name;
+            }
+        }
+        if (ph.nzerovar > 0) contractphase(ses_, run_, k);
+        if (!ph.hasorder && !legalcomp(ph)) {
+            putstr(ses_, 1, "for " + ph.name + ", site fractions are:", 1, screensummarylog);
+            eqvector values;
+            for (int v = 1; v <= ph.nvar; ++v) values[v] = ph.var[v].guess;
+            for (int s = 1; s <= ph.nsf; ++s) {
+                std::string line = ph.sfname[s] + " = ";
+                addreal(6, true, 0, line, evalexpr(values, 1, ph.sf[s]));
+                putstr(ses_, 0, line, 1, screensummarylog);
+            }
+            putstr(ses_, 0, "site fractions must all be positive (starting guess problems)", 1,
+                   screensummarylog);
+            bomb("setupphases", "inconsistent starting guesses", yourfault);
+        }
+    }
+
+    // A Monte Carlo line names a parameter of a phase; its value replaces that parameter's a,
+    // b or c.
+    void montecarlo() {
+        for (int m = 1; m <= sc_.nmc; ++m) {
+            const McLine& line = tab_.mc[m];
+            McTarget& t = lists_.mc[m];
+            int k = 0;
+            for (int j = 1; j <= run_.nss && k == 0; ++j) {
+                if (ss_[j].name == line.phase) k = j;
+            }
+            if (k == 0) bomb("read", "finding kp in mc (1) - " + line.phase, yourfault);
+            ptype1& ph = ss_[k];
+            t.kind = mckind(line.param);
+            t.abc = mcabc(line.code);
+            int index = 0;
+            switch (t.kind) {
+                case 1:
+                    for (int w = 1; w <= ph.nw && index == 0; ++w) {
+                        if (ph.wname[w] == line.param) index = w;
+                    }
+                    break;
+                case 2:
+                    for (int j = 1; j <= ph.nem && index == 0; ++j) {
+                        if ("a(" + ph.em[j].name + ")" == line.param) index = j;
+                    }
+                    break;
+                case 3:
+                    for (int j = 1; j <= ph.nem && index == 0; ++j) {
+                        if ("DQF(" + ph.em[j].name + ")" == line.param) index = j;
+                    }
+                    break;
+                default: bomb("read", "finding kp in mc (2a)", yourfault);
+            }
+            if (index == 0) bomb("read", "finding kp in mc (3)", yourfault);
+            t.index = static_cast<int16>(index);
+            setmcvalue(ph, t, line.v1);
+        }
+    }
+
+    static int16 mckind(const std::string& param) {
+        if (param.rfind("W(", 0) == 0) return 1;
+        if (param.rfind("a(", 0) == 0) return 2;
+        if (param.rfind("DQF(", 0) == 0) return 3;
+        return 0;
+    }
+
+    static int16 mcabc(const std::string& code) {
+        if (code.empty()) return 0;
+        switch (code[0]) {
+            case 'a': return 1;
+            case 'b': return 2;
+            case 'c': return 3;
+            default: return 0;
+        }
+    }
+
+    static void setmcvalue(ptype1& ph, const McTarget& t, real value) {
+        const int i = t.index;
+        switch (t.kind) {
+            case 1:
+                if (t.abc == 1)
+                    ph.wa[i] = value;
+                else if (t.abc == 2)
+                    ph.wb[i] = value;
+                else if (t.abc == 3)
+                    ph.wc[i] = value;
+                else
+                    bomb("read", "finding kp in mc: bad abc code (1)", yourfault);
+                break;
+            case 2:
+                if (t.abc == 1)
+                    ph.alphaa[i] = value;
+                else if (t.abc == 2)
+                    ph.alphab[i] = value;
+                else if (t.abc == 3)
+                    ph.alphac[i] = value;
+                else
+                    bomb("read", "finding kp in mc: bad abc code (2)", yourfault);
+                break;
+            case 3:
+                if (t.abc == 1)
+                    ph.em[i].dqfa = value;
+                else if (t.abc == 2)
+                    ph.em[i].dqfb = value;
+                else if (t.abc == 3)
+                    ph.em[i].dqfc = value;
+                else
+                    bomb("read", "finding kp in mc: bad abc code (3)", yourfault);
+                ph.em[i].dqfvaried[t.abc] = true;
+                break;
+            default: bomb("read", "finding kp in mc (2b)", yourfault);
+        }
+    }
+
+    // A zero in a batch's starting guesses has done its work once the phase is contracted.
+    void dropzeroblockguesses() {
+        for (int b = 1; b <= sc_.nbxyz; ++b) {
+            BatchXyzBlock& blk = tab_.bxyz[b];
+            int16 kept = 0;
+            for (int i = 1; i <= blk.n; ++i) {
+                if (blk.guess[i].value == 0) continue;
+                ++kept;
+                if (kept != i) blk.guess[kept] = blk.guess[i];
+            }
+            blk.n = kept;
+        }
+    }
+
+    Session& ses_;
+    Run& run_;
+    AxState& lists_;
+    ScriptSettings& sc_;
+    ScriptTables& tab_;
+    prectype1& ss_;
+    prectype0& pure_;
+};
+
+// Renumbers the variable references of `e` through `map` (old index to new).
+void renumbervars(termtype& e, const Fixed1<int16, maxssvars>& map) {
+    for (int i = 1; i <= e.nsxterms; ++i) {
+        sxtermtype& t = e.sxterm[i];
+        for (int j = 1; j <= t.nxterms; ++j) {
+            xtermtype& x = t.xterm[j];
+            for (int k = 1; k <= x.nx; ++k) x.idx[k] = map[x.idx[k]];
+        }
+    }
+}
+
+// Place of the pair (i, j), i < j, in the W list of n end-members: (1,2), (1,3), .., (2,3), ..
+int wplace(int i, int j, int n) {
+    return (i - 1) * n - i * (i - 1) / 2 + (j - i);
+}
+
+}  // namespace
+
+void applyscriptphases(Session& ses, Run& run) {
+    ScriptChoices(ses, run).phases();
+}
+
+void applyscriptchoices(Session& ses, Run& run) {
+    ScriptChoices(ses, run).choices();
+}
+
+bool dropzeroterms(termtype& e, const Fixed1<bool, maxssvars>& zeroed) {
+    int16 kept = 0;
+    for (int i = 1; i <= e.nsxterms; ++i) {
+        sxtermtype t = e.sxterm[i];
+        for (int j = 1; j <= t.nxterms; ++j) {
+            xtermtype& x = t.xterm[j];
+            if (x.nx == 0) continue;
+            int16 n = 0;
+            for (int k = 1; k <= x.nx; ++k) {
+                if (zeroed[x.idx[k]]) continue;
+                ++n;
+                x.num[n] = x.num[k];
+                x.den[n] = x.den[k];
+                x.idx[n] = x.idx[k];
+            }
+            x.nx = n;
+            // A factor left with nothing but a zero constant makes the whole term vanish.
+            if (n == 0 && x.constnum == 0) t.coef = 0;
+        }
+        if (!(t.coef > 0)) continue;
+        ++kept;
+        e.sxterm[kept] = t;
+    }
+    for (int i = kept + 1; i <= e.nsxterms; ++i) e.sxterm[i] = sxtermtype{};
+    e.nsxterms = kept;
+    return kept == 0;
+}
+
+void contractphase(Session& ses, Run& run, int16 k) {
+    ptype1& ph = (*run.arrays.prec1)[k];
+    Fixed1<bool, maxssvars> zeroed;
+    for (int v = 1; v <= ph.nvar; ++v) zeroed[v] = ph.var[v].guess == 0;
+    ph.contracted = true;
+    ph.nemfull = ph.nem;
+
+    // End-members whose proportion vanishes go; the rest move up with their sizes.
+    Fixed1<int16, maxssem> emmap;
+    const int oldnem = ph.nem;
+    int16 nem = 0;
+    for (int j = 1; j <= oldnem; ++j) {
+        if (dropzeroterms(ph.p[j], zeroed)) {
+            ph.empresent[j] = false;
+            continue;
+        }
+        ++nem;
+        emmap[j] = nem;
+        if (nem != j) {
+            ph.em[nem] = ph.em[j];
+            ph.p[nem] = ph.p[j];
+            ph.alphaa[nem] = ph.alphaa[j];
+            ph.alphab[nem] = ph.alphab[j];
+            ph.alphac[nem] = ph.alphac[j];
+        }
+        ph.em[nem].checkden = 0;
+    }
+    ph.nem = nem;
+    ph.ih2o = ph.ih2o > 0 ? emmap[ph.ih2o] : int16{0};
+    ph.ico2 = ph.ico2 > 0 ? emmap[ph.ico2] : int16{0};
+
+    // Interaction energies of the pairs of kept end-members, and the pair terms among them.
+    Fixed1<int16, maxw> wmap;
+    int16 nw = 0;
+    for (int i = 1; i < oldnem; ++i) {
+        for (int j = i + 1; j <= oldnem; ++j) {
+            if (emmap[i] == 0 || emmap[j] == 0) continue;
+            const int from = wplace(i, j, oldnem);
+            ++nw;
+            wmap[from] = nw;
+            if (nw == from) continue;
+            ph.wa[nw] = ph.wa[from];
+            ph.wb[nw] = ph.wb[from];
+            ph.wc[nw] = ph.wc[from];
+            ph.wsd[nw] = ph.wsd[from];
+            ph.wsddefault[nw] = ph.wsddefault[from];
+            ph.wname[nw] = ph.wname[from];
+        }
+    }
+    ph.nw = nw;
+    int16 ng = 0;
+    for (int t = 1; t <= ph.ngterm; ++t) {
+        const gtermtype g = ph.gterm[t];
+        if (emmap[g.i] == 0 || emmap[g.j] == 0) continue;
+        ++ng;
+        ph.gterm[ng] = gtermtype{wmap[g.term], emmap[g.i], emmap[g.j]};
+    }
+    ph.ngterm = ng;
+
+    // Kept variables move up, with their coordinates in the check definitions.
+    Fixed1<int16, maxssvars> varmap;
+    const int oldnvar = ph.nvar;
+    int16 nvar = 0;
+    ph.hasorder = false;
+    for (int v = 1; v <= oldnvar; ++v) {
+        if (zeroed[v]) continue;
+        ++nvar;
+        varmap[v] = nvar;
+        if (nvar != v) {
+            ph.var[nvar] = ph.var[v];
+            for (int j = 1; j <= ph.nem; ++j) ph.em[j].checkcoef[nvar] = ph.em[j].checkcoef[v];
+        }
+        if (ph.var[nvar].isorder) ph.hasorder = true;
+    }
+    ph.nvar = nvar;
+
+    if (ph.nvar + 1 != ph.nem) {
+        std::string line = "problem in " + ph.name;
+        addgreal(3, line, ph.nem);
+        addgreal(3, line, ph.nvar);
+        ses.console.write("\n" + line + "\n");
+        for (int j = 1; j <= ph.nem; ++j) ses.console.write(ph.em[j].name + "  \n");
+        ses.console.write("\n");
+        for (int v = 1; v <= ph.nvar; ++v) ses.console.write(ph.var[v].name + "  \n");
+        bomb("setupphases", "contraction wrong size", yourfault);
+    }
+
+    for (int j = 1; j <= ph.nem; ++j) renumbervars(ph.p[j], varmap);
+    Fixed1<int16, maxsf> sfmap;
+    int16 nsf = 0;
+    for (int s = 1; s <= ph.nsf; ++s) {
+        if (dropzeroterms(ph.sf[s], zeroed)) continue;
+        ++nsf;
+        sfmap[s] = nsf;
+        if (nsf != s) {
+            ph.sfname[nsf] = ph.sfname[s];
+            ph.sf[nsf] = ph.sf[s];
+        }
+    }
+    ph.nsf = nsf;
+    for (int j = 1; j <= ph.nem; ++j) {
+        for (int f = 1; f <= ph.em[j].ntmf; ++f) {
+            tmftermtype& m = ph.em[j].tmf[f];
+            m.sf = sfmap[m.sf];
+        }
+    }
+    for (int s = 1; s <= ph.nsf; ++s) renumbervars(ph.sf[s], varmap);
+}
+
+void setvarlim(Session& ses, const termtype& e, int isx, int ix, int ncols, varlimtype& varlim1,
+               varlimtype& varlim2, int16& nvarlim) {
+    const xtermtype& x = e.sxterm[isx].xterm[ix];
+    if (x.nx < 2) return;
+    Fixed1<int16, maxssvars> row1;
+    Fixed1<int16, maxssvars> row2;
+    for (int c = 1; c <= ncols; ++c) {
+        row1[c] = 0;
+        row2[c] = 1;
+    }
+    for (int k = 1; k <= x.nx; ++k) {
+        row1[x.idx[k]] = x.num[k];
+        row2[x.idx[k]] = x.den[k];
+    }
+    row1[ncols] = x.constnum;
+    row2[ncols] = x.constden;
+    for (int r = 1; r <= nvarlim; ++r) {
+        bool same = true;
+        for (int c = 1; c <= ncols && same; ++c) {
+            same = varlim1[r][c] == row1[c] && varlim2[r][c] == row2[c];
+        }
+        if (same) return;
+    }
+    if (nvarlim >= maxvarlim) {
+        putstr(ses, 1, "\xA5\xA5 insufficient space to store variable limits...", 1, logmask);
+        bomb("setvarlim", "increase maxnvarlim", yourfault);
+    }
+    ++nvarlim;
+    varlim1[nvarlim] = row1;
+    varlim2[nvarlim] = row2;
+}
+
+namespace {
+
+// Limits of every composition variable: the range read or guessed, narrowed by each site
+// fraction that is linear in that one variable alone.
+void variablelimits(Session& ses, ptype1& ph) {
+    ph.allsfsimple = ph.nsf == 0;
+    for (int s = 1; s <= maxsf; ++s) ph.sfsimple[s] = false;
+    for (int v = 1; v <= ph.nvar; ++v) {
+        xvartype& x = ph.var[v];
+        x.lowerkind = acctype::xaccessible;
+        x.upperkind = acctype::xaccessible;
+        x.flag = false;
+        x.int3 = 0;
+    }
+    for (int v = 1; v <= ph.nvar; ++v) {
+        xvartype& x = ph.var[v];
+        for (int s = 1; s <= ph.nsf; ++s) {
+            const termtype& e = ph.sf[s];
+            if (e.nsxterms != 1) continue;
+            const sxtermtype& t = e.sxterm[1];
+            for (int j = 1; j <= t.nxterms; ++j) {
+                const xtermtype& f = t.xterm[j];
+                if (f.nx != 1 || f.idx[1] != v) continue;
+                ph.sfsimple[s] = true;
+                if (f.constnum == 0) {
+                    if (x.lower < 0) {
+                        x.lower = 0;
+                        x.lowerkind = acctype::inaccessible;
+                    }
+                    continue;
+                }
+                // The site fraction is 0 where cn/cd + (mn/md) x = 0.
+                const real r = -static_cast<real>(int32{f.constnum} * f.den[1]) /
+                               static_cast<real>(int32{f.constden} * f.num[1]);
+                if (f.num[1] > 0) {
+                    if (r >= x.lower) {
+                        x.lower = r;
+                        x.lowerkind = acctype::inaccessible;
+                    }
+                } else if (r <= x.upper) {
+                    x.upper = r;
+                    x.upperkind = acctype::inaccessible;
+                }
+            }
+        }
+        if (x.lower == unsetlower) x.lower = 0;
+        if (x.upper == unsetupper) x.upper = 1;
+        if (x.upper <= x.lower) bomb("read", "lower limit > upper limit in xyz range", yourfault);
+        x.scale = 1 / (x.upper - x.lower);
+        x.offset = -x.lower * x.scale;
+        x.step = 0.0001L / (x.upper - x.lower);
+    }
+    ph.real1 = 0.6666667L;
+    ph.real2 = 0.1666667L;
+    ph.nvarlim = 0;
+    bool all = true;
+    for (int s = 1; s <= ph.nsf; ++s) {
+        const termtype& e = ph.sf[s];
+        if (e.nsxterms != 1) {
+            all = false;
+            continue;
+        }
+        ph.sfsimple[s] = true;
+        for (int j = 1; j <= e.sxterm[1].nxterms; ++j) {
+            setvarlim(ses, e, 1, j, ph.nem, ph.varlim1, ph.varlim2, ph.nvarlim);
+        }
+    }
+    if (all) ph.allsfsimple = true;
+}
+
+void guessesinlimits(const ptype1& ph) {
+    for (int v = 1; v <= ph.nvar; ++v) {
+        const xvartype& x = ph.var[v];
+        if (x.isorder) continue;
+        const bool toosmall =
+            x.lowerkind == acctype::inaccessible ? !(x.guess > x.lower) : !(x.guess >= x.lower);
+        if (toosmall) bomb("setupphases", "guess too small for " + x.name, yourfault);
+        const bool toolarge =
+            x.upperkind == acctype::inaccessible ? !(x.guess < x.upper) : !(x.guess <= x.upper);
+        if (toolarge) bomb("setupphases", "guess too large for " + x.name, yourfault);
+    }
+}
+
+real scriptmodeguess(const ScriptSettings& sc, const std::string& name) {
+    for (int i = 1; i <= sc.nmodeguess; ++i) {
+        const ModeGuess& g = sc.tables->modeguess[i];
+        if (g.name == name && g.value > 0) return g.value;
+    }
+    return -1;
+}
+
+// Values of the phase's variables where end-member j is pure.
+eqvector checkpoint(const ptype1& ph, int j) {
+    eqvector values;
+    const ssemtype& em = ph.em[j];
+    for (int v = 1; v <= ph.nvar; ++v) {
+        values[v] = static_cast<real>(em.checkcoef[v]) / static_cast<real>(em.checkden);
+    }
+    return values;
+}
+
+// Every end-member with a check point must be pure there: ideal-mixing activity 1 and its own
+// proportion 1.
+void purechecks(Session& ses, Run& run) {
+    prectype1& ss = *run.arrays.prec1;
+    std::string idealline;
+    std::string pline;
+    for (int k = 1; k <= run.nss; ++k) {
+        const ptype1& ph = ss[k];
+        for (int j = 1; j <= ph.nem; ++j) {
+            const ssemtype& em = ph.em[j];
+            if (em.ntmf < 1 || em.checkden == 0) continue;
+            const eqvector values = checkpoint(ph, j);
+            real a = em.tmfconst;
+            for (int f = 1; f <= em.ntmf; ++f) {
+                const tmftermtype& m = em.tmf[f];
+                const real y = evalexpr(values, 1, ph.sf[m.sf]);
+                if (m.pnum == 1 && m.pden == 1) {
+                    a *= y;
+                    continue;
+                }
+                if (y <= 0) {
+                    bomb("setupphases",
+                         "ideal mixing term = 0 for " + em.name + " in " + ph.name +
+                             " (check coding wrong?)",
+                         yourfault);
+                }
+                a *= rationalpower(m.pnum, m.pden, y);
+            }
+            if (std::fabs(a - 1) > checktolerance) {
+                idealline += idealline.empty() ? "inconsistent ideal mixing activities: " : ", ";
+                idealline += em.name + " in " + ph.name + " = " + realfixstr(4, true, a);
+            }
+            const real p = evalexpr(values, 1, ph.p[j]);
+            if (std::fabs(p - 1) > checktolerance) {
+                pline += pline.empty() ? "inconsistent p coding: " : ", ";
+                pline += em.name + " = " + realfixstr(3, true, p);
+            }
+        }
+    }
+    if (!idealline.empty()) {
+        putstr(ses, 2, idealline, 1, screensummarylog);
+        bomb("setupphases",
+             " ideal mixing terms not equal to 1 for pure end-members (also look at check "
+             "coding)",
+             yourfault);
+    }
+    if (!pline.empty()) {
+        putstr(ses, 2, pline, 1, screensummarylog);
+        bomb("setupphases",
+             "proportions not equal to 1 for pure end-members (also look at check coding)",
+             yourfault);
+    }
+}
+
+}  // namespace
+
+void finalaxchecks(Session& ses, Run& run) {
+    prectype1& ss = *run.arrays.prec1;
+    prectype0& pure = *run.arrays.prec0;
+    ScriptSettings& sc = run.script;
+    for (int k = 1; k <= run.nss; ++k) variablelimits(ses, ss[k]);
+
+    if (!yes(sc.batchcb)) {
+        auto inwith = [&](const std::string& name) {
+            for (int i = 1; i <= sc.nwithphases; ++i) {
+                if (sc.withlist[i] == name) return true;
+            }
+            return false;
+        };
+        for (int k = 1; k <= run.nss; ++k) {
+            ptype1& ph = ss[k];
+            if (!inwith(ph.name)) continue;
+            guessesinlimits(ph);
+            ph.modeguess = scriptmodeguess(sc, ph.name);
+        }
+        if (ses.runcalcmode == calcmodetype::nlecalc) {
+            for (int k = 1; k <= run.nss; ++k) ss[k].coloured = false;
+            for (int k = 1; k <= run.npure; ++k) pure[k].coloured = false;
+        }
+    }
+    purechecks(ses, run);
+}
+
+}  // namespace qv

@@ -1,0 +1,74 @@
+#pragma once
+// The state of one script read and the typed readers of keyword values, shared by the keyword
+// groups.
+
+#include <string>
+
+#include "numerics/fixed.hpp"
+#include "script/settings.hpp"
+#include "script/windows.hpp"
+#include "textio/prompts.hpp"
+#include "textio/session.hpp"
+#include "textio/words.hpp"
+
+namespace qv {
+
+inline constexpr int maxscriptvalues = 40;
+
+// The values of the current entry, slot i for the i-th word after the keyword and its switch.
+struct ScriptValues {
+    int16 nscriptvalues = 0;
+    Fixed1<valuetype, maxscriptvalues> scriptvaltype{};
+    Fixed1<std::string, maxscriptvalues> scriptvalword{};
+    irrvector scriptvalint{};  // an integer word's value, else 0
+    rrvector scriptvalreal{};  // every numeric word's value, else 0
+};
+
+struct ScriptReader {
+    Session& ses;
+    ScriptSettings& s;
+    Windows& w;
+    std::string keyword;
+    controlboolean cb = controlboolean::yes;  // the entry's switch
+    int16 used = 1;                           // 2 when a switch word was written
+    std::string switchword;                   // that word, when written
+    ScriptValues v;
+};
+
+bool scriptisnumeric(valuetype t);
+// Fills the value record from words nused+1 .. nwords of the entry.
+void scriptvalues(ScriptReader& r, const strings& words, int16 nwords, int16 nused);
+// Removes the first n values.
+void dropvalues(ScriptValues& v, int n);
+
+// Typed readers: true when the values may be used; otherwise the problem is reported and
+// counted, or, under "strictscripting", the run stops.
+bool scriptreal(ScriptReader& r, real low, real high);
+bool scriptreals(ScriptReader& r, int16& n);
+bool scriptinteger(ScriptReader& r, int16 low, int16 high);
+bool scriptintegers(ScriptReader& r, int16& n);
+bool scriptstring(ScriptReader& r);
+bool scriptstrings(ScriptReader& r, int16& n);
+
+// Values k, k+1 (or k) as pressures in kbar or temperatures in degrees C (stored in K); yes
+// when taken from the script, no when a default had to be used.
+controlboolean scriptprange(ScriptReader& r, real& plow, real& phigh, int k, real pmin, real pmax);
+controlboolean scripttrange(ScriptReader& r, real& tlow, real& thigh, int k);
+controlboolean scriptonep(ScriptReader& r, real& p, int k, real pmin, real pmax);
+controlboolean scriptonet(ScriptReader& r, real& t, int k);
+
+// A reader's message: "for " + keyword + text, on screen and log after a blank line.
+void scriptmessage(ScriptReader& r, const std::string& text);
+std::string inquotes(std::string_view s);
+// Oxide names "FeOt" and "FeOtot" stand for FeO.
+std::string oxidename(const std::string& w);
+
+// The keyword groups: each handles the entry and returns true when it knows the keyword.
+bool runkeyword(ScriptReader& r);
+bool diagramkeyword(ScriptReader& r);
+bool batchkeyword(ScriptReader& r);
+bool convertkeyword(ScriptReader& r);
+// The closing adjustments of batches, filters and Monte Carlo lines.
+void closebatches(ScriptReader& r, bool ds190);
+
+}  // namespace qv

@@ -1,0 +1,293 @@
+#include "thermo/fluids.hpp"
+
+#include <cmath>
+#include <string>
+
+#include "textio/channels.hpp"
+#include "textio/fatal.hpp"
+#include "textio/numfmt.hpp"
+#include "textio/session.hpp"
+
+namespace qv {
+
+namespace {
+
+constexpr real rkj = 0.0083144L;   // kJ/K/mol
+constexpr real rcm3 = 83.144L;     // cm3 bar/K/mol
+constexpr real tkelvin = 273.15L;  // 0 C in K
+
+void check_pressure(std::string_view procname, real p) {
+    if (!(p > 0)) bomb(procname, "fluid pressure must be positive (P <= 0)", yourfault);
+}
+
+// The line written to standard output before a Sterner-Pitzer stop: the state that failed.
+void write_state(Session& ses, real pbar, int pdec, int pwidth, real t, int tdec, int twidth,
+                 bool lineend) {
+    std::string line = "P = ";
+    addreal(pdec, true, pwidth, line, pbar);
+    line += ", T = ";
+    if (tdec == 0) {
+        addstr(realstr(t - tkelvin), twidth, line);
+    } else {
+        addreal(tdec, true, twidth, line, t - tkelvin);
+    }
+    if (lineend) line += "\n";
+    ses.console.write(line);
+}
+
+// The compensated Redlich-Kwong constants of one fluid at t.
+struct RkConstants {
+    real p0, b, a, agas, c, d, e, psat;
+};
+
+RkConstants rk_h2o(real t) {
+    RkConstants k{};
+    k.p0 = 2.01L;
+    k.b = 1.465L;
+    if (t >= 673) {
+        k.a = 1037.2L + 0.53013L * t - 0.00073907L * t * t + 1.7782e-7L * t * t * t;
+    } else {
+        k.a = -1451.88L + 12.718L * t - 0.02212L * t * t + 1.3204e-5L * t * t * t;
+    }
+    // Below the critical region the gas needs its own attraction term.
+    if (t < 673) {
+        k.agas = 16137.46L - 69.656L * t + 0.11618L * t * t - 6.8128e-5L * t * t * t;
+    } else {
+        k.agas = k.a;
+    }
+    k.c = 0.0019853L;
+    k.d = -0.08909L;
+    k.e = 0.080331L;
+    if (t < 695) {
+        k.psat = -0.013628L + 7.29395e-7L * t * t - 2.34622e-9L * t * t * t +
+                 4.83607e-15L * std::pow(t, 5.0L);
+        if (k.psat < 0.001L) k.psat = 0.001L;
+    } else {
+        k.psat = 100;
+    }
+    return k;
+}
+
+RkConstants rk_co2(real t) {
+    RkConstants k{};
+    k.p0 = 5.01L;
+    k.b = 3.057L;
+    k.a = 659.8L + 0.21078L * t - 0.00063976L * t * t;
+    k.agas = k.a;
+    k.c = 0.00540776L - 1.59046e-6L * t;
+    k.d = -0.178198L + 2.45317e-5L * t;
+    k.e = 0;
+    k.psat = 100;
+    return k;
+}
+
+FluidState cork_pure(bool h2o, real p, real t) {
+    const RkConstants k = h2o ? rk_h2o(t) : rk_co2(t);
+    const real rt = rkj * t;
+    const real dp = p > k.p0 ? p - k.p0 : 0;
+    real lnphig = 0;
+    real lnphil = 0;
+    real v0 = rt / p + 3 * k.b;
+    real a = k.a;
+    if (h2o && t < 695) {
+        if (p > k.psat) {
+            // Liquid above the saturation pressure: the fugacity is carried from the gas at
+            // psat across the two-phase step, where gas and liquid fugacities are equal.
+            lnphig =
+                findVs(rt / k.psat + 5 * k.b, k.psat, t, dp, k.psat, k.c, k.d, k.e, k.agas, k.b)
+                    .lnphi;
+            lnphil = findVs(k.b, k.psat, t, dp, k.psat, k.c, k.d, k.e, k.a, k.b).lnphi;
+            v0 = k.b;
+        } else {
+            a = k.agas;
+        }
+    }
+    const RkVolume m = findVs(v0, p, t, dp, k.psat, k.c, k.d, k.e, a, k.b);
+    FluidState s;
+    s.v = m.v;
+    s.rtlnf = rt * (std::log(1000 * p) + m.lnphi + lnphig - lnphil);
+    return s;
+}
+
+FluidState sp_pure(Session& ses, bool co2, real p, real t) {
+    const SpCoefficients k = spcoefficients(co2, p, t);
+    return doSP(ses, k, 1000 * p, t);
+}
+
+}  // namespace
+
+RkVolume findVs(real v0, real p, real t, real dp, real psat, real c, real d, real e, real a,
+                real b) {
+    const real rt = rkj * t;
+    const real sqt = std::sqrt(t);
+    const real a1 = a / sqt - b * (b * p + rt);
+    real v = v0;
+    bool converged = false;
+    for (int it = 1; it <= 21 && !converged; ++it) {
+        const real f = ((p * v - rt) * v + a1) * v - a * b / sqt;
+        const real df = (3 * p * v - 2 * rt) * v + a1;
+        if (df == 0) break;
+        const real dv = -f / df;
+        v += dv;
+        if (v < b) v = p > psat ? 1.001L * b : rt / p;
+        converged = std::fabs(dv) < 0.001L * v;
+    }
+    if (!converged) bomb("findVs", "did not converge", yourfault);
+    RkVolume r;
+    const real z = p * v / rt;
+    const real bb = b * p / rt;
+    r.lnphi = z - 1 - std::log(z - bb) - (a / (b * rt * sqt)) * std::log(1 + bb / z);
+    r.v = v;
+    if (dp > 0) {
+        r.v += c * dp + d * std::sqrt(dp) + e * std::sqrt(std::sqrt(dp));
+        r.lnphi += (c * dp * dp / 2 + (2.0L / 3.0L) * d * std::pow(dp, 1.5L) +
+                    (4.0L / 5.0L) * e * std::pow(dp, 1.25L)) /
+                   rt;
+    }
+    return r;
+}
+
+SpCoefficients spcoefficients(bool co2, real p, real t) {
+    SpCoefficients k;
+    real* c = k.c;
+    const real t2 = t * t;
+    const real t4 = t2 * t2;
+    if (!co2) {
+        c[1] = 246576.88L / t + 51.359951L;
+        c[2] = 0.58638965L / t - 0.0028646939L + 3.1375577e-5L * t;
+        c[3] = -6.278384L / t + 0.014791599L + 0.00035779579L * t + 1.5432925e-8L * t2;
+        c[4] = -0.42719875L - 1.6325155e-5L * t;
+        c[5] = 5665.4978L / t - 16.580167L + 0.076560762L * t;
+        c[6] = 0.10917883L;
+        c[7] = 3.8878656e12L / t4 - 134948780.0L / t2 + 309165.64L / t + 7.5591105L;
+        c[8] = -65537.898L / t + 188.10675L;
+        c[9] = -1.4182435e13L / t4 + 181653900.0L / t2 - 197690.68L / t - 23.530318L;
+        c[10] = 92093.375L / t + 122.46777L;
+        k.psatbar =
+            1000 * (-0.013627L + 7.29395e-7L * t2 - 2.34622e-9L * t2 * t + 4.83607e-15L * t4 * t);
+        k.vmax = 8.3144L * t / p + 20;
+    } else {
+        c[1] = 1826134.0L / t + 79.224365L;
+        c[2] = 6.656066e-5L + 5.7152798e-6L * t + 3.0222363e-10L * t2;
+        c[3] = 0.0059957845L + 7.1669631e-5L * t + 6.2416103e-9L * t2;
+        c[4] = -1.3270279L / t - 0.15210731L + 0.00053654244L * t - 7.1115142e-8L * t2;
+        c[5] = 0.12456776L / t + 4.9045367L + 0.009822056L * t + 5.5962121e-6L * t2;
+        c[6] = 0.75522299L;
+        c[7] = -393446440000.0L / t4 + 90918237.0L / t2 + 427767.16L / t - 22.347856L;
+        c[8] = 402.82608L / t + 119.71627L;
+        c[9] = 22995650.0L / t2 - 78971.817L / t - 63.376456L;
+        c[10] = 95029.765L / t + 18.038071L;
+        k.psatbar = 0;
+        k.vmax = 8.3144L * t / p + 60;
+    }
+    return k;
+}
+
+real spresidual(const SpCoefficients& k, real v, real pbar, real t) {
+    const real* c = k.c;
+    const real rho = 1 / v;
+    const real r2 = rho * rho;
+    const real dd = c[2] + rho * (c[3] + rho * (c[4] + rho * (c[5] + rho * c[6])));
+    return rcm3 * t *
+               (rho + c[1] * r2 -
+                r2 * (c[3] + rho * (2 * c[4] + rho * (3 * c[5] + rho * 4 * c[6]))) / (dd * dd) +
+                c[7] * r2 * std::exp(-c[8] * rho) + c[9] * r2 * std::exp(-c[10] * rho)) -
+           pbar;
+}
+
+real splnf(const SpCoefficients& k, real v, real pbar, real t) {
+    const real* c = k.c;
+    const real rho = 1 / v;
+    const real dd = c[2] + rho * (c[3] + rho * (c[4] + rho * (c[5] + rho * c[6])));
+    return std::log(rho) + c[1] * rho + 1 / dd - 1 / c[2] -
+           (c[7] / c[8]) * std::expm1(-c[8] * rho) - (c[9] / c[10]) * std::expm1(-c[10] * rho) +
+           pbar / (rcm3 * t * rho) + std::log(rcm3 * t) - 1;
+}
+
+FluidState doSP(Session& ses, const SpCoefficients& k, real pbar, real t) {
+    // Every root of the equation of state in [3 cm3, vmax]. Liquid, unstable and gas roots can
+    // lie within a few per cent of each other on the scale of vmax (about 100 RT/P), so the scan
+    // is logarithmic and fine; a coarse linear scan hides the liquid and returns the gas.
+    constexpr int nscan = 1000;
+    constexpr int maxroots = 5;
+    const real vlow = 3;
+    const real vhigh = k.vmax;
+    if (!(vhigh > vlow)) bomb("sterner-pitzer", "no volume range to search", myfault);
+    const real ratio = std::pow(vhigh / vlow, 1.0L / nscan);
+    real roots[maxroots] = {};
+    int nroots = 0;
+    real x1 = vlow;
+    real f1 = spresidual(k, x1, pbar, t);
+    for (int i = 1; i <= nscan && nroots < maxroots; ++i) {
+        const real x2 = i == nscan ? vhigh : vlow * std::pow(ratio, static_cast<real>(i));
+        const real f2 = spresidual(k, x2, pbar, t);
+        if (f1 == 0) {
+            roots[nroots++] = x1;
+        } else if (f1 * f2 < 0) {
+            // Bisection keeping the end where the residual is negative (gas side of the root).
+            real start = f1 < 0 ? x1 : x2;
+            real step = f1 < 0 ? x2 - x1 : x1 - x2;
+            const real tol = 1e-10L * (x1 + x2) / 2;
+            bool done = false;
+            for (int it = 1; it <= 80 && !done; ++it) {
+                step /= 2;
+                const real xm = start + step;
+                const real fm = spresidual(k, xm, pbar, t);
+                if (fm <= 0) start = xm;
+                done = std::fabs(step) < tol || fm == 0;
+            }
+            if (!done) {
+                write_state(ses, pbar, 3, 10, t, 0, 8, false);
+                bomb("sterner-pitzer", "did not converge", yourfault);
+            }
+            roots[nroots++] = start;
+        }
+        x1 = x2;
+        f1 = f2;
+    }
+    if (nroots == 0) {
+        write_state(ses, pbar, 2, 8, t, 1, 10, true);
+        bomb("sterner-pitzer", "no volume found", yourfault);
+    }
+    real vsmall = roots[0];
+    real vlarge = roots[0];
+    for (int i = 1; i < nroots; ++i) {
+        if (roots[i] < vsmall) vsmall = roots[i];
+        if (roots[i] > vlarge) vlarge = roots[i];
+    }
+    // Below the saturation pressure the fluid is gas-like, above it liquid-like; at and below
+    // the reference pressure (1 bar) it is always the gas, the standard state of the dataset.
+    const real root = (pbar <= 1 || pbar < k.psatbar) ? vlarge : vsmall;
+    FluidState s;
+    s.v = root / 10;
+    s.rtlnf = rkj * t * splnf(k, root, pbar, t);
+    return s;
+}
+
+FluidState spfluid(Session& ses, bool newspfluid, real p, real t) {
+    check_pressure("spfluid", p);
+    return newspfluid ? sp_pure(ses, false, p, t) : cork_pure(true, p, t);
+}
+
+FluidState spfluid2(Session& ses, bool newspfluid, real p, real t) {
+    check_pressure("spfluid2", p);
+    return newspfluid ? sp_pure(ses, true, p, t) : cork_pure(false, p, t);
+}
+
+FluidState corkfluid(real p, real t, real pcrit, real tcrit) {
+    check_pressure("corkfluid", p);
+    const real rt = rkj * t;
+    const real sqt = std::sqrt(t);
+    const real a = (5.45963e-5L * tcrit - 8.6392e-6L * t) * tcrit * std::sqrt(tcrit) / pcrit;
+    const real b = 9.18301e-4L * tcrit / pcrit;
+    const real c = (-3.30558e-5L * tcrit + 2.30524e-6L * t) / (pcrit * std::sqrt(pcrit));
+    const real d = (6.93054e-7L * tcrit - 8.38293e-8L * t) / (pcrit * pcrit);
+    FluidState s;
+    s.v = rt / p + b - a * rkj * sqt / ((rt + b * p) * (rt + 2 * b * p)) + c * std::sqrt(p) + d * p;
+    s.rtlnf = rt * std::log(1000 * p) + b * p +
+              (a / (b * sqt)) * (std::log(rt + b * p) - std::log(rt + 2 * b * p)) +
+              (2.0L / 3.0L) * c * p * std::sqrt(p) + (d / 2) * p * p;
+    return s;
+}
+
+}  // namespace qv

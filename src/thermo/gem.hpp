@@ -1,0 +1,59 @@
+#pragma once
+// Gibbs energy of one dataset end-member at P and T from its 31-value data row: enthalpy and
+// entropy, heat-capacity integral, volume integral of the equation of state with thermal pressure
+// (modified Tait, melts, the Murnaghan form of the 190 layout, the Einstein variant), the pure and
+// minor fluids with the H2O-CO2 mixing term, Landau and Bragg-Williams order-disorder, the
+// channel fluid of cordierite and the aqueous terms.
+
+#include <string_view>
+
+#include "model/datamodel.hpp"
+#include "numerics/real.hpp"
+#include "textio/session.hpp"
+
+namespace qv {
+
+// Fluid type of a calculation.
+enum class ftype { notset, several, absent, h2o, co2, h2oco2, ih2oco2, chos, h2oaq, h2oco2aq };
+
+// What the dataset, the script and the calibration decide about the forms of `gem`; the run's
+// set-up fills it once.
+struct GemSettings {
+    int16 dsmode = 6;        // dataset layout 5, 6 or 7 (-1: 190 layout)
+    bool ds190 = false;      // the 190-end-member layout with its older property forms
+    bool newspfluid = true;  // Sterner-Pitzer fluids (dataset name "6" or "7"), else CORK
+    ftype runftype = ftype::notset;
+    bool hqzon = false;        // script "hqz": exponential cold curve of the Einstein variant
+    bool numericalon = false;  // script "numerical": Simpson rule for the Einstein correction
+    int16 debuglev = 1;
+    calcmodetype runcalcmode = calcmodetype::nlecalc;
+    // Calibration state.
+    bool pthwarnonly = false;     // warn and clamp a too large thermal pressure
+    int16 currentxp = 1;          // experiment being assembled or written
+    bool xpchannelfluid = false;  // the experiment admits the cordierite channel fluid
+};
+
+// Order state of an order-disorder end-member: at equilibrium, fully ordered (Q = 1) or fully
+// disordered (Q = 0). Made end-members may ask for the last two.
+enum class OrderState { equilibrium, ordered, disordered };
+
+inline constexpr real trefk = 298.15L;  // reference temperature, K
+inline constexpr real prefk = 0.001L;   // reference pressure, kbar
+
+// G (kJ) of the end-member with data row `row` and name `name` at p (kbar) and t (K).
+// Counts one evaluation in ses.gemcount. Rows 27 and 28 hold x(CO2) and x(H2O) of the fluid.
+real gem(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name, real p,
+         real t, OrderState order = OrderState::equilibrium);
+
+// The equilibrium Bragg-Williams order fraction: the root in [1e-7, 0.9999999] of the derivative
+// of G by Q, for the model integer n, the constant dg and the interaction w (kJ), and the form
+// factor f.
+real bisectx(int n, real t, real dg, real w, real f);
+// That derivative (with the opposite sign: positive means more order lowers G).
+real bisectfunc(int n, real t, real dg, real w, real f, real x);
+
+// Bragg-Williams Gibbs energy of disordering of a row at order fraction q, p and t (for checks
+// of the equilibrium and for the order states of made end-members).
+real braggwilliamsg(const tdvector& row, real q, real p, real t);
+
+}  // namespace qv

@@ -1,0 +1,70 @@
+#include "thermo/reactions.hpp"
+
+#include <cmath>
+
+#include "textio/fatal.hpp"
+
+namespace qv {
+
+namespace {
+
+real dg0gem(Session& ses, const GemSettings& gs, const ReactionTables& tab, const iemvector& rx,
+            real p, real t) {
+    const GemTables gt{tab.td, tab.names, tab.makes};
+    real sum = 0;
+    for (int16 j = 1; j <= tab.nem; ++j) {
+        if (rx[j] == 0) continue;
+        sum += rx[j] * gemdriver(ses, gs, gt, j, p, t);
+    }
+    return sum;
+}
+
+}  // namespace
+
+ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
+                   const iemvector& rx, real p, real t) {
+    if (t <= 0) bomb("calcdg0", "T <= 0 !", myfault);
+    constexpr real dp = 1e-5L;
+    constexpr real dt = 0.001L;
+    ReactionDg r;
+    r.dg = dg0gem(ses, gs, tab, rx, p, t);
+    r.dgdp = (dg0gem(ses, gs, tab, rx, p + dp, t) - r.dg) / dp;
+    r.dgdt = (dg0gem(ses, gs, tab, rx, p, t + dt) - r.dg) / dt;
+    return r;
+}
+
+real calclnk(const ReactionTables& tab, const iemvector& rx, real u, real v) {
+    real lnk = 0;
+    for (int16 j = 1; j <= tab.nem; ++j) {
+        if (rx[j] == 0) continue;
+        if (tab.emactivity[j] <= 0) bomb("calclnk", "ln<=0", myfault);
+        lnk += rx[j] * std::log(tab.emactivity[j]);
+    }
+    if (tab.co2em > 0 && u > 0 && u < 1 && rx[tab.co2em] != 0) {
+        lnk += rx[tab.co2em] * std::log(u);
+    }
+    if (tab.h2oem > 0 && v > 0 && v < 1 && rx[tab.h2oem] != 0) {
+        lnk += rx[tab.h2oem] * std::log(v);
+    }
+    if (tab.aqsiem > 0 && tab.h2oem > 0) {
+        const int m = tab.aqsih2o * rx[tab.aqsiem];
+        if (v > 0 && v < 1 && m != 0) lnk -= m * std::log(v);
+    }
+    return lnk;
+}
+
+ReactionDg calcdgr(Session& ses, const GemSettings& gs, ReactionTables& tab, const iemvector& rx,
+                   real p, real t, real u, real v) {
+    for (int16 j = 1; j <= tab.nem; ++j) {
+        if (rx[j] == 0) continue;
+        tab.td[j][27] = u;
+        tab.td[j][28] = v;
+    }
+    ReactionDg r = calcdg0(ses, gs, tab, rx, p, t);
+    r.lnk = calclnk(tab, rx, u, v);
+    r.dg += rgas * t * r.lnk;
+    r.dgdt += rgas * r.lnk;
+    return r;
+}
+
+}  // namespace qv

@@ -1,0 +1,44 @@
+#pragma once
+// Gibbs energy change of a reaction among the end-members of a calculation: the standard-state
+// change with its P and T derivatives, ln K from the activities and the fluid terms, and their
+// sum dG = dG0 + RT ln K.
+
+#include "model/datamodel.hpp"
+#include "thermo/makes.hpp"
+
+namespace qv {
+
+// The end-members of a calculation as the reaction routines see them. The data rows are written
+// (values 27 and 28 get the fluid terms before each evaluation).
+struct ReactionTables {
+    tdmatrix& td;
+    const Fixed1<std::string, maxem>& names;
+    MakeLookup makes;
+    int16 nem = 0;
+    const emvector& emactivity;
+    int16 h2oem = 0;  // numbers of "H2O", "CO2" and "aqSi" in the calculation, 0 when absent
+    int16 co2em = 0;
+    int16 aqsiem = 0;
+    int16 aqsih2o = 4;  // multiple of the aqSi coefficient that takes a ln x(H2O) term
+};
+
+// Gibbs energy change (kJ) of a reaction and its forward-difference derivatives by P (kJ/kbar)
+// and T (kJ/K); with ln K for `calcdgr`.
+struct ReactionDg {
+    real dg = 0;
+    real dgdp = 0;
+    real dgdt = 0;
+    real lnk = 0;
+};
+
+// Standard-state change of the reaction with coefficients `rx` at p (kbar) and t (K).
+ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
+                   const iemvector& rx, real p, real t);
+// ln K from the activities and the fluid terms u = x(CO2) and v = x(H2O).
+real calclnk(const ReactionTables& tab, const iemvector& rx, real u, real v);
+// dG = dG0 + RT ln K with its derivatives (dG/dP holds the activities fixed); first writes u and
+// v into values 27 and 28 of the rows of the reaction's end-members.
+ReactionDg calcdgr(Session& ses, const GemSettings& gs, ReactionTables& tab, const iemvector& rx,
+                   real p, real t, real u, real v);
+
+}  // namespace qv

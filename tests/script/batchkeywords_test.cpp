@@ -1,0 +1,172 @@
+// Batch, Monte Carlo, fractionation and analysis-conversion keywords, with their capacities.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "script/readscripts.hpp"
+#include "script/scriptfixture.hpp"
+#include "support/fakes.hpp"
+
+namespace qv {
+namespace {
+
+using test::mandatory;
+using test::ScriptRun;
+
+std::string lines(const std::string& line, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += line;
+    return s;
+}
+
+// A batch of q and ky at one P-T point without bulk, modes or isopleths.
+const std::string onebatch = "batch q ky 2 1 1 8 600 0 0 0 0 0\n";
+const std::string bxyz = "batchxyzguess startblock\nbatchxyzguess x(g) 0.3 range 0 1\n";
+
+TEST(Batches, NoBatchKeywordMeansOneBatch) {
+    ScriptRun run;
+    run.read(mandatory);
+    EXPECT_EQ(run.s.nbatch, 1);
+    EXPECT_EQ(run.s.batchcb, controlboolean::no);
+    EXPECT_EQ(run.s.mctrials, 1);
+}
+
+TEST(Batches, RecordsSwitchesAndRequests) {
+    ScriptRun run;
+    run.read(mandatory + bxyz + "mcbulk 1 1\n" +
+             "batch q sill 0 2 1 6 8 550 1 1 1 0 0 1 q 0.25 2 x(g) y(g)\n" + onebatch + onebatch +
+             "batchswitch except 2\nbatchreq 1 2 3\nbatchreq 2\n");
+    const ScriptSettings& s = run.s;
+    ASSERT_EQ(s.nbatch, 2);  // batch 2 switched off
+    const BatchRec& b = s.tables->batch[1];
+    EXPECT_TRUE(b.phases[1]);
+    EXPECT_TRUE(b.phases[3]);
+    EXPECT_FALSE(b.phases[2]);
+    EXPECT_EQ(b.npt, 2);
+    EXPECT_REL_NEAR(b.t[1], 823.15L, 1e-18L);
+    EXPECT_EQ(b.comp1, 1);
+    EXPECT_EQ(b.mode[1], 0.25L);
+    EXPECT_EQ(b.isonames[2], "y(g)");
+    EXPECT_EQ(s.tables->batchmap[2], 3);
+    ASSERT_EQ(s.nbatchreq, 1);  // the request for batch 2 alone is gone
+    EXPECT_EQ(s.tables->batchreq[1].n, 2);
+    EXPECT_NE(run.screen().find("caring batches\n   1   2\n"), std::string::npos) << run.screen();
+    EXPECT_NE(run.screen().find("no of batches = 2; no of filters = -1; no of mc = -1"),
+              std::string::npos);
+}
+
+TEST(Batches, FaultsAndCapacities) {
+    struct Case {
+        std::string script, message;
+    };
+    const Case cases[] = {
+        {"batch q grt 0 1 1 8 600 0 0 0 0 0\n", "unrecognised phase, grt, in batch"},
+        {"batch q 0 4 3 8 600 0 0 0 0 0\n", "too many batch PT"},
+        {"batch q 0 1 1 8 600 1 2 0 0 0\n", "in batch, kxyz out of range"},
+        {"batch q 0 1 1 8 600 0 0 1 0 0\n", "in batch, pseudosection wanted but no bulk"},
+        {"batch q 0 1 1 8 600 0 0 0 3 0\n", "in batch, wrong number of modes set"},
+        {"batch q 0 1 1 8 600 0 0 0 0 7\n", "in batch, too many isopleths"},
+        {onebatch + "filter 2 T 500 700\n", "filters not interleaved with batches"},
+        {onebatch + "filter 1 T 500\n", "insufficient filter info"},
+        {lines(onebatch, 100), "too many batch (max = 99) "},
+        {onebatch + lines("filter 1 T 500 700\n", 31), "too many filters (max = 30) "},
+        {"mccorr\n", "mccorr no longer exists"},
+    };
+    for (const Case& c : cases) {
+        ScriptRun run;
+        EXPECT_BOMB(run.read(mandatory + bxyz + c.script), "reading scripts", c.message);
+    }
+    ScriptRun iso;
+    EXPECT_BOMB(iso.read(mandatory + "batch q 0 1 1 8 600 0 0 0 0 2 x(g)\n"), "readscripts",
+                "in batch, not enough info for isopleths");
+    ScriptRun filters;
+    EXPECT_BOMB(filters.read(mandatory + bxyz + onebatch + "filter 1 T 500 700\n" + onebatch),
+                "read scripts", "flitters don't match batches");
+    ScriptRun noguess;
+    EXPECT_BOMB(noguess.read(mandatory + onebatch), "scripts",
+                "no batchxyzguess to use with batches");
+}
+
+TEST(MonteCarlo, LinesTheirLimitAndTheRunSettings) {
+    const std::string mcline = "mc bi a W(phl,ann) 10 14 = wrange\n";
+    const std::string tail = "mcrange wrange 10 14\nmcit 20 2\n";
+    ScriptRun run;
+    run.read(mandatory + bxyz + onebatch + mcline + tail);
+    const ScriptSettings& s = run.s;
+    EXPECT_EQ(s.nmc, 1);
+    EXPECT_EQ(s.mctrials, 20);
+    // debug level 0 of a Monte Carlo run stops the script-form printing; a single calculation
+    // is then lifted to level 1
+    EXPECT_EQ(s.printxyzcb, controlboolean::no);
+    EXPECT_EQ(s.debuglev, 1);
+    EXPECT_FALSE(s.pseudoon);
+    EXPECT_EQ(s.vexlatcb, controlboolean::no);
+    EXPECT_EQ(s.calctcb, controlboolean::yes);  // the whole diagram is searched
+    EXPECT_EQ(run.w.twinhigh, run.w.tmaxall);
+
+    ScriptRun many;
+    EXPECT_BOMB(many.read(mandatory + bxyz + onebatch + lines(mcline, 151) + tail),
+                "reading scripts", "too many mc (max = 150) ");
+    ScriptRun excess;
+    EXPECT_BOMB(excess.read(mandatory + "inexcess q\n" + bxyz + onebatch + mcline + tail),
+                "read scripts", "sorry! in-excess phases not allowed with" + std::string(20, ' '));
+    ScriptRun ds55;
+    EXPECT_BOMB(ds55.read(mandatory + bxyz + onebatch + mcline + tail, true), "read scripts",
+                "no mcqv with ds55");
+    ScriptRun unmatched;
+    EXPECT_BOMB(unmatched.read(mandatory + bxyz + onebatch + mcline + "mcrange other 1 2\n"),
+                "read scripts", "in mc, no match with mcrange");
+    ScriptRun notwith;
+    EXPECT_BOMB(notwith.read(mandatory + "mc g a W(a,b) 1 2 = r\n"), "reading scripts",
+                "g in mc not in \"with\"");
+}
+
+TEST(Fractionation, YesEndsTheRunAndNoIsReported) {
+    for (const char* line : {"fractionation\n", "fract ask\n"}) {
+        ScriptRun run;
+        EXPECT_THROW(run.read(mandatory + line), RunKilled);
+        EXPECT_NE(
+            run.screen().find("\nfractcalcs are currently untested - what state are they in??\n\n"),
+            std::string::npos);
+    }
+    ScriptRun no;
+    no.read(mandatory + "fractionation no\n");
+    EXPECT_NE(no.screen().find("fractionation info input attempted, but failed\n"),
+              std::string::npos);
+    EXPECT_EQ(no.s.fractionationcb, controlboolean::no);
+}
+
+TEST(Convert, MineralsAndTheirLimits) {
+    ScriptRun run;
+    run.t.ses.runcalcmode = calcmodetype::utilitycalc;
+    run.read(
+        "utilitycode 1\nconvert g 2 SiO2 FeOt\nconvert g wt2xyz 38 30\n"
+        "convert g info 0 1 2 3\nconvert bulk 2 SiO2 MgO wt2mole\nconvert a b c\n");
+    const ScriptSettings& s = run.s;
+    ASSERT_EQ(s.nwtmin, 1);
+    const mineraltype& m = s.tables->wtminerals[1];
+    EXPECT_EQ(m.oxnames[2], "FeO");
+    EXPECT_EQ(m.analysis[1], 38);
+    EXPECT_EQ(m.xhigh, 1);
+    EXPECT_EQ(s.nbulkconvox, 2);
+
+    struct Case {
+        std::string script, message;
+    };
+    const Case cases[] = {
+        {lines("convert g 2 SiO2 FeO\n", 13), "too many minerals in the rock"},
+        {"convert g 2 SiO2 FeO\nconvert g info 0.5 0.5 2 3\n",
+         "xhigh must be bigger than xlow for g"},
+        {"convert g 2 SiO2 FeO\nconvert h wt2xyz 1 2\n", "not for the same mineral, for h"},
+        {"convert g wt2xyz 1 2\n", "missing mineral start line"},
+    };
+    for (const Case& c : cases) {
+        ScriptRun bad;
+        bad.t.ses.runcalcmode = calcmodetype::utilitycalc;
+        EXPECT_BOMB(bad.read("utilitycode 1\n" + c.script), "reading scripts", c.message);
+    }
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,183 @@
+// Phase-diagram keywords: phase lists, bulk blocks, isopleths, guesses and small tables.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "script/readscripts.hpp"
+#include "script/scriptfixture.hpp"
+#include "support/fakes.hpp"
+
+namespace qv {
+namespace {
+
+using test::mandatory;
+using test::ScriptRun;
+
+const std::string header = "axfile tc\nwith q ky sill and bi\ndiagramPT 1 10 400 800\n";
+
+TEST(PhaseLists, WithSuffixesSomeofAndInexcess) {
+    ScriptRun run;
+    run.read(
+        "axfile tc\ndiagramPT 1 10 400 800\nwhich someof g_1 bi q\n"
+        "inexcess none\ntozero ask H2O\n");
+    const ScriptSettings& s = run.s;
+    EXPECT_TRUE(s.someofon);
+    EXPECT_EQ(s.withlist[1], "g");
+    EXPECT_EQ(s.withfull[1], "g_1");
+    EXPECT_EQ(s.inexcesscb, controlboolean::yes);
+    EXPECT_EQ(s.inexcess0cb, controlboolean::yes);
+    // zero-amount in-excess phases join the in-excess and the "with" lists
+    ASSERT_EQ(s.ninexcess, 1);
+    EXPECT_EQ(s.inexcesslist[1], "H2O");
+    ASSERT_EQ(s.nwithphases, 4);
+    EXPECT_EQ(s.withlist[4], "H2O");
+}
+
+TEST(PhaseLists, FaultyWithEntriesStop) {
+    struct Case {
+        std::string line, message;
+    };
+    const Case cases[] = {
+        {"with someof\n", "missing list of phases"},
+        {"with\n", "with should be followed by a list of phase names: missing list"},
+        {"with q _bi\n", "sepchar in wrong place in _bi"},
+    };
+    for (const Case& c : cases) {
+        ScriptRun run;
+        EXPECT_BOMB(run.read(c.line), "reading scripts", c.message);
+    }
+    ScriptRun all;
+    EXPECT_BOMB(all.read("with all\n"), "reading script",
+                "\"all\" in \"with\" only defined for utilitycalc");
+}
+
+TEST(BulkBlocks, CompositionsAreScaledAndTheBlockOrderChecked) {
+    ScriptRun run;
+    run.read(header + "pseudosection\nbulk SiO2 FeOt MgO\nbulk 2 1 1\nbulk 1 1 2 10\n");
+    const ScriptSettings& s = run.s;
+    EXPECT_EQ(s.nbulk, 2);
+    EXPECT_EQ(s.nbulkinc, 11);
+    EXPECT_EQ(s.tables->bulkox[2], "FeO");
+    EXPECT_EQ(s.tables->bulk[1][1], 50);
+    EXPECT_EQ(s.tables->bulk[2][3], 50);
+
+    ScriptRun third;
+    EXPECT_BOMB(third.read(header + "pseudosection\nbulk SiO2 MgO\nbulk 1 1\nbulk 1 2\nbulk 2 1\n"),
+                "reading scripts", "more than two compositions in setbulk?");
+    ScriptRun late;
+    EXPECT_BOMB(late.read(header + "bulk SiO2 MgO\npseudosection\n"), "reading scripts",
+                "pseudosection script needs to be before reading bulk");
+    ScriptRun lateno;
+    lateno.read(header + "bulk SiO2 MgO\npseudosection no\n");
+    EXPECT_FALSE(lateno.s.pseudoon);
+    ScriptRun nobulk;
+    EXPECT_BOMB(nobulk.read(header + "pseudosection\n"), "reading scripts",
+                "no bulk for pseudosection calcs");
+}
+
+TEST(BulkBlocks, RbiTableAndItsOldForm) {
+    ScriptRun run;
+    run.read(header + "pseudosection\nrbi SiO2 MgO\nrbi q 30 100 0\nrbi fo 70 33.3 66.7\n");
+    EXPECT_EQ(run.s.nrbi, 2);
+    EXPECT_EQ(run.s.nbulk, 1);
+    EXPECT_EQ(run.s.tables->rbimode[2], 70);
+    ScriptRun old;
+    EXPECT_BOMB(old.read(header + "pseudosection\nrbi 30 100 0\n"), "reading scripts",
+                "change the rbi");
+    ScriptRun hashes;
+    EXPECT_BOMB(hashes.read(header + "pseudosection\nrbi SiO2\nrbi q ## 100\n"), "reading scripts",
+                "replace ## with modes in rbi");
+}
+
+TEST(Isopleths, AcceptedFormsAndRefusedOnes) {
+    ScriptRun run;
+    run.read(mandatory + "isopleth x(g) 0.1 0.3 0.05 z(g) 0.2\nmodeiso bi\n");
+    const ScriptSettings& s = run.s;
+    ASSERT_EQ(s.nisopleth, 2);
+    EXPECT_EQ(s.isopleth[1].high, 0.3L);
+    EXPECT_REL_NEAR(s.isopleth[1].inc, 0.05L, 1e-18L);
+    EXPECT_EQ(s.isopleth[2].name, "z(g)");
+    EXPECT_EQ(s.isopleth[2].low, 0.2L);
+    EXPECT_EQ(s.isopleth[2].high, 0.2L);
+    EXPECT_EQ(s.nmodeisopleth, 1);
+    EXPECT_EQ(s.modeisopleth[1].inc, 0.001L);
+
+    ScriptRun three;
+    EXPECT_BOMB(three.read(mandatory + "isopleth x(g) 0.1 0.3\n"), "reading scripts",
+                "isopleth info inappropriate");
+    EXPECT_NE(three.screen().find("isopleth info not recognised: just use isopleth name(s)"),
+              std::string::npos);
+    ScriptRun words;
+    EXPECT_BOMB(words.read(mandatory + "modeiso g 0.1 0.2 x\n"), "reading scripts",
+                "mode isopleth values inappropriate");
+}
+
+TEST(Guesses, XyzguessDropsAndLimits) {
+    ScriptRun run;
+    run.read(mandatory + "xyzguess x(g) 0.3 sd -0.1\nxyz y(g) 0.5 range 0.2 0.8\nptguess 8 600\n");
+    const ScriptSettings& s = run.s;
+    ASSERT_EQ(s.nxyzguess, 2);
+    EXPECT_EQ(s.tables->xyzguess[1].sd, 0);
+    EXPECT_EQ(s.tables->xyzguess[1].low, 0);
+    EXPECT_EQ(s.tables->xyzguess[1].high, 1);
+    EXPECT_EQ(s.tables->xyzguess[2].low, 0.2L);
+    EXPECT_EQ(s.ptguessp, 8);
+    EXPECT_REL_NEAR(s.ptguesst, 873.15L, 1e-18L);
+
+    ScriptRun dropped;
+    dropped.read(mandatory + "xyzguess x(g) 0.3\nxyzguess x(g) abc\nxyzguess y(g) 0.4\n");
+    EXPECT_EQ(dropped.s.nxyzguess, 0);
+    EXPECT_EQ(dropped.s.xyzguesscb, controlboolean::no);
+
+    std::string many = mandatory;
+    for (int i = 0; i < 201; ++i) many += "xyzguess x(g) 0.3\n";
+    ScriptRun toomany;
+    EXPECT_BOMB(toomany.read(many), "reading scripts", "too many xyzguess");
+}
+
+TEST(SmallTables, ActivitiesMuX_CO2AndBuffer) {
+    ScriptRun rx;
+    rx.t.ses.runcalcmode = calcmodetype::phasecalc;
+    rx.read(mandatory +
+            "seta H2O 0.5 CO2\nmu O2 -500\nxco2values 0.1 0.5 0.1\n"
+            "buffer qfm 0.5\nrgb 255 0 0\n");
+    const ScriptSettings& s = rx.s;
+    ASSERT_EQ(s.nlna, 2);
+    EXPECT_REL_NEAR(s.lna[1].value, std::log(0.5L), 1e-18L);
+    EXPECT_FALSE(s.lna[2].given);
+    EXPECT_NE(rx.screen().find("ln a(H2O) =    -0.6931\nln a(CO2) - to be set \n"),
+              std::string::npos)
+        << rx.screen();
+    EXPECT_NE(rx.screen().find("mu(O2) =  -500.0000\n"), std::string::npos);
+    EXPECT_EQ(s.nxco2values, 5);
+    EXPECT_REL_NEAR(s.tables->xco2values[5], 0.5L, 1e-15L);
+    EXPECT_NE(rx.screen().find("for qfm del = 0.500\n"), std::string::npos);
+    EXPECT_EQ(s.rgb[1], 255);
+
+    ScriptRun mode1;
+    EXPECT_BOMB(mode1.read(mandatory + "setlna H2O -1\n"), "read scripts",
+                "for mode 1, use 'lna' script");
+    ScriptRun badx;
+    EXPECT_BOMB(badx.read(mandatory + "xco2values 0.2 1.5\n"), "reading scripts",
+                "values inappropriate");
+}
+
+TEST(SmallTables, DogminAdjustsTheRun) {
+    ScriptRun run;
+    run.read(header + "pseudosection\nbulk SiO2 MgO\nbulk 1 1\nisopleth x(g)\ndogmin 1\n");
+    const ScriptSettings& s = run.s;
+    EXPECT_TRUE(s.dogminon);
+    EXPECT_EQ(s.dogminlevel, 1);
+    EXPECT_EQ(s.isoplethcb, controlboolean::no);
+    EXPECT_EQ(s.printxyzcb, controlboolean::yes);
+    EXPECT_EQ(s.outputlevel, 0);
+
+    ScriptRun range;
+    EXPECT_BOMB(range.read(header + "pseudosection\nbulk SiO2 MgO\nbulk 1 1\nbulk 1 2\ndogmin\n"),
+                "read scripts", "dogmin works on one bulk");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,217 @@
+// The script file: entries over several lines, comments, unrecognised keywords, mandatory
+// keywords, the value record and the passes of the loop of runs.
+
+#include "script/readscripts.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "script/scriptfixture.hpp"
+#include "script/scriptreader.hpp"
+#include "support/fakes.hpp"
+
+namespace qv {
+namespace {
+
+using test::mandatory;
+using test::ScriptRun;
+
+std::string repeat(const std::string& line, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += line;
+    return s;
+}
+
+TEST(ScriptEntries, ContinuationJoinsLinesAndCommentsComeOffFirst) {
+    ScriptRun run;
+    run.read(
+        "axfile tc\ndiagramPT 1 10 400 800\n"
+        "with q ky \\\n  sill and % a comment \\\n"
+        "inexcess q \\ % the comment goes, then the last word continues\n"
+        "  H2O\n");
+    // the in-excess H2O joins the phases of the run at the end of reading
+    ASSERT_EQ(run.s.nwithphases, 5);
+    EXPECT_EQ(run.s.withlist[3], "sill");
+    EXPECT_EQ(run.s.withlist[4], "and");
+    EXPECT_EQ(run.s.withlist[5], "H2O");
+    ASSERT_EQ(run.s.ninexcess, 2);
+    EXPECT_EQ(run.s.inexcesslist[2], "H2O");
+    EXPECT_EQ(run.t.ses.prefs.scriptproblems, 0);
+}
+
+TEST(ScriptEntries, BlankLineOrBackslashAloneEndsAnEntry) {
+    ScriptRun run("n\n");
+    run.read(mandatory + "inexcess q \\\n\nky\ninexcess0 H2O \\\n\\\nsill\n");
+    EXPECT_EQ(run.s.ninexcess0, 1);
+    ASSERT_EQ(run.s.ninexcess, 2);  // q, and H2O from inexcess0
+    EXPECT_EQ(run.s.inexcesslist[2], "H2O");
+    // "ky" and "sill" became keywords of their own
+    EXPECT_EQ(run.t.ses.prefs.scriptproblems, 2);
+    EXPECT_NE(run.screen().find("the script, \"ky\", is unrecognised"), std::string::npos);
+}
+
+TEST(ScriptEntries, FortyNineLinesJoinAndTheFiftiethStops) {
+    // 49 lines of one word each join into one entry (whose 48 values are then too many)
+    ScriptRun joined;
+    EXPECT_BOMB(joined.read("with \\\n" + repeat("p \\\n", 47) + "p\n"), "reading script for with",
+                "too much info");
+    ScriptRun fifty;
+    EXPECT_BOMB(fifty.read("with \\\n" + repeat("p \\\n", 48) + "p\n"), "readcontrol",
+                "multiline gone berko");
+}
+
+TEST(ScriptEntries, StarEntryEndsTheScript) {
+    ScriptRun run;
+    run.read(mandatory + "*end of script\nnonsense here\n");
+    EXPECT_EQ(run.t.ses.prefs.scriptproblems, 0);
+}
+
+TEST(ScriptEntries, FortyValuesFitAndFortyOneAreTooMuchInfo) {
+    ScriptRun ok;
+    ok.read("axfile tc\ndiagramPT 1 10 400 800\nwith" + repeat(" p", 40) + "\n");
+    EXPECT_EQ(ok.s.nwithphases, 40);
+    ScriptRun bad;
+    EXPECT_BOMB(bad.read("with" + repeat(" p", 41) + "\n"), "reading script for with",
+                "too much info");
+}
+
+TEST(ScriptEntries, UnrecognisedKeywordsAreReportedAndOfferAStop) {
+    // duDA+ and its lower-case form are not keywords of this version, nor is "mineral"
+    for (const char* word : {"duDA+", "duda+", "mineral", "uncertainties", "CalcT"}) {
+        ScriptRun run("y\n");
+        EXPECT_THROW(run.read(mandatory + word + " yes 600\n"), RunKilled) << word;
+        const std::string expected = std::string("\nthe script, \"") + word +
+                                     "\", is unrecognised (or discontinued)\n"
+                                     "\nthere are script problems listed immediately above:\n"
+                                     "exit, and correct the scriptfile ? ";
+        EXPECT_NE(run.screen().find(expected), std::string::npos) << run.screen();
+    }
+    ScriptRun goon("n\n");
+    goon.read(mandatory + "duDA+\n");
+    EXPECT_EQ(goon.t.ses.prefs.scriptproblems, 1);
+    EXPECT_FALSE(goon.s.scriptopen);
+}
+
+TEST(ScriptMandatory, CommentsOnlyExplainEachMissingKeywordAndStop) {
+    ScriptRun run;
+    run.t.ses.prefs.prefscalcmode = 1;
+    EXPECT_BOMB(run.read("% nothing but comments\n\n   % and blanks\n"), "reading scripts",
+                "add mandatory scripts to scriptfile");
+    const std::string& out = run.screen();
+    const std::size_t a = out.find("\n1) new in ro350, the \"axfile\" script is mandatory");
+    const std::size_t b = out.find("\n2) new in ro350, the \"with\" script is mandatory");
+    const std::size_t c = out.find("\n3) new in ro350, the \"diagramPT\" script is mandatory");
+    const std::size_t d = out.find("\n4) new in ro350, the \"pseudosection\" script is mandatory");
+    ASSERT_NE(a, std::string::npos) << out;
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    EXPECT_LT(c, d);
+    EXPECT_NE(d, std::string::npos);
+    EXPECT_NE(out.find("in kbar and \xA1"
+                       "C."),
+              std::string::npos);
+    EXPECT_EQ(out.find("in addition to the absence"), std::string::npos);
+}
+
+TEST(ScriptMandatory, ProblemsBesideAMissingKeywordAreMentioned) {
+    ScriptRun run;
+    EXPECT_BOMB(run.read("axfile tc\nwith q\nbogus\n"), "reading scripts",
+                "add mandatory scripts to scriptfile");
+    EXPECT_NE(run.screen().find("1) new in ro350, the \"diagramPT\""), std::string::npos);
+    EXPECT_NE(run.screen().find("\nin addition to the absence of the indicated mandatory script, "),
+              std::string::npos);
+}
+
+TEST(ScriptMandatory, CalibrationAndConversionRunsNeedNone) {
+    ScriptRun calib;
+    calib.t.ses.prefs.prefscalcmode = 9;
+    calib.read("% empty\n");
+    EXPECT_EQ(calib.t.ses.prefs.missingscripts, 0);
+
+    ScriptRun convert;
+    convert.t.ses.runcalcmode = calcmodetype::utilitycalc;
+    convert.read("utilitycode 1\n");
+    EXPECT_TRUE(convert.s.utilityconvertrun);
+}
+
+TEST(ScriptPasses, SecondPassStartsFromTheDefaults) {
+    ScriptRun run;
+    run.read(mandatory +
+                 "negP\ndebuglevel 3\nfigure P-x(CO2)\nstrictscripting\nautoexit\n"
+                 "calcT 500 700 50\nvexlat no\n",
+             true);
+    EXPECT_EQ(run.w.scaling.pminimum, -50);
+    EXPECT_TRUE(run.s.ds190);
+    EXPECT_TRUE(run.t.ses.autoexiton);
+    EXPECT_EQ(run.s.debuglev, 3);
+
+    run.t.ses.runcount = 2;
+    run.read("with q\ndiagramPT 1 10 400 800\n", false);
+    const PTScaling fresh = [] {
+        PTScaling p;
+        setptscaling(p);
+        return p;
+    }();
+    EXPECT_EQ(run.w.scaling.pminimum, 0.0009L);
+    EXPECT_EQ(run.w.scaling.pscale, fresh.pscale);
+    EXPECT_EQ(run.w.scaling.poffset, fresh.poffset);
+    EXPECT_EQ(run.w.pminall, 1);
+    EXPECT_FALSE(run.s.ds190);
+    EXPECT_FALSE(run.t.ses.autoexiton);
+    EXPECT_FALSE(run.s.strictscriptingon);
+    EXPECT_EQ(run.s.debuglev, 1);
+    EXPECT_EQ(run.s.figuretype, 0);
+    EXPECT_EQ(run.s.vexlatcb, controlboolean::yes);
+    EXPECT_EQ(run.w.tinc, 0);
+    EXPECT_EQ(run.s.nwithphases, 1);
+    // the a-x file of the pass before stands when the script names none
+    EXPECT_EQ(run.t.ses.prefs.axfilesuffix, "tc");
+}
+
+TEST(ScriptPasses, WithoutAScriptWordThePassAsksWhetherToKeepTheFile) {
+    ScriptRun run("y\n");
+    run.t.ses.prefs.scriptfilesuffix.clear();
+    run.s.scriptsuffix = "t";
+    run.t.ses.runcount = 2;
+    run.read(mandatory);
+    EXPECT_NE(run.screen().find("use same script file? : "), std::string::npos);
+    EXPECT_EQ(run.t.ses.scriptname, "qv-t.txt");
+
+    ScriptRun other("n\nt\n");
+    other.t.ses.prefs.scriptfilesuffix.clear();
+    other.s.scriptsuffix = "old";
+    other.t.ses.runcount = 2;
+    other.read(mandatory);
+    EXPECT_NE(other.screen().find("suffix to name for script info datafile : "), std::string::npos);
+}
+
+TEST(ScriptValueRecord, WordsAreClassedAndConverted) {
+    test::TestSession t;
+    ScriptSettings s;
+    Windows w;
+    ScriptReader r{t.ses, s, w, "k", controlboolean::yes, 1, {}, {}};
+    strings words;
+    const char* ws[] = {"k", "3/4", "1e3", "-12", "40000", "abc"};
+    for (int i = 0; i < 6; ++i) words[i + 1] = ws[i];
+    scriptvalues(r, words, 6, 1);
+    ASSERT_EQ(r.v.nscriptvalues, 5);
+    EXPECT_EQ(r.v.scriptvaltype[1], valuetype::arational);
+    EXPECT_EQ(r.v.scriptvalreal[1], 0.75L);
+    EXPECT_EQ(r.v.scriptvaltype[2], valuetype::areal);
+    EXPECT_EQ(r.v.scriptvalreal[2], 1000);
+    EXPECT_EQ(r.v.scriptvalint[3], -12);
+    EXPECT_EQ(r.v.scriptvalreal[3], -12);
+    EXPECT_EQ(r.v.scriptvalreal[4], 40000);  // too large for 16 bits, still a number
+    EXPECT_EQ(r.v.scriptvalint[5], 0);
+
+    dropvalues(r.v, 2);
+    ASSERT_EQ(r.v.nscriptvalues, 3);
+    EXPECT_EQ(r.v.scriptvalword[1], "-12");
+    EXPECT_EQ(r.v.scriptvalword[4], "");
+    dropvalues(r.v, 3);  // no more values than dropped: nothing changes
+    EXPECT_EQ(r.v.nscriptvalues, 3);
+}
+
+}  // namespace
+}  // namespace qv

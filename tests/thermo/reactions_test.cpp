@@ -1,0 +1,157 @@
+#include "thermo/reactions.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/fakes.hpp"
+#include "thermo/aqueous.hpp"
+#include "thermo/fluids.hpp"
+#include "thermo/makes.hpp"
+#include "thermo_support.hpp"
+
+namespace qv::test {
+namespace {
+
+// The dataset's end-members in rows 1..29 plus made end-members appended after them.
+struct Calc {
+    Ds62 d;
+    tdmatrix& td = *d.run.arrays.td;
+    strings& names = d.run.dataset.emnames;
+    emvector act;
+    std::function<MakeList(int16, int16)> lookup;
+    MakeList made;  // the make list of pure phase 1
+    Calc() {
+        for (int i = 1; i <= maxem; ++i) act[i] = 1;
+        lookup = [this](int16, int16) { return made; };
+    }
+    ReactionTables tables() { return ReactionTables{td, names, lookup, 31, act, 28, 29, 0, 4}; }
+    int16 row(const char* n) { return d.find(n); }
+};
+
+TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
+    Calc c;
+    const int16 ky = c.row("ky"), sill = c.row("sill");
+    // Row 30: a made pure phase 1 = (ky + sill)/2 + 1 - 0.002 T + 0.05 P.
+    c.td[30] = tdvector{};
+    c.td[30][1] = 1;
+    c.td[30][2] = 0.002L;
+    c.td[30][3] = 0.05L;
+    c.td[30][30] = 1;
+    c.names[30] = "made";
+    c.made.n = 2;
+    c.made.den = 2;
+    c.made.c[1] = {ky, 1, OrderState::equilibrium};
+    c.made.c[2] = {sill, 1, OrderState::equilibrium};
+    const GemTables gt{c.td, c.names, c.lookup};
+    const real p = 8, t = 900;
+    const real gky = c.d.g(ky, p, t), gsill = c.d.g(sill, p, t);
+    EXPECT_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
+                static_cast<double>((gky + gsill) / 2 + 1 - 0.002L * t + 0.05L * p), 1e-9);
+    // A plain end-member is `gem` itself.
+    EXPECT_EQ(gemdriver(c.d.ts.ses, c.d.gs, gt, ky, p, t), gky);
+    // The order-disorder term of a constituent is weighted like the rest: twice sill taken
+    // disordered differs from twice sill at equilibrium by twice the change of its order term.
+    c.made.n = 1;
+    c.made.den = 1;
+    c.made.c[1] = {sill, 2, OrderState::equilibrium};
+    const real geq = gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t);
+    c.made.c[1].order = OrderState::disordered;
+    const real gdis = gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t);
+    const tdvector& r = c.td[sill];
+    const real q = bisectx(static_cast<int>(r[24]), t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
+    EXPECT_NEAR(static_cast<double>(gdis - geq),
+                static_cast<double>(2 * (braggwilliamsg(r, 0, p, t) - braggwilliamsg(r, q, p, t))),
+                1e-9);
+    GemSettings old = c.d.gs;
+    old.ds190 = true;
+    EXPECT_BOMB(gemdriver(c.d.ts.ses, old, gt, 30, p, t), "gemdriver", "depem code for ds55??");
+}
+
+TEST(Reactions, DgAndDerivatives) {
+    Calc c;
+    ReactionTables tab = c.tables();
+    iemvector rx;
+    // ky = sill
+    rx[c.row("ky")] = -1;
+    rx[c.row("sill")] = 1;
+    const real p = 8, t = 1000;
+    const int32 before = c.d.ts.ses.gemcount;
+    const ReactionDg r = calcdgr(c.d.ts.ses, c.d.gs, tab, rx, p, t, 0, 1);
+    EXPECT_EQ(c.d.ts.ses.gemcount, before + 6);  // two end-members, three evaluations each
+    EXPECT_NEAR(static_cast<double>(r.dg),
+                static_cast<double>(c.d.g(c.row("sill"), p, t) - c.d.g(c.row("ky"), p, t)), 1e-9);
+    // Forward differences: dG/dP = dV and dG/dT = -dS to the order of the step.
+    const real h = 1e-3L;
+    auto dg = [&](real pp, real tt) {
+        return c.d.g(c.row("sill"), pp, tt) - c.d.g(c.row("ky"), pp, tt);
+    };
+    EXPECT_NEAR(static_cast<double>(r.dgdp),
+                static_cast<double>((dg(p + h, t) - dg(p - h, t)) / (2 * h)), 1e-5);
+    EXPECT_NEAR(static_cast<double>(r.dgdt),
+                static_cast<double>((dg(p, t + h) - dg(p, t - h)) / (2 * h)), 1e-5);
+    EXPECT_EQ(r.lnk, 0);
+}
+
+TEST(Reactions, LnKAndFluidTerms) {
+    Calc c;
+    ReactionTables tab = c.tables();
+    iemvector rx;
+    // cc + q = wo + CO2
+    const int16 cc = c.row("cc"), q = c.row("q"), wo = c.row("wo"), co2 = c.row("CO2");
+    rx[cc] = -1;
+    rx[q] = -1;
+    rx[wo] = 1;
+    rx[co2] = 1;
+    c.act[wo] = 0.5L;
+    const real p = 2, t = 900, u = 0.4L, v = 0.6L;
+    const ReactionDg a = calcdgr(c.d.ts.ses, c.d.gs, tab, rx, p, t, u, v);
+    EXPECT_NEAR(static_cast<double>(a.lnk), static_cast<double>(std::log(0.5L) + std::log(u)),
+                1e-15);
+    const ReactionDg b = calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, t);
+    EXPECT_NEAR(static_cast<double>(a.dg - b.dg), static_cast<double>(rgas * t * a.lnk), 1e-9);
+    EXPECT_NEAR(static_cast<double>(a.dgdt - b.dgdt), static_cast<double>(rgas * a.lnk), 1e-9);
+    EXPECT_EQ(a.dgdp, b.dgdp);
+    // The fluid terms went into the rows of the reaction's end-members only.
+    EXPECT_EQ(c.td[co2][27], u);
+    EXPECT_EQ(c.td[cc][28], v);
+    EXPECT_EQ(c.td[c.row("ky")][27], 0);
+    // u = 1 adds nothing; an activity of 0 in the reaction stops.
+    EXPECT_NEAR(static_cast<double>(calclnk(tab, rx, 1, v)), static_cast<double>(std::log(0.5L)),
+                1e-15);
+    c.act[q] = 0;
+    EXPECT_BOMB(calclnk(tab, rx, u, v), "calclnk", "ln<=0");
+    const iemvector none;
+    const ReactionDg z = calcdgr(c.d.ts.ses, c.d.gs, tab, none, p, t, u, v);
+    EXPECT_EQ(z.dg, 0);
+    EXPECT_EQ(z.dgdp, 0);
+    EXPECT_EQ(z.dgdt, 0);
+    EXPECT_BOMB(calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, 0), "calcdg0", "T <= 0 !");
+}
+
+TEST(Aqueous, DebyeHueckelTerm) {
+    TestSession ts;
+    const real p = 5, t = 773.15L;
+    // No H2O and no CO2 is pure water; a solvent without CO2 takes the pure-water volume.
+    EXPECT_EQ(calcdh(ts.ses, true, 1, p, t, 0, 0, 0.1L, 1),
+              calcdh(ts.ses, true, 1, p, t, 0, 1, 0.1L, 1));
+    EXPECT_EQ(dhsolvent(ts.ses, true, p, t, 0, 0.3L), spfluid(ts.ses, true, p, t).v);
+    // Limiting law: -A z sqrt(I) at vanishing ionic strength, A from the dielectric constant.
+    const real v = spfluid(ts.ses, true, p, t).v;
+    const real e = calcdhab(p, t, 0, 1, v);
+    const real a = 57674.4L / std::sqrt(1e-5L * v * e * t) / (t * e);
+    const real i = 1e-16L;
+    EXPECT_REL_NEAR(calcdh(ts.ses, true, 1, p, t, 0, 1, i, 2), -2 * a * std::sqrt(i), 1e-6L);
+    // The dielectric constant solves 2 e^2 - k e - 1 = 0: a water-like value at these states.
+    EXPECT_GT(e, 5);
+    EXPECT_LT(e, 40);
+    ts.ses.ch.activechannels = 1;
+    ts.console.output.clear();
+    calcdh(ts.ses, true, 6, p, t, 0, 1, 0.1L, 1);
+    EXPECT_EQ(ts.console.output, "");
+    calcdh(ts.ses, true, 5, p, t, 0, 1, 0.1L, 1);
+    EXPECT_EQ(ts.console.output.rfind("xco2 = 0, xh2o = 1.0000, I = ", 0), 0u) << ts.console.output;
+}
+
+}  // namespace
+}  // namespace qv::test
