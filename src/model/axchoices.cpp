@@ -72,7 +72,11 @@ public:
             }
         } else {
             montecarlo();
+            const int16 nwithbefore = sc_.nwithphases;
+            boildownbatches(ses_, run_);
             dropzeroblockguesses();
+            if (yes(sc_.batchdebugcb)) printbatchsummary(ses_, run_, nwithbefore);
+            printmcsummary(ses_, run_);
             run_.nphread = static_cast<int16>(run_.nss + run_.npure);
         }
     }
@@ -275,7 +279,7 @@ private:
                     for (int m = 1; m <= sc_.nmc; ++m) {
                         const std::string& ph = tab_.mc[m].phase;
                         if (ph == base.name || ph == base.longname) {
-                            addmcphase(static_cast<int16>(m), grp.shortname[i]);
+                            addmcphase(lists_.mc[m], grp.shortname[i]);
                         }
                     }
                 } else {
@@ -292,13 +296,6 @@ private:
                 makecopy(g, i);
             }
         }
-    }
-
-    void addmcphase(int16 m, const std::string& name) {
-        McTarget& t = lists_.mc[m];
-        if (t.nphases >= maxmcphases) bomb("read", "number of mcphase", yourfault);
-        ++t.nphases;
-        t.phases[t.nphases] = name;
     }
 
     void makecopy(int g, int i) {
@@ -564,6 +561,14 @@ int wplace(int i, int j, int n) {
 }
 
 }  // namespace
+
+void addmcphase(McTarget& t, const std::string& name) {
+    if (t.nphases >= maxmcphases) {
+        bomb("read", "number of mcphase" + maxtext(maxmcphases), yourfault);
+    }
+    ++t.nphases;
+    t.phases[t.nphases] = name;
+}
 
 void applyscriptphases(Session& ses, Run& run) {
     ScriptChoices(ses, run).phases();

@@ -4,6 +4,8 @@
 // model to the end-members a zero guess leaves, Monte Carlo parameters and batch copies), then
 // the limits of the composition variables and the closing checks of the models.
 
+#include <string>
+
 #include "model/expressions.hpp"
 #include "model/phases.hpp"
 #include "numerics/fixed.hpp"
@@ -23,6 +25,18 @@ void applyscriptphases(Session& ses, Run& run);
 // groups and copies, "with" names to records, then starting guesses and contraction (single
 // runs) or Monte Carlo parameters and batch boil-down (batch runs).
 void applyscriptchoices(Session& ses, Run& run);
+
+// Batch runs: every batch whose starting-guess block holds zeros for a phase of the batch gets
+// a contracted copy of that phase, named phase + "-" + k; batches with the same zero pattern
+// share one copy. The copies are appended to the phases and to "with".
+void boildownbatches(Session& ses, Run& run);
+// "summary of batches": which phase of the first `nwithbefore` "with" entries, or which of its
+// copies, each batch takes.
+void printbatchsummary(Session& ses, const Run& run, int16 nwithbefore);
+// "summary of mc info": the parameter each Monte Carlo line varies and the phases sharing it.
+void printmcsummary(Session& ses, const Run& run);
+// One more phase that takes the value of Monte Carlo line `t`.
+void addmcphase(McTarget& t, const std::string& name);
 
 // Removes from solution phase `k` the variables whose starting guess is 0, with the
 // end-members, interaction terms and site fractions that vanish with them.

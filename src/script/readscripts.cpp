@@ -99,27 +99,6 @@ void mandatorychecks(Session& ses, const ScriptSettings& s) {
     }
 }
 
-void reportproblems(Session& ses) {
-    const Preferences& p = ses.prefs;
-    if (p.missingscripts == 0) {
-        if (p.scriptproblems > 0) {
-            putstr(ses, 1, "there are script problems listed immediately above:", 1, 13);
-            if (query(ses, "exit, and correct the scriptfile")) killrun();
-        }
-        return;
-    }
-    if (p.scriptproblems > 0) {
-        eestrtype lines;
-        lines[1] = p.missingscripts > 1
-                       ? "in addition to the absence of the indicated mandatory scripts, there are "
-                         "other script problems listed above:"
-                       : "in addition to the absence of the indicated mandatory script, there are "
-                         "other script problems listed above:";
-        formattext(ses, lines);
-    }
-    bomb("reading scripts", "add mandatory scripts to scriptfile", yourfault);
-}
-
 // A Gibbs energy minimisation run calculates assemblages itself: isopleths, projections and
 // uncertainties make no sense there.
 void dogminsettings(Session& ses, ScriptSettings& s) {
@@ -177,7 +156,7 @@ void closingchecks(ScriptReader& r, bool ds190) {
     ScriptSettings& s = r.s;
     s.utilityconvertrun = ses.runcalcmode == calcmodetype::utilitycalc && s.utilitycode == 1;
     mandatorychecks(ses, s);
-    reportproblems(ses);
+    reportproblems(ses, "add mandatory scripts to scriptfile");
     ses.scriptfilevar.close();
     s.scriptopen = false;
     if (s.outputlevel < 0 || s.outputlevel > 1) s.outputlevel = 1;

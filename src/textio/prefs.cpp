@@ -76,6 +76,13 @@ void prefschecks(Session& ses) {
         lines[4] = "them in separate folders/directories)";
         formattext(ses, lines);
     }
+    reportproblems(ses, "add mandatory scripts to the prefsfile");
+}
+
+}  // namespace
+
+void reportproblems(Session& ses, std::string_view stopmessage) {
+    const Preferences& p = ses.prefs;
     if (p.missingscripts == 0) {
         if (p.scriptproblems > 0) {
             putstr(ses, 1, "there are script problems listed immediately above:", 1, 13);
@@ -92,10 +99,8 @@ void prefschecks(Session& ses) {
                          "other script problems listed above:";
         formattext(ses, lines);
     }
-    bomb("reading scripts", "add mandatory scripts to the prefsfile", yourfault);
+    bomb("reading scripts", stopmessage, yourfault);
 }
-
-}  // namespace
 
 void yesnoask(const strings& words, int16 n, controlboolean& cb, int16& used) {
     cb = controlboolean::yes;

@@ -8,6 +8,9 @@
 namespace qv {
 
 void readprefs(Session& ses);
+// After the mandatory-keyword checks of the preferences or the script: offers to stop on
+// unrecognised keywords, or stops with `stopmessage` when mandatory keywords are missing.
+void reportproblems(Session& ses, std::string_view stopmessage);
 // The switch word of a keyword line ("yes"/"on", "no"/"none", "ask") and the words it used.
 void yesnoask(const strings& words, int16 n, controlboolean& cb, int16& used);
 // The dataset file's suffix after "qv-": "ds" + the dataset word, without doubling a "ds" the
