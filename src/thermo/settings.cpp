@@ -1,0 +1,17 @@
+#include "thermo/settings.hpp"
+
+namespace qv {
+
+GemSettings gemsettings(const Session& ses, const Run& run) {
+    GemSettings gs;
+    gs.dsmode = run.dataset.dsmode;
+    gs.ds190 = run.dataset.ds190;
+    gs.newspfluid = run.dataset.newspfluid;
+    gs.hqzon = run.script.hqzon;
+    gs.numericalon = run.script.numericalon;
+    gs.debuglev = run.script.debuglev;
+    gs.runcalcmode = ses.runcalcmode;
+    return gs;
+}
+
+}  // namespace qv
