@@ -1,0 +1,178 @@
+// The overall P-T window of a run and the P and T ranges of its calculations.
+
+#include "script/ptwindow.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "script/windowfixture.hpp"
+#include "support/fakes.hpp"
+#include "textio/fatal.hpp"
+
+namespace qv {
+namespace {
+
+using test::WindowRun;
+
+bool contains(const std::string& out, const std::string& what) {
+    return out.find(what) != std::string::npos;
+}
+
+TEST(OverallWindow, FromTheScriptWithoutQuestions) {
+    WindowRun run;
+    ScriptSettings s;
+    s.diagramptcb = controlboolean::yes;
+    run.w.pminall = 1, run.w.pmaxall = 12, run.w.tminall = 673.15L, run.w.tmaxall = 1073.15L;
+    dofigPT(run.ses(), s, run.w);
+    EXPECT_EQ(run.screen(),
+              "\nspecification of overall PT window:\n"
+              "overall PT window is P: 1.0 to 12.0 kbar, and T: 400 to 800\xA1"
+              "C (from script)\n");
+}
+
+TEST(OverallWindow, TypedAfterTheAdvice) {
+    WindowRun run("n\n0.5 20 300 700\n");
+    ScriptSettings s;
+    dofigPT(run.ses(), s, run.w);
+    EXPECT_EQ(run.w.pminall, 0.5L);
+    EXPECT_EQ(run.w.pmaxall, 20);
+    EXPECT_REL_NEAR(run.w.tminall, 573.15L, 1e-18L);
+    EXPECT_REL_NEAR(run.w.tmaxall, 973.15L, 1e-18L);
+    const std::string& out = run.screen();
+    EXPECT_TRUE(contains(out,
+                         "\nwhereas quorvantis handles interactive input of overall PT window "
+                         "information, in\nmost cases"));
+    EXPECT_TRUE(contains(out, "diagram being drawn.\n\nstop, and put info in the scriptfile ? "));
+    EXPECT_TRUE(contains(out,
+                         "overall PT window: P low,high T low,high (in kbar, \xA1"
+                         "C) : "));
+    EXPECT_TRUE(contains(out,
+                         "overall PT window is P: 0.5 to 20.0 kbar, and T: 300 to 700\xA1"
+                         "C\n"));
+    EXPECT_FALSE(contains(out, "(from script)"));
+
+    // four numbers may come on more than one line
+    WindowRun split("n\n1 10\n400 1226.85\n");
+    dofigPT(split.ses(), s, split.w);
+    EXPECT_REL_NEAR(split.w.tmaxall, 1500, 1e-18L);
+    EXPECT_TRUE(contains(split.screen(), "and T: 400 to 1227\xA1"));
+}
+
+TEST(OverallWindow, OutsideTheLimitsEndsTheRun) {
+    ScriptSettings s;
+    const char* refused[] = {"0.5 20 300 2800", "0.5 20 5 700", "0.5 1500.1 300 700",
+                             "20 0.5 300 700",  "1 10 700 300", "0 10 300 700"};
+    for (const char* answer : refused) {
+        WindowRun run("n\n" + std::string(answer) + "\n");
+        EXPECT_BOMB(dofigPT(run.ses(), s, run.w), "dofigPT", "inappropriate PT window input");
+    }
+    WindowRun top("n\n0.5 1500 300 700\n");
+    dofigPT(top.ses(), s, top.w);
+    EXPECT_EQ(top.w.pmaxall, 1500);
+
+    WindowRun stop("y\n");
+    EXPECT_THROW(dofigPT(stop.ses(), s, stop.w), RunKilled);
+}
+
+constexpr const char* ptext = "P at which T of reactions to be calculated";
+constexpr const char* ttext = "T window within which reactions expected to lie";
+
+TEST(CalcRanges, TypedPressureRanges) {
+    const struct {
+        std::string answer;
+        real low, high, inc;
+    } cases[] = {
+        {"\n", 1, 12, 0},
+        {"5\n", 5, 5, 0},
+        {"2 10\n", 2, 10, 0},
+        {"2 10 2\n", 2, 10, 2},
+    };
+    for (const auto& c : cases) {
+        WindowRun run(c.answer);
+        ScriptSettings s;
+        s.calcpcb = controlboolean::no;
+        s.calctcb = controlboolean::yes;
+        run.w.pminall = 1, run.w.pmaxall = 12, run.w.tminall = 673.15L, run.w.tmaxall = 1073.15L;
+        specifyptcalcs(run.ses(), s, run.w, 1, "", ptext, ttext);
+        EXPECT_EQ(run.w.pwinlow, c.low) << c.answer;
+        EXPECT_EQ(run.w.pwinhigh, c.high) << c.answer;
+        EXPECT_EQ(run.w.pinc, c.inc) << c.answer;
+        EXPECT_EQ(run.w.twinlow, 673.15L);
+        EXPECT_EQ(run.w.twinhigh, 1073.15L);
+        EXPECT_EQ(run.screen(), "\nspecification of PT calcs:\n" + std::string(ptext) +
+                                    "\nP calcs: between P(low) and P(high), with P increment : "
+                                    "using overall T window for the " +
+                                    ttext + "\n");
+    }
+}
+
+TEST(CalcRanges, ScriptRangesAreReportedNotAsked) {
+    WindowRun run;
+    ScriptSettings s;
+    s.calcpcb = controlboolean::yes;
+    s.calctcb = controlboolean::yes;
+    run.w.pminall = 1, run.w.pmaxall = 12, run.w.tminall = 673.15L, run.w.tmaxall = 1073.15L;
+    run.w.pwinlow = 2, run.w.pwinhigh = 8;
+    run.w.twinlow = 773.15L, run.w.twinhigh = 873.15L;
+    run.w.tformat = 0;
+    specifyptcalcs(run.ses(), s, run.w, 3, "", ptext, ttext);
+    EXPECT_EQ(run.screen(), "\nspecification of PT calcs:\n" + std::string(ptext) +
+                                ": 2.000 to 8.000 kbar (from script)\n" + ttext +
+                                ": 500 to 600\xA1"
+                                "C (from script)\n");
+
+    // mode 1 with the P range from the script: the T window is the overall one
+    WindowRun one;
+    s.calctcb = controlboolean::no;
+    one.w.pminall = 1, one.w.pmaxall = 12, one.w.tminall = 673.15L, one.w.tmaxall = 1073.15L;
+    one.w.pwinlow = one.w.pwinhigh = 5;
+    specifyptcalcs(one.ses(), s, one.w, 1, "", ptext, ttext);
+    EXPECT_TRUE(contains(one.screen(), ptext + std::string(": 5.000 kbar (from script)\n")));
+    EXPECT_EQ(one.w.twinlow, 673.15L);
+    EXPECT_EQ(one.w.twinhigh, 1073.15L);
+}
+
+TEST(CalcRanges, SwitchesAskedOnceForBoth) {
+    WindowRun run("n\n");
+    ScriptSettings s;
+    s.calcpcb = s.calctcb = controlboolean::ask;
+    run.w.pminall = 1, run.w.pmaxall = 12, run.w.tminall = 673.15L, run.w.tmaxall = 1073.15L;
+    specifyptcalcs(run.ses(), s, run.w, 0, "phase diagram", ptext, ttext);
+    EXPECT_EQ(s.calctcb, controlboolean::no);
+    EXPECT_EQ(s.calcpcb, controlboolean::no);
+    EXPECT_EQ(run.screen(),
+              "\nspecification of PT calcs:\nuse PT calcs given in datafile ? "
+              "using overall PT window for the phase diagram\n");
+    EXPECT_EQ(run.w.pwinlow, 1);
+    EXPECT_EQ(run.w.twinhigh, 1073.15L);
+
+    WindowRun tonly("\n");
+    s.calcpcb = controlboolean::yes;
+    s.calctcb = controlboolean::ask;
+    tonly.w.pminall = 1, tonly.w.pmaxall = 12;
+    tonly.w.pwinlow = 3, tonly.w.pwinhigh = 4;
+    specifyptcalcs(tonly.ses(), s, tonly.w, 2, "", "P window", "T at which");
+    // "yes" to the question takes the script's T range, which is shown, not asked
+    EXPECT_TRUE(contains(tonly.screen(), "P calcs set; use T calcs given in datafile ? "));
+    EXPECT_EQ(s.calctcb, controlboolean::yes);
+    EXPECT_TRUE(contains(tonly.screen(), "using overall P window for the P window\n"));
+    EXPECT_EQ(tonly.w.pwinlow, 1);
+    EXPECT_EQ(tonly.w.pwinhigh, 12);
+}
+
+TEST(CalcRanges, TypedTemperatureRangeInDegrees) {
+    WindowRun run("500 700 50\n");
+    ScriptSettings s;
+    s.calcpcb = controlboolean::yes;
+    s.calctcb = controlboolean::no;
+    specifyptcalcs(run.ses(), s, run.w, 2, "", "P window", "T at which");
+    EXPECT_REL_NEAR(run.w.twinlow, 773.15L, 1e-18L);
+    EXPECT_REL_NEAR(run.w.twinhigh, 973.15L, 1e-18L);
+    EXPECT_EQ(run.w.tinc, 50);
+    EXPECT_TRUE(contains(run.screen(),
+                         "T at which\nT calcs: between T(low) and T(high), with T increment : "));
+}
+
+}  // namespace
+}  // namespace qv
