@@ -61,9 +61,11 @@ public:
     }
 
     void choices() {
+        // Known before a script group may join an a-x group and leave the counts equal.
+        const bool axgroups = lists_.nsamecoding > lists_.nscriptsamecoding;
         if (lists_.nsamecoding > 0) samecodinggroups();
         codingtwoguesses();
-        listaxgroups();
+        if (axgroups) listaxgroups();
         samecodingcopies();
         withtorecords();
         if (!yes(sc_.batchcb)) {
@@ -191,6 +193,7 @@ private:
     // A script group on the base of an a-x group joins that group.
     void mergescriptgroups() {
         int16 kept = 0;
+        int16 scriptkept = 0;
         for (int g = 1; g <= lists_.nsamecoding; ++g) {
             SameCodingGroup& grp = lists_.samecoding[g];
             int into = 0;
@@ -208,10 +211,12 @@ private:
                 continue;
             }
             ++kept;
+            if (g <= lists_.nscriptsamecoding) scriptkept = kept;
             if (kept != g) lists_.samecoding[kept] = grp;
         }
         // Groups that moved down past a dropped one leave stale copies beyond the count.
         lists_.nsamecoding = kept;
+        lists_.nscriptsamecoding = scriptkept;
     }
 
     static void additem(SameCodingGroup& grp, const std::string& first,
@@ -257,7 +262,6 @@ private:
     }
 
     void listaxgroups() {
-        if (lists_.nsamecoding <= lists_.nscriptsamecoding) return;
         writeline(ses_, "");
         writeline(ses_, "all axfile samecodings");
         writeline(ses_, "");

@@ -24,13 +24,6 @@ bool isone(const AxWords& rd) {
     return str2int(rd.next, v, msg) && v == 1;
 }
 
-bool iszero(const AxWords& rd) {
-    if (rd.nexttype != valuetype::aninteger) return false;
-    int16 v = 0;
-    std::string msg;
-    return str2int(rd.next, v, msg) && v == 0;
-}
-
 // The molecular fluid species, then the aqueous ones: none of them may be an end-member of a
 // phase that is neither fluid nor aqueous.
 constexpr std::array<std::string_view, 34> fluidaqspecies = {
@@ -98,7 +91,8 @@ void AxSetup::fixedactivity(ptype0& ph) {
     if (!(ph.activity > 0 && ph.activity <= 1)) {
         bomb("setupphases", "activity for " + ph.name + " not 0 > a \xB3 1", yourfault);
     }
-    if (rd.nexttype == valuetype::areal || iszero(rd)) {
+    // Only the word "0" stands for a zero sd; other integers belong to what follows.
+    if (rd.nexttype == valuetype::areal || rd.nextis("0")) {
         rd.nextitem("sd of fixed activity for" + ph.name);
         ph.activitysd = getsingle(rd.wordtype, rd.word, "sd of fixed activity for" + ph.name);
     }
@@ -141,7 +135,10 @@ void AxSetup::purephase(const std::string& name) {
                     run.ax.buffers[run.ax.nbuffers] = name;
                 }
             }
-            if (!rd.ended() && (rd.nexttype == valuetype::areal || isone(rd))) fixedactivity(ph);
+            // After the end-member name only the word "1" is an activity.
+            if (!rd.ended() && (rd.nexttype == valuetype::areal || rd.nextis("1"))) {
+                fixedactivity(ph);
+            }
 
             if (!rd.ended()) {
                 if (!calib && ph.emname == name) {

@@ -64,7 +64,8 @@ void makeoxides(const ComponentTable& table, bool ds190, Dataset& ds, icmatrix& 
             } else {
                 p.compamt[k10] = o;
             }
-            excessoxygen = excessoxygen || std::fabs(o) > 0.001f;
+            // The single-precision balance is judged against the decimal 0.001 itself.
+            excessoxygen = excessoxygen || std::fabs(static_cast<real>(o)) > 0.001L;
         }
     }
 

@@ -178,8 +178,6 @@ void ThermoReader::setuptextread() {
         }
     }
     if (ds.ndsem > maxdsem) bomb("setuptextread", "too many end-members", yourfault);
-    // A negative count (possible in the newer header) would leave nothing to read.
-    if (ds.ndsem < 0) bomb("setuptextread", "first line of dsfile incorrectly formed 4", yourfault);
 
     in.wordsline(words, n, "second line");
     if (n > 0) bomb("readthermo", "expecting a blank line", yourfault);

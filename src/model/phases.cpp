@@ -50,14 +50,15 @@ void startsolutionphase(ptype1& ph, const std::string& nameasread) {
 }
 
 void long2shortpname(std::string& longname, std::string& shortname, std::string& suffix) {
+    // Neither end of the name may be a separator, whichever "_" it is.
+    if (!longname.empty() && (longname.front() == '_' || longname.back() == '_')) {
+        bomb("long2shortpname", "separator char in pname in wrong place in " + longname, yourfault);
+    }
     const std::size_t sep = longname.find('_');
     if (sep == std::string::npos) {
         shortname = longname;
         if (!suffix.empty()) longname = shortname + "_" + suffix;
         return;
-    }
-    if (sep == 0 || sep + 1 == longname.size()) {
-        bomb("long2shortpname", "separator char in pname in wrong place in " + longname, yourfault);
     }
     shortname = longname.substr(0, sep);
     const std::string own = longname.substr(sep + 1);

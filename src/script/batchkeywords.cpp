@@ -86,8 +86,7 @@ struct BatchParser {
         if (left() < 2) fail("insufficient info in batch (3a)");
         b.xyzflag = integer("in batch, no xyz flag");
         b.kxyz = integer("insufficient info in batch (3b)");
-        if (b.xyzflag != 0 && (b.kxyz < 1 || b.kxyz > r.s.nbxyz))
-            fail("in batch, kxyz out of range");
+        if (b.kxyz < 1 || b.kxyz > r.s.nbxyz) fail("in batch, kxyz out of range");
     }
     void bulkpart() {
         b.bulkflag = integer("in batch, no bulk flag");

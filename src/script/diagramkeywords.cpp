@@ -697,7 +697,8 @@ bool diagramkeyword(ScriptReader& r) {
     } else if (is(r, {"rbi", "readbulkinfo"})) {
         rbi(r);
     } else if (is(r, {"projection", "project"})) {
-        if (s.nprojox != -1) {
+        // a "projplane" entry before it was not read, as projection was not yet on
+        if (s.projplanecb == controlboolean::yes || s.nprojox != -1) {
             bomb(rs, "projection script needs to be before reading projection plane", yourfault);
         }
         s.projectioncb = r.cb;

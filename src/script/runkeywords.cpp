@@ -159,10 +159,12 @@ void calctype(ScriptReader& r) {
 
 void levelkeyword(ScriptReader& r, int16& level, int16 high) {
     level = 1;
+    if (r.cb == controlboolean::no) return;
     if (scriptinteger(r, 0, high)) level = r.v.scriptvalint[1];
 }
 
 void figure(ScriptReader& r) {
+    if (r.cb == controlboolean::no) return;
     const std::string w = r.v.nscriptvalues > 0 ? r.v.scriptvalword[1] : std::string();
     int16& f = r.s.figuretype;
     if (w == "P-T" || w == "PT") {
@@ -198,6 +200,7 @@ void maxsd(ScriptReader& r, controlboolean& cb, real& value, real standard, real
 }
 
 void integercode(ScriptReader& r, int16& code) {
+    if (r.cb == controlboolean::no) return;
     if (r.v.nscriptvalues >= 1 && r.v.scriptvaltype[1] == valuetype::aninteger) {
         code = r.v.scriptvalint[1];
     }
@@ -209,6 +212,7 @@ void exbuff(ScriptReader& r) {
     bomb("reading scripts", "exit, and use one of the new scripts", yourfault);
 }
 
+// Keywords with values: a switch no leaves the setting at its default.
 bool valuekeyword(ScriptReader& r) {
     ScriptSettings& s = r.s;
     const bool yes = r.cb == controlboolean::yes;
@@ -254,7 +258,8 @@ bool valuekeyword(ScriptReader& r) {
     } else if (is(r, {"vexlat"})) {
         s.vexlatcb = r.cb;
         s.vexlatvalue = 0;
-        if (r.v.nscriptvalues > 0 && scriptinteger(r, 0, 1)) s.vexlatvalue = r.v.scriptvalint[1];
+        if (r.cb == controlboolean::no || r.v.nscriptvalues == 0) return true;
+        if (scriptinteger(r, 0, 1)) s.vexlatvalue = r.v.scriptvalint[1];
     } else if (is(r, {"figure", "fig"})) {
         figure(r);
     } else if (is(r, {"negP", "negp"})) {

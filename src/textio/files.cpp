@@ -219,6 +219,7 @@ void rstrings(Session& ses, InFile& f, strings& words, int16& n) {
         ses.console.write(quoted(line));
         bomb("read in rstrings", "problems reading", yourfault);
     }
+    if (line.size() > maxtextlength) line.resize(maxtextlength);  // the rest of the line is lost
     string2strings(line, static_cast<int>(line.size()), words, n);
 }
 

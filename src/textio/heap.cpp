@@ -1,5 +1,6 @@
 #include "textio/heap.hpp"
 
+#include <cmath>
 #include <string>
 
 #include "textio/channels.hpp"
@@ -8,8 +9,9 @@
 namespace qv {
 namespace {
 
+// Whole kilobytes, halves rounded away from zero.
 std::string kbytes(int32 bytes) {
-    return realstr(static_cast<real>(bytes) / 1024.0L) + "k";
+    return realstr(std::round(static_cast<real>(bytes) / 1024.0L)) + "k";
 }
 
 }  // namespace

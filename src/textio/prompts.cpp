@@ -14,11 +14,13 @@ bool active(const Session& ses, int channel) {
     bomb("read in prstrings", "problems reading", yourfault);
 }
 
-// One raw keyboard line after flushing the files; the end of input is a read error.
+// One raw keyboard line after flushing the files, cut to the 255 characters of a text; the end
+// of input is a read error.
 std::string readanswer(Session& ses) {
     flushfiles(ses);
     std::string line;
     if (!ses.console.readline(line)) readfault();
+    if (line.size() > maxtextlength) line.resize(maxtextlength);
     return line;
 }
 
@@ -156,6 +158,7 @@ bool query(Session& ses, std::string_view prompt, bool lastwait) {
                 if (!lastwait) readfault();
                 answer.clear();
             }
+            if (answer.size() > maxtextlength) answer.resize(maxtextlength);
             if (round == 0 && answer == "?") {
                 putstr(ses, 1, "sorry, you are on your own...", 2, 9);
             } else {

@@ -256,6 +256,13 @@ real gem(Session& ses, const GemSettings& gs, const tdvector& row, std::string_v
         const real k0 = row[9];
         if (k0 == 0) bad_row(name, "K0 = 0 in the Einstein equation of state");
         const real theta = row[12];
+        if (!(theta > 0)) bad_row(name, "theta <= 0 in the Einstein equation of state");
+        // The exponential cold curve divides by K0', the Tait curve by b and (c - 1).
+        if (gs.hqzon) {
+            if (row[10] == 0) bad_row(name, "K0' = 0 in the Einstein equation of state");
+        } else {
+            taitcoefficients(name, k0, row[10], row[11]);
+        }
         const real u = theta / t;
         const real u0 = theta / tr;
         const real a = row[4], b = row[5];

@@ -517,6 +517,35 @@ TEST(SameCoding, ScriptGroupTakesItsBaseFromTheAxFile) {
     ASSERT_EQ(r.run.nss, 2);
     EXPECT_EQ(r.ss(2).name, "g2");
     EXPECT_EQ(r.ss(2).fullname, "g");
+    EXPECT_EQ(r.ts.console.output.find("all axfile samecodings"), std::string::npos);
+}
+
+TEST(SameCoding, ScriptGroupOnTheBaseOfAnAxGroupJoinsItAndIsListed) {
+    AxRun r;
+    binary(r.addss(), "g", 0.5L);
+    r.sc.nsamecoding = 1;
+    r.tab.nsameitems[1] = 2;
+    r.tab.samecoding[1][1] = "g";
+    r.tab.samecoding[1][2] = "g3";
+    AxState& ax = r.run.ax;
+    ax.nscriptsamecoding = 1;
+    ax.nsamecoding = 2;
+    SameCodingGroup& axgrp = ax.samecoding[2];
+    axgrp.base = 1;
+    axgrp.n = 1;
+    axgrp.first[1] = "gee two";
+    axgrp.shortname[1] = axgrp.longname[1] = "g2";
+    r.with({"g", "g2", "g3"});
+    r.guess("x(g)", 0.4L);
+    r.guess("x(g2)", 0.3L);
+    r.guess("x(g3)", 0.2L);
+    r.apply();
+    ASSERT_EQ(ax.nsamecoding, 1);
+    EXPECT_EQ(ax.samecoding[1].n, 2);
+    EXPECT_EQ(r.run.nss, 3);
+    EXPECT_NE(r.ts.console.output.find("all axfile samecodings\n\n  g # g2 g3\n"),
+              std::string::npos)
+        << r.ts.console.output;
 }
 
 TEST(SameCoding, ProblemsStopTheRun) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "support/fakes.hpp"
@@ -366,6 +367,11 @@ TEST(AxReader, MalformedFilesStopWithTheirMessages) {
         {"sill 0.9 0.05", "sill 1.2", "setupphases", "activity for sill not 0 > a \xB3 1"},
         {"sill 0.9 0.05", "sill 0.0", "setupphases", "activity for sill not 0 > a \xB3 1"},
         {"sill 0.9 0.05", "sill 1.0", "", ""},
+        // Only the words "0" and "1" stand for an sd and an activity.
+        {"sill 0.9 0.05", "sill 0.9 00", "reading",
+         "expecting a name; got: 00 - name for 11th phase"},
+        {"fmq 1 buffer make", "fmq 1 buffer 01 make", "reading",
+         "wrong code for additional info for buffer"},
         {"\nky\n", "\nkyx\n", "reading", "kyx not in \"qv-ds62.txt\""},
         {"fmq 1 buffer", "fmq 1 fmq", "setupphases",
          "names: phase, fmq, and end-member, fmq, must be different"},
@@ -539,6 +545,47 @@ TEST(AxReader, OldDatasetLayoutHasNoCoding) {
         EXPECT_BOMB(r.read(replaced(cpx, "cpx 2 0", "cpx 2 1")), "setupphases",
                     "incorrect info after no of end-members for cpx");
     }
+}
+
+TEST(AxReader, OptionKeywords) {
+    struct Case {
+        const char* word;
+        int code;
+        int dqfkind;
+    };
+    const Case cases[] = {
+        {"DQF", 3, 0},         {"dqf", 3, 0},          {"deltaG", 3, 0},
+        {"\xC6G", 3, 0},       {"deltaG(make)", 3, 1}, {"delG(make)", 3, 1},
+        {"\xC6G(make)", 3, 1}, {"deltaG(mod)", 3, 2},  {"delG(mod)", 3, 2},
+        {"\xC6G(mod)", 3, 2},  {"deltaG(od)", 3, 3},   {"delG(od)", 3, 3},
+        {"\xC6G(od)", 3, 3},   {"deltaG(tran)", 3, 4}, {"delG(tran)", 3, 4},
+        {"\xC6G(tran)", 3, 4}, {"deltaG(rcal)", 3, 5}, {"delG(rcal)", 3, 5},
+        {"\xC6G(rcal)", 3, 5}, {"make", 4, -1},        {"check", 5, -1},
+        {"exclude", 7, -1},    {"delG", 0, -1},        {"Make", 0, -1},
+    };
+    for (const Case& c : cases) {
+        int kind = 99;
+        EXPECT_EQ(optionkeyword(c.word, kind), c.code) << c.word;
+        EXPECT_EQ(kind, c.dqfkind) << c.word;
+    }
+}
+
+TEST(AxReader, KeywordAlternatives) {
+    AxRun r;
+    std::string text = datafile("qv-axtest.txt");
+    text = replaced(text, "also magnetite", "samecoding magnetite");
+    text = replaced(text, "  asf\n  W(ab,an)", "  vanlaar\n  W(ab,an)");
+    text = replaced(text, "ca(pl) 0.4 sd 0.05", "ca(pl) 0.4 sd 0.05 ODvar");
+    text = replaced(text, "x(ol) 0.2", "x(ol) 0.2 isQ");
+    text = replaced(text, "make 2 fo 1/2 fa 1/2", "make 2 equil fo 1/2 equilibrium fa 1/2");
+    r.read(text);
+    EXPECT_EQ(r.ss(5).nalso, 1);
+    EXPECT_EQ(r.ss(3).model, axtype::vanlaar);
+    EXPECT_TRUE(r.ss(3).var[1].isorder);
+    EXPECT_TRUE(r.ss(3).hasorder);
+    EXPECT_TRUE(r.ss(4).var[1].isorder);
+    EXPECT_EQ(r.ss(4).em[3].makeaction[1], makeactiontype::equilibrium);
+    EXPECT_EQ(r.ss(4).em[3].makeaction[2], makeactiontype::equilibrium);
 }
 
 TEST(AxReader, TooManyBuffers) {

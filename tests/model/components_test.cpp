@@ -105,6 +105,23 @@ TEST(Components, ExcessOxygenBecomesAComponentForEveryEndMember) {
     EXPECT_EQ(r.sc.compatoms[4], 1);
 }
 
+TEST(Components, OxygenBalanceJudgedAgainstTheDecimalThreshold) {
+    // 0.001 rounded to single precision lies a shade above 0.001 itself, so it counts as
+    // excess oxygen; 0.0009 does not.
+    struct Case {
+        double oxygen;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {{0.001, {"SiO2", "O"}}, {0.0009, {"SiO2"}}};
+    for (const auto& k : cases) {
+        ComponentRun r;
+        r.add("q", {{1, 1.0}, {10, 2.0}});
+        r.add("ox", {{10, k.oxygen}});
+        makeoxides(r.run);
+        EXPECT_EQ(r.names(), k.names) << k.oxygen;
+    }
+}
+
 TEST(Components, ElementsWithoutOxygenStayElements) {
     ComponentRun r;
     // A third of silicon in the first end-member puts a denominator of 3 on that row; two

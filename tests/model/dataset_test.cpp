@@ -104,6 +104,11 @@ struct DatasetRun {
     real cov(int i, int j) const { return (*run.arrays.cov)[i][j]; }
 };
 
+std::string replaced(std::string s, const std::string& from, const std::string& to) {
+    s.replace(s.find(from), from.size(), to);
+    return s;
+}
+
 long double num(const std::string& w) {
     return std::strtold(w.c_str(), nullptr);
 }
@@ -321,6 +326,23 @@ TEST(Dataset, Layout7SpecialCodes) {
         EXPECT_EQ(ee[25], 6.0L);
         EXPECT_EQ(ee[31], 5.0L);
     }
+    // In layout 6 the same codes are ordinary records: ten data values, K0'' and theta derived,
+    // then the Landau (4) or Bragg-Williams (5) values.
+    {
+        DatasetRun d;
+        d.file("6a", replaced(ok, "7  2", "6  2"));
+        d.readall({"dd", "ee"});
+        EXPECT_EQ(d.ds.dsmode, 6);
+        const tdvector& dd = d.td(1);
+        EXPECT_EQ(dd[6], 400.0L);
+        EXPECT_EQ(dd[7], 0.00001L);
+        EXPECT_EQ(dd[9], 4.0L);
+        EXPECT_REL_NEAR(dd[11], 0.001L, 1e-18L);
+        EXPECT_EQ(dd[12], 538.0L);
+        EXPECT_EQ(dd[14], 800.0L);
+        EXPECT_EQ(dd[31], 4.0L);
+        EXPECT_EQ(d.td(2)[25], 6.0L);
+    }
     // With K0 > 0, K0'' must be -K0'/K0.
     std::string bad = base;
     bad.replace(bad.find("K0PP"), 4, "-0.00400");
@@ -403,11 +425,6 @@ struct FailCase {
     std::string text;  // file contents ("" for no file)
     std::string proc, msg;
 };
-
-std::string replaced(std::string s, const std::string& from, const std::string& to) {
-    s.replace(s.find(from), from.size(), to);
-    return s;
-}
 
 TEST(Dataset, MalformedFilesStopInPassOne) {
     const std::string good = layout6();
@@ -505,6 +522,15 @@ TEST(Dataset, BadRecordsStopInTheLaterPasses) {
         EXPECT_BOMB(readthermo(d.ts.ses, d.run, 3), "readthermo",
                     "expecting a number; got: 1OOO.00 - data of aa");
     }
+}
+
+TEST(Dataset, CountBelowOneLeavesAnEmptyDataset) {
+    // No records: the covariance block is the scale alone, then the title.
+    DatasetRun d;
+    d.file("6x", replaced(header6, "6  3", "6  -1") + "\n 1.0\n\n" + title);
+    readthermo(d.ts.ses, d.run, 1);
+    EXPECT_EQ(d.ds.ndsem, -1);
+    EXPECT_EQ(d.ds.dstitle, "qv-ds6x.txt produced at 12.00 on Mon 1 Jan,2024");
 }
 
 TEST(Dataset, TitleOfEighteenCharactersBecomesEmpty) {

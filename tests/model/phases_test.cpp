@@ -145,7 +145,7 @@ TEST(Long2ShortPname, SplitsAndImposesSuffixes) {
         EXPECT_EQ(shortname, c.shortout) << c.longin << " / " << c.suffixin;
         EXPECT_EQ(suffix, c.suffixout) << c.longin << " / " << c.suffixin;
     }
-    for (const char* bad : {"_gt", "gt_"}) {
+    for (const char* bad : {"_gt", "gt_", "gt_ma_"}) {
         std::string longname = bad;
         std::string shortname;
         std::string suffix;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
 #include <vector>
@@ -167,6 +168,16 @@ TEST(Svd, RandomMatricesReconstruct) {
         }
         EXPECT_TRUE(d.con.output.empty());
     }
+}
+
+// A NaN never counts as negligible, so no value below the first can converge: each gets its 31
+// passes, the console line, and the decomposition goes on.
+TEST(Svd, NonConvergenceIsReportedOnTheConsoleOnly) {
+    const real nan = std::numeric_limits<real>::quiet_NaN();
+    Decomposition d(Rows{{1, 2, 0}, {3, nan, 1}, {0, 1, 5}});
+    EXPECT_EQ(d.con.output,
+              "too many iterations (k =    3)\n"
+              "too many iterations (k =    2)\n");
 }
 
 TEST(Svd, RankDeficientMatrixHasItsNullVectorFirst) {

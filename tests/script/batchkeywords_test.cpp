@@ -21,7 +21,7 @@ std::string lines(const std::string& line, int n) {
 }
 
 // A batch of q and ky at one P-T point without bulk, modes or isopleths.
-const std::string onebatch = "batch q ky 2 1 1 8 600 0 0 0 0 0\n";
+const std::string onebatch = "batch q ky 2 1 1 8 600 0 1 0 0 0\n";
 const std::string bxyz = "batchxyzguess startblock\nbatchxyzguess x(g) 0.3 range 0 1\n";
 
 TEST(Batches, NoBatchKeywordMeansOneBatch) {
@@ -61,12 +61,14 @@ TEST(Batches, FaultsAndCapacities) {
         std::string script, message;
     };
     const Case cases[] = {
-        {"batch q grt 0 1 1 8 600 0 0 0 0 0\n", "unrecognised phase, grt, in batch"},
-        {"batch q 0 4 3 8 600 0 0 0 0 0\n", "too many batch PT"},
+        {"batch q grt 0 1 1 8 600 0 1 0 0 0\n", "unrecognised phase, grt, in batch"},
+        {"batch q 0 4 3 8 600 0 1 0 0 0\n", "too many batch PT"},
         {"batch q 0 1 1 8 600 1 2 0 0 0\n", "in batch, kxyz out of range"},
-        {"batch q 0 1 1 8 600 0 0 1 0 0\n", "in batch, pseudosection wanted but no bulk"},
-        {"batch q 0 1 1 8 600 0 0 0 3 0\n", "in batch, wrong number of modes set"},
-        {"batch q 0 1 1 8 600 0 0 0 0 7\n", "in batch, too many isopleths"},
+        // every batch names its block of starting guesses, whatever its flag
+        {"batch q 0 1 1 8 600 0 0 0 0 0\n", "in batch, kxyz out of range"},
+        {"batch q 0 1 1 8 600 0 1 1 0 0\n", "in batch, pseudosection wanted but no bulk"},
+        {"batch q 0 1 1 8 600 0 1 0 3 0\n", "in batch, wrong number of modes set"},
+        {"batch q 0 1 1 8 600 0 1 0 0 7\n", "in batch, too many isopleths"},
         {onebatch + "filter 2 T 500 700\n", "filters not interleaved with batches"},
         {onebatch + "filter 1 T 500\n", "insufficient filter info"},
         {lines(onebatch, 100), "too many batch (max = 99) "},
@@ -78,14 +80,15 @@ TEST(Batches, FaultsAndCapacities) {
         EXPECT_BOMB(run.read(mandatory + bxyz + c.script), "reading scripts", c.message);
     }
     ScriptRun iso;
-    EXPECT_BOMB(iso.read(mandatory + "batch q 0 1 1 8 600 0 0 0 0 2 x(g)\n"), "readscripts",
+    EXPECT_BOMB(iso.read(mandatory + bxyz + "batch q 0 1 1 8 600 0 1 0 0 2 x(g)\n"), "readscripts",
                 "in batch, not enough info for isopleths");
     ScriptRun filters;
     EXPECT_BOMB(filters.read(mandatory + bxyz + onebatch + "filter 1 T 500 700\n" + onebatch),
                 "read scripts", "flitters don't match batches");
+    // a batch names a block of starting guesses given before it
     ScriptRun noguess;
-    EXPECT_BOMB(noguess.read(mandatory + onebatch), "scripts",
-                "no batchxyzguess to use with batches");
+    EXPECT_BOMB(noguess.read(mandatory + onebatch + bxyz), "reading scripts",
+                "in batch, kxyz out of range");
 }
 
 TEST(MonteCarlo, LinesTheirLimitAndTheRunSettings) {

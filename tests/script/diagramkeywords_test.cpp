@@ -91,6 +91,22 @@ TEST(BulkBlocks, RbiTableAndItsOldForm) {
                 "replace ## with modes in rbi");
 }
 
+TEST(Projection, ComesBeforeItsPlane) {
+    ScriptRun run;
+    run.read(mandatory + "projection\nprojplane SiO2 MgO\nprojplane 1 0\n");
+    EXPECT_EQ(run.s.nprojox, 2);
+    EXPECT_EQ(run.s.nprojapex, 1);
+    // a plane written first would be ignored silently: the order is a stop
+    for (const char* plane : {"projplane SiO2 MgO\n", "setprojplane 1 0\n"}) {
+        ScriptRun late;
+        EXPECT_BOMB(late.read(mandatory + plane + "projection\n"), "reading scripts",
+                    "projection script needs to be before reading projection plane");
+    }
+    ScriptRun off;
+    off.read(mandatory + "projplane no\nprojection\n");
+    EXPECT_EQ(off.s.projectioncb, controlboolean::yes);
+}
+
 TEST(Isopleths, AcceptedFormsAndRefusedOnes) {
     ScriptRun run;
     run.read(mandatory + "isopleth x(g) 0.1 0.3 0.05 z(g) 0.2\nmodeiso bi\n");

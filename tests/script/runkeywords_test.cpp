@@ -194,6 +194,23 @@ TEST(RunKeywords, SwitchesBooleansAndValues) {
     EXPECT_EQ(s.rockname, "my rock");
 }
 
+TEST(RunKeywords, SwitchNoKeepsTheDefaultValue) {
+    ScriptRun run;
+    run.read(mandatory +
+             "debuglevel no 3\ndebuglevelq no 2\noutlevel no 0\nvexlat no 1\nfigure no Tx\n"
+             "utilitycode no 1\ntablecode no 2\n");
+    const ScriptSettings& s = run.s;
+    EXPECT_EQ(s.debuglev, 1);
+    EXPECT_EQ(s.debuglevq, 1);
+    EXPECT_EQ(s.outputlevel, 1);
+    EXPECT_EQ(s.vexlatcb, controlboolean::no);
+    EXPECT_EQ(s.vexlatvalue, 0);
+    EXPECT_EQ(s.figuretype, 0);
+    EXPECT_EQ(s.utilitycode, -1);
+    EXPECT_EQ(s.tablecode, -1);
+    EXPECT_EQ(run.t.ses.prefs.scriptproblems, 0);
+}
+
 TEST(RunKeywords, ConvergenceEchoAndCalctypeLimits) {
     ScriptRun run;
     run.t.ses.runcalcmode = calcmodetype::rockcalc;

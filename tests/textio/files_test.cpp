@@ -117,9 +117,23 @@ TEST(Heap, ReportsAllocationsWhenMonitored) {
     t.ses.prefs.monitorheapon = true;
     allocspace(t.ses, "c", 20800);
     disposespace(t.ses, "c", 20800);
-    EXPECT_EQ(
-        t.console.output,
-        "space allocated for c is 20k; , heap now 20k\nspace disposed for c; heap size now 0k\n");
+    allocspace(t.ses, "r", 2560);  // 2.5k: halves round up, not to even
+    EXPECT_EQ(t.console.output,
+              "space allocated for c is 20k; , heap now 20k\nspace disposed for c; heap size now "
+              "0k\nspace allocated for r is 3k; , heap now 3k\n");
+}
+
+TEST(Rstrings, AFileLineIsATextOf255Characters) {
+    test::TempDir dir;
+    test::TestSession t;
+    dir.write("in.txt", std::string(254, ' ') + "xy z\n");
+    InFile f;
+    ASSERT_TRUE(f.open("in.txt"));
+    strings words;
+    int16 n = 0;
+    rstrings(t.ses, f, words, n);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(words[1], "x");
 }
 
 TEST(Fatal, BombWritesTheStopOnScreenSummaryLogAndDetails) {

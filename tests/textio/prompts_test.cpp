@@ -68,6 +68,17 @@ TEST(Prompts, TheEndOfInputIsAReadErrorNotAnAnswer) {
     EXPECT_TRUE(query(t.ses, "all done - hit return to exit", true));
 }
 
+TEST(Prstrings, AnAnswerIsATextOf255Characters) {
+    // The characters after the 255th are lost: "ab" straddles the cut.
+    test::TestSession t(std::string(254, ' ') + "ab c\n" + std::string(260, ' ') + "kill\n");
+    strings words;
+    int16 n = 0;
+    prstrings(t.ses, words, n);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(words[1], "a");
+    EXPECT_TRUE(query(t.ses, "continue"));  // a blank answer (yes) once cut, not "kill"
+}
+
 TEST(Promptreal, AsksAgainWithTheConversionMessage) {
     test::TestSession t("abc\n\n2.5 x\n");
     real x = 0;

@@ -63,6 +63,13 @@ TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
     EXPECT_NEAR(static_cast<double>(gdis - geq),
                 static_cast<double>(2 * (braggwilliamsg(r, 0, p, t) - braggwilliamsg(r, q, p, t))),
                 1e-9);
+    // A constituent list with divisor 0 stops; an empty list leaves the linear term.
+    c.made.den = 0;
+    EXPECT_BOMB(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t), "gemdriver",
+                "made end-member with divisor 0");
+    c.made.n = 0;
+    EXPECT_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
+                static_cast<double>(1 - 0.002L * t + 0.05L * p), 1e-12);
     GemSettings old = c.d.gs;
     old.ds190 = true;
     EXPECT_BOMB(gemdriver(c.d.ts.ses, old, gt, 30, p, t), "gemdriver", "depem code for ds55??");
@@ -127,6 +134,40 @@ TEST(Reactions, LnKAndFluidTerms) {
     EXPECT_EQ(z.dgdp, 0);
     EXPECT_EQ(z.dgdt, 0);
     EXPECT_BOMB(calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, 0), "calcdg0", "T <= 0 !");
+}
+
+// The fluid terms of ln K: n ln u for CO2, n ln v for H2O, -4 n(aqSi) ln v for aqSi (whatever the
+// H2O coefficient, as long as H2O is in the calculation), each only for 0 < u, v < 1.
+TEST(Reactions, LnKFluidTermTable) {
+    Calc c;
+    const int16 h2o = c.row("H2O"), co2 = c.row("CO2"), aqsi = c.row("q");
+    struct Case {
+        const char* label;
+        int16 nh2o, nco2, naqsi;
+        bool withh2o;  // H2O is an end-member of the calculation
+        real u, v, lnk;
+    };
+    const real l5 = std::log(0.5L), l25 = std::log(0.25L);
+    for (const Case& k : {Case{"H2O", 2, 0, 0, true, 0.25L, 0.5L, 2 * l5},
+                          Case{"H2O at v = 1", 2, 0, 0, true, 0.25L, 1, 0},
+                          Case{"H2O at v = 0", 2, 0, 0, true, 0.25L, 0, 0},
+                          Case{"H2O at v > 1", 2, 0, 0, true, 0.25L, 1.2L, 0},
+                          Case{"CO2", 0, -1, 0, true, 0.25L, 0.5L, -l25},
+                          Case{"CO2 at u = 0", 0, -1, 0, true, 0, 0.5L, 0},
+                          Case{"aqSi", 0, 0, 1, true, 0.25L, 0.5L, -4 * l5},
+                          Case{"aqSi with H2O", 1, 0, -1, true, 0.25L, 0.5L, l5 + 4 * l5},
+                          Case{"aqSi without H2O", 0, 0, 1, false, 0.25L, 0.5L, 0}}) {
+        SCOPED_TRACE(k.label);
+        ReactionTables tab = c.tables();
+        tab.aqsiem = aqsi;
+        if (!k.withh2o) tab.h2oem = 0;
+        iemvector rx;
+        rx[h2o] = k.nh2o;
+        rx[co2] = k.nco2;
+        rx[aqsi] = k.naqsi;
+        EXPECT_NEAR(static_cast<double>(calclnk(tab, rx, k.u, k.v)), static_cast<double>(k.lnk),
+                    1e-15);
+    }
 }
 
 TEST(Aqueous, DebyeHueckelTerm) {
