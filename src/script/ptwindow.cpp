@@ -17,52 +17,53 @@ void say(Session& ses, int before, const std::string& text, int after) {
     putstr(ses, before, text, after, 9);
 }
 
-// The P range of the calculations: typed when the script did not give it.
-void ppart(Session& ses, const ScriptSettings& s, Windows& w, std::string_view ptext) {
-    if (s.calcpcb == controlboolean::no) {
-        say(ses, 0, std::string(ptext), 1);
+// One variable's range of the calculations: typed when the script did not give it. `offset`
+// turns a typed value into the held one (273.15 for temperatures typed in degrees C); the
+// interval is a difference and takes no offset.
+struct RangePart {
+    controlboolean fromscript;
+    const char* prompt;
+    real offset;
+    real minall, maxall;
+    real &low, &high, &inc;
+    void (*addwindow)(const Windows&, std::string&);
+};
+
+void rangepart(Session& ses, const Windows& w, const RangePart& r, std::string_view text) {
+    if (r.fromscript == controlboolean::no) {
+        say(ses, 0, std::string(text), 1);
         rrvector xs{};
         int16 n = 0;
-        promptreals(ses, "P calcs: between P(low) and P(high), with P increment", xs, n);
+        promptreals(ses, r.prompt, xs, n);
         if (n == 0) {
-            w.pwinlow = w.pminall;
-            w.pwinhigh = w.pmaxall;
+            r.low = r.minall;
+            r.high = r.maxall;
         } else if (n == 1) {
-            w.pwinlow = w.pwinhigh = xs[1];
+            r.low = r.high = xs[1] + r.offset;
         } else {
-            w.pwinlow = xs[1];
-            w.pwinhigh = xs[2];
-            if (n >= 3) w.pinc = xs[3];
+            r.low = xs[1] + r.offset;
+            r.high = xs[2] + r.offset;
+            if (n >= 3) r.inc = xs[3];
         }
     } else {
-        std::string line = std::string(ptext) + ": ";
-        addpwindow(w, line);
+        std::string line = std::string(text) + ": ";
+        r.addwindow(w, line);
         say(ses, 0, line + " (from script)", 1);
     }
 }
 
-// The T range of the calculations, typed in degrees C; the interval is a difference.
+void ppart(Session& ses, const ScriptSettings& s, Windows& w, std::string_view ptext) {
+    rangepart(ses, w,
+              {s.calcpcb, "P calcs: between P(low) and P(high), with P increment", 0, w.pminall,
+               w.pmaxall, w.pwinlow, w.pwinhigh, w.pinc, addpwindow},
+              ptext);
+}
+
 void tpart(Session& ses, const ScriptSettings& s, Windows& w, std::string_view ttext) {
-    if (s.calctcb == controlboolean::no) {
-        say(ses, 0, std::string(ttext), 1);
-        rrvector xs{};
-        int16 n = 0;
-        promptreals(ses, "T calcs: between T(low) and T(high), with T increment", xs, n);
-        if (n == 0) {
-            w.twinlow = w.tminall;
-            w.twinhigh = w.tmaxall;
-        } else if (n == 1) {
-            w.twinlow = w.twinhigh = xs[1] + 273.15L;
-        } else {
-            w.twinlow = xs[1] + 273.15L;
-            w.twinhigh = xs[2] + 273.15L;
-            if (n >= 3) w.tinc = xs[3];
-        }
-    } else {
-        std::string line = std::string(ttext) + ": ";
-        addtwindow(w, line);
-        say(ses, 0, line + " (from script)", 1);
-    }
+    rangepart(ses, w,
+              {s.calctcb, "T calcs: between T(low) and T(high), with T increment", 273.15L,
+               w.tminall, w.tmaxall, w.twinlow, w.twinhigh, w.tinc, addtwindow},
+              ttext);
 }
 
 }  // namespace

@@ -138,29 +138,6 @@ bool scriptreal(ScriptReader& r, real low, real high) {
     return true;
 }
 
-bool scriptreals(ScriptReader& r, int16& n) {
-    const ScriptValues& v = r.v;
-    if (v.nscriptvalues < 1) {
-        scriptmessage(r, ", no info given: one or more reals expected");
-        return failed(r, "reals expected", correctit);
-    }
-    if (n > v.nscriptvalues) {
-        scriptmessage(r, ", only " + realstr(v.nscriptvalues) + " numbers in a line, but " +
-                             realstr(n) + " needed");
-        return failed(r, "reals expected", correctit);
-    }
-    const int16 m = n == 0 ? v.nscriptvalues : n;
-    for (int i = 1; i <= m; ++i) {
-        if (!scriptisnumeric(v.scriptvaltype[i])) {
-            scriptmessage(r,
-                          ", info includes " + inquotes(v.scriptvalword[i]) + ", not just reals");
-            return failed(r, "reals expected", correctit);
-        }
-    }
-    n = m;
-    return true;
-}
-
 bool scriptinteger(ScriptReader& r, int16 low, int16 high) {
     const ScriptValues& v = r.v;
     const char* const next = "an integer will be prompted for";
@@ -181,27 +158,50 @@ bool scriptinteger(ScriptReader& r, int16 low, int16 high) {
     return true;
 }
 
-bool scriptintegers(ScriptReader& r, int16& n) {
+namespace {
+
+// The words of a list of reals or of integers, and which value types they accept.
+struct ListKind {
+    const char* plural;   // "reals", "integers"
+    const char* counted;  // what the count message calls the values
+    const char* notjust;  // the tail of the message for a word of another kind
+    bool integersonly;
+};
+
+// A list of n values (n = 0: as many as the line gives); n becomes the count taken.
+bool scriptlist(ScriptReader& r, int16& n, const ListKind& kind) {
     const ScriptValues& v = r.v;
+    const std::string expected = std::string(kind.plural) + " expected";
     if (v.nscriptvalues < 1) {
-        scriptmessage(r, ", no info given: one or more integers expected");
-        return failed(r, "integers expected", correctit);
+        scriptmessage(r, ", no info given: one or more " + std::string(kind.plural) + " expected");
+        return failed(r, expected.c_str(), correctit);
     }
     if (n > v.nscriptvalues) {
-        scriptmessage(r, ", only " + realstr(v.nscriptvalues) + " integers in a line, but " +
-                             realstr(n) + " needed");
-        return failed(r, "integers expected", correctit);
+        scriptmessage(r, ", only " + realstr(v.nscriptvalues) + " " + kind.counted +
+                             " in a line, but " + realstr(n) + " needed");
+        return failed(r, expected.c_str(), correctit);
     }
     const int16 m = n == 0 ? v.nscriptvalues : n;
     for (int i = 1; i <= m; ++i) {
-        if (v.scriptvaltype[i] != valuetype::aninteger) {
-            scriptmessage(r,
-                          ", info includes " + inquotes(v.scriptvalword[i]) + " not just integers");
-            return failed(r, "integers expected", correctit);
+        const valuetype t = v.scriptvaltype[i];
+        const bool ok = kind.integersonly ? t == valuetype::aninteger : scriptisnumeric(t);
+        if (!ok) {
+            scriptmessage(r, ", info includes " + inquotes(v.scriptvalword[i]) + kind.notjust);
+            return failed(r, expected.c_str(), correctit);
         }
     }
     n = m;
     return true;
+}
+
+}  // namespace
+
+bool scriptreals(ScriptReader& r, int16& n) {
+    return scriptlist(r, n, {"reals", "numbers", ", not just reals", false});
+}
+
+bool scriptintegers(ScriptReader& r, int16& n) {
+    return scriptlist(r, n, {"integers", "integers", " not just integers", true});
 }
 
 bool scriptstring(ScriptReader& r) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/axchoices.hpp"
+#include "model/phasefixture.hpp"
 #include "model/run.hpp"
 #include "support/fakes.hpp"
 
@@ -56,38 +57,16 @@ void simplex(ptype1& ph, const std::string& name, int n) {
     }
 }
 
-struct BatchRun {
-    test::TestSession ts;
-    Session& ses = ts.ses;
-    std::unique_ptr<Run> runp = std::make_unique<Run>();
-    Run& run = *runp;
-    ScriptSettings& sc = run.script;
-    ScriptTables& tab = *run.script.tables;
-
+struct BatchRun : test::PhaseRun {
     BatchRun() {
-        run.arrays.prec0 = std::make_unique<prectype0>();
-        run.arrays.prec1 = std::make_unique<prectype1>();
         sc.batchcb = controlboolean::yes;
         sc.nbatch = 0;
-        sc.nxyzguess = 0;
     }
-    ptype1& ss(int k) { return (*run.arrays.prec1)[k]; }
     ptype1& addss(const std::string& name, int nvar) {
         ++run.nphread;
         ptype1& ph = ss(++run.nss);
         simplex(ph, name, nvar);
         return ph;
-    }
-    void addpure(const std::string& name) {
-        ++run.nphread;
-        ptype0& ph = (*run.arrays.prec0)[++run.npure];
-        ph.name = ph.name2 = ph.emname = name;
-    }
-    void with(const std::vector<std::string>& names) {
-        sc.nwithphases = static_cast<int16>(names.size());
-        for (int i = 1; i <= sc.nwithphases; ++i) {
-            sc.withlist[i] = names[static_cast<std::size_t>(i - 1)];
-        }
     }
     // A batch of the "with" phases flagged in `phases`, its guesses in block `block` (0: none).
     BatchRec& batch(const std::vector<bool>& phases, int block) {

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "model/phasefixture.hpp"
 #include "model/run.hpp"
 #include "support/fakes.hpp"
 
@@ -118,37 +119,10 @@ void ternary(ptype1& ph, const std::string& name, real x, real y) {
     pairterm(ph, 3, 2, 3, "W(b,c)", 3);
 }
 
-struct AxRun {
-    test::TestSession ts;
-    Session& ses = ts.ses;
-    std::unique_ptr<Run> runp = std::make_unique<Run>();
-    Run& run = *runp;
-    ScriptSettings& sc = run.script;
-    ScriptTables& tab = *run.script.tables;
-
-    AxRun() {
-        run.arrays.prec0 = std::make_unique<prectype0>();
-        run.arrays.prec1 = std::make_unique<prectype1>();
-        sc.nwithphases = 0;
-        sc.nxyzguess = 0;
-    }
-    ptype1& ss(int k) { return (*run.arrays.prec1)[k]; }
+struct AxRun : test::PhaseRun {
     ptype1& addss() {
         ++run.nphread;
         return ss(++run.nss);
-    }
-    ptype0& addpure(const std::string& name) {
-        ++run.nphread;
-        ptype0& ph = (*run.arrays.prec0)[++run.npure];
-        ph.name = ph.name2 = ph.emname = name;
-        return ph;
-    }
-    void with(const std::vector<std::string>& names) {
-        sc.nwithphases = static_cast<int16>(names.size());
-        for (int i = 1; i <= sc.nwithphases; ++i) {
-            sc.withlist[i] = names[static_cast<std::size_t>(i - 1)];
-            sc.withfull[i].clear();
-        }
     }
     XyzGuess& guess(const std::string& name, real value) {
         XyzGuess& g = tab.xyzguess[++sc.nxyzguess];
