@@ -13,24 +13,8 @@
 namespace qv {
 namespace {
 
-// One sxterm of one factor: cn + sum of coef * variable idx.
-termtype lin(int cn, const std::vector<std::pair<int, int>>& vars) {
-    termtype e;
-    e.nsxterms = 1;
-    sxtermtype& t = e.sxterm[1];
-    t.coef = 1;
-    t.nxterms = 1;
-    xtermtype& x = t.xterm[1];
-    x.constnum = static_cast<int16>(cn);
-    x.constden = 1;
-    for (const auto& [coef, idx] : vars) {
-        ++x.nx;
-        x.num[x.nx] = static_cast<int16>(coef);
-        x.den[x.nx] = 1;
-        x.idx[x.nx] = static_cast<int16>(idx);
-    }
-    return e;
-}
+using test::lin;
+using test::VarTerm;
 
 // End-members e1 .. e(n+1) on one site: p(e1) = 1 - x1 - .. - xn and p(e(v+1)) = xv, so a zero
 // guess for xv removes end-member v + 1 alone.
@@ -40,14 +24,14 @@ void simplex(ptype1& ph, const std::string& name, int n) {
     ph.nem = static_cast<int16>(n + 1);
     ph.nvar = static_cast<int16>(n);
     ph.nsf = ph.nem;
-    std::vector<std::pair<int, int>> all;
+    std::vector<VarTerm> all;
     for (int v = 1; v <= n; ++v) {
         ph.var[v].name = ph.var[v].longname = "x" + std::to_string(v) + "(" + name + ")";
         ph.var[v].guess = 0.1L;
-        ph.p[v + 1] = lin(0, {{1, v}});
-        all.emplace_back(-1, v);
+        ph.p[v + 1] = lin(0, 1, {{1, 1, v}});
+        all.emplace_back(-1, 1, v);
     }
-    ph.p[1] = lin(1, all);
+    ph.p[1] = lin(1, 1, all);
     for (int j = 1; j <= ph.nem; ++j) {
         ph.em[j].name = "e" + std::to_string(j);
         ph.em[j].ntmf = 1;

@@ -14,26 +14,8 @@
 namespace qv {
 namespace {
 
-using VarTerm = std::tuple<int, int, int>;  // multiplier numerator, denominator, variable
-
-// One sxterm of one factor: cn/cd + sum of the variable terms.
-termtype lin(int cn, int cd, const std::vector<VarTerm>& vars) {
-    termtype e;
-    e.nsxterms = 1;
-    sxtermtype& t = e.sxterm[1];
-    t.coef = 1;
-    t.nxterms = 1;
-    xtermtype& x = t.xterm[1];
-    x.constnum = static_cast<int16>(cn);
-    x.constden = static_cast<int16>(cd);
-    for (const auto& [num, den, idx] : vars) {
-        ++x.nx;
-        x.num[x.nx] = static_cast<int16>(num);
-        x.den[x.nx] = static_cast<int16>(den);
-        x.idx[x.nx] = static_cast<int16>(idx);
-    }
-    return e;
-}
+using test::lin;
+using test::VarTerm;
 
 real at(const termtype& e, std::vector<real> v) {
     eqvector values;
