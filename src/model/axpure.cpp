@@ -218,6 +218,7 @@ void setupfluidaq(Session& ses, Run& run) {
 
     FluidSpeciesTable& table = run.ax.fluid;
     fillfluidtable(table);
+    run.runftype = ftype::notset;
 
     for (int k = 1; k <= run.nss; ++k) {
         ptype1& ph = ss[k];
@@ -230,6 +231,20 @@ void setupfluidaq(Session& ses, Run& run) {
                     bomb("read", "O2 not implemented in fluid coding", yourfault);
                 ph.em[i].fluidindex = f;
             }
+        } else if (ph.isaq) {
+            for (int i = 1; i <= ph.nem; ++i) {
+                const std::string& nm = ph.em[i].name;
+                if (fluidposition(table, nm) != 0 && nm != "H2O" && nm != "CO2") {
+                    bomb("read", "fluid name in aq not just H2O and CO2", yourfault);
+                }
+            }
+        }
+    }
+
+    // Every phase's end-members pass before the fluid and aqueous phases get their pair terms.
+    for (int k = 1; k <= run.nss; ++k) {
+        ptype1& ph = ss[k];
+        if (ph.isfluid) {
             // Mixing of the molecular fluid is always of van Laar form, over every pair.
             ph.model = axtype::vanlaar;
             int16 n = 0;
@@ -241,12 +256,6 @@ void setupfluidaq(Session& ses, Run& run) {
             }
             ph.ngterm = n;
         } else if (ph.isaq) {
-            for (int i = 1; i <= ph.nem; ++i) {
-                const std::string& nm = ph.em[i].name;
-                if (fluidposition(table, nm) != 0 && nm != "H2O" && nm != "CO2") {
-                    bomb("read", "fluid name in aq not just H2O and CO2", yourfault);
-                }
-            }
             if (ph.em[1].name != "H2O") {
                 bomb("read", "1st H2O-CO2 aq end-member must be \"H2O\"", yourfault);
             }

@@ -612,7 +612,10 @@ void AxSetup::namechecks(const ptype1& ph) {
                      ph.name,
                  yourfault);
         }
-        if (ph.model == axtype::vanlaar && inner(sizenames[i], "a(", 2) != em) {
+    }
+    for (int i = 1; i <= ph.nem && ph.model == axtype::vanlaar; ++i) {
+        const std::string& em = ph.em[i].name;
+        if (inner(sizenames[i], "a(", 2) != em) {
             bomb("setupphases",
                  "name in alphaname, \"" + sizenames[i] + "\" does not match \"" + em + "\" in " +
                      ph.name,

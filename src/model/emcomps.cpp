@@ -1,6 +1,7 @@
 #include "model/emcomps.hpp"
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -76,16 +77,16 @@ private:
             } else {
                 // A made end-member is its constituents combined with the make coefficients,
                 // all over their common denominator.
-                Fixed1<int32, maxcomp> sum;
+                Fixed1<int64, maxcomp> sum;
                 for (int t = 1; t <= em.nmake; ++t) {
                     const int16 pos =
                         column(em.makenames[t], insolution ? " not found 2" : " not found 4");
                     if (em.makecoef[t] == 0) continue;
                     for (int k = 1; k <= sc_.ncomp; ++k) {
-                        sum[k] += int32{em.makecoef[t]} * c_[k][pos];
+                        sum[k] += int64{em.makecoef[t]} * c_[k][pos];
                     }
                 }
-                for (int k = 1; k <= sc_.ncomp; ++k) ec.comp[k] = static_cast<int16>(sum[k]);
+                for (int k = 1; k <= sc_.ncomp; ++k) ec.comp[k] = to16(sum[k]);
                 // A record without a usable denominator (no constituents) is taken as whole.
                 ec.divisor = em.makeden > 1 ? em.makeden : 1;
                 if (ec.divisor > 1) needsscaling_ = true;
@@ -142,10 +143,10 @@ private:
                 list[++nlist] = g > 1 ? d / g : d;
             }
             const int32 l = vectorlcm(list, nlist);
-            for (int e = 1; e <= n; ++e) {
-                c_[k][e] = static_cast<int16>(int64{l} * c_[k][e] / divisor(e));
-            }
-            sc_.compdenom[k] *= l;
+            for (int e = 1; e <= n; ++e) c_[k][e] = to16(int64{l} * c_[k][e] / divisor(e));
+            const int64 denom = int64{sc_.compdenom[k]} * l;
+            if (denom > std::numeric_limits<int32>::max()) overflow();
+            sc_.compdenom[k] = static_cast<int32>(denom);
         }
     }
 
@@ -155,6 +156,18 @@ private:
             ++e;
             for (int k = 1; k <= maxcomp; ++k) em.comp[k] = k <= sc_.ncomp ? c_[k][e] : int16{0};
         });
+    }
+
+    // Compositions are 16-bit and denominators 32-bit: a value that does not fit stops the run
+    // rather than wrapping into a wrong composition.
+    [[noreturn]] static void overflow() {
+        bomb("make emc", "integer overflow in makeemc", yourfault);
+    }
+    static int16 to16(int64 v) {
+        if (v < std::numeric_limits<int16>::min() || v > std::numeric_limits<int16>::max()) {
+            overflow();
+        }
+        return static_cast<int16>(v);
     }
 
     int32 divisor(int e) const { return ems_[static_cast<std::size_t>(e - 1)].divisor; }

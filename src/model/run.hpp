@@ -41,6 +41,7 @@ struct Run {
     int16 variance = 1;
     real xco2cur = 0;                // x(CO2) of the current calculation
     real xh2ocur = 0;                // x(H2O) of the current calculation
+    ftype runftype = ftype::notset;  // fluid type of the run
     Fixed1<bool, maxcomp> compkept;  // components kept by the bulk composition and projection
     std::string dashmark = "-";
 };

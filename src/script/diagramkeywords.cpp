@@ -235,7 +235,7 @@ void projplane(ScriptReader& r) {
     s.projplanecb = r.cb;
     if (r.cb == controlboolean::no) {
         s.nprojox = -1;
-        s.nprojapex = 0;
+        s.nprojplaneox = 0;
         return;
     }
     if (s.projectioncb != controlboolean::yes) return;
@@ -244,17 +244,19 @@ void projplane(ScriptReader& r) {
         if (isnumber(v, 1)) oldblockform(r, "an oxide list", "apex compositions");
         int16 n = 0;
         if (!scriptstrings(r, n)) return;
-        s.nprojox = n;
+        s.nprojplaneox = n;
         for (int i = 1; i <= n; ++i) t.projox[i] = oxidename(v.scriptvalword[i]);
+        s.nprojox = -2;
         return;
     }
-    int16 n = s.nprojox;
+    int16 n = s.nprojplaneox;
     if (!scriptreals(r, n)) return;
-    if (s.nprojapex >= maxblockrows) {
+    const int row = s.nprojox < 0 ? 1 : s.nprojox + 1;
+    if (row > maxblockrows) {
         bomb(rs, "too many apexes in projplane" + maxtext(maxblockrows), yourfault);
     }
-    ++s.nprojapex;
-    for (int i = 1; i <= s.nprojox; ++i) t.projapex[s.nprojapex][i] = v.scriptvalreal[i];
+    for (int i = 1; i <= s.nprojplaneox; ++i) t.projapex[row][i] = v.scriptvalreal[i];
+    s.nprojox = static_cast<int16>(row);
 }
 
 void isr(ScriptReader& r) {

@@ -299,7 +299,7 @@ controlboolean scriptonep(ScriptReader& r, real& p, int k, real pmin, real pmax)
     }
     if (x > pmax) {
         rangeproblem(r, ", the one P needs to be less than " + pstr(pmax) + " kbar; default used");
-        p = pmax;
+        p = 1500;  // the highest pressure of any window
         return controlboolean::no;
     }
     p = x;

@@ -14,6 +14,10 @@
 
 namespace qv {
 
+// Fluid type of a run: set from its phases, and to ih2oco2 when a mixed H2O-CO2 composition is
+// given; absent means no fluid phase.
+enum class ftype { notset, several, absent, h2o, co2, h2oco2, ih2oco2, chos, h2oaq, h2oco2aq };
+
 // The larger tables of a script, kept on the heap.
 struct ScriptTables {
     // "bulk": component names and the one or two compositions (each summing to 100).
@@ -110,7 +114,7 @@ struct ScriptSettings {
     controlboolean calctcb = controlboolean::no;
     controlboolean ptforaxecb = controlboolean::no;
     real ptforaxep = 0;                                            // kbar
-    real ptforaxet = 0;                                            // K
+    real ptforaxet = 0;                                            // degrees C
     Fixed1<real, 4> convergence{{{1e-8L, 1e-6L, 0.005L, 1e-6L}}};  // solver tolerances
     controlboolean calctypecb = controlboolean::no;
     int16 calctype = 0;
@@ -164,8 +168,8 @@ struct ScriptSettings {
     int16 nrbiox = 0;
     controlboolean projectioncb = controlboolean::no;
     controlboolean projplanecb = controlboolean::no;
-    int16 nprojox = -1;
-    int16 nprojapex = 0;
+    int16 nprojox = -1;      // apices: -2 oxide list read, then the apex rows
+    int16 nprojplaneox = 0;  // oxides of the plane's list
 
     // Isopleths.
     controlboolean isoplethcb = controlboolean::no;

@@ -9,12 +9,10 @@
 
 #include "model/datamodel.hpp"
 #include "numerics/real.hpp"
+#include "script/settings.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
-
-// Fluid type of a calculation.
-enum class ftype { notset, several, absent, h2o, co2, h2oco2, ih2oco2, chos, h2oaq, h2oco2aq };
 
 // What the dataset, the script and the calibration decide about the forms of `gem`; the run's
 // set-up fills it once.

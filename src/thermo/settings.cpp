@@ -11,6 +11,7 @@ GemSettings gemsettings(const Session& ses, const Run& run) {
     gs.numericalon = run.script.numericalon;
     gs.debuglev = run.script.debuglev;
     gs.runcalcmode = ses.runcalcmode;
+    gs.runftype = run.runftype;
     return gs;
 }
 

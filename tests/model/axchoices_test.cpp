@@ -364,6 +364,60 @@ TEST(VariableLimits, MultiVariableFactorsBecomeRowsOnce) {
     EXPECT_EQ(h.var[1].lower, 0);
 }
 
+TEST(VariableLimits, SingleVariableFactorsBoundTheRange) {
+    // Binary g with site fractions sf1 = cn/cd + mn x and 1 - x; the range read is low..high
+    // (11 and -11: none). A root is taken, and becomes inaccessible, only inside the range.
+    const acctype xa = acctype::xaccessible;
+    const acctype in = acctype::inaccessible;
+    struct Case {
+        int cn, cd, mn;
+        real low, high;
+        real lower, upper;
+        acctype lowerkind, upperkind;
+    };
+    const Case cases[] = {
+        {0, 1, 1, 11, -11, 0, 1, xa, xa},              // no range: 0 and 1, accessible
+        {0, 1, 1, -0.5L, 1.5L, 0, 1, in, in},          // range covers both roots
+        {0, 1, 1, 0.2L, 0.8L, 0.2L, 0.8L, xa, xa},     // range inside them
+        {-1, 4, 2, -0.5L, 1.5L, 0.125L, 1, in, in},    // -1/4 + 2x = 0 at 1/8
+        {1, 2, -1, -0.5L, 1.5L, -0.5L, 0.5L, xa, in},  // 1/2 - x: a second upper limit
+    };
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(static_cast<double>(tc.lower));
+        AxRun r;
+        ptype1& g = r.addss();
+        binary(g, "g", 0.4L);
+        g.sf[1] = lin(tc.cn, tc.cd, {{tc.mn, 1, 1}});
+        g.em[1].ntmf = 0;
+        g.var[1].lowerread = g.var[1].lower = tc.low;
+        g.var[1].upperread = g.var[1].upper = tc.high;
+        r.with({"g"});
+        r.apply();
+        const xvartype& x = g.var[1];
+        EXPECT_EQ(x.lower, tc.lower);
+        EXPECT_EQ(x.upper, tc.upper);
+        EXPECT_EQ(x.lowerkind, tc.lowerkind);
+        EXPECT_EQ(x.upperkind, tc.upperkind);
+        EXPECT_REL_NEAR(x.scale, 1 / (tc.upper - tc.lower), 1e-18L);
+        EXPECT_REL_NEAR(x.offset, -tc.lower / (tc.upper - tc.lower) + 0.0L, 1e-18L);
+        EXPECT_REL_NEAR(x.step, 0.0001L / (tc.upper - tc.lower), 1e-18L);
+        EXPECT_TRUE(g.sfsimple[1] && g.sfsimple[2] && g.allsfsimple);
+        EXPECT_EQ(g.nvarlim, 0);
+    }
+
+    // Limits that leave no room stop the run: -x (constant 0) takes the lower limit -1 up to
+    // 0, -1/2 - x puts the upper one at -1/2; both are positive at the guess -0.7.
+    AxRun r;
+    ptype1& g = r.addss();
+    binary(g, "g", -0.7L);
+    g.sf[1] = lin(0, 1, {{-1, 1, 1}});
+    g.sf[2] = lin(-1, 2, {{-1, 1, 1}});
+    g.var[1].lowerread = g.var[1].lower = -1;
+    g.var[1].upperread = g.var[1].upper = 1;
+    r.with({"g"});
+    EXPECT_BOMB(r.apply(), "read", "lower limit > upper limit in xyz range");
+}
+
 TEST(VariableLimits, TwentyThirdRowStopsTheRun) {
     test::TestSession ts;
     varlimtype v1;
@@ -408,6 +462,39 @@ TEST(PureEndMemberChecks, ActivityAndProportionMustBeOneAtTheCheckPoint) {
         } else {
             EXPECT_BOMB(r.apply(), "setupphases", tc.message);
         }
+    }
+}
+
+TEST(FinalChecks, ModeGuessesAndGuessChecksOnlyForPhasesInWith) {
+    struct Case {
+        real scriptvalue;  // the script's "modeguess" for g
+        bool batch;
+        real want;  // g's modeguess afterwards
+    };
+    const Case cases[] = {{0.25L, false, 0.25L}, {-0.5L, false, -1}, {0.25L, true, 7}};
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(static_cast<double>(tc.scriptvalue));
+        AxRun r;
+        ptype1& g = r.addss();
+        binary(g, "g", 0.5L);
+        g.modeguess = 7;
+        ptype1& h = r.addss();
+        binary(h, "h", 1.5L);  // outside its limits, but not in "with"
+        h.modeguess = 7;
+        r.with({"g"});
+        r.sc.nmodeguess = 2;
+        r.tab.modeguess[1] = ModeGuess{"h", 0.5L};
+        r.tab.modeguess[2] = ModeGuess{"g", tc.scriptvalue};
+        if (tc.batch) {
+            // Batches set their own guesses: none is tested, no mode guess attached.
+            r.sc.batchcb = controlboolean::yes;
+            g.var[1].guess = 1.5L;
+            finalaxchecks(r.ses, r.run);
+        } else {
+            r.apply();
+        }
+        EXPECT_EQ(g.modeguess, tc.want);
+        EXPECT_EQ(h.modeguess, 7);
     }
 }
 

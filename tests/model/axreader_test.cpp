@@ -341,6 +341,12 @@ TEST(AxReader, MalformedFilesStopWithTheirMessages) {
          "name in propname, \"p(jj)\" does not match jd in cpx"},
         {"a(an)  0.55", "a(ab2) 0.55", "setupphases",
          "name in alphaname, \"a(ab2)\" does not match \"an\" in pl"},
+        // All proportion names are checked before the van Laar size names.
+        {"p(san) 1 1 0 1  1 k\n  asf\n  W(ab,an)  14.6 -0.00935 -0.04\n  W(ab,san) 24.1 "
+         "-0.00957  0.338\n  W(an,san) 48.5  0       -0.13\n  a(ab)",
+         "p(sa) 1 1 0 1  1 k\n  asf\n  W(ab,an)  14.6 -0.00935 -0.04\n  W(ab,san) 24.1 "
+         "-0.00957  0.338\n  W(an,san) 48.5  0       -0.13\n  a(ax)",
+         "setupphases", "name in propname, \"p(sa)\" does not match san in pl"},
         {"  sf\n  W(di,jd)", "  sq\n  W(di,jd)", "setupphases",
          "not recognised (should be ideal, sf or asf)"},
         // Site fractions and ideal-mixing terms.
@@ -672,6 +678,27 @@ TEST(AxReader, FluidAndAqueousSpeciesStayInTheirPhases) {
     }
 }
 
+TEST(AxReader, FluidEndMembersAreCheckedBeforeTheAqueousOrder) {
+    // The aqueous phase comes first and has CO2 first; the fluid's foreign end-member is still
+    // the first fault reported.
+    const std::string binary =
+        " 2 1\n x(@) 0.5\n p(#1) 1 1 1 1 -1 x\n p(#2) 1 1 0 1 1 x\n"
+        " ideal\n 2\n s1 1 1 1 1 -1 x\n s2 1 1 0 1 1 x\n"
+        " #1 1 1 s1 1\n #2 1 1 s2 1\n";
+    auto phase = [&](const std::string& name, const std::string& em1, const std::string& em2) {
+        std::string t = name + binary;
+        t = replaced(t, "@", name);
+        for (int k = 0; k < 2; ++k) {
+            t.replace(t.find("#1"), 2, em1);
+            t.replace(t.find("#2"), 2, em2);
+        }
+        return t;
+    };
+    AxRun r;
+    r.read(phase("aq", "CO2", "H2O") + phase("fluid", "H2O", "q"));
+    EXPECT_BOMB(setupfluidaq(r.ts.ses, r.run), "read", "end-member name in fluid not recognised");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Whole set-up: the dataset file, then the a-x file through to its final checks.
 
@@ -683,7 +710,9 @@ TEST(SetupPhases, ExampleFileWithTheDataset) {
     ses.prefs.dsfilesuffix = "62";
     readthermo(ses, r.run, 1);
     ses.prefs.axfilesuffix = "axexample";
+    r.run.runftype = ftype::ih2oco2;  // left by an earlier run
     setupphases(ses, r.run);
+    EXPECT_EQ(r.run.runftype, ftype::notset);
     const std::string& out = r.out();
     EXPECT_NE(out.find(std::string(60, '^') +
                        "\nQUORVANTIS 3.51 running at 14.05 on Tue 8 Dec,2026\n"

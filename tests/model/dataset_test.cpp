@@ -397,12 +397,14 @@ TEST(Dataset, Layout190ShiftsItsValues) {
     const std::vector<std::string> records = {
         "aa  1  1 1.0 10 2.0 0 -100.0 0.04 2.0\n"
         "0.1 0.00001 -100.0 -1.0 0.00001 1000.0 -0.004 7.0 0.3 0\n",
+        "bbL  1  1 1.0 0 -100.0 0.04 2.0\n0.1 0.00001 0 0 0 1.0 0 0 0.5 1 800 0.005 0.01\n",
+        "cc  1  1 1.0 0 -100.0 0.04 0\n0.1 0.00001 0 0 0 1.0 0 0 0 -1 10.0\n",
     };
     const std::string title190 = "the 190 data of long ago (sigfit = 1.0) 12345";
     DatasetRun d;
     d.file("6old", oldlayout(190, records, "f#  1  1 1.0 0 -1.0 0.01 1.0\n0 0 0 0 0 1.0 0 0 0 0\n",
                              title190));
-    d.readall({"aa"});
+    d.readall({"aa", "bbL", "cc"});
     EXPECT_EQ(d.ds.dsmode, -1);
     EXPECT_TRUE(d.ds.ds190);
     EXPECT_EQ(d.ds.dstitle, title190.substr(0, title190.size() - 25));
@@ -415,6 +417,40 @@ TEST(Dataset, Layout190ShiftsItsValues) {
     EXPECT_EQ(aa[12], 7.0L);
     EXPECT_EQ(aa[13], 0.3L);
     EXPECT_EQ(aa[31], 0.0L);
+    // The codes are derived: a melt is 7 (with Landau values), one extra value 8 even at V = 0.
+    EXPECT_EQ(d.td(2)[13], 0.5L);
+    EXPECT_EQ(d.td(2)[14], 800.0L);
+    EXPECT_EQ(d.td(2)[31], 7.0L);
+    EXPECT_REL_NEAR(d.td(3)[17], 10.0L - 298.15L * 0.00001L, 1e-18L);
+    EXPECT_EQ(d.td(3)[31], 8.0L);
+}
+
+TEST(Dataset, Layout7SpecialMeltKeepsItsSixthValue) {
+    // A melt of code 3: the sixth value stays in entry 6 instead of becoming theta, which is 0;
+    // the melt value follows K0''.
+    DatasetRun d;
+    d.file("7m",
+           std::string("7  1    don't fiddle with the numbers: you'll BREAK the dataset...\n") +
+               "\n"
+               "ggL    G   1  1   1.0000  0\n"
+               "    3   -100.000   0.04000   2.0000\n"
+               "         0.5000    0.0000100    400.0\n"
+               "         0.0000100   1000.00     4.00  -0.00400   0.9\n"
+               "\n"
+               " 1.0 2\n"
+               "\n"
+               "a title of 17 chr\n");
+    d.readall({"ggL"});
+    const tdvector& gg = d.td(1);
+    EXPECT_EQ(gg[4], 0.5L);
+    EXPECT_EQ(gg[5], 0.00001L);
+    EXPECT_EQ(gg[6], 400.0L);
+    EXPECT_EQ(gg[7], 0.0L);
+    EXPECT_EQ(gg[11], -0.004L);
+    EXPECT_EQ(gg[12], 0.0L);
+    EXPECT_REL_NEAR(gg[13], 0.9L, 1e-18L);
+    EXPECT_EQ(gg[31], 3.0L);
+    EXPECT_EQ(d.cov(1, 1), 2.0L);
 }
 
 // ---------------------------------------------------------------------------------------------

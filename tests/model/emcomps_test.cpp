@@ -150,6 +150,31 @@ TEST(MakeEmc, UnusedComponentIsDroppedAndLaterRowsMoveUp) {
     for (int k = 3; k <= maxcomp; ++k) EXPECT_EQ(en.comp[k], 0) << k;
 }
 
+TEST(MakeEmc, AmountsThatLeaveTheirStorageStopTheRun) {
+    // m = (coef a + b) / makeden in MgO. 2 x 20000 is past 16 bits; (20000 + 1) / 2 doubles
+    // the row, so a becomes 40000; (1 + 0) / 2 doubles a denominator of 2^30 past 32 bits.
+    struct Case {
+        int coef, makeden, amgo, bmgo;
+        int32 denom;
+    };
+    const Case cases[] = {
+        {2, 1, 20000, 0, 1},
+        {1, 2, 20000, 1, 1},
+        {1, 2, 1, 0, int32{1} << 30},
+    };
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.amgo);
+        EmcRun r({"MgO"});
+        r.sc.compdenom[1] = tc.denom;
+        r.dsem("a", {tc.amgo});
+        r.dsem("b", {tc.bmgo});
+        ptype1& ph = r.solution("s", {"a", "b", "m"});
+        makehalf(ph.em[3], "a", tc.coef, "b", 1);
+        ph.em[3].makeden = static_cast<int16>(tc.makeden);
+        EXPECT_BOMB(makeemc(r.run), "make emc", "integer overflow in makeemc");
+    }
+}
+
 TEST(MakeEmc, MissingEndMembersStopTheRun) {
     struct Case {
         bool solution;

@@ -91,6 +91,52 @@ TEST(Batches, FaultsAndCapacities) {
                 "in batch, kxyz out of range");
 }
 
+TEST(Batches, SwitchRequestGuessAndMonteCarloFaults) {
+    struct Case {
+        std::string script, proc, message;
+    };
+    const std::string rs = "reading scripts";
+    const std::string mcrange = "mcrange r 1 2\n";
+    const Case cases[] = {
+        {onebatch + "batchswitch 2\n", rs, "batchswitch not in range"},
+        {onebatch + "batchreq\n", rs, "in batchreq, not enough info in a line"},
+        {onebatch + "batchreq except\n", rs, "batchreq not given an index"},
+        {onebatch + "batchreq 0\n", rs, "batchreq not in range"},
+        {"batchxyzguess\n", rs, "in bxyzguess, not enough info in a line (1)"},
+        {"batchxyzguess x(g)\n", rs, "in bxyzguess, no guess"},
+        {"batchxyzguess x(g) 0.3 range 0\n", rs, "in bxyzguess, range info fubar"},
+        {lines("batchxyzguess startblock\n", 99), rs, "in bxyzguess, too big"},
+        {"batch q 0 1 1 8 600 0 1 0 0 0 extra\n", rs, "batch input messed up"},
+        {"batch q -1 1 1 8 600 0 1 0 0 0\n", rs, "batch with negative variance?"},
+        {"batch q 0 1 0 8 600 0 1 0 0 0\n", rs, "not enough batch PT"},
+        {"batch q 0 1 2 8 600\n", rs, "insufficient info in batch (2)"},
+        {"mcbulk 1 1\nbatch q 0 1 1 8 600 0 1 2 0 0.5 0 0\n", rs,
+         "in batch, comp1 code out of range"},
+        {"mcbulk 1 1\nbatch q 0 1 1 8 600 0 1 1 0 1.5 0 0\n", rs, "in batch, bung bulk proportion"},
+        {"batch q 0 1 1 8 600 0 1 0 1 g 0.5 0\n", rs, "in batch, modeset phase1 not in which"},
+        {"mc bi d W(a,b) 1 2 = r\n" + mcrange, rs, "in mc, abc"},
+        {"mc bi a X(a,b) 1 2 = r\n" + mcrange, rs, "in mc, mcvarname (1)"},
+        {"mc bi a W(a,b 1 2 = r\n" + mcrange, rs, "in mc, mcvarname (2)"},
+        {"mc bi a W(a,b) 1 2 < r\n" + mcrange, rs, "in mc, >/< not currently implemented"},
+        {"mc bi a W(a,b) 1 2\n", rs, "in mc, not enough info"},
+        {"mcrange r 1 2\n", rs, "wrong mcrange info"},
+        {"mcfunc f\n", rs, "wrong mcfunc info (1)"},
+        {"mcfunc f 1 x\n", rs, "wrong mcfunc info (3)"},
+        {"mcfunc f" + lines(" 1", 21) + "\n", rs, "too many terms in mcfunc (max = 20) "},
+        {"mcit x\n", rs, "wrong mcit info"},
+        {"mcbulk 1 x\n", rs, "wrong batchbulk info"},
+        {onebatch + "mc bi a W(a,b) 1 2 f r\n" + mcrange, "read scripts", "in mc, no mcfunc"},
+        {"batch q 0 2 1 8 9 600 0 1 0 0 0\nmc bi a W(a,b) 1 2 = r\n" + mcrange, "read scripts",
+         "only one calc per batch in mcqv currently"},
+        {"xyzguess x(g) 0.3\n" + onebatch + "mc bi a W(a,b) 1 2 = r\n" + mcrange, "scripts",
+         "xyzguess not allowed with batches (use batchxyzguess)"},
+    };
+    for (const Case& c : cases) {
+        ScriptRun run;
+        EXPECT_BOMB(run.read(mandatory + bxyz + c.script), c.proc, c.message);
+    }
+}
+
 TEST(MonteCarlo, LinesTheirLimitAndTheRunSettings) {
     const std::string mcline = "mc bi a W(phl,ann) 10 14 = wrange\n";
     const std::string tail = "mcrange wrange 10 14\nmcit 20 2\n";

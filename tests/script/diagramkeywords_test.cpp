@@ -93,9 +93,15 @@ TEST(BulkBlocks, RbiTableAndItsOldForm) {
 
 TEST(Projection, ComesBeforeItsPlane) {
     ScriptRun run;
-    run.read(mandatory + "projection\nprojplane SiO2 MgO\nprojplane 1 0\n");
+    run.read(mandatory + "projection\nprojplane SiO2 FeOt MgO\nprojplane 1 0 0\nprojplane 0 1 1\n");
+    // the count is that of the apices: -2 after the oxide list, then one per row
     EXPECT_EQ(run.s.nprojox, 2);
-    EXPECT_EQ(run.s.nprojapex, 1);
+    EXPECT_EQ(run.s.nprojplaneox, 3);
+    EXPECT_EQ(run.s.tables->projox[2], "FeO");
+    EXPECT_EQ(run.s.tables->projapex[2][3], 1);
+    ScriptRun listonly;
+    listonly.read(mandatory + "projection\nprojplane SiO2 MgO\n");
+    EXPECT_EQ(listonly.s.nprojox, -2);
     // a plane written first would be ignored silently: the order is a stop
     for (const char* plane : {"projplane SiO2 MgO\n", "setprojplane 1 0\n"}) {
         ScriptRun late;
@@ -193,6 +199,59 @@ TEST(SmallTables, DogminAdjustsTheRun) {
     ScriptRun range;
     EXPECT_BOMB(range.read(header + "pseudosection\nbulk SiO2 MgO\nbulk 1 1\nbulk 1 2\ndogmin\n"),
                 "read scripts", "dogmin works on one bulk");
+}
+
+std::string repeated(const std::string& text, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += text;
+    return out;
+}
+
+TEST(SmallTables, FaultyEntriesStopWithTheirMessages) {
+    struct Case {
+        std::string lines, proc, message;
+    };
+    const Case cases[] = {
+        {"setisr 1 -1\n", "reading scripts", "change the setisr script"},
+        {"projection\nprojplane 1 0\n", "reading scripts", "change the projplane script"},
+        {"muval PT 8\n", "reading scripts", "PT of muval too small"},
+        {"muval\nmuval no -500\n", "reading scripts", "cbool out of place in muval script"},
+        {"buffer qfm x\n", "reading scripts", "buffer, \"x\", not a del"},
+        {"samecoding a b c d e f g h i\n", "reading scripts", "too many items in a samecoding"},
+        {"convliq" + repeated(" 1", 21) + "\n", "control", "too many columns in convliq matrix"},
+        {repeated("convliq 1 0\n", 16), "control", "too many rows in convliq matrix"},
+        {repeated("modeguess g 0.1\n", 89), "reading scripts", "too many modeguess"},
+        {"xco2values 0.1 0.2 0.5\n", "reading scripts", "values inappropriate"},
+    };
+    for (const Case& c : cases) {
+        ScriptRun run;
+        run.t.ses.runcalcmode = calcmodetype::phasecalc;
+        SCOPED_TRACE(c.lines);
+        EXPECT_BOMB(run.read(mandatory + c.lines), c.proc, c.message);
+    }
+}
+
+TEST(SmallTables, LnaVarianceAndModeGuesses) {
+    ScriptRun run;
+    run.read(mandatory + "lna H2O -1\nvarrange 1 4\nsetvar 3\nmodeguess g 0.1\nmodeguess bi 0.2\n");
+    const ScriptSettings& s = run.s;
+    EXPECT_EQ(s.lnacb, controlboolean::yes);
+    ASSERT_EQ(s.nlna, 1);
+    EXPECT_EQ(s.lna[1].value, -1);
+    EXPECT_EQ(s.varmin, 2);  // a variance below 2 is lifted
+    EXPECT_EQ(s.varmax, 4);
+    EXPECT_EQ(s.variance, 3);
+    EXPECT_EQ(s.nmodeguess, 2);
+
+    ScriptRun asked;
+    asked.read(mandatory + "lna ask H2O -1\nmodeguess g 0.1\nmodeguess g abc\nmodeguess g 0.3\n");
+    EXPECT_EQ(asked.s.lnacb, controlboolean::no);
+    EXPECT_EQ(asked.s.nmodeguess, 0);
+    EXPECT_EQ(asked.s.modeguesscb, controlboolean::no);
+
+    ScriptRun bad;
+    EXPECT_BOMB(bad.read(mandatory + "setvar x\n"), "getinteger",
+                "expecting an integer (1); got: x - bad integer in setvar script");
 }
 
 }  // namespace

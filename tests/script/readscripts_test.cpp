@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "script/scriptfixture.hpp"
 #include "script/scriptreader.hpp"
@@ -211,6 +212,86 @@ TEST(ScriptValueRecord, WordsAreClassedAndConverted) {
     EXPECT_EQ(r.v.scriptvalword[4], "");
     dropvalues(r.v, 3);  // no more values than dropped: nothing changes
     EXPECT_EQ(r.v.nscriptvalues, 3);
+}
+
+// The list readers: what each says when values are missing, too few or of the wrong kind.
+TEST(ScriptValueRecord, ListReadersReportTheirProblems) {
+    enum Reader { reals, integers, strs, onestring };
+    struct Case {
+        Reader reader;
+        std::vector<const char*> values;
+        int16 n;
+        const char* message;
+    };
+    const Case cases[] = {
+        {reals, {}, 0, "\nfor k, no info given: one or more reals expected\n"},
+        {reals, {"1", "2"}, 3, "\nfor k, only 2 numbers in a line, but 3 needed\n"},
+        {reals, {"1", "x", "3"}, 0, "\nfor k, info includes \"x\", not just reals\n"},
+        {integers, {}, 0, "\nfor k, no info given: one or more integers expected\n"},
+        {integers, {"1"}, 2, "\nfor k, only 1 integers in a line, but 2 needed\n"},
+        {integers, {"1", "2.5"}, 0, "\nfor k, info includes \"2.5\" not just integers\n"},
+        {strs, {}, 0, "\nfor k, no info given: one or more strings expected\n"},
+        {strs, {"a"}, 3, "\nfor k, only 1numbers in line but 3 needed\n"},
+        {onestring,
+         {},
+         0,
+         "\nfor k, no info given: one string expected\na string is needed (or will be prompted "
+         "for)\n"},
+    };
+    for (const Case& c : cases) {
+        test::TestSession t;
+        ScriptSettings s;
+        Windows w;
+        ScriptReader r{t.ses, s, w, "k", controlboolean::yes, 1, {}, {}};
+        strings words;
+        words[1] = "k";
+        int16 nw = 1;
+        for (const char* x : c.values) words[++nw] = x;
+        scriptvalues(r, words, nw, 1);
+        int16 n = c.n;
+        const bool ok = c.reader == reals      ? scriptreals(r, n)
+                        : c.reader == integers ? scriptintegers(r, n)
+                        : c.reader == strs     ? scriptstrings(r, n)
+                                               : scriptstring(r);
+        EXPECT_FALSE(ok) << c.message;
+        EXPECT_EQ(t.ses.prefs.scriptproblems, 1);
+        EXPECT_NE(t.console.output.find(c.message), std::string::npos) << t.console.output;
+        if (c.reader != onestring) {
+            EXPECT_NE(t.console.output.find("info in the script needs to be corrected\n"),
+                      std::string::npos);
+        }
+    }
+}
+
+// A single pressure outside the window is reported against the window and replaced by the
+// pressure limits of any window.
+TEST(ScriptValueRecord, OnePressureOutsideTheWindow) {
+    struct Case {
+        const char* value;
+        real p;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"12", 1500, "\nfor calcP, the one P needs to be less than 10.0 kbar; default used\n"},
+        {"0.5", 0.0009L,
+         "\nfor calcP, the one P needs to be greater than 1.0 kbar; default used\n"},
+    };
+    for (const Case& c : cases) {
+        test::TestSession t;
+        ScriptSettings s;
+        Windows w;
+        w.scaling.pminimum = 0.0009L;
+        ScriptReader r{t.ses, s, w, "calcP", controlboolean::yes, 1, {}, {}};
+        strings words;
+        words[1] = "calcP";
+        words[2] = c.value;
+        scriptvalues(r, words, 2, 1);
+        real p = 5;
+        EXPECT_EQ(scriptonep(r, p, 1, 1, 10), controlboolean::no);
+        EXPECT_EQ(p, c.p);
+        EXPECT_NE(t.console.output.find(c.message), std::string::npos) << t.console.output;
+        EXPECT_EQ(t.ses.prefs.scriptproblems, 1);
+    }
 }
 
 }  // namespace

@@ -563,6 +563,7 @@ TEST(GemSettingsOfRun, FromDatasetScriptAndCalculationMode) {
     run.script.hqzon = true;
     run.script.numericalon = true;
     run.script.debuglev = 4;
+    run.runftype = ftype::ih2oco2;
     const GemSettings gs = gemsettings(ts.ses, run);
     EXPECT_EQ(gs.dsmode, 7);
     EXPECT_TRUE(gs.ds190);
@@ -571,6 +572,7 @@ TEST(GemSettingsOfRun, FromDatasetScriptAndCalculationMode) {
     EXPECT_TRUE(gs.numericalon);
     EXPECT_EQ(gs.debuglev, 4);
     EXPECT_EQ(gs.runcalcmode, calcmodetype::rockcalc);
+    EXPECT_EQ(gs.runftype, ftype::ih2oco2);
 }
 
 }  // namespace
