@@ -194,7 +194,8 @@ struct Cleaner {
                 if (count == 0) {
                     removecomp(r);
                 } else if (count == 1) {
-                    putstr(ses, first ? 1 : 0, ds.emnames[e1] + " excluded", 1, 9);
+                    putstr(ses, first ? 1 : 0, ds.emnames[e1] + " excluded", 1,
+                           screenmask | logmask);
                     first = false;
                     removecomp(r);
                     removeem(e1);

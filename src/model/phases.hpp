@@ -43,6 +43,14 @@ using makestype = Fixed1<std::string, maxmake>;
 using makeitype = Fixed1<int16, maxmake>;
 using makeatype = Fixed1<makeactiontype, maxmake>;
 
+// A table of n entries that all start at v.
+template <class T, int N>
+Fixed1<T, N> filledwith(const T& v) {
+    Fixed1<T, N> a;
+    a.fill(v);
+    return a;
+}
+
 // A pure phase.
 struct ptype0 {
     std::string name;
@@ -64,7 +72,7 @@ struct ptype0 {
     int16 makeden = 0;  // common denominator of makecoef
     makestype makenames;
     makeitype makecoef;
-    makeatype makeaction;
+    makeatype makeaction = filledwith<makeactiontype, maxmake>(makeactiontype::notspecified);
     makeitype makeint2;
     emvector vec;
     real real2 = 0;
@@ -99,7 +107,7 @@ struct ssemtype {
     int16 makeden = 0;
     makestype makenames;
     makeitype makecoef;
-    makeatype makeaction;
+    makeatype makeaction = filledwith<makeactiontype, maxmake>(makeactiontype::notspecified);
     makeitype makeint2;
     int16 checkden = 0;  // 0 = no check given
     // The variable values, over checkden, at which this end-member is pure.
@@ -186,7 +194,8 @@ struct ptype1 {
     Fixed1<std::string, maxw> wname;
     Fixed1<real, maxw> wsd;
     Fixed1<bool, maxw> wsddefault;
-    Fixed1<real, maxssem> alphaa;  // van Laar size = alphaa + alphab T + alphac P
+    // van Laar size = alphaa + alphab T + alphac P, 1 until the a-x file gives another
+    Fixed1<real, maxssem> alphaa = filledwith<real, maxssem>(1);
     Fixed1<real, maxssem> alphab;
     Fixed1<real, maxssem> alphac;
     int16 nsf = 0;

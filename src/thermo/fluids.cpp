@@ -204,60 +204,75 @@ real splnf(const SpCoefficients& k, real v, real pbar, real t) {
            pbar / (rcm3 * t * rho) + std::log(rcm3 * t) - 1;
 }
 
+namespace {
+
+// Bisection of the Sterner-Pitzer residual on [x1, x2], keeping the end where the residual is
+// negative (the gas side of the root); the result is that end when the step falls below tol.
+real spsolve(Session& ses, const SpCoefficients& k, real pbar, real t, real x1, real x2, real tol) {
+    const real f1 = spresidual(k, x1, pbar, t);
+    const real f2 = spresidual(k, x2, pbar, t);
+    if (f1 * f2 >= 0) bomb("sterner-pitzer", "no bracket", yourfault);
+    real start = f1 < 0 ? x1 : x2;
+    real step = f1 < 0 ? x2 - x1 : x1 - x2;
+    for (int it = 1; it <= 40; ++it) {
+        step /= 2;
+        const real xm = start + step;
+        const real fm = spresidual(k, xm, pbar, t);
+        if (fm <= 0) start = xm;
+        if (std::fabs(step) < tol || fm == 0) return start;
+    }
+    write_state(ses, pbar, 3, 10, t, 0, 8, false);
+    bomb("sterner-pitzer", "did not converge", yourfault);
+}
+
+}  // namespace
+
 FluidState doSP(Session& ses, const SpCoefficients& k, real pbar, real t) {
-    // Every root of the equation of state in [3 cm3, vmax]. Liquid, unstable and gas roots can
-    // lie within a few per cent of each other on the scale of vmax (about 100 RT/P), so the scan
-    // is logarithmic and fine; a coarse linear scan hides the liquid and returns the gas.
+    // Every sign change of the residual in [3 cm3, vmax]. Liquid, unstable and gas roots can lie
+    // within a few per cent of each other on the scale of vmax (about 100 RT/P), so the scan is
+    // logarithmic and fine; a coarse linear scan hides the liquid and returns the gas.
     constexpr int nscan = 1000;
     constexpr int maxroots = 5;
     const real vlow = 3;
     const real vhigh = k.vmax;
     if (!(vhigh > vlow)) bomb("sterner-pitzer", "no volume range to search", myfault);
     const real ratio = std::pow(vhigh / vlow, 1.0L / nscan);
-    real roots[maxroots] = {};
-    int nroots = 0;
+    real lo[maxroots] = {};
+    real hi[maxroots] = {};
+    int nb = 0;
     real x1 = vlow;
     real f1 = spresidual(k, x1, pbar, t);
-    for (int i = 1; i <= nscan && nroots < maxroots; ++i) {
+    for (int i = 1; i <= nscan && nb < maxroots; ++i) {
         const real x2 = i == nscan ? vhigh : vlow * std::pow(ratio, static_cast<real>(i));
         const real f2 = spresidual(k, x2, pbar, t);
-        if (f1 == 0) {
-            roots[nroots++] = x1;
-        } else if (f1 * f2 < 0) {
-            // Bisection keeping the end where the residual is negative (gas side of the root).
-            real start = f1 < 0 ? x1 : x2;
-            real step = f1 < 0 ? x2 - x1 : x1 - x2;
-            const real tol = 1e-10L * (x1 + x2) / 2;
-            bool done = false;
-            for (int it = 1; it <= 80 && !done; ++it) {
-                step /= 2;
-                const real xm = start + step;
-                const real fm = spresidual(k, xm, pbar, t);
-                if (fm <= 0) start = xm;
-                done = std::fabs(step) < tol || fm == 0;
-            }
-            if (!done) {
-                write_state(ses, pbar, 3, 10, t, 0, 8, false);
-                bomb("sterner-pitzer", "did not converge", yourfault);
-            }
-            roots[nroots++] = start;
+        if (f1 * f2 < 0) {
+            lo[nb] = x1;
+            hi[nb] = x2;
+            ++nb;
         }
         x1 = x2;
         f1 = f2;
     }
-    if (nroots == 0) {
+    if (nb == 0) {
         write_state(ses, pbar, 2, 8, t, 1, 10, true);
         bomb("sterner-pitzer", "no volume found", yourfault);
     }
-    real vsmall = roots[0];
-    real vlarge = roots[0];
-    for (int i = 1; i < nroots; ++i) {
-        if (roots[i] < vsmall) vsmall = roots[i];
-        if (roots[i] > vlarge) vlarge = roots[i];
+    real root = 0;
+    if (nb == 1) {
+        // A single root: the whole scanned range is bisected to 0.001 cm3.
+        root = spsolve(ses, k, pbar, t, vlow, vhigh, 0.001L);
+    } else {
+        real vsmall = 0;
+        real vlarge = 0;
+        for (int b = 0; b < nb; ++b) {
+            const real r = spsolve(ses, k, pbar, t, lo[b], hi[b], 1e-6L * (lo[b] + hi[b]) / 2);
+            if (b == 0 || r < vsmall) vsmall = r;
+            if (b == 0 || r > vlarge) vlarge = r;
+        }
+        // Below the saturation pressure the fluid is gas-like, above it liquid-like; at and
+        // below the reference pressure (1 bar) it is always the gas, the standard state.
+        root = (pbar <= 1 || pbar < k.psatbar) ? vlarge : vsmall;
     }
-    // Below the saturation pressure the fluid is gas-like, above it liquid-like; at and below
-    // the reference pressure (1 bar) it is always the gas, the standard state of the dataset.
-    const real root = (pbar <= 1 || pbar < k.psatbar) ? vlarge : vsmall;
     FluidState s;
     s.v = root / 10;
     s.rtlnf = rkj * t * splnf(k, root, pbar, t);

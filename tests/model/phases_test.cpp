@@ -28,6 +28,24 @@ TEST(PhaseRecords, CapacitiesOfTheTables) {
     EXPECT_EQ(ph->p[1].sxterm[1].xterm[1].idx.capacity(), 12);
 }
 
+TEST(PhaseRecords, DefaultsOfFreshRecords) {
+    const auto pure = std::make_unique<ptype0>();
+    const auto ss = std::make_unique<ptype1>();
+    for (int k : {1, maxmake}) {
+        EXPECT_EQ(pure->makeaction[k], makeactiontype::notspecified);
+        EXPECT_EQ(ss->em[maxssem].makeaction[k], makeactiontype::notspecified);
+    }
+    for (int i : {1, maxssem}) {
+        EXPECT_EQ(ss->alphaa[i], 1);  // a van Laar size of 1 + 0 T + 0 P
+        EXPECT_EQ(ss->alphab[i], 0);
+        EXPECT_EQ(ss->alphac[i], 0);
+    }
+    EXPECT_EQ(pure->dqfkind, -1);
+    EXPECT_EQ(pure->modeguess, -1);
+    EXPECT_EQ(ss->var[1].lowerread, 11);  // no "range": an empty one
+    EXPECT_EQ(ss->var[1].upperread, -11);
+}
+
 class ResetPhaseRecords : public ::testing::Test {
 protected:
     void SetUp() override {

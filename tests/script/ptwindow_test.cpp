@@ -161,6 +161,35 @@ TEST(CalcRanges, SwitchesAskedOnceForBoth) {
     EXPECT_EQ(tonly.w.pwinhigh, 12);
 }
 
+// Each switch left at ask gets its own question; the other switch is not touched.
+TEST(CalcRanges, QuestionOfEachSwitchLeftAtAsk) {
+    constexpr auto yes = controlboolean::yes;
+    constexpr auto no = controlboolean::no;
+    constexpr auto ask = controlboolean::ask;
+    const struct {
+        controlboolean t, p;
+        std::string question;
+        controlboolean wantt, wantp;
+    } cases[] = {
+        {yes, ask, "T calcs set; use P calcs given in datafile ? ", yes, no},
+        {ask, yes, "P calcs set; use T calcs given in datafile ? ", no, yes},
+        {ask, no, "use T calcs given in datafile ? ", no, no},
+        {no, ask, "use P calcs given in datafile ? ", no, no},
+        {yes, no, "", yes, no},
+    };
+    for (const auto& c : cases) {
+        WindowRun run("n\n");
+        ScriptSettings s;
+        s.calctcb = c.t;
+        s.calcpcb = c.p;
+        specifyptcalcs(run.ses(), s, run.w, 0, "diagram", ptext, ttext);
+        EXPECT_EQ(run.screen(), "\nspecification of PT calcs:\n" + c.question +
+                                    "using overall PT window for the diagram\n");
+        EXPECT_EQ(s.calctcb, c.wantt) << c.question;
+        EXPECT_EQ(s.calcpcb, c.wantp) << c.question;
+    }
+}
+
 TEST(CalcRanges, TypedTemperatureRangeInDegrees) {
     WindowRun run("500 700 50\n");
     ScriptSettings s;

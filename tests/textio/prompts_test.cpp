@@ -112,6 +112,16 @@ TEST(Promptreals, ReadsFurtherLinesUntilEnoughValues) {
     EXPECT_EQ(n, 2);
     EXPECT_EQ(xs[2], 4);
     EXPECT_EQ(bad.console.output, "values : q not a real: replace with : ");
+
+    // After an empty answer the prompt is a single blank; "kill" anywhere in the line ends the run.
+    test::TestSession empty("1 q\n\n4\n");
+    n = 2;
+    promptreals(empty.ses, "values", xs, n);
+    EXPECT_EQ(xs[2], 4);
+    EXPECT_EQ(empty.console.output, "values : q not a real: replace with :   : ");
+    test::TestSession k("1 kill\n");
+    n = 0;
+    EXPECT_THROW(promptreals(k.ses, "values", xs, n), RunKilled);
 }
 
 TEST(Promptreals, RefusesMoreThanFortyValuesAndAsksAgain) {
@@ -163,6 +173,27 @@ TEST(Promptcontrol, ResolvesAskOnly) {
     promptcontrol(t.ses, "batch", cb);  // nothing asked, nothing read
     EXPECT_EQ(cb, controlboolean::no);
     EXPECT_EQ(t.console.output, "");
+
+    LoggedSession s(" ok \n");
+    cb = controlboolean::ask;
+    promptcontrol(s.t.ses, "batch", cb);
+    EXPECT_EQ(s.log(), "batch ? yes\n");
+    test::TestSession k("kill\n");
+    cb = controlboolean::ask;
+    EXPECT_THROW(promptcontrol(k.ses, "batch", cb), RunKilled);
+}
+
+TEST(Prompts, TheTeChannelIsNotImplemented) {
+    test::TestSession t("y\n");
+    t.ses.ch.activechannels = 2;
+    strings words;
+    int16 n = 0;
+    controlboolean cb = controlboolean::ask;
+    EXPECT_BOMB(promptstrings(t.ses, "p", words, n), "promptstrings", "TE not impemented yet");
+    EXPECT_BOMB(promptcontrol(t.ses, "p", cb), "promptcontrol", "TE not impemented yet");
+    t.ses.ch.activechannels = 3;  // the question is asked on the screen, then refused
+    EXPECT_BOMB(query(t.ses, "p"), "query", "TE not impemented yet");
+    EXPECT_EQ(t.console.output, "p ? ");
 }
 
 TEST(Iskill, LowerCaseWholeWordOnly) {

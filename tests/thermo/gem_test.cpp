@@ -198,7 +198,8 @@ TEST_F(Ds62Gem, FluidsAddRTlnf) {
         const FluidState f = std::string(n) == "H2O" ? spfluid(d->ts.ses, true, p, t)
                                                      : spfluid2(d->ts.ses, true, p, t);
         EXPECT_NEAR(static_cast<double>(g - base), static_cast<double>(f.rtlnf), 1e-9);
-        EXPECT_REL_NEAR(dgdp(*d, k, p, t, 1e-4L), f.v, 1e-6L);
+        // The volume is bisected to 0.001 cm3, 1e-4 kJ/kbar.
+        EXPECT_REL_NEAR(dgdp(*d, k, p, t, 1e-4L), f.v, 1e-4L);
     }
 }
 

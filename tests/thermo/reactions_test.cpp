@@ -97,6 +97,9 @@ TEST(Reactions, DgAndDerivatives) {
                 static_cast<double>((dg(p + h, t) - dg(p - h, t)) / (2 * h)), 1e-5);
     EXPECT_NEAR(static_cast<double>(r.dgdt),
                 static_cast<double>((dg(p, t + h) - dg(p, t - h)) / (2 * h)), 1e-5);
+    // Exactly the forward differences with steps of 1e-5 kbar and 0.001 K.
+    EXPECT_EQ(r.dgdp, (dg(p + 1e-5L, t) - dg(p, t)) / 1e-5L);
+    EXPECT_EQ(r.dgdt, (dg(p, t + 0.001L) - dg(p, t)) / 0.001L);
     EXPECT_EQ(r.lnk, 0);
 }
 
