@@ -40,7 +40,8 @@ void makename(Run& run, const bemvector& omit) {
         ++s;
         if (s != k) ss[s] = std::move(ss[k]);
         for (int j = 1; j <= ss[s].nem; ++j) {
-            if (ss[s].em[j].nmake == 0) gather(*names, n, ss[s].em[j].name, "too many end-members 1");
+            if (ss[s].em[j].nmake == 0)
+                gather(*names, n, ss[s].em[j].name, "too many end-members 1");
         }
     }
     int p = 0;
@@ -247,7 +248,8 @@ void resetuncertainty(Session& ses, Run& run, bool standard) {
     s.sdafactorcopy = s.sdafactor;
     s.sdafloor = 0.01L;
     s.sdarelmin = 0.05L;
-    if (!standard) ses.console.write("**resetting default uncertainty parameters not currently available\n");
+    if (!standard)
+        ses.console.write("**resetting default uncertainty parameters not currently available\n");
 }
 
 void setdefaultsda(Run& run) {

@@ -78,9 +78,7 @@ private:
         }
     }
 
-    bool askfluidexcess() {
-        return yes(sc_.fluidexcesscb) || query(ses_, "fluid in excess");
-    }
+    bool askfluidexcess() { return yes(sc_.fluidexcesscb) || query(ses_, "fluid in excess"); }
 
     void sectionvariable() {
         fluidexcess_ = false;
@@ -99,15 +97,10 @@ private:
                 putstr(ses_, 0, "fluid in excess", 1, screenlog);
                 break;
             case diagramtype::plnacalc:
-            case diagramtype::tlnacalc:
-                lnasection();
-                break;
+            case diagramtype::tlnacalc: lnasection(); break;
             case diagramtype::pmucalc:
-            case diagramtype::tmucalc:
-                musection();
-                break;
-            default:
-                bomb("inexcess", "unknown diagrammode", myfault);
+            case diagramtype::tmucalc: musection(); break;
+            default: bomb("inexcess", "unknown diagrammode", myfault);
         }
         if (fluidexcess_) putstr(ses_, 0, "additionally ", 0, screenlog);
     }
@@ -182,7 +175,8 @@ private:
     }
 
     void append(const std::string& w) {
-        if (n_ >= maxwords) bomb("inexcess", "too many phases in excess" + maxtext(maxwords), yourfault);
+        if (n_ >= maxwords)
+            bomb("inexcess", "too many phases in excess" + maxtext(maxwords), yourfault);
         names_[++n_] = w;
     }
 

@@ -34,20 +34,13 @@ void setlnavar(Session& ses, Run& run) {
 
 std::string headingof(diagramtype mode) {
     switch (mode) {
-        case diagramtype::ptcalc:
-            return "pressure-temperature calculations";
-        case diagramtype::txcalc:
-            return "temperature-x(CO2) calculations";
-        case diagramtype::pxcalc:
-            return "pressure-x(CO2) calculations";
-        case diagramtype::tlnacalc:
-            return "temperature-log a calculations";
-        case diagramtype::plnacalc:
-            return "pressure-log a calculations";
-        case diagramtype::tmucalc:
-            return "temperature-\xB5 calculations";
-        case diagramtype::pmucalc:
-            return "pressure-\xB5 calculations";
+        case diagramtype::ptcalc: return "pressure-temperature calculations";
+        case diagramtype::txcalc: return "temperature-x(CO2) calculations";
+        case diagramtype::pxcalc: return "pressure-x(CO2) calculations";
+        case diagramtype::tlnacalc: return "temperature-log a calculations";
+        case diagramtype::plnacalc: return "pressure-log a calculations";
+        case diagramtype::tmucalc: return "temperature-\xB5 calculations";
+        case diagramtype::pmucalc: return "pressure-\xB5 calculations";
     }
     bomb("phasediagramcalcs", "unknown diagrammode", myfault);
 }
@@ -120,29 +113,20 @@ void getdiagramtype(Session& ses, Run& run) {
     int16 code = run.script.calctype;
     if (code < 1 || code > 5) {
         putstr(ses, 1, "code for type of phase diagram :", 1, screenlog);
-        for (const char* item : {"        1 : pressure-temperature", "        2 : temperature-x(CO2)",
-                                 "        3 : pressure-x(CO2)", "        4 : temperature-log a",
-                                 "        5 : pressure-log a"}) {
+        for (const char* item : {"        1 : pressure-temperature",
+                                 "        2 : temperature-x(CO2)", "        3 : pressure-x(CO2)",
+                                 "        4 : temperature-log a", "        5 : pressure-log a"}) {
             putstr(ses, 0, item, 1, screenlog);
         }
         promptinteger(ses, "code", code);
     }
     if (code < 1 || code > 5) code = 1;
     switch (code) {
-        case 2:
-            ses.diagrammode = diagramtype::txcalc;
-            break;
-        case 3:
-            ses.diagrammode = diagramtype::pxcalc;
-            break;
-        case 4:
-            ses.diagrammode = diagramtype::tlnacalc;
-            break;
-        case 5:
-            ses.diagrammode = diagramtype::plnacalc;
-            break;
-        default:
-            ses.diagrammode = diagramtype::ptcalc;
+        case 2: ses.diagrammode = diagramtype::txcalc; break;
+        case 3: ses.diagrammode = diagramtype::pxcalc; break;
+        case 4: ses.diagrammode = diagramtype::tlnacalc; break;
+        case 5: ses.diagrammode = diagramtype::plnacalc; break;
+        default: ses.diagrammode = diagramtype::ptcalc;
     }
     if (code == 2 || code == 3) {
         run.script.fluidpresentcb = controlboolean::yes;
@@ -169,7 +153,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
     setspecialphases(run);
     SpecialEms& sp = run.special;
     FluidComposition fluid{sp.h2oem > 0, sp.co2em > 0, sp.crdem != 0 || sp.fcrdem != 0,
-                           run.runftype, run.xco2cur, run.xh2ocur};
+                           run.runftype, run.xco2cur,  run.xh2ocur};
     Windows& w = run.windows;
     diagramwindowsetup(ses, run.script, w, run.variance, fluid, sp.lnalabel, true);
 
@@ -186,9 +170,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
             unit(sp.co2em);
             break;
         case diagramtype::plnacalc:
-        case diagramtype::tlnacalc:
-            unit(sp.lnaem);
-            break;
+        case diagramtype::tlnacalc: unit(sp.lnaem); break;
         case diagramtype::pmucalc:
         case diagramtype::tmucalc:
             if (sp.muem > 0) {
@@ -196,8 +178,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
                 unit(sp.muem);
             }
             break;
-        default:
-            break;
+        default: break;
     }
     activityreport(ses, run);
 

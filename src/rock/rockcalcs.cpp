@@ -56,7 +56,8 @@ private:
     void exclude(int16 e) {
         SpecialEms& sp = run_.special;
         excluded_[e] = true;
-        if (sp.nexcludedems >= maxem) bomb("rockcalcs", "too many exclusions" + maxtext(maxem), yourfault);
+        if (sp.nexcludedems >= maxem)
+            bomb("rockcalcs", "too many exclusions" + maxtext(maxem), yourfault);
         sp.excludedems[++sp.nexcludedems] = e;
     }
 
@@ -87,7 +88,7 @@ private:
             run_.runftype = ftype::absent;
         }
         windows(avt);
-        FluidComposition fluid{sp.h2oem > 0, sp.co2em > 0, sp.crdem != 0 || sp.fcrdem != 0,
+        FluidComposition fluid{sp.h2oem > 0,  sp.co2em > 0, sp.crdem != 0 || sp.fcrdem != 0,
                                run_.runftype, run_.xco2cur, run_.xh2ocur};
         promptfluid(ses_, sc, fluid);
         if (yes(sc.isrcb)) {
@@ -97,8 +98,7 @@ private:
             // calcre (the reactions among the end-members not excluded) is connected here,
             // followed by the question on "printcor".
         }
-        putstr(ses_, 1, "calcmode 2: the average P-T calculations are not built yet", 1,
-               screenlog);
+        putstr(ses_, 1, "calcmode 2: the average P-T calculations are not built yet", 1, screenlog);
     }
 
     void table() {
@@ -236,7 +236,8 @@ private:
         const ScriptTables& t = *sc.tables;
         if (sc.nisrem != ds_.nem) bomb("rockcalcs", "isr matrix has wrong shape", yourfault);
         for (int i = 1; i <= sc.nisrem; ++i) {
-            if (t.isrem[i] != ds_.emnames[i]) bomb("rockcalcs", "setisr phases do not match", yourfault);
+            if (t.isrem[i] != ds_.emnames[i])
+                bomb("rockcalcs", "setisr phases do not match", yourfault);
         }
         const int nreac = sc.nisr < 0 ? 0 : sc.nisr;
         rmatrix& r = *run_.arrays.r;
@@ -267,9 +268,15 @@ private:
             }
             promptreal(ses_, "max allowed sd(T)", value);
             if (value > 500) {
-                putstr(ses_, 0, "max sd(T) reset to 500\xA1" "C", 1, screensummarylog);
+                putstr(ses_, 0,
+                       "max sd(T) reset to 500\xA1"
+                       "C",
+                       1, screensummarylog);
             } else if (value < 20) {
-                putstr(ses_, 0, "max sd(T) reset to 20\xA1" "C", 1, screensummarylog);
+                putstr(ses_, 0,
+                       "max sd(T) reset to 20\xA1"
+                       "C",
+                       1, screensummarylog);
             }
             return;
         }

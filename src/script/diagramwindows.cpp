@@ -38,7 +38,7 @@ void sectionfluid(Session& ses, ScriptSettings& s, FluidComposition& f, const st
 
 // The six section types, one row each.
 struct Section {
-    bool pwindow;  // window 1 is P; otherwise T
+    bool pwindow;       // window 1 is P; otherwise T
     const char* third;  // "x", "lna" or "mu"
     calcvariabletype calc;
     othervariabletype other;
@@ -233,9 +233,9 @@ void diagramwindowsetup(Session& ses, ScriptSettings& s, Windows& w, int16 varia
                      othervariabletype::fixedmolefractionCO2});
             break;
         case diagramtype::plnacalc:
-            section(ses, s, w, variance, fluid, lnalabel, askwindow,
-                    {true, "lna", calcvariabletype::calcpressure,
-                     othervariabletype::fixedlnactivity});
+            section(
+                ses, s, w, variance, fluid, lnalabel, askwindow,
+                {true, "lna", calcvariabletype::calcpressure, othervariabletype::fixedlnactivity});
             break;
         case diagramtype::tlnacalc:
             section(ses, s, w, variance, fluid, lnalabel, askwindow,
@@ -252,8 +252,7 @@ void diagramwindowsetup(Session& ses, ScriptSettings& s, Windows& w, int16 varia
                     {false, "mu", calcvariabletype::calctemperature,
                      othervariabletype::fixedchemicalpotential});
             break;
-        default:
-            bomb("diagram", "unknown diagrammode", myfault);
+        default: bomb("diagram", "unknown diagrammode", myfault);
     }
 }
 
