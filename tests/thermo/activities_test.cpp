@@ -152,7 +152,8 @@ TEST(ExtractemActivities, TableAtThePtForAx) {
     };
     const std::string expected =
         "activities of end-members in solid solutions are calculated with\n"
-        "input values of compositional variables at PT: 8.0 kbar, 600\xA1" "C (from script)\n"
+        "input values of compositional variables at PT: 8.0 kbar, 600\xA1"
+        "C (from script)\n"
         "\nbin         \n" +
         line("A", aa, aa) + line("B", ab, ab);
     EXPECT_EQ(r.ts.console.output, expected);
@@ -175,7 +176,9 @@ TEST(ExtractemActivities, AskedPtAndExcludedEndMembers) {
     const std::string& out = r.ts.console.output;
     EXPECT_NE(out.find("input values of compositional variables\nP for a-x in kbar : "),
               std::string::npos);
-    EXPECT_NE(out.find("T for a-x in \xA1" "C : "), std::string::npos);
+    EXPECT_NE(out.find("T for a-x in \xA1"
+                       "C : "),
+              std::string::npos);
     EXPECT_NE(out.find("\nbin         left out: A \n"), std::string::npos);
     EXPECT_EQ(out.find("      A: a"), std::string::npos);
     EXPECT_EQ(r.run.dataset.emact[1], 0.9L);  // B first: A is not in the run's list
