@@ -33,6 +33,15 @@ enum class avtype {
     avptlnamode
 };
 
+// The current conditions of a diagram or rock calculation: where the third variable of a
+// section is held, and the fluid of its reactions.
+struct CurrentConditions {
+    real pcur = 0;  // kbar
+    real tcur = 0;  // K
+    real xco2cur = 0;
+    real xh2ocur = 1;
+};
+
 // A candidate invariant point: three or more reactions whose phases lie in one combination.
 struct Intersection {
     int16 nreac = 0;
