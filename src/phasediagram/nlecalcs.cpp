@@ -8,6 +8,7 @@
 #include "model/special.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/ptwindow.hpp"
+#include "solver/lsqds.hpp"
 #include "textio/channels.hpp"
 #include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
@@ -178,7 +179,7 @@ void nlecalcs(Session& ses, Run& run) {
     if (sc.uncertaintiescb == controlboolean::no) sc.calcsdlevel = 0;
     if (sc.calcsdlevel > 0) return notbuilt(ses, "uncertainties are");
     readthermo(ses, run, 3);
-    // lsqds(ses, run) is connected here: records and covariances of the phases' end-members.
+    lsqds(ses, run);
     for (int k = 1; k <= run.nss; ++k) {
         if ((*run.arrays.prec1)[k].hasorder && !yes(sc.batchcb)) {
             return notbuilt(ses, "order-disorder starting states are");

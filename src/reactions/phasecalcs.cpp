@@ -8,6 +8,7 @@
 #include "model/inexcess.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "solver/lsqds.hpp"
 #include "script/diagramwindows.hpp"
 #include "script/fluidcomp.hpp"
 #include "textio/channels.hpp"
@@ -137,7 +138,7 @@ void getdiagramtype(Session& ses, Run& run) {
 void setupphasecalcs(Session& ses, Run& run) {
     startrun(ses, run);
     getdiagramtype(ses, run);
-    extractem(ses, run);
+    extractem(ses, run, extractem_steps());
     clean(ses, run);
     setspecialphases(run);
     inexcess(ses, run);

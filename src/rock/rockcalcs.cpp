@@ -6,6 +6,7 @@
 #include "model/emchoice.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "solver/lsqds.hpp"
 #include "script/fluidcomp.hpp"
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
@@ -301,7 +302,7 @@ private:
 void setuprockcalcs(Session& ses, Run& run) {
     run.special.nexcludedems = 0;  // exclusions belong to one run
     startrun(ses, run);
-    extractem(ses, run);
+    extractem(ses, run, extractem_steps());
     clean(ses, run);
     setspecialphases(run);
 }
