@@ -195,6 +195,27 @@ TEST(ReactionSearch, ThreePhasesOfTwoComponents) {
     EXPECT_BOMB(calcre(s), "calcre", "mode 1 sent to the wrong place");
 }
 
+// Coefficients that leave their 16-bit storage stop the run instead of wrapping: (211, 0),
+// (0, 223) and (1, 1) balance only as 211 x 223 (1, 1) = 223 (211, 0) + 211 (0, 223).
+TEST(ReactionSearch, CoefficientOverflowStops) {
+    HandSystem h({{"a", {211, 0}}, {"b", {0, 223}}, {"c", {1, 1}}});
+    h.ts.ses.runcalcmode = calcmodetype::utilitycalc;
+    const CompositionTables ct{*h.c, h.comps, h.names, h.nem};
+    ReactionTables tab{*h.td, h.names, h.lookup, h.nem, h.act, 0, 0, 0, 4};
+    ReactionEval ev{h.ts.ses, h.gs, tab, *h.r, h.w};
+    auto cov = std::make_unique<emmatrix>();
+    const PositionData data{*cov, h.act};
+    ReactionSearch s{ev, data, ct, *h.rl, h.nreac, 3, {}, false, avtype::avpmode, 0, 0, ""};
+    EXPECT_BOMB(calcre(s), "vectorlcm", "integer overflow in vectorlcm");
+    // Within range the same shape balances exactly.
+    (*h.c)[1][1] = 3;
+    (*h.c)[2][2] = 5;
+    EXPECT_TRUE(calcre(s));
+    EXPECT_EQ((*h.r)[1][1], 5);
+    EXPECT_EQ((*h.r)[1][2], 3);
+    EXPECT_EQ((*h.r)[1][3], -15);
+}
+
 // The Al2SiO5 polymorphs in a P-T window holding the triple point: three reactions, each
 // crossing, and their one invariant point; in the andalusite field alone kyanite and
 // sillimanite are excluded and no reaction is left.
