@@ -6,7 +6,7 @@
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

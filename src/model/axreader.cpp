@@ -7,7 +7,7 @@
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/prompts.hpp"
 
 namespace qv {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
 #include "textio/words.hpp"
 
 namespace qv {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "numerics/fixed.hpp"
+#include "base/fixed.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
 #include "textio/prompts.hpp"

@@ -6,17 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
 #include "script/records.hpp"
 #include "textio/prompts.hpp"
 #include "textio/words.hpp"
 
 namespace qv {
-
-// Fluid type of a run: set from its phases, and to ih2oco2 when a mixed H2O-CO2 composition is
-// given; absent means no fluid phase.
-enum class ftype { notset, several, absent, h2o, co2, h2oco2, ih2oco2, chos, h2oaq, h2oco2aq };
 
 // The larger tables of a script, kept on the heap.
 struct ScriptTables {

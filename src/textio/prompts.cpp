@@ -2,6 +2,7 @@
 
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
+#include "textio/stops.hpp"
 
 namespace qv {
 namespace {

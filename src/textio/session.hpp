@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
+#include "base/runkinds.hpp"
 #include "textio/console.hpp"
 #include "textio/infile.hpp"
 
@@ -60,15 +61,6 @@ struct WhSeeds {
     int32 whs2 = 1;
     int32 whs3 = 1;
 };
-
-enum class calcmodetype {
-    utilitycalc = 0,
-    nlecalc = 1,
-    rockcalc = 2,
-    phasecalc = 3,
-    lsqdscalc = 4
-};
-enum class diagramtype { ptcalc, pxcalc, txcalc, plnacalc, tlnacalc, pmucalc, tmucalc };
 
 struct Session {
     Session(Console& con, Clock& clk) : console(con), clock(clk) {}

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "textio/stops.hpp"
 #include "textio/heap.hpp"
 
 namespace qv {

@@ -1,4 +1,4 @@
-#include "reactions/phasecalcs.hpp"
+#include "reactiondiagram/phasecalcs.hpp"
 
 #include "model/runstart.hpp"
 #include "textio/channels.hpp"
