@@ -15,6 +15,7 @@ inline constexpr int maxreac = 150;       // reactions of the reaction table
 inline constexpr int maxcomp = 26;        // chemical components
 inline constexpr int maxeq = 90;          // variables and equations of the equilibrium problem
 inline constexpr int ntd = 31;            // thermodynamic values of a dataset end-member
+inline constexpr int maxvalues = 40;      // values of the words of one input line or entry
 inline constexpr int maxxyz = 24;         // order of covariance matrices
 inline constexpr int maxsvdrows = 800;    // rows of the matrix handed to the SVD
 inline constexpr int maxsvdcols = maxem;  // columns of that matrix: one per end-member
@@ -44,6 +45,11 @@ using eqvector = Fixed1<real, maxeq>;
 using eqmatrix = Fixed1<eqvector, maxeq>;
 using beqvector = Fixed1<bool, maxeq>;
 using seqvector = Fixed1<std::string, maxeq>;  // names of the equilibrium variables
+
+// The 40-entry family: the values of the words of one line.
+using rrvector = Fixed1<real, maxvalues>;
+using irrvector = Fixed1<int16, maxvalues>;
+using srrvector = Fixed1<std::string, maxvalues>;
 
 // The dataset values of an end-member, one row per end-member.
 using tdvector = Fixed1<real, ntd>;
