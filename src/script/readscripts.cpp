@@ -186,7 +186,7 @@ void closingchecks(ScriptReader& r, bool ds190) {
 
 }  // namespace
 
-void resetwindow(ScriptSettings& s, Windows& w) {
+void resetwindow(RunSetupSettings& s, Windows& w) {
     if (s.calctcb != controlboolean::yes) {
         s.calctcb = controlboolean::yes;
         w.twinlow = w.tminall;

@@ -17,6 +17,6 @@ void getscriptfile(Session& ses, ScriptSettings& s);
 // Every script setting to its default, the problem counters to 0.
 void scriptdefaults(Session& ses, ScriptSettings& s, Windows& w, bool ds190);
 // Where "calcT" or "calcP" was not given as yes: that calculation range is the whole diagram.
-void resetwindow(ScriptSettings& s, Windows& w);
+void resetwindow(RunSetupSettings& s, Windows& w);
 
 }  // namespace qv
