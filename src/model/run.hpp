@@ -9,6 +9,7 @@
 #include "model/phases.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
+#include "textio/files.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
@@ -25,6 +26,7 @@ struct GlobalArrays {
 };
 
 struct Run {
+    RunFiles files;  // the script file of the run
     ScriptSettings script;
     Windows windows;
     ComponentTable comps;
@@ -44,6 +46,7 @@ struct Run {
     ftype runftype = ftype::notset;  // fluid type of the run
     Fixed1<bool, maxcomp> compkept;  // components kept by the bulk composition and projection
     std::string dashmark = "-";
+    diagramtype diagrammode = diagramtype::ptcalc;  // the axes of the run's phase diagram
 };
 
 // Allocates the global arrays (reported under "monitorheap") and sets the initial values.

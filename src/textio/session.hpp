@@ -10,7 +10,6 @@
 #include "base/real.hpp"
 #include "base/runkinds.hpp"
 #include "textio/console.hpp"
-#include "textio/infile.hpp"
 
 namespace qv {
 
@@ -81,16 +80,12 @@ struct Session {
 
     bool autoexiton = false;  // no questions at the end of a pass or of the process
     bool traceon = false;
-    int16 calcmodecode = 0;
-    calcmodetype runcalcmode = calcmodetype::nlecalc;
-    diagramtype diagrammode = diagramtype::ptcalc;
+    int16 calcmodecode = 0;                            // menu code of the calculation mode
+    calcmodetype runcalcmode = calcmodetype::nlecalc;  // chosen once at start-up, for every pass
     int16 runcount = 0;
     std::string morequestion;
 
-    InFile scriptfilevar;      // the script file, opened by startout for the script reader
-    std::string scriptname;    // name of the script file of the run
     std::string lastfilename;  // name of the file last located or opened
-    std::string qvdssuffix;    // calibration file suffix, from the calibration preferences
     bool stopping = false;     // set while a fatal stop is being reported
 };
 
