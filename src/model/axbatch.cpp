@@ -9,7 +9,7 @@
 #include "model/axchoices.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 

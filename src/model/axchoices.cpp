@@ -8,7 +8,7 @@
 #include "model/run.hpp"
 #include "numerics/random.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 

@@ -8,7 +8,7 @@
 
 #include "model/expressions.hpp"
 #include "model/phases.hpp"
-#include "numerics/fixed.hpp"
+#include "base/fixed.hpp"
 
 namespace qv {
 

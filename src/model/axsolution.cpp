@@ -7,7 +7,7 @@
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "numerics/intmath.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

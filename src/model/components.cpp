@@ -8,7 +8,7 @@
 #include "model/run.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

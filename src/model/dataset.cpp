@@ -6,7 +6,7 @@
 #include "model/components.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prefs.hpp"

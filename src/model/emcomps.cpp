@@ -7,7 +7,7 @@
 
 #include "model/run.hpp"
 #include "numerics/intmath.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/words.hpp"
 
 namespace qv {

@@ -1,7 +1,7 @@
 #include "model/phases.hpp"
 
 #include "model/run.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cmath>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

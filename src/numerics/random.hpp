@@ -3,15 +3,11 @@
 // powers to small rational exponents, and two enumerators over index arrays (the k-subsets of
 // 1..n, and the tuples of a mixed-radix counter).
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/families.hpp"
 #include "textio/console.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
-
-// Index arrays of combinations and counters; one of length k uses slots 1..k.
-using iemvector = Fixed1<int16, 400>;
 
 // Seeds the generator: 130, 136, 140 when fixed, else the hour, second and millisecond of `now`;
 // each then plus 1, so that no component generator starts at 0.
@@ -24,6 +20,7 @@ real tentopower(int16 n);
 // x^(p/q); x must be positive unless the exponent is 1/2 or a whole number 0..8.
 real rationalpower(int16 p, int16 q, real x);
 
+// The index arrays of the enumerators: one of length k uses slots 1..k.
 // Sets a just before the first k-subset, so that `nextcombination` then yields 1, 2, .., k.
 void startcombination(iemvector& a, int16 k);
 // Advances a to the next k-subset of 1..n in lexicographic order; more is false after the last

@@ -1,7 +1,7 @@
 #include <string>
 
 #include "script/scriptreader.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 namespace {

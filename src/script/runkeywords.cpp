@@ -5,7 +5,7 @@
 
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
+#include "base/runkinds.hpp"
 #include "textio/console.hpp"
-#include "textio/infile.hpp"
 
 namespace qv {
 
@@ -61,15 +61,6 @@ struct WhSeeds {
     int32 whs3 = 1;
 };
 
-enum class calcmodetype {
-    utilitycalc = 0,
-    nlecalc = 1,
-    rockcalc = 2,
-    phasecalc = 3,
-    lsqdscalc = 4
-};
-enum class diagramtype { ptcalc, pxcalc, txcalc, plnacalc, tlnacalc, pmucalc, tmucalc };
-
 struct Session {
     Session(Console& con, Clock& clk) : console(con), clock(clk) {}
 
@@ -89,16 +80,12 @@ struct Session {
 
     bool autoexiton = false;  // no questions at the end of a pass or of the process
     bool traceon = false;
-    int16 calcmodecode = 0;
-    calcmodetype runcalcmode = calcmodetype::nlecalc;
-    diagramtype diagrammode = diagramtype::ptcalc;
+    int16 calcmodecode = 0;                            // menu code of the calculation mode
+    calcmodetype runcalcmode = calcmodetype::nlecalc;  // chosen once at start-up, for every pass
     int16 runcount = 0;
     std::string morequestion;
 
-    InFile scriptfilevar;      // the script file, opened by startout for the script reader
-    std::string scriptname;    // name of the script file of the run
     std::string lastfilename;  // name of the file last located or opened
-    std::string qvdssuffix;    // calibration file suffix, from the calibration preferences
     bool stopping = false;     // set while a fatal stop is being reported
 };
 

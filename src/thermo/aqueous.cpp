@@ -4,7 +4,7 @@
 #include <string>
 
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/session.hpp"
 #include "thermo/fluids.hpp"
 

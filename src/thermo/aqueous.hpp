@@ -3,7 +3,7 @@
 // Debye-Hueckel law, with the solvent's volume and dielectric constant.
 // p in kbar, t in K, volumes in kJ/kbar.
 
-#include "numerics/real.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 

@@ -3,7 +3,7 @@
 // or the exponential form of the "hqz" switch) plus an Einstein thermal pressure, whose volume has
 // no closed form, and the heat-capacity correction along the reference isobar.
 
-#include "numerics/real.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 

@@ -3,7 +3,7 @@
 // the Sterner-Pitzer equation (the dataset chooses), and the minor species by the
 // corresponding-states form of the compensated Redlich-Kwong equation.
 
-#include "numerics/real.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 

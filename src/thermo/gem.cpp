@@ -4,7 +4,7 @@
 #include <string>
 
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/aqueous.hpp"
 #include "thermo/einstein.hpp"

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "model/datamodel.hpp"
-#include "numerics/real.hpp"
-#include "script/settings.hpp"
+#include "base/real.hpp"
+#include "base/runkinds.hpp"
 #include "textio/session.hpp"
 
 namespace qv {

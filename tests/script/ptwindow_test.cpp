@@ -8,7 +8,7 @@
 
 #include "script/windowfixture.hpp"
 #include "support/fakes.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 namespace {

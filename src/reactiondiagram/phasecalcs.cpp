@@ -1,4 +1,4 @@
-#include "reactions/phasecalcs.hpp"
+#include "reactiondiagram/phasecalcs.hpp"
 
 #include <cmath>
 #include <string>
