@@ -4,7 +4,7 @@
 
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

@@ -8,7 +8,7 @@
 #include "model/emcomps.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

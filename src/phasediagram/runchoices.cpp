@@ -10,7 +10,7 @@
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

@@ -6,7 +6,7 @@
 
 #include "model/axprint.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 #include "thermo/activities.hpp"

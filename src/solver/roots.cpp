@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "numerics/random.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

@@ -6,7 +6,7 @@
 #include "model/expressions.hpp"
 #include "numerics/random.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
