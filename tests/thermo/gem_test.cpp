@@ -8,6 +8,7 @@
 #include "support/fakes.hpp"
 #include "thermo/einstein.hpp"
 #include "thermo/fluids.hpp"
+#include "thermo/ordering.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {

@@ -8,6 +8,7 @@
 #include "thermo/aqueous.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/makes.hpp"
+#include "thermo/ordering.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {
