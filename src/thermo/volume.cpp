@@ -1,6 +1,9 @@
 #include "thermo/volume.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "textio/channels.hpp"
@@ -15,14 +18,64 @@ namespace {
 constexpr real tr = trefk;
 constexpr real pr = prefk;
 
-// Thermal-pressure-free Tait integral from Pr to p, normalised so that V is the volume at Pr.
-real taitgv(real v, const Tait& tc, real p, real pth) {
+// (1 + z)^e for z > -1: exp(e ln(1 + z)) is a few times faster than the extended pow and agrees
+// with it to a few units in the last place.
+real onepluspow(real z, real e) {
+    return std::exp(e * std::log1p(z));
+}
+
+// Thermal-pressure-free Tait integral from Pr to p, normalised so that V is the volume at Pr;
+// `norm` is (1 - a) + a (1 + b Pr)^-c.
+real taitgv(real v, const Tait& tc, real norm, real p, real pth) {
     const real a = tc.a, b = tc.b, c = tc.c;
     return v *
            ((1 - a) * (p - pr) +
-            a * (std::pow(1 + b * (pr - pth), 1 - c) - std::pow(1 + b * (p - pth), 1 - c)) /
+            a * (onepluspow(b * (pr - pth), 1 - c) - onepluspow(b * (p - pth), 1 - c)) /
                 (b * (c - 1))) /
-           ((1 - a) + a * std::pow(1 + b * pr, -c));
+           norm;
+}
+
+real taitnorm(const Tait& tc) {
+    return (1 - tc.a) + tc.a * onepluspow(tc.b * pr, -tc.c);
+}
+
+// What the Tait volume term needs of a row alone, formed once per row: the Tait coefficients,
+// the normalisation at Pr and the thermal-pressure scale and reference occupation.
+struct TaitRow {
+    real key[6] = {};  // V, a0, K0, K0', K0'', theta of the row the terms were formed from
+    Tait tc{};
+    real norm = 0;
+    real pthscale = 0;  // a0 K0 theta / xi(theta/Tr), kbar
+    real e0 = 0;        // E(theta/Tr)
+    bool used = false;
+};
+
+// A small table of row terms, keyed by the row's address and checked against its values on every
+// use: a row edited in place (a calibration step) gets fresh terms, and the result of a call
+// never depends on the calls before it. One table per thread.
+constexpr std::size_t ntaitrows = 64;
+thread_local TaitRow taitrows[ntaitrows];
+
+const TaitRow& taitrow(std::string_view name, const tdvector& row) {
+    const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
+    const auto slot =
+        static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector)) %
+        ntaitrows;
+    TaitRow& tr_ = taitrows[slot];
+    if (tr_.used && std::equal(std::begin(key), std::end(key), std::begin(tr_.key))) return tr_;
+    TaitRow fresh;
+    std::copy(std::begin(key), std::end(key), std::begin(fresh.key));
+    fresh.tc = taitcoefficients(name, row[9], row[10], row[11]);
+    fresh.norm = taitnorm(fresh.tc);
+    const real theta = row[12];
+    if (theta > 0) {
+        const real u0 = theta / tr;
+        fresh.pthscale = row[8] * row[9] * theta / xifun(u0);
+        fresh.e0 = efun(u0);
+    }
+    fresh.used = true;
+    tr_ = fresh;
+    return tr_;
 }
 
 void write_pth_stop(Session& ses, const GemSettings& gs, std::string_view name, real p, real t,
@@ -52,17 +105,14 @@ void write_pth_warning(Session& ses, std::string_view name, real p, real t) {
 // The modified Tait form with the Einstein thermal pressure of the row's theta (row 12).
 real gv_tait(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
              real p, real t) {
-    const real v = row[3];
-    const real a0 = row[8];
-    const real k0 = row[9];
-    const Tait tc = taitcoefficients(name, k0, row[10], row[11]);
+    const TaitRow& rt = taitrow(name, row);
+    const Tait& tc = rt.tc;
     const real theta = row[12];
     real pth = 0;
     if (theta > 0) {
-        const real u0 = theta / tr;
-        pth = a0 * k0 * theta / xifun(u0) * (efun(theta / t) - efun(u0));
+        pth = rt.pthscale * (efun(theta / t) - rt.e0);
     } else {
-        pth = a0 * k0 * (t - tr);  // the classical limit of a vanishing theta
+        pth = row[8] * row[9] * (t - tr);  // the classical limit of a vanishing theta
     }
     if (tc.b * pth > 1) {
         if (!gs.pthwarnonly) {
@@ -73,7 +123,7 @@ real gv_tait(Session& ses, const GemSettings& gs, const tdvector& row, std::stri
         // Keeps 1 + b (Pr - Pth) just positive.
         pth = pr + 0.999L / tc.b;
     }
-    return taitgv(v, tc, p, pth);
+    return taitgv(row[3], tc, rt.norm, p, pth);
 }
 
 }  // namespace
@@ -123,7 +173,7 @@ real gv_solid(Session& ses, const GemSettings& gs, const tdvector& row, std::str
         const real k = row[9] + row[13] * (t - tr);
         if (k <= 0) bad_row(name, "K(T) <= 0 in the melt equation of state");
         const Tait tc = taitcoefficients(name, k, row[10], row[11]);
-        return taitgv(v * std::exp(row[8] * (t - tr)), tc, p, 0);
+        return taitgv(v * std::exp(row[8] * (t - tr)), tc, taitnorm(tc), p, 0);
     }
     return gv_tait(ses, gs, row, name, p, t);
 }
