@@ -39,22 +39,17 @@ real gfluid(Session& ses, const GemSettings& gs, const tdvector& row, std::strin
     const real xco2 = row[27];
     const real xh2o = row[28];
     if (name == "H2O" || name == "CO2") {
+        // The other fluid of the pair is evaluated only for the mixing term.
         const bool h2o = name == "H2O";
-        const FluidState f1 = spfluid(ses, gs.newspfluid, p, t);
-        FluidState f2;
-        real g = 0;
-        if (h2o) {
-            g = f1.rtlnf;
-        } else {
-            f2 = spfluid2(ses, gs.newspfluid, p, t);
-            g = f2.rtlnf;
-        }
+        const FluidState self =
+            h2o ? spfluid(ses, gs.newspfluid, p, t) : spfluid2(ses, gs.newspfluid, p, t);
         const bool mixture = h2o ? (xco2 > 0 && xh2o < 1) : (xco2 < 1 && xh2o > 0);
-        if (gs.runftype == ftype::ih2oco2 && mixture) {
-            if (h2o) f2 = spfluid2(ses, gs.newspfluid, p, t);
-            g += fluidmix(name, h2o, xco2, xh2o, f1.v, f2.v);
-        }
-        return g;
+        if (gs.runftype != ftype::ih2oco2 || !mixture) return self.rtlnf;
+        const FluidState other =
+            h2o ? spfluid2(ses, gs.newspfluid, p, t) : spfluid(ses, gs.newspfluid, p, t);
+        const real vh2o = h2o ? self.v : other.v;
+        const real vco2 = h2o ? other.v : self.v;
+        return self.rtlnf + fluidmix(name, h2o, xco2, xh2o, vh2o, vco2);
     }
     real g = 0;
     for (const MinorFluid& mf : minorfluids) {
