@@ -13,8 +13,8 @@ namespace qv {
 
 namespace {
 
-constexpr real rcm3 =
-    83.144L;  // the gas constant rgas in cm3 bar/K/mol, as the equation's units need
+// The gas constant rgas again, in the cm3 and bar of the Sterner-Pitzer coefficients.
+constexpr real rcm3 = 83.144L;     // cm3 bar/K/mol
 constexpr real tkelvin = 273.15L;  // 0 C in K
 
 void check_pressure(std::string_view procname, real p) {
@@ -167,7 +167,7 @@ SpCoefficients spcoefficients(bool co2, real p, real t) {
         c[10] = 92093.375L / t + 122.46777L;
         k.psatbar =
             1000 * (-0.013627L + 7.29395e-7L * t2 - 2.34622e-9L * t2 * t + 4.83607e-15L * t4 * t);
-        k.vmax = 8.3144L * t / p + 20;
+        k.vmax = 100 * (rcm3 * t / (1000 * p)) + 20;  // 100 RT/P, far beyond the gas
     } else {
         c[1] = 1826134.0L / t + 79.224365L;
         c[2] = 6.656066e-5L + 5.7152798e-6L * t + 3.0222363e-10L * t2;
@@ -180,7 +180,7 @@ SpCoefficients spcoefficients(bool co2, real p, real t) {
         c[9] = 22995650.0L / t2 - 78971.817L / t - 63.376456L;
         c[10] = 95029.765L / t + 18.038071L;
         k.psatbar = 0;
-        k.vmax = 8.3144L * t / p + 60;
+        k.vmax = 100 * (rcm3 * t / (1000 * p)) + 60;
     }
     return k;
 }
