@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "model/run.hpp"
-#include "numerics/random.hpp"
+#include "numerics/powers.hpp"
 #include "textio/channels.hpp"
 #include "base/fatal.hpp"
 #include "textio/numfmt.hpp"

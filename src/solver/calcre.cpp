@@ -4,10 +4,10 @@
 #include <limits>
 #include <memory>
 
-#include "numerics/intmath.hpp"
-#include "numerics/random.hpp"
-#include "textio/channels.hpp"
 #include "base/fatal.hpp"
+#include "numerics/combinations.hpp"
+#include "numerics/intmath.hpp"
+#include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

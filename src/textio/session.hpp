@@ -75,7 +75,7 @@ struct Session {
     std::string progbanner;    // copy of the identity; its first word names the files
     std::string datetimeline;  // date and time of start-up, e.g. "14.05 on Tue 8 Dec,2026"
     int64 starttime = 0;       // clock millis at start-up or at the last calculation procedure
-    int32 gemcount = 0;        // end-member Gibbs energy evaluations
+    int64 gemcount = 0;        // end-member Gibbs energy evaluations
     int32 heapsize = 0;        // bytes held by the tracked global arrays
 
     bool autoexiton = false;  // no questions at the end of a pass or of the process

@@ -276,7 +276,7 @@ TEST(WindowTest, CornersAndEdges) {
     d.setreaction(1, {{"ky", -1}, {"sill", 1}});
     CornerSigns cs;
     const CurrentConditions cur;
-    const int32 before = ses.gemcount;
+    const int64 before = ses.gemcount;
     EXPECT_TRUE(inPTXwindow(d.ev, d.rl.lnaterm, cur, 1, cs));
     EXPECT_EQ(ses.gemcount - before, 4 * 6);  // four corners, no root search
     EXPECT_FALSE(cs[2]);                      // high P, low T: kyanite stable
