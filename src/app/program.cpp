@@ -9,9 +9,9 @@
 #include "reactiondiagram/phasecalcs.hpp"
 #include "rock/rockcalcs.hpp"
 #include "textio/channels.hpp"
-#include "textio/stops.hpp"
 #include "textio/files.hpp"
 #include "textio/prompts.hpp"
+#include "textio/stops.hpp"
 #include "utilities/utilities.hpp"
 
 namespace qv {

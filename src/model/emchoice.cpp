@@ -4,11 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "base/fatal.hpp"
 #include "model/dataset.hpp"
 #include "model/emcomps.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
@@ -136,7 +136,6 @@ void choosephases(Session& ses, Run& run, bemvector& omit) {
         if (askreplacename(ses, run, name, *all, false, pos)) omit[pos] = omitting;
     }
 }
-
 
 }  // namespace
 

@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/run.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/dataset.hpp"
 #include "model/emcomps.hpp"
 #include "model/runstart.hpp"
@@ -10,7 +11,6 @@
 #include "script/ptwindow.hpp"
 #include "solver/lsqds.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 #include "textio/words.hpp"

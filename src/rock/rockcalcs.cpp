@@ -2,16 +2,16 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/components.hpp"
 #include "model/emchoice.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
-#include "solver/lsqds.hpp"
 #include "script/fluidcomp.hpp"
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
+#include "solver/lsqds.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

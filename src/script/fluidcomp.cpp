@@ -1,7 +1,7 @@
 #include "script/fluidcomp.hpp"
 
-#include "textio/channels.hpp"
 #include "base/fatal.hpp"
+#include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

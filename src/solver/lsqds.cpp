@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/axprint.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 #include "thermo/activities.hpp"

@@ -4,8 +4,8 @@
 #include <limits>
 #include <string>
 
-#include "textio/channels.hpp"
 #include "base/fatal.hpp"
+#include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/session.hpp"
 
