@@ -1,0 +1,174 @@
+#include "solver/assemblagereaction.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "textio/channels.hpp"
+#include "textio/fatal.hpp"
+#include "thermo/phaseprops.hpp"
+
+namespace qv {
+namespace {
+
+constexpr real tiny = 1e-5L;  // entries below this count as zero
+
+real amount(int16 integer, int32 denom) {
+    return static_cast<real>(static_cast<double>(integer) / static_cast<double>(denom));
+}
+
+}  // namespace
+
+void realreaction(const cmatrix& a, int16 m, int16 n, emvector& x) {
+    // Rows beyond the data are zero; the pivot search may look at one of them.
+    const int rows = std::max<int>(m, n) + 1;
+    std::vector<std::vector<real>> w(static_cast<std::size_t>(rows + 1),
+                                     std::vector<real>(static_cast<std::size_t>(n + 1), 0));
+    auto at = [&](int r, int c) -> real& {
+        return w[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+    };
+    std::vector<int> perm(static_cast<std::size_t>(n + 1));
+    for (int j = 1; j <= n; ++j) perm[static_cast<std::size_t>(j)] = j;
+    for (int r = 1; r <= m; ++r) {
+        for (int c = 1; c <= n; ++c) at(r, c) = a[r][c];
+    }
+    for (int k = 1; k <= n; ++k) {
+        int pc = 0;
+        int pr = 0;
+        for (int c = k; c <= n && pc == 0; ++c) {
+            for (int r = k; r <= std::max(k, static_cast<int>(m)); ++r) {
+                if (std::fabs(at(r, c)) >= tiny) {
+                    pc = c;
+                    pr = r;
+                    break;
+                }
+            }
+        }
+        if (pc == 0) break;
+        if (pc > k) {
+            for (int r = 1; r <= rows; ++r) std::swap(at(r, pc), at(r, k));
+            std::swap(perm[static_cast<std::size_t>(pc)], perm[static_cast<std::size_t>(k)]);
+        }
+        if (pr > k) std::swap(w[static_cast<std::size_t>(pr)], w[static_cast<std::size_t>(k)]);
+        const real f = 1 / at(k, k);
+        for (int i = k + 1; i <= m; ++i) {
+            if (at(i, k) == 0) continue;
+            for (int j = k + 1; j <= n; ++j) {
+                at(i, j) = at(i, j) - at(i, k) * at(k, j) * f;
+                if (std::fabs(at(i, j)) < tiny) at(i, j) = 0;
+            }
+            at(i, k) = 0;
+        }
+    }
+    if (n - 1 != m && !(std::fabs(at(n, n)) < tiny)) {
+        bomb("realreaction", "no reaction - WHY", myfault);
+    }
+    std::vector<real> y(static_cast<std::size_t>(n + 1), 0);
+    y[static_cast<std::size_t>(n)] = -1;
+    for (int i = n - 1; i >= 1; --i) {
+        if (std::fabs(at(i, i)) < tiny) continue;
+        real s = at(i, n);
+        for (int j = i + 1; j <= n - 1; ++j) s -= at(i, j) * y[static_cast<std::size_t>(j)];
+        y[static_cast<std::size_t>(i)] = s / at(i, i);
+    }
+    x.fill(0);
+    for (int i = 1; i <= n; ++i) {
+        x[perm[static_cast<std::size_t>(i)]] = y[static_cast<std::size_t>(i)];
+    }
+}
+
+std::string printreaction(const emvector& x, const strings& names, int16 n) {
+    real big = 0;
+    for (int i = 1; i <= n; ++i) big = std::max(big, std::fabs(x[i]));
+    std::vector<long> k(static_cast<std::size_t>(n + 1), 0);
+    real small = 10000;
+    for (int i = 1; i <= n; ++i) {
+        if (big > 0 && std::fabs(x[i]) / big > 0.001L) small = std::min(small, std::fabs(x[i]));
+    }
+    for (int i = 1; i <= n; ++i) {
+        const real r = big > 0 ? std::fabs(x[i]) / big : 0;
+        long& ki = k[static_cast<std::size_t>(i)];
+        if (r > 0.001L) {
+            ki = std::lround(10 * x[i] / small);
+        } else if (r > 1e-7L) {
+            ki = x[i] <= 0 ? -1 : 1;
+        }
+    }
+    bool tens = true;
+    for (int i = 1; i <= n && tens; ++i) {
+        const real q = static_cast<real>(k[static_cast<std::size_t>(i)]) / 10;
+        tens = std::fabs(q - static_cast<real>(std::lround(q))) < 0.0001L;
+    }
+    std::string text;
+    auto side = [&](int sign) {
+        bool first = true;
+        for (int i = 1; i <= n; ++i) {
+            const long ki = k[static_cast<std::size_t>(i)];
+            if (sign * ki <= 0) continue;
+            if (!first) text += " + ";
+            first = false;
+            long m = sign * ki;
+            if (m < 10) {
+                text += "0";
+            } else {
+                if (tens) m = std::lround(static_cast<real>(m) / 10);
+                if (m != 1) addgreal(0, text, static_cast<real>(m));
+            }
+            text += names[i];
+        }
+    };
+    side(-1);
+    text += " = ";
+    side(1);
+    return text;
+}
+
+AssemblageReaction assemblagereaction(const Run& run, const CrossRefs& xref, const eqvector& x,
+                                      const bemvector& phases, bool jacsingular) {
+    AssemblageReaction out;
+    const SystemComponents& sc = run.dataset.components;
+    auto a = std::make_unique<cmatrix>();
+    const bool xco2section = run.script.figuretype == 1 || run.script.figuretype == 2;
+    for (int16 k = 1; k <= run.dataset.nem; ++k) {
+        if (!xref.phasestart[k]) continue;
+        const int16 p = xref.emphase[k];
+        if (!phases[p]) continue;
+        const ptype1& ph = (*run.arrays.prec1)[p];
+        if (ph.isfluid && run.runftype == ftype::h2oco2 && xco2section && run.variance == 2) {
+            for (int e = 1; e <= 2; ++e) {
+                out.names[++out.n] = ph.em[e].name;
+                for (int c = 1; c <= sc.ncomp; ++c) {
+                    (*a)[c][out.n] = amount(ph.em[e].comp[c], sc.compdenom[c]);
+                }
+            }
+        } else {
+            out.names[++out.n] = ph.name;
+            cvector comp;
+            calcphasecomp(ph, x, xref.emvarpos[k], sc, comp);
+            for (int c = 1; c <= sc.ncomp; ++c) (*a)[c][out.n] = comp[c];
+        }
+    }
+    for (int16 j = 1; j <= run.npure; ++j) {
+        if (!phases[run.nss + j]) continue;
+        const ptype0& ph = (*run.arrays.prec0)[j];
+        out.names[++out.n] = ph.name;
+        for (int c = 1; c <= sc.ncomp; ++c) (*a)[c][out.n] = amount(ph.comp[c], sc.compdenom[c]);
+    }
+    if (jacsingular) {
+        out.text = "####";
+        out.n = 0;
+        return out;
+    }
+    realreaction(*a, sc.ncomp, out.n, out.x);
+    int16 pos = 0;
+    const real h = posinlist("H2O", out.names, out.n, pos) ? out.x[pos] : 0;
+    const real c = posinlist("CO2", out.names, out.n, pos) ? out.x[pos] : 0;
+    if (h + c < 0) {
+        for (int i = 1; i <= out.n; ++i) out.x[i] = -out.x[i];
+    }
+    out.text = printreaction(out.x, out.names, out.n);
+    return out;
+}
+
+}  // namespace qv
