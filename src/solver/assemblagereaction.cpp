@@ -12,71 +12,11 @@
 namespace qv {
 namespace {
 
-constexpr real tiny = 1e-5L;  // entries below this count as zero
-
 real amount(int16 integer, int32 denom) {
     return static_cast<real>(static_cast<double>(integer) / static_cast<double>(denom));
 }
 
 }  // namespace
-
-void realreaction(const cmatrix& a, int16 m, int16 n, emvector& x) {
-    // Rows beyond the data are zero; the pivot search may look at one of them.
-    const int rows = std::max<int>(m, n) + 1;
-    std::vector<std::vector<real>> w(static_cast<std::size_t>(rows + 1),
-                                     std::vector<real>(static_cast<std::size_t>(n + 1), 0));
-    auto at = [&](int r, int c) -> real& {
-        return w[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-    };
-    std::vector<int> perm(static_cast<std::size_t>(n + 1));
-    for (int j = 1; j <= n; ++j) perm[static_cast<std::size_t>(j)] = j;
-    for (int r = 1; r <= m; ++r) {
-        for (int c = 1; c <= n; ++c) at(r, c) = a[r][c];
-    }
-    for (int k = 1; k <= n; ++k) {
-        int pc = 0;
-        int pr = 0;
-        for (int c = k; c <= n && pc == 0; ++c) {
-            for (int r = k; r <= std::max(k, static_cast<int>(m)); ++r) {
-                if (std::fabs(at(r, c)) >= tiny) {
-                    pc = c;
-                    pr = r;
-                    break;
-                }
-            }
-        }
-        if (pc == 0) break;
-        if (pc > k) {
-            for (int r = 1; r <= rows; ++r) std::swap(at(r, pc), at(r, k));
-            std::swap(perm[static_cast<std::size_t>(pc)], perm[static_cast<std::size_t>(k)]);
-        }
-        if (pr > k) std::swap(w[static_cast<std::size_t>(pr)], w[static_cast<std::size_t>(k)]);
-        const real f = 1 / at(k, k);
-        for (int i = k + 1; i <= m; ++i) {
-            if (at(i, k) == 0) continue;
-            for (int j = k + 1; j <= n; ++j) {
-                at(i, j) = at(i, j) - at(i, k) * at(k, j) * f;
-                if (std::fabs(at(i, j)) < tiny) at(i, j) = 0;
-            }
-            at(i, k) = 0;
-        }
-    }
-    if (n - 1 != m && !(std::fabs(at(n, n)) < tiny)) {
-        bomb("realreaction", "no reaction - WHY", myfault);
-    }
-    std::vector<real> y(static_cast<std::size_t>(n + 1), 0);
-    y[static_cast<std::size_t>(n)] = -1;
-    for (int i = n - 1; i >= 1; --i) {
-        if (std::fabs(at(i, i)) < tiny) continue;
-        real s = at(i, n);
-        for (int j = i + 1; j <= n - 1; ++j) s -= at(i, j) * y[static_cast<std::size_t>(j)];
-        y[static_cast<std::size_t>(i)] = s / at(i, i);
-    }
-    x.fill(0);
-    for (int i = 1; i <= n; ++i) {
-        x[perm[static_cast<std::size_t>(i)]] = y[static_cast<std::size_t>(i)];
-    }
-}
 
 std::string printreaction(const emvector& x, const strings& names, int16 n) {
     real big = 0;

@@ -7,19 +7,10 @@
 
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
+#include "solver/calcre.hpp"
 #include "textio/words.hpp"
 
 namespace qv {
-
-// Composition matrix: row = component (1..26), column = phase (moles per formula unit).
-using cmatrix = Fixed1<emvector, maxcomp>;
-
-// Coefficients x[1..n] of the reaction among the n columns of a (m components), by Gaussian
-// elimination that pivots on the first entry of size 1e-5 or more; the column that ends last
-// after the column swaps gets -1, and the others balance it (sum over j of x[j] a[.][j] = 0).
-// Entries of x beyond n are 0. Stops the run ("realreaction": "no reaction - WHY") when the
-// columns are independent.
-void realreaction(const cmatrix& a, int16 m, int16 n, emvector& x);
 
 // Text of the reaction x[1..n] among `names`: negative coefficients on the left of " = ".
 // Coefficients are whole numbers relative to the smallest significant one (scaled by 10 when

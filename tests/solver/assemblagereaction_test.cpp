@@ -1,5 +1,5 @@
-// Balanced reactions among the phases of a solved point: the null vector of the composition
-// matrix, its text, and the gathering of the phases' columns.
+// Balanced reactions among the phases of a solved point: the text of a reaction and the
+// gathering of the phases' columns.
 
 #include "solver/assemblagereaction.hpp"
 
@@ -12,49 +12,6 @@
 
 namespace qv::test {
 namespace {
-
-std::unique_ptr<cmatrix> columns(const std::vector<std::vector<real>>& cols) {
-    auto a = std::make_unique<cmatrix>();
-    for (std::size_t j = 0; j < cols.size(); ++j) {
-        for (std::size_t r = 0; r < cols[j].size(); ++r) {
-            (*a)[static_cast<int>(r + 1)][static_cast<int>(j + 1)] = cols[j][r];
-        }
-    }
-    return a;
-}
-
-TEST(RealReaction, LastColumnTakesMinusOneAndTheOthersBalanceIt) {
-    struct Case {
-        std::vector<std::vector<real>> cols;
-        std::vector<real> x;
-    };
-    const Case cases[] = {
-        {{{1, 0}, {0, 1}, {1, 1}}, {1, 1, -1}},
-        {{{1, 1}, {1, 0}, {0, 1}}, {1, -1, -1}},
-        // The second phase is twice the first: it has no pivot, moves to the end and takes -1;
-        // the third is not needed.
-        {{{1, 0}, {2, 0}, {0, 1}}, {2, -1, 0}},
-        {{{2, 1, 0}, {0, 1, 3}, {1, 1, 1.5L}}, {0.5L, 0.5L, -1}},
-    };
-    for (const Case& c : cases) {
-        auto a = columns(c.cols);
-        emvector x;
-        x.fill(7);
-        const auto m = static_cast<int16>(c.cols[0].size());
-        const auto n = static_cast<int16>(c.cols.size());
-        realreaction(*a, m, n, x);
-        for (int j = 1; j <= n; ++j) {
-            EXPECT_NEAR(static_cast<double>(x[j]), static_cast<double>(c.x[j - 1u]), 1e-15) << j;
-        }
-        EXPECT_EQ(x[n + 1], 0);
-    }
-}
-
-TEST(RealReaction, IndependentColumnsHaveNoReaction) {
-    auto a = columns({{1, 0}, {0, 1}});
-    emvector x;
-    EXPECT_BOMB(realreaction(*a, 2, 2, x), "realreaction", "no reaction - WHY");
-}
 
 TEST(PrintReaction, WholeNumbersRelativeToTheSmallestTerm) {
     struct Case {
