@@ -856,6 +856,21 @@ void nlevariables(const CrossRefs& xref, int16 nxvars, int16 nmodevars, const pr
     v.prec1 = &prec1;
 }
 
+bool AssemblageEquations::nlefunc(const eqvector& x, eqmatrix& jac, eqvector& f, bool wantjac) {
+    eq_.st.nleiter = st_.nleiter;
+    eq_.st.nleevalno = st_.nleevalno;
+    return qv::nlefunc(eq_, x, jac, f, wantjac);
+}
+
+void AssemblageEquations::jacobianlabels(JacobianLabels& labels) const {
+    labels.nreac = eq_.run.nreac;
+    int k = 0;
+    const SystemComponents& sc = eq_.run.dataset.components;
+    for (int c = 1; c <= sc.ncomp; ++c) {
+        if (eq_.mb.syscomp[c]) labels.compnames[++k] = sc.compnames[c];
+    }
+}
+
 bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, NleStatus& st,
          int16& code) {
     st.nleiter = 0;

@@ -13,6 +13,7 @@
 #include "numerics/families.hpp"
 #include "script/settings.hpp"
 #include "textio/session.hpp"
+#include "thermo/equations.hpp"
 
 namespace qv {
 
@@ -113,6 +114,19 @@ inline constexpr int16 nlenotreduced = 6;   // three line searches without suffi
 inline constexpr int16 nleslimsmall = 7;    // the largest admissible step is below 1e-8
 inline constexpr int16 nleillegalstart = 9;
 inline constexpr int16 nleelse = 10;  // a failed trial evaluation was absorbed
+
+// The equilibrium equations of an assemblage as the solver takes them: each evaluation tells
+// them the solver's iteration and evaluation numbers for their diagnostics.
+class AssemblageEquations final : public NleEquations {
+public:
+    AssemblageEquations(Equations& eq, const NleStatus& st) : eq_(eq), st_(st) {}
+    bool nlefunc(const eqvector& x, eqmatrix& jac, eqvector& f, bool wantjac) override;
+    void jacobianlabels(JacobianLabels& labels) const override;
+
+private:
+    Equations& eq_;
+    const NleStatus& st_;
+};
 
 // Solves the equations from v.xvalue by damped Newton steps and leaves the solution, or the last
 // admissible point reached, in v.xvalue. True exactly when code is 0. The iteration table, the
