@@ -454,9 +454,10 @@ bool Nle::fn(real& f, real& slope, int16 mode, real a) {
     slope = -s;
     maxdx = 0;
     for (int16 k = 1; k <= nall(); ++k) {
-        if (v.xfree[k] && v.xdxscale[k] > 0) {
-            maxdx = std::max(maxdx, std::fabs(xt[k] - v.xvalue[k]) / v.xdxscale[k]);
-        }
+        if (!v.xfree[k]) continue;
+        // An entry without a step unit is measured in solver values.
+        const real unit = v.xdxscale[k] > 0 ? v.xdxscale[k] : 1;
+        maxdx = std::max(maxdx, std::fabs(xt[k] - v.xvalue[k]) / unit);
     }
     esize = maxe <= set.esizetol;
     fsize = std::sqrt(2 * f) < set.fsizetol;
