@@ -65,6 +65,14 @@ real exprrate(const eqvector& vt, const eqvector& dv, int offset, const termtype
     return rate;
 }
 
+// The jacobian and a second matrix of one solve (130 kB each), kept for the process: a solve
+// is never nested in another, and allocating them afresh would cost more than a small solve.
+eqmatrix& matrixscratch(int i) {
+    static std::unique_ptr<eqmatrix> m[2] = {std::make_unique<eqmatrix>(),
+                                             std::make_unique<eqmatrix>()};
+    return *m[i];
+}
+
 char accletter(acctype a) {
     switch (a) {
         case acctype::windowlimit: return 'w';
@@ -95,8 +103,8 @@ struct Nle {
     int16 limit = 25;
     int16 counter = 0;
     eqvector e;
-    std::unique_ptr<eqmatrix> jac = std::make_unique<eqmatrix>();
-    std::unique_ptr<eqmatrix> scratch = std::make_unique<eqmatrix>();
+    eqmatrix* jac = &matrixscratch(0);
+    eqmatrix* scratch = &matrixscratch(1);
     real f0 = 0;
     real maxe0 = 0;
     eqvector dx;
