@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "thermo/phaseprops.hpp"
 
 namespace qv {

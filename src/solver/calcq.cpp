@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "numerics/random.hpp"
 #include "solver/nle.hpp"
 #include "solver/reactionsets.hpp"
-#include "textio/fatal.hpp"
 #include "thermo/equations.hpp"
 #include "thermo/settings.hpp"
 

@@ -4,10 +4,10 @@
 #include <limits>
 #include <memory>
 
+#include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "numerics/svd.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
+#include "base/families.hpp"
 #include "model/crossrefs.hpp"
 #include "model/phases.hpp"
 #include "numerics/dumps.hpp"
-#include "numerics/families.hpp"
 #include "script/settings.hpp"
 #include "textio/session.hpp"
 #include "thermo/equations.hpp"
@@ -45,16 +45,16 @@ struct NleVariables {
     eqvector xscale;
     eqvector xoffset;
     eqvector xdxscale;  // unit of the step test of each entry, in solver values
-    Fixed1<acctype, maxeqvars> xlowacc;
-    Fixed1<acctype, maxeqvars> xhighacc;
+    Fixed1<acctype, maxeq> xlowacc;
+    Fixed1<acctype, maxeq> xhighacc;
     int16 nxvars = 0;
     int16 nmodevars = 0;
     real modephi = 1;  // divisor of the mode entries in printed modes
     // Linear limits c + sum of (num/den) x value > 0 over entries 1..nxvars, constant in
     // column nxvars + 1.
     int16 nvarlims = 0;
-    Fixed1<Fixed1<int16, maxeqvars>, maxvarlims> varlimnum;
-    Fixed1<Fixed1<int16, maxeqvars>, maxvarlims> varlimden;
+    Fixed1<Fixed1<int16, maxeq>, maxvarlims> varlimnum;
+    Fixed1<Fixed1<int16, maxeq>, maxvarlims> varlimden;
     // Site fractions that must stay positive: the phase (in `prec1`), its site fraction and the
     // entry of the phase's first composition variable.
     int16 nsfterms = 0;

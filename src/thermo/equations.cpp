@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "numerics/dumps.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/reactions.hpp"
 

@@ -15,9 +15,9 @@
 
 #include <memory>
 
+#include "base/families.hpp"
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
-#include "numerics/families.hpp"
 #include "textio/session.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/gem.hpp"

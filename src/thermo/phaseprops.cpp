@@ -4,8 +4,8 @@
 #include <cmath>
 #include <memory>
 
+#include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "textio/fatal.hpp"
 
 namespace qv {
 namespace {

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "calcfixture.hpp"
 #include "model/expressions.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/fluids.hpp"
 

@@ -8,9 +8,9 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "calcfixture.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 
 namespace qv::test {
 namespace {
