@@ -350,5 +350,16 @@ TEST(Calca, ZeroSizesStop) {
     EXPECT_BOMB(c.activities(at3(0.2L, 0.3L), p0, t0), "calca", "van Laar sizes sum to 0 in tern");
 }
 
+TEST(Calca, FluidVolumeThatIsNotPositiveStops) {
+    // Critical constants far outside those of real gases give a negative volume.
+    Calc c;
+    c.addss(fluid(3));
+    c.layout();
+    c.run.ax.fluid.tcrit[3] = 100;
+    c.run.ax.fluid.pcrit[3] = 0.001L;
+    EXPECT_BOMB(c.activities(at3(0.3L, 0.2L), p0, t0), "calca",
+                "fluid volume not positive for CH4 in fluid");
+}
+
 }  // namespace
 }  // namespace qv::test
