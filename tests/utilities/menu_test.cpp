@@ -53,8 +53,13 @@ TEST(UtilityMenu, OutOfRangeOrMissingScriptCodeAsks) {
 }
 
 TEST(UtilityMenu, EachCodeReachesItsUtility) {
+    {
+        // the drawer looks for its data file "vx-" + script word
+        MenuRun m("0\n");
+        EXPECT_BOMB(m.go(""), "promptdatafile", "datafile needed");
+        EXPECT_NE(m.t.console.output.find("cannot locate file \"vx-t.txt\""), std::string::npos);
+    }
     const std::pair<const char*, const char*> cases[] = {
-        {"0", "diagram drawing"},
         {"1", "conversion of wt% analyses"},
         {"4", "end-member list"},
     };
