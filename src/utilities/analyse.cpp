@@ -427,10 +427,7 @@ void Analysis::buildareas() {
     }
     for (int i = 1; i <= d.narea; ++i) {
         atype& ar = d.area(i);
-        // lower variance lighter; areas all of one variance take the lightest grey
-        ar.grey = vmin == vmax ? 0.95
-                               : 0.4 + 0.55 * static_cast<double>(ar.areavariance - vmax) /
-                                           static_cast<double>(vmin - vmax);
+        ar.grey = areagrey(ar.areavariance, vmin, vmax);
         const DrawSettings& s = d.set;
         if (s.nphaseorder == 0) {
             ar.orderedphases = ar.areaphases;
@@ -591,6 +588,11 @@ void Analysis::listareas() {
 }
 
 }  // namespace
+
+double areagrey(int16 variance, int16 vmin, int16 vmax) {
+    if (vmin == vmax) return 0.95;
+    return 0.4 + 0.55 * static_cast<double>(variance - vmax) / static_cast<double>(vmin - vmax);
+}
 
 bool hasduplicate(const phasenames& list, int16 n, const std::string& extra1,
                   const std::string& extra2) {
