@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/heap.hpp"
 #include "textio/numfmt.hpp"

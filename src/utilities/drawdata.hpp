@@ -6,8 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
+#include "textio/infile.hpp"
 #include "textio/prompts.hpp"
 #include "textio/session.hpp"
 #include "textio/words.hpp"

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "utilities/analyse.hpp"
 #include "utilities/areas.hpp"

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/readscripts.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 #include "utilities/utilitytasks.hpp"
@@ -43,7 +43,7 @@ int16 askutilitycode(Session& ses) {
 }  // namespace
 
 void doutilities(Session& ses, Run& run) {
-    readscripts(ses, run.script, run.windows, run.dataset.ds190);
+    readscripts(ses, run.files, run.script, run.windows, run.dataset.ds190);
     const int16 scriptcode = run.script.utilitycode;
     const int16 code =
         scriptcode >= 0 && scriptcode <= maxutilitycode ? scriptcode : askutilitycode(ses);

@@ -27,7 +27,7 @@ struct MenuRun {
     }
     void go(const std::string& extra) {
         dir.write("qv-t.txt", "axfile tc\ndiagramPT 1 10 400 800\n" + extra);
-        t.ses.scriptfilevar.open("qv-t.txt");
+        run->files.scriptfilevar.open("qv-t.txt");
         doutilities(t.ses, *run);
     }
     TempDir dir;
