@@ -12,9 +12,9 @@
 #include "reactiondiagram/phasecalcs.hpp"
 #include "rock/rockcalcs.hpp"
 #include "textio/channels.hpp"
-#include "textio/stops.hpp"
 #include "textio/files.hpp"
 #include "textio/prompts.hpp"
+#include "textio/stops.hpp"
 #include "utilities/utilities.hpp"
 
 namespace qv {
@@ -114,8 +114,8 @@ int runprogram(Console& console, Clock& clock) {
         endbombed(ses, RunBombed{"runprogram", e.what(), yourfault});
         return 1;
     } catch (const std::exception& e) {
-        endbombed(ses, RunBombed{"runprogram", std::string("unexpected error: ") + e.what(),
-                                 myfault});
+        endbombed(ses,
+                  RunBombed{"runprogram", std::string("unexpected error: ") + e.what(), myfault});
         return 1;
     }
 }

@@ -3,10 +3,10 @@
 #include <array>
 #include <string_view>
 
+#include "base/fatal.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

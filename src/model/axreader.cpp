@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "base/fatal.hpp"
 #include "model/axchoices.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 

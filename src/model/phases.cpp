@@ -1,7 +1,7 @@
 #include "model/phases.hpp"
 
-#include "model/run.hpp"
 #include "base/fatal.hpp"
+#include "model/run.hpp"
 
 namespace qv {
 

@@ -1,7 +1,7 @@
 #include <string>
 
-#include "script/scriptreader.hpp"
 #include "base/fatal.hpp"
+#include "script/scriptreader.hpp"
 
 namespace qv {
 namespace {

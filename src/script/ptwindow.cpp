@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "textio/channels.hpp"
 #include "base/fatal.hpp"
+#include "textio/channels.hpp"
 #include "textio/prompts.hpp"
 
 namespace qv {

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prefs.hpp"
@@ -238,7 +238,8 @@ void getscriptfile(Session& ses, RunFiles& files, ScriptSettings& s) {
     } else {
         s.scriptsuffix = ses.prefs.scriptfilesuffix;
     }
-    promptdatafile(ses, files.scriptname, "qv-", s.scriptsuffix, "script info", files.scriptfilevar);
+    promptdatafile(ses, files.scriptname, "qv-", s.scriptsuffix, "script info",
+                   files.scriptfilevar);
     if (s.scriptsuffix.empty()) bomb("getscriptfile", "no script file specified", yourfault);
     s.scriptopen = true;
 }

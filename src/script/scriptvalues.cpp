@@ -1,8 +1,8 @@
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
-#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -101,7 +101,7 @@ struct SwitchSettings {
     controlboolean batchdebugcb = controlboolean::yes;       // "batchdebug": batch details
     controlboolean mcoutcurrentwaycb = controlboolean::yes;  // "mcoutcurrentway": MC output form
     controlboolean fractdebugcb = controlboolean::no;        // "fractdebug": fractionation details
-    controlboolean uncertaintiescb = controlboolean::no;  // no keyword sets it in this version
+    controlboolean uncertaintiescb = controlboolean::no;     // no keyword sets it in this version
 };
 
 // The run set-up keywords: switches of the Gibbs energy, the P-T windows' switches, levels,
@@ -130,14 +130,14 @@ struct RunSetupSettings {
     std::string runtitle;                               // "runname": run name in headings
     std::string rockname = "my rock";                   // "rockname": name of the rock
     controlboolean setfluidcb = controlboolean::no;     // "setfluid" was given
-    real xco2cur = 0;                                // "setfluid": x(CO2) of the calculations
-    real xh2ocur = 1;                                // "setfluid": x(H2O) of the calculations
-    controlboolean maxsdtcb = controlboolean::no;    // "maxsdt" was given
-    real maxsdt = 0;                                 // "maxsdt": largest sd of average T, K
-    controlboolean maxsdpcb = controlboolean::no;    // "maxsdp" was given
-    real maxsdp = 0;                                 // "maxsdp": largest sd of average P, kbar
-    int16 utilitycode = -1;                          // "utilitycode": the utility, -1 not given
-    int16 tablecode = -1;                            // "tablecode": the table, -1 not given
+    real xco2cur = 0;                                   // "setfluid": x(CO2) of the calculations
+    real xh2ocur = 1;                                   // "setfluid": x(H2O) of the calculations
+    controlboolean maxsdtcb = controlboolean::no;       // "maxsdt" was given
+    real maxsdt = 0;                                    // "maxsdt": largest sd of average T, K
+    controlboolean maxsdpcb = controlboolean::no;       // "maxsdp" was given
+    real maxsdp = 0;                                    // "maxsdp": largest sd of average P, kbar
+    int16 utilitycode = -1;                             // "utilitycode": the utility, -1 not given
+    int16 tablecode = -1;                               // "tablecode": the table, -1 not given
 };
 
 // The chemical system: the phases of the run, the bulk composition and the projection.
@@ -154,9 +154,9 @@ struct SystemSettings {
     int16 ninexcess0 = 0;                             // phases in excess at zero mode
     strings inexcess0list{};                          // "inexcess0": their names
 
-    bool pseudoon = false;                               // "pseudosection": a pseudosection run
-    bool pseudogiven = false;                            // "pseudosection" was written
-    controlboolean bulkcb = controlboolean::no;          // "bulk" was given
+    bool pseudoon = false;                       // "pseudosection": a pseudosection run
+    bool pseudogiven = false;                    // "pseudosection" was written
+    controlboolean bulkcb = controlboolean::no;  // "bulk" was given
     int16 nbulk = -3;     // "bulk": -2 component list read, then 1 or 2 compositions
     int16 nbulkinc = -1;  // "bulk": points along the line of two compositions, -1 not given
     int16 nbulkox = 0;    // "bulk": components of the list
@@ -166,8 +166,8 @@ struct SystemSettings {
     controlboolean onebulkcb = controlboolean::no;       // "onebulk" was given
     real onebulk = -1;                                   // "onebulk": one point on the bulk line
     controlboolean rbicb = controlboolean::no;           // "rbi" was given
-    int16 nrbi = -1;    // "rbi": -2 component list read, then the phases
-    int16 nrbiox = 0;   // "rbi": components of the list
+    int16 nrbi = -1;   // "rbi": -2 component list read, then the phases
+    int16 nrbiox = 0;  // "rbi": components of the list
     controlboolean projectioncb = controlboolean::no;  // "projection" was given
     controlboolean projplanecb = controlboolean::no;   // "projplane" was given
     int16 nprojox = -1;      // "projplane" apices: -2 oxide list read, then the apex rows
@@ -177,24 +177,24 @@ struct SystemSettings {
 // The phase diagram keywords: isopleths, activity and chemical-potential variables, x(CO2)
 // values, Gibbs energy minimisation and variance, starting guesses and the small tables.
 struct PhaseDiagramSettings {
-    controlboolean isoplethcb = controlboolean::no;          // "isopleth" was given
-    int16 nisopleth = 0;                                     // isopleths, 0 to 2
-    Fixed1<Isopleth, 2> isopleth{};                          // "isopleth": composition isopleths
-    controlboolean modeisoplethcb = controlboolean::ask;     // "modeisopleth" switch
-    int16 nmodeisopleth = 0;                                 // mode isopleths, 0 to 2
-    Fixed1<Isopleth, 2> modeisopleth{};                      // "modeisopleth": mode isopleths
+    controlboolean isoplethcb = controlboolean::no;           // "isopleth" was given
+    int16 nisopleth = 0;                                      // isopleths, 0 to 2
+    Fixed1<Isopleth, 2> isopleth{};                           // "isopleth": composition isopleths
+    controlboolean modeisoplethcb = controlboolean::ask;      // "modeisopleth" switch
+    int16 nmodeisopleth = 0;                                  // mode isopleths, 0 to 2
+    Fixed1<Isopleth, 2> modeisopleth{};                       // "modeisopleth": mode isopleths
     controlboolean zeromodeisoplethcb = controlboolean::yes;  // "zeromodeisopleth" switch
     int16 nzeromode = 0;                                      // zero-mode phases, 0 to 2
     Fixed1<std::string, 2> zeromode{};                        // "zeromodeisopleth": their names
 
-    controlboolean lnacb = controlboolean::no;      // "lna" was given
-    controlboolean setacb = controlboolean::no;     // "seta" was given
-    controlboolean setlogacb = controlboolean::no;  // "setloga": values are log10 a
-    int16 nlna = 0;                                 // activities set
-    Fixed1<NamedValue, 40> lna{};                   // ln a (log10 a with "setloga") by name
-    controlboolean mucb = controlboolean::no;       // "mu" was given
-    int16 nmu = 0;                                  // chemical potentials set
-    Fixed1<NamedValue, 40> mu{};                    // "mu": chemical potentials by name, kJ
+    controlboolean lnacb = controlboolean::no;         // "lna" was given
+    controlboolean setacb = controlboolean::no;        // "seta" was given
+    controlboolean setlogacb = controlboolean::no;     // "setloga": values are log10 a
+    int16 nlna = 0;                                    // activities set
+    Fixed1<NamedValue, 40> lna{};                      // ln a (log10 a with "setloga") by name
+    controlboolean mucb = controlboolean::no;          // "mu" was given
+    int16 nmu = 0;                                     // chemical potentials set
+    Fixed1<NamedValue, 40> mu{};                       // "mu": chemical potentials by name, kJ
     controlboolean xco2valuescb = controlboolean::no;  // "xco2values" was given
     real xco2low = 0;                                  // "xco2values": first x(CO2)
     real xco2high = 0;                                 // "xco2values": last x(CO2)
@@ -203,8 +203,8 @@ struct PhaseDiagramSettings {
     controlboolean muvalcb = controlboolean::no;       // "muval" was given
     int16 nmuval = -1;                                 // "muval": P-T points, -1 not given
 
-    bool dogminon = false;                          // "dogmin": Gibbs energy minimisation
-    int16 dogminlevel = -1;                         // "dogmin": its level, -1 not given
+    bool dogminon = false;                           // "dogmin": Gibbs energy minimisation
+    int16 dogminlevel = -1;                          // "dogmin": its level, -1 not given
     controlboolean varrangecb = controlboolean::no;  // "varrange" was given
     int16 varmin = 2;                                // "varrange": smallest variance
     int16 varmax = 0;                                // "varrange": largest variance
@@ -212,13 +212,13 @@ struct PhaseDiagramSettings {
     int16 variance = 0;                              // "setvar": the variance
     int16 calcsdlevel = 0;                           // level of the uncertainty calculation
 
-    controlboolean ptguesscb = controlboolean::no;    // "ptguess" was given
-    real ptguessp = -101;                             // "ptguess" pressure, kbar; -101 not given
-    real ptguesst = -101;                             // "ptguess" temperature, K; -101 not given
-    controlboolean xyzguesscb = controlboolean::no;   // "xyzguess" was given
-    int16 nxyzguess = -1;                             // "xyzguess" lines, -1 none
-    controlboolean modeguesscb = controlboolean::no;  // "modeguess" was given
-    int16 nmodeguess = -1;                            // "modeguess" lines, -1 none
+    controlboolean ptguesscb = controlboolean::no;     // "ptguess" was given
+    real ptguessp = -101;                              // "ptguess" pressure, kbar; -101 not given
+    real ptguesst = -101;                              // "ptguess" temperature, K; -101 not given
+    controlboolean xyzguesscb = controlboolean::no;    // "xyzguess" was given
+    int16 nxyzguess = -1;                              // "xyzguess" lines, -1 none
+    controlboolean modeguesscb = controlboolean::no;   // "modeguess" was given
+    int16 nmodeguess = -1;                             // "modeguess" lines, -1 none
     controlboolean samecodingcb = controlboolean::no;  // "samecoding" was given
     int16 nsamecoding = -1;                            // samecoding groups, -1 none
     controlboolean convliqcb = controlboolean::no;     // "convliq" was given
@@ -228,8 +228,8 @@ struct PhaseDiagramSettings {
     real bufferdel = 0;                                // "buffer": its shift, log10 units
     Fixed1<int16, 3> rgb{{{-1, -1, -1}}};              // "rgb": line colour 0..255, -1 not given
     controlboolean isrcb = controlboolean::no;         // "isr" was given
-    int16 nisr = -1;    // "isr": -2 end-member list read, then the reactions
-    int16 nisrem = 0;   // "isr": end-members of the list
+    int16 nisr = -1;   // "isr": -2 end-member list read, then the reactions
+    int16 nisrem = 0;  // "isr": end-members of the list
 };
 
 // Batches of calculations, their filters and the Monte Carlo lines.

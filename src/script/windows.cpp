@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "textio/channels.hpp"
 #include "base/fatal.hpp"
+#include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "textio/channels.hpp"
 #include "base/fatal.hpp"
+#include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/aqueous.hpp"
 #include "thermo/einstein.hpp"

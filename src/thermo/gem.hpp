@@ -7,9 +7,9 @@
 
 #include <string_view>
 
-#include "model/datamodel.hpp"
 #include "base/real.hpp"
 #include "base/runkinds.hpp"
+#include "model/datamodel.hpp"
 #include "textio/session.hpp"
 
 namespace qv {

@@ -51,8 +51,9 @@ private:
 struct RunFolder {
     RunFolder() {
         dir.write("qv-prefs.txt", "dsfile 62\nscriptfile AFM\n");
-        dir.write("qv-AFM.txt", "axfile axexample\nwith q ky and sill mu san H2O\n"
-                                "diagramPT 1 10 400 800\npseudosection no\n");
+        dir.write("qv-AFM.txt",
+                  "axfile axexample\nwith q ky and sill mu san H2O\n"
+                  "diagramPT 1 10 400 800\npseudosection no\n");
         dir.write("qv-ds62.txt", datafile("qv-ds62.txt"));
         dir.write("qv-axexample.txt", datafile("qv-axexample.txt"));
     }
@@ -83,8 +84,8 @@ TEST(RunProgram, OutOfMemoryEndsAsAFatalStop) {
 }
 
 TEST(RunProgram, AFileSystemFailureEndsAsAFatalStop) {
-    const std::filesystem::filesystem_error e(
-        "cannot write", "qv-AFM-o.txt", std::make_error_code(std::errc::no_space_on_device));
+    const std::filesystem::filesystem_error e("cannot write", "qv-AFM-o.txt",
+                                              std::make_error_code(std::errc::no_space_on_device));
     expect_fatal_stop(e, e.what());
 }
 

@@ -4,8 +4,8 @@
 
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
-#include "textio/stops.hpp"
 #include "textio/heap.hpp"
+#include "textio/stops.hpp"
 
 namespace qv {
 namespace {
