@@ -1,6 +1,9 @@
 #include "app/program.hpp"
 
+#include <exception>
+#include <filesystem>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "calibration/lsqds.hpp"
@@ -92,8 +95,8 @@ void mainblock(Session& ses, Run& run, StartOptions options) {
 
 int runprogram(Console& console, Clock& clock, StartOptions options) {
     Session ses(console, clock);
-    auto run = std::make_unique<Run>();
     try {
+        auto run = std::make_unique<Run>();
         mainblock(ses, *run, options);
         return 0;
     } catch (const RunBombed& stop) {
@@ -102,6 +105,18 @@ int runprogram(Console& console, Clock& clock, StartOptions options) {
     } catch (const RunKilled&) {
         endkilled(ses);
         return 2;
+    } catch (const std::bad_alloc&) {
+        // The machine ran out of memory: stop as a fatal error does, so that the run files are
+        // closed (the empty ones erased) and the log says why the run ended.
+        endbombed(ses, RunBombed{"runprogram", "out of memory", yourfault});
+        return 1;
+    } catch (const std::filesystem::filesystem_error& e) {
+        endbombed(ses, RunBombed{"runprogram", e.what(), yourfault});
+        return 1;
+    } catch (const std::exception& e) {
+        endbombed(ses,
+                  RunBombed{"runprogram", std::string("unexpected error: ") + e.what(), myfault});
+        return 1;
     }
 }
 

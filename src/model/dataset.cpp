@@ -14,7 +14,7 @@
 namespace qv {
 namespace {
 
-// The dataset file read as the original reader does: whole lines of words for the name lines,
+// The dataset file read as its layout asks: whole lines of words for the name lines,
 // and numbers one after another across line ends for the data, with "the rest of this line"
 // skipped explicitly. A value that is not a number, or a file that ends early, stops the run.
 class DsReader {

@@ -155,7 +155,7 @@ int32 vectorgcd(const liemvector& v, int16 n) {
 int32 lcm(int32 a, int32 b) {
     if (a == 0 || b == 0) return 0;
     if (a == b) return b;
-    // Formed in double as the original arithmetic does; exact while the result fits 53 bits.
+    // Formed in double, which is exact while the product fits 53 bits; the overflow check follows.
     const double v = std::round(static_cast<double>(b / gcd(a, b)) * static_cast<double>(a));
     const double av = std::fabs(v);
     if (av > static_cast<double>(std::numeric_limits<int32>::max())) overflow("lcm");

@@ -19,7 +19,7 @@ bool StdConsole::readline(std::string& line) {
     int ch = std::getchar();
     if (ch == EOF) return false;
     while (ch != EOF && ch != '\n') {
-        line.push_back(static_cast<char>(ch));
+        appendinputbyte(line, ch);
         ch = std::getchar();
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();

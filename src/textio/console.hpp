@@ -9,6 +9,16 @@
 
 namespace qv {
 
+// Appends one byte of an input line to `line`; a NUL byte becomes the two characters "\0", so
+// that echoes and messages never write it raw.
+inline void appendinputbyte(std::string& line, int ch) {
+    if (ch == 0) {
+        line += "\\0";
+    } else {
+        line.push_back(static_cast<char>(ch));
+    }
+}
+
 // Line-oriented console: standard output for writing, standard input for reading.
 class Console {
 public:

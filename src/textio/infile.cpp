@@ -1,5 +1,7 @@
 #include "textio/infile.hpp"
 
+#include "textio/console.hpp"
+
 namespace qv {
 
 bool InFile::open(const std::string& name) {
@@ -23,7 +25,7 @@ bool InFile::readline(std::string& line) {
     int ch = std::fgetc(f_);
     if (ch == EOF) return false;
     while (ch != EOF && ch != '\n' && ch != '\r') {
-        line.push_back(static_cast<char>(ch));
+        appendinputbyte(line, ch);
         ch = std::fgetc(f_);
     }
     if (ch == '\r') {

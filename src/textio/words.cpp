@@ -24,7 +24,7 @@ void bounds0(std::string_view s, std::size_t& first, std::size_t& last) {
     while (last > first && isblankchar(s[last - 1])) --last;
 }
 
-// Round to nearest, halves away from zero (the rounding of the original `round`), into 64 bits
+// Round to nearest, halves away from zero (so that +-x.5 round alike by magnitude), into 64 bits
 // with saturation.
 int64 roundsat(long double y) {
     if (std::isnan(y)) return 0;
@@ -174,6 +174,12 @@ valuetype whatis(std::string_view w) {
     if (expo && (afterexp == 0 || (expsign && afterexp == 1))) return valuetype::astring;
     if (slash && afterslash == 0) return valuetype::astring;
     if (slash) return valuetype::arational;
+    // A number beyond the extended range ("1e99999") is not a value the program can use: it is
+    // a word like any other, refused where a number is wanted.
+    decimalrec rec;
+    bool ok = false;
+    text2digits(s, rec, ok);
+    if (ok && !std::isfinite(digits2real(rec))) return valuetype::astring;
     if (!point && !expo) return valuetype::aninteger;
     return valuetype::areal;
 }
@@ -293,6 +299,12 @@ bool str2real(std::string_view w, real& x, std::string& msg) {
         return false;
     }
     x = digits2real(rec);
+    if (!std::isfinite(x)) {
+        // beyond the extended range: refused like any other word that is not a number
+        x = 0.0L;
+        msg = std::string(w) + " not a real: replace with";
+        return false;
+    }
     return true;
 }
 

@@ -1,7 +1,10 @@
-// Whole runs of the built program. Each folder under cases/ holds the input files of a working
-// folder, `stdin.txt` (the typed answers) and `expected/`: `screen.txt`, `exitcode.txt` and every
-// file the run must leave behind. The case is copied to a fresh folder and run there; the files
-// left are compared byte for byte after masking the date and time. QV_BLESS=1 rewrites expected/.
+// Whole runs of the built program. Each folder under cases/ holds `stdin.txt` (the typed answers),
+// `expected/` (`screen.txt`, `exitcode.txt` and every file the run must leave behind) and the
+// input files of its working folder: its own files, and the files of the shared inputs/ folder
+// that its `shared-inputs.txt` names, one a line (a case's own file of the same name wins). The
+// inputs are copied to a fresh folder and the program run there; the files left are compared byte
+// for byte after masking the date and time, and a run that changes or deletes one of its input
+// files fails. QV_BLESS=1 rewrites expected/.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -66,13 +70,20 @@ TEST_P(WholeRun, MatchesExpected) {
     const fs::path source = fs::path(QV_E2E_CASES) / GetParam();
     const fs::path expected = source / "expected";
     qv::test::TempDir work;
-    std::set<std::string> inputs;
+    std::map<std::string, std::string> inputs;  // name -> contents
+    std::istringstream shared(slurp(source / "shared-inputs.txt"));
+    for (std::string name; std::getline(shared, name);) {
+        if (name.empty()) continue;
+        const fs::path from = fs::path(QV_E2E_INPUTS) / name;
+        ASSERT_TRUE(fs::is_regular_file(from)) << "no shared input " << name;
+        inputs[name] = slurp(from);
+    }
     for (const auto& e : fs::directory_iterator(source)) {
         const std::string name = e.path().filename().string();
-        if (!e.is_regular_file() || name == "stdin.txt") continue;
-        fs::copy_file(e.path(), work.path() / name);
-        inputs.insert(name);
+        if (!e.is_regular_file() || name == "stdin.txt" || name == "shared-inputs.txt") continue;
+        inputs[name] = slurp(e.path());
     }
+    for (const auto& [name, text] : inputs) spill(work.path() / name, text);
     const fs::path stdinfile = source / "stdin.txt";
     const std::string command =
         std::string("'") + QV_PROGRAM + "' < " +
@@ -84,7 +95,11 @@ TEST_P(WholeRun, MatchesExpected) {
 
     std::set<std::string> produced = filesin(work.path());
     produced.erase("screen.out");
-    for (const auto& name : inputs) produced.erase(name);
+    for (const auto& [name, text] : inputs) {
+        produced.erase(name);
+        EXPECT_TRUE(fs::exists(work.path() / name)) << "the run deleted its input " << name;
+        EXPECT_TRUE(slurp(work.path() / name) == text) << "the run changed its input " << name;
+    }
 
     if (std::getenv("QV_BLESS") != nullptr) {
         fs::remove_all(expected);

@@ -337,6 +337,8 @@ TEST(AxReader, MalformedFilesStopWithTheirMessages) {
          "names in  W name, \"W(di,xx)\" do not match \"di\" and \"jd\" in cpx"},
         {"W(di,jd) 26", "W(didj) 26", "setupphases", "W not strictsyntax"},
         {"W(py,alm) 2.5", "W(alm,py) 2.5", "", ""},  // either order
+        {"W(di,jd) 26", "W(di,jd) 1e99999", "reading",
+         "expecting a single (1); got: 1e99999 - a in w=a+bT+cP in W(di,jd)"},
         {"p(jd) 1 1 0 1  1 j", "p(jj) 1 1 0 1  1 j", "setupphases",
          "name in propname, \"p(jj)\" does not match jd in cpx"},
         {"a(an)  0.55", "a(ab2) 0.55", "setupphases",

@@ -486,6 +486,8 @@ TEST(Dataset, MalformedFilesStopInPassOne) {
          "unexpected end of file - end-member records"},
         {"6x", replaced(good, "  4 5", "  4 x5"), "readthermo",
          "expecting a number; got: x5 - covariance"},
+        {"6x", replaced(good, "  4 5", "  4 1e99999"), "readthermo",
+         "expecting a number; got: 1e99999 - covariance"},
     };
     for (const auto& c : cases) {
         DatasetRun d;

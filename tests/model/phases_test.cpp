@@ -10,24 +10,6 @@
 namespace qv {
 namespace {
 
-TEST(PhaseRecords, CapacitiesOfTheTables) {
-    EXPECT_EQ(prectype0::capacity(), 400);
-    EXPECT_EQ(prectype1::capacity(), 80);
-    const auto ph = std::make_unique<ptype1>();
-    EXPECT_EQ(ph->em.capacity(), 15);
-    EXPECT_EQ(ph->var.capacity(), 15);
-    EXPECT_EQ(ph->gterm.capacity(), 105);  // every pair of 15 end-members
-    EXPECT_EQ(ph->wa.capacity(), 105);
-    EXPECT_EQ(ph->sf.capacity(), 30);
-    EXPECT_EQ(ph->verbatim.capacity(), 100);
-    EXPECT_EQ(ph->varlim1.capacity(), 22);
-    EXPECT_EQ(ph->alsoshort.capacity(), 6);
-    EXPECT_EQ(ph->em[1].makenames.capacity(), 6);
-    EXPECT_EQ(ph->p[1].sxterm.capacity(), 24);
-    EXPECT_EQ(ph->p[1].sxterm[1].xterm.capacity(), 4);
-    EXPECT_EQ(ph->p[1].sxterm[1].xterm[1].idx.capacity(), 12);
-}
-
 TEST(PhaseRecords, DefaultsOfFreshRecords) {
     const auto pure = std::make_unique<ptype0>();
     const auto ss = std::make_unique<ptype1>();

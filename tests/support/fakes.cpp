@@ -10,13 +10,11 @@ bool FakeConsole::readline(std::string& line) {
     line.clear();
     if (pos_ >= input_.size()) return false;
     const std::size_t end = input_.find('\n', pos_);
-    if (end == std::string::npos) {
-        line = input_.substr(pos_);
-        pos_ = input_.size();
-    } else {
-        line = input_.substr(pos_, end - pos_);
-        pos_ = end + 1;
+    const std::size_t stop = end == std::string::npos ? input_.size() : end;
+    for (std::size_t i = pos_; i < stop; ++i) {
+        appendinputbyte(line, static_cast<unsigned char>(input_[i]));
     }
+    pos_ = end == std::string::npos ? input_.size() : end + 1;
     return true;
 }
 

@@ -137,6 +137,23 @@ TEST(Rstrings, AFileLineIsATextOf255Characters) {
     EXPECT_EQ(words[1], "x");
 }
 
+TEST(InputBytes, ANulByteIsReadAsTheTextBackslashZeroAndNeverEchoedRaw) {
+    Folder f(std::string("y") + '\0' + "es\n");
+    f.dir.write("qv-x.txt", std::string("ntp 1") + '\0' + "2\n");
+    InFile in;
+    ASSERT_TRUE(in.open("qv-x.txt"));
+    strings words;
+    int16 n = 0;
+    rstrings(f.t.ses, in, words, n);
+    ASSERT_EQ(n, 2);
+    EXPECT_EQ(words[2], "1\\02");
+    EXPECT_BOMB(getinteger(whatis(words[2]), words[2], "ntp"), "getinteger",
+                "expecting an integer (1); got: 1\\02 - ntp");
+    std::string line;
+    ASSERT_TRUE(f.t.console.readline(line));
+    EXPECT_EQ(line, "y\\0es");
+}
+
 TEST(Fatal, BombWritesTheStopOnScreenSummaryLogAndDetails) {
     Folder f("\n");
     startlog(f.t.ses, "QUORVANTIS 3.51");

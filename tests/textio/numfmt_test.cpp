@@ -81,25 +81,30 @@ TEST(NumFmt, Real2DigitsSignificant) {
 TEST(NumFmt, Digits2Text) {
     struct Case {
         int mode, w;
-        decimalrec rec;
+        bool negative;
+        int16 exponent;
+        std::string digits;
         std::string text;
     };
     const std::vector<Case> cases = {
-        {fixedmode, 3, {false, -3, "3142"}, "3.142"},
-        {fixedmode, 2, {true, -2, "5"}, "-0.05"},
-        {fixedmode, 0, {false, 0, "42"}, "42"},
-        {fixedmode, 1, {true, -1, "0"}, "-0.0"},
-        {fixedmode, 3, {false, -3, "123"}, "0.123"},
-        {fixedmode, 0, {false, 0, blanks20}, blanks20},
-        {fixedmode, 0, {false, 0, std::string(22, '1')}, "?"},
-        {significantmode, 4, {false, 2, "1234"}, "1.234e+5"},
-        {significantmode, 4, {false, -8, "1234"}, "1.234e-5"},
-        {significantmode, 3, {true, -2, "100"}, "-1.00e-0"},  // an exponent 0 is written e-0
-        {significantmode, 3, {false, -1, "100"}, "1.00e+1"},
-        {significantmode, 1, {false, 3, "5"}, "5.e+3"},
-        {significantmode, 2, {false, 4, "12"}, "1.2e+5"},
+        {fixedmode, 3, false, -3, "3142", "3.142"},
+        {fixedmode, 2, true, -2, "5", "-0.05"},
+        {fixedmode, 0, false, 0, "42", "42"},
+        {fixedmode, 1, true, -1, "0", "-0.0"},
+        {fixedmode, 3, false, -3, "123", "0.123"},
+        {fixedmode, 0, false, 0, blanks20, blanks20},
+        {fixedmode, 0, false, 0, std::string(22, '1'), "?"},
+        {significantmode, 4, false, 2, "1234", "1.234e+5"},
+        {significantmode, 4, false, -8, "1234", "1.234e-5"},
+        {significantmode, 3, true, -2, "100", "-1.00e-0"},  // an exponent 0 is written e-0
+        {significantmode, 3, false, -1, "100", "1.00e+1"},
+        {significantmode, 1, false, 3, "5", "5.e+3"},
+        {significantmode, 2, false, 4, "12", "1.2e+5"},
     };
-    for (const auto& c : cases) EXPECT_EQ(digits2text(c.mode, c.w, c.rec), c.text) << c.text;
+    for (const auto& c : cases) {
+        const decimalrec rec{c.negative, c.exponent, c.digits};
+        EXPECT_EQ(digits2text(c.mode, c.w, rec), c.text) << c.text;
+    }
 }
 
 TEST(NumFmt, RealFixStr) {

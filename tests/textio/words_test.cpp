@@ -183,20 +183,51 @@ TEST(Words, WhatIs) {
         vt t;
     };
     const std::vector<Case> cases = {
-        {"", vt::anemptystring},  {"   ", vt::anemptystring}, {"7", vt::aninteger},
-        {"x", vt::astring},       {"-", vt::astring},         {"-12", vt::aninteger},
-        {"1.5", vt::areal},       {"2e-3", vt::areal},        {"1e+5", vt::areal},
-        {"1E5", vt::areal},       {"3/4", vt::arational},     {"5.", vt::astring},
-        {"1e", vt::astring},      {"1e-", vt::astring},       {"1e+", vt::astring},
-        {"+5", vt::astring},      {".5", vt::astring},        {"-.5", vt::astring},
-        {"1.e5", vt::astring},    {"-1/2", vt::arational},    {"1/-2", vt::astring},
-        {"3/", vt::astring},      {"1/2/3", vt::astring},     {"1.5/2", vt::astring},
-        {"1/2.5", vt::astring},   {"1e5/2", vt::astring},     {"1.2.3", vt::astring},
-        {"1e2e3", vt::astring},   {"1e2.5", vt::astring},     {"1e--5", vt::astring},
-        {"1e5-", vt::astring},    {"--5", vt::astring},       {"12a", vt::astring},
-        {" 42 ", vt::aninteger},  {"1 2", vt::astring},       {"0.25", vt::areal},
-        {"-0.25e-10", vt::areal}, {"1.5e3", vt::areal},       {"00", vt::aninteger},
+        {"", vt::anemptystring},
+        {"   ", vt::anemptystring},
+        {"7", vt::aninteger},
+        {"x", vt::astring},
+        {"-", vt::astring},
+        {"-12", vt::aninteger},
+        {"1.5", vt::areal},
+        {"2e-3", vt::areal},
+        {"1e+5", vt::areal},
+        {"1E5", vt::areal},
+        {"3/4", vt::arational},
+        {"5.", vt::astring},
+        {"1e", vt::astring},
+        {"1e-", vt::astring},
+        {"1e+", vt::astring},
+        {"+5", vt::astring},
+        {".5", vt::astring},
+        {"-.5", vt::astring},
+        {"1.e5", vt::astring},
+        {"-1/2", vt::arational},
+        {"1/-2", vt::astring},
+        {"3/", vt::astring},
+        {"1/2/3", vt::astring},
+        {"1.5/2", vt::astring},
+        {"1/2.5", vt::astring},
+        {"1e5/2", vt::astring},
+        {"1.2.3", vt::astring},
+        {"1e2e3", vt::astring},
+        {"1e2.5", vt::astring},
+        {"1e--5", vt::astring},
+        {"1e5-", vt::astring},
+        {"--5", vt::astring},
+        {"12a", vt::astring},
+        {" 42 ", vt::aninteger},
+        {"1 2", vt::astring},
+        {"0.25", vt::areal},
+        {"-0.25e-10", vt::areal},
+        {"1.5e3", vt::areal},
+        {"00", vt::aninteger},
         {"ds62", vt::astring},
+        // beyond the extended range: a word, not a number; the smallest values go to 0
+        {"1e99999", vt::astring},
+        {"-1e4933", vt::astring},
+        {"1e4932", vt::areal},
+        {"1e-99999", vt::areal},
     };
     for (const auto& c : cases) EXPECT_EQ(whatis(c.w), c.t) << "[" << c.w << "]";
 }
@@ -306,6 +337,9 @@ TEST(Words, Str2Real) {
         {".", false, 0.0L, ". not a real: replace with"},
         {"e", false, 0.0L, "e not a real: replace with"},
         {"e5", false, 0.0L, "e5 not a real: replace with"},
+        {"1e99999", false, 0.0L, "1e99999 not a real: replace with"},
+        {"-9e4932", false, 0.0L, "-9e4932 not a real: replace with"},
+        {"1e-99999", true, 0.0L, ""},
     };
     for (const auto& c : cases) {
         real x = 99.0L;
@@ -555,6 +589,8 @@ TEST(Words, GetSingle) {
                 "expecting a single (3); got: 1/0 - c");
     EXPECT_BOMB(getsingle(valuetype::astring, "abc", "c"), "reading",
                 "expecting a single (1); got: abc - c");
+    EXPECT_BOMB(getsingle(whatis("1e99999"), "1e99999", "c"), "reading",
+                "expecting a single (1); got: 1e99999 - c");
     EXPECT_BOMB(getsingle(valuetype::anemptystring, "", "c"), "reading",
                 "expecting a single (1); got:  - c");
 }
