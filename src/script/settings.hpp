@@ -55,6 +55,8 @@ struct ScriptTables {
     Fixed1<McFunc, maxmc> mcfunc{};
     Fixed1<valreals, maxmcbulk> mcbulk{};
     Fixed1<mineraltype, maxminerals> wtminerals{};
+    // The rock's minerals that the recalculation and the rbi rows work on (count `nmin`).
+    Fixed1<mineraltype, maxminerals> minerals{};
 };
 
 struct ScriptSettings {
@@ -248,10 +250,13 @@ struct ScriptSettings {
     controlboolean fractionationcb = controlboolean::no;
 
     // Analysis conversion ("convert").
-    int16 nwtmin = -1;
-    int16 bulkconvflag = -1;
-    int16 nbulkconvox = 0;
+    int16 nwtmin = -1;        // minerals started; -1 (or 0) none
+    int16 bulkconvflag = -1;  // the convert count: 1 once a bulk or mineral start line is read
+    int16 nbulkconvox = 0;    // oxides of the bulk analysis
     valwords bulkconvox{};
+    int16 nbulkconvwt = 0;  // amounts of the bulk analysis ("wt2mole"); 0 no bulk analysis
+    valreals bulkconvwt{};  // wt%
+    int16 nmin = 0;         // minerals of the rock in `tables->minerals`
 
     std::unique_ptr<ScriptTables> tables = std::make_unique<ScriptTables>();
 };
