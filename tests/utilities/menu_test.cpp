@@ -55,7 +55,6 @@ TEST(UtilityMenu, OutOfRangeOrMissingScriptCodeAsks) {
 TEST(UtilityMenu, EachCodeReachesItsUtility) {
     const std::pair<const char*, const char*> cases[] = {
         {"0", "diagram drawing"},
-        {"1", "conversion of wt% analyses"},
         {"4", "end-member list"},
     };
     for (const auto& [answer, text] : cases) {
@@ -63,6 +62,11 @@ TEST(UtilityMenu, EachCodeReachesItsUtility) {
         m.go("");
         EXPECT_NE(m.t.console.output.find(text), std::string::npos) << answer;
     }
+}
+
+TEST(UtilityMenu, ConversionsNeedConvertLines) {
+    MenuRun m("1\n");
+    EXPECT_BOMB(m.go(""), "conversions", "no converting to be done?");
 }
 
 TEST(UtilityMenu, RefusedAnswers) {
