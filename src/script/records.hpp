@@ -70,7 +70,8 @@ struct MuvalPoint {
     real p = 0;  // kbar
     real t = 0;  // K
     int16 nmu = 0;
-    valreals mu{};  // kJ
+    valreals mu{};       // kJ
+    valwords munames{};  // the component of each potential, when given as name-value pairs
 };
 
 // One small calculation of a batch run.

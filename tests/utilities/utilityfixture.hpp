@@ -71,9 +71,9 @@ struct UtilityRun {
         if (t.ses.ch.files[3].f != nullptr) std::fclose(t.ses.ch.files[3].f);
         t.ses.ch.files[3].f = nullptr;
     }
-    // Runs the utility menu on the script "axfile gt" + script.
+    // Runs the utility menu on the script: the a-x file gt, the mandatory keywords, and script.
     void go(const std::string& script) {
-        dir.write("qv-t.txt", "axfile gt\n" + script);
+        dir.write("qv-t.txt", "axfile gt\ndiagramPT 1 10 400 800\npseudosection no\n" + script);
         t.ses.scriptfilevar.open("qv-t.txt");
         doutilities(t.ses, *run);
     }
