@@ -510,8 +510,19 @@ void muval(ScriptReader& r) {
         points[s.nmuval].t = v.scriptvalreal[3] + 273.15L;
         return;
     }
+    // Pairs of a component name and its potential: "muval SiO2 -910.2 MgO -601.6".
+    const bool named = !isnumber(v, 1);
+    if (named) {
+        for (int i = 2; i <= v.nscriptvalues; i += 2) {
+            if (!isnumber(v, i))
+                bomb(rs, "muval needs a value for " + v.scriptvalword[i - 1], yourfault);
+        }
+        if (v.nscriptvalues % 2 != 0) {
+            bomb(rs, "muval needs a value for " + v.scriptvalword[v.nscriptvalues], yourfault);
+        }
+    }
     int16 n = 0;
-    if (!scriptreals(r, n)) return;
+    if (!named && !scriptreals(r, n)) return;
     if (s.nmuval == 0) {
         ++s.nmuval;
         points[1] = MuvalPoint{};
@@ -519,6 +530,14 @@ void muval(ScriptReader& r) {
         points[1].t = -101;
     }
     MuvalPoint& pt = points[s.nmuval];
+    if (named) {
+        for (int i = 1; i < v.nscriptvalues && pt.nmu < 40; i += 2) {
+            ++pt.nmu;
+            pt.munames[pt.nmu] = v.scriptvalword[i];
+            pt.mu[pt.nmu] = v.scriptvalreal[i + 1];
+        }
+        return;
+    }
     for (int i = 1; i <= n && pt.nmu < 40; ++i) pt.mu[++pt.nmu] = v.scriptvalreal[i];
 }
 

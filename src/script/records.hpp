@@ -70,7 +70,8 @@ struct MuvalPoint {
     real p = 0;  // kbar
     real t = 0;  // K
     int16 nmu = 0;
-    valreals mu{};  // kJ
+    valreals mu{};       // kJ
+    valwords munames{};  // the component of each potential, when given as name-value pairs
 };
 
 // One small calculation of a batch run.
@@ -143,22 +144,77 @@ struct McFunc {
     Fixed1<real, maxmcterms> term{};
 };
 
-// One mineral of an analysis to be recalculated ("convert").
+inline constexpr int maxanalysis = 26;    // oxides of one analysis, and analysis slots
+inline constexpr int maxmineralxyz = 15;  // compositional variables of an analysed mineral
+
+// One linear constraint of an ideal analysis on cations per formula unit:
+// constant + sum of coef x (cations of element) = rhs.
+struct PeqConstraint {
+    real rhs = 0;
+    real constant = 0;
+    int16 nterms = 0;
+    Fixed1<std::string, maxanalysis> names{};  // element names of the terms
+    Fixed1<real, maxanalysis> coef{};
+    // Per analysis slot: oxygens x (rhs - constant) - basis x cations x coef of its element,
+    // the coefficient of the constraint as a homogeneous equation in mole proportions.
+    Fixed1<real, maxanalysis> slotcoef{};
+};
+
+using slotreals = Fixed1<real, maxanalysis>;
+using xyzreals = Fixed1<real, maxmineralxyz>;
+
+// One analysed mineral: what its "convert" lines give, and the recalculation's working slots
+// and results (cations per formula unit, compositional variables with sds and correlations).
 struct mineraltype {
-    std::string name;
-    int16 nox = 0;
-    valwords oxnames{};
+    std::string name;  // short name of its solution phase in the a-x file
+    int16 phase = 0;   // that solution phase's number among the phases read
+
+    // The analysis as given: oxide names and wt%.
     int16 nanal = 0;
-    valreals analysis{};  // weight per cent of the oxides
+    valwords anoxnames{};
+    slotreals anwt{};
+    bool analysisgiven = false;  // "wt2xyz" line read
+
+    // Recalculation information ("info").
     bool infogiven = false;
-    real xlow = 0;
-    real xhigh = 1;
-    int16 ninfo = 0;
-    valreals info{};  // the recalculation information after the x limits
-    int16 nideal = 0;
-    valwords ideal{};  // the words of the "ideal" line
+    real oxygenbasis = 0;  // oxygens of the formula unit
+    real xlow = 0;         // range of x = Fe3+/(Fe2+ + Fe3+)
+    real xhigh = 0;
+    real lnxmean = 0;  // mean and sd of ln x spanned by xlow..xhigh (2 sd each side)
+    real lnxsd = 0;
+    real aerr = 0.035L;  // sd of ln wt% is aerr / sqrt(wt%)
+    real sdmult = 3;     // the sds written for the script are multiplied by this
+
+    // Ideal analysis ("ideal").
+    bool idealon = false;
     int16 npeq = 0;
-    int16 nconv = 0;  // conversions done
+    Fixed1<PeqConstraint, maxpeq> peq{};
+    real sigfit = 0;
+
+    // Analysis slots after the clean-up: amounts and the oxide table's data per slot.
+    int16 nox = 0;
+    int16 extraslot = 0;   // oxygen that makes part of the iron ferric; 0 none
+    int16 feoslot = 0;     // all iron as FeO; 0 none
+    int16 extraslot2 = 0;  // copies kept for the rbi rows
+    int16 feoslot2 = 0;
+    slotreals wt{};         // the analysis used (fitted for an ideal analysis), wt%
+    slotreals wtused{};     // the cleaned analysis with the extra oxygen, wt%
+    slotreals molarmass{};  // g/mol
+    slotreals c0{};         // cations per formula unit of the analysis as entered
+    slotreals cid{};        // cations per formula unit of the final calculation
+    Fixed1<int16, maxanalysis> oxygens{};
+    Fixed1<int16, maxanalysis> cations{};
+    Fixed1<std::string, maxanalysis> elnames{};
+    Fixed1<std::string, maxanalysis> oxnames{};
+
+    // Compositional variables of the phase's a-x model.
+    int16 nxyz = 0;
+    Fixed1<std::string, maxmineralxyz> xyznames{};
+    xyzreals xyz{};
+    xyzreals sdxyz{};
+    Fixed1<xyzreals, maxmineralxyz> cor{};
+    // A variable whose denominator is zero for the analysis itself has no value ("*").
+    Fixed1<bool, maxmineralxyz> xyzundefined{};
 };
 
 }  // namespace qv

@@ -51,6 +51,8 @@ struct ScriptTables {
     Fixed1<McFunc, maxmc> mcfunc{};
     Fixed1<valreals, maxmcbulk> mcbulk{};
     Fixed1<mineraltype, maxminerals> wtminerals{};
+    // The rock's minerals that the recalculation and the rbi rows work on (count `nmin`).
+    Fixed1<mineraltype, maxminerals> minerals{};
 };
 
 // The state of the script file itself and the discipline of reading it.
@@ -254,10 +256,13 @@ struct BatchSettings {
 
 // The analysis conversion of "convert".
 struct ConversionSettings {
-    int16 nwtmin = -1;        // analysed minerals, -1 none
-    int16 bulkconvflag = -1;  // the bulk analysis form, -1 not given
+    int16 nwtmin = -1;        // minerals started; -1 (or 0) none
+    int16 bulkconvflag = -1;  // the convert count: 1 once a bulk or mineral start line is read
     int16 nbulkconvox = 0;    // oxides of the bulk analysis
     valwords bulkconvox{};    // their names
+    int16 nbulkconvwt = 0;    // amounts of the bulk analysis ("wt2mole"); 0 no bulk analysis
+    valreals bulkconvwt{};    // wt%
+    int16 nmin = 0;           // minerals of the rock in `tables->minerals`
 };
 
 // Every setting of a run's script, grouped by keyword family; the groups are bases so that a

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "script/readscripts.hpp"
@@ -186,29 +187,68 @@ TEST(Fractionation, YesEndsTheRunAndNoIsReported) {
     EXPECT_EQ(no.s.fractionationcb, controlboolean::no);
 }
 
-TEST(Convert, MineralsAndTheirLimits) {
+TEST(Convert, MineralsBulkAndTheirLimits) {
     ScriptRun run;
     run.t.ses.runcalcmode = calcmodetype::utilitycalc;
     run.read(
         "utilitycode 1\nconvert g 2 SiO2 FeOt\nconvert g wt2xyz 38 30\n"
-        "convert g info 0 1 2 3\nconvert bulk 2 SiO2 MgO wt2mole\nconvert a b c\n");
+        "convert g info 12 0.1 0.3 0.01 0.5\n"
+        "convert g ideal peq 8 0 2 1 Si 1 Fe2 peq 3 0.5 1 2 Si\n"
+        "convert bulk 2 SiO2 MgO\nconvert bulk wt2mole 50 40\nconvert a b c\n");
     const ScriptSettings& s = run.s;
     ASSERT_EQ(s.nwtmin, 1);
+    EXPECT_EQ(s.bulkconvflag, 1);
     const mineraltype& m = s.tables->wtminerals[1];
-    EXPECT_EQ(m.oxnames[2], "FeO");
-    EXPECT_EQ(m.analysis[1], 38);
-    EXPECT_EQ(m.xhigh, 1);
+    EXPECT_EQ(m.anoxnames[2], "FeO");
+    EXPECT_EQ(m.anwt[1], 38);
+    EXPECT_TRUE(m.analysisgiven);
+    EXPECT_EQ(m.oxygenbasis, 12);
+    EXPECT_EQ(m.aerr, 0.025L);  // raised to the floor
+    EXPECT_EQ(m.sdmult, 1);     // raised to 1
+    EXPECT_REL_NEAR(m.lnxmean, (std::log(0.1L) + std::log(0.3L)) / 2, 1e-15L);
+    EXPECT_REL_NEAR(m.lnxsd, (std::log(0.3L) - std::log(0.1L)) / 4, 1e-15L);
+    ASSERT_EQ(m.npeq, 2);
+    EXPECT_EQ(m.peq[1].rhs, 8);
+    EXPECT_EQ(m.peq[1].nterms, 2);
+    EXPECT_EQ(m.peq[1].names[2], "Fe2");
+    EXPECT_EQ(m.peq[2].constant, 0.5L);
+    EXPECT_EQ(m.peq[2].coef[1], 2);
     EXPECT_EQ(s.nbulkconvox, 2);
+    EXPECT_EQ(s.nbulkconvwt, 2);
+    EXPECT_EQ(s.bulkconvwt[2], 40);
+
+    // Defaults of "info": a = 0 gives 0.035, a multiplier of 0 gives 3; a range at 0 means all
+    // iron ferrous, just inside.
+    ScriptRun pinned;
+    pinned.t.ses.runcalcmode = calcmodetype::utilitycalc;
+    pinned.read("utilitycode 1\nconvert g 2 SiO2 FeO\nconvert g info 12 0 0 0 0\n");
+    const mineraltype& p = pinned.s.tables->wtminerals[1];
+    EXPECT_EQ(p.aerr, 0.035L);
+    EXPECT_EQ(p.sdmult, 3);
+    EXPECT_REL_NEAR(p.lnxmean, std::log(1e-5L), 1e-15L);
+    EXPECT_REL_NEAR(p.xhigh, std::exp(std::log(1e-5L) + 0.002L), 1e-15L);
 
     struct Case {
         std::string script, message;
     };
     const Case cases[] = {
         {lines("convert g 2 SiO2 FeO\n", 13), "too many minerals in the rock"},
-        {"convert g 2 SiO2 FeO\nconvert g info 0.5 0.5 2 3\n",
+        {"convert g 2 SiO2 FeO\nconvert g info 12 0.5 0.5 0 0\n",
          "xhigh must be bigger than xlow for g"},
+        {"convert g 2 SiO2 FeO\nconvert g info 12 0.1 0.5 0\n", "insufficient recalc info for g"},
         {"convert g 2 SiO2 FeO\nconvert h wt2xyz 1 2\n", "not for the same mineral, for h"},
         {"convert g wt2xyz 1 2\n", "missing mineral start line"},
+        {"convert g 3 SiO2 FeO\n", "insufficient oxnames for g"},
+        {"convert g 3 SiO2 FeO MgO\nconvert g wt2xyz 1 2\n", "insufficient analysis values for g"},
+        {"convert g 2 SiO2 MgO\nconvert g ideal peq 3 0 1\n", "insufficient recalc info (1) for g"},
+        {"convert g 2 SiO2 MgO\nconvert g ideal peq 3 0 2 1 Si\n",
+         "insufficient recalc info (2) for g"},
+        {"convert g 2 SiO2 MgO\nconvert g ideal peq 3 0 1 1 Si peq 1 0 1 1 Si peq 1 0 1 1 Si\n"
+         "convert g ideal peq 3 0 1 1 Si peq 1 0 1 1 Si\n",
+         "too many peq for g"},
+        {"convert bulk 3 SiO2 MgO\n", "not enough input for oxides in convert bulk"},
+        {"convert bulk 2 SiO2 MgO\nconvert bulk wt2mole 1 2 3\n", "wrong form for convert bulk"},
+        {"convert bulk wt2mole 1 2\n", "wrong form for convert bulk"},
     };
     for (const Case& c : cases) {
         ScriptRun bad;

@@ -1,0 +1,148 @@
+// Thermodynamic tables, the end-member list of a system and activities from chemical potentials.
+
+#include "utilities/tables.hpp"
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+#include "thermo/fluids.hpp"
+#include "thermo/gem.hpp"
+#include "thermo/settings.hpp"
+#include "utilities/utilityfixture.hpp"
+
+namespace qv::test {
+namespace {
+
+// The value printed after "name =" in a single-point G table.
+long double gof(const std::string& out, const std::string& name) {
+    const std::string key = "\n" + std::string(6 - name.size(), ' ') + name + " =";
+    const auto at = out.find(key);
+    if (at == std::string::npos) return NAN;
+    std::istringstream in(out.substr(at + key.size()));
+    long double g = NAN;
+    in >> g;
+    return g;
+}
+
+TEST(TableGrid, ListsRangesAndDefaults) {
+    struct Case {
+        std::string answers;
+        int np;
+        long double p1, p2, plast;
+        int nt;
+        long double t1, t2;
+    };
+    const Case cases[] = {
+        {"10 20 5\n\n", 3, 10, 15, 20, 1, 278.15L, 0},
+        {"5 10 15\n0 800 100\n", 3, 5, 10, 15, 9, 298.15L, 373.15L},
+        // 51 values would be too many: 10 values, the first pressure 0.001
+        {"0 50 1\n\n", 10, 0.001L, 5, 45, 1, 278.15L, 0},
+        {"\n\n", 1, 5, 0, 5, 1, 278.15L, 0},
+    };
+    for (const Case& c : cases) {
+        UtilityRun u(c.answers);
+        PtGrid g;
+        PTgrid(u.t.ses, *u.run, g);
+        ASSERT_EQ(g.np, c.np) << c.answers;
+        EXPECT_REL_NEAR(g.p[1], c.p1, 1e-15L);
+        if (c.np > 1) EXPECT_REL_NEAR(g.p[2], c.p2, 1e-15L);
+        EXPECT_REL_NEAR(g.p[g.np], c.plast, 1e-15L);
+        ASSERT_EQ(g.nt, c.nt);
+        EXPECT_REL_NEAR(g.t[1], c.t1, 1e-15L);
+        if (c.nt > 1) EXPECT_REL_NEAR(g.t[2], c.t2, 1e-15L);
+    }
+    // 10 5 6: the second is below the third, so a list of three.
+    UtilityRun list("10 5 6\n\n");
+    PtGrid g;
+    PTgrid(list.t.ses, *list.run, g);
+    EXPECT_EQ(g.np, 3);
+    for (const char* odd : {"10 5 0\n", "\n20 10 5\n"}) {
+        UtilityRun u(odd);
+        EXPECT_BOMB(PTgrid(u.t.ses, *u.run, g), "PTgrid", "odd P");
+    }
+}
+
+TEST(Tables, GibbsEnergiesEqualTheEndMemberOracle) {
+    UtilityRun u("5\n500\n");
+    u.go("utilitycode 2\ntablecode 0\n");
+    const std::string& out = u.screen();
+    EXPECT_NE(out.find("G at 5.000 kbar and 500.00 \xC2\xB0"
+                       "C\n\n"),
+              std::string::npos)
+        << out;
+    qv::Run& run = *u.run;
+    const GemSettings gs = gemsettings(u.t.ses, run);
+    ASSERT_EQ(run.dataset.nem, 4);  // py, alm, gr, q
+    for (int k = 1; k <= run.dataset.nem; ++k) {
+        const std::string& name = run.dataset.emnames[k];
+        const long double g = gem(u.t.ses, gs, (*run.arrays.td)[k], name, 5, 773.15L);
+        EXPECT_NEAR(static_cast<double>(gof(out, name)), static_cast<double>(g), 1e-9)
+            << name << out;
+    }
+}
+
+TEST(Tables, WaterVolumeAndFugacity) {
+    // Published water volumes (the verification values of IAPWS-IF97, Wagner et al. 2000):
+    // 500 kg/m3 at 750 K and 78.3095639 MPa; 5.42946619e-3 m3/kg at 700 K and 30 MPa.
+    // V in kJ/kbar is 18.0152 g/mol times cm3/g, over 10.
+    UtilityRun u("0.783095639\n476.85\n");
+    u.go("utilitycode 2\ntablecode 3\n");
+    EXPECT_NE(u.screen().find("V(H2O)"), std::string::npos);
+    const bool newsp = u.run->dataset.newspfluid;
+    EXPECT_REL_NEAR(spfluid(u.t.ses, newsp, 0.783095639L, 750).v, 18.0152L * 2 / 10, 0.01L);
+    EXPECT_REL_NEAR(spfluid(u.t.ses, newsp, 0.3L, 700).v, 18.0152L * 5.42946619L / 10, 0.01L);
+    // d(RT ln f)/dP = V, and at 1 bar and 1000 C the gas is nearly ideal: f close to 1 bar.
+    const long double h = 1e-3L;
+    for (const long double p : {1.0L, 5.0L}) {
+        const long double up = spfluid(u.t.ses, true, p + h, 873.15L).rtlnf;
+        const long double down = spfluid(u.t.ses, true, p - h, 873.15L).rtlnf;
+        EXPECT_REL_NEAR((up - down) / (2 * h), spfluid(u.t.ses, true, p, 873.15L).v, 1e-4L);
+    }
+    EXPECT_NEAR(static_cast<double>(spfluid(u.t.ses, true, 0.001L, 1273.15L).rtlnf), 0.0, 0.1);
+}
+
+TEST(EndMemberList, NamesNumbersAndSymbolsGiveTheSameSystem) {
+    std::string lists[3];
+    const char* answers[3] = {"SiO2 MgO\n", "1 5\n", "Si Mg\n"};
+    for (int i = 0; i < 3; ++i) {
+        UtilityRun u(answers[i]);
+        u.go("utilitycode 4\n");
+        const std::string& out = u.screen();
+        lists[i] = out.substr(out.find("which system? : "));
+        lists[i] = lists[i].substr(lists[i].find('\n'));
+    }
+    EXPECT_EQ(lists[0], lists[1]);
+    EXPECT_EQ(lists[0], lists[2]);
+    EXPECT_NE(lists[0].find("       q      1      -"), std::string::npos) << lists[0];
+    EXPECT_NE(lists[0].find("      fo      1      2"), std::string::npos) << lists[0];
+    EXPECT_EQ(lists[0].find("     alm"), std::string::npos);
+
+    UtilityRun bad("SiO2 xyz MgO\n");
+    EXPECT_BOMB(bad.go("utilitycode 4\n"), "domakelist", "something wrong");
+    UtilityRun none("xyz\n");
+    EXPECT_BOMB(none.go("utilitycode 4\n"), "domakelist", "no system specified 2");
+}
+
+TEST(ActivitiesFromMu, PotentialEqualToGGivesUnitActivity) {
+    UtilityRun table("5\n500\n");
+    table.go("utilitycode 2\ntablecode 0\nwith omit gt\nxyzguess x(gt) 0.5\nxyzguess z(gt) 0.1\n");
+    std::ostringstream g;
+    g.precision(12);
+    g << std::fixed << static_cast<double>(gof(table.screen(), "q"));
+
+    UtilityRun u;
+    u.go(
+        "utilitycode 3\nwith omit gt\nxyzguess x(gt) 0.5\nxyzguess z(gt) 0.1\nmuval PT 5 "
+        "500\nmuval SiO2 " +
+        g.str() + " MgO -600\n");
+    EXPECT_NE(u.screen().find("a(q) =  1.0000\n"), std::string::npos) << u.screen();
+
+    UtilityRun missing;
+    EXPECT_BOMB(missing.go("utilitycode 3\nwith omit gt\nxyzguess x(gt) 0.5\nxyzguess z(gt) "
+                           "0.1\nmuval PT 5 500\nmuval MgO -600\n"),
+                "acalc", "SiO2 not recognised");
+}
+
+}  // namespace
+}  // namespace qv::test
