@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "reactions/diagramfixture.hpp"
 #include "reactions/intersections.hpp"
@@ -19,8 +20,9 @@ namespace {
 const LinearEm ky{"ky", -2593.11L, 0.0825L, 4.414L};
 const LinearEm andalusite{"and", -2588.67L, 0.0922L, 5.153L};
 const LinearEm sill{"sill", -2585.68L, 0.0952L, 4.986L};
-// A fourth polymorph, less stable than the others where they meet.
-const LinearEm fk{"fk", -2583.0L, 0.0990L, 5.10L};
+// A fourth polymorph, at least 0.6 kJ less stable than the most stable of the others all over
+// the window.
+const LinearEm fk{"fk", -2587.5L, 0.091L, 4.8L};
 
 // Reaction a = b as differences of H, S and V.
 struct Delta {
@@ -204,6 +206,42 @@ TEST(PtDiagram, SlopesAndStableSidesAroundTheInvariantPoint) {
         block += line + "\n";
     }
     EXPECT_NE(out.find(head + "\n" + block + "\n"), std::string::npos) << block << "\n" << out;
+}
+
+TEST(PtDiagram, ALessStablePolymorphGivesMetastablePointsWithoutTables) {
+    AlSiO5 f(true);
+    const std::string out = f.runall();
+    // Candidates 2 (ky, and, fk: 6.57 kbar, 685 C) and 4 (and, sill, fk: 5.64 kbar, 410 C) meet
+    // in the window, 3 (ky, sill, fk) far outside it.
+    for (const char* head : {"metastable intersection 2 involving ky and fk  or [sill]",
+                             "metastable intersection 4 involving and sill fk  or [ky]"}) {
+        const std::size_t at = out.find(std::string(head) + "\n");
+        ASSERT_NE(at, std::string::npos) << head << "\n" << out;
+        // The coordinates line follows at once: no table of reactions.
+        EXPECT_EQ(out.compare(at + std::strlen(head) + 1, 4, "P = "), 0) << head;
+    }
+    EXPECT_NE(out.find("# stable intersection 1 involving ky and sill  or [fk]\n"),
+              std::string::npos);
+    EXPECT_EQ(out.find("intersection 3"), std::string::npos);
+    // Every reaction of fk belongs to a printed point, ky = sill to the stable one.
+    EXPECT_EQ(out.find("Stability of reactions"), std::string::npos);
+}
+
+TEST(PtDiagram, AWindowWithoutTheInvariantPoint) {
+    AlSiO5 f;
+    f.w.pwinlow = 6;
+    f.grid(f.w.pvalues, f.w.npvalues, 6, 10, 5);
+    const std::string out = f.runall();
+    // At 6 kbar ky = and lies in the sillimanite field; and = sill lies below 400 C throughout.
+    EXPECT_NE(out.find("window : P 6.0 <-> 10.0 kbars; T 400 <-> 900\xA1" "C\n\n"
+                       "sorry, none in the window\n\n"
+                       "----------------------------------------------------\n"
+                       "Stability of reactions not involved in intersections :\n\n"
+                       "metastable   1)  ky = and\n"
+                       "<= stable => 2)  ky = sill\n"
+                       "*not known*  3)  and = sill\n"),
+              std::string::npos)
+        << out;
 }
 
 }  // namespace
