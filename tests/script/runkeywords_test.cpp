@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include <string>
+#include <utility>
 
 #include "script/readscripts.hpp"
 #include "script/scriptfixture.hpp"
