@@ -6,22 +6,16 @@ namespace qv {
 
 Tolerances setlim(const DiagramState& ds) {
     switch (ds.mode) {
-    case diagramtype::ptcalc:
-        if (ds.calcvariable == calcvariabletype::calcpressure) return {0.5L, 0.01L};
-        if (ds.calcvariable == calcvariabletype::calctemperature) return {0.01L, 0.5L};
-        bomb("setlim", "unknown calcvariable", myfault);
-    case diagramtype::pxcalc:
-        return {0.001L, 0.01L};
-    case diagramtype::txcalc:
-        return {0.001L, 0.5L};
-    case diagramtype::plnacalc:
-        return {0.001L, 0.01L};
-    case diagramtype::tlnacalc:
-        return {0.001L, 0.5L};
-    case diagramtype::pmucalc:
-        return {0.01L, 0.01L};
-    case diagramtype::tmucalc:
-        return {0.01L, 0.5L};
+        case diagramtype::ptcalc:
+            if (ds.calcvariable == calcvariabletype::calcpressure) return {0.5L, 0.01L};
+            if (ds.calcvariable == calcvariabletype::calctemperature) return {0.01L, 0.5L};
+            bomb("setlim", "unknown calcvariable", myfault);
+        case diagramtype::pxcalc: return {0.001L, 0.01L};
+        case diagramtype::txcalc: return {0.001L, 0.5L};
+        case diagramtype::plnacalc: return {0.001L, 0.01L};
+        case diagramtype::tlnacalc: return {0.001L, 0.5L};
+        case diagramtype::pmucalc: return {0.01L, 0.01L};
+        case diagramtype::tmucalc: return {0.01L, 0.5L};
     }
     bomb("setlim", "unknown diagrammode", myfault);
 }
@@ -33,43 +27,43 @@ void setiptx(const DiagramState& ds, const DiagramRun& dr, DiagramPoint& pt, rea
     pt.xco2 = dr.xco2cur;
     pt.xh2o = dr.xh2ocur;
     switch (ds.mode) {
-    case diagramtype::ptcalc:
-        if (ds.calcvariable == calcvariabletype::calcpressure) {
-            pt.t = first;
+        case diagramtype::ptcalc:
+            if (ds.calcvariable == calcvariabletype::calcpressure) {
+                pt.t = first;
+                pt.p = second;
+            } else if (ds.calcvariable == calcvariabletype::calctemperature) {
+                pt.p = first;
+                pt.t = second;
+            } else {
+                bomb("setiptx", "unknown calcvariable", myfault);
+            }
+            return;
+        case diagramtype::pxcalc:
             pt.p = second;
-        } else if (ds.calcvariable == calcvariabletype::calctemperature) {
-            pt.p = first;
+            pt.xco2 = first;
+            pt.xh2o = 1 - first;
+            return;
+        case diagramtype::txcalc:
             pt.t = second;
-        } else {
-            bomb("setiptx", "unknown calcvariable", myfault);
-        }
-        return;
-    case diagramtype::pxcalc:
-        pt.p = second;
-        pt.xco2 = first;
-        pt.xh2o = 1 - first;
-        return;
-    case diagramtype::txcalc:
-        pt.t = second;
-        pt.xco2 = first;
-        pt.xh2o = 1 - first;
-        return;
-    case diagramtype::plnacalc:
-        pt.p = second;
-        pt.lna = first;
-        return;
-    case diagramtype::tlnacalc:
-        pt.t = second;
-        pt.lna = first;
-        return;
-    case diagramtype::pmucalc:
-        pt.p = second;
-        pt.mu = first;
-        return;
-    case diagramtype::tmucalc:
-        pt.t = second;
-        pt.mu = first;
-        return;
+            pt.xco2 = first;
+            pt.xh2o = 1 - first;
+            return;
+        case diagramtype::plnacalc:
+            pt.p = second;
+            pt.lna = first;
+            return;
+        case diagramtype::tlnacalc:
+            pt.t = second;
+            pt.lna = first;
+            return;
+        case diagramtype::pmucalc:
+            pt.p = second;
+            pt.mu = first;
+            return;
+        case diagramtype::tmucalc:
+            pt.t = second;
+            pt.mu = first;
+            return;
     }
     bomb("setiptx", "unknown diagrammode", myfault);
 }
@@ -108,35 +102,27 @@ void restorewindow(const DiagramState& ds, Windows& w, calcvariabletype which) {
 
 int16 gridcount(const DiagramState& ds, const DiagramRun& dr, std::string_view procname) {
     switch (ds.mode) {
-    case diagramtype::ptcalc:
-        if (ds.calcvariable == calcvariabletype::calcpressure) return dr.w.ntvalues;
-        if (ds.calcvariable == calcvariabletype::calctemperature) return dr.w.npvalues;
-        bomb(procname, "unknown calcvariable", myfault);
-    case diagramtype::pxcalc:
-    case diagramtype::txcalc:
-        return dr.w.nxvalues;
-    case diagramtype::plnacalc:
-    case diagramtype::tlnacalc:
-        return dr.w.nlnavalues[diagramlna];
-    case diagramtype::pmucalc:
-    case diagramtype::tmucalc:
-        return dr.w.nmuvalues[diagramlna];
+        case diagramtype::ptcalc:
+            if (ds.calcvariable == calcvariabletype::calcpressure) return dr.w.ntvalues;
+            if (ds.calcvariable == calcvariabletype::calctemperature) return dr.w.npvalues;
+            bomb(procname, "unknown calcvariable", myfault);
+        case diagramtype::pxcalc:
+        case diagramtype::txcalc: return dr.w.nxvalues;
+        case diagramtype::plnacalc:
+        case diagramtype::tlnacalc: return dr.w.nlnavalues[diagramlna];
+        case diagramtype::pmucalc:
+        case diagramtype::tmucalc: return dr.w.nmuvalues[diagramlna];
     }
     bomb(procname, "unknown diagrammode", myfault);
 }
 
 real gridvalue(const DiagramState& ds, const DiagramRun& dr, int16 k, std::string_view procname) {
     switch (ds.othervariable) {
-    case othervariabletype::fixedpressure:
-        return dr.w.pvalues[k];
-    case othervariabletype::fixedtemperature:
-        return dr.w.tvalues[k];
-    case othervariabletype::fixedmolefractionCO2:
-        return dr.w.xvalues[k];
-    case othervariabletype::fixedlnactivity:
-        return dr.w.lnavalues[diagramlna][k];
-    case othervariabletype::fixedchemicalpotential:
-        return dr.w.muvalues[diagramlna][k];
+        case othervariabletype::fixedpressure: return dr.w.pvalues[k];
+        case othervariabletype::fixedtemperature: return dr.w.tvalues[k];
+        case othervariabletype::fixedmolefractionCO2: return dr.w.xvalues[k];
+        case othervariabletype::fixedlnactivity: return dr.w.lnavalues[diagramlna][k];
+        case othervariabletype::fixedchemicalpotential: return dr.w.muvalues[diagramlna][k];
     }
     bomb(procname, "othervariable", myfault);
 }

@@ -26,11 +26,11 @@ enum class othervariabletype {
     fixedchemicalpotential = 4
 };
 
-inline constexpr int maxgrid = 201;      // grid points of a reaction line
-inline constexpr int maxintersect = 200;  // candidate invariant points
-inline constexpr int maxintreac = 28;     // reactions of one candidate that can be searched
+inline constexpr int maxgrid = 201;             // grid points of a reaction line
+inline constexpr int maxintersect = 200;        // candidate invariant points
+inline constexpr int maxintreac = 28;           // reactions of one candidate that can be searched
 inline constexpr real rln10 = 0.019144654296L;  // R ln 10, kJ/K/mol: RT log10 a = rln10 T log a
-inline constexpr real notfound = 1e21L;          // first root: none; located point: failed
+inline constexpr real notfound = 1e21L;         // first root: none; located point: failed
 
 // Per reaction and grid point, a value of the calculated variable (P kbar or T K).
 using branchtable = Fixed1<Fixed1<real, maxgrid>, maxreac>;
@@ -78,7 +78,7 @@ struct DiagramRun {
     std::string lnaname;
     int16 muemno = 0;  // the end-member of the chemical potential variable, 0 when none
     std::string muname;
-    real lnasref = 0;  // entropy of the ln a end-member as set up, kJ/K
+    real lnasref = 0;            // entropy of the ln a end-member as set up, kJ/K
     std::string fluidlabeltext;  // the fluid of the run as table headings name it
     // Current values of the run (the middle of the windows of the diagram, or the fixed one).
     real& pcur;  // kbar

@@ -89,54 +89,57 @@ struct Search {
 void Search::heading() {
     const std::string& title = dr.script.runtitle;
     const Windows& w = dr.w;
-    const std::string actword =
-        dr.script.setlogacb == controlboolean::yes ? "log a(" : "ln a(";
+    const std::string actword = dr.script.setlogacb == controlboolean::yes ? "log a(" : "ln a(";
     const std::string forp = " : P = " + realfixstr(1, true, dr.pcur) + " kbar";
-    const std::string fort = " : T = " + celsius(dr.tcur) + "\xA1" "C";
+    const std::string fort = " : T = " + celsius(dr.tcur) +
+                             "\xA1"
+                             "C";
     const std::string pwin = "window : P " + realfixstr(1, true, w.pwinlow) + " <-> " +
                              realfixstr(1, true, w.pwinhigh) + " kbars; ";
-    const std::string twin =
-        "window : T " + celsius(w.twinlow) + " <-> " + celsius(w.twinhigh) + "\xA1" "C; ";
+    const std::string twin = "window : T " + celsius(w.twinlow) + " <-> " + celsius(w.twinhigh) +
+                             "\xA1"
+                             "C; ";
     const std::string titled = title.empty() ? "" : " for " + title;
     std::string first;
     std::string second;
     int before = 0;
     switch (ds.mode) {
-    case diagramtype::ptcalc:
-        first = "P-T of intersections" + titled + dr.fluidlabeltext;
-        second = pwin + "T " + celsius(w.twinlow) + " <-> " + celsius(w.twinhigh) + "\xA1" "C";
-        break;
-    case diagramtype::pxcalc:
-        first = "P-x(CO2)  of intersections" + titled + fort;
-        second = pwin + "x(CO2) " + windowvalue(w.xwinlow) + " <-> " + windowvalue(w.xwinhigh);
-        break;
-    case diagramtype::txcalc:
-        first = "T-x(CO2)  of intersections" + titled + forp;
-        second = twin + "x(CO2) " + windowvalue(w.xwinlow) + " <-> " + windowvalue(w.xwinhigh);
-        before = 1;
-        break;
-    case diagramtype::plnacalc:
-        first = "P-a(" + dr.lnaname + ")  of intersections" + titled + fort;
-        second = pwin + actword + dr.lnaname + ") " + windowvalue(w.lnawinlow) + " <-> " +
-                 windowvalue(w.lnawinhigh);
-        break;
-    case diagramtype::tlnacalc:
-        first = "T-a(" + dr.lnaname + ")  of intersections" + titled + forp;
-        second = twin + actword + dr.lnaname + ") " + windowvalue(w.lnawinlow) + " <-> " +
-                 windowvalue(w.lnawinhigh);
-        break;
-    case diagramtype::pmucalc:
-        first = "P-\xB5(" + dr.muname + ")  of intersections" + titled + fort;
-        second = pwin + "\xB5(" + dr.muname + ") " + windowvalue(w.muwinlow) + " <-> " +
-                 windowvalue(w.muwinhigh);
-        break;
-    case diagramtype::tmucalc:
-        first = "T-\xB5(" + dr.muname + ")  of intersections" + titled + forp;
-        second = twin + "\xB5(" + dr.muname + ") " + windowvalue(w.muwinlow) + " <-> " +
-                 windowvalue(w.muwinhigh);
-        break;
-    default:
-        bomb("intersections", "unknown diagrammode", myfault);
+        case diagramtype::ptcalc:
+            first = "P-T of intersections" + titled + dr.fluidlabeltext;
+            second = pwin + "T " + celsius(w.twinlow) + " <-> " + celsius(w.twinhigh) +
+                     "\xA1"
+                     "C";
+            break;
+        case diagramtype::pxcalc:
+            first = "P-x(CO2)  of intersections" + titled + fort;
+            second = pwin + "x(CO2) " + windowvalue(w.xwinlow) + " <-> " + windowvalue(w.xwinhigh);
+            break;
+        case diagramtype::txcalc:
+            first = "T-x(CO2)  of intersections" + titled + forp;
+            second = twin + "x(CO2) " + windowvalue(w.xwinlow) + " <-> " + windowvalue(w.xwinhigh);
+            before = 1;
+            break;
+        case diagramtype::plnacalc:
+            first = "P-a(" + dr.lnaname + ")  of intersections" + titled + fort;
+            second = pwin + actword + dr.lnaname + ") " + windowvalue(w.lnawinlow) + " <-> " +
+                     windowvalue(w.lnawinhigh);
+            break;
+        case diagramtype::tlnacalc:
+            first = "T-a(" + dr.lnaname + ")  of intersections" + titled + forp;
+            second = twin + actword + dr.lnaname + ") " + windowvalue(w.lnawinlow) + " <-> " +
+                     windowvalue(w.lnawinhigh);
+            break;
+        case diagramtype::pmucalc:
+            first = "P-\xB5(" + dr.muname + ")  of intersections" + titled + fort;
+            second = pwin + "\xB5(" + dr.muname + ") " + windowvalue(w.muwinlow) + " <-> " +
+                     windowvalue(w.muwinhigh);
+            break;
+        case diagramtype::tmucalc:
+            first = "T-\xB5(" + dr.muname + ")  of intersections" + titled + forp;
+            second = twin + "\xB5(" + dr.muname + ") " + windowvalue(w.muwinlow) + " <-> " +
+                     windowvalue(w.muwinhigh);
+            break;
+        default: bomb("intersections", "unknown diagrammode", myfault);
     }
     putstr(d.ses, before, first, 1, results);
     putstr(d.ses, 0, second, 1, results);
@@ -153,8 +156,7 @@ void Search::candidate(int16 c) {
     ii = c;
     const Candidate& cd = dr.cand[c];
     if (cd.n > maxintreac) {
-        bomb("intersections", "too many reactions in intersection" + maxtext(maxintreac),
-             myfault);
+        bomb("intersections", "too many reactions in intersection" + maxtext(maxintreac), myfault);
     }
     n = cd.n;
     for (int16 m = 1; m <= n; ++m) {
@@ -185,35 +187,34 @@ void Search::keeppoint(real x, real y, bool converged) {
     const Windows& w = dr.w;
     bool keep = false;
     switch (ds.mode) {
-    case diagramtype::ptcalc:
-        if (ds.calcvariable == calcvariabletype::calcpressure) {
-            keep = inrange(w, findtype::findt, x) && inrange(w, findtype::findp, y);
-        } else if (ds.calcvariable == calcvariabletype::calctemperature) {
-            keep = inrange(w, findtype::findp, x) && inrange(w, findtype::findt, y);
-        } else {
-            bomb("ptxtable", "unknown calcvariable", myfault);
-        }
-        break;
-    case diagramtype::pxcalc:
-        keep = inrange(w, findtype::findxco2, x) && inrange(w, findtype::findp, y);
-        break;
-    case diagramtype::txcalc:
-        keep = inrange(w, findtype::findxco2, x) && inrange(w, findtype::findt, y);
-        break;
-    case diagramtype::plnacalc:
-        keep = inrange(w, findtype::findlna, x) && inrange(w, findtype::findp, y);
-        break;
-    case diagramtype::tlnacalc:
-        keep = inrange(w, findtype::findlna, x) && inrange(w, findtype::findt, y);
-        break;
-    case diagramtype::pmucalc:
-        keep = inrange(w, findtype::findmu, x) && inrange(w, findtype::findp, y);
-        break;
-    case diagramtype::tmucalc:
-        keep = inrange(w, findtype::findmu, x) && inrange(w, findtype::findt, y);
-        break;
-    default:
-        bomb("intersections", "unknown diagrammode", myfault);
+        case diagramtype::ptcalc:
+            if (ds.calcvariable == calcvariabletype::calcpressure) {
+                keep = inrange(w, findtype::findt, x) && inrange(w, findtype::findp, y);
+            } else if (ds.calcvariable == calcvariabletype::calctemperature) {
+                keep = inrange(w, findtype::findp, x) && inrange(w, findtype::findt, y);
+            } else {
+                bomb("ptxtable", "unknown calcvariable", myfault);
+            }
+            break;
+        case diagramtype::pxcalc:
+            keep = inrange(w, findtype::findxco2, x) && inrange(w, findtype::findp, y);
+            break;
+        case diagramtype::txcalc:
+            keep = inrange(w, findtype::findxco2, x) && inrange(w, findtype::findt, y);
+            break;
+        case diagramtype::plnacalc:
+            keep = inrange(w, findtype::findlna, x) && inrange(w, findtype::findp, y);
+            break;
+        case diagramtype::tlnacalc:
+            keep = inrange(w, findtype::findlna, x) && inrange(w, findtype::findt, y);
+            break;
+        case diagramtype::pmucalc:
+            keep = inrange(w, findtype::findmu, x) && inrange(w, findtype::findp, y);
+            break;
+        case diagramtype::tmucalc:
+            keep = inrange(w, findtype::findmu, x) && inrange(w, findtype::findt, y);
+            break;
+        default: bomb("intersections", "unknown diagrammode", myfault);
     }
     if (!keep) return;
     ++found;
@@ -237,39 +238,51 @@ void Search::keeppoint(real x, real y, bool converged) {
             writetwin(w, 0, line, pt.t - 273.15L);
         };
         switch (ds.mode) {
-        case diagramtype::ptcalc:
-            pfield();
-            line += " kbar (sd = " + realfixstr(1, true, sd.sdp) + "), ";
-            tfield();
-            line += " \xA1" "C (sd = " + realstr(sd.sdt) + "), ";
-            line += "(cor = " + realfixstr(3, true, sd.cor) + ")";
-            break;
-        case diagramtype::pxcalc:
-            pfield();
-            line += " kbar, x(CO2) = " + realfixstr(3, false, pt.xco2);
-            break;
-        case diagramtype::txcalc:
-            tfield();
-            line += " \xA1" "C , x(CO2) = " + realfixstr(3, false, pt.xco2);
-            break;
-        case diagramtype::plnacalc:
-            pfield();
-            line += std::string(logs ? "kbar ,log a(" : "kbar ,ln a(") + dr.lnaname + ") = " +
-                    realfixstr(2, true, pt.lna);
-            break;
-        case diagramtype::tlnacalc:
-            tfield();
-            line += std::string(logs ? " \xA1" "C,log a(" : " \xA1" "C,ln a(") + dr.lnaname +
-                    ") = " + realfixstr(2, true, pt.lna);
-            break;
-        case diagramtype::pmucalc:
-            pfield();
-            line += "kbar ,\xB5(" + dr.muname + ") = " + realfixstr(2, true, pt.mu);
-            break;
-        case diagramtype::tmucalc:
-            tfield();
-            line += " \xA1" "C,\xB5(" + dr.muname + ") = " + realfixstr(2, true, pt.mu);
-            break;
+            case diagramtype::ptcalc:
+                pfield();
+                line += " kbar (sd = " + realfixstr(1, true, sd.sdp) + "), ";
+                tfield();
+                line +=
+                    " \xA1"
+                    "C (sd = " +
+                    realstr(sd.sdt) + "), ";
+                line += "(cor = " + realfixstr(3, true, sd.cor) + ")";
+                break;
+            case diagramtype::pxcalc:
+                pfield();
+                line += " kbar, x(CO2) = " + realfixstr(3, false, pt.xco2);
+                break;
+            case diagramtype::txcalc:
+                tfield();
+                line +=
+                    " \xA1"
+                    "C , x(CO2) = " +
+                    realfixstr(3, false, pt.xco2);
+                break;
+            case diagramtype::plnacalc:
+                pfield();
+                line += std::string(logs ? "kbar ,log a(" : "kbar ,ln a(") + dr.lnaname +
+                        ") = " + realfixstr(2, true, pt.lna);
+                break;
+            case diagramtype::tlnacalc:
+                tfield();
+                line += std::string(logs ? " \xA1"
+                                           "C,log a("
+                                         : " \xA1"
+                                           "C,ln a(") +
+                        dr.lnaname + ") = " + realfixstr(2, true, pt.lna);
+                break;
+            case diagramtype::pmucalc:
+                pfield();
+                line += "kbar ,\xB5(" + dr.muname + ") = " + realfixstr(2, true, pt.mu);
+                break;
+            case diagramtype::tmucalc:
+                tfield();
+                line +=
+                    " \xA1"
+                    "C,\xB5(" +
+                    dr.muname + ") = " + realfixstr(2, true, pt.mu);
+                break;
         }
         putstr(d.ses, 0, line, 1, results);
     }
@@ -310,8 +323,8 @@ bool Search::findcrossings() {
     return more;
 }
 
-void Search::crossingincell(int16 k, int16 m1, int16 m2, int b1, int b2, bool& order,
-                            bool& restart, bool& crossing) {
+void Search::crossingincell(int16 k, int16 m1, int16 m2, int b1, int b2, bool& order, bool& restart,
+                            bool& crossing) {
     const bool v1 = b1 == 1 ? valid1[m1][k] : valid2[m1][k];
     const bool v2 = b2 == 1 ? valid1[m2][k] : valid2[m2][k];
     if (!v1 || !v2) {
@@ -557,8 +570,7 @@ void Search::printheader(real x, real y, bool stable, bool converged) {
     }
     putstr(d.ses, 0, line, 1, results);
 
-    if ((ds.mode == diagramtype::plnacalc || ds.mode == diagramtype::tlnacalc) &&
-        dr.lnaemno > 0) {
+    if ((ds.mode == diagramtype::plnacalc || ds.mode == diagramtype::tlnacalc) && dr.lnaemno > 0) {
         inv[dr.lnaemno] = false;
     }
     if ((ds.mode == diagramtype::pmucalc || ds.mode == diagramtype::tmucalc) && dr.muemno > 0) {
@@ -570,16 +582,16 @@ void Search::printheader(real x, real y, bool stable, bool converged) {
     setiptx(ds, dr, pt, x, y);
     real step = 0;
     switch (ds.othervariable) {
-    case othervariabletype::fixedmolefractionCO2:
-        step = 0.01L;
-        if (pt.xco2 < 0.02L) step = pt.xco2 / 2;
-        if (pt.xco2 > 0.98L) step = -(1 - pt.xco2) / 2;
-        break;
-    case othervariabletype::fixedlnactivity: step = 0.01L; break;
-    case othervariabletype::fixedchemicalpotential: step = 0.1L; break;
-    case othervariabletype::fixedpressure:
-    case othervariabletype::fixedtemperature: break;
-    default: bomb("ptxtable", "othervariable", myfault);
+        case othervariabletype::fixedmolefractionCO2:
+            step = 0.01L;
+            if (pt.xco2 < 0.02L) step = pt.xco2 / 2;
+            if (pt.xco2 > 0.98L) step = -(1 - pt.xco2) / 2;
+            break;
+        case othervariabletype::fixedlnactivity: step = 0.01L; break;
+        case othervariabletype::fixedchemicalpotential: step = 0.1L; break;
+        case othervariabletype::fixedpressure:
+        case othervariabletype::fixedtemperature: break;
+        default: bomb("ptxtable", "othervariable", myfault);
     }
 
     Fixed1<real, maxintreac> slope{};
@@ -602,45 +614,45 @@ void Search::printheader(real x, real y, bool stable, bool converged) {
         rows[j] = dr.r[i];
         real s = vertical;
         switch (ds.mode) {
-        case diagramtype::ptcalc: {
-            const ReactionDg g = d.lines.dgr(i, pt.p, pt.t, pt.xco2, pt.xh2o);
-            if (g.dgdp != 0) s = -g.dgdt / g.dgdp;
-            break;
-        }
-        case diagramtype::pxcalc:
-        case diagramtype::txcalc: {
-            const bool h2o = dr.h2oemno >= 1 && rows[j][dr.h2oemno] != 0;
-            const bool co2 = dr.co2emno >= 1 && rows[j][dr.co2emno] != 0;
-            if (!h2o && !co2) break;
-            const real y1 = root(i, pt.xco2, pt.xh2o);
-            const real y2 = root(i, pt.xco2 + step, pt.xh2o - step);
-            s = slopeof(step, y1, y2);
-            break;
-        }
-        case diagramtype::plnacalc:
-        case diagramtype::tlnacalc: {
-            if (dr.lnaemno < 1 || rows[j][dr.lnaemno] == 0) break;
-            DiagramPoint q = pt;
-            setlnamuterm(ds, dr, q);
-            const real y1 = root(i, pt.xco2, pt.xh2o);
-            q.lna = pt.lna + step;
-            setlnamuterm(ds, dr, q);
-            const real y2 = root(i, pt.xco2, pt.xh2o);
-            s = slopeof(step, y1, y2);
-            break;
-        }
-        case diagramtype::pmucalc:
-        case diagramtype::tmucalc: {
-            if (dr.muemno < 1 || rows[j][dr.muemno] == 0) break;
-            DiagramPoint q = pt;
-            setlnamuterm(ds, dr, q);
-            const real y1 = root(i, pt.xco2, pt.xh2o);
-            q.mu = pt.mu + step;
-            setlnamuterm(ds, dr, q);
-            const real y2 = root(i, pt.xco2, pt.xh2o);
-            s = slopeof(step, y1, y2);
-            break;
-        }
+            case diagramtype::ptcalc: {
+                const ReactionDg g = d.lines.dgr(i, pt.p, pt.t, pt.xco2, pt.xh2o);
+                if (g.dgdp != 0) s = -g.dgdt / g.dgdp;
+                break;
+            }
+            case diagramtype::pxcalc:
+            case diagramtype::txcalc: {
+                const bool h2o = dr.h2oemno >= 1 && rows[j][dr.h2oemno] != 0;
+                const bool co2 = dr.co2emno >= 1 && rows[j][dr.co2emno] != 0;
+                if (!h2o && !co2) break;
+                const real y1 = root(i, pt.xco2, pt.xh2o);
+                const real y2 = root(i, pt.xco2 + step, pt.xh2o - step);
+                s = slopeof(step, y1, y2);
+                break;
+            }
+            case diagramtype::plnacalc:
+            case diagramtype::tlnacalc: {
+                if (dr.lnaemno < 1 || rows[j][dr.lnaemno] == 0) break;
+                DiagramPoint q = pt;
+                setlnamuterm(ds, dr, q);
+                const real y1 = root(i, pt.xco2, pt.xh2o);
+                q.lna = pt.lna + step;
+                setlnamuterm(ds, dr, q);
+                const real y2 = root(i, pt.xco2, pt.xh2o);
+                s = slopeof(step, y1, y2);
+                break;
+            }
+            case diagramtype::pmucalc:
+            case diagramtype::tmucalc: {
+                if (dr.muemno < 1 || rows[j][dr.muemno] == 0) break;
+                DiagramPoint q = pt;
+                setlnamuterm(ds, dr, q);
+                const real y1 = root(i, pt.xco2, pt.xh2o);
+                q.mu = pt.mu + step;
+                setlnamuterm(ds, dr, q);
+                const real y2 = root(i, pt.xco2, pt.xh2o);
+                s = slopeof(step, y1, y2);
+                break;
+            }
         }
         slope[j] = s;
         std::string label = "[";
@@ -674,16 +686,20 @@ void Search::printheader(real x, real y, bool stable, bool converged) {
     const char* lowhigh[2] = {"low T", "high T"};
     const char* unit = "dp/dt";
     switch (ds.mode) {
-    case diagramtype::ptcalc: break;
-    case diagramtype::pxcalc: lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dx/dp"; break;
-    case diagramtype::txcalc: unit = "dx/dt"; break;
-    case diagramtype::plnacalc:
-        lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dlna/dp";
-        break;
-    case diagramtype::tlnacalc: unit = "dlna/dt"; break;
-    case diagramtype::pmucalc: lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dmu/dp"; break;
-    case diagramtype::tmucalc: unit = "dmu/dt"; break;
-    default: bomb("printheader", "unknown diagrammode", myfault);
+        case diagramtype::ptcalc: break;
+        case diagramtype::pxcalc:
+            lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dx/dp";
+            break;
+        case diagramtype::txcalc: unit = "dx/dt"; break;
+        case diagramtype::plnacalc:
+            lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dlna/dp";
+            break;
+        case diagramtype::tlnacalc: unit = "dlna/dt"; break;
+        case diagramtype::pmucalc:
+            lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dmu/dp";
+            break;
+        case diagramtype::tmucalc: unit = "dmu/dt"; break;
+        default: bomb("printheader", "unknown diagrammode", myfault);
     }
     line.clear();
     addstr("", 66, line);
@@ -695,8 +711,8 @@ void Search::printheader(real x, real y, bool stable, bool converged) {
     for (int16 pl = 1; pl <= nplaced; ++pl) {
         const int16 j = place[pl + 1];
         const int16 q = slope[j] >= 0 ? place[pl + 2] : place[pl];
-        const bool same = (slope[q] > 0 && slope[q] < slope[j]) ||
-                          (slope[q] < 0 && slope[q] > slope[j]);
+        const bool same =
+            (slope[q] > 0 && slope[q] < slope[j]) || (slope[q] < 0 && slope[q] > slope[j]);
         int16 c = 0;
         for (int16 e = 1; e <= dr.nrxem; ++e) {
             if (!inv[e] || rows[j][e] != 0) continue;
@@ -739,14 +755,14 @@ std::string cleanlabel(const std::string& text) {
 PointSd intersectionptx(Diagram& d, int16 r1, int16 r2, real x, real y) {
     PointSd out;
     switch (d.ds.mode) {
-    case diagramtype::ptcalc: break;
-    case diagramtype::pxcalc:
-    case diagramtype::txcalc:
-    case diagramtype::plnacalc:
-    case diagramtype::tlnacalc:
-    case diagramtype::pmucalc:
-    case diagramtype::tmucalc: return out;
-    default: bomb("intersectionptx", "unknown diagrammode", myfault);
+        case diagramtype::ptcalc: break;
+        case diagramtype::pxcalc:
+        case diagramtype::txcalc:
+        case diagramtype::plnacalc:
+        case diagramtype::tlnacalc:
+        case diagramtype::pmucalc:
+        case diagramtype::tmucalc: return out;
+        default: bomb("intersectionptx", "unknown diagrammode", myfault);
     }
     DiagramRun& dr = d.dr;
     DiagramPoint pt;

@@ -23,11 +23,13 @@ int16 calcwidth(const DiagramState& ds, const Windows& w) {
     }
     int b = 0;
     switch (ds.othervariable) {
-    case othervariabletype::fixedpressure: b = w.pformat - 3; break;
-    case othervariabletype::fixedtemperature: b = w.tformat - 2 + (w.tformat != 0 ? 1 : 0); break;
-    case othervariabletype::fixedmolefractionCO2: b = w.xformat - 2; break;
-    case othervariabletype::fixedlnactivity: b = w.lnaformat; break;
-    case othervariabletype::fixedchemicalpotential: b = w.muformat + 2; break;
+        case othervariabletype::fixedpressure: b = w.pformat - 3; break;
+        case othervariabletype::fixedtemperature:
+            b = w.tformat - 2 + (w.tformat != 0 ? 1 : 0);
+            break;
+        case othervariabletype::fixedmolefractionCO2: b = w.xformat - 2; break;
+        case othervariabletype::fixedlnactivity: b = w.lnaformat; break;
+        case othervariabletype::fixedchemicalpotential: b = w.muformat + 2; break;
     }
     return static_cast<int16>(7 + std::max(a, b));
 }
@@ -40,12 +42,12 @@ std::string celsius(real t) {
 int16 referencepoint(Diagram& d, int16 n) {
     real target = 0;
     switch (d.ds.othervariable) {
-    case othervariabletype::fixedpressure: target = d.dr.pcur; break;
-    case othervariabletype::fixedtemperature: target = d.dr.tcur; break;
-    default:
-        if (n == 1) return 1;
-        target = gridvalue(d.ds, d.dr, static_cast<int16>(n / 2), "ptxtable");
-        break;
+        case othervariabletype::fixedpressure: target = d.dr.pcur; break;
+        case othervariabletype::fixedtemperature: target = d.dr.tcur; break;
+        default:
+            if (n == 1) return 1;
+            target = gridvalue(d.ds, d.dr, static_cast<int16>(n / 2), "ptxtable");
+            break;
     }
     for (int16 k = 1; k <= n; ++k) {
         if (gridvalue(d.ds, d.dr, k, "ptxtable") >= target) return k;
@@ -131,20 +133,28 @@ void lineheading(Diagram& d, real low, real high) {
     std::string line;
     if (d.ds.calcvariable == calcvariabletype::calctemperature) {
         line = title.empty() ? "Temperatures" : "Temperatures for " + title;
-        line += " in the range " + celsius(low) + " <-> " + celsius(high) + "\xA1" "C;  ";
+        line += " in the range " + celsius(low) + " <-> " + celsius(high) +
+                "\xA1"
+                "C;  ";
     } else {
         line = title.empty() ? "Prsessures" : "Pressures for " + title;
         line += " in the range " + realfixstr(1, true, low) + " <-> " + realfixstr(1, true, high) +
                 "kbar;  ";
     }
     switch (d.ds.mode) {
-    case diagramtype::ptcalc: line += dr.fluidlabeltext; break;
-    case diagramtype::pxcalc:
-    case diagramtype::plnacalc:
-    case diagramtype::pmucalc: line += "for T = " + celsius(dr.tcur) + "\xA1" "C"; break;
-    case diagramtype::txcalc:
-    case diagramtype::tlnacalc:
-    case diagramtype::tmucalc: line += "for P = " + realfixstr(1, true, dr.pcur) + " kbar"; break;
+        case diagramtype::ptcalc: line += dr.fluidlabeltext; break;
+        case diagramtype::pxcalc:
+        case diagramtype::plnacalc:
+        case diagramtype::pmucalc:
+            line += "for T = " + celsius(dr.tcur) +
+                    "\xA1"
+                    "C";
+            break;
+        case diagramtype::txcalc:
+        case diagramtype::tlnacalc:
+        case diagramtype::tmucalc:
+            line += "for P = " + realfixstr(1, true, dr.pcur) + " kbar";
+            break;
     }
     putstr(d.ses, 1, line, 1, results);
 
@@ -153,28 +163,30 @@ void lineheading(Diagram& d, real low, real high) {
     line.clear();
     real m = 0;
     switch (d.ds.othervariable) {
-    case othervariabletype::fixedpressure:
-        line = "uncertainties at " + realfixstr(1, true, dr.pcur) + " kbars ";
-        break;
-    case othervariabletype::fixedtemperature:
-        line = "uncertainties at " + celsius(dr.tcur) + "\xA1" "C ";
-        break;
-    case othervariabletype::fixedmolefractionCO2:
-        line = "uncertainties at or near x(CO2) = ";
-        m = (w.xwinlow + w.xwinhigh) / 2;
-        addreal(ndecimals(m), true, 0, line, m);
-        break;
-    case othervariabletype::fixedlnactivity:
-        line = logs ? "uncertainties at or near log a(" : "uncertainties at or near ln a(";
-        line += dr.lnaname + ") ";
-        m = (w.lnawinlow + w.lnawinhigh) / 2;
-        addreal(ndecimals(m), true, 0, line, m);
-        break;
-    case othervariabletype::fixedchemicalpotential:
-        line = "uncertainties at or near \xB5(" + dr.muname + ") ";
-        m = (w.muwinlow + w.muwinhigh) / 2;
-        addreal(ndecimals(m), true, 0, line, m);
-        break;
+        case othervariabletype::fixedpressure:
+            line = "uncertainties at " + realfixstr(1, true, dr.pcur) + " kbars ";
+            break;
+        case othervariabletype::fixedtemperature:
+            line = "uncertainties at " + celsius(dr.tcur) +
+                   "\xA1"
+                   "C ";
+            break;
+        case othervariabletype::fixedmolefractionCO2:
+            line = "uncertainties at or near x(CO2) = ";
+            m = (w.xwinlow + w.xwinhigh) / 2;
+            addreal(ndecimals(m), true, 0, line, m);
+            break;
+        case othervariabletype::fixedlnactivity:
+            line = logs ? "uncertainties at or near log a(" : "uncertainties at or near ln a(";
+            line += dr.lnaname + ") ";
+            m = (w.lnawinlow + w.lnawinhigh) / 2;
+            addreal(ndecimals(m), true, 0, line, m);
+            break;
+        case othervariabletype::fixedchemicalpotential:
+            line = "uncertainties at or near \xB5(" + dr.muname + ") ";
+            m = (w.muwinlow + w.muwinhigh) / 2;
+            addreal(ndecimals(m), true, 0, line, m);
+            break;
     }
     putstr(d.ses, 0, line, 1, results);
 }
@@ -186,23 +198,34 @@ void columnheading(Diagram& d, const Fixed1<bool, maxgrid>& flag, int16 n, int w
     std::string line;
     bool both = false;
     switch (d.ds.othervariable) {
-    case othervariabletype::fixedpressure: addstr("T\xA1" "C", -6, line); both = true; break;
-    case othervariabletype::fixedtemperature: addstr("P(kbar)", -6, line); both = true; break;
-    case othervariabletype::fixedmolefractionCO2: addstr("x(CO2)", -6, line); break;
-    case othervariabletype::fixedlnactivity:
-        addstr(d.dr.script.setlogacb == controlboolean::yes ? "log a" : "ln a", -6, line);
-        break;
-    case othervariabletype::fixedchemicalpotential: addstr("\xB5", -6, line); break;
+        case othervariabletype::fixedpressure:
+            addstr(
+                "T\xA1"
+                "C",
+                -6, line);
+            both = true;
+            break;
+        case othervariabletype::fixedtemperature:
+            addstr("P(kbar)", -6, line);
+            both = true;
+            break;
+        case othervariabletype::fixedmolefractionCO2: addstr("x(CO2)", -6, line); break;
+        case othervariabletype::fixedlnactivity:
+            addstr(d.dr.script.setlogacb == controlboolean::yes ? "log a" : "ln a", -6, line);
+            break;
+        case othervariabletype::fixedchemicalpotential: addstr("\xB5", -6, line); break;
     }
     for (int16 k = 1; k <= n; ++k) {
         if (!flag[k]) continue;
         const real v = gridvalue(d.ds, d.dr, k, "ptxtable");
         switch (d.ds.othervariable) {
-        case othervariabletype::fixedpressure: writepwin(d.dr.w, w, line, v); break;
-        case othervariabletype::fixedtemperature: writetwin(d.dr.w, w, line, v - 273.15L); break;
-        case othervariabletype::fixedmolefractionCO2: writewinval(d.dr.w, w, line, v); break;
-        case othervariabletype::fixedlnactivity: addreal(ndecimals(v), true, w, line, v); break;
-        case othervariabletype::fixedchemicalpotential: addreal(1, true, w, line, v); break;
+            case othervariabletype::fixedpressure: writepwin(d.dr.w, w, line, v); break;
+            case othervariabletype::fixedtemperature:
+                writetwin(d.dr.w, w, line, v - 273.15L);
+                break;
+            case othervariabletype::fixedmolefractionCO2: writewinval(d.dr.w, w, line, v); break;
+            case othervariabletype::fixedlnactivity: addreal(ndecimals(v), true, w, line, v); break;
+            case othervariabletype::fixedchemicalpotential: addreal(1, true, w, line, v); break;
         }
     }
     if (both) {

@@ -111,11 +111,11 @@ struct DiagramFixture {
     }
 
     DiagramRun run() {
-        DiagramRun dr{w,      script,    *td,      *cov,  names, emact,   emsda,
-                      *r,     nreac,     rxntext,  reacphases,   *cand,   nint,
-                      nem,    nrxem,     nexcess,  h2oemno,      co2emno, lnaemno,
-                      lnaname, muemno,   muname,   lnasref,      fluidlabeltext,
-                      pcur,   tcur,      xco2cur,  xh2ocur};
+        DiagramRun dr{w,       script,  *td,     *cov,    names,      emact,
+                      emsda,   *r,      nreac,   rxntext, reacphases, *cand,
+                      nint,    nem,     nrxem,   nexcess, h2oemno,    co2emno,
+                      lnaemno, lnaname, muemno,  muname,  lnasref,    fluidlabeltext,
+                      pcur,    tcur,    xco2cur, xh2ocur};
         return dr;
     }
 
@@ -153,8 +153,9 @@ struct DiagramFixture {
 };
 
 inline ReactionDg ScanLines::dgr(int16 i, real p, real t, real u, real v) {
-    ReactionTables tab{*f_.td, f_.names, [](int16, int16) { return MakeList{}; },
-                       f_.nem, f_.emact, f_.h2oemno, f_.co2emno};
+    ReactionTables tab{*f_.td,    f_.names, [](int16, int16) { return MakeList{}; },
+                       f_.nem,    f_.emact, f_.h2oemno,
+                       f_.co2emno};
     return calcdgr(f_.ts.ses, f_.gs, tab, (*f_.r)[i], p, t, u, v);
 }
 
@@ -162,7 +163,9 @@ inline RootPair ScanLines::find(int16 i, bool pressure, bool usestart, real star
                                 real u, real v) {
     const real lo = pressure ? f_.w.pwinlow : f_.w.twinlow;
     const real hi = pressure ? f_.w.pwinhigh : f_.w.twinhigh;
-    const auto g = [&](real x) { return pressure ? dgr(i, x, fixed, u, v) : dgr(i, fixed, x, u, v); };
+    const auto g = [&](real x) {
+        return pressure ? dgr(i, x, fixed, u, v) : dgr(i, fixed, x, u, v);
+    };
     const auto slope = [&](const ReactionDg& r) { return pressure ? r.dgdp : r.dgdt; };
     RootPair out;
     std::vector<real> roots;
@@ -246,7 +249,8 @@ inline RootPairSd ScanLines::withsd(int16 i, bool pressure, real fixed, real u, 
     const auto sd = [&](real x, real dgdp, real dgdt) {
         const real t = pressure ? fixed : x;
         const real rt = rgas * t;
-        return std::sqrt((varh + varlna * rt * rt) / ((pressure ? dgdp : dgdt) * (pressure ? dgdp : dgdt)));
+        return std::sqrt((varh + varlna * rt * rt) /
+                         ((pressure ? dgdp : dgdt) * (pressure ? dgdp : dgdt)));
     };
     if (rp.x1 >= lo && rp.x1 <= hi) out.sd1 = sd(rp.x1, rp.dgdp1, rp.dgdt1);
     if (rp.x2 >= lo && rp.x2 <= hi) out.sd2 = sd(rp.x2, rp.dgdp2, rp.dgdt2);

@@ -2,12 +2,13 @@
 // reach: a curved reaction with two branches (a pivot), a cell of no width, the activity term of
 // a stability test, a degenerate pair of reactions; and the diagram variables of each section.
 
+#include "reactions/intersections.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "reactions/diagramfixture.hpp"
-#include "reactions/intersections.hpp"
 #include "reactions/ptxtable.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -37,7 +38,10 @@ TEST(Intersections, BothBranchesOfACurvedReactionCrossInOneCell) {
     const auto cp = [&](real t) { return a * ((t - 298.15L) - t * std::log(t / 298.15L)); };
     const real s = (cp(1000) - cp(600)) / 400;
     const real h = 600 * s - cp(600);
-    f.setems({{"X", 0, 0, 0}, {"Y", h, s, 0}, {"U", -100, 0.1L, 1}, {"V", -95, 0.11L, 1.3L},
+    f.setems({{"X", 0, 0, 0},
+              {"Y", h, s, 0},
+              {"U", -100, 0.1L, 1},
+              {"V", -95, 0.11L, 1.3L},
               {"W", -93, 0.11L, 1.9L}});
     (*f.td)[2][4] = a;
     f.addreaction({-1, 1, 0, 0, 0});

@@ -100,8 +100,9 @@ TEST(PtDiagram, ThermodynamicsRowsAreTheLinearReactionData) {
     const Delta d[3] = {delta(ky, andalusite), delta(ky, sill), delta(andalusite, sill)};
     const std::vector<int16> nu[3] = {{-1, 1, 0}, {-1, 0, 1}, {0, -1, 1}};
     EXPECT_TRUE(has(out, "\n1)  ky = and\n2)  ky = sill\n3)  and = sill"));
-    EXPECT_TRUE(has(out, "\nThermodynamics of reactions (0 = a + bT + cP + RT ln K)\n"
-                         "linearised at T = 600, P = 5.0"));
+    EXPECT_TRUE(has(out,
+                    "\nThermodynamics of reactions (0 = a + bT + cP + RT ln K)\n"
+                    "linearised at T = 600, P = 5.0"));
     for (int i = 0; i < 3; ++i) {
         std::string row;
         addgreal(-4, row, i + 1);
@@ -118,7 +119,9 @@ TEST(PtDiagram, ThermodynamicsRowsAreTheLinearReactionData) {
 TEST(PtDiagram, LineTemperaturesAndTheirUncertainties) {
     AlSiO5 f;
     const std::string out = f.runall();
-    EXPECT_TRUE(has(out, "\nTemperatures in the range 400 <-> 900\xA1" "C;  "));
+    EXPECT_TRUE(has(out,
+                    "\nTemperatures in the range 400 <-> 900\xA1"
+                    "C;  "));
     EXPECT_TRUE(has(out, "uncertainties at 5.0 kbars "));
     const Delta d[3] = {delta(ky, andalusite), delta(ky, sill), delta(andalusite, sill)};
     const std::vector<int16> nu[3] = {{-1, 1, 0}, {-1, 0, 1}, {0, -1, 1}};
@@ -159,14 +162,20 @@ TEST(PtDiagram, TheInvariantPointAndItsUncertainties) {
     const real sdp = std::sqrt(q(gp, gp)), sdt = std::sqrt(q(gt, gt));
     const real cor = q(gp, gt) / (sdp * sdt);
     EXPECT_TRUE(has(out, "P-T of intersections"));
-    EXPECT_TRUE(has(out, "window : P 1.0 <-> 10.0 kbars; T 400 <-> 900\xA1" "C"));
-    EXPECT_TRUE(has(out, "----------------------------------------------------------\n"
-                         "# stable intersection 1 involving ky and sill"));
+    EXPECT_TRUE(has(out,
+                    "window : P 1.0 <-> 10.0 kbars; T 400 <-> 900\xA1"
+                    "C"));
+    EXPECT_TRUE(has(out,
+                    "----------------------------------------------------------\n"
+                    "# stable intersection 1 involving ky and sill"));
     std::string coords = "P = ";
     writepwin(f.w, 0, coords, p);
     coords += " kbar (sd = " + realfixstr(1, true, sdp) + "), T = ";
     writetwin(f.w, 0, coords, t - 273.15L);
-    coords += " \xA1" "C (sd = " + realstr(sdt) + "), (cor = " + realfixstr(3, true, cor) + ")";
+    coords +=
+        " \xA1"
+        "C (sd = " +
+        realstr(sdt) + "), (cor = " + realfixstr(3, true, cor) + ")";
     EXPECT_TRUE(has(out, coords)) << coords << "\n" << out;
     EXPECT_FALSE(out.find("sorry, none in the window") != std::string::npos);
     EXPECT_FALSE(out.find("Stability of reactions") != std::string::npos);
@@ -233,7 +242,8 @@ TEST(PtDiagram, AWindowWithoutTheInvariantPoint) {
     f.grid(f.w.pvalues, f.w.npvalues, 6, 10, 5);
     const std::string out = f.runall();
     // At 6 kbar ky = and lies in the sillimanite field; and = sill lies below 400 C throughout.
-    EXPECT_NE(out.find("window : P 6.0 <-> 10.0 kbars; T 400 <-> 900\xA1" "C\n\n"
+    EXPECT_NE(out.find("window : P 6.0 <-> 10.0 kbars; T 400 <-> 900\xA1"
+                       "C\n\n"
                        "sorry, none in the window\n\n"
                        "----------------------------------------------------\n"
                        "Stability of reactions not involved in intersections :\n\n"

@@ -66,7 +66,8 @@ struct Carbonates : DiagramFixture {
 TEST(TxDiagram, LinesAndTheInvariantPointInClosedForm) {
     Carbonates f;
     const std::string out = runall(f);
-    EXPECT_NE(out.find("\nTemperatures in the range 300 <-> 700\xA1" "C;  for P = 2.0 kbar\n"
+    EXPECT_NE(out.find("\nTemperatures in the range 300 <-> 700\xA1"
+                       "C;  for P = 2.0 kbar\n"
                        "uncertainties at or near x(CO2) = 0.5\n"),
               std::string::npos)
         << out;
@@ -74,12 +75,16 @@ TEST(TxDiagram, LinesAndTheInvariantPointInClosedForm) {
     for (int16 k = 1; k <= 19; ++k) writetwin(f.w, 7, row, f.t1(f.w.xvalues[k]) - 273.15L);
     EXPECT_NE(out.find(row), std::string::npos) << row << "\n" << out;
     EXPECT_NE(out.find("T-x(CO2)  of intersections : P = 2.0 kbar\n"
-                       "window : T 300 <-> 700\xA1" "C; x(CO2) 0.05 <-> 0.95\n"
+                       "window : T 300 <-> 700\xA1"
+                       "C; x(CO2) 0.05 <-> 0.95\n"
                        "----------------------------------------------------------\n"
                        "# stable intersection 1 involving A B C cd w\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("T = 527 \xA1" "C , x(CO2) = 0.320\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("T = 527 \xA1"
+                       "C , x(CO2) = 0.320\n"),
+              std::string::npos)
+        << out;
 }
 
 TEST(TxDiagram, SlopesAreTheStepOverTheChangeOfT) {
@@ -150,13 +155,17 @@ TEST(TlnaDiagram, APointInTheLastCellOfAListEndingAtZero) {
     }
     EXPECT_NE(out.find(row), std::string::npos) << row << "\n" << out;
     EXPECT_NE(out.find("T-a(L)  of intersections : P = 2.0 kbar\n"
-                       "window : T 400 <-> 700\xA1" "C; ln a(L) -2.0 <-> 0\n"
+                       "window : T 400 <-> 700\xA1"
+                       "C; ln a(L) -2.0 <-> 0\n"
                        "in excess : L \n"
                        "----------------------------------------------------------\n"
                        "# stable intersection 1 involving A B C + (L)\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("T = 527 \xA1" "C,ln a(L) = -0.05\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("T = 527 \xA1"
+                       "C,ln a(L) = -0.05\n"),
+              std::string::npos)
+        << out;
     std::string slope;
     addreal(3, false, 10, slope, 0.01L / (f.t1(-0.04L) - f.t1(-0.05L)));
     EXPECT_NE(out.find(slope + "\n"), std::string::npos) << slope << "\n" << out;
@@ -168,7 +177,9 @@ TEST(TlnaDiagram, LogsToBaseTenScaleTheActivityTerm) {
     const std::string out = runall(f);
     // log a = ln a / ln 10 at the same point.
     const std::string expect =
-        "T = 527 \xA1" "C,log a(L) = " + realfixstr(2, true, -0.05L / std::log(10.0L));
+        "T = 527 \xA1"
+        "C,log a(L) = " +
+        realfixstr(2, true, -0.05L / std::log(10.0L));
     EXPECT_NE(out.find(expect + "\n"), std::string::npos) << expect << "\n" << out;
 }
 
