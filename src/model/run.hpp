@@ -7,8 +7,10 @@
 #include "model/datamodel.hpp"
 #include "model/dataset.hpp"
 #include "model/phases.hpp"
+#include "model/special.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
+#include "textio/files.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
@@ -25,6 +27,7 @@ struct GlobalArrays {
 };
 
 struct Run {
+    RunFiles files;  // the script file of the run
     ScriptSettings script;
     Windows windows;
     ComponentTable comps;
@@ -42,8 +45,12 @@ struct Run {
     real xco2cur = 0;                // x(CO2) of the current calculation
     real xh2ocur = 0;                // x(H2O) of the current calculation
     ftype runftype = ftype::notset;  // fluid type of the run
+    SpecialEms special;              // H2O, CO2 and the other end-members treated by name
+    ExcessPhases excess;             // phases in excess of a phase diagram run
+    SdaParams sda;                   // default uncertainties of activities
     Fixed1<bool, maxcomp> compkept;  // components kept by the bulk composition and projection
     std::string dashmark = "-";
+    diagramtype diagrammode = diagramtype::ptcalc;  // the axes of the run's phase diagram
 };
 
 // Allocates the global arrays (reported under "monitorheap") and sets the initial values.
