@@ -16,6 +16,7 @@
 
 #include "base/fatal.hpp"
 #include "base/real.hpp"
+#include "lines.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "textio/console.hpp"
@@ -177,6 +178,7 @@ int run(int argc, char** argv) {
         std::cout << column(c.label, 34) << column(std::to_string(c.ems->size()), 13)
                   << column(realstr(ns), 14) << realfixstr(2, true, ns / ref) << "\n";
     }
+    reactionlinebench(ses, *run, gs, ref, time_per_call, std::cout);
     std::cout << "\n"
               << column("reference, measured again", 40) << realfixstr(2, true, reference_ns())
               << " ns\n";

@@ -1,6 +1,7 @@
 #include "reactiondiagram/phasecalcs.hpp"
 
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "base/fatal.hpp"
@@ -9,12 +10,17 @@
 #include "model/inexcess.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "reactiondiagram/intersections.hpp"
+#include "reactiondiagram/ptxtable.hpp"
+#include "reactiondiagram/runlines.hpp"
 #include "script/diagramwindows.hpp"
 #include "script/fluidcomp.hpp"
+#include "solver/calcre.hpp"
 #include "solver/lsqds.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
+#include "thermo/settings.hpp"
 
 namespace qv {
 namespace {
@@ -104,6 +110,79 @@ void activityreport(Session& ses, Run& run) {
     }
 }
 
+// The reactions among the end-members in the window, their tables and, for a Schreinemakers
+// analysis of more than two reactions, the invariant points.
+void reactiondiagram(Session& ses, Run& run, bool allreactionson) {
+    Dataset& ds = run.dataset;
+    SpecialEms& sp = run.special;
+    Windows& w = run.windows;
+    auto st = std::make_unique<DiagramState>();
+    st->mode = run.diagrammode;
+    st->calcvariable = w.calcvariable;
+    st->othervariable = w.othervariable;
+    st->calcfindtype =
+        w.calcvariable == calcvariabletype::calcpressure ? findtype::findp : findtype::findt;
+    st->allreactionson = allreactionson;
+
+    const GemSettings gs = gemsettings(ses, run);
+    ReactionTables tab{*run.arrays.td, ds.emnames, phasemakes(*run.arrays.prec0, *run.arrays.prec1),
+                       ds.nem,         ds.emact,   sp.h2oem,
+                       sp.co2em,       sp.aqsiem};
+    ReactionEval ev{ses, gs, tab, *run.arrays.r, w, run.diagrammode};
+    const PositionData data{*run.arrays.cov, ds.emsda};
+    auto rl = std::make_unique<ReactionLists>();
+    rl->lnaterm = {sp.lnarefvalue, run.script.setlogacb == controlboolean::yes};
+    const CompositionTables ct{*run.arrays.c, ds.components, ds.emnames, ds.nem};
+    ReactionSearch search{ev,
+                          data,
+                          ct,
+                          *rl,
+                          run.nreac,
+                          ds.nrxem,
+                          {w.pcur, w.tcur, run.xco2cur, run.xh2ocur},
+                          allreactionson,
+                          avtype::avpmode,
+                          0,
+                          sp.lnaem,
+                          sp.lnalabel};
+    calcre(search);
+    if (run.nreac == 0) return;
+
+    DiagramRun dr{w,
+                  run.script,
+                  *run.arrays.td,
+                  *run.arrays.cov,
+                  ds.emnames,
+                  ds.emact,
+                  ds.emsda,
+                  *run.arrays.r,
+                  run.nreac,
+                  rl->rxntext,
+                  rl->rphasesets,
+                  rl->intersections,
+                  rl->nintersect,
+                  ds.nem,
+                  ds.nrxem,
+                  sp.nexcessem,
+                  sp.h2oem,
+                  sp.co2em,
+                  sp.lnaem,
+                  sp.lnalabel,
+                  sp.muem,
+                  sp.muem > 0 ? ds.emnames[sp.muem] : std::string(),
+                  sp.lnarefvalue,
+                  std::string(),
+                  w.pcur,
+                  w.tcur,
+                  run.xco2cur,
+                  run.xh2ocur};
+    fluidlabel(run.runftype, run.xco2cur, run.xh2ocur, dr.fluidlabeltext);
+    RunReactionLines lines(ev, data, *rl);
+    Diagram d{ses, *st, dr, lines};
+    ptxtable(d);
+    if (!allreactionson && run.nreac > 2) intersections(d);
+}
+
 }  // namespace
 
 void getdiagramtype(Session& ses, Run& run) {
@@ -188,7 +267,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
         bomb("ptxtable", "unknown calcvariable", myfault);
     }
     const controlboolean all = run.script.doallreactionscb;
-    [[maybe_unused]] bool allreactionson = all == controlboolean::yes;
+    bool allreactionson = all == controlboolean::yes;
     if (all == controlboolean::ask) {
         putstr(ses, 1, "required action:", 1, screenlog);
         putstr(ses, 0, " 0: do Schreinemakers (reactions which cannot be stable in the ", 1,
@@ -200,8 +279,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
         promptinteger(ses, "code", code);
         allreactionson = code != 0;
     }
-    // calcre (the reactions), ptxtable and intersections are connected here.
-    putstr(ses, 1, "calcmode 3: the calculations on all reactions are not built yet", 1, screenlog);
+    reactiondiagram(ses, run, allreactionson);
 }
 
 }  // namespace qv

@@ -55,8 +55,6 @@ constexpr std::array switchkeywords{
     SwitchKeyword{"dataok", &ScriptSettings::dataokcb},
     SwitchKeyword{"doallreactions", &ScriptSettings::doallreactionscb},
     SwitchKeyword{"doallr", &ScriptSettings::doallreactionscb},
-    SwitchKeyword{"schreinemakers", &ScriptSettings::doallreactionscb},
-    SwitchKeyword{"doschreinemakers", &ScriptSettings::doallreactionscb},
     SwitchKeyword{"mcdebug", &ScriptSettings::mcdebugcb},
     SwitchKeyword{"batchdebug", &ScriptSettings::batchdebugcb},
     SwitchKeyword{"mcoutcurrentway", &ScriptSettings::mcoutcurrentwaycb},
@@ -307,6 +305,13 @@ bool valuekeyword(ScriptReader& r) {
 }  // namespace
 
 bool runkeyword(ScriptReader& r) {
+    // A Schreinemakers analysis is the opposite of calculating all reactions: its yes and no
+    // store the other switch word, and its ask leaves the choice as it was.
+    if (r.keyword == "schreinemakers" || r.keyword == "doschreinemakers") {
+        if (r.cb == controlboolean::yes) r.s.doallreactionscb = controlboolean::no;
+        if (r.cb == controlboolean::no) r.s.doallreactionscb = controlboolean::yes;
+        return true;
+    }
     for (const SwitchKeyword& k : switchkeywords) {
         if (r.keyword == k.keyword) {
             r.s.*k.setting = r.cb;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "script/readscripts.hpp"
 #include "script/scriptfixture.hpp"
@@ -163,6 +164,22 @@ TEST(Figure, KindsAndTheStopForAnUnknownOne) {
                 "Tx not recognised (remove from scriptfile)");
 }
 
+TEST(RunKeywords, SchreinemakersIsTheOppositeOfAllReactions) {
+    const std::pair<const char*, controlboolean> cases[] = {
+        {"schreinemakers yes\n", controlboolean::no},
+        {"doschreinemakers no\n", controlboolean::yes},
+        {"schreinemakers\n", controlboolean::no},
+        {"doallreactions no\nschreinemakers ask\n", controlboolean::no},
+        {"doallreactions\n", controlboolean::yes},
+        {"", controlboolean::ask},
+    };
+    for (const auto& [text, want] : cases) {
+        ScriptRun run;
+        run.read(mandatory + text);
+        EXPECT_EQ(run.s.doallreactionscb, want) << text;
+    }
+}
+
 TEST(RunKeywords, SwitchesBooleansAndValues) {
     ScriptRun run;
     run.read(mandatory +
@@ -171,7 +188,7 @@ TEST(RunKeywords, SwitchesBooleansAndValues) {
              "utilitycode 3\ntablecode abc\ncompatibility\ncalcsdnle\nlsqds\nprojection\n");
     const ScriptSettings& s = run.s;
     EXPECT_EQ(s.calctatpcb, controlboolean::no);
-    EXPECT_EQ(s.doallreactionscb, controlboolean::ask);
+    EXPECT_EQ(s.doallreactionscb, controlboolean::yes);  // "schreinemakers ask" changes nothing
     EXPECT_EQ(s.printxyzcb, controlboolean::no);
     EXPECT_TRUE(s.hqzon);
     EXPECT_FALSE(s.numericalon);
