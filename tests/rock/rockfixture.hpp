@@ -4,6 +4,7 @@
 // there are exact, and an independent least squares can be written in a few lines.
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,7 @@ struct RockFixture {
     reacvector pc{};
     reacvector second{};
     std::vector<std::pair<real, real>> updates;  // (P, T) of each `updateactivity`
+    std::function<void(real, real)> onupdate;    // what an `updateactivity` changes
     std::unique_ptr<PlaneReactions> rx;
 
     RockFixture();
@@ -86,6 +88,13 @@ struct RockFixture {
                         *r,  rxnlna, excluded, h2oem, co2em,  incompleteset};
     }
     std::string out() const { return ts.console.output; }
+    // Runs `f` on a calculation of the current data.
+    template <class F>
+    auto calc(F f) {
+        const RockData d = data();
+        RockCalc rc{ts.ses, win, d, set, *rx, *work};
+        return f(rc);
+    }
 };
 
 struct PlaneReactions final : RockReactions {
@@ -157,6 +166,7 @@ struct PlaneReactions final : RockReactions {
     }
     void updateactivity(real p, real t) override {
         fx.updates.emplace_back(p, t);
+        if (fx.onupdate) fx.onupdate(p, t);
         calcrxnlna();
     }
     std::string reactiontext(int16 i) override { return std::to_string(i) + ")  reaction"; }
@@ -164,6 +174,7 @@ struct PlaneReactions final : RockReactions {
 
 inline RockFixture::RockFixture() : rx(std::make_unique<PlaneReactions>(*this)) {
     ts.ses.ch.activechannels = 1;
+    ts.ses.ch.dontwrapon = false;
     window(1, 20, 673.15L, 1173.15L);
 }
 
