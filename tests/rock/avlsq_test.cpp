@@ -130,8 +130,8 @@ TEST(ReactionCovariance, EnthalpyAndLnKTerms) {
     covmatrix ch{};
     covmatrix ck{};
     calcreactioncov(f.data(), false, ch, ck);
-    // Reactions 1 and 2 share gr (1 x 2) and an (-3 x -3).
-    const real expectk = 1 * 2 * f.varlna[2] + 9 * f.varlna[4];
+    // Reactions 1 and 2 share gr (1 x 2) and an (-3 x -6); ky and q have no ln a variance.
+    const real expectk = 1 * 2 * f.varlna[2] + 18 * f.varlna[4];
     EXPECT_REL_NEAR(ck[1][2], expectk, 1e-18L);
     real h = 0;
     for (int16 k = 1; k <= 8; ++k) {

@@ -25,6 +25,8 @@ struct RockFixture {
     emvector varlna{};
     std::unique_ptr<emmatrix> cov = std::make_unique<emmatrix>();
     std::unique_ptr<rmatrix> r = std::make_unique<rmatrix>();
+    std::unique_ptr<icmatrix> c = std::make_unique<icmatrix>();
+    int16 ncomp = 0;
     reacvector rxnlna{};
     bemvector excluded{};
     RockSettings set;
@@ -53,12 +55,12 @@ struct RockFixture {
         if (k > nem) nem = k;
     }
     // Reaction i with its coefficients (over end-members 1..size) and its plane.
-    void reaction(int16 i, std::initializer_list<int> coeffs, real a, real b, real c) {
+    void reaction(int16 i, std::initializer_list<int> coeffs, real a, real b, real dv) {
         int16 k = 1;
         for (int v : coeffs) (*r)[i][k++] = static_cast<int16>(v);
         pa[i] = a;
         pb[i] = b;
-        pc[i] = c;
+        pc[i] = dv;
         if (i > nreac) nreac = i;
     }
     real lnk(int16 i) const {
@@ -202,8 +204,15 @@ inline void samplerock(RockFixture& f) {
         f.pa[i] = -(b * t + dv * (p + shift) + rgas * t * f.lnk(i));
     };
     plane(1, {0, 1, 0, -3, 2, 1, 0, 0}, 0.15L, -6.6L, 0.3L);
-    plane(2, {1, 2, 0, -3, 0, 0, -3, 0}, 0.09L, -3.9L, -0.8L);
-    plane(3, {0, 2, 1, -3, 0, 0, 0, -3}, 0.11L, -4.4L, 1.1L);
+    plane(2, {1, 2, 0, -6, 3, 3, -3, 0}, 0.09L, -3.9L, -0.8L);
+    plane(3, {0, 2, 1, -6, 3, 3, 0, -3}, 0.11L, -4.4L, 1.1L);
+    // Oxide compositions (MgO, CaO, FeO, Al2O3, SiO2) in which the three reactions balance.
+    const int comp[8][5] = {{3, 0, 0, 1, 3}, {0, 3, 0, 1, 3}, {0, 0, 3, 1, 3}, {0, 1, 0, 1, 2},
+                            {0, 0, 0, 1, 1}, {0, 0, 0, 0, 1}, {1, 0, 0, 0, 1}, {0, 0, 1, 0, 1}};
+    f.ncomp = 5;
+    for (int16 k = 1; k <= 8; ++k) {
+        for (int16 j = 1; j <= 5; ++j) (*f.c)[j][k] = static_cast<int16>(comp[k - 1][j - 1]);
+    }
     emmatrix& c = *f.cov;
     const real sd[] = {1.1L, 1.4L, 1.2L, 0.9L, 0.6L, 0.4L, 0.8L, 1.0L};
     for (int16 i = 1; i <= 8; ++i) {

@@ -138,7 +138,7 @@ TEST(RockDataMathematica, ListsOnTheDrawingChannel) {
                       "  {  0,   1,   0,  -3,   2,   1,   0,   0},\n"),
               std::string::npos)
         << vx;
-    EXPECT_NE(vx.find("  {  0,   2,   1,  -3,   0,   0,   0,  -3}};\n\n"
+    EXPECT_NE(vx.find("  {  0,   2,   1,  -6,   3,   3,   0,  -3}};\n\n"
                       "{a, b, c, lnK, sdlnK} = Transpose[{\n"),
               std::string::npos)
         << vx;
