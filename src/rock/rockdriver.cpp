@@ -55,9 +55,10 @@ struct RockPasses {
     }
     void exclude(int16 k) {
         excluded[k] = true;
-        if (d.nexcludedems >= maxwords)
-            bomb("rockcalcs", "too many end-members" + maxtext(maxwords), yourfault);
-        d.excludedems[++d.nexcludedems] = d.emnames[k];
+        if (d.nexcludedems >= maxem) {
+            bomb("rockcalcs", "too many exclusions" + maxtext(maxem), yourfault);
+        }
+        d.excludedems[++d.nexcludedems] = k;
     }
     bool fluid(int16 k) const { return k == d.h2oem || k == d.co2em; }
     void typeofcalculation();

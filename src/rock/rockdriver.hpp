@@ -22,7 +22,7 @@ struct RockRunData {
     int16& nreac;
     reacvector& rxnlna;
     bool& incompleteset;
-    strings& excludedems;  // names of the end-members left out of the reactions
+    iemvector& excludedems;  // numbers of the end-members left out of the reactions
     int16& nexcludedems;
     int16& nss;
     int16& npure;

@@ -50,7 +50,7 @@ struct FakeRun final : RockRunHooks {
 struct Driver {
     RockFixture f;
     ScriptSettings s;
-    strings excludedems{};
+    iemvector excludedems{};
     int16 nexcludedems = 0;
     int16 nss = 0;
     int16 npure = 8;
@@ -214,8 +214,8 @@ TEST(RockPasses, ExclusionsAndActivityEdits) {
     EXPECT_EQ(t.f.sda[1], 0.03L);
     // Without fs, FeO is carried by alm alone: alm goes too.
     EXPECT_EQ(t.nexcludedems, 2);
-    EXPECT_EQ(t.excludedems[1], "fs");
-    EXPECT_EQ(t.excludedems[2], "alm");
+    EXPECT_EQ(t.excludedems[1], 8);  // fs
+    EXPECT_EQ(t.excludedems[2], 3);  // alm
     EXPECT_NE(out.find("continue with/add to data changes in last calculation"), std::string::npos);
     EXPECT_NE(out.find("**************************************\n\n"), std::string::npos);
     // The second pass's table leaves out the excluded end-members.
