@@ -61,6 +61,7 @@ struct Dataset {
     int16 nrxem = 0;  // end-members seen by the reaction code
     emvector emact;
     emvector emsda;
+    emvector emlnavar;  // variance of ln a of each end-member
 
     // Per run end-member, filled by passes 2 and 3.
     iemvector nsite;

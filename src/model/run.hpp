@@ -7,6 +7,7 @@
 #include "model/datamodel.hpp"
 #include "model/dataset.hpp"
 #include "model/phases.hpp"
+#include "model/special.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
 #include "textio/session.hpp"
@@ -42,6 +43,9 @@ struct Run {
     real xco2cur = 0;                // x(CO2) of the current calculation
     real xh2ocur = 0;                // x(H2O) of the current calculation
     ftype runftype = ftype::notset;  // fluid type of the run
+    SpecialEms special;              // H2O, CO2 and the other end-members treated by name
+    ExcessPhases excess;             // phases in excess of a phase diagram run
+    SdaParams sda;                   // default uncertainties of activities
     Fixed1<bool, maxcomp> compkept;  // components kept by the bulk composition and projection
     std::string dashmark = "-";
 };

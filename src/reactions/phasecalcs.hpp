@@ -8,6 +8,8 @@ namespace qv {
 
 // Set-up of one run on all reactions between end-members.
 void setupphasecalcs(Session& ses, Run& run);
+// The diagram type of the run, from the script's "calctype" or the menu.
+void getdiagramtype(Session& ses, Run& run);
 // One complete reaction phase diagram run.
 void phasediagramcalcs(Session& ses, Run& run);
 

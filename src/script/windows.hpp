@@ -30,6 +30,14 @@ enum class findtype { findt = 0, findp = 1, findxco2 = 2, findlna = 3, findmu = 
 enum class xOKtype { canbesame = 0, mustbedifferent = 1 };
 // The variable calculated along a reaction line.
 enum class calcvariabletype { calcpressure = 0, calctemperature = 1 };
+// The variable held fixed at each point of a reaction line.
+enum class othervariabletype {
+    fixedpressure = 0,
+    fixedtemperature = 1,
+    fixedmolefractionCO2 = 2,
+    fixedlnactivity = 3,
+    fixedchemicalpotential = 4
+};
 
 inline constexpr int maxlinevalues = 201;
 using linevector = Fixed1<real, maxlinevalues>;
@@ -69,6 +77,14 @@ struct Windows {
     int16 muformat = 1;
     // The variable calculated along a reaction line of a section.
     calcvariabletype calcvariable = calcvariabletype::calcpressure;
+    othervariabletype othervariable = othervariabletype::fixedtemperature;
+    int32 ptcalcsmode = 0;  // 1 T at given pressures, 2 P at given temperatures
+
+    // Current values from which a calculation starts.
+    real pcur = 0;    // kbar
+    real tcur = 0;    // K
+    real lnacur = 0;  // ln a (log a with base-10 logs)
+    real mucur = 0;   // kJ
 
     // The values a calculation visits, first at index 1.
     linevector pvalues{};  // kbar
