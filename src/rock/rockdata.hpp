@@ -11,29 +11,16 @@
 #include "numerics/real.hpp"
 #include "numerics/svd.hpp"
 #include "script/windows.hpp"
+#include "solver/reactionlists.hpp"
 #include "textio/words.hpp"
 #include "thermo/reactions.hpp"
 
 namespace qv {
 
-// The kind of average; the rock menu sets only avpmode and avtmode.
-enum class avtype {
-    avpmode = 1,
-    avtmode = 2,
-    avptmode = 3,
-    avpxmode = 4,
-    avtxmode = 5,
-    avptxmode = 6,
-    avplnamode = 7,
-    avtlnamode = 8,
-    avptlnamode = 9
-};
-
-inline constexpr int maxavreac = 24;  // reactions the least-squares matrices hold
+inline constexpr int maxavreac = maxrockreactions;  // reactions the least-squares matrices hold
 inline constexpr real avnoroot = 1e21L;
 
 using reacvector = Fixed1<real, maxreac>;  // one value per reaction
-using bemvector = Fixed1<bool, maxem>;
 
 // The end-members and reactions of a rock, as views of the run's arrays.
 struct RockData {
@@ -41,12 +28,12 @@ struct RockData {
     int16 nreac = 0;
     const strings& emnames;
     const emvector& activity;
-    const emvector& emvarlna;   // variance of ln a, refreshed by `setlnavar`
-    const emmatrix& cov;        // dataset enthalpy covariance of the end-members, kJ^2
-    const rmatrix& r;           // reaction x end-member integer coefficients
-    const reacvector& rxnlna;   // per reaction the sum of coefficient x ln a
-    const bemvector& excluded;  // end-members left out of the reactions
-    int16 h2oem = 0;            // numbers of the fluid end-members, 0 when absent
+    const emvector& emvarlna;             // variance of ln a, refreshed by `setlnavar`
+    const emmatrix& cov;                  // dataset enthalpy covariance of the end-members, kJ^2
+    const rmatrix& r;                     // reaction x end-member integer coefficients
+    const reacvector& rxnlna;             // per reaction the sum of coefficient x ln a
+    const Fixed1<bool, maxem>& excluded;  // end-members left out of the reactions
+    int16 h2oem = 0;                      // numbers of the fluid end-members, 0 when absent
     int16 co2em = 0;
     bool incompleteset = false;  // the reaction generator could not complete the set
 };

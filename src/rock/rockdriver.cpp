@@ -37,7 +37,7 @@ struct RockPasses {
 
     emvector savedact{};
     emvector savedsd{};
-    bemvector excluded{};
+    Fixed1<bool, maxem> excluded{};
     int16 pass = 0;
     int16 code = 0;
     int16 prevcode = 0;

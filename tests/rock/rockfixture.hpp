@@ -28,7 +28,7 @@ struct RockFixture {
     std::unique_ptr<icmatrix> c = std::make_unique<icmatrix>();
     int16 ncomp = 0;
     reacvector rxnlna{};
-    bemvector excluded{};
+    Fixed1<bool, maxem> excluded{};
     RockSettings set;
     std::unique_ptr<SvdArrays> work = std::make_unique<SvdArrays>();
     int16 nem = 0;
