@@ -181,6 +181,7 @@ void RockPasses::lonecomponents() {
 void RockPasses::windows() {
     if (pass > 1 && code == prevcode && query(ses, "same PT window")) return;
     if (kind == avtype::avpmode) {
+        w.ptcalcsmode = 2;
         specifyptcalcs(ses, s, w, 2, "", "P window within which average P expected to lie",
                        "T at which average P to be calculated");
         checkpwindow(ses, w, w.pwinlow, w.pwinhigh, xOKtype::mustbedifferent);
@@ -189,6 +190,7 @@ void RockPasses::windows() {
         w.npvalues = 0;
         w.nxvalues = 0;
     } else if (kind == avtype::avtmode) {
+        w.ptcalcsmode = 1;
         specifyptcalcs(ses, s, w, 1, "", "P at which average T to be calculated",
                        "T window within which average T expected to lie");
         checktwindow(ses, w, w.twinlow, w.twinhigh, xOKtype::mustbedifferent);
@@ -197,6 +199,7 @@ void RockPasses::windows() {
         w.ntvalues = 0;
         w.nxvalues = 0;
     } else if (kind == avtype::avptmode) {
+        w.ptcalcsmode = 3;
         specifyptcalcs(ses, s, w, 3, "PT window within which average PT expected to lie",
                        "P window within which average PT expected to lie",
                        "T window within which average PT expected to lie");
