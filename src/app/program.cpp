@@ -6,12 +6,12 @@
 #include "calibration/lsqds.hpp"
 #include "model/run.hpp"
 #include "phasediagram/nlecalcs.hpp"
-#include "reactions/phasecalcs.hpp"
+#include "reactiondiagram/phasecalcs.hpp"
 #include "rock/rockcalcs.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/prompts.hpp"
+#include "textio/stops.hpp"
 #include "utilities/utilities.hpp"
 
 namespace qv {
@@ -33,7 +33,7 @@ std::string runpass(Session& ses, Run& run) {
     switch (ses.runcalcmode) {
         case calcmodetype::utilitycalc: doutilities(ses, run); return "more utility calculations";
         case calcmodetype::nlecalc:
-            ses.diagrammode = diagramtype::ptcalc;
+            run.diagrammode = diagramtype::ptcalc;
             nlecalcs(ses, run);
             return "more phase diagram calculations";
         case calcmodetype::rockcalc:
@@ -61,7 +61,7 @@ void mainblock(Session& ses, Run& run) {
     const bool calibration = ses.runcalcmode == calcmodetype::lsqdscalc;
     initglobals(ses, run);
     if (calibration) lsqdsalloc(ses, run);
-    startout(ses);
+    startout(ses, run.files);
 
     ses.runcount = 0;
     for (;;) {

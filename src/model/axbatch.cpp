@@ -6,10 +6,10 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/axchoices.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 

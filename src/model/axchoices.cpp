@@ -5,10 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "base/fatal.hpp"
 #include "model/run.hpp"
-#include "numerics/random.hpp"
+#include "numerics/powers.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 

@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "base/fixed.hpp"
 #include "model/expressions.hpp"
 #include "model/phases.hpp"
-#include "numerics/fixed.hpp"
 
 namespace qv {
 

@@ -3,10 +3,10 @@
 #include <array>
 #include <string_view>
 
+#include "base/fatal.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
@@ -15,7 +15,6 @@ namespace qv {
 namespace {
 
 constexpr real ln10 = 2.302585092994046L;
-constexpr real rgasbuffer = 0.0083144L;  // kJ/K/mol
 
 bool isone(const AxWords& rd) {
     if (rd.nexttype != valuetype::aninteger) return false;
@@ -148,7 +147,7 @@ void AxSetup::purephase(const std::string& name) {
                          yourfault);
                 }
                 const bool isbuffer = ph.emname == "buffer" && name == run.script.buffername;
-                const real bshift = isbuffer ? ln10 * rgasbuffer * run.script.bufferdel : 0;
+                const real bshift = isbuffer ? ln10 * rgas * run.script.bufferdel : 0;
                 int prevdqf = -1;
                 while (optioncode() != 0) {
                     int kindofword = -1;

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "base/fatal.hpp"
 #include "model/axchoices.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 
@@ -150,7 +150,7 @@ void AxSetup::readfile() {
         putstr(ses, 0, ax.runheader[1], 1, 13);
         putstr(ses, 0, ax.runheader[2], 0, 13);  // "with axfile" ends it
         promptdatafile(ses, ax.filename, "qv-", ses.prefs.axfilesuffix, "a-x info", ax.file);
-        ax.runheader[3] = "with axfile " + ax.filename + " and scriptfile " + ses.scriptname;
+        ax.runheader[3] = "with axfile " + ax.filename + " and scriptfile " + run.files.scriptname;
         putstr(ses, 2, ax.runheader[3], 1, 13);
     }
     ax.open = true;

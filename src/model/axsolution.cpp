@@ -4,10 +4,10 @@
 
 #include <cmath>
 
+#include "base/fatal.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "numerics/intmath.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

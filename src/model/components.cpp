@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/run.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 
 namespace qv {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/components.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prefs.hpp"

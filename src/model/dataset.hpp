@@ -15,10 +15,10 @@ namespace qv {
 struct Session;
 struct Run;
 
-inline constexpr int maxdsem = 320;   // end-members of a dataset file
-inline constexpr int maxpairs = 8;    // composition pairs of one end-member
-inline constexpr int maxshare = 4;    // run end-members that may share one dataset end-member
-inline constexpr int nelements = 26;  // rows of the built-in component table
+inline constexpr int maxdsem = 320;        // end-members of a dataset file
+inline constexpr int maxpairs = 8;         // composition pairs of one end-member
+inline constexpr int maxshare = 4;         // run end-members that may share one dataset end-member
+inline constexpr int nelements = maxcomp;  // rows of the built-in component table
 
 // The composition of one run end-member as (element, amount) pairs; element indices are rows
 // of the built-in component table. The amounts are atoms, or oxides once the components are

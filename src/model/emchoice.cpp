@@ -4,11 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "base/fatal.hpp"
 #include "model/dataset.hpp"
 #include "model/emcomps.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
@@ -137,17 +137,9 @@ void choosephases(Session& ses, Run& run, bemvector& omit) {
     }
 }
 
-// Run end-member count of the chosen phases: every end-member of every solution phase, then one
-// per pure phase.
-int16 phaseemcount(const Run& run) {
-    int n = run.npure;
-    for (int k = 1; k <= run.nss; ++k) n += (*run.arrays.prec1)[k].nem;
-    return static_cast<int16>(n);
-}
-
 }  // namespace
 
-void extractem(Session& ses, Run& run) {
+void extractem(Session& ses, Run& run, const ExtractemSteps& steps) {
     bemvector omit{};
     makename(run, omit);
     choosephases(ses, run, omit);
@@ -156,30 +148,17 @@ void extractem(Session& ses, Run& run) {
     readthermo(ses, run, 2);
     makeemc(run);
     readthermo(ses, run, 3);
-    // lsqds(ses, run) is connected here: records and covariances of the phases' end-members.
+    steps.lsqds(ses, run);
     Dataset& ds = run.dataset;
-    ds.nem = phaseemcount(run);  // the count lsqds leaves
-    ds.nrxem = ds.nem;
 
     ds.emact.fill(1);
     ds.emsda.fill(0);
 
     prectype1& ss = *run.arrays.prec1;
     prectype0& pure = *run.arrays.prec0;
-    int16 nsolem = 0;  // solution end-members that are not excluded
-    for (int k = 1; k <= run.nss; ++k) {
-        for (int j = 1; j <= ss[k].nem; ++j) {
-            if (!ss[k].em[j].excluded) ++nsolem;
-        }
-    }
     const bool utilities = ses.runcalcmode == calcmodetype::utilitycalc;
     if (!utilities) {
-        // The "ptforaxe" activity table of the solution phases is connected here: it fills
-        // emact and emsda 1..nsolem.
-        for (int k = 1; k <= run.npure; ++k) {
-            ds.emact[nsolem + k] = pure[k].activity;
-            ds.emsda[nsolem + k] = pure[k].activitysd;
-        }
+        steps.activities(ses, run);
         if (run.nss == 0) {
             promptcontrol(ses, "standard default uncertainties on activities",
                           run.script.defsdaparamscb);

@@ -3,6 +3,7 @@
 // thermodynamic records, covariances and activities with their uncertainties; and the default
 // uncertainties of end-member activities.
 
+#include <functional>
 #include <string>
 
 #include "model/datamodel.hpp"
@@ -26,10 +27,20 @@ void makename(Run& run, const bemvector& omit);
 bool askreplacename(Session& ses, const Run& run, std::string& name, const strings& list,
                     bool quiet, int16& pos);
 
+// The steps of `extractem` that belong to later layers, passed in by the mode drivers.
+struct ExtractemSteps {
+    // Records and covariance of the chosen phases' end-members (made end-members included).
+    std::function<void(Session&, Run&)> lsqds;
+    // The activity table at the P-T for a-x: fills `emact`/`emsda` of the solution end-members
+    // that are not excluded, then of the pure phases, and sets the current P and T. Not called
+    // in the utilities.
+    std::function<void(Session&, Run&)> activities;
+};
+
 // Chooses the phases of a rock calculation, a reaction diagram or a utility run from the
 // script's "with" list or by question, reads their dataset end-members and sets the run's
 // end-member list, records, covariances and activities in phase order.
-void extractem(Session& ses, Run& run);
+void extractem(Session& ses, Run& run, const ExtractemSteps& steps);
 
 // The default-uncertainty parameters: relative factor 0.3 (0.1 in a calibration, 0 with
 // "justrelu"), floor 0.01 and smallest relative uncertainty 0.05.

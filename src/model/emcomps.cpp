@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/fatal.hpp"
 #include "model/run.hpp"
 #include "numerics/intmath.hpp"
-#include "textio/fatal.hpp"
 #include "textio/words.hpp"
 
 namespace qv {

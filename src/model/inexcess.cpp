@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/run.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
@@ -82,7 +82,7 @@ private:
 
     void sectionvariable() {
         fluidexcess_ = false;
-        switch (ses_.diagrammode) {
+        switch (run_.diagrammode) {
             case diagramtype::ptcalc:
                 if (run_.runftype != ftype::absent) {
                     fluidexcess_ = sc_.fluidexcesscb == controlboolean::ask

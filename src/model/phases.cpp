@@ -1,7 +1,7 @@
 #include "model/phases.hpp"
 
+#include "base/fatal.hpp"
 #include "model/run.hpp"
-#include "textio/fatal.hpp"
 
 namespace qv {
 

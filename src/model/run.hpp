@@ -10,6 +10,7 @@
 #include "model/special.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
+#include "textio/files.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
@@ -26,6 +27,7 @@ struct GlobalArrays {
 };
 
 struct Run {
+    RunFiles files;  // the script file of the run
     ScriptSettings script;
     Windows windows;
     ComponentTable comps;
@@ -48,6 +50,7 @@ struct Run {
     SdaParams sda;                   // default uncertainties of activities
     Fixed1<bool, maxcomp> compkept;  // components kept by the bulk composition and projection
     std::string dashmark = "-";
+    diagramtype diagrammode = diagramtype::ptcalc;  // the axes of the run's phase diagram
 };
 
 // Allocates the global arrays (reported under "monitorheap") and sets the initial values.

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -4,7 +4,7 @@
 // Only the lower triangle of the input is read, so a non-symmetric matrix is taken as the
 // symmetric matrix of its lower triangle.
 
-#include "numerics/families.hpp"
+#include "base/families.hpp"
 #include "textio/console.hpp"
 
 namespace qv {

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "numerics/families.hpp"
+#include "base/families.hpp"
 #include "textio/session.hpp"
 
 namespace qv {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 
@@ -58,8 +58,8 @@ struct Reducer {
     int16 m, n;
     bool jordan;
     const char* routine;
-    Fixed1<int16, maxintrow> pivotcol{};  // pivot column of each row, 0 = none
-    Fixed1<bool, maxintrow> ispivot{};    // column holds a pivot
+    Fixed1<int16, maxem> pivotcol{};  // pivot column of each row, 0 = none
+    Fixed1<bool, maxem> ispivot{};    // column holds a pivot
 
     int16 reduce() {
         const int16 mn = m < n ? m : n;
@@ -144,7 +144,7 @@ int32 gcd(int32 a, int32 b) {
 }
 
 int32 vectorgcd(const liemvector& v, int16 n) {
-    if (n < 1 || n > maxintrow) return 0;
+    if (n < 1 || n > maxem) return 0;
     if (n == 1) return v[1];
     if (n == 2) return gcd(v[1], v[2]);
     int64 g = v[n] < 0 ? -int64{v[n]} : int64{v[n]};
@@ -216,7 +216,7 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
         // vector (an empty lcm would give the all-zero row).
         const int32 lcmden = ndens > 0 ? vectorlcm(dens, ndens) : 1;
 
-        Fixed1<int64, maxintrow> x{};
+        Fixed1<int64, maxem> x{};
         x[j] = lcmden;
         for (int16 i = 1; i <= mn; ++i) {
             const int16 q = red.pivotcol[i];
@@ -227,11 +227,11 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
             for (int16 k = 1; k <= n; ++k) sum += x[k] * c[i][k];
             if (sum != 0) bomb("nullspace", "reaction doesn't balance", myfault);
         }
-        if (nreac >= maxreactions) {
-            bomb("nullspace", "too many reactions" + maxtext(maxreactions), yourfault);
+        if (nreac >= maxreac) {
+            bomb("nullspace", "too many reactions" + maxtext(maxreac), yourfault);
         }
         ++nreac;
-        for (int k = 1; k <= maxintrow; ++k) r[nreac][k] = to16(x[k], "nullspace");
+        for (int k = 1; k <= maxem; ++k) r[nreac][k] = to16(x[k], "nullspace");
     }
     return rank;
 }

@@ -6,22 +6,9 @@
 // Integer results that would leave their storage type stop the run with "integer overflow in "
 // and the routine's name rather than wrapping.
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/families.hpp"
 
 namespace qv {
-
-inline constexpr int maxintrow = 400;     // entries of an integer vector or matrix row
-inline constexpr int maxreactions = 150;  // rows of the reaction table
-
-using liemvector = Fixed1<int32, maxintrow>;
-using liemmatrix = Fixed1<liemvector, maxintrow>;  // 640 kB: allocate on the heap
-using iemvector = Fixed1<int16, maxintrow>;
-using xemvector = Fixed1<real, maxintrow>;
-// The same types as the data model's composition matrix (component x end-member) and reaction
-// table (reaction x end-member).
-using icmatrix = Fixed1<iemvector, 26>;
-using rmatrix = Fixed1<iemvector, maxreactions>;
 
 // gcd of |a| and |b|; gcd(0, b) = |b|.
 int32 gcd(int32 a, int32 b);

@@ -4,7 +4,7 @@
 // u = (P - polyp0) / 12 and v = (T - polyt0) / 300, P and T in the units of the centre; the
 // caller chooses the exponents and fits the coefficients k.
 
-#include "numerics/families.hpp"
+#include "base/families.hpp"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 namespace {

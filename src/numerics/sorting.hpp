@@ -3,7 +3,7 @@
 // in-place ascending sort, the median, the median absolute deviation scaled to a standard
 // deviation, and the list position of a quantile.
 
-#include "numerics/families.hpp"
+#include "base/families.hpp"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 // precision. The Newton step of the equilibrium solver, uncertainty propagation and the average
 // P-T least squares all go through it.
 
-#include "numerics/families.hpp"
+#include "base/families.hpp"
 #include "textio/console.hpp"
 
 namespace qv {

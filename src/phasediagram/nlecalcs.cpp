@@ -2,14 +2,15 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/dataset.hpp"
 #include "model/emcomps.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/ptwindow.hpp"
+#include "solver/lsqds.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 #include "textio/words.hpp"
@@ -178,7 +179,7 @@ void nlecalcs(Session& ses, Run& run) {
     if (sc.uncertaintiescb == controlboolean::no) sc.calcsdlevel = 0;
     if (sc.calcsdlevel > 0) return notbuilt(ses, "uncertainties are");
     readthermo(ses, run, 3);
-    // lsqds(ses, run) is connected here: records and covariances of the phases' end-members.
+    lsqds(ses, run);
     for (int k = 1; k <= run.nss; ++k) {
         if ((*run.arrays.prec1)[k].hasorder && !yes(sc.batchcb)) {
             return notbuilt(ses, "order-disorder starting states are");

@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/emchoice.hpp"
 #include "numerics/intmath.hpp"
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

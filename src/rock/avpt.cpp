@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/fatal.hpp"
 #include "rock/avlsq.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -9,13 +9,14 @@
 #include "model/special.hpp"
 #include "rock/rockdriver.hpp"
 #include "rock/runrock.hpp"
+#include "solver/lsqds.hpp"
 
 namespace qv {
 
 void setuprockcalcs(Session& ses, Run& run) {
     run.special.nexcludedems = 0;  // exclusions belong to one run
     startrun(ses, run);
-    extractem(ses, run);
+    extractem(ses, run, extractem_steps());
     clean(ses, run);
     setspecialphases(run);
 }

@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "base/families.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
 #include "model/datamodel.hpp"
-#include "numerics/families.hpp"
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
 #include "numerics/svd.hpp"
 #include "script/windows.hpp"
 #include "solver/reactionlists.hpp"

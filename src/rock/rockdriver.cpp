@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "rock/averages.hpp"
 #include "rock/avlsq.hpp"
 #include "rock/avpt.hpp"
@@ -10,7 +11,6 @@
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -1,10 +1,10 @@
 #include "rock/runrock.hpp"
 
+#include "base/fatal.hpp"
 #include "model/emchoice.hpp"
 #include "model/special.hpp"
 #include "script/fluidcomp.hpp"
 #include "solver/calcre.hpp"
-#include "textio/fatal.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/makes.hpp"
 

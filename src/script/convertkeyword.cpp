@@ -1,7 +1,7 @@
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
-#include "textio/fatal.hpp"
 
 namespace qv {
 namespace {

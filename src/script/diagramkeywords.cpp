@@ -2,9 +2,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -1,9 +1,9 @@
 #include "script/diagramwindows.hpp"
 
+#include "base/fatal.hpp"
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/prompts.hpp"
 
 namespace qv {
@@ -44,9 +44,8 @@ struct Section {
     othervariabletype other;
 };
 
-void section(Session& ses, ScriptSettings& s, Windows& w, int16 variance, FluidComposition& f,
-             std::string& lnalabel, bool askwindow, const Section& t) {
-    const diagramtype mode = ses.diagrammode;
+void section(Session& ses, diagramtype mode, ScriptSettings& s, Windows& w, int16 variance,
+             FluidComposition& f, std::string& lnalabel, bool askwindow, const Section& t) {
     const bool lna = std::string(t.third) == "lna";
     const bool muvar = std::string(t.third) == "mu";
     const std::string munm = firstname(s.mu, s.nmu);
@@ -178,10 +177,11 @@ void univariantsetup(Session& ses, const ScriptSettings& s, Windows& w) {
     }
 }
 
-void diagramwindowsetup(Session& ses, ScriptSettings& s, Windows& w, int16 variance,
-                        FluidComposition& fluid, std::string& lnalabel, bool askwindow) {
+void diagramwindowsetup(Session& ses, diagramtype diagram, ScriptSettings& s, Windows& w,
+                        int16 variance, FluidComposition& fluid, std::string& lnalabel,
+                        bool askwindow) {
     dofigPT(ses, s, w);
-    switch (ses.diagrammode) {
+    switch (diagram) {
         case diagramtype::ptcalc: {
             if (askwindow) {
                 promptcontrol(ses, "calculate T at P (rather than P at T)", s.calctatpcb);
@@ -223,32 +223,32 @@ void diagramwindowsetup(Session& ses, ScriptSettings& s, Windows& w, int16 varia
             break;
         }
         case diagramtype::pxcalc:
-            section(ses, s, w, variance, fluid, lnalabel, askwindow,
+            section(ses, diagram, s, w, variance, fluid, lnalabel, askwindow,
                     {true, "x", calcvariabletype::calcpressure,
                      othervariabletype::fixedmolefractionCO2});
             break;
         case diagramtype::txcalc:
-            section(ses, s, w, variance, fluid, lnalabel, askwindow,
+            section(ses, diagram, s, w, variance, fluid, lnalabel, askwindow,
                     {false, "x", calcvariabletype::calctemperature,
                      othervariabletype::fixedmolefractionCO2});
             break;
         case diagramtype::plnacalc:
             section(
-                ses, s, w, variance, fluid, lnalabel, askwindow,
+                ses, diagram, s, w, variance, fluid, lnalabel, askwindow,
                 {true, "lna", calcvariabletype::calcpressure, othervariabletype::fixedlnactivity});
             break;
         case diagramtype::tlnacalc:
-            section(ses, s, w, variance, fluid, lnalabel, askwindow,
+            section(ses, diagram, s, w, variance, fluid, lnalabel, askwindow,
                     {false, "lna", calcvariabletype::calctemperature,
                      othervariabletype::fixedlnactivity});
             break;
         case diagramtype::pmucalc:
-            section(ses, s, w, variance, fluid, lnalabel, askwindow,
+            section(ses, diagram, s, w, variance, fluid, lnalabel, askwindow,
                     {true, "mu", calcvariabletype::calcpressure,
                      othervariabletype::fixedchemicalpotential});
             break;
         case diagramtype::tmucalc:
-            section(ses, s, w, variance, fluid, lnalabel, askwindow,
+            section(ses, diagram, s, w, variance, fluid, lnalabel, askwindow,
                     {false, "mu", calcvariabletype::calctemperature,
                      othervariabletype::fixedchemicalpotential});
             break;

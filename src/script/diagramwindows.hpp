@@ -12,11 +12,12 @@
 
 namespace qv {
 
-// Sets the windows of the run's diagram type. Without `askwindow` only the fixed variable and
+// Sets the windows of diagram type `diagram`. Without `askwindow` only the fixed variable and
 // the fluid are taken and the windows keep their values. `lnalabel` receives the label of the
 // ln a variable of the ln a sections.
-void diagramwindowsetup(Session& ses, ScriptSettings& s, Windows& w, int16 variance,
-                        FluidComposition& fluid, std::string& lnalabel, bool askwindow);
+void diagramwindowsetup(Session& ses, diagramtype diagram, ScriptSettings& s, Windows& w,
+                        int16 variance, FluidComposition& fluid, std::string& lnalabel,
+                        bool askwindow);
 // The P-T type: P or T calculated ("calcTatP") and the windows of both, the calculated one a
 // true range.
 void univariantsetup(Session& ses, const ScriptSettings& s, Windows& w);

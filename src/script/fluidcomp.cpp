@@ -1,7 +1,7 @@
 #include "script/fluidcomp.hpp"
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "numerics/real.hpp"
+#include "base/real.hpp"
 #include "script/settings.hpp"
 #include "textio/session.hpp"
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/prompts.hpp"
 
 namespace qv {
@@ -52,14 +52,14 @@ void rangepart(Session& ses, const Windows& w, const RangePart& r, std::string_v
     }
 }
 
-void ppart(Session& ses, const ScriptSettings& s, Windows& w, std::string_view ptext) {
+void ppart(Session& ses, const RunSetupSettings& s, Windows& w, std::string_view ptext) {
     rangepart(ses, w,
               {s.calcpcb, "P calcs: between P(low) and P(high), with P increment", 0, w.pminall,
                w.pmaxall, w.pwinlow, w.pwinhigh, w.pinc, addpwindow},
               ptext);
 }
 
-void tpart(Session& ses, const ScriptSettings& s, Windows& w, std::string_view ttext) {
+void tpart(Session& ses, const RunSetupSettings& s, Windows& w, std::string_view ttext) {
     rangepart(ses, w,
               {s.calctcb, "T calcs: between T(low) and T(high), with T increment", 273.15L,
                w.tminall, w.tmaxall, w.twinlow, w.twinhigh, w.tinc, addtwindow},
@@ -68,7 +68,7 @@ void tpart(Session& ses, const ScriptSettings& s, Windows& w, std::string_view t
 
 }  // namespace
 
-void dofigPT(Session& ses, const ScriptSettings& s, Windows& w) {
+void dofigPT(Session& ses, const RunSetupSettings& s, Windows& w) {
     say(ses, 1, "specification of overall PT window:", 1);
     const bool fromscript = s.diagramptcb == controlboolean::yes;
     if (!fromscript) {
@@ -107,7 +107,7 @@ void dofigPT(Session& ses, const ScriptSettings& s, Windows& w) {
     say(ses, 0, line, 1);
 }
 
-void specifyptcalcs(Session& ses, ScriptSettings& s, Windows& w, ptcalcsmodetype ptcalcsmode,
+void specifyptcalcs(Session& ses, RunSetupSettings& s, Windows& w, ptcalcsmodetype ptcalcsmode,
                     std::string_view heading, std::string_view ptext, std::string_view ttext) {
     say(ses, 1, "specification of PT calcs:", 1);
     controlboolean& tcb = s.calctcb;

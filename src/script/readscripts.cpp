@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prefs.hpp"
@@ -151,13 +151,13 @@ void mergephaselists(Session& ses, ScriptSettings& s) {
     }
 }
 
-void closingchecks(ScriptReader& r, bool ds190) {
+void closingchecks(ScriptReader& r, InFile& scriptfile, bool ds190) {
     Session& ses = r.ses;
     ScriptSettings& s = r.s;
     s.utilityconvertrun = ses.runcalcmode == calcmodetype::utilitycalc && s.utilitycode == 1;
     mandatorychecks(ses, s);
     reportproblems(ses, "add mandatory scripts to scriptfile");
-    ses.scriptfilevar.close();
+    scriptfile.close();
     s.scriptopen = false;
     if (s.outputlevel < 0 || s.outputlevel > 1) s.outputlevel = 1;
     dogminsettings(ses, s);
@@ -186,7 +186,7 @@ void closingchecks(ScriptReader& r, bool ds190) {
 
 }  // namespace
 
-void resetwindow(ScriptSettings& s, Windows& w) {
+void resetwindow(RunSetupSettings& s, Windows& w) {
     if (s.calctcb != controlboolean::yes) {
         s.calctcb = controlboolean::yes;
         w.twinlow = w.tminall;
@@ -228,7 +228,7 @@ void scriptdefaults(Session& ses, ScriptSettings& s, Windows& w, bool ds190) {
     w.pinc = 0;
 }
 
-void getscriptfile(Session& ses, ScriptSettings& s) {
+void getscriptfile(Session& ses, RunFiles& files, ScriptSettings& s) {
     if (ses.prefs.scriptfilesuffix.empty()) {
         strings words;
         int16 n = 0;
@@ -238,23 +238,24 @@ void getscriptfile(Session& ses, ScriptSettings& s) {
     } else {
         s.scriptsuffix = ses.prefs.scriptfilesuffix;
     }
-    promptdatafile(ses, ses.scriptname, "qv-", s.scriptsuffix, "script info", ses.scriptfilevar);
+    promptdatafile(ses, files.scriptname, "qv-", s.scriptsuffix, "script info",
+                   files.scriptfilevar);
     if (s.scriptsuffix.empty()) bomb("getscriptfile", "no script file specified", yourfault);
     s.scriptopen = true;
 }
 
-void readscripts(Session& ses, ScriptSettings& s, Windows& w, bool ds190) {
+void readscripts(Session& ses, RunFiles& files, ScriptSettings& s, Windows& w, bool ds190) {
     ses.prefs.scriptproblems = 0;
     if (ses.runcount > 1) {
-        getscriptfile(ses, s);
+        getscriptfile(ses, files, s);
     } else {
         // the first pass reads the file that `startout` opened
         s.scriptsuffix = ses.prefs.scriptfilesuffix;
-        s.scriptopen = ses.scriptfilevar.is_open();
+        s.scriptopen = files.scriptfilevar.is_open();
     }
     scriptdefaults(ses, s, w, ds190);
     ScriptReader r{ses, s, w, {}, controlboolean::yes, 1, {}, {}};
-    InFile& f = ses.scriptfilevar;
+    InFile& f = files.scriptfilevar;
     while (!f.eof()) {
         strings entry;
         int16 nentry = 0;
@@ -269,7 +270,7 @@ void readscripts(Session& ses, ScriptSettings& s, Windows& w, bool ds190) {
         scriptvalues(r, entry, nentry, used);
         dispatch(r);
     }
-    closingchecks(r, ds190);
+    closingchecks(r, files.scriptfilevar, ds190);
 }
 
 }  // namespace qv

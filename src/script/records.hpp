@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
 #include "textio/words.hpp"
 
 namespace qv {
@@ -31,8 +31,8 @@ inline constexpr int maxmcbulk = 99;    // bulk compositions of "mcbulk"
 inline constexpr int maxminerals = 12;  // analysed minerals of "convert"
 inline constexpr int maxpeq = 4;        // "peq" items of a mineral's "ideal" line
 
-using valwords = Fixed1<std::string, 40>;  // the words of one script entry's values
-using valreals = Fixed1<real, 40>;
+using valwords = srrvector;  // the words of one script entry's values
+using valreals = rrvector;
 
 // A starting guess of a compositional variable: value, uncertainty and allowed range.
 struct XyzGuess {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "numerics/fixed.hpp"
+#include "base/fixed.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
 #include "textio/prompts.hpp"
@@ -13,13 +13,11 @@
 
 namespace qv {
 
-inline constexpr int maxscriptvalues = 40;
-
 // The values of the current entry, slot i for the i-th word after the keyword and its switch.
 struct ScriptValues {
     int16 nscriptvalues = 0;
-    Fixed1<valuetype, maxscriptvalues> scriptvaltype{};
-    Fixed1<std::string, maxscriptvalues> scriptvalword{};
+    Fixed1<valuetype, maxvalues> scriptvaltype{};
+    srrvector scriptvalword{};
     irrvector scriptvalint{};  // an integer word's value, else 0
     rrvector scriptvalreal{};  // every numeric word's value, else 0
 };

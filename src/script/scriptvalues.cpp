@@ -1,8 +1,8 @@
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {
@@ -68,7 +68,7 @@ void scriptvalues(ScriptReader& r, const strings& words, int16 nwords, int16 nus
         v.nscriptvalues = 0;
         return;
     }
-    if (v.nscriptvalues > maxscriptvalues) {
+    if (v.nscriptvalues > maxvalues) {
         bomb("reading script for " + r.keyword, "too much info", yourfault);
     }
     const std::string where = "reading script for " + r.keyword;
@@ -109,7 +109,7 @@ void dropvalues(ScriptValues& v, int n) {
         v.scriptvalint[i - n] = v.scriptvalint[i];
         v.scriptvalreal[i - n] = v.scriptvalreal[i];
     }
-    for (int i = v.nscriptvalues - n + 1; i <= maxscriptvalues; ++i) {
+    for (int i = v.nscriptvalues - n + 1; i <= maxvalues; ++i) {
         v.scriptvaltype[i] = valuetype::anemptystring;
         v.scriptvalword[i].clear();
         v.scriptvalint[i] = 0;

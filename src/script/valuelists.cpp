@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
 #include "textio/session.hpp"
 
 namespace qv {

@@ -4,10 +4,10 @@
 #include <limits>
 #include <memory>
 
+#include "base/fatal.hpp"
+#include "numerics/combinations.hpp"
 #include "numerics/intmath.hpp"
-#include "numerics/random.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
@@ -267,7 +267,7 @@ struct Search {
 
     bool newindr() {
         liemvector v;
-        for (int16 j = 1; j <= maxintrow; ++j) v[j] = s.ev.r[nreac][j];
+        for (int16 j = 1; j <= maxem; ++j) v[j] = s.ev.r[nreac][j];
         const auto allzero = [&] {
             for (int16 j = 1; j <= nem; ++j) {
                 if (v[j] != 0) return false;

@@ -4,11 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/axprint.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
+#include "thermo/activities.hpp"
 
 namespace qv {
 
@@ -413,6 +414,19 @@ struct Lsqds {
 void lsqds(Session& ses, Run& run) {
     auto work = std::make_unique<Lsqds>(ses, run);
     work->doall();
+}
+
+ExtractemSteps extractem_steps() {
+    ExtractemSteps steps;
+    steps.lsqds = [](Session& ses, Run& run) { lsqds(ses, run); };
+    steps.activities = [](Session& ses, Run& run) {
+        const AxPT pt = extractem_activities(ses, run);
+        if (run.nss > 0) {
+            run.windows.pcur = pt.p;
+            run.windows.tcur = pt.t;
+        }
+    };
+    return steps;
 }
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 // with all the others. A made end-member (a rational combination of dataset end-members) gets
 // data built from its constituents and covariances built from theirs.
 
+#include "model/emchoice.hpp"
 #include "model/run.hpp"
 #include "textio/session.hpp"
 
@@ -22,5 +23,10 @@ namespace qv {
 // of every solution phase (`printphaseinfo`). Prints nothing else, except the "in the make
 // for" line before its two make-action stops.
 void lsqds(Session& ses, Run& run);
+
+// The later-layer steps of `extractem` for the rock calculations, reaction diagrams and
+// utilities: `lsqds`, then the activity table at the P-T for a-x, which also becomes the current
+// P and T of the run.
+ExtractemSteps extractem_steps();
 
 }  // namespace qv

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 
 namespace qv {
 
@@ -102,7 +102,7 @@ void turnreaction(ReactionEval& ev, ReactionLists& rl, int16 i, real p, real t, 
     const real c = rl.lnaterm.logbase10 ? rln10 : rgas;
     tdvector& carrier = ev.tab.td[ev.tab.nem];
     real pe = p, te = t;
-    switch (ev.ses.diagrammode) {
+    switch (ev.diagram) {
         case diagramtype::ptcalc:
         case diagramtype::txcalc: te = t + 5; break;
         case diagramtype::pxcalc: pe = p + 0.2L; break;

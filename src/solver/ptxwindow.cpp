@@ -1,6 +1,6 @@
 #include "solver/ptxwindow.hpp"
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 
@@ -129,7 +129,7 @@ bool inthirdwindow(ReactionEval& ev, const ActivityTerm& lt, const CurrentCondit
 
 bool inPTXwindow(ReactionEval& ev, const ActivityTerm& lnaterm, const CurrentConditions& cur,
                  int16 i, CornerSigns& cornersigns) {
-    switch (ev.ses.diagrammode) {
+    switch (ev.diagram) {
         case diagramtype::ptcalc: return inPTwindow(ev, cur, i, cornersigns);
         case diagramtype::pxcalc:
             return inthirdwindow(ev, lnaterm, cur, i, cornersigns, true, Third::x);

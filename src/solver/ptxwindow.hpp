@@ -13,7 +13,7 @@ namespace qv {
 using CornerSigns = Fixed1<bool, 4>;
 
 // True when the line of reaction i crosses the window of the current diagram type
-// (ev.ses.diagrammode); ln a and mu diagrams write their variable into the data row of the
+// (ev.diagram); ln a and mu diagrams write their variable into the data row of the
 // carrier end-member (number nem), which keeps the last value written.
 bool inPTXwindow(ReactionEval& ev, const ActivityTerm& lnaterm, const CurrentConditions& cur,
                  int16 i, CornerSigns& cornersigns);

@@ -83,7 +83,7 @@ bool calcreactions(Session& ses, const CompositionTables& ct, const iemvector& m
     nreac = 0;
     auto a = std::make_unique<liemmatrix>();
     for (int16 i = 1; i <= ct.comps.ncomp; ++i) {
-        for (int16 j = 1; j <= maxintrow; ++j) (*a)[i][j] = ct.c[i][j];
+        for (int16 j = 1; j <= maxem; ++j) (*a)[i][j] = ct.c[i][j];
     }
     nullspace(*a, ct.comps.ncomp, ct.nem, ct.c, r, nreac);
     calcreactiondiv(r, nreac, mixweights, ct.nem, rl.rdiv);

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "numerics/random.hpp"
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
+#include "numerics/powers.hpp"
 
 namespace qv {
 

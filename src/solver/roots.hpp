@@ -39,6 +39,7 @@ struct ReactionEval {
     ReactionTables& tab;  // data rows, names, activities and fluid end-members of the run
     rmatrix& r;           // reaction coefficients, reaction x end-member
     const Windows& w;     // the P and T windows searched
+    diagramtype diagram = diagramtype::ptcalc;  // the axes of the diagram the reactions lie in
 };
 
 // True when both are <= 0 or both are >= 0 (a zero goes with either sign); false for a NaN.

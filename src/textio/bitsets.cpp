@@ -1,6 +1,6 @@
 #include "textio/bitsets.hpp"
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

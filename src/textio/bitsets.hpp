@@ -3,8 +3,8 @@
 // never used); it is the form of the output-channel set. A 96-bit set (`longint3`) holds
 // members 0 to 90 for the reaction code's sets of end-members and phases.
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 

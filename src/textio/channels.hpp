@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "numerics/fixed.hpp"
+#include "base/fixed.hpp"
 #include "textio/session.hpp"
 
 namespace qv {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "numerics/real.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 

@@ -133,30 +133,30 @@ void openwrite(Session& ses, std::string& filename, std::string_view prefix,
     f.name = filename;
 }
 
-void startout(Session& ses) {
+void startout(Session& ses, RunFiles& files) {
     const std::string& suffix = ses.prefs.scriptfilesuffix;
     if (ses.runcalcmode == calcmodetype::lsqdscalc) {
         std::string scriptcheck;
-        promptdatafile(ses, scriptcheck, "ds-scr", ses.qvdssuffix, "script info",
-                       ses.scriptfilevar);
-        openchannel(ses, 2, "ds-o" + ses.qvdssuffix + ".txt");
-        openchannel(ses, 4, "ds-ic" + ses.qvdssuffix + ".txt");
+        promptdatafile(ses, scriptcheck, "ds-scr", files.qvdssuffix, "script info",
+                       files.scriptfilevar);
+        openchannel(ses, 2, "ds-o" + files.qvdssuffix + ".txt");
+        openchannel(ses, 4, "ds-ic" + files.qvdssuffix + ".txt");
         putstr(
             ses, 0,
             "intermediate/auxiliary calc results are in the file, " + quoted(ses.ch.files[4].name),
             1, 9);
-        openchannel(ses, 7, "ds-" + ses.qvdssuffix + ".csv");
+        openchannel(ses, 7, "ds-" + files.qvdssuffix + ".csv");
         putstr(ses, 0, "dataset in csv format in the file, " + quoted(ses.ch.files[7].name), 1, 9);
-        promptdatafile(ses, ses.scriptname, "qv-", ses.prefs.scriptfilesuffix, "script info",
-                       ses.scriptfilevar);
+        promptdatafile(ses, files.scriptname, "qv-", ses.prefs.scriptfilesuffix, "script info",
+                       files.scriptfilevar);
         putstr(ses, 1, "running LSQDS from within " + ses.progbanner, 1, 13);
         putstr(ses, 0, "at " + ses.datetimeline, 1, 13);
-        if (ses.qvdssuffix.empty()) bomb("startout", "blank datafilenamesuffix?", yourfault);
+        if (files.qvdssuffix.empty()) bomb("startout", "blank datafilenamesuffix?", yourfault);
         return;
     }
     putstr(ses, 1, ses.progbanner + "  running at " + ses.datetimeline, 1, 12);
-    promptdatafile(ses, ses.scriptname, "qv-", ses.prefs.scriptfilesuffix, "script info",
-                   ses.scriptfilevar);
+    promptdatafile(ses, files.scriptname, "qv-", ses.prefs.scriptfilesuffix, "script info",
+                   files.scriptfilevar);
     const std::string base = "qv-" + suffix;
     openchannel(ses, 2, base + "-o.txt");
     putstr(ses, 0, "summary output in the file, " + quoted(ses.ch.files[2].name), 1, 9);

@@ -11,6 +11,14 @@
 
 namespace qv {
 
+// The script file of a run and the suffix of the calibration files: `startout` opens the script
+// for the first pass, and the script reader chooses it again on later passes and closes it.
+struct RunFiles {
+    InFile scriptfilevar;    // the script file, open until the script reader has read it
+    std::string scriptname;  // name of the script file of the run
+    std::string qvdssuffix;  // calibration file suffix, from the calibration preferences
+};
+
 // Start-up tables, preferences, log and banner.
 void startlog(Session& ses, std::string_view name);
 // Reads the clock: sets `datetimeline` and `starttime`.
@@ -18,7 +26,7 @@ void datetimetext(Session& ses);
 // The calculation code: from the preferences, else asked with the menu.
 int16 getcalcmode(Session& ses);
 // Opens the script file and the output files of the run and reports their names.
-void startout(Session& ses);
+void startout(Session& ses, RunFiles& files);
 void closefiles(Session& ses);
 void closeerase(Session& ses, OutFile& f, bool used, std::string_view name);
 void showelapsed(Session& ses);

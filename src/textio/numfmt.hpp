@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "numerics/real.hpp"
+#include "base/real.hpp"
 #include "textio/words.hpp"
 
 namespace qv {

@@ -2,6 +2,7 @@
 
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
+#include "textio/stops.hpp"
 
 namespace qv {
 namespace {
@@ -110,7 +111,6 @@ void promptinteger(Session& ses, std::string_view prompt, int16& i) {
 }
 
 void promptreals(Session& ses, std::string_view prompt, rrvector& xs, int16& n) {
-    const int maxvalues = rrvector::capacity();
     if (n > maxvalues) bomb("promptreals", "too many values" + maxtext(maxvalues), myfault);
     const int16 wanted = n;
     strings words;

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/fixed.hpp"
+#include "base/real.hpp"
+#include "base/runkinds.hpp"
 #include "textio/console.hpp"
-#include "textio/infile.hpp"
 
 namespace qv {
 
@@ -61,15 +61,6 @@ struct WhSeeds {
     int32 whs3 = 1;
 };
 
-enum class calcmodetype {
-    utilitycalc = 0,
-    nlecalc = 1,
-    rockcalc = 2,
-    phasecalc = 3,
-    lsqdscalc = 4
-};
-enum class diagramtype { ptcalc, pxcalc, txcalc, plnacalc, tlnacalc, pmucalc, tmucalc };
-
 struct Session {
     Session(Console& con, Clock& clk) : console(con), clock(clk) {}
 
@@ -84,21 +75,17 @@ struct Session {
     std::string progbanner;    // copy of the identity; its first word names the files
     std::string datetimeline;  // date and time of start-up, e.g. "14.05 on Tue 8 Dec,2026"
     int64 starttime = 0;       // clock millis at start-up or at the last calculation procedure
-    int32 gemcount = 0;        // end-member Gibbs energy evaluations
+    int64 gemcount = 0;        // end-member Gibbs energy evaluations
     int32 heapsize = 0;        // bytes held by the tracked global arrays
 
     bool autoexiton = false;  // no questions at the end of a pass or of the process
     bool traceon = false;
-    int16 calcmodecode = 0;
-    calcmodetype runcalcmode = calcmodetype::nlecalc;
-    diagramtype diagrammode = diagramtype::ptcalc;
+    int16 calcmodecode = 0;                            // menu code of the calculation mode
+    calcmodetype runcalcmode = calcmodetype::nlecalc;  // chosen once at start-up, for every pass
     int16 runcount = 0;
     std::string morequestion;
 
-    InFile scriptfilevar;      // the script file, opened by startout for the script reader
-    std::string scriptname;    // name of the script file of the run
     std::string lastfilename;  // name of the file last located or opened
-    std::string qvdssuffix;    // calibration file suffix, from the calibration preferences
     bool stopping = false;     // set while a fatal stop is being reported
 };
 

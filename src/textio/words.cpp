@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "numerics/fixed.hpp"
-#include "numerics/real.hpp"
+#include "base/families.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 
@@ -15,8 +15,6 @@ inline constexpr int maxwords = 400;      // words of one line
 inline constexpr int maxtextlength = 255;
 
 using strings = Fixed1<std::string, maxwords>;  // the words of one line, or a list of names
-using rrvector = Fixed1<real, 40>;              // the values of the words of one line
-using irrvector = Fixed1<int16, 40>;
 
 // What one word of input holds.
 enum class valuetype { anemptystring = 0, aninteger = 1, areal = 2, arational = 3, astring = 4 };

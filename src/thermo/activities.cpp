@@ -3,10 +3,10 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/random.hpp"
+#include "numerics/powers.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/session.hpp"
 #include "thermo/fluids.hpp"
 
@@ -72,6 +72,25 @@ real calcdh(Session& ses, bool newspfluid, int debuglev, real p, real t, real xc
         putstr(ses, 0, line, 1, 13);
     }
     return result;
+}
+
+real gaqueous(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
+              real p, real t) {
+    if (row[17] == 0) return 0;
+    const real tp = t <= 500 ? t : 500;
+    const real v1 = spfluid(ses, gs.newspfluid, p, t).v;
+    if (!(v1 > 0)) bad_row(name, "zero water volume in the aqueous term");
+    real g = row[17] * (-27.091L + 0.09086L * t + 350.42L * (t / tp) * std::log(1.81799456L / v1) -
+                        15.8L * p);
+    if (gs.runcalcmode != calcmodetype::lsqdscalc) {
+        g += 0.03354L * t;
+        if (row[18] != 0 && row[26] > 0) {
+            g += 0.019144612724L * t *
+                 calcdh(ses, gs.newspfluid, gs.debuglev, p, t, row[27], row[28], row[26],
+                        row[19] * row[18]);
+        }
+    }
+    return g;
 }
 
 }  // namespace qv

@@ -3,7 +3,11 @@
 // Debye-Hueckel law, with the solvent's volume and dielectric constant.
 // p in kbar, t in K, volumes in kJ/kbar.
 
-#include "numerics/real.hpp"
+#include <string_view>
+
+#include "base/real.hpp"
+#include "model/datamodel.hpp"
+#include "thermo/gem.hpp"
 
 namespace qv {
 
@@ -19,5 +23,10 @@ real calcdhab(real p, real t, real xco2, real xh2o, real v);
 // limiting slope. At debug level 5 the terms are listed on screen, summary and log.
 real calcdh(Session& ses, bool newspfluid, int debuglev, real p, real t, real xco2, real xh2o,
             real ionic, real zfac);
+
+// G (kJ) of an aqueous species (row 17 nonzero): the solvent-density term and, outside a
+// calibration, the Debye-Hueckel activity coefficient at the ionic strength of row 26.
+real gaqueous(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
+              real p, real t);
 
 }  // namespace qv

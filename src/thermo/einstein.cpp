@@ -2,27 +2,26 @@
 
 #include <cmath>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
+#include "thermo/volume.hpp"
 
 namespace qv {
 
 namespace {
 
-constexpr real tr = 298.15L;
-constexpr real pr = 0.001L;
+constexpr real tr = trefk;
+constexpr real pr = prefk;
 
-// E(u) = 1/(e^u - 1), the Einstein occupation function.
+}  // namespace
+
 real efun(real u) {
     return 1 / std::expm1(u);
 }
 
-// xi(u) = u^2 e^u/(e^u - 1)^2, the Einstein heat capacity over its high-temperature limit.
 real xifun(real u) {
     const real em = std::expm1(u);
     return u * u * (em + 1) / (em * em);
 }
-
-}  // namespace
 
 real intpow(int n, real x) {
     if (n == 2) return x * x;
@@ -274,6 +273,35 @@ real EinsteinEos::gv(real p, real t) const {
     return v0 * ((x1 - x0) / bt + (p - pr) * x1 - pthv * std::log(x1 / x0) +
                  at * ct / (bt * (1 - ct)) *
                      (std::pow(1 + (x1 - 1) / at, ex) - std::pow(1 + (x0 - 1) / at, ex)));
+}
+
+EinsteinTerms geinstein(const GemSettings& gs, const tdvector& row, std::string_view name, real p,
+                        real t) {
+    const real v = row[3];
+    const real k0 = row[9];
+    if (k0 == 0) bad_row(name, "K0 = 0 in the Einstein equation of state");
+    const real theta = row[12];
+    if (!(theta > 0)) bad_row(name, "theta <= 0 in the Einstein equation of state");
+    // The exponential cold curve divides by K0', the Tait curve by b and (c - 1).
+    if (gs.hqzon) {
+        if (row[10] == 0) bad_row(name, "K0' = 0 in the Einstein equation of state");
+    } else {
+        taitcoefficients(name, k0, row[10], row[11]);
+    }
+    const real u = theta / t;
+    const real u0 = theta / tr;
+    const real a = row[4], b = row[5];
+    const real dh =
+        a * theta * (efun(u) - efun(u0)) + b / 2 * theta * theta * (1 / (u * u) - 1 / (u0 * u0));
+    const real ds =
+        a * (u * (efun(u) + 1) - u0 * (efun(u0) + 1) - std::log(std::expm1(u) / std::expm1(u0))) +
+        b * theta * (1 / u - 1 / u0);
+    const EinsteinEos eos(v, theta, row[8], k0, row[10], row[11], gs.hqzon);
+    EinsteinTerms terms;
+    terms.gcp = dh - t * ds;
+    if (std::fabs(eos.alpha) >= 1e-10L) terms.gcp += gs.numericalon ? eos.simpson(t) : eos.props(t);
+    if (v != 0) terms.gv = eos.gv(p, t);
+    return terms;
 }
 
 }  // namespace qv

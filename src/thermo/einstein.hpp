@@ -3,9 +3,18 @@
 // or the exponential form of the "hqz" switch) plus an Einstein thermal pressure, whose volume has
 // no closed form, and the heat-capacity correction along the reference isobar.
 
-#include "numerics/real.hpp"
+#include <string_view>
+
+#include "base/real.hpp"
+#include "model/datamodel.hpp"
+#include "thermo/gem.hpp"
 
 namespace qv {
+
+// E(u) = 1/(e^u - 1), the Einstein occupation function.
+real efun(real u);
+// xi(u) = u^2 e^u/(e^u - 1)^2, the Einstein heat capacity over its high-temperature limit.
+real xifun(real u);
 
 // x to the integer power n.
 real intpow(int n, real x);
@@ -44,5 +53,14 @@ struct EinsteinEos {
     // Integral of V dP from Pr to p at t.
     real gv(real p, real t) const;
 };
+
+// Heat-capacity and volume terms (kJ) of an Einstein-variant end-member (codes 3-5 of a layout-7
+// dataset) at p (kbar) and t (K); stops the run for a row outside the form.
+struct EinsteinTerms {
+    real gcp = 0;  // heat-capacity term
+    real gv = 0;   // volume term
+};
+EinsteinTerms geinstein(const GemSettings& gs, const tdvector& row, std::string_view name, real p,
+                        real t);
 
 }  // namespace qv

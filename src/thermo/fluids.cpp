@@ -1,10 +1,11 @@
 #include "thermo/fluids.hpp"
 
 #include <cmath>
+#include <limits>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/session.hpp"
 
@@ -12,7 +13,7 @@ namespace qv {
 
 namespace {
 
-constexpr real rkj = 0.0083144L;   // kJ/K/mol
+// The gas constant rgas again, in the cm3 and bar of the Sterner-Pitzer coefficients.
 constexpr real rcm3 = 83.144L;     // cm3 bar/K/mol
 constexpr real tkelvin = 273.15L;  // 0 C in K
 
@@ -83,7 +84,7 @@ RkConstants rk_co2(real t) {
 
 FluidState cork_pure(bool h2o, real p, real t) {
     const RkConstants k = h2o ? rk_h2o(t) : rk_co2(t);
-    const real rt = rkj * t;
+    const real rt = rgas * t;
     const real dp = p > k.p0 ? p - k.p0 : 0;
     real lnphig = 0;
     real lnphil = 0;
@@ -118,7 +119,7 @@ FluidState sp_pure(Session& ses, bool co2, real p, real t) {
 
 RkVolume findVs(real v0, real p, real t, real dp, real psat, real c, real d, real e, real a,
                 real b) {
-    const real rt = rkj * t;
+    const real rt = rgas * t;
     const real sqt = std::sqrt(t);
     const real a1 = a / sqt - b * (b * p + rt);
     real v = v0;
@@ -149,6 +150,7 @@ RkVolume findVs(real v0, real p, real t, real dp, real psat, real c, real d, rea
 
 SpCoefficients spcoefficients(bool co2, real p, real t) {
     SpCoefficients k;
+    k.co2 = co2;
     real* c = k.c;
     const real t2 = t * t;
     const real t4 = t2 * t2;
@@ -165,7 +167,7 @@ SpCoefficients spcoefficients(bool co2, real p, real t) {
         c[10] = 92093.375L / t + 122.46777L;
         k.psatbar =
             1000 * (-0.013627L + 7.29395e-7L * t2 - 2.34622e-9L * t2 * t + 4.83607e-15L * t4 * t);
-        k.vmax = 8.3144L * t / p + 20;
+        k.vmax = 100 * (rcm3 * t / (1000 * p)) + 20;  // 100 RT/P, far beyond the gas
     } else {
         c[1] = 1826134.0L / t + 79.224365L;
         c[2] = 6.656066e-5L + 5.7152798e-6L * t + 3.0222363e-10L * t2;
@@ -178,7 +180,7 @@ SpCoefficients spcoefficients(bool co2, real p, real t) {
         c[9] = 22995650.0L / t2 - 78971.817L / t - 63.376456L;
         c[10] = 95029.765L / t + 18.038071L;
         k.psatbar = 0;
-        k.vmax = 8.3144L * t / p + 60;
+        k.vmax = 100 * (rcm3 * t / (1000 * p)) + 60;
     }
     return k;
 }
@@ -199,83 +201,202 @@ real splnf(const SpCoefficients& k, real v, real pbar, real t) {
     const real* c = k.c;
     const real rho = 1 / v;
     const real dd = c[2] + rho * (c[3] + rho * (c[4] + rho * (c[5] + rho * c[6])));
-    return std::log(rho) + c[1] * rho + 1 / dd - 1 / c[2] -
+    return std::log(rho * rcm3 * t) + c[1] * rho + 1 / dd - 1 / c[2] -
            (c[7] / c[8]) * std::expm1(-c[8] * rho) - (c[9] / c[10]) * std::expm1(-c[10] * rho) +
-           pbar / (rcm3 * t * rho) + std::log(rcm3 * t) - 1;
+           pbar / (rcm3 * t * rho) - 1;
 }
 
 namespace {
 
-// Bisection of the Sterner-Pitzer residual on [x1, x2], keeping the end where the residual is
-// negative (the gas side of the root); the result is that end when the step falls below tol.
-real spsolve(Session& ses, const SpCoefficients& k, real pbar, real t, real x1, real x2, real tol) {
-    const real f1 = spresidual(k, x1, pbar, t);
-    const real f2 = spresidual(k, x2, pbar, t);
-    if (f1 * f2 >= 0) bomb("sterner-pitzer", "no bracket", yourfault);
-    real start = f1 < 0 ? x1 : x2;
-    real step = f1 < 0 ? x2 - x1 : x1 - x2;
-    for (int it = 1; it <= 40; ++it) {
-        step /= 2;
-        const real xm = start + step;
-        const real fm = spresidual(k, xm, pbar, t);
-        if (fm <= 0) start = xm;
-        if (std::fabs(step) < tol || fm == 0) return start;
-    }
+// Temperatures (K) at and above which the Sterner-Pitzer isotherm of H2O or CO2 rises with
+// density everywhere between the volume bounds (its critical points lie near 647.1 K and
+// 304.5 K), so that it has a single root; below them the van der Waals loop is located first.
+constexpr real sploopmaxh2o = 660;
+constexpr real sploopmaxco2 = 320;
+
+// Pressure (bar) and its derivative by density at density rho (mol/cm3) on one isotherm.
+struct SpPoint {
+    real p = 0;
+    real dpdrho = 0;
+};
+
+SpPoint sppoint(const SpCoefficients& k, real rho, real t) {
+    const real* c = k.c;
+    const real dd = c[2] + rho * (c[3] + rho * (c[4] + rho * (c[5] + rho * c[6])));
+    const real d1 = c[3] + rho * (2 * c[4] + rho * (3 * c[5] + rho * 4 * c[6]));
+    const real d2 = 2 * c[4] + rho * (6 * c[5] + rho * 12 * c[6]);
+    const real e1 = c[7] * std::exp(-c[8] * rho);
+    const real e2 = c[9] * std::exp(-c[10] * rho);
+    const real r2 = rho * rho;
+    const real dd2 = dd * dd;
+    const real rt = rcm3 * t;
+    SpPoint s;
+    s.p = rt * (rho + c[1] * r2 - r2 * d1 / dd2 + e1 * r2 + e2 * r2);
+    s.dpdrho =
+        rt * (1 + 2 * c[1] * rho - (2 * rho * d1 + r2 * d2) / dd2 + 2 * r2 * d1 * d1 / (dd2 * dd) +
+              e1 * rho * (2 - c[8] * rho) + e2 * rho * (2 - c[10] * rho));
+    return s;
+}
+
+[[noreturn]] void sp_not_converged(Session& ses, real pbar, real t) {
     write_state(ses, pbar, 3, 10, t, 0, 8, false);
     bomb("sterner-pitzer", "did not converge", yourfault);
+}
+
+// The density in [lo, hi] where the pressure is pbar, on a branch where the pressure rises with
+// density and P(lo) < pbar: Newton steps from `start`, with a halving of the bracket (in log
+// density where it spans decades) whenever a step would leave it, to the last bits of the
+// extended reals; a converged root makes R T ln f smooth in P and T. Stops the run when
+// P(hi) < pbar.
+real spbranchroot(Session& ses, const SpCoefficients& k, real pbar, real t, real lo, real hi,
+                  real start) {
+    constexpr real eps = std::numeric_limits<real>::epsilon();
+    const real top = hi;
+    bool above = false;  // a density with P > pbar seen, so that the root lies below hi
+    real x = start > lo && start < hi ? start : std::sqrt(lo * hi);
+    for (int it = 1; it <= 200; ++it) {
+        const SpPoint s = sppoint(k, x, t);
+        const real f = s.p - pbar;
+        if (f == 0) return x;
+        if (f < 0) {
+            lo = x;
+        } else {
+            hi = x;
+            above = true;
+        }
+        real next = s.dpdrho > 0 ? x - f / s.dpdrho : lo - 1;
+        if (next > lo && next < hi) {
+            // Quadratic convergence: a step of 1e-10 leaves an error near 1e-20.
+            if (std::fabs(next - x) <= 1e-10L * x) return next;
+        } else {
+            next = hi > 4 * lo ? std::sqrt(lo * hi) : (lo + hi) / 2;
+        }
+        if (hi - lo <= 4 * eps * hi) break;
+        x = next;
+    }
+    if (!above && !(sppoint(k, top, t).p > pbar)) {
+        write_state(ses, pbar, 2, 8, t, 1, 10, true);
+        bomb("sterner-pitzer", "no volume found", yourfault);
+    }
+    if (hi - lo <= 4 * eps * hi) return (lo + hi) / 2;
+    sp_not_converged(ses, pbar, t);
+}
+
+// The density in [lo, hi] where dP/drho = 0, given a sign change there (bisection steered by the
+// secant, the Illinois variant); a spinodal of the van der Waals loop.
+real spspinodal(Session& ses, const SpCoefficients& k, real pbar, real t, real lo, real hi) {
+    real flo = sppoint(k, lo, t).dpdrho;
+    real fhi = sppoint(k, hi, t).dpdrho;
+    int side = 0;
+    for (int it = 1; it <= 200; ++it) {
+        real x = (lo * fhi - hi * flo) / (fhi - flo);
+        if (!(x > lo && x < hi)) x = (lo + hi) / 2;
+        const real fx = sppoint(k, x, t).dpdrho;
+        if ((fx > 0) == (flo > 0)) {
+            lo = x;
+            flo = fx;
+            if (side == -1) fhi /= 2;
+            side = -1;
+        } else {
+            hi = x;
+            fhi = fx;
+            if (side == 1) flo /= 2;
+            side = 1;
+        }
+        if (hi - lo <= 1e-15L * hi || fx == 0) return x;
+    }
+    sp_not_converged(ses, pbar, t);
+}
+
+// The van der Waals loop of a subcritical isotherm on [rlo, rhi]: the spinodal densities, where
+// the pressure has its local maximum (gas side) and minimum (liquid side); none when the isotherm
+// rises throughout.
+struct SpLoop {
+    bool loop = false;
+    real gasspinodal = 0;
+    real liquidspinodal = 0;
+};
+
+SpLoop sploop(Session& ses, const SpCoefficients& k, real pbar, real t, real rlo, real rhi) {
+    // The least slope: a coarse scan in log density, then golden-section search around the least
+    // grid value. The slope varies over a far wider range of density than the loop is narrow near
+    // the critical point, so the scan cannot step over it.
+    constexpr int nscan = 24;
+    const real step = std::log(rhi / rlo) / nscan;
+    int best = 0;
+    real dbest = 0;
+    for (int i = 0; i <= nscan; ++i) {
+        const real d = sppoint(k, rlo * std::exp(step * i), t).dpdrho;
+        if (i == 0 || d < dbest) {
+            best = i;
+            dbest = d;
+        }
+    }
+    real a = std::log(rlo) + step * (best > 0 ? best - 1 : 0);
+    real b = std::log(rlo) + step * (best < nscan ? best + 1 : nscan);
+    const real g = (std::sqrt(5.0L) - 1) / 2;
+    real x1 = b - g * (b - a), x2 = a + g * (b - a);
+    real f1 = sppoint(k, std::exp(x1), t).dpdrho, f2 = sppoint(k, std::exp(x2), t).dpdrho;
+    while (b - a > 1e-9L && f1 >= 0 && f2 >= 0) {
+        if (f1 < f2) {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - g * (b - a);
+            f1 = sppoint(k, std::exp(x1), t).dpdrho;
+        } else {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + g * (b - a);
+            f2 = sppoint(k, std::exp(x2), t).dpdrho;
+        }
+    }
+    SpLoop loop;
+    if (f1 >= 0 && f2 >= 0) return loop;
+    const real rmid = std::exp(f1 < f2 ? x1 : x2);
+    loop.loop = true;
+    loop.gasspinodal = spspinodal(ses, k, pbar, t, rlo, rmid);
+    loop.liquidspinodal =
+        sppoint(k, rhi, t).dpdrho > 0 ? spspinodal(ses, k, pbar, t, rmid, rhi) : rhi;
+    return loop;
 }
 
 }  // namespace
 
 FluidState doSP(Session& ses, const SpCoefficients& k, real pbar, real t) {
-    // Every sign change of the residual in [3 cm3, vmax]. Liquid, unstable and gas roots can lie
-    // within a few per cent of each other on the scale of vmax (about 100 RT/P), so the scan is
-    // logarithmic and fine; a coarse linear scan hides the liquid and returns the gas.
-    constexpr int nscan = 1000;
-    constexpr int maxroots = 5;
-    const real vlow = 3;
-    const real vhigh = k.vmax;
-    if (!(vhigh > vlow)) bomb("sterner-pitzer", "no volume range to search", myfault);
-    const real ratio = std::pow(vhigh / vlow, 1.0L / nscan);
-    real lo[maxroots] = {};
-    real hi[maxroots] = {};
-    int nb = 0;
-    real x1 = vlow;
-    real f1 = spresidual(k, x1, pbar, t);
-    for (int i = 1; i <= nscan && nb < maxroots; ++i) {
-        const real x2 = i == nscan ? vhigh : vlow * std::pow(ratio, static_cast<real>(i));
-        const real f2 = spresidual(k, x2, pbar, t);
-        if (f1 * f2 < 0) {
-            lo[nb] = x1;
-            hi[nb] = x2;
-            ++nb;
-        }
-        x1 = x2;
-        f1 = f2;
-    }
-    if (nb == 0) {
-        write_state(ses, pbar, 2, 8, t, 1, 10, true);
-        bomb("sterner-pitzer", "no volume found", yourfault);
-    }
-    real root = 0;
-    if (nb == 1) {
-        // A single root: the whole scanned range is bisected to 0.001 cm3.
-        root = spsolve(ses, k, pbar, t, vlow, vhigh, 0.001L);
+    // Roots in volume between 3 cm3 and vmax (about 100 RT/P), as densities.
+    const real rlo = 1 / k.vmax;
+    const real rhi = real{1} / 3;
+    if (!(k.vmax > 3)) bomb("sterner-pitzer", "no volume range to search", myfault);
+    // A start: the ideal-gas volume plus a co-volume typical of the dense fluid. P(rlo) is near
+    // pbar/100, below pbar.
+    const real start = 1 / (rcm3 * t / pbar + (k.co2 ? 25 : 12));
+    real rho = 0;
+    SpLoop loop;
+    if (t < (k.co2 ? sploopmaxco2 : sploopmaxh2o)) loop = sploop(ses, k, pbar, t, rlo, rhi);
+    if (!loop.loop) {
+        rho = spbranchroot(ses, k, pbar, t, rlo, rhi, start);
     } else {
-        real vsmall = 0;
-        real vlarge = 0;
-        for (int b = 0; b < nb; ++b) {
-            const real r = spsolve(ses, k, pbar, t, lo[b], hi[b], 1e-6L * (lo[b] + hi[b]) / 2);
-            if (b == 0 || r < vsmall) vsmall = r;
-            if (b == 0 || r > vlarge) vlarge = r;
+        // Gas on the rising branch below the gas spinodal, liquid on the one above the liquid
+        // spinodal; with both (and the unstable root between them) the fluid is gas-like below
+        // the saturation pressure, liquid-like above it, and at and below the reference pressure
+        // (1 bar) always the gas, the standard state.
+        const bool gas = sppoint(k, loop.gasspinodal, t).p > pbar;
+        const bool liquid =
+            sppoint(k, rhi, t).p > pbar && sppoint(k, loop.liquidspinodal, t).p < pbar;
+        if (!gas && !liquid) {
+            write_state(ses, pbar, 2, 8, t, 1, 10, true);
+            bomb("sterner-pitzer", "no volume found", yourfault);
         }
-        // Below the saturation pressure the fluid is gas-like, above it liquid-like; at and
-        // below the reference pressure (1 bar) it is always the gas, the standard state.
-        root = (pbar <= 1 || pbar < k.psatbar) ? vlarge : vsmall;
+        const bool takegas = gas && (!liquid || pbar <= 1 || pbar < k.psatbar);
+        rho = takegas ? spbranchroot(ses, k, pbar, t, rlo, loop.gasspinodal, pbar / (rcm3 * t))
+                      : spbranchroot(ses, k, pbar, t, loop.liquidspinodal, rhi, start);
     }
+    const real v = 1 / rho;
     FluidState s;
-    s.v = root / 10;
-    s.rtlnf = rkj * t * splnf(k, root, pbar, t);
+    s.v = v / 10;
+    s.rtlnf = rgas * t * splnf(k, v, pbar, t);
     return s;
 }
 
@@ -291,14 +412,15 @@ FluidState spfluid2(Session& ses, bool newspfluid, real p, real t) {
 
 FluidState corkfluid(real p, real t, real pcrit, real tcrit) {
     check_pressure("corkfluid", p);
-    const real rt = rkj * t;
+    const real rt = rgas * t;
     const real sqt = std::sqrt(t);
     const real a = (5.45963e-5L * tcrit - 8.6392e-6L * t) * tcrit * std::sqrt(tcrit) / pcrit;
     const real b = 9.18301e-4L * tcrit / pcrit;
     const real c = (-3.30558e-5L * tcrit + 2.30524e-6L * t) / (pcrit * std::sqrt(pcrit));
     const real d = (6.93054e-7L * tcrit - 8.38293e-8L * t) / (pcrit * pcrit);
     FluidState s;
-    s.v = rt / p + b - a * rkj * sqt / ((rt + b * p) * (rt + 2 * b * p)) + c * std::sqrt(p) + d * p;
+    s.v =
+        rt / p + b - a * rgas * sqt / ((rt + b * p) * (rt + 2 * b * p)) + c * std::sqrt(p) + d * p;
     s.rtlnf = rt * std::log(1000 * p) + b * p +
               (a / (b * sqt)) * (std::log(rt + b * p) - std::log(rt + 2 * b * p)) +
               (2.0L / 3.0L) * c * p * std::sqrt(p) + (d / 2) * p * p;

@@ -3,7 +3,7 @@
 // the Sterner-Pitzer equation (the dataset chooses), and the minor species by the
 // corresponding-states form of the compensated Redlich-Kwong equation.
 
-#include "numerics/real.hpp"
+#include "base/real.hpp"
 
 namespace qv {
 
@@ -37,18 +37,22 @@ RkVolume findVs(real v0, real p, real t, real dp, real psat, real c, real d, rea
 
 // Coefficients c1..c10 of the Sterner-Pitzer equation at t, for H2O or CO2 (density in mol/cm3,
 // pressure in bar), with the saturation pressure in bar (0 for CO2) and the upper end of the
-// volume scan in cm3.
+// volume range searched for roots in cm3 (the lower end is 3 cm3).
 struct SpCoefficients {
     real c[11] = {};
     real psatbar = 0;
     real vmax = 0;
+    bool co2 = false;
 };
 SpCoefficients spcoefficients(bool co2, real p, real t);
 // The Sterner-Pitzer pressure residual (bar) at molar volume v (cm3) and pressure pbar.
 real spresidual(const SpCoefficients& k, real v, real pbar, real t);
 // ln f (f in bar) at volume v (cm3).
 real splnf(const SpCoefficients& k, real v, real pbar, real t);
-// Volume (kJ/kbar) and R T ln f of the Sterner-Pitzer equation at pbar (bar) and t.
+// Volume (kJ/kbar) and R T ln f of the Sterner-Pitzer equation at pbar (bar) and t. Every root
+// between the volume bounds is located (the loop of a subcritical isotherm by its spinodals);
+// with several, the gas below the saturation pressure and at or below 1 bar, else the liquid.
+// The root is converged to the last bits, so that R T ln f is smooth in P and T.
 FluidState doSP(Session& ses, const SpCoefficients& k, real pbar, real t);
 
 }  // namespace qv

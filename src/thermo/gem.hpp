@@ -7,9 +7,9 @@
 
 #include <string_view>
 
+#include "base/real.hpp"
+#include "base/runkinds.hpp"
 #include "model/datamodel.hpp"
-#include "numerics/real.hpp"
-#include "script/settings.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
@@ -31,27 +31,26 @@ struct GemSettings {
     bool xpchannelfluid = false;  // the experiment admits the cordierite channel fluid
 };
 
+// Stops the run for end-member `name` whose data row leaves its equations (procedure "gem").
+[[noreturn]] void bad_row(std::string_view name, std::string_view reason);
+
 // Order state of an order-disorder end-member: at equilibrium, fully ordered (Q = 1) or fully
 // disordered (Q = 0). Made end-members may ask for the last two.
 enum class OrderState { equilibrium, ordered, disordered };
 
 inline constexpr real trefk = 298.15L;  // reference temperature, K
 inline constexpr real prefk = 0.001L;   // reference pressure, kbar
+// Powers of Tr stored to 17 significant digits rather than formed from trefk at each call: the
+// heat-capacity and Murnaghan integrals of every end-member are bit-stable against them.
+inline constexpr real trinv = 0.0033540164346805299L;     // 1/Tr
+inline constexpr real trsq = 88893.4225L;                 // Tr^2
+inline constexpr real trsqrt = 17.267020588393354L;       // Tr^1/2
+inline constexpr real trinvsq = 1.1249426244107093e-05L;  // 1/Tr^2
+inline constexpr real trinvsqrt = 0.05791387083143839L;   // 1/Tr^1/2
 
 // G (kJ) of the end-member with data row `row` and name `name` at p (kbar) and t (K).
 // Counts one evaluation in ses.gemcount. Rows 27 and 28 hold x(CO2) and x(H2O) of the fluid.
 real gem(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name, real p,
          real t, OrderState order = OrderState::equilibrium);
-
-// The equilibrium Bragg-Williams order fraction: the root in [1e-7, 0.9999999] of the derivative
-// of G by Q, for the model integer n, the constant dg and the interaction w (kJ), and the form
-// factor f.
-real bisectx(int n, real t, real dg, real w, real f);
-// That derivative (with the opposite sign: positive means more order lowers G).
-real bisectfunc(int n, real t, real dg, real w, real f, real x);
-
-// Bragg-Williams Gibbs energy of disordering of a row at order fraction q, p and t (for checks
-// of the equilibrium and for the order states of made end-members).
-real braggwilliamsg(const tdvector& row, real q, real p, real t);
 
 }  // namespace qv

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

@@ -58,7 +58,7 @@ struct AxRun {
         ses.ch.activechannels = 1 | 8;
         ses.programname = "QUORVANTIS 3.51";
         ses.datetimeline = "14.05 on Tue 8 Dec,2026";
-        ses.scriptname = "qv-x.txt";
+        run.files.scriptname = "qv-x.txt";
         ses.tables.ordinals[1] = "1st";
         ses.tables.ordinals[2] = "2nd";
         ses.tables.ordinals[3] = "3rd";

@@ -165,10 +165,10 @@ TEST(IntMath, NullspaceGivesBalancedReactionsPerFreeEndMember) {
 TEST(IntMath, NullspaceStopsBeforeTheReactionTableOverflows) {
     NullspaceRun first({{1, 1, 0}, {0, 1, 1}});
     ASSERT_EQ(first.nreac, 1);
-    first.nreac = maxreactions;
+    first.nreac = maxreac;
     EXPECT_BOMB(nullspace(*mat({{1, 1, 0}, {0, 1, 1}}), 2, 3, *first.c, *first.r, first.nreac),
                 "nullspace", "too many reactions (max = 150) ");
-    EXPECT_EQ(first.nreac, maxreactions);
+    EXPECT_EQ(first.nreac, maxreac);
 }
 
 TEST(IntMath, NullspaceChecksAgainstTheCompositions) {

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "numerics/combinations.hpp"
+#include "numerics/powers.hpp"
 #include "support/fakes.hpp"
 
 namespace qv {
@@ -89,6 +91,25 @@ TEST(RationalPower, WholeExponentsZeroToEightAreExactEvenForNegativeX) {
     for (int16 p = 0; p <= 8; ++p) {
         EXPECT_EQ(rationalpower(p, 1, -1.5L), expected) << p;
         expected *= -1.5L;
+    }
+}
+
+// Any whole exponent, also beyond 8, negative, or written as a fraction, of a negative base: the
+// power with its sign, never NaN.
+TEST(RationalPower, WholeExponentsOfANegativeBaseKeepTheirSign) {
+    struct Case {
+        int16 p, q;
+        real x, expected;
+    };
+    const Case cases[] = {
+        {9, 1, -2.0L, -512.0L}, {10, 1, -1.5L, 57.6650390625L},
+        {-1, 1, -4.0L, -0.25L}, {-2, 1, -2.0L, 0.25L},
+        {4, 2, -3.0L, 9.0L},    {-6, 2, -2.0L, -0.125L},
+        {11, 1, -1.0L, -1.0L},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.p << "/" << c.q << " of " << static_cast<double>(c.x));
+        EXPECT_REL_NEAR(rationalpower(c.p, c.q, c.x), c.expected, 1e-15L);
     }
 }
 

@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "base/fatal.hpp"
 #include "script/windowfixture.hpp"
 #include "support/fakes.hpp"
-#include "textio/fatal.hpp"
 
 namespace qv {
 namespace {

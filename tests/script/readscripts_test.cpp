@@ -177,7 +177,7 @@ TEST(ScriptPasses, WithoutAScriptWordThePassAsksWhetherToKeepTheFile) {
     run.t.ses.runcount = 2;
     run.read(mandatory);
     EXPECT_NE(run.screen().find("use same script file? : "), std::string::npos);
-    EXPECT_EQ(run.t.ses.scriptname, "qv-t.txt");
+    EXPECT_EQ(run.files.scriptname, "qv-t.txt");
 
     ScriptRun other("n\nt\n");
     other.t.ses.prefs.scriptfilesuffix.clear();

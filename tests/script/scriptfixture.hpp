@@ -23,13 +23,14 @@ struct ScriptRun {
     // Writes qv-t.txt and reads it as the pass `runcount` of the loop of runs.
     void read(const std::string& text, bool ds190 = false) {
         dir.write("qv-t.txt", text);
-        if (t.ses.runcount <= 1) t.ses.scriptfilevar.open("qv-t.txt");
-        readscripts(t.ses, s, w, ds190);
+        if (t.ses.runcount <= 1) files.scriptfilevar.open("qv-t.txt");
+        readscripts(t.ses, files, s, w, ds190);
     }
     const std::string& screen() const { return t.console.output; }
 
     TempDir dir;
     TestSession t;
+    RunFiles files;
     ScriptSettings s;
     Windows w;
 };

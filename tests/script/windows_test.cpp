@@ -10,7 +10,7 @@
 
 #include "script/windowfixture.hpp"
 #include "support/fakes.hpp"
-#include "textio/fatal.hpp"
+#include "textio/stops.hpp"
 
 namespace qv {
 namespace {

@@ -212,7 +212,7 @@ TEST(Positions, TurnReaction) {
     EXPECT_EQ(c.r[1][ky], 1);
     ses.runcalcmode = calcmodetype::phasecalc;
     // P-T: 5 K hotter is sillimanite.
-    ses.diagrammode = diagramtype::ptcalc;
+    c.ev.diagram = diagramtype::ptcalc;
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, 0);
     EXPECT_EQ(c.r[1][sill], 1);
     EXPECT_EQ(c.r[1][ky], -1);
@@ -221,19 +221,19 @@ TEST(Positions, TurnReaction) {
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, 0);  // already turned
     EXPECT_EQ(c.r[1][sill], 1);
     // P-x(CO2): 0.2 kbar higher is kyanite.
-    ses.diagrammode = diagramtype::pxcalc;
+    c.ev.diagram = diagramtype::pxcalc;
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, 0);
     EXPECT_EQ(c.r[1][ky], 1);
     // T-log a: the carrier's entropy takes S0 - R ln10 log a, and keeps it.
-    ses.diagrammode = diagramtype::tlnacalc;
+    c.ev.diagram = diagramtype::tlnacalc;
     c.rl.lnaterm = {0.1L, true};
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, -2, 0);
     EXPECT_REL_NEAR(c.td[c.tab.nem][2], 0.1L + 0.038289308592L, 1e-15L);
     EXPECT_EQ(c.r[1][sill], 1);
-    ses.diagrammode = diagramtype::pmucalc;
+    c.ev.diagram = diagramtype::pmucalc;
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, -12.5L);
     EXPECT_EQ(c.td[c.tab.nem][1], -12.5L);
-    ses.diagrammode = static_cast<diagramtype>(99);
+    c.ev.diagram = static_cast<diagramtype>(99);
     EXPECT_BOMB(turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, 0), "turnreaction",
                 "unknown diagrammode");
 }

@@ -223,7 +223,6 @@ TEST(ReactionSearch, Al2SiO5Diagram) {
     DsReactions d;
     Session& ses = d.d.ts.ses;
     ses.runcalcmode = calcmodetype::phasecalc;
-    ses.diagrammode = diagramtype::ptcalc;
     // The three polymorphs as the run's phases 1..3.
     const int16 ky = d.em("ky"), an = d.em("and"), sill = d.em("sill");
     auto td = std::make_unique<tdmatrix>();
@@ -271,13 +270,13 @@ TEST(ReactionSearch, Al2SiO5Diagram) {
 TEST(WindowTest, CornersAndEdges) {
     DsReactions d;
     Session& ses = d.d.ts.ses;
-    ses.diagrammode = diagramtype::ptcalc;
+    d.ev.diagram = diagramtype::ptcalc;
     d.w.twinlow = 673.15L;
     d.w.twinhigh = 1073.15L;
     d.setreaction(1, {{"ky", -1}, {"sill", 1}});
     CornerSigns cs;
     const CurrentConditions cur;
-    const int32 before = ses.gemcount;
+    const int64 before = ses.gemcount;
     EXPECT_TRUE(inPTXwindow(d.ev, d.rl.lnaterm, cur, 1, cs));
     EXPECT_EQ(ses.gemcount - before, 4 * 6);  // four corners, no root search
     EXPECT_FALSE(cs[2]);                      // high P, low T: kyanite stable
@@ -292,14 +291,14 @@ TEST(WindowTest, CornersAndEdges) {
     // Lift dG above zero: no crossing, and false.
     d.td[y][1] += 1;
     EXPECT_FALSE(inPTXwindow(d.ev, d.rl.lnaterm, cur, 1, cs));
-    ses.diagrammode = static_cast<diagramtype>(99);
+    d.ev.diagram = static_cast<diagramtype>(99);
     EXPECT_BOMB(inPTXwindow(d.ev, d.rl.lnaterm, cur, 1, cs), "inPTXwindow", "unknown diagrammode");
 }
 
 // The ln a sections write S0 - c ln a into the carrier's entropy at each corner and edge.
 TEST(WindowTest, ActivityCarrier) {
     DsReactions d;
-    d.d.ts.ses.diagrammode = diagramtype::tlnacalc;
+    d.ev.diagram = diagramtype::tlnacalc;
     d.setreaction(1, {{"ky", -1}, {"sill", 1}});
     d.w.lnawinlow = -2;
     d.w.lnawinhigh = 0;

@@ -4,8 +4,8 @@
 
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/heap.hpp"
+#include "textio/stops.hpp"
 
 namespace qv {
 namespace {
@@ -17,6 +17,7 @@ struct Folder {
     }
     test::TempDir dir;
     test::TestSession t;
+    RunFiles files;
 };
 
 TEST(Startlog, TablesBannerAndLog) {
@@ -56,9 +57,9 @@ TEST(Getcalcmode, FromPreferencesOrTheMenu) {
 TEST(Startout, CreatesTheRunFilesAndErasesTheUnusedOnes) {
     Folder f;
     startlog(f.t.ses, "QUORVANTIS 3.51");
-    startout(f.t.ses);
-    EXPECT_EQ(f.t.ses.scriptname, "qv-AFM.txt");
-    EXPECT_TRUE(f.t.ses.scriptfilevar.is_open());
+    startout(f.t.ses, f.files);
+    EXPECT_EQ(f.files.scriptname, "qv-AFM.txt");
+    EXPECT_TRUE(f.files.scriptfilevar.is_open());
     for (const char* name : {"qv-AFM-o.txt", "qv-AFM-vx.txt", "qv-AFM-it.txt", "qv-AFM-ic.txt",
                              "qv-AFM.csv", "qv-AFM-2.csv", "qv-AFM.svg"}) {
         EXPECT_TRUE(f.dir.exists(name)) << name;
@@ -139,7 +140,7 @@ TEST(Rstrings, AFileLineIsATextOf255Characters) {
 TEST(Fatal, BombWritesTheStopOnScreenSummaryLogAndDetails) {
     Folder f("\n");
     startlog(f.t.ses, "QUORVANTIS 3.51");
-    startout(f.t.ses);
+    startout(f.t.ses, f.files);
     f.t.console.output.clear();
     endbombed(f.t.ses, RunBombed{"readthermo", "too many end-members", myfault});
     const std::string text =
@@ -164,7 +165,7 @@ TEST(Fatal, BeforeTheLogOnlyTheScreenAndNoWaitWithAutoexit) {
 TEST(Fatal, KillWritesOnScreenSummaryAndLog) {
     Folder f;
     startlog(f.t.ses, "QUORVANTIS 3.51");
-    startout(f.t.ses);
+    startout(f.t.ses, f.files);
     f.t.console.output.clear();
     endkilled(f.t.ses);
     EXPECT_EQ(f.t.console.output, "\n-- run killed --\n\n");

@@ -5,6 +5,7 @@
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
+#include "textio/stops.hpp"
 
 namespace qv {
 namespace {

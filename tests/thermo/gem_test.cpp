@@ -8,6 +8,7 @@
 #include "support/fakes.hpp"
 #include "thermo/einstein.hpp"
 #include "thermo/fluids.hpp"
+#include "thermo/ordering.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {
@@ -224,8 +225,27 @@ TEST_F(Ds62Gem, FluidMixingTerm) {
     EXPECT_EQ(gem(d->ts.ses, gs, r, "H2O", p, t), g0);
 }
 
+// A row edited in place (as a calibration does) gives the G of the edited values, the same as a
+// fresh copy of them, whatever was evaluated with the row before.
+TEST_F(Ds62Gem, RowEditedInPlaceGivesItsNewEnergy) {
+    const int16 k = d->find("py");
+    tdvector& r = d->row(k);
+    const tdvector saved = r;
+    const real before = d->g(k, 20, 1000);
+    for (int i : {3, 8, 9, 10, 11, 12}) {
+        SCOPED_TRACE(i);
+        r[i] *= 1.01L;
+        const tdvector copy = r;
+        const real edited = d->g(k, 20, 1000);
+        EXPECT_NE(edited, before);
+        EXPECT_EQ(edited, gem(d->ts.ses, d->gs, copy, "py", 20, 1000));
+        r = saved;
+        EXPECT_EQ(d->g(k, 20, 1000), before);
+    }
+}
+
 TEST_F(Ds62Gem, CountsEveryEvaluation) {
-    const int32 before = d->ts.ses.gemcount;
+    const int64 before = d->ts.ses.gemcount;
     d->g(1, 5, 800);
     d->g(28, 5, 800);
     EXPECT_EQ(d->ts.ses.gemcount, before + 2);

@@ -8,6 +8,7 @@
 #include "thermo/aqueous.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/makes.hpp"
+#include "thermo/ordering.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {
@@ -83,7 +84,7 @@ TEST(Reactions, DgAndDerivatives) {
     rx[c.row("ky")] = -1;
     rx[c.row("sill")] = 1;
     const real p = 8, t = 1000;
-    const int32 before = c.d.ts.ses.gemcount;
+    const int64 before = c.d.ts.ses.gemcount;
     const ReactionDg r = calcdgr(c.d.ts.ses, c.d.gs, tab, rx, p, t, 0, 1);
     EXPECT_EQ(c.d.ts.ses.gemcount, before + 6);  // two end-members, three evaluations each
     EXPECT_NEAR(static_cast<double>(r.dg),

@@ -1,4 +1,4 @@
-#include "textio/fatal.hpp"
+#include "textio/stops.hpp"
 
 #include <cstdio>
 
@@ -7,14 +7,6 @@
 #include "textio/words.hpp"
 
 namespace qv {
-
-void bomb(std::string_view procname, std::string_view message, Fault fault) {
-    throw RunBombed{std::string(procname), std::string(message), fault};
-}
-
-void killrun() {
-    throw RunKilled{};
-}
 
 bool iskill(std::string_view s) {
     int16 first = 0;

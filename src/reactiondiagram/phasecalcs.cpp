@@ -1,8 +1,9 @@
-#include "reactions/phasecalcs.hpp"
+#include "reactiondiagram/phasecalcs.hpp"
 
 #include <cmath>
 #include <string>
 
+#include "base/fatal.hpp"
 #include "model/components.hpp"
 #include "model/emchoice.hpp"
 #include "model/inexcess.hpp"
@@ -10,8 +11,8 @@
 #include "model/special.hpp"
 #include "script/diagramwindows.hpp"
 #include "script/fluidcomp.hpp"
+#include "solver/lsqds.hpp"
 #include "textio/channels.hpp"
-#include "textio/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
@@ -107,7 +108,7 @@ void activityreport(Session& ses, Run& run) {
 
 void getdiagramtype(Session& ses, Run& run) {
     if (ses.runcalcmode != calcmodetype::phasecalc) {
-        ses.diagrammode = diagramtype::ptcalc;
+        run.diagrammode = diagramtype::ptcalc;
         return;
     }
     int16 code = run.script.calctype;
@@ -122,11 +123,11 @@ void getdiagramtype(Session& ses, Run& run) {
     }
     if (code < 1 || code > 5) code = 1;
     switch (code) {
-        case 2: ses.diagrammode = diagramtype::txcalc; break;
-        case 3: ses.diagrammode = diagramtype::pxcalc; break;
-        case 4: ses.diagrammode = diagramtype::tlnacalc; break;
-        case 5: ses.diagrammode = diagramtype::plnacalc; break;
-        default: ses.diagrammode = diagramtype::ptcalc;
+        case 2: run.diagrammode = diagramtype::txcalc; break;
+        case 3: run.diagrammode = diagramtype::pxcalc; break;
+        case 4: run.diagrammode = diagramtype::tlnacalc; break;
+        case 5: run.diagrammode = diagramtype::plnacalc; break;
+        default: run.diagrammode = diagramtype::ptcalc;
     }
     if (code == 2 || code == 3) {
         run.script.fluidpresentcb = controlboolean::yes;
@@ -137,7 +138,7 @@ void getdiagramtype(Session& ses, Run& run) {
 void setupphasecalcs(Session& ses, Run& run) {
     startrun(ses, run);
     getdiagramtype(ses, run);
-    extractem(ses, run);
+    extractem(ses, run, extractem_steps());
     clean(ses, run);
     setspecialphases(run);
     inexcess(ses, run);
@@ -145,7 +146,7 @@ void setupphasecalcs(Session& ses, Run& run) {
 
 void phasediagramcalcs(Session& ses, Run& run) {
     run.nreac = 0;
-    std::string heading = headingof(ses.diagrammode);
+    std::string heading = headingof(run.diagrammode);
     if (run.script.calctype >= 1 && run.script.calctype <= 5) heading += " (from script)";
     putstr(ses, 1, heading, 1, screensummarylog);
 
@@ -155,7 +156,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
     FluidComposition fluid{sp.h2oem > 0, sp.co2em > 0, sp.crdem != 0 || sp.fcrdem != 0,
                            run.runftype, run.xco2cur,  run.xh2ocur};
     Windows& w = run.windows;
-    diagramwindowsetup(ses, run.script, w, run.variance, fluid, sp.lnalabel, true);
+    diagramwindowsetup(ses, run.diagrammode, run.script, w, run.variance, fluid, sp.lnalabel, true);
 
     Dataset& ds = run.dataset;
     auto unit = [&](int16 i) {
@@ -163,7 +164,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
         ds.emact[i] = 1;
         ds.emsda[i] = 0;
     };
-    switch (ses.diagrammode) {
+    switch (run.diagrammode) {
         case diagramtype::pxcalc:
         case diagramtype::txcalc:
             unit(sp.h2oem);

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "textio/fatal.hpp"
+#include "base/fatal.hpp"
 
 namespace qv {
 

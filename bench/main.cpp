@@ -1,0 +1,196 @@
+// Benchmark of the end-member Gibbs energies: ns per `gem` call for the plain solids, the
+// order-disorder solids, H2O and CO2 (Sterner-Pitzer and compensated Redlich-Kwong) of a dataset
+// over a grid of metamorphic states, each beside a reference loop of one long double log and exp
+// timed in the same run, so that the ratios compare across machines and builds.
+//
+// Usage: qv_bench [dataset file [case]]   (default: the project's copy of qv-ds62.txt, all
+// cases; a case is chosen by a part of its label, e.g. "H2O")
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/fatal.hpp"
+#include "base/real.hpp"
+#include "model/dataset.hpp"
+#include "model/run.hpp"
+#include "textio/console.hpp"
+#include "textio/numfmt.hpp"
+#include "textio/session.hpp"
+#include "thermo/gem.hpp"
+
+namespace qv {
+namespace {
+
+// A console that swallows the dataset reader's messages and has no input.
+class QuietConsole final : public Console {
+public:
+    void write(std::string_view) override {}
+    void flush() override {}
+    bool readline(std::string&) override { return false; }
+};
+
+// P (kbar) and T (K) of one state of the grid.
+struct State {
+    real p, t;
+};
+
+// 400 to 1100 C and 1 to 40 kbar: the states a metamorphic calculation visits most.
+std::vector<State> metamorphic_grid() {
+    std::vector<State> grid;
+    for (int tc = 400; tc <= 1100; tc += 100) {
+        for (real p : {1.0L, 2.0L, 4.0L, 6.0L, 8.0L, 10.0L, 15.0L, 20.0L, 30.0L, 40.0L}) {
+            grid.push_back({p, static_cast<real>(tc) + 273.15L});
+        }
+    }
+    return grid;
+}
+
+volatile real sink = 0;  // keeps the timed results alive
+
+// Best time per call (ns) of `pass`, which makes `calls` calls, over repeated passes of at least
+// a tenth of a second in all.
+real time_per_call(const std::function<void()>& pass, long calls) {
+    using clock = std::chrono::steady_clock;
+    real best = 0;
+    clock::duration total{};
+    for (int rep = 0; rep < 5 || total < std::chrono::milliseconds(100); ++rep) {
+        const auto start = clock::now();
+        pass();
+        const auto spent = clock::now() - start;
+        total += spent;
+        const real ns =
+            static_cast<real>(std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count()) /
+            static_cast<real>(calls);
+        if (rep == 0 || ns < best) best = ns;
+    }
+    return best;
+}
+
+// The reference unit: one long double log and one exp on arguments like those of `gem`.
+real reference_ns() {
+    constexpr long n = 20000;
+    return time_per_call(
+        [] {
+            real s = 0;
+            for (long i = 0; i < n; ++i) {
+                s += std::exp(std::log(1.5L + static_cast<real>(i) * 1e-4L) * 0.75L);
+            }
+            sink = s;
+        },
+        n);
+}
+
+std::string column(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+}
+
+int run(int argc, char** argv) {
+    const std::filesystem::path file =
+        std::filesystem::absolute(argc > 1 ? argv[1] : QV_BENCH_DATASET);
+    const std::string fname = file.filename().string();
+    if (!std::filesystem::exists(file) || fname.rfind("qv-ds", 0) != 0 ||
+        file.extension() != ".txt") {
+        std::cerr << "qv_bench: need a dataset file named qv-ds<suffix>.txt, got " << file << "\n";
+        return 1;
+    }
+    QuietConsole console;
+    SystemClock clock;
+    Session ses(console, clock);
+    ses.ch.activechannels = 0;
+    ses.prefs.dsfilesuffix = fname.substr(5, fname.size() - 5 - 4);
+    auto run = std::make_unique<Run>();
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(file.parent_path());
+    initglobals(ses, *run);
+    Dataset& ds = run->dataset;
+    readthermo(ses, *run, 1);
+    for (int16 i = 1; i <= ds.ndsem; ++i) ds.emnames[i] = ds.dsnames[i];
+    ds.nem = ds.ndsem;
+    ds.nrxem = ds.ndsem;
+    readthermo(ses, *run, 2);
+    readthermo(ses, *run, 3);
+    std::filesystem::current_path(here);
+
+    GemSettings gs;
+    gs.dsmode = ds.dsmode;
+    gs.ds190 = ds.ds190;
+    gs.newspfluid = ds.newspfluid;
+    const tdmatrix& td = *run->arrays.td;
+
+    std::vector<int16> plain, ordering, h2o, co2;
+    for (int16 k = 1; k <= ds.nem; ++k) {
+        const std::string& name = ds.emnames[k];
+        const tdvector& row = td[k];
+        if (name == "H2O") {
+            h2o.push_back(k);
+        } else if (name == "CO2") {
+            co2.push_back(k);
+        } else if (!gs.ds190 && (std::lround(row[24]) > 0 || row[15] > 0)) {
+            ordering.push_back(k);
+        } else {
+            plain.push_back(k);
+        }
+    }
+    const std::vector<State> grid = metamorphic_grid();
+
+    struct Case {
+        std::string label;
+        const std::vector<int16>* ems;
+        bool newspfluid;
+    };
+    const std::vector<Case> cases = {
+        {"solids, plain", &plain, gs.newspfluid},
+        {"solids, order-disorder", &ordering, gs.newspfluid},
+        {"H2O, Sterner-Pitzer", &h2o, true},
+        {"CO2, Sterner-Pitzer", &co2, true},
+        {"H2O, compensated Redlich-Kwong", &h2o, false},
+        {"CO2, compensated Redlich-Kwong", &co2, false},
+    };
+
+    const real ref = reference_ns();
+    std::cout << "end-member Gibbs energies of " << fname << ": " << grid.size()
+              << " states, 400-1100 C, 1-40 kbar\n";
+    std::cout << column("reference: one long double log and exp", 40) << realfixstr(2, true, ref)
+              << " ns\n\n";
+    std::cout << column("case", 34) << column("end-members", 13) << column("ns per call", 14)
+              << "reference units\n";
+    for (const Case& c : cases) {
+        if (c.ems->empty()) continue;
+        if (argc > 2 && c.label.find(argv[2]) == std::string::npos) continue;
+        GemSettings cgs = gs;
+        cgs.newspfluid = c.newspfluid;
+        const long calls = static_cast<long>(c.ems->size() * grid.size());
+        const real ns = time_per_call(
+            [&] {
+                real s = 0;
+                for (const State& st : grid) {
+                    for (int16 k : *c.ems) s += gem(ses, cgs, td[k], ds.emnames[k], st.p, st.t);
+                }
+                sink = s;
+            },
+            calls);
+        std::cout << column(c.label, 34) << column(std::to_string(c.ems->size()), 13)
+                  << column(realstr(ns), 14) << realfixstr(2, true, ns / ref) << "\n";
+    }
+    std::cout << "\n"
+              << column("reference, measured again", 40) << realfixstr(2, true, reference_ns())
+              << " ns\n";
+    return 0;
+}
+
+}  // namespace
+}  // namespace qv
+
+int main(int argc, char** argv) {
+    try {
+        return qv::run(argc, argv);
+    } catch (const qv::RunBombed& stop) {
+        std::cerr << "qv_bench: " << stop.procname << ": " << stop.message << "\n";
+        return 1;
+    }
+}
