@@ -49,13 +49,13 @@ std::string runpass(Session& ses, Run& run) {
     bomb("startup", "sorry - facility not currently available", yourfault);
 }
 
-void mainblock(Session& ses, Run& run) {
+void mainblock(Session& ses, Run& run, StartOptions options) {
     ses.programname = "QUORVANTIS 3.51";
     ses.traceon = false;
     startlog(ses, ses.programname);
     ses.calcmodecode = getcalcmode(ses);
     ses.runcalcmode = modeofcode(ses.calcmodecode);
-    if (ses.runcalcmode == calcmodetype::utilitycalc) {
+    if (ses.runcalcmode == calcmodetype::utilitycalc && !options.admitutilities) {
         bomb("setup", "sorry, mode 0 not available: use ro350", myfault);
     }
     const bool calibration = ses.runcalcmode == calcmodetype::lsqdscalc;
@@ -90,11 +90,11 @@ void mainblock(Session& ses, Run& run) {
 
 }  // namespace
 
-int runprogram(Console& console, Clock& clock) {
+int runprogram(Console& console, Clock& clock, StartOptions options) {
     Session ses(console, clock);
     auto run = std::make_unique<Run>();
     try {
-        mainblock(ses, *run);
+        mainblock(ses, *run, options);
         return 0;
     } catch (const RunBombed& stop) {
         endbombed(ses, stop);

@@ -67,6 +67,7 @@ struct ptype0 {
     real dqfc = 0;
     tdvector td;        // dataset values; 18 and 19 hold the charges of a charged compound
     real activity = 1;  // fixed activity, 0 < activity <= 1
+    real puresize = 1;  // amount that normalises its composition to one unit of mode
     real activitysd = 0;
     int16 nmake = 0;    // dataset end-members made into this one; 0 none, -1 option code 6
     int16 makeden = 0;  // common denominator of makecoef
@@ -123,6 +124,7 @@ struct ssemtype {
     emvector vec;
     int16 maxpower = 1;    // largest power of a site fraction in the ideal-mixing activity
     int16 fluidindex = 0;  // place in the fluid species table, fluid phase only
+    real emsize = 1;       // amount that normalises its composition to one unit of mode
     bool excluded = false;
 };
 

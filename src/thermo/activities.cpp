@@ -9,16 +9,23 @@
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
+#include "thermo/fluids.hpp"
 
 namespace qv {
 
 namespace {
 
-constexpr real dxsd = 0.001L;  // composition step of the variable-sd derivative
+constexpr real dxsd = 0.001L;     // composition step of the variable-sd derivative
+constexpr real fluiddt = 0.01L;   // steps of the linearised fluid sizes and interactions, K
+constexpr real fluiddp = 0.001L;  // and kbar
+constexpr int32 diagmask = 13;    // screen, summary and log
+
+using SfVector = Fixed1<real, maxsf>;
+using PropDerivs = Fixed1<Fixed1<real, maxssvars>, maxssem>;  // [end-member][variable]
 
 // Ideal-mixing activity of end-member m from the site fractions sf; with `positiveonly`, the
 // factors whose site fraction is 0 or below are left out of the product.
-real idealactivity(const ptype1& ph, int m, const Fixed1<real, maxsf>& sf, bool positiveonly) {
+real idealactivity(const ptype1& ph, int m, const SfVector& sf, bool positiveonly) {
     const ssemtype& em = ph.em[m];
     real a = em.tmfconst;
     for (int f = 1; f <= em.ntmf; ++f) {
@@ -29,37 +36,428 @@ real idealactivity(const ptype1& ph, int m, const Fixed1<real, maxsf>& sf, bool 
     return a;
 }
 
-Fixed1<real, maxsf> sitefractions(const ptype1& ph, const eqvector& x) {
-    Fixed1<real, maxsf> sf;
-    for (int s = 1; s <= ph.nsf; ++s) sf[s] = evalexpr(x, 1, ph.sf[s]);
+SfVector sitefractions(const ptype1& ph, const eqvector& x, int offset) {
+    SfVector sf;
+    for (int s = 1; s <= ph.nsf; ++s) sf[s] = evalexpr(x, offset, ph.sf[s]);
     return sf;
 }
 
+// The non-ideal mixing of one phase at P and T: each end-member's size alpha with its T and P
+// slopes, each interaction energy (by W number) with its slopes, and the mixing fractions y with
+// their derivatives: the size-weighted proportions phi of the van Laar form, or the proportions
+// themselves in the symmetric form.
+struct MixModel {
+    const ptype1* ph = nullptr;
+    bool sizeweighted = false;
+    bool aqueous = false;  // solvent-solute terms of aqueous solutes take 1 + q_i q_j
+    empvector alpha;
+    empvector alphab;
+    empvector alphac;
+    Fixed1<real, maxw> w;
+    Fixed1<real, maxw> wb;
+    Fixed1<real, maxw> wc;
+    empvector y;
+    empvector dydt;
+    empvector dydp;
+    PropDerivs dydx;
+};
+
+// RT ln gamma of one end-member (kJ) with its derivatives by T, P and the phase's variables,
+// and the sum of squares of its multipliers of the W sds.
+struct ExcessTerms {
+    real rtlngamma = 0;
+    real dt = 0;
+    real dp = 0;
+    Fixed1<real, maxssvars> dx;
+    real usd = 0;
+};
+
+[[noreturn]] void zerosizes(std::string_view procname, const ptype1& ph) {
+    bomb(procname, "van Laar sizes sum to 0 in " + ph.name, yourfault);
+}
+
+// Sizes, proportions and the van Laar weighting of the model; dy and dydx only when asked.
+void mixfractions(std::string_view procname, MixModel& mm, const empvector& prop,
+                  const PropDerivs* dprop, bool dopt) {
+    const ptype1& ph = *mm.ph;
+    const int n = ph.nem;
+    if (!mm.sizeweighted) {
+        for (int i = 1; i <= n; ++i) {
+            mm.y[i] = prop[i];
+            mm.dydt[i] = 0;
+            mm.dydp[i] = 0;
+            if (dprop) {
+                for (int v = 1; v <= ph.nvar; ++v) mm.dydx[i][v] = (*dprop)[i][v];
+            }
+        }
+        return;
+    }
+    real s = 0;
+    for (int i = 1; i <= n; ++i) s += mm.alpha[i] * prop[i];
+    if (s == 0) zerosizes(procname, ph);
+    for (int i = 1; i <= n; ++i) mm.y[i] = mm.alpha[i] * prop[i] / s;
+    if (dopt) {
+        real sb = 0;
+        real sc = 0;
+        for (int l = 1; l <= n; ++l) {
+            sb += mm.alphab[l] * prop[l];
+            sc += mm.alphac[l] * prop[l];
+        }
+        for (int i = 1; i <= n; ++i) {
+            mm.dydt[i] = (prop[i] * mm.alphab[i] - mm.y[i] * sb) / s;
+            mm.dydp[i] = (prop[i] * mm.alphac[i] - mm.y[i] * sc) / s;
+        }
+    }
+    if (dprop) {
+        for (int v = 1; v <= ph.nvar; ++v) {
+            real ds = 0;
+            for (int l = 1; l <= n; ++l) ds += (*dprop)[l][v] * mm.alpha[l];
+            for (int i = 1; i <= n; ++i) {
+                mm.dydx[i][v] = ((*dprop)[i][v] * mm.alpha[i] - mm.y[i] * ds) / s;
+            }
+        }
+    }
+}
+
+// The excess terms of end-member m over the phase's pair terms. In the van Laar form a pair
+// (i, j) weighs its energy by 2 alpha_m / (alpha_i + alpha_j); with every size 1 that is the
+// symmetric form.
+ExcessTerms excess(std::string_view procname, const MixModel& mm, int m, bool dopt, bool dox,
+                   const Fixed1<real, maxw>* wsd) {
+    const ptype1& ph = *mm.ph;
+    ExcessTerms e;
+    const bool solute = mm.aqueous && ph.em[m].td[17] != 0;
+    for (int k = 1; k <= ph.ngterm; ++k) {
+        const gtermtype& g = ph.gterm[k];
+        const int i = g.i;
+        const int j = g.j;
+        const real qi = (m == i ? 1 : 0) - mm.y[i];
+        const real qj = (m == j ? 1 : 0) - mm.y[j];
+        const bool solventterm = solute && i == 1 && j == m;
+        if (solventterm && !mm.sizeweighted) bomb(procname, "symmetric aq??", myfault);
+        const real qq = solventterm ? 1 + qi * qj : qi * qj;
+        const real w = mm.w[g.term];
+        real f = qq;  // multiplier of W in -RT ln gamma
+        real wp = w;  // the pair's energy as it weighs end-member m
+        real wpdt = mm.wb[g.term];
+        real wpdp = mm.wc[g.term];
+        if (mm.sizeweighted) {
+            const real den = mm.alpha[i] + mm.alpha[j];
+            if (den == 0) zerosizes(procname, ph);
+            f = solventterm ? 2 * mm.alpha[m] * qq / den : 2 * mm.alpha[m] * qi * qj / den;
+            wp = 2 * mm.alpha[m] * w / den;
+            wpdt = (2 * (mm.alphab[m] * w + mm.alpha[m] * mm.wb[g.term]) -
+                    wp * (mm.alphab[i] + mm.alphab[j])) /
+                   den;
+            wpdp = (2 * (mm.alphac[m] * w + mm.alpha[m] * mm.wc[g.term]) -
+                    wp * (mm.alphac[i] + mm.alphac[j])) /
+                   den;
+        }
+        e.rtlngamma -= f * w;
+        if (wsd) {
+            const real fs = f * (*wsd)[g.term];
+            e.usd += fs * fs;
+        }
+        if (dopt) {
+            e.dt += wp * (qj * mm.dydt[i] + qi * mm.dydt[j]) - qq * wpdt;
+            e.dp += wp * (qj * mm.dydp[i] + qi * mm.dydp[j]) - qq * wpdp;
+        }
+        if (dox) {
+            for (int v = 1; v <= ph.nvar; ++v) {
+                e.dx[v] += wp * (qi * mm.dydx[j][v] + qj * mm.dydx[i][v]);
+            }
+        }
+    }
+    return e;
+}
+
+// The record's sizes and interaction energies at p and t.
+void recordparameters(MixModel& mm, real p, real t) {
+    const ptype1& ph = *mm.ph;
+    for (int i = 1; i <= ph.nem; ++i) {
+        mm.alpha[i] = ph.alphaa[i] + ph.alphab[i] * t + ph.alphac[i] * p;
+        mm.alphab[i] = ph.alphab[i];
+        mm.alphac[i] = ph.alphac[i];
+    }
+    for (int k = 1; k <= maxw; ++k) {
+        mm.w[k] = ph.wa[k] + ph.wb[k] * t + ph.wc[k] * p;
+        mm.wb[k] = ph.wb[k];
+        mm.wc[k] = ph.wc[k];
+    }
+}
+
+// Volume (kJ/kbar) of a fluid species at p, t and at the two shifted points.
+struct SpeciesVolumes {
+    real v = 0;
+    real vt = 0;  // at t + fluiddt
+    real vp = 0;  // at p + fluiddp
+};
+
+SpeciesVolumes speciesvolumes(Session& ses, const CalcaTables& tab, const ptype1& ph, int i, real p,
+                              real t) {
+    auto volume = [&](real pp, real tt) {
+        real v = 0;
+        if (i == ph.ih2o) {
+            v = spfluid(ses, tab.newspfluid, pp, tt).v;
+        } else if (i == ph.ico2) {
+            v = spfluid2(ses, tab.newspfluid, pp, tt).v;
+        } else {
+            const int code = ph.em[i].fluidindex;
+            v = corkfluid(pp, tt, tab.fluid.pcrit[code], tab.fluid.tcrit[code]).v;
+        }
+        if (!(v > 0) || !std::isfinite(v)) {
+            bomb("calca", "fluid volume not positive for " + ph.em[i].name + " in " + ph.name,
+                 myfault);
+        }
+        return v;
+    };
+    return SpeciesVolumes{volume(p, t), volume(p, t + fluiddt), volume(p + fluiddp, t)};
+}
+
+// A size relative to the solvent (species 1), linearised in T and P about (p, t).
+void relativesize(MixModel& mm, int i, const SpeciesVolumes& vi, const SpeciesVolumes& v1, real p,
+                  real t) {
+    const real r = vi.v / v1.v;
+    const real b = r * (vi.vt / vi.v - v1.vt / v1.v) / fluiddt;
+    const real c = r * (vi.vp / vi.v - v1.vp / v1.v) / fluiddp;
+    const real a = r - b * t - c * p;
+    mm.alpha[i] = a + b * t + c * p;
+    mm.alphab[i] = b;
+    mm.alphac[i] = c;
+}
+
+// An interaction K (1/V_i + 1/V_j) of two species, linearised in T and P about (p, t), as W
+// number k.
+void fluidinteraction(MixModel& mm, int k, real kij, const SpeciesVolumes& vi,
+                      const SpeciesVolumes& vj, real p, real t) {
+    const real w = kij * (1 / vj.v + 1 / vi.v);
+    const real wb = -kij * ((vj.vt / vj.v - 1) / vj.v + (vi.vt / vi.v - 1) / vi.v) / fluiddt;
+    const real wc = -kij * ((vj.vp / vj.v - 1) / vj.v + (vi.vp / vi.v - 1) / vi.v) / fluiddp;
+    const real wa = w - wb * t - wc * p;
+    mm.w[k] = wa + wb * t + wc * p;
+    mm.wb[k] = wb;
+    mm.wc[k] = wc;
+}
+
+// Molecular fluid: sizes from the species volumes relative to the first species, and every
+// pair term's energy from the pair's interaction constant. Each pair term takes its own pair,
+// whatever the number of species.
+void fluidform(Session& ses, const CalcaTables& tab, MixModel& mm, real p, real t) {
+    const ptype1& ph = *mm.ph;
+    Fixed1<SpeciesVolumes, maxssem> v;
+    for (int i = 1; i <= ph.nem; ++i) v[i] = speciesvolumes(ses, tab, ph, i, p, t);
+    mm.alpha[1] = 1;
+    mm.alphab[1] = 0;
+    mm.alphac[1] = 0;
+    for (int i = 2; i <= ph.nem; ++i) relativesize(mm, i, v[i], v[1], p, t);
+    for (int k = 1; k <= ph.ngterm; ++k) {
+        const gtermtype& g = ph.gterm[k];
+        const real kij = tab.fluid.w[ph.em[g.i].fluidindex][ph.em[g.j].fluidindex];
+        fluidinteraction(mm, g.term, kij, v[g.i], v[g.j], p, t);
+    }
+}
+
+// Aqueous phase: H2O (end-member 1) is the solvent; CO2 (end-member 2, when present) takes its
+// size from its volume and the built-in interaction with H2O as W number 1; every solute's size
+// from the record, relative to the volume of H2O.
+void aqueousform(Session& ses, const CalcaTables& tab, MixModel& mm, real p, real t) {
+    const ptype1& ph = *mm.ph;
+    const SpeciesVolumes v1 = speciesvolumes(ses, tab, ph, 1, p, t);
+    mm.alpha[1] = 1;
+    mm.alphab[1] = 0;
+    mm.alphac[1] = 0;
+    int first = 2;
+    if (ph.ico2 > 0) {
+        const SpeciesVolumes v2 = speciesvolumes(ses, tab, ph, 2, p, t);
+        relativesize(mm, 2, v2, v1, p, t);
+        fluidinteraction(mm, 1, tab.fluid.w[1][2], v2, v1, p, t);
+        first = 3;
+    }
+    for (int i = first; i <= ph.nem; ++i) {
+        auto z = [&](real pp, real tt) {
+            return ph.alphaa[i] + ph.alphab[i] * tt + ph.alphac[i] * pp;
+        };
+        const SpeciesVolumes vi{z(p, t), z(p, t + fluiddt), z(p + fluiddp, t)};
+        if (vi.v == 0) zerosizes("calca", ph);
+        relativesize(mm, i, vi, v1, p, t);
+    }
+}
+
+// The diagnostic of an ideal-activity factor whose site fraction is 0 or below; stops the run.
+[[noreturn]] void badsitefraction(Session& ses, const CalcaTables& tab, const eqvector& x,
+                                  const ptype1& ph, int m, int factor, const SfVector& sf) {
+    std::string line = "     ";
+    for (int k = 3; k <= tab.nxvars; ++k) addstr(tab.xref.xnames[k], 12, line);
+    putstr(ses, 2, line, 1, diagmask);
+    line = "x =  ";
+    for (int k = 3; k <= tab.nxvars; ++k) addreal(5, true, 12, line, x[k]);
+    putstr(ses, 0, line, 1, diagmask);
+    line = "     ";
+    for (int s = 1; s <= ph.nsf; ++s) addstr(ph.sfname[s], 12, line);
+    putstr(ses, 1, line, 1, diagmask);
+    line = "sf = ";
+    for (int s = 1; s <= ph.nsf; ++s) addreal(5, true, 12, line, sf[s]);
+    putstr(ses, 0, line, 1, diagmask);
+    const int s = ph.em[m].tmf[factor].sf;
+    line = "phase = " + ph.name + ", end-member = " + ph.em[m].name +
+           ", tmf term no = " + realstr(factor) + ", sf term no = " + realstr(s) + ", sf = ";
+    addreal(4, true, 0, line, sf[s]);
+    putstr(ses, 1, line, 1, diagmask);
+    putstr(ses, 1, "sorry - try changing starting guesses!", 1, diagmask);
+    bomb("calca", "negative sf term", yourfault);
+}
+
+// A rational of the a-x file, formed in double precision as the expression values are.
+real ratio(int16 num, int16 den) {
+    return static_cast<real>(static_cast<double>(num) / static_cast<double>(den));
+}
+
+// The value of one linear factor, formed as `evalexpr` forms it.
+real factorvalue(const xtermtype& xt, const eqvector& x, int offset) {
+    real f = ratio(xt.constnum, xt.constden);
+    for (int l = 1; l <= xt.nx; ++l)
+        f = ratio(xt.num[l], xt.den[l]) * x[xt.idx[l] + offset - 1] + f;
+    return f;
+}
+
 }  // namespace
+
+real dexprdx(int k, const eqvector& x, int offset, const termtype& e) {
+    real sum = 0;
+    for (int i = 1; i <= e.nsxterms; ++i) {
+        const sxtermtype& t = e.sxterm[i];
+        if (t.coef == 0) continue;
+        Fixed1<real, maxxterms> fv;
+        for (int j = 1; j <= t.nxterms; ++j) fv[j] = factorvalue(t.xterm[j], x, offset);
+        for (int j = 1; j <= t.nxterms; ++j) {
+            const xtermtype& xt = t.xterm[j];
+            for (int l = 1; l <= xt.nx; ++l) {
+                if (xt.idx[l] != k) continue;
+                real others = 1;
+                for (int o = 1; o <= t.nxterms; ++o) {
+                    if (o != j) others *= fv[o];
+                }
+                sum +=
+                    t.coef * static_cast<real>(xt.num[l]) / static_cast<real>(xt.den[l]) * others;
+            }
+        }
+    }
+    return sum;
+}
+
+void ActivityDerivatives::clear() {
+    dadp.fill(0);
+    dadt.fill(0);
+    for (int i = 1; i <= maxem; ++i) dadx[i].fill(0);
+}
+
+CalcaTables calcatables(const Run& run, const CrossRefs& xref) {
+    return CalcaTables{*run.arrays.prec1, xref,         run.dataset.nem,
+                       run.nxvars,        run.ax.fluid, run.dataset.newspfluid};
+}
+
+void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, bool dox,
+           ActivityDerivatives& d, CalcaOut& out, real p, real t) {
+    for (int k = 1; k <= tab.nem; ++k) {
+        out.emactivity[k] = 1;
+        out.emactivitysd[k] = 0;
+    }
+    const real rt = rgas * t;
+    int slot = 0;
+    for (int k = 1; k <= tab.nem; ++k) {
+        if (!tab.xref.phasestart[k]) continue;
+        const ptype1& ph = tab.prec1[tab.xref.emphase[k]];
+        const int offset = tab.xref.emvarpos[k];
+        PhaseActivities& res = out.ssresults[++slot];
+        const SfVector sf = sitefractions(ph, x, offset);
+        Fixed1<Fixed1<real, maxssvars>, maxsf> dsf;
+        if (dox) {
+            for (int s = 1; s <= ph.nsf; ++s) {
+                for (int v = 1; v <= ph.nvar; ++v) dsf[s][v] = dexprdx(v, x, offset, ph.sf[s]);
+            }
+        }
+        for (int i = 1; i <= ph.nem; ++i) res.p[i] = evalexpr(x, offset, ph.p[i]);
+        const bool ideal = ph.model == axtype::ideal;
+        MixModel mm;
+        mm.ph = &ph;
+        if (!ideal) {
+            PropDerivs dp;
+            if (dox) {
+                for (int i = 1; i <= ph.nem; ++i) {
+                    for (int v = 1; v <= ph.nvar; ++v) dp[i][v] = dexprdx(v, x, offset, ph.p[i]);
+                }
+            }
+            recordparameters(mm, p, t);
+            if (ph.isfluid) {
+                fluidform(ses, tab, mm, p, t);
+            } else if (ph.isaq) {
+                aqueousform(ses, tab, mm, p, t);
+            }
+            mm.sizeweighted = ph.model == axtype::vanlaar;
+            mm.aqueous = ph.isaq;
+            mixfractions("calca", mm, res.p, dox ? &dp : nullptr, dopt);
+        }
+        for (int m = 1; m <= ph.nem; ++m) {
+            const ssemtype& em = ph.em[m];
+            for (int f = 1; f <= em.ntmf; ++f) {
+                if (sf[em.tmf[f].sf] <= 0) badsitefraction(ses, tab, x, ph, m, f, sf);
+            }
+            const real aid = idealactivity(ph, m, sf, false);
+            if (aid <= 0) bomb("calca", "ln <= 0", myfault);
+            ExcessTerms e;
+            if (!ideal) e = excess("calca", mm, m, dopt, dox, nullptr);
+            const int row = k + m - 1;
+            res.aideal[m] = aid;
+            if (ideal) {
+                res.gamma[m] = 0;
+                res.a[m] = aid;
+            } else {
+                res.gamma[m] = std::exp(e.rtlngamma / rt);
+                res.a[m] = aid * res.gamma[m];
+            }
+            out.emactivity[row] = res.a[m];
+            if (dox) {
+                for (int v = 1; v <= ph.nvar; ++v) {
+                    real s = 0;
+                    for (int f = 1; f <= em.ntmf; ++f) {
+                        const tmftermtype& tf = em.tmf[f];
+                        const real pq = ratio(tf.pnum, tf.pden);
+                        s += pq * dsf[tf.sf][v] / sf[tf.sf];
+                    }
+                    d.dadx[row][offset + v - 1] = rt * s + e.dx[v];
+                }
+            }
+            if (dopt) {
+                d.dadt[row] = rgas * std::log(aid) + e.dt;
+                d.dadp[row] = e.dp;
+            }
+        }
+    }
+}
 
 ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
                             controlboolean justrelu) {
     ActivitiesSd r;
     const int n = ph.nem;
     empvector prop;
-    empvector alpha;
-    empvector phi;
-    real s = 0;
-    for (int i = 1; i <= n; ++i) {
-        prop[i] = evalexpr(x, 1, ph.p[i]);
-        alpha[i] = ph.alphaa[i] + ph.alphab[i] * t + ph.alphac[i] * p;
-        s += alpha[i] * prop[i];
+    for (int i = 1; i <= n; ++i) prop[i] = evalexpr(x, 1, ph.p[i]);
+    // One size-weighted form serves both non-ideal models here.
+    MixModel mm;
+    mm.ph = &ph;
+    mm.sizeweighted = true;
+    if (ph.model != axtype::ideal) {
+        recordparameters(mm, p, t);
+        mixfractions("calcactivitysd", mm, prop, nullptr, false);
     }
-    for (int i = 1; i <= n; ++i) phi[i] = alpha[i] * prop[i] / s;
 
-    const Fixed1<real, maxsf> sf = sitefractions(ph, x);
+    const SfVector sf = sitefractions(ph, x, 1);
     // Site fractions with each variable that carries an sd shifted by the step.
-    Fixed1<Fixed1<real, maxsf>, maxssvars> sfshift;
+    Fixed1<SfVector, maxssvars> sfshift;
     for (int v = 1; v <= ph.nvar; ++v) {
         if (ph.var[v].guesssd <= 0) continue;
         eqvector xs = x;
         xs[v] += dxsd;
-        sfshift[v] = sitefractions(ph, xs);
+        sfshift[v] = sitefractions(ph, xs, 1);
     }
     const real rt = rgas * t;
     for (int m = 1; m <= n; ++m) {
@@ -83,22 +481,10 @@ ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
             r.sd[m] = std::sqrt(v2);
             continue;
         }
-        real g = 0;
-        real u = 0;
-        for (int w = 1; w <= ph.ngterm; ++w) {
-            const gtermtype& gt = ph.gterm[w];
-            const real qi = (m == gt.i ? 1 : 0) - phi[gt.i];
-            const real qj = (m == gt.j ? 1 : 0) - phi[gt.j];
-            const real f = 2 * alpha[m] * qi * qj / (alpha[gt.i] + alpha[gt.j]);
-            const real wv = ph.wa[gt.term] + ph.wb[gt.term] * t + ph.wc[gt.term] * p;
-            g -= f * wv;
-            if (justrelu == controlboolean::no) {
-                const real fs = f * ph.wsd[gt.term];
-                u += fs * fs;
-            }
-        }
-        r.a[m] = aid * std::exp(g / rt);
-        r.sd[m] = r.a[m] * std::sqrt(v2 / (aid * aid) + u / (rt * rt));
+        const ExcessTerms e = excess("calcactivitysd", mm, m, false, false,
+                                     justrelu == controlboolean::no ? &ph.wsd : nullptr);
+        r.a[m] = aid * std::exp(e.rtlngamma / rt);
+        r.sd[m] = r.a[m] * std::sqrt(v2 / (aid * aid) + e.usd / (rt * rt));
     }
     return r;
 }

@@ -1,9 +1,13 @@
 #pragma once
-// Activities of the end-members of solution phases. For the modes that take mineral
-// compositions as data (rock calculations, reaction diagrams, calibration): the activities and
-// their standard deviations at given values of a phase's composition variables, and the table of
-// activities of a run's chosen end-members at the P-T for a-x.
+// Activities of the end-members of solution phases. For the equilibrium equations: the activity
+// of every end-member of a calculation at the current solver values, with the derivatives of
+// RT ln a by P, T and the composition variables (fluid and aqueous phases taking their sizes and
+// interactions from the fluid equations of state). For the modes that take mineral compositions
+// as data (rock calculations, reaction diagrams, calibration): the activities and their standard
+// deviations at given values of a phase's composition variables, and the table of activities of
+// a run's chosen end-members at the P-T for a-x. One mixing-model evaluation serves both.
 
+#include "model/crossrefs.hpp"
 #include "model/run.hpp"
 #include "script/records.hpp"
 #include "textio/session.hpp"
@@ -27,6 +31,69 @@ struct ActivitiesSd {
 // aqueous phases are taken like any other. The caller ensures every site fraction is positive.
 ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
                             controlboolean justrelu);
+
+// Derivative of the a-x expression e by the phase's own composition variable k (1..nvar), with
+// variable v read from x[offset + v - 1] as `evalexpr` reads it.
+real dexprdx(int k, const eqvector& x, int offset, const termtype& e);
+
+// What the activities of one solution phase of a calculation came to: the end-member
+// proportions, and per end-member the ideal (site-mixing) activity, the activity coefficient
+// (0 for an ideal model) and the activity.
+struct PhaseActivities {
+    empvector p;
+    empvector aideal;
+    empvector gamma;
+    empvector a;
+};
+using SsResults = Fixed1<PhaseActivities, maxss>;  // in the order the solution phases are met
+
+// d(RT ln a)/dx: row = calculation end-member, column = position in the solver vector (kJ).
+using dRTlnadxtype = Fixed1<Fixed1<real, maxeq>, maxem>;
+
+// The derivatives of RT ln a of each calculation end-member by P (kJ/kbar), T (kJ/K) and the
+// solver positions. `calca` writes only the rows of solution end-members, and of `dadx` only
+// the columns of their own phase; the caller clears the rest. About 600 kB: keep on the heap.
+struct ActivityDerivatives {
+    emvector dadp;
+    emvector dadt;
+    dRTlnadxtype dadx;
+    void clear();
+};
+
+// What `calca` reads: the phase records, the layout of the calculation (`phasestart`,
+// `emphase`, `emvarpos`, and `xnames` for the diagnostic of a bad site fraction), the count of
+// calculation end-members and of P, T and composition positions, the fluid species table and
+// the fluid equation of state of the dataset.
+struct CalcaTables {
+    const prectype1& prec1;
+    const CrossRefs& xref;
+    int16 nem = 0;
+    int16 nxvars = 0;
+    const FluidSpeciesTable& fluid;
+    bool newspfluid = true;
+};
+// The tables of a run laid out by `makecrossrefs`.
+CalcaTables calcatables(const Run& run, const CrossRefs& xref);
+
+// What `calca` writes: the activity of every calculation end-member (1 for pure phases) and its
+// sd (0), and the results of each solution phase.
+struct CalcaOut {
+    emvector& emactivity;
+    emvector& emactivitysd;
+    SsResults& ssresults;
+};
+
+// Activities of all end-members of the calculation at the natural solver values x, p (kbar)
+// and t (K); with dopt the derivatives of RT ln a by P and T, with dox those by the composition
+// variables, into `d`. Symmetric and van Laar models use the pair terms W = a + bT + cP; fluid
+// phases take sizes and interactions from the species volumes, aqueous phases sizes relative to
+// H2O and the built-in H2O-CO2 interaction, all linearised in T and P about (p, t).
+// Stops the run: a site fraction at or below 0 in an ideal-activity factor ("negative sf term",
+// after a diagnostic to screen, summary and log); an ideal activity at or below 0 ("ln <= 0");
+// a symmetric aqueous phase with a solute ("symmetric aq??"); a zero size-weighted sum, a zero
+// sum of two sizes or a fluid volume that is not positive and finite (named messages).
+void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, bool dox,
+           ActivityDerivatives& d, CalcaOut& out, real p, real t);
 
 // Pressure (kbar) and temperature (K) at which the activities of a run were evaluated.
 struct AxPT {

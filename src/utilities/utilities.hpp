@@ -1,12 +1,13 @@
 #pragma once
-// Utilities: data tables, mineral recalculation, conversions and diagram drawing.
+// The utility menu: data tables, mineral recalculation, conversions and diagram drawing.
 
 #include "model/run.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
 
-// One run of the utility menu.
+// One pass of calculation code 0: reads the run's script, takes the utility code from the
+// script keyword "utilitycode" (0 to 4) or asks it with the menu, and runs that utility.
 void doutilities(Session& ses, Run& run);
 
 }  // namespace qv

@@ -1,0 +1,306 @@
+// Benchmark of the equation solver: time per evaluation of the equilibrium equations (`nlefunc`,
+// residuals and jacobian) and per converged equilibrium point (`nle` from a perturbed start), for
+// a pure-phase reaction (kyanite = sillimanite at fixed T, one unknown) and a solution-phase
+// system (four ternary solutions with modes at fixed P and T, twelve unknowns), each beside a
+// reference loop of one long double log and exp timed in the same run.
+//
+// Usage: solver_bench [dataset file]   (default: the project's copy of qv-ds62.txt)
+// Built beside qv_bench: add_executable(qv_solver_bench solver_bench.cpp) linking qv_solver, with
+// QV_BENCH_DATASET defined as for qv_bench.
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/crossrefs.hpp"
+#include "model/dataset.hpp"
+#include "model/run.hpp"
+#include "solver/nle.hpp"
+#include "textio/numfmt.hpp"
+#include "thermo/equations.hpp"
+
+namespace qv {
+namespace {
+
+class QuietConsole final : public Console {
+public:
+    void write(std::string_view) override {}
+    void flush() override {}
+    bool readline(std::string&) override { return false; }
+};
+class NoClock final : public Clock {
+public:
+    DateTime now() override { return {}; }
+    int64 millis() override { return 0; }
+};
+
+volatile real sink = 0;
+
+// Best time per call (ns) over repeated passes of at least a tenth of a second in all.
+real time_per_call(const std::function<void()>& pass, long calls) {
+    using clock = std::chrono::steady_clock;
+    real best = 1e30L;
+    clock::duration total{};
+    while (total < std::chrono::milliseconds(100)) {
+        const auto t0 = clock::now();
+        pass();
+        const auto dt = clock::now() - t0;
+        total += dt;
+        best =
+            std::min(best, static_cast<real>(std::chrono::duration<double, std::nano>(dt).count()) /
+                               static_cast<real>(calls));
+    }
+    return best;
+}
+
+real reference_ns() {
+    return time_per_call(
+        [] {
+            real s = 0;
+            for (int i = 1; i <= 10000; ++i) s += std::exp(std::log(static_cast<real>(i) * 0.001L));
+            sink = s;
+        },
+        10000);
+}
+
+// One laid-out calculation with its equations.
+struct Calc {
+    QuietConsole con;
+    NoClock clk;
+    Session ses{con, clk};
+    std::unique_ptr<Run> runp = std::make_unique<Run>();
+    Run& run = *runp;
+    CrossRefs xref;
+    CalcLayoutSettings lay;
+    MassBalance mb;
+    Fixed1<int16, maxreac> rdiv;
+    Fixed1<real, maxreac> rxnlnk;
+    NleState nst;
+    NleStatus st;
+    GemSettings gs;
+    std::unique_ptr<NleVariables> v = std::make_unique<NleVariables>();
+    eqvector start;
+
+    Calc() {
+        run.arrays.prec0 = std::make_unique<prectype0>();
+        run.arrays.prec1 = std::make_unique<prectype1>();
+        run.arrays.td = std::make_unique<tdmatrix>();
+        run.arrays.cov = std::make_unique<emmatrix>();
+        run.arrays.c = std::make_unique<icmatrix>();
+        run.arrays.r = std::make_unique<rmatrix>();
+        run.arrays.compdx = std::make_unique<dcompdxtype>();
+        run.windows.scaling.pscale = 0.05L;
+        run.windows.scaling.tscale = 0.001L;
+        run.script.debuglev = 0;
+        ses.tables.macheps = std::numeric_limits<real>::epsilon() / 2;
+        rdiv.fill(1);
+        gs.dsmode = 6;
+        gs.newspfluid = true;
+    }
+    void components(int n) {
+        SystemComponents& sc = run.dataset.components;
+        sc.ncomp = static_cast<int16>(n);
+        for (int k = 1; k <= n; ++k) {
+            sc.compnames[k] = "C" + std::to_string(k);
+            sc.compdenom[k] = 1;
+            mb.syscomp[k] = true;
+            mb.compweight[k] = 1;
+            mb.projc[k][k] = 1;
+        }
+        mb.nsyscomp = static_cast<int16>(n);
+    }
+    void layout(const std::vector<real>& natural) {
+        bemvector all;
+        for (int i = 1; i <= run.nss + run.npure; ++i) all[i] = true;
+        makecrossrefs(ses, run, xref, lay, all);
+        for (std::size_t i = 0; i < natural.size(); ++i) {
+            const auto k = static_cast<int16>(i + 1);
+            start[k] = natural[i];
+        }
+    }
+    void scale() {
+        nlevariables(xref, run.nxvars, run.nmodevars, *run.arrays.prec1, *v);
+        for (int16 k = 1; k <= run.nxvars + run.nmodevars; ++k) {
+            if (xref.xfree[k]) start[k] = xref.xoffset[k] + xref.xscale[k] * start[k];
+        }
+    }
+    Equations equations() { return Equations{ses, run, gs, xref, mb, rdiv, rxnlnk, nst}; }
+};
+
+// A data row of made-up solid properties: H, S, V, heat capacity a and b.
+tdvector solidrow(real h, real s, real v) {
+    tdvector r;
+    r[1] = h;
+    r[2] = s;
+    r[3] = v;
+    r[4] = 0.15L;
+    r[5] = 2e-6L;
+    r[15] = -1;
+    r[16] = -1;
+    r[25] = 1;
+    return r;
+}
+
+// Ideal mixing on one site of n end-members: variable v is the proportion of end-member v + 1.
+ptype1 onesite(const std::string& name, int n) {
+    ptype1 ph;
+    ph.name = name;
+    ph.nem = static_cast<int16>(n);
+    ph.nvar = static_cast<int16>(n - 1);
+    ph.nsf = ph.nem;
+    for (int i = 1; i <= n; ++i) {
+        termtype& e = ph.sf[i];
+        e.nsxterms = 1;
+        e.sxterm[1].coef = 1;
+        e.sxterm[1].nxterms = 1;
+        xtermtype& x = e.sxterm[1].xterm[1];
+        if (i == 1) {
+            x.constnum = 1;
+            for (int v = 1; v < n; ++v) {
+                x.num[++x.nx] = -1;
+                x.den[x.nx] = 1;
+                x.idx[x.nx] = static_cast<int16>(v);
+            }
+        } else {
+            x.nx = 1;
+            x.num[1] = 1;
+            x.den[1] = 1;
+            x.idx[1] = static_cast<int16>(i - 1);
+        }
+        ph.p[i] = e;
+        ph.em[i].name = name + std::to_string(i);
+        ph.em[i].ntmf = 1;
+        ph.em[i].tmf[1] = {static_cast<int16>(i), 1, 1};
+        ph.em[i].comp[i] = 1;
+    }
+    for (int v = 1; v < n; ++v) {
+        ph.var[v].name = "x" + std::to_string(v) + "(" + name + ")";
+        ph.var[v].step = 1e-6L;
+    }
+    return ph;
+}
+
+void report(const std::string& label, real eval_ns, real solve_ns, real ref_ns, int unknowns,
+            int iterations, long evaluations) {
+    std::cout << label << ": " << unknowns << " unknowns, " << iterations << " iterations, "
+              << evaluations << " evaluations\n"
+              << "  nlefunc   " << realfixstr(1, true, eval_ns / 1000) << " us  ("
+              << realfixstr(1, true, eval_ns / ref_ns) << " x log+exp)\n"
+              << "  converged " << realfixstr(1, true, solve_ns / 1000) << " us  ("
+              << realfixstr(1, true, solve_ns / ref_ns) << " x log+exp)\n";
+}
+
+void bench(Calc& c, const std::string& label) {
+    Equations eq = c.equations();
+    AssemblageEquations eqs(eq, c.st);
+    int16 level = 0;
+    NleSettings set(level);
+    auto jac = std::make_unique<eqmatrix>();
+    eqvector f;
+    const int reps = 200;
+    const real ev = time_per_call(
+        [&] {
+            for (int i = 0; i < reps; ++i) sink = nlefunc(eq, c.start, *jac, f, true) ? f[1] : 0;
+        },
+        reps);
+    int16 code = 0;
+    const real sv = time_per_call(
+        [&] {
+            for (int i = 0; i < reps; ++i) {
+                c.v->xvalue = c.start;
+                nle(c.ses, eqs, *c.v, set, c.st, code);
+            }
+        },
+        reps);
+    c.v->xvalue = c.start;
+    nle(c.ses, eqs, *c.v, set, c.st, code);
+    report(label + (code == 0 ? "" : " (code " + std::to_string(code) + ")"), ev, sv,
+           reference_ns(), c.v->nfree(), c.st.niterations, c.st.nevaluations);
+}
+
+}  // namespace
+}  // namespace qv
+
+int main(int argc, char** argv) {
+    using namespace qv;
+    const std::string dsfile = argc > 1 ? argv[1] : QV_BENCH_DATASET;
+    // Kyanite = sillimanite at 700 C from the dataset, from 1 kbar off the root.
+    {
+        Calc c;
+        const auto here = std::filesystem::current_path();
+        const auto tmp = std::filesystem::temp_directory_path() / "qv_solver_bench";
+        std::filesystem::create_directories(tmp);
+        std::filesystem::copy_file(dsfile, tmp / "qv-ds62.txt",
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::current_path(tmp);
+        Calc d;  // the dataset's rows
+        d.ses.prefs.dsfilesuffix = "62";
+        initglobals(d.ses, d.run);
+        readthermo(d.ses, d.run, 1);
+        Dataset& ds = d.run.dataset;
+        for (int16 i = 1; i <= ds.ndsem; ++i) ds.emnames[i] = ds.dsnames[i];
+        ds.nem = ds.ndsem;
+        ds.nrxem = ds.ndsem;
+        readthermo(d.ses, d.run, 2);
+        readthermo(d.ses, d.run, 3);
+        std::filesystem::current_path(here);
+        c.components(2);
+        for (const char* name : {"ky", "sill"}) {
+            ptype0& ph = (*c.run.arrays.prec0)[++c.run.npure];
+            ph.name = ph.name2 = ph.emname = name;
+            ph.comp[1] = 1;
+            ph.comp[2] = 1;
+            int16 k = 0;
+            findemname(ds, name, k);
+            ph.td = (*d.run.arrays.td)[k];
+        }
+        c.gs.dsmode = ds.dsmode;
+        c.gs.newspfluid = ds.newspfluid;
+        c.lay.psmallstep = 1e-7L;
+        c.layout({8.5L, 973.15L});
+        c.xref.xfree[2] = false;
+        c.run.nreac = 1;
+        (*c.run.arrays.r)[1][1] = -1;
+        (*c.run.arrays.r)[1][2] = 1;
+        c.scale();
+        bench(c, "pure phases, ky = sill");
+    }
+    // Four ideal solutions of four end-members each (C1..C4), each phase rich in its own
+    // end-member, with their modes at fixed P and T.
+    {
+        Calc c;
+        c.components(4);
+        std::vector<real> start = {5, 1000};
+        for (int p = 1; p <= 4; ++p) {
+            ptype1 ph = onesite("s" + std::to_string(p), 4);
+            for (int e = 1; e <= 4; ++e) {
+                ph.em[e].td = solidrow(-1000 * e - (e == p ? 20 : 0) + p, 0.05L, 2);
+            }
+            (*c.run.arrays.prec1)[++c.run.nss] = ph;
+            for (int v = 1; v <= 3; ++v) start.push_back(v + 1 == p ? 0.8L : 0.05L);
+        }
+        for (int p = 1; p <= 4; ++p) start.push_back(0.25L);
+        c.lay.modesolved = true;
+        c.layout(start);
+        c.xref.xfree[1] = false;
+        c.xref.xfree[2] = false;
+        // s1_e = sp_e for p = 2..4 and e = 1..4.
+        for (int p = 2; p <= 4; ++p) {
+            for (int e = 1; e <= 4; ++e) {
+                ++c.run.nreac;
+                (*c.run.arrays.r)[c.run.nreac][e] = -1;
+                (*c.run.arrays.r)[c.run.nreac][4 * (p - 1) + e] = 1;
+            }
+        }
+        c.mb.modeson = true;
+        for (int k = 1; k <= 4; ++k) c.mb.bulkcomp[k] = 0.25L;
+        c.scale();
+        bench(c, "four quaternary solutions with modes");
+    }
+    return 0;
+}

@@ -1,0 +1,596 @@
+#include "thermo/equations.hpp"
+
+#include <cmath>
+#include <string>
+
+#include "base/fatal.hpp"
+#include "numerics/dumps.hpp"
+#include "textio/channels.hpp"
+#include "textio/numfmt.hpp"
+#include "thermo/reactions.hpp"
+
+namespace qv {
+
+namespace {
+
+constexpr int32 allmask = 13;  // screen, summary and log
+constexpr real rankresidualtol = 1e-5L;
+constexpr int tableblock = 20;  // entries per block of a debug table
+
+// A component amount over its divisor, the quotient formed in double precision.
+real amount(int16 n, int32 div) {
+    return static_cast<real>(static_cast<double>(n) / static_cast<double>(div));
+}
+
+// One evaluation of the equations: the parent's state shared by the nested steps.
+struct Evaluation {
+    Equations& eq;
+    const eqvector& xs;  // scaled, as the solver has them
+    eqvector x;          // natural values
+    eqmatrix& jac;
+    eqvector& f;
+    bool wantjac;
+    bool ok = true;
+    int16 nx = 0;                   // P, T and composition positions
+    int16 nmode = 0;                // mode variables
+    int16 ncolx = 0;                // jacobian columns of P, T and composition variables
+    Fixed1<int16, maxeq> column{};  // jacobian column of each free position, 0 for a held one
+
+    Session& ses() { return eq.ses; }
+    Run& run() { return eq.run; }
+    const CrossRefs& xref() { return eq.xref; }
+    const MassBalance& mb() { return eq.mb; }
+    NleWork& work() { return *eq.st.work; }
+    int16 debuglev() { return eq.run.script.debuglev; }
+    int16 nreac() { return eq.run.nreac; }
+    const Dataset& ds() { return eq.run.dataset; }
+
+    // Name of system component k.
+    const std::string& sysname(int k) {
+        const SystemComponents& sc = ds().components;
+        int n = 0;
+        for (int c = 1; c <= sc.ncomp; ++c) {
+            if (mb().syscomp[c] && ++n == k) return sc.compnames[c];
+        }
+        return sc.compnames[k];
+    }
+
+    bool admissible();
+    void tonatural();
+    void failedtable();
+    void evalprops();
+    void reactions();
+    void massbalance();
+    void checkrankresiduals(int i, real residual);
+    bool finite();
+
+    void printpreun();
+    void printun();
+    void printprojc();
+    void printnleresiduals();
+    void printnlexyz();
+    void printnlelnk();
+    void printnleactivity();
+};
+
+// Each free solver value within 0..1, strictly at an inaccessible bound; the first one outside
+// is named on the screen.
+bool Evaluation::admissible() {
+    const CrossRefs& xr = xref();
+    for (int k = 1; k <= nx + nmode && ok; ++k) {
+        if (!xr.xfree[k]) continue;
+        const real s = xs[k];
+        const bool low = xr.xacclow[k] == acctype::inaccessible ? s > 0 : s >= 0;
+        const bool high = xr.xacchigh[k] == acctype::inaccessible ? s < 1 : s <= 1;
+        if (!(low && high)) {
+            ok = false;
+            putstr(ses(), 0, "## bad " + xr.xnames[k] + " value", 1, screenmask);
+        }
+    }
+    return ok;
+}
+
+void Evaluation::tonatural() {
+    const CrossRefs& xr = xref();
+    x = xs;
+    int16 col = 0;
+    for (int k = 1; k <= nx + nmode; ++k) {
+        column[k] = 0;
+        if (!xr.xfree[k]) continue;
+        x[k] = (xs[k] - xr.xoffset[k]) / xr.xscale[k];
+        column[k] = ++col;
+        if (k <= nx) ncolx = col;
+    }
+}
+
+void Evaluation::failedtable() {
+    const CrossRefs& xr = xref();
+    putstr(ses(), 2, "FAILED in nlefunc, at which stage x was:", 1, allmask);
+    const int n = nx + nmode;
+    std::string line;
+    for (int k = 1; k <= n; ++k) {
+        addstr(xr.xnames[k], 10, line);
+        if (k % 15 == 0 || k == n) {
+            putstr(ses(), 0, line, 1, allmask);
+            line.clear();
+        }
+    }
+    for (int k = 1; k <= n; ++k) {
+        if (k == 1) {
+            addreal(2, false, 10, line, x[1]);
+        } else if (k == 2) {
+            addreal(1, false, 10, line, x[2] - 273.15L);
+        } else {
+            addreal(4, true, 10, line, x[k]);
+        }
+        if (k % 15 == 0 || k == n) {
+            putstr(ses(), 0, line, 1, allmask);
+            line.clear();
+        }
+    }
+}
+
+// The solvent fractions of aqueous phases into values 27 (CO2) and 28 (H2O) of their
+// end-members' data rows; 0 for every other solution phase.
+void Evaluation::evalprops() {
+    const CrossRefs& xr = xref();
+    const prectype1& p1 = *run().arrays.prec1;
+    tdmatrix& td = *run().arrays.td;
+    for (int j = 1; j <= ds().nem; ++j) {
+        if (!xr.phasestart[j]) continue;
+        const ptype1& ph = p1[xr.emphase[j]];
+        real u = 0;
+        real v = 0;
+        if (ph.isaq && !ph.isfluid) {
+            for (int m = 1; m <= ph.nem; ++m) {
+                if (ph.em[m].name == "CO2") u = evalexpr(x, xr.emvarpos[j], ph.p[m]);
+                if (ph.em[m].name == "H2O") v = evalexpr(x, xr.emvarpos[j], ph.p[m]);
+            }
+        }
+        for (int m = 0; m < ph.nem; ++m) {
+            td[j + m][27] = u;
+            td[j + m][28] = v;
+        }
+    }
+}
+
+void Evaluation::reactions() {
+    Run& rn = run();
+    const CrossRefs& xr = xref();
+    const ActivityDerivatives& d = work().deriv;
+    const emvector& act = rn.dataset.emact;
+    const ReactionTables tab{*rn.arrays.td, rn.dataset.emnames,
+                             phasemakes(*rn.arrays.prec0, *rn.arrays.prec1), rn.dataset.nem, act};
+    const rmatrix& r = *rn.arrays.r;
+    const real p = x[1];
+    const real t = x[2];
+    for (int i = 1; i <= nreac(); ++i) {
+        const iemvector& rx = r[i];
+        eq.rxnlnk[i] = 0;
+        const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, p, t);
+        real lnk = 0;
+        for (int j = 1; j <= rn.dataset.nem; ++j) {
+            if (rx[j] == 0) continue;
+            if (act[j] <= 0) bomb("nlefunc", "ln<=0", myfault);
+            lnk += rx[j] * std::log(act[j]);
+        }
+        const real div = eq.rdiv[i];
+        f[i] = (g.dg + rgas * t * lnk) / div;
+        eq.rxnlnk[i] = lnk;
+        real dgdp = g.dgdp;
+        real dgdt = g.dgdt;
+        for (int j = 1; j <= rn.dataset.nem; ++j) {
+            dgdp += rx[j] * d.dadp[j];
+            dgdt += rx[j] * d.dadt[j];
+        }
+        if (!wantjac) continue;
+        if (xr.xfree[1]) jac[i][column[1]] = dgdp / (xr.xscale[1] * div);
+        if (xr.xfree[2]) jac[i][column[2]] = dgdt / (xr.xscale[2] * div);
+        for (int k = 3; k <= nx; ++k) {
+            if (!xr.xfree[k]) continue;
+            real s = 0;
+            for (int j = 1; j <= rn.dataset.nem; ++j) s += rx[j] * d.dadx[j][k];
+            jac[i][column[k]] = s / (xr.xscale[k] * div);
+        }
+    }
+}
+
+void Evaluation::checkrankresiduals(int i, real residual) {
+    const MassBalance& m = mb();
+    const ScriptSettings& sc = run().script;
+    if (i < m.nsyscomp - m.rankdeficit + 1) return;
+    if (!std::isfinite(residual)) {
+        ok = false;  // inadmissible, as any residual that is not a number
+        return;
+    }
+    if (std::fabs(residual) < rankresidualtol) return;
+    if (sc.dogminon && sc.dogminlevel <= 1) return;
+    std::string line = "residual (";
+    addreal(4, false, 12, line, residual);
+    addstr(") should be zero in rank-deficient case", 0, line);
+    putstr(ses(), 0, line, 1, screenmask);
+    if (!sc.dogminon) bomb("nlefunc", "residuals not in reduced system", yourfault);
+    putstr(ses(), 0, "residuals not in reduced system - shouldn't have happened?", 1, screenmask);
+    ok = false;
+}
+
+void Evaluation::massbalance() {
+    const MassBalance& m = mb();
+    const CrossRefs& xr = xref();
+    calcdsf(eq, x);
+    const Fixed1<cvector, maxeq>& comp = work().comp;
+    const dcompdxtype& compdx = *run().arrays.compdx;
+    const prectype1& p1 = *run().arrays.prec1;
+    real s = 0;
+    for (int k = 1; k <= nmode; ++k) s += x[nx + k];
+    // A_i: the phases' amounts of independent combination i, weighted by their modes.
+    auto projected = [&](int i, const cvector& c) {
+        real sum = 0;
+        for (int k = 1; k <= m.nsyscomp; ++k) sum += c[k] * m.projc[i][k];
+        return sum;
+    };
+    cvector a;
+    for (int i = 1; i <= m.nsyscomp; ++i) {
+        a[i] = 0;
+        for (int k = 1; k <= nmode; ++k) a[i] += x[nx + k] * projected(i, comp[k]);
+        real bulk = 0;
+        for (int k = 1; k <= m.nsyscomp; ++k) bulk += m.bulkcomp[k] * m.projc[i][k];
+        f[nreac() + i] = s * a[i] - bulk;
+        checkrankresiduals(i, f[nreac() + i]);
+    }
+    int16 nmodecols = 0;
+    for (int k = 1; k <= nmode; ++k) {
+        if (xr.xfree[nx + k]) ++nmodecols;
+    }
+    const int independent = m.nsyscomp - m.rankdeficit;
+    if (wantjac) {
+        for (int i = 1; i <= independent; ++i) {
+            const int row = nreac() + i;
+            for (int ph = 1; ph <= xr.nssmodes; ++ph) {
+                const ptype1& rec = p1[xr.modephase[ph]];
+                const real mode = x[nx + ph];
+                for (int v = 1; v <= rec.nvar; ++v) {
+                    const int pos = xr.modevarpos[ph] + v - 1;
+                    if (rec.var[v].flag || !xr.xfree[pos]) continue;
+                    real sum = 0;
+                    for (int k = 1; k <= m.nsyscomp; ++k) sum += m.projc[i][k] * compdx[ph][k][v];
+                    jac[row][column[pos]] = s * mode * sum / xr.xscale[pos];
+                }
+            }
+            for (int k = 1; k <= nmode; ++k) {
+                const int pos = nx + k;
+                if (!xr.xfree[pos]) continue;
+                jac[row][column[pos]] = (a[i] + s * projected(i, comp[k])) / xr.xscale[pos];
+            }
+        }
+    }
+    NleState& st = eq.st;
+    st.neqns = static_cast<int16>(nreac() + independent);
+    st.njaccols = static_cast<int16>(ncolx + nmodecols);
+    if (st.neqns == st.njaccols) return;
+    putstr(ses(), 0, "", 1, screenmask);
+    if (st.batchno > 0) {
+        std::string line = "mctc: batch = ";
+        addgreal(3, line, st.batchno);
+        putstr(ses(), 0, line, 1, screenmask);
+    }
+    putstr(ses(), 0, "", 1, screenmask);
+    std::string line = "row ";
+    addgreal(0, line, st.neqns);
+    addstr(" (", 0, line);
+    addgreal(3, line, nreac());
+    addgreal(3, line, m.nsyscomp);
+    addgreal(3, line, m.rankdeficit);
+    addstr(")", 0, line);
+    putstr(ses(), 0, line, 1, screenmask);
+    line = "col ";
+    addgreal(0, line, st.njaccols);
+    addstr(" (", 0, line);
+    addgreal(3, line, ncolx);
+    addgreal(3, line, nmodecols);
+    addstr(")", 0, line);
+    putstr(ses(), 0, line, 1, screenmask);
+    putstr(ses(), 0, "", 1, screenmask);
+    run().script.debuglev = 4;
+    printprojc();
+    printnlexyz();
+    printnleresiduals();
+    JacobianLabels labels;
+    labels.nreac = nreac();
+    labels.nequations = st.neqns;
+    labels.nxvars = nx;
+    labels.nmodevars = nmode;
+    for (int k = 1; k <= m.nsyscomp; ++k) labels.compnames[k] = sysname(k);
+    for (int k = 1; k <= nx + nmode; ++k) {
+        labels.xnames[k] = xr.xnames[k];
+        labels.xfree[k] = xr.xfree[k];
+    }
+    printmatrixlog(ses(), labels, "non-square jacobian", jac, 0, 4, false, logmask);
+    bomb("nlefunc", "non-square jacobian", myfault);
+}
+
+// Residuals and, when asked, jacobian entries are all finite numbers.
+bool Evaluation::finite() {
+    const NleState& st = eq.st;
+    for (int i = 1; i <= st.neqns; ++i) {
+        if (!std::isfinite(f[i])) return false;
+        if (!wantjac) continue;
+        for (int k = 1; k <= st.njaccols; ++k) {
+            if (!std::isfinite(jac[i][k])) return false;
+        }
+    }
+    return true;
+}
+
+// Debug tables.
+
+void Evaluation::printpreun() {
+    const CrossRefs& xr = xref();
+    std::string line(12, ' ');
+    for (int k = nx + 1; k <= nx + nmode; ++k) {
+        if (xr.xfree[k]) addstr(xr.xnames[k], 10, line);
+    }
+    putstr(ses(), 0, line, 1, allmask);
+    line.clear();
+    addstr("nlefunc", 12, line);
+    for (int k = nx + 1; k <= nx + nmode; ++k) {
+        if (xr.xfree[k]) addreal(5, true, 10, line, xs[k]);
+    }
+    addstr("  pre un", 0, line);
+    const int last = nx + nmode;
+    addreal(5, true, 10, line, xr.xscale[last]);
+    addreal(5, true, 10, line, xr.xoffset[last]);
+    putstr(ses(), 0, line, 1, allmask);
+}
+
+void Evaluation::printun() {
+    const CrossRefs& xr = xref();
+    std::string line(12, ' ');
+    std::string phi(12, ' ');
+    real s = 0;
+    for (int k = nx + 1; k <= nx + nmode; ++k) {
+        s += x[k];
+        if (!xr.xfree[k]) continue;
+        addreal(5, true, 10, line, x[k]);
+        addreal(5, true, 10, phi, x[k] / mb().modephi);
+    }
+    addstr("  un    ", 0, line);
+    addreal(5, true, 10, line, s);
+    addstr("  un/phi = mode", 0, phi);
+    putstr(ses(), 0, line, 1, allmask);
+    putstr(ses(), 0, phi, 1, allmask);
+}
+
+void Evaluation::printprojc() {
+    const MassBalance& m = mb();
+    std::string line = "projc: (rankdeficit = ";
+    addgreal(0, line, m.rankdeficit);
+    addstr(")", 0, line);
+    if (m.rankdeficit == 0) addstr(" diagonal", 0, line);
+    putstr(ses(), 0, line, 1, allmask);
+    if (m.rankdeficit == 0) return;
+    line.clear();
+    for (int k = 1; k <= m.nsyscomp; ++k) addstr(sysname(k), 7, line);
+    putstr(ses(), 0, line, 1, allmask);
+    for (int i = 1; i <= m.nsyscomp; ++i) {
+        line.clear();
+        for (int k = 1; k <= m.nsyscomp; ++k) addgreal(7, line, m.projc[i][k]);
+        putstr(ses(), 0, line, 1, allmask);
+    }
+}
+
+// A table of labels over values, in blocks of 20 entries.
+template <class Label, class Value>
+void blocktable(Session& ses, int n, const std::string& indent, Label label, Value value) {
+    for (int first = 1; first <= n; first += tableblock) {
+        std::string labels = first == 1 ? std::string() : indent;
+        std::string values = labels;
+        for (int k = first; k <= n && k < first + tableblock; ++k) {
+            label(k, labels);
+            value(k, values);
+        }
+        putstr(ses, 0, labels, 1, allmask);
+        putstr(ses, 0, values, 1, allmask);
+    }
+}
+
+void Evaluation::printnleresiduals() {
+    const NleState& st = eq.st;
+    real half = 0;
+    for (int i = 1; i <= st.neqns; ++i) half += f[i] * f[i];
+    std::string line = "residuals (f = ";
+    addreal(4, true, 0, line, half / 2);
+    addstr(")", 0, line);
+    putstr(ses(), 0, line, 1, allmask);
+    blocktable(
+        ses(), st.neqns, "",
+        [&](int i, std::string& l) {
+            if (i <= nreac()) {
+                addgreal(11, l, i);
+            } else {
+                addstr(sysname(i - nreac()), 11, l);
+            }
+        },
+        [&](int i, std::string& l) {
+            addreal(4, true, 11, l, i <= nreac() ? f[i] * eq.rdiv[i] : f[i]);
+        });
+}
+
+void Evaluation::printnlexyz() {
+    putstr(ses(), 0, "xyz", 1, allmask);
+    blocktable(
+        ses(), nx + nmode, std::string(22, ' '),
+        [&](int k, std::string& l) { addstr(xref().xnames[k], 11, l); },
+        [&](int k, std::string& l) {
+            if (k == 1) {
+                addreal(3, true, 11, l, x[1]);
+            } else if (k == 2) {
+                addreal(4, true, 11, l, x[2] - 273.15L);
+            } else {
+                addreal(6, true, 11, l, x[k]);
+            }
+        });
+}
+
+void Evaluation::printnlelnk() {
+    putstr(ses(), 0, "ln K", 1, allmask);
+    blocktable(
+        ses(), nreac(), "", [&](int i, std::string& l) { addgreal(11, l, i); },
+        [&](int i, std::string& l) { addreal(6, true, 11, l, eq.rxnlnk[i]); });
+}
+
+void Evaluation::printnleactivity() {
+    putstr(ses(), 0, "activity", 1, allmask);
+    blocktable(
+        ses(), ds().nem, "", [&](int j, std::string& l) { addstr(ds().emnames[j], 11, l); },
+        [&](int j, std::string& l) { addreal(5, true, 11, l, ds().emact[j]); });
+}
+
+}  // namespace
+
+bool calcsf(Equations& eq, const eqvector& x) {
+    const CrossRefs& xr = eq.xref;
+    const Run& run = eq.run;
+    const ScriptSettings& sc = run.script;
+    const prectype1& p1 = *run.arrays.prec1;
+    const bool silent = eq.st.mcinprogress || (sc.dogminon && sc.dogminlevel <= 1);
+    bool ok = true;
+    for (int j = 1; j <= run.dataset.nem; ++j) {
+        if (!xr.phasestart[j]) continue;
+        const ptype1& ph = p1[xr.emphase[j]];
+        const int offset = xr.emvarpos[j];
+        for (int s = 1; s <= ph.nsf; ++s) {
+            const real y = evalexpr(x, offset, ph.sf[s]);
+            if (y > 0) continue;
+            ok = false;
+            if (silent) continue;
+            std::string line(6, ' ');
+            for (int k = 3; k <= run.nxvars; ++k) addstr(xr.xnames[k], 12, line);
+            putstr(eq.ses, 1, line, 1, allmask);
+            line = "x =  ";
+            for (int k = 3; k <= run.nxvars; ++k) addreal(5, false, 12, line, x[k]);
+            putstr(eq.ses, 0, line, 1, allmask);
+            line = std::string(5, ' ');
+            for (int q = 1; q <= ph.nsf; ++q) addstr(ph.sfname[q], 12, line);
+            putstr(eq.ses, 1, line, 1, allmask);
+            line = "sf = ";
+            for (int q = 1; q <= ph.nsf; ++q)
+                addreal(6, false, 12, line, evalexpr(x, offset, ph.sf[q]));
+            putstr(eq.ses, 0, line, 1, allmask);
+            if (!sc.dogminon) {
+                putstr(eq.ses, 1, "sorry - try changing starting guesses!", 1, allmask);
+                bomb("calcsf", "negative sf term", yourfault);
+            }
+            putstr(eq.ses, 1, "checksf, negative sf term - change starting guesses?", 1, allmask);
+        }
+    }
+    if (!ok) putstr(eq.ses, 0, "*", 0, screenmask);
+    return ok;
+}
+
+void calcdsf(Equations& eq, const eqvector& x) {
+    const CrossRefs& xr = eq.xref;
+    const Run& run = eq.run;
+    const MassBalance& mb = eq.mb;
+    const SystemComponents& sc = run.dataset.components;
+    const prectype1& p1 = *run.arrays.prec1;
+    const prectype0& p0 = *run.arrays.prec0;
+    Fixed1<cvector, maxeq>& comp = eq.st.work->comp;
+    dcompdxtype& compdx = *eq.run.arrays.compdx;
+    for (int m = 1; m <= xr.nssmodes; ++m) {
+        const ptype1& ph = p1[xr.modephase[m]];
+        const int offset = xr.modevarpos[m];
+        Fixed1<cvector, maxssem> e;  // amounts of the system components in each end-member
+        empvector prop;
+        comp[m].fill(0);
+        real norm = 0;
+        for (int i = 1; i <= ph.nem; ++i) {
+            int k = 0;
+            for (int c = 1; c <= sc.ncomp; ++c) {
+                if (mb.syscomp[c]) e[i][++k] = amount(ph.em[i].comp[c], sc.compdenom[c]);
+            }
+            prop[i] = evalexpr(x, offset, ph.p[i]);
+            for (int k2 = 1; k2 <= mb.nsyscomp; ++k2) comp[m][k2] += e[i][k2] * prop[i];
+            norm += prop[i] * ph.em[i].emsize;
+        }
+        for (int k = 1; k <= mb.nsyscomp; ++k) comp[m][k] /= norm;
+        // The derivative of the normalised composition, normalising amount included.
+        for (int v = 1; v <= ph.nvar; ++v) {
+            empvector dp;
+            real dnorm = 0;
+            for (int i = 1; i <= ph.nem; ++i) {
+                dp[i] = dexprdx(v, x, offset, ph.p[i]);
+                dnorm += dp[i] * ph.em[i].emsize;
+            }
+            for (int k = 1; k <= mb.nsyscomp; ++k) {
+                real s = 0;
+                for (int i = 1; i <= ph.nem; ++i) s += dp[i] * e[i][k];
+                compdx[m][k][v] = (s - comp[m][k] * dnorm) / norm;
+            }
+        }
+    }
+    for (int m = xr.nssmodes + 1; m <= run.nmodevars; ++m) {
+        const ptype0& ph = p0[xr.modephase[m]];
+        comp[m].fill(0);
+        int k = 0;
+        for (int c = 1; c <= sc.ncomp; ++c) {
+            if (mb.syscomp[c]) comp[m][++k] = amount(ph.comp[c], sc.compdenom[c]) / ph.puresize;
+        }
+    }
+}
+
+bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool wantjac) {
+    Evaluation ev{eq, xs, xs, jac, f, wantjac, true, 0, 0, 0, {}};
+    ev.nx = eq.run.nxvars;
+    ev.nmode = eq.run.nmodevars;
+    const bool modeson = eq.mb.modeson;
+    ev.admissible();
+    if (modeson && ev.debuglev() > 5) ev.printpreun();
+    ev.tonatural();
+    if (modeson && ev.debuglev() > 5) ev.printun();
+    const real p = ev.x[1];
+    const real t = ev.x[2];
+    if (!ev.ok) {
+        ev.failedtable();
+        return false;
+    }
+    NleWork& w = ev.work();
+    w.deriv.clear();
+    ev.ok = calcsf(eq, ev.x);
+    if (!ev.ok) putstr(eq.ses, 0, "** NOT OK", 1, screenmask);
+    NleState& st = eq.st;
+    Dataset& ds = eq.run.dataset;
+    if (ev.ok) {
+        CalcaOut out{ds.emact, ds.emsda, w.ssresults};
+        calca(eq.ses, calcatables(eq.run, eq.xref), ev.x, true, true, w.deriv, out, p, t);
+        if (ev.debuglev() == 4 && st.nleevalno == 1) {
+            ev.printnleactivity();
+            if (st.nleiter < 2) {
+                putstr(eq.ses, 0, "", 1, allmask);
+            } else {
+                ev.printnlelnk();
+            }
+        }
+        for (int j = 1; j <= ds.nem && ev.ok; ++j) ev.ok = ds.emact[j] > 0;
+    }
+    if (!ev.ok) return false;
+    if (wantjac) {
+        for (int i = 1; i <= maxeq; ++i) jac[i].fill(0);
+    }
+    ev.evalprops();
+    ev.reactions();
+    if (!modeson) {
+        st.neqns = ev.ncolx;
+        st.njaccols = ev.ncolx;
+    } else {
+        ev.massbalance();
+    }
+    if (ev.debuglev() == 4 && st.nleevalno == 1) {
+        if (st.nleiter == 1) ev.printprojc();
+        ev.printnlexyz();
+        ev.printnleresiduals();
+    }
+    return ev.ok && ev.finite();
+}
+
+}  // namespace qv

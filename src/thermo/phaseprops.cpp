@@ -1,0 +1,162 @@
+#include "thermo/phaseprops.hpp"
+
+#include <array>
+#include <cmath>
+#include <memory>
+
+#include "base/fatal.hpp"
+#include "model/expressions.hpp"
+
+namespace qv {
+namespace {
+
+constexpr real dpstep = 2e-5L;  // kbar
+constexpr real dtstep = 2e-4L;  // K
+
+}  // namespace
+
+void calcphasecomp(const ptype1& ph, const eqvector& x, int offset, const SystemComponents& sc,
+                   cvector& comp) {
+    for (int k = 1; k <= sc.ncomp; ++k) comp[k] = 0;
+    for (int e = 1; e <= ph.nem; ++e) {
+        const real pe = evalexpr(x, offset, ph.p[e]);
+        for (int k = 1; k <= sc.ncomp; ++k) {
+            comp[k] += pe * static_cast<real>(static_cast<double>(ph.em[e].comp[k]) /
+                                              static_cast<double>(sc.compdenom[k]));
+        }
+    }
+}
+
+int16 calcphaseemg(Session& ses, const PhaseEmTables& tab, const bemvector& phases,
+                   const eqvector& x, emvector& g, emvector& mu, emvector& activity, real p, real t,
+                   real u, real v) {
+    const Run& run = tab.run;
+    const Dataset& ds = run.dataset;
+    const GemTables gt{tab.td, ds.emnames, phasemakes(*run.arrays.prec0, *run.arrays.prec1)};
+    int16 n = 0;
+    auto one = [&] {
+        ++n;
+        tab.td[n][27] = u;
+        tab.td[n][28] = v;
+        g[n] = gemdriver(ses, tab.gs, gt, n, p, t);
+    };
+    for (int16 j = 1; j <= ds.nem; ++j) {
+        if (!tab.xref.phasestart[j]) continue;
+        const ptype1& ph = (*run.arrays.prec1)[tab.xref.emphase[j]];
+        for (int e = 1; e <= ph.nem; ++e) one();
+    }
+    for (int16 i = 1; i <= run.npure; ++i) {
+        if (phases[run.nss + i]) one();
+    }
+    tab.activities(x, p, t, activity);
+    for (int16 k = 1; k <= n; ++k) mu[k] = g[k] + rgas * t * std::log(activity[k]);
+    return n;
+}
+
+Fixed1<int16, maxcomp> makemw2c(const ComponentTable& oxides, const SystemComponents& sc,
+                                const Fixed1<bool, maxcomp>& syscomp) {
+    Fixed1<int16, maxcomp> map;
+    int k = 0;
+    for (int c = 1; c <= sc.ncomp; ++c) {
+        if (!syscomp[c]) continue;
+        ++k;
+        int16 found = 0;
+        for (int16 i = 1; i <= maxcomp; ++i) {
+            if (oxides.oxidenames[i] == sc.compnames[c]) {
+                found = i;
+                break;
+            }
+        }
+        if (found == 0) bomb("makemw2c", sc.compnames[c] + " not found??", yourfault);
+        map[k] = found;
+    }
+    return map;
+}
+
+void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases, const eqvector& x,
+                real p, real t, real u, real v, Fixed1<PhaseProps, maxeq>& props,
+                SystemProps* sums) {
+    const Run& run = tab.run;
+    const SystemComponents& sc = run.dataset.components;
+    const Fixed1<int16, maxcomp> map = makemw2c(run.comps, sc, tab.syscomp);
+    int nsys = 0;
+    for (int c = 1; c <= sc.ncomp; ++c) nsys += tab.syscomp[c] ? 1 : 0;
+    auto work = std::make_unique<std::array<emvector, 7>>();
+    emvector& g0 = (*work)[0];
+    emvector& mu0 = (*work)[1];
+    emvector& mup = (*work)[2];
+    emvector& mut = (*work)[3];
+    emvector& act = (*work)[4];
+    emvector& scratch = (*work)[5];
+    calcphaseemg(ses, tab, phases, x, scratch, mup, act, p + dpstep, t, u, v);
+    calcphaseemg(ses, tab, phases, x, scratch, mut, act, p, t + dtstep, u, v);
+    calcphaseemg(ses, tab, phases, x, g0, mu0, act, p, t, u, v);
+    if (sums != nullptr) {
+        for (int i = 1; i <= maxbulk; ++i) {
+            sums->g[i] = sums->h[i] = sums->s[i] = sums->v[i] = 0;
+        }
+    }
+    auto finish = [&](PhaseProps& ph, bool solution) {
+        real mass = 0;
+        for (int k = 1; k <= nsys; ++k) mass += run.comps.oxidemass[map[k]] * ph.comp[k];
+        if (ph.v == 0) bomb("calcgphase", solution ? "vph=0" : "vph=0 2", yourfault);
+        ph.density = mass / (10 * ph.v);
+        if (sums == nullptr) return;
+        for (int i = 1; i <= sums->nbulk; ++i) {
+            const real w = ph.mode[i] * ph.factor[i];
+            sums->g[i] += w * ph.g;
+            sums->h[i] += w * ph.h;
+            sums->s[i] += w * ph.s;
+            sums->v[i] += w * ph.v;
+        }
+    };
+    int16 n = 0;
+    int r = 0;
+    for (int16 j = 1; j <= run.dataset.nem; ++j) {
+        if (!tab.xref.phasestart[j]) continue;
+        const ptype1& ph = (*run.arrays.prec1)[tab.xref.emphase[j]];
+        PhaseProps& pp = props[++r];
+        pp.nem = ph.nem;
+        pp.g = pp.s = pp.v = pp.h = 0;
+        for (int e = 1; e <= ph.nem; ++e) {
+            ++n;
+            const real pe = evalexpr(x, tab.xref.emvarpos[j], ph.p[e]);
+            pp.p[e] = pe;
+            pp.rtlna[e] = rgas * t * std::log(act[n]);
+            pp.gem[e] = g0[n];
+            const real s = -(mut[n] - mu0[n]) / dtstep;
+            pp.g += pe * mu0[n];
+            pp.s += pe * s;
+            pp.v += pe * (mup[n] - mu0[n]) / dpstep;
+            pp.h += pe * (mu0[n] + t * s);
+        }
+        finish(pp, true);
+    }
+    for (int16 i = 1; i <= run.npure; ++i) {
+        if (!phases[run.nss + i]) continue;
+        ++n;
+        PhaseProps& pp = props[++r];
+        pp.nem = 1;
+        pp.p[1] = 1;
+        pp.gem[1] = mu0[n];
+        pp.rtlna[1] = 0;
+        pp.g = mu0[n];
+        pp.s = -(mut[n] - mu0[n]) / dtstep;
+        pp.v = (mup[n] - mu0[n]) / dpstep;
+        pp.h = mu0[n] + t * pp.s;
+        const real a = (*run.arrays.prec0)[i].activity;
+        if (a != 1) {
+            pp.rtlna[1] = rgas * t * std::log(a);
+            pp.g += pp.rtlna[1];
+        }
+        finish(pp, false);
+    }
+    if (sums == nullptr) return;
+    for (int i = 1; i <= sums->nbulk; ++i) {
+        real mass = 0;
+        for (int k = 1; k <= nsys; ++k) mass += sums->bulk[i][k] * run.comps.oxidemass[map[k]];
+        sums->density[i] = sums->v[i] == 0 ? 0 : mass / (10 * sums->v[i]);
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,354 @@
+// The damped Newton solver on small systems of our own: convergence and result codes, the line
+// search's admissible steps, failed trial points, and the debug-level jacobian checks.
+
+#include "solver/nle.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "model/phasefixture.hpp"
+
+namespace qv::test {
+namespace {
+
+// Residuals and jacobian from two callables over the natural values of the free unknowns
+// (the tests use scale 1 and offset 0, so solver and natural values agree).
+struct FnEquations final : NleEquations {
+    using Resid = std::function<bool(const eqvector& x, eqvector& f)>;
+    using Jac = std::function<void(const eqvector& x, eqmatrix& j)>;
+    Resid resid;
+    Jac jacfn;
+    std::vector<eqvector> points;  // every point evaluated
+    bool nlefunc(const eqvector& x, eqmatrix& jac, eqvector& f, bool wantjac) override {
+        points.push_back(x);
+        if (!resid(x, f)) return false;
+        if (wantjac) jacfn(x, jac);
+        return true;
+    }
+};
+
+// Unknowns 3..2+n free in [0, 1] with unit scale; P and T held.
+struct Problem {
+    TestSession ts;
+    Session& ses = ts.ses;
+    int16 level = 1;
+    NleSettings set{level};
+    NleStatus st;
+    std::unique_ptr<NleVariables> v = std::make_unique<NleVariables>();
+    FnEquations eqs;
+    int16 code = -1;
+
+    explicit Problem(std::vector<real> start) {
+        ses.tables.macheps = std::numeric_limits<real>::epsilon() / 2;
+        ses.ch.activechannels = 1;
+        v->nxvars = static_cast<int16>(2 + start.size());
+        v->xvalue[1] = 5;
+        v->xvalue[2] = 900;
+        v->xname[1] = "P(kbar)";
+        v->xname[2] =
+            "T(\xA1"
+            "C)";
+        for (std::size_t i = 0; i < start.size(); ++i) {
+            const int16 k = static_cast<int16>(3 + i);
+            v->xvalue[k] = start[i];
+            v->xfree[k] = true;
+            v->xscale[k] = 1;
+            v->xoffset[k] = 0;
+            v->xdxscale[k] = 0.0001L;
+            v->xlowacc[k] = acctype::xaccessible;
+            v->xhighacc[k] = acctype::xaccessible;
+            v->xname[k] = "x" + std::to_string(i + 1);
+        }
+    }
+    bool solve() { return nle(ses, eqs, *v, set, st, code); }
+    real x(int i) const { return v->xvalue[2 + i]; }
+    const std::string& screen() const { return ts.console.output; }
+};
+
+// f = ln((x - 0.2) / 0.05): root 0.25; a full Newton step from 0.9 lands far below 0.2.
+void logresidual(Problem& p) {
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        if (x[3] <= 0.2L) return false;
+        f[1] = std::log((x[3] - 0.2L) / 0.05L);
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector& x, eqmatrix& j) { j[1][1] = 1 / (x[3] - 0.2L); };
+}
+
+// One site fraction x1 - 1/5 of a one-variable phase, watched by the line search.
+void watchsitefraction(Problem& p, prectype1& prec1, const termtype& sf) {
+    prec1[1].nsf = 1;
+    prec1[1].sf[1] = sf;
+    p.v->nsfterms = 1;
+    p.v->sftermphase[1] = 1;
+    p.v->sftermsite[1] = 1;
+    p.v->sftermoffset[1] = 3;
+    p.v->prec1 = &prec1;
+}
+
+TEST(Nle, SolvesTwoUnknownsToTheRootWithCodeZero) {
+    // x^2 + y^2 = 0.5 and x = y^3 have one root in the unit square.
+    Problem p({0.9L, 0.9L});
+    p.set.dxtol = 1e-12L;  // converge on tight residuals, not on a small step
+    p.set.fsizetol = 1e-12L;
+    p.set.esizetol = 1e-12L;
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        f[1] = x[3] * x[3] + x[4] * x[4] - 0.5L;
+        f[2] = x[3] - x[4] * x[4] * x[4];
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector& x, eqmatrix& j) {
+        j[1][1] = 2 * x[3];
+        j[1][2] = 2 * x[4];
+        j[2][1] = 1;
+        j[2][2] = -3 * x[4] * x[4];
+    };
+    ASSERT_TRUE(p.solve());
+    EXPECT_EQ(p.code, nleconverged);
+    EXPECT_NEAR(static_cast<double>(p.x(1) * p.x(1) + p.x(2) * p.x(2)), 0.5, 1e-9);
+    EXPECT_NEAR(static_cast<double>(p.x(1) - std::pow(p.x(2), 3.0L)), 0.0, 1e-9);
+    EXPECT_GT(p.st.niterations, 1);
+    EXPECT_FALSE(p.st.jacsingular);
+    EXPECT_GT(p.st.jaccond, 1);
+    EXPECT_FALSE(p.st.convmark.empty());
+}
+
+TEST(Nle, ConvergedStartIsCodeZeroWithoutAnyIterationOrReport) {
+    Problem p({0.3L});
+    p.level = 2;
+    bool derivatives = false;
+    p.set.calcsdlevel = 1;
+    p.set.makedeqdx = [&] { derivatives = true; };
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        f[1] = x[3] - 0.3L;
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector&, eqmatrix& j) { j[1][1] = 1; };
+    ASSERT_TRUE(p.solve());
+    EXPECT_EQ(p.code, 0);
+    EXPECT_EQ(p.st.niterations, 0);
+    EXPECT_EQ(p.eqs.points.size(), 1u);
+    EXPECT_FALSE(derivatives);
+    EXPECT_EQ(p.screen().find("esize"), std::string::npos);
+    EXPECT_EQ(p.x(1), 0.3L);
+}
+
+TEST(Nle, TwentySixLineSearchesEndWithCodeTwo) {
+    // Newton on x^3 only shrinks x by a third each step, and zero tolerances never accept it.
+    Problem p({0.5L});
+    p.set.esizetol = 0;
+    p.set.fsizetol = 0;
+    p.set.dxtol = 0;
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        f[1] = x[3] * x[3] * x[3];
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector& x, eqmatrix& j) { j[1][1] = 3 * x[3] * x[3]; };
+    EXPECT_FALSE(p.solve());
+    EXPECT_EQ(p.code, nleoverit);
+    EXPECT_EQ(p.st.niterations, 26);
+    // The 26th step is still taken.
+    EXPECT_NEAR(static_cast<double>(p.x(1)), 0.5 * std::pow(2.0 / 3.0, 26), 1e-12);
+}
+
+TEST(Nle, InadmissibleStartIsCodeNineAtLevelZeroAndFatalAbove) {
+    Problem p({0.1L});
+    logresidual(p);
+    p.level = 0;
+    EXPECT_FALSE(p.solve());
+    EXPECT_EQ(p.code, nleillegalstart);
+    EXPECT_NE(p.screen().find("\nillegal start   0  0\n"), std::string::npos);
+    EXPECT_NE(p.screen().find("        x1"), std::string::npos);
+    EXPECT_EQ(p.level, 1);  // for the rest of the run
+    EXPECT_BOMB(p.solve(), "nle", "illegal start");
+}
+
+TEST(Nle, UnderMinimisationAnInadmissibleStartOnlySaysSo) {
+    Problem p({0.1L});
+    logresidual(p);
+    p.set.dogminon = true;
+    p.set.dogminlevel = 1;
+    EXPECT_FALSE(p.solve());
+    EXPECT_EQ(p.code, nleillegalstart);
+    EXPECT_EQ(p.screen(), "solver could not start\n");
+}
+
+TEST(Nle, EveryTrialPointStaysAdmissible) {
+    // The Newton step from 0.9 aims at a negative value; the site fraction x - 0.2 must stay
+    // positive, so the line search cuts the step back before evaluating.
+    Problem p({0.9L});
+    logresidual(p);
+    auto prec1 = std::make_unique<prectype1>();
+    watchsitefraction(p, *prec1, lin(-1, 5, {{1, 1, 1}}));
+    ASSERT_TRUE(p.solve());
+    EXPECT_NEAR(static_cast<double>(p.x(1)), 0.25, 1e-9);
+    for (const eqvector& x : p.eqs.points) EXPECT_GT(x[3], 0.2L);
+}
+
+TEST(Nle, ZeroFactorInTheOffendingSiteFractionIsHandled) {
+    // Site fraction (x1 - 1/5) + 3 x1 (x2 - 1/2) with x2 held at 1/2: the second product has a
+    // factor of exactly 0 at every trial point.
+    Problem p({0.9L, 0.5L});
+    p.v->xfree[4] = false;
+    logresidual(p);
+    auto prec1 = std::make_unique<prectype1>();
+    termtype sf = lin(-1, 5, {{1, 1, 1}});
+    sf.nsxterms = 2;
+    sf.sxterm[2].coef = 3;
+    sf.sxterm[2].nxterms = 2;
+    sf.sxterm[2].xterm[1] = lin(0, 1, {{1, 1, 1}}).sxterm[1].xterm[1];
+    sf.sxterm[2].xterm[2] = lin(-1, 2, {{1, 1, 2}}).sxterm[1].xterm[1];
+    watchsitefraction(p, *prec1, sf);
+    ASSERT_TRUE(p.solve());
+    EXPECT_NEAR(static_cast<double>(p.x(1)), 0.25, 1e-9);
+    for (const eqvector& x : p.eqs.points) EXPECT_GT(x[3], 0.2L);
+}
+
+TEST(Nle, LimitParallelToTheDirectionDoesNotStopTheStep) {
+    // x - y = 0.2 and x + y = 0.8 from a start on x + y = 0.8: every Newton direction runs along
+    // the limit x + y > 1/2, which the solve can never reach.
+    Problem p({0.6L, 0.2L});
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        f[1] = x[3] - x[4] - 0.2L;
+        f[2] = x[3] + x[4] - 0.8L;
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector&, eqmatrix& j) {
+        j[1][1] = 1;
+        j[1][2] = -1;
+        j[2][1] = 1;
+        j[2][2] = 1;
+    };
+    p.v->nvarlims = 1;
+    p.v->varlimden[1].fill(1);
+    p.v->varlimnum[1][3] = 1;
+    p.v->varlimnum[1][4] = 1;
+    p.v->varlimnum[1][5] = -1;
+    p.v->varlimden[1][5] = 2;
+    ASSERT_TRUE(p.solve()) << p.code;
+    EXPECT_NEAR(static_cast<double>(p.x(1)), 0.5, 1e-12);
+    EXPECT_NEAR(static_cast<double>(p.x(2)), 0.3, 1e-12);
+}
+
+TEST(Nle, LimitAlreadyReachedStopsWithCodeSeven) {
+    Problem p({0.6L, 0.2L});
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        f[1] = x[3] - x[4] - 0.2L;
+        f[2] = x[3] + x[4] - 0.8L;
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector&, eqmatrix& j) {
+        j[1][1] = 1;
+        j[1][2] = -1;
+        j[2][1] = 1;
+        j[2][2] = 1;
+    };
+    // The limit x + y > 4/5 holds the start point on its edge.
+    p.v->nvarlims = 1;
+    p.v->varlimden[1].fill(1);
+    p.v->varlimnum[1][3] = 1;
+    p.v->varlimnum[1][4] = 1;
+    p.v->varlimnum[1][5] = -4;
+    p.v->varlimden[1][5] = 5;
+    p.level = 2;
+    EXPECT_FALSE(p.solve());
+    EXPECT_EQ(p.code, nleslimsmall);
+    EXPECT_EQ(p.x(1), 0.6L);
+    EXPECT_NE(p.screen().find("No solution (7):\n   slim too small (on edge looking out?)\n"),
+              std::string::npos);
+}
+
+TEST(Nle, FailedTrialIsNeverApplied) {
+    // The equations cannot be evaluated below 0.5; the root at 0.3 lies there.
+    Problem p({0.9L});
+    p.level = 0;
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        if (x[3] < 0.5L) return false;
+        f[1] = x[3] - 0.3L;
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector&, eqmatrix& j) { j[1][1] = 1; };
+    EXPECT_FALSE(p.solve());
+    EXPECT_EQ(p.code, nleelse);
+    EXPECT_EQ(p.x(1), 0.9L);
+}
+
+TEST(Nle, FailedTrialIsFatalWhenDebugging) {
+    Problem p({0.9L});
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        if (x[3] < 0.5L) return false;
+        f[1] = x[3] - 0.3L;
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector&, eqmatrix& j) { j[1][1] = 1; };
+    EXPECT_BOMB(p.solve(), "fn", "not ok (1)");
+}
+
+// x^2 + y^2 = 0.5, x = y^3 with the analytical jacobian scaled by `wrong` in entry (1,1).
+void circlecubic(Problem& p, real wrong) {
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        f[1] = x[3] * x[3] + x[4] * x[4] - 0.5L;
+        f[2] = x[3] - x[4] * x[4] * x[4];
+        return true;
+    };
+    p.eqs.jacfn = [wrong](const eqvector& x, eqmatrix& j) {
+        j[1][1] = 2 * x[3] * wrong;
+        j[1][2] = 2 * x[4];
+        j[2][1] = 1;
+        j[2][2] = -3 * x[4] * x[4];
+    };
+}
+
+TEST(Nle, FiniteDifferenceJacobianGivesTheSameSolution) {
+    Problem exact({0.9L, 0.9L});
+    circlecubic(exact, 1);
+    ASSERT_TRUE(exact.solve());
+    Problem fd({0.9L, 0.9L});
+    circlecubic(fd, 7);  // never asked for at level 5
+    fd.level = 5;
+    ASSERT_TRUE(fd.solve());
+    EXPECT_NEAR(static_cast<double>(fd.x(1)), static_cast<double>(exact.x(1)), 1e-8);
+    EXPECT_NEAR(static_cast<double>(fd.x(2)), static_cast<double>(exact.x(2)), 1e-8);
+}
+
+TEST(Nle, JacobianCheckNamesTheWrongEntries) {
+    struct Case {
+        real wrong;
+        const char* line;
+    };
+    const Case cases[] = {{1, "\njacobian: no difference with fd\n\n"},
+                          {2, "\njacobian: prop diff with fd: eq1,x1 = -0.5000; : just these\n\n"}};
+    for (const Case& c : cases) {
+        Problem p({0.9L, 0.9L});
+        circlecubic(p, c.wrong);
+        p.level = 3;
+        p.solve();
+        EXPECT_NE(p.screen().find(c.line), std::string::npos) << p.screen();
+        EXPECT_NE(p.screen().find("jacobian"), std::string::npos);
+    }
+}
+
+TEST(Nle, LevelTwoWritesTheTableAndTheConvergenceWord) {
+    Problem p({0.9L, 0.9L});
+    circlecubic(p, 1);
+    p.level = 2;
+    ASSERT_TRUE(p.solve());
+    const std::string& s = p.screen();
+    EXPECT_NE(s.find("starting guesses:   P(kbar)"), std::string::npos) << s;
+    EXPECT_NE(s.find(std::string(59, '-')), std::string::npos);
+    EXPECT_NE(s.find("      f       slope      step         maxe     maxdx"), std::string::npos)
+        << s;
+    const std::string words[] = {"size of max residual (esize)",
+                                 "size of sum of squares of residual (fsize)",
+                                 "step too small near solution (dxconverge)"};
+    int found = 0;
+    for (const std::string& w : words) found += s.find("\n" + w + "\n") != std::string::npos;
+    EXPECT_EQ(found, 1) << s;
+}
+
+}  // namespace
+}  // namespace qv::test
