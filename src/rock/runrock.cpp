@@ -1,0 +1,131 @@
+#include "rock/runrock.hpp"
+
+#include "base/fatal.hpp"
+#include "model/emchoice.hpp"
+#include "model/special.hpp"
+#include "script/fluidcomp.hpp"
+#include "solver/calcre.hpp"
+#include "thermo/activities.hpp"
+#include "thermo/makes.hpp"
+
+namespace qv {
+
+namespace {
+
+constexpr real unitactivity = 0.999L;  // put in place of an activity outside 0 < a <= 1
+
+RxnRoots rxnroots(const Roots& r) {
+    return RxnRoots{r.x1, r.x2, r.dgdp1, r.dgdt1, r.dgdp2, r.dgdt2};
+}
+
+}  // namespace
+
+RunRock::RunRock(Session& ses, Run& run)
+    : ses_(ses),
+      run_(run),
+      ds_(run.dataset),
+      gs_(gemsettings(ses, run)),
+      tab_{*run.arrays.td,    ds_.emnames,        phasemakes(*run.arrays.prec0, *run.arrays.prec1),
+           ds_.nem,           ds_.emact,          run.special.h2oem,
+           run.special.co2em, run.special.aqsiem, 4},
+      ev_{ses, gs_, tab_, *run.arrays.r, run.windows},
+      data_{*run.arrays.cov, ds_.emsda} {}
+
+RxnRoots RunRock::findrxnp(int16 i, real t, real u, real v) {
+    return rxnroots(qv::findrxnp(ev_, i, false, 0, t, u, v));
+}
+
+RxnRoots RunRock::findrxnt(int16 i, real p, real u, real v) {
+    return rxnroots(qv::findrxnt(ev_, i, false, 0, p, u, v));
+}
+
+ReactionDg RunRock::calcdgr(int16 i, real p, real t, real u, real v) {
+    return dgofreaction(ev_, i, p, t, u, v);
+}
+
+RxnPosition RunRock::calcpsd(int16 i, real t, real u, real v) {
+    const Position pos = qv::calcpsd(ev_, data_, *rl_, i, t, u, v);
+    return RxnPosition{pos.x1, pos.sd1};
+}
+
+RxnPosition RunRock::calctsd(int16 i, real p, real u, real v) {
+    const Position pos = qv::calctsd(ev_, data_, *rl_, i, p, u, v);
+    return RxnPosition{pos.x1, pos.sd1};
+}
+
+void RunRock::setlnavar() {
+    qv::setlnavar(ses_.runcalcmode, ds_.emact, ds_.emsda, ds_.nem, rl_->emlnavar);
+}
+
+void RunRock::calcrxnlna() {
+    qv::calcrxnlna(*run_.arrays.r, run_.nreac, ds_.emact, ds_.nem, *rl_);
+}
+
+std::string RunRock::reactiontext(int16 i) {
+    writereaction(*run_.arrays.r, ds_.emnames, ds_.nem, *rl_, i);
+    return rl_->rxntext[i];
+}
+
+void RunRock::updateactivity(real p, real t) {
+    const prectype1& ss = *run_.arrays.prec1;
+    int16 n = 0;
+    for (int16 i = 1; i <= run_.nss; ++i) {
+        const ptype1& ph = ss[i];
+        if (ph.hasorder) {
+            // The equilibrium state of order at P-T needs the order-disorder solver.
+            bomb("findlegalq", "state of order of " + ph.name + " not built yet", myfault);
+        }
+        eqvector x;
+        for (int16 v = 1; v <= ph.nvar; ++v) x[v] = ph.var[v].guess;
+        const ActivitiesSd act = calcactivitysd(ph, x, p, t, run_.script.justrelucb);
+        for (int16 m = 1; m <= ph.nem; ++m) {
+            if (n >= ds_.nem || ph.em[m].name != ds_.emnames[n + 1]) continue;
+            ++n;
+            const real a = act.a[m];
+            ds_.emact[n] = a > 0 && a <= 1 ? a : unitactivity;
+            ds_.emsda[n] = act.sd[m];
+        }
+    }
+    if (n != ds_.nem - run_.npure) {
+        ses_.console.write("k = " + std::to_string(n) + ", ncv = " + std::to_string(ds_.nem) +
+                           "\n");
+        bomb("updateactivity", "does not add up", yourfault);
+    }
+    calcrxnlna();
+}
+
+void RunRock::setspecialphases() {
+    qv::setspecialphases(run_);
+}
+
+void RunRock::setdefaultsda() {
+    qv::setdefaultsda(run_);
+}
+
+void RunRock::promptfluid() {
+    const SpecialEms& sp = run_.special;
+    FluidComposition fluid{sp.h2oem > 0,  sp.co2em > 0, sp.crdem != 0 || sp.fcrdem != 0,
+                           run_.runftype, run_.xco2cur, run_.xh2ocur};
+    qv::promptfluid(ses_, run_.script, fluid);
+}
+
+std::string RunRock::fluidlabel() {
+    std::string line;
+    qv::fluidlabel(run_.runftype, run_.xco2cur, run_.xh2ocur, line);
+    return line;
+}
+
+void RunRock::calcre(avtype kind, real maxsdallowed) {
+    ReactionLists& rl = *rl_;
+    const SpecialEms& sp = run_.special;
+    // The reaction search leaves out the end-members the user excluded.
+    rl.nexclphases = sp.nexcludedems;
+    for (int16 k = 1; k <= sp.nexcludedems; ++k) rl.exclphases[k] = sp.excludedems[k];
+    const CompositionTables ct{*run_.arrays.c, ds_.components, ds_.emnames, ds_.nem};
+    const CurrentConditions cur{run_.windows.pcur, run_.windows.tcur, run_.xco2cur, run_.xh2ocur};
+    ReactionSearch s{ev_, data_, ct,   rl,           run_.nreac, ds_.nem,
+                     cur, false, kind, maxsdallowed, 0,          ""};
+    qv::calcre(s);
+}
+
+}  // namespace qv
