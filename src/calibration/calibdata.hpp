@@ -62,6 +62,7 @@ struct tdrec {
     std::array<std::string, 9> linetext{};  // remarks of the data lines, 1..8
     real sdH = 0;
     real hcal = 0, hcalsd = 0;  // direct calorimetry
+    int16 calrow = 0;           // its row in the least-squares problem (0: none)
     real layout5code = 0;
     real sdS = 0;
     real H0 = 0, sdH0 = 0;  // H and sd(H) as read from an old-layout file

@@ -106,11 +106,9 @@ void calorimetrytables(Session& ses, Calibration& cal) {
     addstr("e*", 7, line);
     addstr("hat", 7, line);
     put(ses, line);
-    int r = 0;
     for (int i = 1; i <= cal.ntp; ++i) {
         const tdrec& t = cal.tda[u(i)];
         if (!(t.hcalsd > 0)) continue;
-        ++r;
         line.clear();
         addstr(t.name, -6, line);
         addreal(2, true, 10, line, t.hcal);
@@ -121,8 +119,8 @@ void calorimetrytables(Session& ses, Calibration& cal) {
             addstr("<0>", 7, line);
         }
         // Only code-1 data are rows of the fit; the others have no leverage.
-        if (r <= cal.ncalrows) {
-            addreal(2, true, 7, line, cal.hat[u(r)]);
+        if (t.calrow > 0) {
+            addreal(2, true, 7, line, cal.hat[u(t.calrow)]);
         } else {
             addstr("-", 7, line);
         }
@@ -138,7 +136,7 @@ void calorimetrytables(Session& ses, Calibration& cal) {
     addstr("e*", 7, line);
     addstr("hat", 7, line);
     put(ses, line);
-    r = cal.ncalrows;
+    int r = cal.ncalrows;
     for (int j = 1; j <= cal.noxcal; ++j) {
         oxcalrec& o = cal.oxcal[u(j)];
         if (!o.use) continue;

@@ -69,7 +69,10 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
     int16 n = 0;
     cal.nobs = 0;
     putstr(ses, 1, "reading direct calorimetry", 1, logmask);
-    for (int16 i = 1; i <= cal.ntp; ++i) cal.tda[u(i)].hcal = cal.tda[u(i)].hcalsd = 0;
+    for (int16 i = 1; i <= cal.ntp; ++i) {
+        cal.tda[u(i)].hcal = cal.tda[u(i)].hcalsd = 0;
+        cal.tda[u(i)].calrow = 0;
+    }
 
     // Direct calorimetry: from the end-member file itself in the old layout.
     if (cal.dsmode == 5) {
@@ -94,8 +97,10 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
             t.hcal = getsingle(whatis(words[3]), words[3], "cal enthalpy");
             t.hcalsd = getsingle(whatis(words[4]), words[4], "cal enthalpy sd");
             if (t.hcalsd == 0) t.hcalsd = 0.001L;
+            t.calrow = 0;
             if (code != 1) continue;
             addrow(cal);
+            t.calrow = cal.nobs;
             putstr(ses, 0, "  " + realstr(cal.nobs) + ")  " + t.name, 1, logmask);
             cal.b[u(cal.nobs)][u(i)] = 1;
             cal.x[u(cal.nobs)][u(i)] = 1;
