@@ -8,12 +8,18 @@
 #include "calibration/misfits.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
+#include "thermo/activities.hpp"
 
 namespace qv {
 namespace {
 
 std::size_t u(int i) {
     return static_cast<std::size_t>(i);
+}
+
+// Activities of the end-members of a solution phase at its composition variables x.
+ActivitiesSd xpactivities(const ptype1& ph, const eqvector& x, real p, real t) {
+    return calcactivitysd(ph, x, p, t, controlboolean::yes);
 }
 
 void activitytable(Session& ses, const Calibration& cal, int16 k) {
@@ -23,6 +29,9 @@ void activitytable(Session& ses, const Calibration& cal, int16 k) {
     addgreal(2, line, k);
     addstr(")  activities for ", 0, line);
     for (int j = 1; j <= e.nlist; ++j) {
+        if (e.lista[u(j)] == -1 && cal.phases != nullptr) {
+            addstr(cal.xpphasenames[u(e.listphase[u(j)])] + " ", 0, line);
+        }
         if (e.lista[u(j)] > 0) addstr(e.listnames[u(j)] + " ", 0, line);
     }
     addstr("for the given brackets  (" + e.reftext + ")", 0, line);
@@ -100,6 +109,21 @@ void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
             putstr(ses, 0, "iteration = " + realstr(iteration) + ": ASSEMBLING experimental work",
                    1, logmask);
         }
+        if (e.reacno < 2 && cal.phases != nullptr) {
+            for (int i = 1; i <= e.nbr; ++i) {
+                brrec& br = e.br[u(i)];
+                int pos = 1;
+                for (int j = 1; j <= e.nlist; ++j) {
+                    if (e.lista[u(j)] != -1) continue;
+                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)] - maxxpss];
+                    eqvector x;
+                    x.fill(0);
+                    for (int q = 1; q < ph.nem; ++q) x[q] = br.xyz[u(pos++)];
+                    const ActivitiesSd a = xpactivities(ph, x, br.brP, br.brT);
+                    for (int q = 1; q <= ph.nem; ++q) br.bra[u(j + q - 1)] = a.a[q];
+                }
+            }
+        }
         if (cal.prefs.infolevel != 1) activitytable(ses, cal, k);
         if (e.nbr <= 0) continue;
         e.dhcalc = 0;
@@ -110,7 +134,15 @@ void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
             brrec& br = e.br[u(i)];
             br.brlnk = 0;
             for (int m = 1; m <= e.nmembers; ++m) {
-                br.brlnk += e.coef[u(m)] * std::log(br.bra[u(e.memberpos[u(m)])]);
+                const int16 pos = e.memberpos[u(m)];
+                // a composition at the end of a solution leaves an end-member no activity
+                if (e.coef[u(m)] != 0 && !(br.bra[u(pos)] > 0)) {
+                    bomb("assemblexp",
+                         "activity of " + e.listnames[u(pos)] + " not positive in bracket " +
+                             realstr(i) + " of experiment " + realstr(k),
+                         yourfault);
+                }
+                br.brlnk += e.coef[u(m)] * std::log(br.bra[u(pos)]);
             }
         }
         bracketmisfits(ses, cal, k);

@@ -10,6 +10,7 @@
 #include "base/fixed.hpp"
 #include "base/real.hpp"
 #include "base/runkinds.hpp"
+#include "model/phases.hpp"
 #include "textio/prompts.hpp"
 #include "textio/words.hpp"
 
@@ -137,6 +138,8 @@ struct Calibration {
     int16 ntp = 0;
     std::vector<tdrec> tda = std::vector<tdrec>(maxntp + 1);
     std::vector<std::string> xpphasenames;  // phase names, four reserved slots first (1-based)
+    // The solution phases of the a-x file: calibration phase p is record p - maxxpss.
+    const prectype1* phases = nullptr;
 
     // Calorimetry and experiments.
     int16 noxcal = 0;

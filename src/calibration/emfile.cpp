@@ -226,6 +226,7 @@ void readax(Session& ses, Run& run, Calibration& cal) {
     for (int i = 1; i <= maxxpss; ++i) cal.xpphasenames.emplace_back("blah");
     for (int16 i = 1; i <= run.nphread; ++i)
         cal.xpphasenames.push_back((*run.arrays.prec1)[i].name);
+    cal.phases = run.arrays.prec1.get();
 }
 
 std::string stripbraces(std::string_view s) {

@@ -17,6 +17,49 @@ std::size_t u(int i) {
     return static_cast<std::size_t>(i);
 }
 
+// One more entry of an experiment's end-member list.
+void listentry(xprec& e) {
+    ++e.nlist;
+    if (e.nlist > maxlist) {
+        bomb("readxy", "too many end-members in the list of an experiment" + maxtext(maxlist),
+             yourfault);
+    }
+    e.listphase[u(e.nlist)] = 0;
+    e.listem[u(e.nlist)] = 0;
+}
+
+// Member m's activity comes from solution phase `name`: every end-member of the phase joins
+// the list, and the member points to its own.
+void addphase(Calibration& cal, xprec& e, int m, const std::string& name, int& nphases) {
+    int16 p = 0;
+    for (std::size_t q = maxxpss + 1; q < cal.xpphasenames.size(); ++q) {
+        if (cal.xpphasenames[q] == name) p = static_cast<int16>(q);
+    }
+    if (p == 0 || cal.phases == nullptr) {
+        bomb("reading activity", "name, " + name + ", not recognised 1", yourfault);
+    }
+    ++nphases;
+    if (nphases > maxxpss) {
+        bomb("readxy", "too many solution phases in one experiment" + maxtext(maxxpss), yourfault);
+    }
+    const ptype1& ph = (*cal.phases)[p - maxxpss];
+    const std::string& member = cal.tda[u(e.memberix[u(m)])].name;
+    int own = 0;
+    for (int j = 1; j <= ph.nem; ++j) {
+        if (ph.em[j].name == member) own = j;
+    }
+    if (own == 0) bomb("readxy", ph.em[ph.nem].name + "not recognised", yourfault);
+    for (int j = 1; j <= ph.nem; ++j) {
+        listentry(e);
+        e.listnames[u(e.nlist)] = ph.em[j].name;
+        posinphname(cal, ph.em[j].name, e.listix[u(e.nlist)], true);
+        e.listphase[u(e.nlist)] = p;
+        e.listem[u(e.nlist)] = static_cast<int16>(j);
+        e.lista[u(e.nlist)] = j == 1 ? -1 : -2;
+        if (j == own) e.memberpos[u(m)] = e.nlist;
+    }
+}
+
 void addrow(Calibration& cal) {
     ++cal.nobs;
     if (cal.nobs > maxnexp) bomb("readxy", "too many experiments (increase maxnexp)", yourfault);
@@ -236,13 +279,15 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
         // The activity of each member: a number, or a phase that supplies it.
         if (!rd.line(words, n)) bomb("readxy", "file ends before an activity line", yourfault);
         if (n < e.nmembers) bomb("readxy", "not enough activities", yourfault);
+        int nphases = 0;
         for (int m = 1; m <= e.nmembers; ++m) {
             const std::string& w = words[m];
-            if (whatis(w) == valuetype::astring) {
-                bomb("readxy", "activities from phases are not built yet", yourfault);
-            }
             const int16 ix = e.memberix[u(m)];
-            ++e.nlist;
+            if (whatis(w) == valuetype::astring) {
+                addphase(cal, e, m, w, nphases);
+                continue;
+            }
+            listentry(e);
             e.listnames[u(e.nlist)] = cal.tda[u(ix)].name;
             e.listix[u(e.nlist)] = ix;
             e.lista[u(e.nlist)] = getsingle(whatis(w), w, "reading a(" + cal.tda[u(ix)].name + ")");
@@ -283,8 +328,25 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
             br.brT = getsingle(whatis(words[3]), words[3], "reading T") + 273.15L;
             br.brx = getsingle(whatis(words[4]), words[4], "reading x(CO2)");
             int v = 0;
+            int nx = 0;
             for (int j = 1; j <= e.nlist; ++j) {
-                if (e.lista[u(j)] == 0) {
+                if (e.lista[u(j)] == -2) {
+                    br.bra[u(j)] = -2;
+                } else if (e.lista[u(j)] == -1) {
+                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)] - maxxpss];
+                    for (int q = 1; q < ph.nem; ++q) {
+                        ++v;
+                        if (v + 4 > n) bomb("readxy", "not enough info 1", yourfault);
+                        ++nx;
+                        if (nx > maxlist) {
+                            bomb("readxy", "too many composition values" + maxtext(maxlist),
+                                 yourfault);
+                        }
+                        br.xyz[u(nx)] =
+                            getsingle(whatis(words[v + 4]), words[v + 4], "reading xyz");
+                    }
+                    br.bra[u(j)] = -1;
+                } else if (e.lista[u(j)] == 0) {
                     ++v;
                     if (v + 4 > n) bomb("readxy", "not enough info 2", yourfault);
                     br.bra[u(j)] = getsingle(whatis(words[v + 4]), words[v + 4], "reading a");
@@ -302,7 +364,7 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
             // ln a of every member enters the misfit: an activity that is not positive has none.
             for (int m = 1; m <= e.nmembers; ++m) {
                 const int16 pos = e.memberpos[u(m)];
-                if (e.coef[u(m)] != 0 && !(br.bra[u(pos)] > 0)) {
+                if (e.coef[u(m)] != 0 && e.lista[u(pos)] >= 0 && !(br.bra[u(pos)] > 0)) {
                     bomb("readxy",
                          "activity of " + e.listnames[u(pos)] + " not positive in bracket " +
                              realstr(e.nbr) + " of experiment " + realstr(k),

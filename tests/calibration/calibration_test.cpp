@@ -367,6 +367,56 @@ TEST(CalibXpFile, FluidActivitiesFollowXco2) {
                 "readxy", "activity of CO2 not positive in bracket 2 of experiment 1");
 }
 
+// An ideal one-site solution of A and B: a(A) = 1 - x, a(B) = x.
+const std::string idealax =
+    "ss 2 1\n  x(ss) 0.5\n  p(A) 1 1 1 1 -1 x\n  p(B) 1 1 0 1  1 x\n  sf\n  W(A,B) 0 0 0\n"
+    "  2\n  xA 1 1 1 1 -1 x\n  xB 1 1 0 1  1 x\n  A 1 1 xA 1\n  B 1 1 xB 1\n";
+
+struct PhaseFixture : CalFixture {
+    std::unique_ptr<qv::Run> run = std::make_unique<qv::Run>();
+    PhaseFixture() {
+        run->arrays.prec0 = std::make_unique<prectype0>();
+        run->arrays.prec1 = std::make_unique<prectype1>();
+        t.ses.runcalcmode = calcmodetype::lsqdscalc;
+        readem(emfile);
+        dir.write("ds-ax.txt", idealax);
+        readax(t.ses, *run, *cal);
+    }
+};
+
+TEST(CalibXpFile, ActivitiesFromAnIdealSolutionAtTheBracketCompositions) {
+    PhaseFixture fx;
+    ASSERT_EQ(fx.cal->xpphasenames.size(), 6u);
+    EXPECT_EQ(fx.cal->xpphasenames[5], "ss");
+    fx.readxp(
+        "1 A -1000 0.5\n0\n0\n1 A C\n -1 1 1\nss 1 in ss\n0 5 690 0 0.3\n"
+        "1 5 710 0 0.25\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    const xprec& e = cal.xp[1];
+    ASSERT_EQ(e.nlist, 3);
+    EXPECT_EQ(e.listnames[2], "B");
+    EXPECT_EQ(e.lista[1], -1);
+    EXPECT_EQ(e.lista[2], -2);
+    EXPECT_EQ(e.memberpos[1], 1);
+    EXPECT_EQ(e.memberpos[2], 3);
+    EXPECT_EQ(e.br[1].xyz[1], 0.3L);
+    assemblexp(fx.t.ses, cal, 1);
+    EXPECT_REL_NEAR(e.br[1].bra[1], 0.7L, 1e-15L);
+    EXPECT_REL_NEAR(e.br[1].bra[2], 0.3L, 1e-15L);
+    EXPECT_REL_NEAR(e.br[2].bra[1], 0.75L, 1e-15L);
+    EXPECT_REL_NEAR(e.br[1].brlnk, -std::log(0.7L), 1e-15L);
+
+    PhaseFixture bad;
+    EXPECT_BOMB(bad.readxp("0\n0\n1 A C\n -1 1 1\n1 ss x\n"), "readxy", "Bnot recognised");
+    PhaseFixture unknown;
+    EXPECT_BOMB(unknown.readxp("0\n0\n1 A C\n -1 1 1\nol 1 x\n"), "reading activity",
+                "name, ol, not recognised 1");
+    PhaseFixture end;
+    end.readxp("1 A -1000 0.5\n0\n0\n1 A C\n -1 1 1\nss 1 x\n0 5 690 0 1\n-1\n0\n");
+    EXPECT_BOMB(assemblexp(end.t.ses, *end.cal, 1), "assemblexp",
+                "activity of A not positive in bracket 1 of experiment 1");
+}
+
 TEST(CalibFiles, EndMemberFileReadsBackAfterAFit) {
     CalFixture fx;
     fx.readem(emfile);
