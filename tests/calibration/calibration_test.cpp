@@ -417,6 +417,65 @@ TEST(CalibXpFile, ActivitiesFromAnIdealSolutionAtTheBracketCompositions) {
                 "activity of A not positive in bracket 1 of experiment 1");
 }
 
+TEST(CalibXpFile, HeaderKeywordsAndOxideHeatContent) {
+    // C with a constant heat capacity of 0.1 kJ/K
+    const std::string em = "6\n\n" + emrecord("A", "-1000", "0.1", "1") +
+                           "C   synthetic\n   1  1.00   0\n  0  -500\n  0.05\n  0.5\n"
+                           "  0.1 0 0 0\n  0\n  0 0\n\n*\n";
+    CalFixture fx;
+    fx.readem(em);
+    fx.readxp(
+        "0\n1 A C\n 1 -2 10.0 0.8 975\n2 A\n 1 5 0 200\n0\n"
+        "1 A C univariant show\n -1 2 0\n1 1\n-1\n"
+        "3 A C divariant\n -1 2 3\n1 1\n-1\n"
+        "1 A C\n -1 2 0\n1 1\n-1\n0\n");
+    const Calibration& cal = *fx.cal;
+    EXPECT_REL_NEAR(cal.oxcal[1].h298, 10.0L - 2 * 0.1L * (975 - 298.15L), 1e-15L);
+    EXPECT_EQ(cal.oxcal[2].h298, 5.0L);      // measured at 298.2 K or below: as it is
+    EXPECT_EQ(cal.oxcal[2].sdmeas, 0.001L);  // an sd of 0 reads as 0.001
+    EXPECT_EQ(cal.noxrows, 1);               // the code-2 datum makes no row
+    EXPECT_EQ(cal.nobsread, 4);
+    const xprec& a = cal.xp[1];
+    EXPECT_TRUE(a.show);
+    EXPECT_EQ(a.xpkind, 1);
+    EXPECT_EQ(a.nmembers, 2);
+    EXPECT_EQ(a.weight, 1);  // a weight of 0 or less counts 1 without "tighten"
+    EXPECT_FALSE(cal.xp[2].use);
+    EXPECT_EQ(cal.xp[2].xpkind, 2);
+    EXPECT_EQ(cal.xp[2].weight, 3);
+    EXPECT_EQ(cal.xp[3].xpkind, -1);
+    CalFixture tight;
+    tight.cal->prefs.tighten = controlboolean::yes;
+    tight.readem(em);
+    tight.readxp("0\n0\n1 A C\n -1 2 0\n1 1\n-1\n0\n");
+    EXPECT_EQ(tight.cal->xp[1].weight, 0.5L);
+}
+
+TEST(CalibFiles, OldLayoutCalorimetryAndItsConversion) {
+    CalFixture fx;
+    const std::string rec1 =
+        "A\n 1 1.0 0 1 1.0\n -1000 0.00002 1 {H of A}\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+    const std::string rec2 =
+        "E\n 1 1.0 0 1 1.0\n -20 150 1\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+    fx.readem("5\n\n" + rec1 + rec2 + "*\n");
+    fx.readxp("0\n0\n");
+    Calibration& cal = *fx.cal;
+    // the end-member file gives the direct calorimetry: sd(H) below 99, at least 0.0001
+    ASSERT_EQ(cal.ncalrows, 1);
+    EXPECT_EQ(cal.sdy[1], 0.0001L);
+    writeemfile(fx.t.ses, cal);
+    const std::string em = fx.dir.read("ds-em-i.txt");
+    EXPECT_EQ(em.substr(0, 3), "6\n\n");
+    EXPECT_NE(em.find("\n*\n1       A    -1000.00     0.00    % H of A\n0\n"), std::string::npos);
+    EXPECT_NE(fx.t.console.output.find("the emifile contains"), std::string::npos);
+    // too few end-members for the old dataset layout: written in layout 6
+    cal.writingresults = true;
+    cal.prefs.qvdssuffix = "5t";
+    writeds(fx.t.ses, cal, false, false);
+    EXPECT_EQ(fx.dir.read("qv-ds5t.txt").substr(0, 5), "6  2 ");
+    EXPECT_NE(fx.t.console.output.find("dataset written in layout 6"), std::string::npos);
+}
+
 TEST(CalibFiles, EndMemberFileReadsBackAfterAFit) {
     CalFixture fx;
     fx.readem(emfile);
