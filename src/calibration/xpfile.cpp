@@ -5,6 +5,7 @@
 #include "base/fatal.hpp"
 #include "calibration/calibfiles.hpp"
 #include "calibration/emfile.hpp"
+#include "model/axprint.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
@@ -397,6 +398,7 @@ void readxy(Session& ses, Run& run, Calibration& cal) {
     run.dataset.ndsem = cal.ntp;
     readxpfile(ses, cal, f);
     f.close();
+    for (int16 i = 1; i <= run.nss; ++i) printphaseinfo(ses, run, i);
 }
 
 }  // namespace qv

@@ -515,6 +515,17 @@ TEST(CalibFiles, DatasetAfterAFit) {
     EXPECT_NE(ds.find("A      synthetic   3  1   1.0000  8   2.0000  0 ff\n"), std::string::npos);
     EXPECT_NE(ds.find("    0  -1000.000   0.10000   1.0000\n"), std::string::npos);
     EXPECT_NE(ds.find("(sigfit =  0.000)\n"), std::string::npos);
+    // a conversion keeps layout 7 and writes the enthalpies as read
+    CalFixture seven;
+    std::string em7 = emfile;
+    em7[0] = '7';
+    seven.readem(em7);
+    seven.cal->prefs.qvdssuffix = "7t";
+    writeds(seven.t.ses, *seven.cal, true, false);
+    const std::string ds7 = seven.dir.read("qv-ds7t.txt");
+    EXPECT_EQ(ds7.substr(0, 6), "7  3  ");
+    EXPECT_NE(ds7.find("  0 tf\n    0  -1000.000"), std::string::npos);
+    EXPECT_NE(ds7.find("\n  0.0086 0 0 0 0 0 0\n"), std::string::npos);
     // a name the dataset reader would refuse is written with a warning
     cal.prefs.qvdssuffix = "x";
     writeds(fx.t.ses, cal, false, false);
