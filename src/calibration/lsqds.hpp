@@ -1,17 +1,20 @@
 #pragma once
 // Dataset calibration by least squares: calculation mode 9.
 
+#include "calibration/calibdata.hpp"
 #include "model/run.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
 
-// The set-up of a calibration before its files are opened; the calibration is not built yet, so
-// there is nothing to allocate or read and it does nothing.
+// Allocates the calibration arrays and reads the calibration preferences.
 void lsqdsalloc(Session& ses, Run& run);
-// One calibration run; until the calibration is built it says so and changes nothing else.
+// One complete calibration run: the switches, the script, the number of iterations, the input,
+// the iterations of assembling and solving, the results and the written files.
 void dolsqds(Session& ses, Run& run);
-// The release after a calibration; with nothing allocated it does nothing.
+// The release after a calibration; the calibration keeps its arrays to the end of the process.
 void endlsqds(Session& ses, Run& run);
+// The calibration of the process (allocated by `lsqdsalloc`).
+Calibration& calibration();
 
 }  // namespace qv

@@ -1,0 +1,177 @@
+#include "calibration/assemble.hpp"
+
+#include <cmath>
+#include <vector>
+
+#include "base/fatal.hpp"
+#include "calibration/emfile.hpp"
+#include "calibration/misfits.hpp"
+#include "textio/channels.hpp"
+#include "textio/numfmt.hpp"
+#include "thermo/activities.hpp"
+
+namespace qv {
+namespace {
+
+std::size_t u(int i) {
+    return static_cast<std::size_t>(i);
+}
+
+// Activities of the end-members of a solution phase at its composition variables x.
+ActivitiesSd xpactivities(const ptype1& ph, const eqvector& x, real p, real t) {
+    return calcactivitysd(ph, x, p, t, controlboolean::yes);
+}
+
+void activitytable(Session& ses, const Calibration& cal, int16 k) {
+    const xprec& e = cal.xp[u(k)];
+    putstr(ses, 1, std::string(61, '-'), 1, logmask);
+    std::string line;
+    addgreal(2, line, k);
+    addstr(")  activities for ", 0, line);
+    for (int j = 1; j <= e.nlist; ++j) {
+        if (e.lista[u(j)] == -1 && cal.phases != nullptr) {
+            addstr(cal.xpphasenames[u(e.listphase[u(j)])] + " ", 0, line);
+        }
+        if (e.lista[u(j)] > 0) addstr(e.listnames[u(j)] + " ", 0, line);
+    }
+    addstr("for the given brackets  (" + e.reftext + ")", 0, line);
+    putstr(ses, 0, line, 1, logmask);
+    line = "      P      T";
+    for (int j = 1; j <= e.nlist; ++j) addstr(e.listnames[u(j)], 10, line);
+    putstr(ses, 0, line, 1, logmask);
+    for (int i = 1; i <= e.nbr; ++i) {
+        const brrec& br = e.br[u(i)];
+        line.clear();
+        addreal(1, true, 7, line, br.brP);
+        addgreal(7, line, br.brT - 273.15L);
+        for (int j = 1; j <= e.nlist; ++j) addreal(5, true, 10, line, br.bra[u(j)]);
+        putstr(ses, 0, line, 1, logmask);
+    }
+}
+
+void listinput(Session& ses, const Calibration& cal, const std::vector<int16>& rowxp) {
+    putstr(ses, 1, "LSQ input:", 1, logmask);
+    putstr(ses, 0, "simple calorimetry", 1, logmask);
+    const auto head = [&](int r, int d, int wy, int ws) {
+        std::string line;
+        addgreal(3, line, r);
+        addstr(") ", 0, line);
+        addreal(d, true, wy, line, cal.y[u(r)]);
+        addreal(d, true, ws, line, cal.sdy[u(r)]);
+        return line;
+    };
+    for (int r = 1; r <= cal.ncalrows; ++r) putstr(ses, 0, head(r, 2, 10, 8), 1, logmask);
+    putstr(ses, 0, "", 1, logmask);
+    putstr(ses, 1, "oxide calorimetry", 1, logmask);
+    int r = cal.ncalrows;
+    for (int j = 1; j <= cal.noxcal; ++j) {
+        const oxcalrec& o = cal.oxcal[u(j)];
+        if (!o.use) continue;
+        ++r;
+        std::string line = head(r, 2, 10, 8);
+        for (int m = 1; m <= o.n; ++m) addstr(cal.tda[u(o.ix[u(m)])].name, 6, line);
+        putstr(ses, 0, line, 1, logmask);
+    }
+    putstr(ses, 0, "", 1, logmask);
+    putstr(ses, 1, "experimental brackets", 1, logmask);
+    for (int row = cal.noxrows + 1; row <= cal.nobs; ++row) {
+        std::string line = head(row, 4, 10, 10);
+        std::string names;
+        for (int j = 1; j <= cal.ntp; ++j) {
+            if (cal.b[u(row)][u(j)] && cal.x[u(row)][u(j)] < 0) names += cal.tda[u(j)].name + "  ";
+        }
+        names += "=  ";
+        for (int j = 1; j <= cal.ntp; ++j) {
+            if (cal.b[u(row)][u(j)] && cal.x[u(row)][u(j)] > 0) names += cal.tda[u(j)].name + "  ";
+        }
+        names += spaces(names.size() < 35 ? static_cast<int>(35 - names.size()) : 1);
+        line += "    " + names;
+        line += "  (" + cal.xp[u(rowxp[u(row - cal.noxrows)])].reftext + ")";
+        putstr(ses, 0, line, 1, logmask);
+    }
+    putstr(ses, 0, "", 1, logmask);
+}
+
+}  // namespace
+
+void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
+    int row = cal.noxrows;
+    std::vector<int16> rowxp(1, 0);
+    const bool listing = cal.prefs.infolevel > 1;
+    for (int16 k = 1; k <= cal.nexp; ++k) {
+        xprec& e = cal.xp[u(k)];
+        cal.curxp = k;
+        cal.special = specialems(cal, e.listix, e.nlist);
+        e.nofluid = cal.special.posH2O == 0 && cal.special.posCO2 == 0;
+        cal.xpcrdflag = e.crdflag;
+        if (listing && k == 1) {
+            putstr(ses, 1, std::string(61, '='), 1, logmask);
+            putstr(ses, 0, "iteration = " + realstr(iteration) + ": ASSEMBLING experimental work",
+                   1, logmask);
+        }
+        if (e.reacno < 2 && cal.phases != nullptr) {
+            for (int i = 1; i <= e.nbr; ++i) {
+                brrec& br = e.br[u(i)];
+                int pos = 1;
+                for (int j = 1; j <= e.nlist; ++j) {
+                    if (e.lista[u(j)] != -1) continue;
+                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)] - maxxpss];
+                    eqvector x;
+                    x.fill(0);
+                    for (int q = 1; q < ph.nem; ++q) x[q] = br.xyz[u(pos++)];
+                    const ActivitiesSd a = xpactivities(ph, x, br.brP, br.brT);
+                    for (int q = 1; q <= ph.nem; ++q) br.bra[u(j + q - 1)] = a.a[q];
+                }
+            }
+        }
+        if (cal.prefs.infolevel != 1) activitytable(ses, cal, k);
+        if (e.nbr <= 0) continue;
+        e.dhcalc = 0;
+        for (int m = 1; m <= e.nmembers; ++m) {
+            e.dhcalc += e.coef[u(m)] * cal.tda[u(e.memberix[u(m)])].H;
+        }
+        for (int i = 1; i <= e.nbr; ++i) {
+            brrec& br = e.br[u(i)];
+            br.brlnk = 0;
+            for (int m = 1; m <= e.nmembers; ++m) {
+                const int16 pos = e.memberpos[u(m)];
+                // a composition at the end of a solution leaves an end-member no activity
+                if (e.coef[u(m)] != 0 && !(br.bra[u(pos)] > 0)) {
+                    bomb("assemblexp",
+                         "activity of " + e.listnames[u(pos)] + " not positive in bracket " +
+                             realstr(i) + " of experiment " + realstr(k),
+                         yourfault);
+                }
+                br.brlnk += e.coef[u(m)] * std::log(br.bra[u(pos)]);
+            }
+        }
+        bracketmisfits(ses, cal, k);
+        orderbrackets(cal, k);
+        if (e.onesided) {
+            putstr(ses, 0, realstr(k) + " one-sided brackets: not used", 1, logmask);
+            e.xprow = 0;
+            continue;
+        }
+        if (!e.use) continue;
+        ++row;
+        if (row > maxnexp) bomb("readxy", "too many experiments (increase maxnexp)", yourfault);
+        cal.y[u(row)] = 0.5L * (e.hlow + e.hhigh);
+        e.sdh =
+            e.slopeweight <= 0 ? 0.5L * e.weight * (e.hhigh - e.hlow) : e.weight / e.slopeweight;
+        for (int j = 1; j <= cal.ntp; ++j) {
+            cal.b[u(row)][u(j)] = 0;
+            cal.x[u(row)][u(j)] = 0;
+        }
+        for (int m = 1; m <= e.nmembers; ++m) {
+            cal.b[u(row)][u(e.memberix[u(m)])] = 1;
+            cal.x[u(row)][u(e.memberix[u(m)])] = e.coef[u(m)];
+        }
+        cal.sdy[u(row)] = e.sdh;
+        e.xprow = static_cast<int16>(row - cal.noxrows);
+        rowxp.push_back(k);
+    }
+    cal.nobs = static_cast<int16>(row);
+    if (listing) listinput(ses, cal, rowxp);
+}
+
+}  // namespace qv

@@ -1,0 +1,25 @@
+#pragma once
+// The calibration's observations: the end-member and a-x files, then the experimental data
+// file with direct calorimetry, oxide calorimetry and experiments with their brackets.
+
+#include <string>
+
+#include "calibration/calibdata.hpp"
+#include "model/run.hpp"
+#include "textio/infile.hpp"
+#include "textio/session.hpp"
+
+namespace qv {
+
+// Text of a reaction: reactants (negative coefficients) " = " products, terms joined by " + ",
+// each the coefficient's magnitude (left out when 1) followed by the end-member's name.
+std::string reactiontext(const Calibration& cal, const std::array<int16, maxlist + 1>& coef,
+                         const std::array<int16, maxlist + 1>& ix, int16 n);
+// Heat content (kJ) of end-member t between 298.15 K and T.
+real heatcontent(const tdrec& t, int16 dsmode, real T);
+// Reads the open experimental data file (the end-member file has been read).
+void readxpfile(Session& ses, Calibration& cal, InFile& f);
+// Reads the end-member file, the a-x file and the experimental data file.
+void readxy(Session& ses, Run& run, Calibration& cal);
+
+}  // namespace qv

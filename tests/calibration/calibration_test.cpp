@@ -1,0 +1,578 @@
+// Dataset calibration: the preferences, the end-member and experimental data files, the
+// least-squares solutions against an independent weighted fit, the enthalpy interval of
+// symmetric brackets, and the files written after a fit read back.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calibration/assemble.hpp"
+#include "calibration/dsprefs.hpp"
+#include "calibration/emfile.hpp"
+#include "calibration/lsqsolve.hpp"
+#include "calibration/misfits.hpp"
+#include "calibration/writeds.hpp"
+#include "calibration/xpfile.hpp"
+#include "model/datamodel.hpp"
+#include "model/dataset.hpp"
+#include "model/run.hpp"
+#include "support/fakes.hpp"
+#include "textio/numfmt.hpp"
+
+namespace qv::test {
+namespace {
+
+std::size_t u(int i) {
+    return static_cast<std::size_t>(i);
+}
+
+// One end-member record of the new layout: linear G = H - T S + V (P - 0.001), no heat
+// capacity, expansion or compressibility.
+std::string emrecord(const std::string& name, const std::string& h, const std::string& s,
+                     const std::string& v) {
+    return name + "   synthetic\n   1  1.00   8  2.00   0  3\n  0  " + h + "\n  " + s +
+           "    {entropy}\n  " + v + "\n  0 0 0 0\n  0\n  0 0\n\n";
+}
+
+// A, B and C; the enthalpies are the starting values of a fit.
+const std::string emfile = "6\n\n" + emrecord("A", "-1000.0", "0.10", "1.0") +
+                           emrecord("B", "-900.0", "0.12", "0.9") +
+                           emrecord("C", "-500.0", "0.05", "0.5") + "*\n";
+
+struct CalFixture {
+    TempDir dir;
+    TestSession t;
+    std::unique_ptr<Calibration> cal = std::make_unique<Calibration>();
+    CalFixture() { cal->allocate(); }
+
+    void readem(const std::string& text) {
+        dir.write("ds-em.txt", text);
+        InFile f;
+        ASSERT_TRUE(f.open("ds-em.txt"));
+        readth(t.ses, *cal, f);
+    }
+    void readxp(const std::string& text) {
+        dir.write("ds-xp.txt", text);
+        InFile f;
+        ASSERT_TRUE(f.open("ds-xp.txt"));
+        readxpfile(t.ses, *cal, f);
+    }
+};
+
+// Weighted least squares by the normal equations and Gauss-Jordan elimination, written apart
+// from the program's solvers.
+std::vector<long double> wls(const Calibration& cal) {
+    const int n = cal.ntp;
+    std::vector<std::vector<long double>> a(u(n), std::vector<long double>(u(n) + 1, 0));
+    for (int r = 1; r <= cal.nobs; ++r) {
+        const long double w = 1 / (cal.sdy[u(r)] * cal.sdy[u(r)]);
+        for (int i = 0; i < n; ++i) {
+            const long double xi = cal.b[u(r)][u(i + 1)] ? cal.x[u(r)][u(i + 1)] : 0;
+            for (int j = 0; j < n; ++j) {
+                const long double xj = cal.b[u(r)][u(j + 1)] ? cal.x[u(r)][u(j + 1)] : 0;
+                a[u(i)][u(j)] += w * xi * xj;
+            }
+            a[u(i)][u(n)] += w * xi * cal.y[u(r)];
+        }
+    }
+    for (int c = 0; c < n; ++c) {
+        for (int r = 0; r < n; ++r) {
+            if (r == c) continue;
+            const long double f = a[u(r)][u(c)] / a[u(c)][u(c)];
+            for (int k = c; k <= n; ++k) a[u(r)][u(k)] -= f * a[u(c)][u(k)];
+        }
+    }
+    std::vector<long double> x(u(n));
+    for (int i = 0; i < n; ++i) x[u(i)] = a[u(i)][u(n)] / a[u(i)][u(i)];
+    return x;
+}
+
+TEST(CalibPrefs, KeywordsSuffixesAndSwitches) {
+    TempDir dir;
+    struct Case {
+        std::string text;
+        std::string xpsuffix;
+        int16 infolevel;
+        controlboolean useqr;
+    };
+    const std::vector<Case> cases = {
+        {"", "", 1, controlboolean::yes},
+        {"* end\nxpsuffix abc\n", "", 1, controlboolean::yes},
+        {"xpsuffix abc\ninfolevel 7\n", "abc", 3, controlboolean::yes},
+        {"xpsuffix yes abc\ninfolevel -2\nuseqr ask\n", "abc", -2, controlboolean::ask},
+        {"xpsuffix abc\nxpsuffix no\ninfolevel 2\ninfolevel x\nuseqr no\n", "abc", 2,
+         controlboolean::no},
+        {"xpsuffix abc\nxpsuffix yes\nuseqr\n", "", 1, controlboolean::yes},
+        {"xpsuffix on % comment\n", "on", 1, controlboolean::yes},
+    };
+    for (const Case& c : cases) {
+        dir.write("p.txt", c.text);
+        InFile f;
+        ASSERT_TRUE(f.open("p.txt"));
+        CalibPrefs p;
+        p.xpsuffix = "old";
+        readdsprefsfile(f, p);
+        EXPECT_EQ(p.xpsuffix, c.xpsuffix) << c.text;
+        EXPECT_EQ(p.infolevel, c.infolevel) << c.text;
+        EXPECT_EQ(p.useqr, c.useqr) << c.text;
+    }
+    dir.write("p.txt", "moreinputlines no\nuserfac ask\ntighten\nqvdssuffix 6x\n");
+    InFile f;
+    ASSERT_TRUE(f.open("p.txt"));
+    CalibPrefs p;
+    readdsprefsfile(f, p);
+    EXPECT_EQ(p.printomit, controlboolean::no);
+    EXPECT_EQ(p.userfac, controlboolean::ask);
+    EXPECT_EQ(p.tighten, controlboolean::yes);
+    EXPECT_EQ(p.qvdssuffix, "6x");
+}
+
+TEST(CalibEndMembers, NewLayoutRecords) {
+    CalFixture fx;
+    fx.readem(emfile);
+    const Calibration& cal = *fx.cal;
+    ASSERT_EQ(cal.ntp, 3);
+    EXPECT_EQ(cal.dsmode, 6);
+    const tdrec& b = cal.tda[2];
+    EXPECT_EQ(b.name, "B");
+    EXPECT_EQ(b.label, "synthetic");
+    EXPECT_EQ(b.nel, 2);
+    EXPECT_EQ(b.formulael[2], 8);
+    EXPECT_EQ(b.natoms, 3.0L);
+    EXPECT_EQ(b.nsite, 3);  // the site count after the 0 of the formula
+    EXPECT_EQ(b.H, -900.0L);
+    EXPECT_REL_NEAR(b.sdS, 0.00012L, 1e-15L);
+    EXPECT_EQ(b.linetext[2], "{entropy}");
+    // theta = nearest integer to 10636 / (6.44 + 1000 S / natoms)
+    EXPECT_EQ(b.theta, std::nearbyint(10636.0L / (6.44L + 120.0L / 3)));
+    int16 ix = 0;
+    EXPECT_TRUE(posinphname(cal, " C  ", ix, false));
+    EXPECT_EQ(ix, 3);
+    EXPECT_FALSE(posinphname(cal, "D", ix, false));
+    EXPECT_EQ(ix, 0);
+    EXPECT_BOMB(posinphname(cal, "D", ix, true), "posinphname", "D is not an end-member name");
+    EXPECT_EQ(fx.t.console.output, "\nnumber of end-members =    3\n");
+}
+
+TEST(CalibEndMembers, OldLayoutDropsCodeZeroAndGuardsTheta) {
+    CalFixture fx;
+    // name; formula, nsite, natoms; H, sd(H), code; S, sd(S); V; cp; a0; K line
+    const std::string rec1 =
+        "A\n 1 1.0 0 1 0.0\n -1000 0.5 1\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+    const std::string rec2 =
+        "D\n 1 1.0 0 1 1.0\n -10 0.5 0\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+    const std::string rec3 =
+        "E\n 1 1.0 0 1 1.0\n -20 150 1\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+    fx.readem("5\n\n" + rec1 + rec2 + rec3 + "*\n");
+    const Calibration& cal = *fx.cal;
+    ASSERT_EQ(cal.ntp, 2);
+    EXPECT_EQ(cal.tda[1].name, "A");
+    EXPECT_EQ(cal.tda[2].name, "E");  // D (code 0) is dropped
+    EXPECT_EQ(cal.tda[1].theta, 10);  // no atoms: the guard of the new layout
+    EXPECT_EQ(cal.tda[1].H0, -1000);
+    EXPECT_EQ(cal.tda[1].sdH0, 0.5L);
+}
+
+TEST(CalibEndMembers, ReadingErrors) {
+    CalFixture fx;
+    const std::string melt = "6\n\nM\n 1 1 0\n 7 -10\n 0.1\n 1\n 0 0 0 0\n 0\n 0 0 0\n\n*\n";
+    EXPECT_BOMB(fx.readem(melt), "readth", "melt end-member name does not end in 'L'");
+    std::string many = "6\n\n";
+    for (int i = 1; i <= 321; ++i) many += emrecord("E" + std::to_string(i), "-1", "0.1", "1");
+    EXPECT_BOMB(fx.readem(many + "*\n"), "readth", "too many end-members (increase maxntp)");
+    const std::string pairs = "6\n\nP\n 1 1 2 1 3 1 4 1 5 1 6 1 7 1 8 1 9 1 0\n";
+    EXPECT_BOMB(fx.readem(pairs), "readth", "too many formula pairs" + maxtext(8));
+}
+
+TEST(CalibLsq, DirectCalorimetryAloneGivesItsValuesWithHatOne) {
+    for (bool useqr : {true, false}) {
+        CalFixture fx;
+        fx.readem(emfile);
+        fx.readxp("1 A -1001.5 0.8\n1 B -899.25 0.3\n2 C -501 0.4\n1 C -500.5 0\n0\n0\n0\n");
+        Calibration& cal = *fx.cal;
+        EXPECT_EQ(cal.ncalrows, 3);
+        EXPECT_EQ(cal.tda[3].hcalsd, 0.001L);  // sd 0 reads as 0.001
+        assemblexp(fx.t.ses, cal, 1);
+        ASSERT_EQ(cal.nobs, 3);
+        if (useqr) {
+            qr(cal);
+        } else {
+            choleski(fx.t.ses, cal);
+        }
+        EXPECT_REL_NEAR(cal.theta[1], -1001.5L, 1e-15L);
+        EXPECT_REL_NEAR(cal.theta[2], -899.25L, 1e-15L);
+        EXPECT_REL_NEAR(cal.theta[3], -500.5L, 1e-15L);
+        for (int r = 1; r <= 3; ++r) EXPECT_NEAR(static_cast<double>(cal.hat[u(r)]), 1.0, 1e-12);
+        EXPECT_NEAR(static_cast<double>(cal.xx[1][1]), 0.64, 1e-15);
+        EXPECT_LT(cal.sigfit2, 1e-20L);
+    }
+}
+
+// Symmetric runs 10 K either side of the equilibrium of A = B at 5 kbar: the interval is
+// centred on the true reaction enthalpy, dH = T dS - dV (P - 0.001).
+const std::string bracketxp =
+    "1 A -1000 0.5\n1 C -500 0.3\n0\n0\n"
+    "1 A B\n -1 1 1\n1 1 synthetic runs\n"
+    "0 5 690 0\n1 5 710 0\n-1\n0\n";
+
+TEST(CalibLsq, SymmetricTemperatureBracketsRecoverTheEnthalpyDifference) {
+    CalFixture fx;
+    fx.readem(emfile);
+    fx.readxp(bracketxp);
+    Calibration& cal = *fx.cal;
+    ASSERT_EQ(cal.nexp, 1);
+    EXPECT_EQ(cal.xp[1].reftext, "synthetic runs ");
+    assemblexp(fx.t.ses, cal, 1);
+    ASSERT_EQ(cal.nobs, 3);
+    const real truedh = 973.15L * 0.02L + 0.1L * 4.999L;
+    EXPECT_EQ(cal.xp[1].brclass, 1);
+    EXPECT_REL_NEAR(cal.y[3], truedh, 1e-12L);
+    qr(cal);
+    // dH is fixed by the one experiment row whatever the direct calorimetry of C says
+    EXPECT_REL_NEAR(cal.theta[2] - cal.theta[1], truedh, 1e-12L);
+    // A second iteration from the fitted enthalpies keeps the difference.
+    for (int i = 1; i <= 3; ++i) cal.tda[u(i)].H = cal.theta[u(i)];
+    assemblexp(fx.t.ses, cal, 2);
+    EXPECT_REL_NEAR(cal.y[3], truedh, 1e-12L);
+}
+
+TEST(CalibLsq, OverdeterminedSetEqualsIndependentWeightedFitByBothMethods) {
+    const std::string xp =
+        "1 A -1000 0.5\n1 B -980 0.7\n1 C -500 0.3\n0\n"
+        "1 A C\n 1 -2 10.0 0.8 298.15\n"
+        "1 B C\n -1 1 -481.5 1.2 298.15\n"
+        "3 A B\n 1 1 5 0.1 298.15\n"  // not used
+        "0\n"
+        "1 A B\n -1 1 1\n1 1 synthetic runs\n"
+        "0 5 690 0\n1 5 710 0\n-1\n0\n";
+    std::vector<real> thetas[2];
+    std::vector<real> hats[2];
+    for (int method = 0; method < 2; ++method) {
+        CalFixture fx;
+        fx.readem(emfile);
+        fx.readxp(xp);
+        Calibration& cal = *fx.cal;
+        EXPECT_EQ(cal.noxcal, 3);
+        assemblexp(fx.t.ses, cal, 1);
+        ASSERT_EQ(cal.nobs, 6);
+        // oxide rows take minus the coefficients
+        EXPECT_EQ(cal.x[4][1], -1);
+        EXPECT_EQ(cal.x[4][3], 2);
+        const std::vector<long double> ref = wls(cal);
+        if (method == 0) {
+            qr(cal);
+        } else {
+            choleski(fx.t.ses, cal);
+        }
+        for (int i = 1; i <= 3; ++i) {
+            EXPECT_REL_NEAR(cal.theta[u(i)], ref[u(i - 1)], 1e-14L);
+            thetas[method].push_back(cal.theta[u(i)]);
+        }
+        for (int r = 1; r <= 6; ++r) hats[method].push_back(cal.hat[u(r)]);
+        // the leverages of a fit with 3 unknowns sum to 3
+        real sum = 0;
+        for (real h : hats[method]) sum += h;
+        EXPECT_NEAR(static_cast<double>(sum), 3.0, 1e-12);
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(realfixstr(6, true, thetas[0][i]), realfixstr(6, true, thetas[1][i]));
+    }
+    for (std::size_t r = 0; r < 6; ++r) {
+        EXPECT_NEAR(static_cast<double>(hats[0][r]), static_cast<double>(hats[1][r]), 1e-12);
+    }
+}
+
+TEST(CalibLsq, SingularProblemsStop) {
+    CalFixture fx;
+    fx.readem(emfile);
+    fx.readxp("1 A -1000 0.5\n1 B -900 0.5\n0\n0\n0\n");
+    Calibration& cal = *fx.cal;
+    assemblexp(fx.t.ses, cal, 1);
+    EXPECT_BOMB(qr(cal), "qr", "matrix is singular");
+    EXPECT_BOMB(choleski(fx.t.ses, cal), "choleski", "sqrt");
+}
+
+TEST(CalibMisfits, PairsIntervalAndOneSidedExperiments) {
+    CalFixture fx;
+    fx.readem(emfile);
+    // three runs alternating at one P: runs 1 and 2 pair, run 3 does not pair with run 2
+    fx.readxp(
+        "1 A -1000 0.5\n0\n0\n1 A B\n -1 1 1\n1 1 x\n0 5 690 0\n1 5 710 0\n0 5 700 0\n-1\n"
+        "1 A B\n -1 1 1\n1 1 y\n0 5 690 0\n0 5 710 0\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    assemblexp(fx.t.ses, cal, 1);
+    const xprec& e = cal.xp[1];
+    EXPECT_TRUE(e.br[2].tbracket);
+    EXPECT_FALSE(e.br[2].pbracket);
+    EXPECT_FALSE(e.br[3].tbracket);
+    // the second experiment's runs all went one way: no row
+    EXPECT_TRUE(cal.xp[2].onesided);
+    EXPECT_EQ(cal.nobs, 2);
+    // sd(P) is continuous at 10 kbar; brsig2 = 2 sqrt((dV sdP)^2 + (2.5 dS)^2)
+    const real v = 0.1L * 0.05L;
+    EXPECT_REL_NEAR(e.br[1].brsig2, 2 * std::sqrt(v * v + 0.05L * 0.05L), 1e-12L);
+}
+
+TEST(CalibXpFile, ReadingErrors) {
+    const std::string head = "1 A -1000 0.5\n0\n0\n";
+    struct Case {
+        std::string text;
+        std::string proc;
+        std::string message;
+    };
+    std::string manybr = head + "1 A B\n -1 1 1\n1 1 x\n";
+    for (int i = 0; i < 271; ++i) manybr += "0 5 690 0\n";
+    std::string manyox = "0\n";
+    for (int i = 0; i < 201; ++i) manyox += "1 A\n 1 -1000 1 298\n";
+    const std::vector<Case> cases = {
+        {head + "1 A B unknowncomps\n", "readxy", "need univariant keyword"},
+        {head + "1 A Q\n", "readrc", "not recognised \"Q\""},
+        {head + "x A B\n", "getinteger", "expecting an integer (1); got: x - reading xp code"},
+        {head + "1 A B\n -1 1 1\n1 0 x\n0 5 690 0 0.5\n0 5 690 0 -0.5\n-1\n0\n", "readxy",
+         "activity of B not positive in bracket 2 of experiment 1"},
+        {head + "1 A B\n -1 1 1\n1 0 x\n0 5 690 0\n", "readxy", "not enough info 2"},
+        {manybr, "readxy", "need to increase maxnb"},
+        {manyox, "readxy", "too many oxide calorimetry data" + maxtext(200)},
+        {head + "1 A B A B A B A B A B A B A B A B\n", "readxy",
+         "too many members of a reaction" + maxtext(15)},
+        {"1 Z -1 1\n", "posinphname", "Z is not an end-member name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        CalFixture fx;
+        fx.readem(emfile);
+        EXPECT_BOMB(fx.readxp(c.text), c.proc, c.message);
+    }
+}
+
+TEST(CalibXpFile, FluidActivitiesFollowXco2) {
+    const std::string em = "6\n\n" + emrecord("A", "-1000", "0.1", "1") +
+                           emrecord("H2O", "-240", "0.19", "0") +
+                           emrecord("CO2", "-390", "0.21", "0") + "*\n";
+    CalFixture fx;
+    fx.readem(em);
+    fx.readxp("0\n0\n1 A H2O\n -1 1 1\n1 1 x\n0 5 690 0.3\n1 5 690 0.3 \n2 5 700 0.2\n-1\n0\n");
+    const xprec& e = fx.cal->xp[1];
+    ASSERT_EQ(e.nbr, 2);  // the code-2 run is read and dropped
+    EXPECT_REL_NEAR(e.br[1].bra[2], 0.7L, 1e-18L);
+    EXPECT_FALSE(e.nofluid);
+    EXPECT_EQ(e.reactext, "A = H2O");
+    // with no CO2 in the fluid, CO2 has no activity to take a logarithm of
+    CalFixture co2;
+    co2.readem(em);
+    EXPECT_BOMB(co2.readxp("0\n0\n1 A CO2\n -1 1 1\n1 1 x\n0 5 690 0.3\n0 5 690 0\n-1\n0\n"),
+                "readxy", "activity of CO2 not positive in bracket 2 of experiment 1");
+}
+
+// An ideal one-site solution of A and B: a(A) = 1 - x, a(B) = x.
+const std::string idealax =
+    "ss 2 1\n  x(ss) 0.5\n  p(A) 1 1 1 1 -1 x\n  p(B) 1 1 0 1  1 x\n  sf\n  W(A,B) 0 0 0\n"
+    "  2\n  xA 1 1 1 1 -1 x\n  xB 1 1 0 1  1 x\n  A 1 1 xA 1\n  B 1 1 xB 1\n";
+
+struct PhaseFixture : CalFixture {
+    std::unique_ptr<qv::Run> run = std::make_unique<qv::Run>();
+    PhaseFixture() {
+        run->arrays.prec0 = std::make_unique<prectype0>();
+        run->arrays.prec1 = std::make_unique<prectype1>();
+        t.ses.runcalcmode = calcmodetype::lsqdscalc;
+        readem(emfile);
+        dir.write("ds-ax.txt", idealax);
+        readax(t.ses, *run, *cal);
+    }
+};
+
+TEST(CalibXpFile, ActivitiesFromAnIdealSolutionAtTheBracketCompositions) {
+    PhaseFixture fx;
+    ASSERT_EQ(fx.cal->xpphasenames.size(), 6u);
+    EXPECT_EQ(fx.cal->xpphasenames[5], "ss");
+    fx.readxp(
+        "1 A -1000 0.5\n0\n0\n1 A C\n -1 1 1\nss 1 in ss\n0 5 690 0 0.3\n"
+        "1 5 710 0 0.25\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    const xprec& e = cal.xp[1];
+    ASSERT_EQ(e.nlist, 3);
+    EXPECT_EQ(e.listnames[2], "B");
+    EXPECT_EQ(e.lista[1], -1);
+    EXPECT_EQ(e.lista[2], -2);
+    EXPECT_EQ(e.memberpos[1], 1);
+    EXPECT_EQ(e.memberpos[2], 3);
+    EXPECT_EQ(e.br[1].xyz[1], 0.3L);
+    assemblexp(fx.t.ses, cal, 1);
+    EXPECT_REL_NEAR(e.br[1].bra[1], 0.7L, 1e-15L);
+    EXPECT_REL_NEAR(e.br[1].bra[2], 0.3L, 1e-15L);
+    EXPECT_REL_NEAR(e.br[2].bra[1], 0.75L, 1e-15L);
+    EXPECT_REL_NEAR(e.br[1].brlnk, -std::log(0.7L), 1e-15L);
+
+    PhaseFixture bad;
+    EXPECT_BOMB(bad.readxp("0\n0\n1 A C\n -1 1 1\n1 ss x\n"), "readxy", "Bnot recognised");
+    PhaseFixture unknown;
+    EXPECT_BOMB(unknown.readxp("0\n0\n1 A C\n -1 1 1\nol 1 x\n"), "reading activity",
+                "name, ol, not recognised 1");
+    PhaseFixture end;
+    end.readxp("1 A -1000 0.5\n0\n0\n1 A C\n -1 1 1\nss 1 x\n0 5 690 0 1\n-1\n0\n");
+    EXPECT_BOMB(assemblexp(end.t.ses, *end.cal, 1), "assemblexp",
+                "activity of A not positive in bracket 1 of experiment 1");
+}
+
+TEST(CalibXpFile, HeaderKeywordsAndOxideHeatContent) {
+    // C with a constant heat capacity of 0.1 kJ/K
+    const std::string em = "6\n\n" + emrecord("A", "-1000", "0.1", "1") +
+                           "C   synthetic\n   1  1.00   0\n  0  -500\n  0.05\n  0.5\n"
+                           "  0.1 0 0 0\n  0\n  0 0\n\n*\n";
+    CalFixture fx;
+    fx.readem(em);
+    fx.readxp(
+        "0\n1 A C\n 1 -2 10.0 0.8 975\n2 A\n 1 5 0 200\n0\n"
+        "1 A C univariant show\n -1 2 0\n1 1\n-1\n"
+        "3 A C divariant\n -1 2 3\n1 1\n-1\n"
+        "1 A C\n -1 2 0\n1 1\n-1\n0\n");
+    const Calibration& cal = *fx.cal;
+    EXPECT_REL_NEAR(cal.oxcal[1].h298, 10.0L - 2 * 0.1L * (975 - 298.15L), 1e-15L);
+    EXPECT_EQ(cal.oxcal[2].h298, 5.0L);      // measured at 298.2 K or below: as it is
+    EXPECT_EQ(cal.oxcal[2].sdmeas, 0.001L);  // an sd of 0 reads as 0.001
+    EXPECT_EQ(cal.noxrows, 1);               // the code-2 datum makes no row
+    EXPECT_EQ(cal.nobsread, 4);
+    const xprec& a = cal.xp[1];
+    EXPECT_TRUE(a.show);
+    EXPECT_EQ(a.xpkind, 1);
+    EXPECT_EQ(a.nmembers, 2);
+    EXPECT_EQ(a.weight, 1);  // a weight of 0 or less counts 1 without "tighten"
+    EXPECT_FALSE(cal.xp[2].use);
+    EXPECT_EQ(cal.xp[2].xpkind, 2);
+    EXPECT_EQ(cal.xp[2].weight, 3);
+    EXPECT_EQ(cal.xp[3].xpkind, -1);
+    CalFixture tight;
+    tight.cal->prefs.tighten = controlboolean::yes;
+    tight.readem(em);
+    tight.readxp("0\n0\n1 A C\n -1 2 0\n1 1\n-1\n0\n");
+    EXPECT_EQ(tight.cal->xp[1].weight, 0.5L);
+}
+
+TEST(CalibFiles, OldLayoutCalorimetryAndItsConversion) {
+    CalFixture fx;
+    const std::string rec1 =
+        "A\n 1 1.0 0 1 1.0\n -1000 0.00002 1 {H of A}\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+    const std::string rec2 =
+        "E\n 1 1.0 0 1 1.0\n -20 150 1\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+    fx.readem("5\n\n" + rec1 + rec2 + "*\n");
+    fx.readxp("0\n0\n");
+    Calibration& cal = *fx.cal;
+    // the end-member file gives the direct calorimetry: sd(H) below 99, at least 0.0001
+    ASSERT_EQ(cal.ncalrows, 1);
+    EXPECT_EQ(cal.sdy[1], 0.0001L);
+    writeemfile(fx.t.ses, cal);
+    const std::string em = fx.dir.read("ds-em-i.txt");
+    EXPECT_EQ(em.substr(0, 3), "6\n\n");
+    EXPECT_NE(em.find("\n*\n1       A    -1000.00     0.00    % H of A\n0\n"), std::string::npos);
+    EXPECT_NE(fx.t.console.output.find("the emifile contains"), std::string::npos);
+    // too few end-members for the old dataset layout: written in layout 6
+    cal.writingresults = true;
+    cal.prefs.qvdssuffix = "5t";
+    writeds(fx.t.ses, cal, false, false);
+    EXPECT_EQ(fx.dir.read("qv-ds5t.txt").substr(0, 5), "6  2 ");
+    EXPECT_NE(fx.t.console.output.find("dataset written in layout 6"), std::string::npos);
+}
+
+TEST(CalibFiles, EndMemberFileReadsBackAfterAFit) {
+    CalFixture fx;
+    fx.readem(emfile);
+    Calibration& cal = *fx.cal;
+    cal.tda[1].H = -1001.123456L;
+    cal.tda[3].name = "Clongname";
+    cal.prefs.emsuffix = "t";
+    writeemfile(fx.t.ses, cal);
+    const std::string written = fx.dir.read("ds-emt-i.txt");
+    EXPECT_NE(written.find("Clongname synthetic\n"), std::string::npos);
+    EXPECT_NE(written.find("% entropy\n"), std::string::npos);
+    CalFixture back;
+    back.readem(written);
+    ASSERT_EQ(back.cal->ntp, 3);
+    EXPECT_REL_NEAR(back.cal->tda[1].H, -1001.123L, 1e-15L);  // 3 decimals
+    EXPECT_EQ(back.cal->tda[3].name, "Clongname");
+    EXPECT_EQ(back.cal->tda[3].label, "synthetic");
+    EXPECT_EQ(back.cal->tda[2].nsite, 3);
+    EXPECT_EQ(back.cal->tda[2].S, 0.12L);
+    EXPECT_EQ(stripbraces("  {a remark} "), "a remark");
+    EXPECT_EQ(stripbraces("% noted"), "noted");
+    EXPECT_EQ(stripbraces("x"), "");
+}
+
+TEST(CalibFiles, DatasetAfterAFit) {
+    CalFixture fx;
+    fx.readem(emfile);
+    fx.readxp(bracketxp);
+    Calibration& cal = *fx.cal;
+    assemblexp(fx.t.ses, cal, 1);
+    qr(cal);
+    cal.writingresults = true;
+    cal.prefs.qvdssuffix = "6t";
+    writeds(fx.t.ses, cal, false, false);
+    const std::string ds = fx.dir.read("qv-ds6t.txt");
+    EXPECT_EQ(ds.substr(0, 6), "6  3  ");
+    EXPECT_NE(ds.find("A      synthetic   3  1   1.0000  8   2.0000  0 ff\n"), std::string::npos);
+    EXPECT_NE(ds.find("    0  -1000.000   0.10000   1.0000\n"), std::string::npos);
+    EXPECT_NE(ds.find("(sigfit =  0.000)\n"), std::string::npos);
+    // a conversion keeps layout 7 and writes the enthalpies as read
+    CalFixture seven;
+    std::string em7 = emfile;
+    em7[0] = '7';
+    seven.readem(em7);
+    seven.cal->prefs.qvdssuffix = "7t";
+    writeds(seven.t.ses, *seven.cal, true, false);
+    const std::string ds7 = seven.dir.read("qv-ds7t.txt");
+    EXPECT_EQ(ds7.substr(0, 6), "7  3  ");
+    EXPECT_NE(ds7.find("  0 tf\n    0  -1000.000"), std::string::npos);
+    EXPECT_NE(ds7.find("\n  0.0086 0 0 0 0 0 0\n"), std::string::npos);
+    // a name the dataset reader would refuse is written with a warning
+    cal.prefs.qvdssuffix = "x";
+    writeds(fx.t.ses, cal, false, false);
+    EXPECT_NE(fx.t.console.output.find("warning: the dataset reader refuses this name"),
+              std::string::npos);
+}
+
+TEST(CalibFiles, WrittenDatasetReadsBackWithTheFittedValues) {
+    CalFixture fx;
+    fx.readem(emfile);
+    fx.readxp(
+        "1 A -1000 0.5\n1 B -980 0.7\n1 C -500 0.3\n0\n"
+        "1 A C\n 1 -2 10.0 0.8 298.15\n0\n"
+        "1 A B\n -1 1 1\n1 1 synthetic runs\n0 5 690 0\n1 5 710 0\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    assemblexp(fx.t.ses, cal, 1);
+    qr(cal);
+    cal.writingresults = true;
+    cal.prefs.qvdssuffix = "6t";
+    writeds(fx.t.ses, cal, false, false);
+
+    auto run = std::make_unique<qv::Run>();
+    run->arrays.c = std::make_unique<icmatrix>();
+    run->arrays.cov = std::make_unique<emmatrix>();
+    run->arrays.td = std::make_unique<tdmatrix>();
+    fillcomponenttable(run->comps);
+    fx.t.ses.prefs.dsfilesuffix = "6t";
+    readthermo(fx.t.ses, *run, 1);
+    const char* const names[] = {"A", "B", "C"};
+    for (int i = 1; i <= 3; ++i) run->dataset.emnames[i] = names[i - 1];
+    run->dataset.nem = 3;
+    readthermo(fx.t.ses, *run, 2);
+    readthermo(fx.t.ses, *run, 3);
+    const tdmatrix& td = *run->arrays.td;
+    const emmatrix& cov = *run->arrays.cov;
+    for (int i = 1; i <= 3; ++i) {
+        // H to the 3 decimals written, S and V as read
+        EXPECT_NEAR(static_cast<double>(td[i][1]), static_cast<double>(cal.theta[u(i)]), 0.0005);
+        EXPECT_REL_NEAR(td[i][2], cal.tda[u(i)].S, 1e-15L);
+        EXPECT_REL_NEAR(td[i][3], cal.tda[u(i)].V, 1e-15L);
+        for (int j = 1; j <= 3; ++j) {
+            EXPECT_NEAR(static_cast<double>(cov[i][j]),
+                        static_cast<double>(cal.xx[u(i)][u(j)] * cal.sigfit2), 0.0000501);
+        }
+    }
+    EXPECT_EQ(run->dataset.dstitle.substr(0, 24), "qv-ds6t.txt produced at ");
+}
+
+}  // namespace
+}  // namespace qv::test
