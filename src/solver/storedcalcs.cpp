@@ -73,4 +73,13 @@ void accumulate(Session& ses, const NleVariables& v, const Uncertainties& u,
     sc.ncalccorr = q;
 }
 
+void aftercalcsd(Session& ses, const NleVariables& v, const Uncertainties& u,
+                 const SdFollowUps& next) {
+    if (!u.valid) return;
+    if (next.stored != nullptr && next.mineralxyz != nullptr) {
+        accumulate(ses, v, u, *next.mineralxyz, *next.stored);
+    }
+    if (next.calcsdlevel > 1 && next.info != nullptr) printsdinfo(ses, *next.info, u);
+}
+
 }  // namespace qv

@@ -42,4 +42,16 @@ struct StoredCalcs {
 void accumulate(Session& ses, const NleVariables& v, const Uncertainties& u,
                 const std::vector<std::vector<std::string>>& mineralxyz, StoredCalcs& sc);
 
+// What follows the uncertainties of a calculation: with duDA+ on (`stored` set) the stored
+// calculation, and at level 2 and above the block of the second csv file. A result whose
+// uncertainties could not be propagated (`u.valid` false) gets neither.
+struct SdFollowUps {
+    int16 calcsdlevel = 1;
+    StoredCalcs* stored = nullptr;
+    const std::vector<std::vector<std::string>>* mineralxyz = nullptr;  // needed with `stored`
+    const SdInfo* info = nullptr;                                       // needed at level 2
+};
+void aftercalcsd(Session& ses, const NleVariables& v, const Uncertainties& u,
+                 const SdFollowUps& next);
+
 }  // namespace qv

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,32 @@ TEST(Accumulate, NameListFaults) {
         EXPECT_BOMB(s.run(), "accumulate", "xyz does not match 2");
         EXPECT_EQ(s.ts.console.output, "");
     }
+}
+
+TEST(Aftercalcsd, StoresAndWritesOnlyWhatWasPropagated) {
+    TempDir dir;
+    Stored s;
+    s.u.valid = true;
+    s.ts.ses.ch.files[8].f = std::fopen("x-2.csv", "w");
+    NleVariables& v = s.v;
+    BulkRatios bulk;
+    const scvector names;
+    const cvector sdbp;
+    const SdInfo info{v, bulk, names, sdbp, 0, false, {"g"}};
+    SdFollowUps next{1, &s.sc, &s.minerals, &info};
+    aftercalcsd(s.ts.ses, s.v, s.u, next);
+    EXPECT_EQ(s.sc.nqv, 1);
+    EXPECT_FALSE(s.ts.ses.ch.used[8]);  // level 1: no block
+    next.calcsdlevel = 2;
+    aftercalcsd(s.ts.ses, s.v, s.u, next);
+    EXPECT_EQ(s.sc.nqv, 2);
+    EXPECT_TRUE(s.ts.ses.ch.used[8]);
+    s.ts.ses.ch.used[8] = false;
+    s.u.valid = false;  // nothing propagated
+    aftercalcsd(s.ts.ses, s.v, s.u, next);
+    EXPECT_EQ(s.sc.nqv, 2);
+    EXPECT_FALSE(s.ts.ses.ch.used[8]);
+    std::fclose(s.ts.ses.ch.files[8].f);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -232,11 +233,17 @@ TEST(Calcsd, WithoutReferenceModeMarksEverySdAndSaysSoInTheLog) {
     ASSERT_TRUE(s.solve());
     s.der->valid = false;
     s.der->dropmode = 0;
+    TempDir dir;
     s.ses.ch.activechannels = 1 | logmask;
+    s.ses.ch.files[3].f = std::fopen("x-log.txt", "w");
     const bulkmatrix covbp{};
     Uncertainties u;
     s.ts.console.output.clear();
     calcsd(s.ses, s.sdinputs(covbp), u);
+    std::fclose(s.ses.ch.files[3].f);
+    s.ses.ch.files[3].f = nullptr;
+    EXPECT_EQ(dir.read("x-log.txt"),
+              "no mode to refer the mode ratios to: uncertainties not calculated\n");
     EXPECT_FALSE(u.valid);
     EXPECT_EQ(u.n, 5);
     for (int i = 3; i <= 5; ++i) {
