@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "solvedfixture.hpp"
 
@@ -92,6 +94,21 @@ TEST(Makedeqdx, ModesInLogRatiosMatchReSolvedEquilibria) {
     }
 }
 
+TEST(Makedeqdx, DebugListsTheBulkAndModeTransformations) {
+    OlGt s;
+    s.level = 2;
+    ASSERT_TRUE(s.solve());
+    const std::string& out = s.ts.console.output;
+    EXPECT_NE(out.find("\nb, db'/db\n    0.35000    0.25000    0.40000\n"
+                       "    2.85714          0   -2.50000\n"
+                       "          0    4.00000   -2.50000\n"),
+              std::string::npos);
+    // Olivine, the reference, 0.6 and garnet 0.4: d m / d ln(m(g)/m(ol)) = (-0.24, 0.24).
+    EXPECT_NE(out.find("\nm, dm/dm'\n    0.60000    0.40000  sum = 1.00000\n\n"
+                       "   -0.24000\n    0.24000\n"),
+              std::string::npos);
+}
+
 TEST(Makedeqdx, WithoutAReferenceModeNothingIsPropagated) {
     OlGt s;
     ASSERT_TRUE(s.solve());
@@ -104,6 +121,42 @@ TEST(Makedeqdx, WithoutAReferenceModeNothingIsPropagated) {
     makedeqdx(s.ses, eqs, *s.v, s.run.nreac, s.rl.rdiv, s.bulk, 0, *s.der);
     EXPECT_FALSE(s.der->valid);
     EXPECT_EQ(s.der->dropmode, 0);
+}
+
+// Two unknowns, the second of which no equation sees.
+class Degenerate final : public NleEquations {
+public:
+    bool nlefunc(const eqvector&, eqmatrix& jac, eqvector& f, bool) override {
+        jac[1][1] = 4;
+        jac[1][2] = 0;
+        jac[2][1] = 0;
+        jac[2][2] = 0;
+        f[1] = f[2] = 0;
+        return true;
+    }
+};
+
+TEST(Makedeqdx, ZeroSingularValueIsReportedAndLeftOut) {
+    TestSession ts;
+    auto v = std::make_unique<NleVariables>();
+    v->nxvars = 2;
+    v->xfree[1] = v->xfree[2] = true;
+    v->xscale[1] = 0.5L;  // d eq / d P = 4 x 0.5
+    v->xscale[2] = 1;
+    Degenerate eqs;
+    Fixed1<int16, maxreac> rdiv;
+    rdiv.fill(1);
+    auto d = std::make_unique<SolutionDerivatives>();
+    makedeqdx(ts.ses, eqs, *v, 2, rdiv, BulkRatios{}, 0, *d);
+    EXPECT_TRUE(d->valid);
+    EXPECT_EQ(d->deqdx[1][1], 2);
+    EXPECT_NEAR(static_cast<double>(d->dxdeq[1][1]), 0.5, 1e-15);
+    EXPECT_EQ(d->dxdeq[1][2], 0);
+    EXPECT_EQ(d->dxdeq[2][1], 0);
+    EXPECT_EQ(d->dxdeq[2][2], 0);
+    std::string four;
+    for (int i = 0; i < 4; ++i) four += "deqdx is singular\n";
+    EXPECT_EQ(ts.console.output, four);
 }
 
 TEST(Makedeqdx, RankDeficitStops) {
