@@ -56,8 +56,8 @@ void printresulttable(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const int32 set = resulttableset(run);
     const int16 nlna = sc.nlna;
     const int16 nxvars = run.nxvars;
-    const bool header = resulttabletoowide(nlna, nxvars, ses.ch.pagewidth) || st.repeatheader ||
-                        st.ngood == 1;
+    const bool header =
+        resulttabletoowide(nlna, nxvars, ses.ch.pagewidth) || st.repeatheader || st.ngood == 1;
     if (!st.fracton) {
         if (header) {
             const int before = st.progresscount > 0 ? 1 : 0;

@@ -27,8 +27,8 @@ void printresultguesses(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const Result& cur = st.cur;
     const int16 nx = run.nxvars;
     putstr(ses, 1, rule60(), 1, logonly);
-    std::string line = "% at P = " + realfixstr(1, true, cur.p) +
-                       ", T = " + realstr(cur.t - 273.15L) + ", for: ";
+    std::string line =
+        "% at P = " + realfixstr(1, true, cur.p) + ", T = " + realstr(cur.t - 273.15L) + ", for: ";
     if (run.nmodevars == 0) {
         for (int i = 1; i <= cur.nphases; ++i) {
             if (i > 1) line += " ";
@@ -153,8 +153,8 @@ void printbulkfromrbi(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         if (cur.ph[i].solution || cur.ph[i].shown) rows.push_back(i);
     }
     if (rows.size() != modes.size()) {
-        ses.console.write("nxp = " + realstr(run.nmodevars) + ", npleft = " +
-                          realstr(static_cast<real>(modes.size())) +
+        ses.console.write("nxp = " + realstr(run.nmodevars) +
+                          ", npleft = " + realstr(static_cast<real>(modes.size())) +
                           "k = " + realstr(static_cast<real>(rows.size())) +
                           ", lnrbimode = " + realstr(static_cast<real>(modes.size())) + "\n");
         bomb("printmorestuff", "mismatch", yourfault);

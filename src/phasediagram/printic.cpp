@@ -95,7 +95,8 @@ void compositionsection(Session& ses, const Run& run, const PdRun& pd, const Sol
         if (run.script.calcsdlevel > 0) {
             line = f.compact ? "   sd" : "   sdxyz";
             if (static_cast<int>(line.size()) < nw) line += std::string(nw - line.size(), ' ');
-            for (int k = 1; k < ph.nem; ++k) addreal(5, true, vw, line, st.sdv.sd[ph.varpos + k - 1]);
+            for (int k = 1; k < ph.nem; ++k)
+                addreal(5, true, vw, line, st.sdv.sd[ph.varpos + k - 1]);
             put(ses, 0, line, 1);
         }
     }
@@ -139,8 +140,8 @@ void oxidesection(Session& ses, const PdRun& pd, const SolveState& st) {
     if (pd.modesinsolve || pd.modesaftersolve) {
         line = bulkline("bulk", 1);
         if (pd.modesinsolve && cur.bulkstep > 1) {
-            line += "  step " + realstr(cur.bulkstep) + ", x = " +
-                    realfixstr(4, true, cur.bulkposition);
+            line += "  step " + realstr(cur.bulkstep) +
+                    ", x = " + realfixstr(4, true, cur.bulkposition);
         }
         put(ses, 0, line, 1);
         if (pd.modesaftersolve && cur.nbulk >= 2) {

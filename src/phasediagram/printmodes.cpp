@@ -53,33 +53,29 @@ void addmodeposition(const PdRun& pd, const Result& cur, int s, std::string& lin
     }
 }
 
-}  // namespace
+// The phases of the result left out of the modes ("inexcess0") and the factor that
+// renormalises the others, for mode set `slot`.
+struct ModeNorm {
+    Fixed1<bool, maxresultphases> zeroed{};
+    bool anyzeroed = false;
+    real factor = 1;
+};
 
-ModeNorm modenormfactor(const Run& run, const Result& cur) {
+ModeNorm modenorm(const Run& run, const Result& cur, int slot) {
     ModeNorm norm;
-    const SystemSettings& sc = run.script;
-    real s = 0;
-    for (int k = 1; k <= sc.ninexcess0; ++k) {
-        for (int i = 1; i <= cur.nphases; ++i) {
-            const ResultPhase& ph = cur.ph[i];
-            if (norm.zeroed[i] || !sameword(ph.name, sc.inexcess0list[k])) continue;
-            if (ph.mode[1] <= 0) continue;  // not present
-            norm.zeroed[i] = true;
-            norm.anyzeroed = true;
-            s += ph.mode[1];
-        }
-    }
-    // The zeroed phases making up the whole assemblage leave nothing to renormalise.
-    if (norm.anyzeroed && s < 1 - 1e-12L) norm.factor = 1 / (1 - s);
+    norm.factor = modenormfactor(run, cur, static_cast<int16>(slot), norm.zeroed);
+    for (int i = 1; i <= cur.nphases; ++i) norm.anyzeroed = norm.anyzeroed || norm.zeroed[i];
     return norm;
 }
+
+}  // namespace
 
 void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     if (ses.traceon) ses.console.write("+printmodes\n");
     const ScriptSettings& sc = run.script;
     const Result& cur = st.cur;
     const int32 set = resulttableset(run);
-    const ModeNorm norm = modenormfactor(run, cur);
+    const ModeNorm norm = modenorm(run, cur, 1);
     const bool fullprops = !sc.dogminon && !norm.anyzeroed;
     const bool manybulk = cur.nbulk > 1;
 
@@ -286,7 +282,7 @@ void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {
 
 void printmodebox(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const Result& cur = st.cur;
-    const ModeNorm norm = modenormfactor(run, cur);
+    const ModeNorm norm = modenorm(run, cur, 1);
     const bool onebulk = cur.nbulk < 2;
     std::string line = "{{" + realfixstr(3, true, cur.p) + ", " +
                        realfixstr(2, true, cur.t - 273.15L) + ", " +

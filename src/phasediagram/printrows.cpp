@@ -104,8 +104,9 @@ void printstep(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         putstr(ses, 0, line, 1, logmask);
         putstr(ses, 1, "<--1----------------------------------------------->", 1, set);
     } else {
-        putstr(ses, 0, "<--" + realstr(st.stepno) + "----------------------------------------------->",
-               1, set);
+        putstr(ses, 0,
+               "<--" + realstr(st.stepno) + "----------------------------------------------->", 1,
+               set);
     }
 
     const int nphases = run.nss + run.npure;
@@ -293,13 +294,11 @@ void printvxfluid(Session& ses, Run& run, PdRun& pd, SolveState& st) {
 void printcompatrow(Session& ses, Run& run, PdRun&, SolveState& st) {
     const Result& cur = st.cur;
     if (cur.sys.g[1] == 0) return;
-    std::string line = "{" + realfixstr(3, true, cur.p) + ", " +
-                       realfixstr(4, true, cur.t - 273.15L) + ", " +
-                       realfixstr(6, true, cur.sys.g[1]) + ", " +
-                       realfixstr(5, true, cur.sys.h[1]) + ", " +
-                       realfixstr(6, true, cur.sys.s[1]) + ", " +
-                       realfixstr(6, true, cur.sys.v[1]) + ", " +
-                       realfixstr(6, true, cur.sys.density[1]) + ", ";
+    std::string line =
+        "{" + realfixstr(3, true, cur.p) + ", " + realfixstr(4, true, cur.t - 273.15L) + ", " +
+        realfixstr(6, true, cur.sys.g[1]) + ", " + realfixstr(5, true, cur.sys.h[1]) + ", " +
+        realfixstr(6, true, cur.sys.s[1]) + ", " + realfixstr(6, true, cur.sys.v[1]) + ", " +
+        realfixstr(6, true, cur.sys.density[1]) + ", ";
     if (yes(run.script.morepreccb)) {
         for (int i = 1; i <= cur.nphases; ++i) {
             const ResultPhase& ph = cur.ph[i];
@@ -342,9 +341,10 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         if (pd.firstpass) {
             std::string line;
             addstr("P(kbar), ", 12, line);
-            addstr("T(\xA1"
-                   "C), ",
-                   12, line);
+            addstr(
+                "T(\xA1"
+                "C), ",
+                12, line);
             if (props) {
                 for (const char* h : {"G, ", "H, ", "S, ", "V, ", "rho, "}) addstr(h, 12, line);
             }

@@ -12,15 +12,6 @@ namespace qv {
 // otherwise screen, summary and log.
 int32 resulttableset(const Run& run);
 
-// Phases named by "inexcess0" that are present in the result are left out of the modes; the
-// others are renormalised by `factor` so that they again sum to one.
-struct ModeNorm {
-    Fixed1<bool, maxresultphases> zeroed{};  // per phase of the result
-    bool anyzeroed = false;
-    real factor = 1;
-};
-ModeNorm modenormfactor(const Run& run, const Result& cur);
-
 // The result table: solver status line, then P, T, ln a and the variables in column blocks.
 void printresulttable(Session& ses, Run& run, PdRun& pd, SolveState& st);
 

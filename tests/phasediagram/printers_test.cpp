@@ -37,7 +37,8 @@ struct Printed {
         std::fflush(f);
         std::rewind(f);
         std::string s;
-        for (int ch = std::fgetc(f); ch != EOF; ch = std::fgetc(f)) s.push_back(static_cast<char>(ch));
+        for (int ch = std::fgetc(f); ch != EOF; ch = std::fgetc(f))
+            s.push_back(static_cast<char>(ch));
         return s;
     }
     std::string log() { return channel(3); }
@@ -79,7 +80,8 @@ struct Fixture {
         Fixed1<CalcPhase, maxem>& cp = *st.xref.calcphaselist;
         st.xref.ncalcphases = 4;
         const char* names[] = {"g", "pl", "ky", "q"};
-        const char* ems[][3] = {{"py", "alm", "gr"}, {"an", "abh", ""}, {"ky", "", ""}, {"q", "", ""}};
+        const char* ems[][3] = {
+            {"py", "alm", "gr"}, {"an", "abh", ""}, {"ky", "", ""}, {"q", "", ""}};
         const int nems[] = {3, 2, 1, 1};
         for (int i = 1; i <= 4; ++i) {
             cp[i].name = names[i - 1];
@@ -397,7 +399,8 @@ TEST(DetailedReport, CompactFormWithModesAndMorePrecision) {
     printic(out.ses(), f.run, f.pd, f.st);
     const std::string ic = out.ic();
     EXPECT_NE(ic.find("var = 2; seen\n"), std::string::npos) << ic;
-    EXPECT_NE(ic.find("bulk       60.0000     20.0000      5.0000     15.0000\n"), std::string::npos)
+    EXPECT_NE(ic.find("bulk       60.0000     20.0000      5.0000     15.0000\n"),
+              std::string::npos)
         << ic;
     EXPECT_NE(ic.find("\nmode             g          pl          ky           q\n"
                       "1       0.30000000              0.10000000  0.40000000\n"
