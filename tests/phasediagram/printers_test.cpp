@@ -577,5 +577,143 @@ TEST(PrintOrder, MorestuffStopsInAMinimisationRun) {
                 "in here for dogmin?");
 }
 
+// Modes of a fixed bulk: quartz named by "inexcess0" is left out and the others renormalised,
+// shown on a second line with "z" in its column; G alone follows the modes.
+void setmodes(Fixture& f) {
+    f.pd.modesaftersolve = true;
+    Result& r = f.st.cur;
+    r.nbulk = 1;
+    r.nmodesteps = 1;
+    r.firstmodestep = 1;
+    const real modes[] = {0.3L, 0.2L, 0.1L, 0.4L};
+    for (int i = 1; i <= 4; ++i) {
+        r.ph[i].mode[1] = modes[i - 1];
+        r.ph[i].hasmode = true;
+        r.ph[i].shown = true;
+    }
+}
+
+TEST(ModesTable, ZeroedPhaseAndRenormalisedModes) {
+    Printed out;
+    Fixture f;
+    setmodes(f);
+    f.run.script.ninexcess0 = 1;
+    f.run.script.inexcess0list[1] = "q";
+    printmodes(out.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(out.screen(),
+              "\nmode           g        pl        ky         q           G\n"
+              "          0.3000    0.2000    0.1000    0.4000-13181.60000\n"
+              "          0.5000    0.3333    0.1667         z\n");
+}
+
+TEST(ModesTable, FullPropertiesAndTheC8Mark) {
+    Printed out;
+    Fixture f;
+    setmodes(f);
+    f.st.cur.nmodesteps = 2;
+    f.st.cur.nbulk = 3;
+    f.st.cur.bulkpos[1] = 0;
+    f.st.cur.bulkpos[2] = 0.5L;
+    f.pd.maxvariance = 2;
+    for (int i = 1; i <= 4; ++i) f.st.cur.ph[i].mode[2] = 0.25L;
+    f.st.cur.ph[2].mode[2] = 1.25L;
+    f.st.cur.ph[4].mode[2] = -0.5L;
+    f.st.cur.ph[3].mode[1] = 0;
+    f.run.script.c8cb = controlboolean::yes;
+    printmodes(out.ses(), f.run, f.pd, f.st);
+    // the screen cuts lines at the page width; the log keeps them whole
+    EXPECT_EQ(out.log(),
+              "\nmode  pos   prop         g        pl        ky         q           G           H"
+              "         S         V       rho\n"
+              "     1         0    0.3000    0.2000              0.4000-13181.60000-12358.90000"
+              "    0.9500   28.4700    3.5127\n"
+              "#    2    0.5000    0.2500     1.250    0.2500   -0.5000\n");
+}
+
+// With "lsqds" a result is only its activity row (and modes); 15 end-members on 80 characters
+// come in blocks of five under header rows.
+TEST(ActivityRow, BlocksOfEndMembersAndNothingElse) {
+    Printed out;
+    Fixture f;
+    Result& r = f.st.cur;
+    Fixed1<CalcPhase, maxem>& cp = *f.st.xref.calcphaselist;
+    r.nphases = 2;
+    r.ph[2] = ResultPhase{};
+    r.ph[2].name = "ky";
+    r.ph[2].nem = 1;
+    r.ph[2].act[1] = 1;
+    cp[2] = cp[3];
+    r.ph[1].nem = 11;
+    cp[1].nem = 11;
+    for (int k = 1; k <= 11; ++k) {
+        cp[1].emnames[k] = "em" + std::to_string(k);
+        r.ph[1].act[k] = 0.01L * k;
+    }
+    f.run.script.lsqdscb = controlboolean::yes;
+    f.st.progresscount = 5;
+    printresult(out.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(out.log(),
+              "\n"
+              "  P(kbar)     T(\xA1"
+              "C)         em1         em2         em3         em4         em5\n"
+              "    8.500    600.00   0.0100000   0.0200000   0.0300000   0.0400000   0.0500000\n"
+              "                            em6         em7         em8         em9        em10\n"
+              "                      0.0600000   0.0700000   0.0800000   0.0900000    0.100000\n"
+              "                           em11          ky\n"
+              "                       0.110000     1.00000\n");
+    EXPECT_EQ(out.ic(), "");
+    EXPECT_EQ(out.csv(), "");
+    EXPECT_EQ(out.log().find("ptguess"), std::string::npos);
+}
+
+TEST(ModeBox, DrawingRowAndCsvRowsOfTheWithList) {
+    Printed out;
+    Fixture f;
+    setmodes(f);
+    f.run.script.nwithphases = 5;
+    const char* with[] = {"g", "bi", "pl", "ky", "q"};
+    for (int k = 1; k <= 5; ++k) f.run.script.withlist[k] = with[k - 1];
+    f.st.ngood = 1;
+    // a univariant line has a second mode set, at the other end of its reaction
+    const real other[] = {0.5L, 0, 0.25L, 0.25L};
+    for (int i = 1; i <= 4; ++i) f.st.cur.ph[i].mode[2] = other[i - 1];
+    printmodebox(out.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(out.vx(),
+              "\n{{8.500, 600.00, 0}, {\"g\", 0.30000}, {\"pl\", 0.20000}, {\"ky\", 0.10000}, "
+              "{\"q\", 0.40000}}, \n");
+    EXPECT_EQ(out.csv(),
+              "   P(kbar),      T(C),      prop,         g,        bi,        pl,        ky,"
+              "         q,\n"
+              "     8.500,    600.00,         0,   0.30000,         0,   0.20000,   0.10000,"
+              "   0.40000,\n"
+              "     8.500,    600.00,         0,   0.50000,         0,         0,   0.25000,"
+              "   0.25000,\n");
+}
+
+TEST(DetailedReport, LongForm) {
+    Printed out;
+    Fixture f;
+    f.run.script.vorlacalccb = controlboolean::yes;
+    printicvorla(out.ses(), f.run, f.pd, f.st);
+    const std::string ic = out.ic();
+    const std::string head =
+        "\n===========================================================\n\n"
+        "Conditions and assemblage\n"
+        "pressure     8.5000  kbar\n"
+        "temperature  600.0000 \xA1"
+        "C\n"
+        "phases       g pl ky q \n"
+        "variance     1\n\n\n\n"
+        "QUORVANTIS compositional variables\n"
+        "g              x(g)       z(g)\n";
+    EXPECT_EQ(ic.substr(0, head.size()), head);
+    // Chemical potentials keep the fixed form however large they are.
+    EXPECT_NE(ic.find("g     py       0.00558970     1.20000  0.00670760     0.17747   "
+                      "-6549.43210000    -36.25000000\n"),
+              std::string::npos)
+        << ic;
+    EXPECT_NE(ic.find("\nky" + std::string(61, ' ') + "-2722.7000\n"), std::string::npos) << ic;
+}
+
 }  // namespace
 }  // namespace qv
