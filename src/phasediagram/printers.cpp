@@ -101,7 +101,7 @@ void printresulttable(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             addreal(3, true, 8, line, cur.p);
             addreal(3, true, 10, line, cur.t - 273.15L);
             for (int k = 1; k <= nlna; ++k) {
-                const real v = sc.lna[k].value;
+                const real v = cur.lna[k];
                 if (yes(sc.setacb)) {
                     addreal(3, true, 10, line, std::exp(v));
                 } else {
