@@ -715,5 +715,52 @@ TEST(DetailedReport, LongForm) {
     EXPECT_NE(ic.find("\nky" + std::string(61, ' ') + "-2722.7000\n"), std::string::npos) << ic;
 }
 
+// The ln a columns of the first line: their headings by "seta" and "setloga".
+TEST(ResultTable, ActivityColumns) {
+    Printed out;
+    Fixture f;
+    f.run.script.nlna = 2;
+    f.run.script.lna[1].name = "H2O";
+    f.run.script.lna[2].name = "CO2";
+    f.st.cur.lna[1] = -0.5L;
+    f.st.cur.lna[2] = -2;
+    f.st.repeatheader = true;
+    printresulttable(out.ses(), f.run, f.pd, f.st);
+    f.run.script.setacb = controlboolean::yes;
+    printresulttable(out.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(out.log(),
+              "------------------------------------------------------------ef 4\n"
+              " P(kbar)     T(\xA1"
+              "C) ln a(H2O) ln a(CO2)      x(g)      z(g)    ca(pl)\n"
+              "   8.500   600.000   -0.5000   -2.0000    0.8123   0.05340       0.3\n"
+              "------------------------------------------------------------ef 4\n"
+              " P(kbar)     T(\xA1"
+              "C)    a(H2O)    a(CO2)      x(g)      z(g)    ca(pl)\n"
+              "   8.500   600.000     0.607     0.135    0.8123   0.05340       0.3\n");
+}
+
+// The step banner names the phases in excess in brackets and the phases of the run that are
+// not in the candidate after "or".
+TEST(StepBanner, PhasesInExcessAndAbsent) {
+    Printed out;
+    Fixture f;
+    f.run.npure = 3;
+    (*f.run.arrays.prec0)[3].name = "sill";
+    f.run.excess.excessflag[4] = true;
+    f.run.excess.nexcess = 1;
+    f.run.script.debuglev = 0;
+    printstep(out.ses(), f.run, f.pd, f.st);
+    f.run.script.dogminon = true;
+    f.run.script.dogminlevel = 2;
+    f.pd.equilno = 6;
+    printstep(out.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(out.log(),
+              "<==========================================================>\n"
+              "phases: g pl ky (q) or [sill] \n"
+              "<==========================================================>\n"
+              "phases: g pl ky (q) or [sill]  #7\n");
+    EXPECT_EQ(out.vx(), "");
+}
+
 }  // namespace
 }  // namespace qv
