@@ -762,5 +762,36 @@ TEST(StepBanner, PhasesInExcessAndAbsent) {
     EXPECT_EQ(out.vx(), "");
 }
 
+// The uncertainties of the mode variables: log ratios to the reference mode, then the total.
+TEST(ModesTable, UncertaintyRowsOfTheModes) {
+    Printed out;
+    Fixture f;
+    setmodes(f);
+    f.run.nmodevars = 4;
+    f.run.script.calcsdlevel = 1;
+    f.st.sdv.refmodevar = 1;
+    const real modes[] = {0.3L, 0.2L, 0.1L, 0.4L};
+    const real sds[] = {0.01L, 0, 0.02L, 0.5L};
+    for (int j = 1; j <= 4; ++j) {
+        f.st.varvalues[5 + j] = modes[j - 1];
+        f.st.varcalculated[5 + j] = j < 4;
+        f.st.sdv.sd[5 + j] = sds[j - 1];
+    }
+    printmodes(out.ses(), f.run, f.pd, f.st);
+    const std::string log = out.log();
+    EXPECT_NE(log.find("\nm         0.3000    0.2000    0.1000    0.4000-13181.60000"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\nm'            //   -0.4055    -1.099          \n"
+                       "sd       0.01000             0.02000    0.5000\n"),
+              std::string::npos)
+        << log;
+    // a reference mode that is left out of the modes stops the run
+    f.run.script.ninexcess0 = 1;
+    f.run.script.inexcess0list[1] = "g";
+    EXPECT_BOMB(printmodes(out.ses(), f.run, f.pd, f.st), "printmodes",
+                "zeroed mode-logratio clash");
+}
+
 }  // namespace
 }  // namespace qv
