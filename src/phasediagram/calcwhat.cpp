@@ -159,8 +159,8 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             const int32 aa = p / g;
             const int32 b = (*a)[r][c] / g;
             for (int j = c; j <= m; ++j) {
-                (*a)[r][j] = aa < 0 ? (*a)[r][j] * (-aa) + b * (*a)[i][j]
-                                    : aa * (*a)[r][j] - b * (*a)[i][j];
+                (*a)[r][j] =
+                    aa < 0 ? (*a)[r][j] * (-aa) + b * (*a)[i][j] : aa * (*a)[r][j] - b * (*a)[i][j];
             }
             l[i][r] = std::abs(aa);
             l[r][i] = aa < 0 ? b : -b;
@@ -371,16 +371,21 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             }
             if (!excluded) status = 7;
             if (sc.debuglev > 1) {
-                static const char* const reasons[] = {"????",       "(already)", "(not in ex)",
-                                                      "(inc ex)",   "(no calc)", "(mismatch)",
-                                                      "(bulk can't be made, eg in dogmin)", ""};
+                static const char* const reasons[] = {"????",
+                                                      "(already)",
+                                                      "(not in ex)",
+                                                      "(inc ex)",
+                                                      "(no calc)",
+                                                      "(mismatch)",
+                                                      "(bulk can't be made, eg in dogmin)",
+                                                      ""};
                 putstr(ses, 0, "", 1, screensummarylog);
                 std::string line;
                 addstr(excluded ? "excluded " : "good one ", -10, line);
                 addstr(reasons[status], 10, line);
                 line += ": nu = " + num(run.dataset.components.nucomp) + "; rank = " + num(rank) +
-                        "; ntake = " + num(ntake) + "; npmax = " + num(nph) + "; nv = " +
-                        num(nv) + "; nir = " + num(nir);
+                        "; ntake = " + num(ntake) + "; npmax = " + num(nph) + "; nv = " + num(nv) +
+                        "; nir = " + num(nir);
                 putstr(ses, 0, line, 1, screensummarylog);
                 line = "     ";
                 for (int c = 1; c <= ncomp; ++c) {

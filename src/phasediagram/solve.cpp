@@ -58,9 +58,8 @@ bool dependson(const termtype& e, int v) {
 // The calculation of one candidate: the state that the nested steps share.
 class Calculation {
 public:
-    Calculation(Session& ses, Run& run, PdRun& pd, const bemvector& phases,
-                const std::function<void(const SolveState&)>& onresult)
-        : ses_(ses), run_(run), pd_(pd), sc_(run.script), onresult_(onresult) {
+    Calculation(Session& ses, Run& run, PdRun& pd, const bemvector& phases)
+        : ses_(ses), run_(run), pd_(pd), sc_(run.script) {
         st_->equilphases = phases;
         st_->xref.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
     }
@@ -81,12 +80,12 @@ private:
     Run& run_;
     PdRun& pd_;
     ScriptSettings& sc_;
-    const std::function<void(const SolveState&)>& onresult_;
     std::unique_ptr<SolveState> st_ = std::make_unique<SolveState>();
     std::unique_ptr<ReactionLists> rl_ = std::make_unique<ReactionLists>();
     std::unique_ptr<MassBalance> mb_ = std::make_unique<MassBalance>();
     std::unique_ptr<NleVariables> vars_ = std::make_unique<NleVariables>();
-    std::unique_ptr<Fixed1<PhaseProps, maxeq>> props_ = std::make_unique<Fixed1<PhaseProps, maxeq>>();
+    std::unique_ptr<Fixed1<PhaseProps, maxeq>> props_ =
+        std::make_unique<Fixed1<PhaseProps, maxeq>>();
     NleState nst_;
     CalcLayoutSettings lay_;
     GemSettings gs_;
@@ -420,8 +419,10 @@ void Calculation::postprocess() {
         ph.comp.fill(0);
         if (ph.solution) {
             const ptype1& rec = ss[ph.table];
-            for (int e = 1; e <= rec.nem; ++e) ph.p[e] = evalexpr(st_->varvalues, ph.varpos, rec.p[e]);
-            for (int f = 1; f <= rec.nsf; ++f) ph.sf[f] = evalexpr(st_->varvalues, ph.varpos, rec.sf[f]);
+            for (int e = 1; e <= rec.nem; ++e)
+                ph.p[e] = evalexpr(st_->varvalues, ph.varpos, rec.p[e]);
+            for (int f = 1; f <= rec.nsf; ++f)
+                ph.sf[f] = evalexpr(st_->varvalues, ph.varpos, rec.sf[f]);
             calcphasecomp(rec, st_->varvalues, ph.varpos, comps, ph.comp);
         } else {
             ph.p[1] = 1;
@@ -472,7 +473,8 @@ void Calculation::step() {
     for (int k = 1; k <= run_.nss; ++k) {
         if (st.equilphases[k]) nsolem = static_cast<int16>(nsolem + (*run_.arrays.prec1)[k].nem);
     }
-    for (int16 j = 1; j <= ds.nem; ++j) mixweights[j] = j <= nsolem ? std::max<int16>(1, ds.nsite[j]) : 0;
+    for (int16 j = 1; j <= ds.nem; ++j)
+        mixweights[j] = j <= nsolem ? std::max<int16>(1, ds.nsite[j]) : 0;
     calcreactions(ses_, CompositionTables{*run_.arrays.c, ds.components, ds.emnames, ds.nem},
                   mixweights, sc_.dogminon, yes(sc_.incnlercb), *run_.arrays.r, run_.nreac, *rl_);
     const int16 cantcalc = cantcalcmsg();
@@ -525,7 +527,7 @@ void Calculation::step() {
             st.repeatheader = sc_.debuglev >= 2 || pd_.modesinsolve || st.cur.nmodesteps > 0 ||
                               yes(sc_.projectioncb) || yes(sc_.calcmucb) || yes(sc_.convliqcb);
             ++st.ngood;
-            if (onresult_) onresult_(st);
+            if (pd_.onresult) pd_.onresult(st);
             if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
                 st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases,
                                             st.nlestatus.jacsingular);
@@ -571,7 +573,8 @@ void Calculation::run() {
     }
     prectype1& ss = *run_.arrays.prec1;
     for (int k = 1; k <= run_.nss; ++k) {
-        for (int e = 1; e <= ss[k].nem; ++e) ss[k].em[e].emsize = formulaatoms(ss[k].em[e].comp, comps);
+        for (int e = 1; e <= ss[k].nem; ++e)
+            ss[k].em[e].emsize = formulaatoms(ss[k].em[e].comp, comps);
     }
     prectype0& pure = *run_.arrays.prec0;
     for (int j = 1; j <= run_.npure; ++j) pure[j].puresize = formulaatoms(pure[j].comp, comps);
@@ -598,9 +601,8 @@ void setptscaling(Run& run, CalcLayoutSettings& lay) {
     lay.tsmallstep = 0.1L / (thigh - tlow);
 }
 
-void solve(Session& ses, Run& run, PdRun& pd, const bemvector& equilphases,
-           const std::function<void(const SolveState&)>& onresult) {
-    Calculation calc(ses, run, pd, equilphases, onresult);
+void solve(Session& ses, Run& run, PdRun& pd, const bemvector& equilphases) {
+    Calculation calc(ses, run, pd, equilphases);
     calc.run();
 }
 
@@ -656,8 +658,8 @@ Fixed1<real, maxeq> setmodeguess(Session& ses, const Fixed1<real, maxeq>& guess,
             if (given[k] || guess[k] > 0) continue;
             ++c;
             m[k] = u == 1 ? 1 - sf
-                          : (1 - sf) * ((2.0L * (c - 1) / (u - 1) - 1) / (5.0L * nmodevars) +
-                                        1.0L / u);
+                          : (1 - sf) *
+                                ((2.0L * (c - 1) / (u - 1) - 1) / (5.0L * nmodevars) + 1.0L / u);
         }
     }
     real sum = 0;

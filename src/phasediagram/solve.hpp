@@ -20,9 +20,7 @@ void setptscaling(Run& run, CalcLayoutSettings& lay);
 
 // Calculates the equilibrium of the phases flagged in `equilphases` (solution phases 1..nss,
 // pure phase j at nss + j) at every point of the run's grid, printing each good result.
-// `onresult`, when set, sees every good result before it is printed.
-void solve(Session& ses, Run& run, PdRun& pd, const bemvector& equilphases,
-           const std::function<void(const SolveState&)>& onresult = {});
+void solve(Session& ses, Run& run, PdRun& pd, const bemvector& equilphases);
 
 // Expected starting modes of the mode variables: guess[k] > 0 is a guess of mode k, given[k]
 // marks a mode held at an isopleth value (guess[k] is then that value). Fills the rest so that
