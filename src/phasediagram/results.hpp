@@ -110,6 +110,8 @@ struct Result {
     real g = 0;       // G of the first bulk step
     real ah2o = 1;    // a(H2O) of the assemblage
     real muo = 0;     // mu(O) of the assemblage
+    // ln a (log a with "setloga") of each activity variable of the script at this point
+    Fixed1<real, 40> lna{};
 };
 
 // Standard deviations of the unknowns after a converged solve with uncertainties (total and

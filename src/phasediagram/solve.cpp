@@ -314,6 +314,7 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
             bomb("setx", "lna name not recognised", yourfault);
         }
         td[em][2] = run_.excess.lnaref[std::min(i, 6)] - 0.0083144L * v;
+        res.lna[i] = v;
     }
     // Named chemical potentials: the last end-members of the calculation.
     for (int i = 1; i <= sc_.nmu; ++i) {
