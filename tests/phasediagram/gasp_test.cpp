@@ -58,8 +58,45 @@ TEST(PhaseDiagramRun, IsoplethOfGaspMatchesIndependentRoot) {
         const real root = bisectp([&](real p) { return gaspdg(d, p, pt.t, 0.2L, 0.5L); }, 0.5L, 40);
         EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(root), 1e-3)
             << "T = " << static_cast<double>(pt.t);
-        EXPECT_EQ(pt.x[3], 0.2L);
-        EXPECT_EQ(pt.x[4], 0.5L);
+        EXPECT_NEAR(static_cast<double>(pt.x[3]), 0.2, 1e-12);
+        EXPECT_NEAR(static_cast<double>(pt.x[4]), 0.5, 1e-12);
+    }
+}
+
+TEST(PhaseDiagramRun, WindowBelowTheLineFindsNothingInRange) {
+    std::string script = isoplethscript;
+    script.replace(script.find("diagramPT 2 16"), 14, "diagramPT 1 4 ");
+    PdCase c(script);
+    c.go();
+    EXPECT_TRUE(c.points.empty());
+    EXPECT_NE(c.screen().find("<== nothing in range ==>\n"), std::string::npos) << c.screen();
+}
+
+TEST(PhaseDiagramRun, DivariantGridSatisfiesTheEquilibrium) {
+    // One isopleth of garnet: at each P and T of the grid the plagioclase is calculated.
+    PdCase c(R"(axfile axgasp
+with g pl ky q
+diagramPT 4 16 500 900
+pseudosection no
+inexcess yes
+calcP 12 16 1
+calcT 500 900 100
+isopleth z(g) 0.15
+autoexit
+*
+)");
+    c.go();
+    ASSERT_EQ(c.points.size(), 25u) << c.screen();
+    Ds62& d = dataset();
+    for (const auto& pt : c.points) {
+        const real z = pt.x[3];
+        const real ca = pt.x[4];
+        EXPECT_NEAR(static_cast<double>(z), 0.15, 1e-12);
+        ASSERT_GT(ca, 0);
+        ASSERT_LT(ca, 1);
+        const real residual = gaspdg(d, pt.p, pt.t, z, ca) / (rgas * pt.t);
+        EXPECT_LT(std::fabs(static_cast<double>(residual)), 1e-6)
+            << "P = " << static_cast<double>(pt.p) << ", T = " << static_cast<double>(pt.t);
     }
 }
 
