@@ -4,6 +4,7 @@
 // entry points. The calculation fills the records; the printers only read them (apart from the
 // counters named below).
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,42 +37,46 @@ struct IsoplethTable {
     Fixed1<int16, maxem> moderow{};
 };
 
+struct SolveState;
+
 // Settings of a phase diagram run, set by the driver and read by the calculation and printing.
 struct PdRun {
-    int16 variance = 1;     // variance of the equilibria (effective, after isopleths)
-    int16 maxvariance = 1;  // variance of the enumeration
+    int16 variance = 1;            // variance of the equilibria (effective, after isopleths)
+    int16 maxvariance = 1;         // variance of the enumeration
     bool modesinsolve = false;     // the modes are unknowns of the solve
     bool modesaftersolve = false;  // the modes are found after the solve along the bulk line
     bool compatrowon = true;       // data rows of results are wanted on the drawing channel
     bool xco2varon = false;        // x(CO2) of the fluid is an axis of the diagram
     int16 fluidphase = 0;          // the solution phase that is the fluid, 0 none
     int16 xco2fluidphase = 0;      // the same in an H2O-CO2 x(CO2) section, else 0
-    int16 ptcalcmode = 3;  // 0 invariant points, 1 T at given P, 2 P at given T, 3 given P and T
-    IsoplethTable iso;  // the phases every candidate must contain are in `run.excess`
-    int16 nbulk = 0;  // bulk compositions of the run (0 without "bulk")
-    real bulkx = 0;   // position between the bulk compositions
-    int16 equilno = 0;     // calculated steps of all candidates
+    int16 ptcalcmode = 3;   // 0 invariant points, 1 T at given P, 2 P at given T, 3 given P and T
+    IsoplethTable iso;      // the phases every candidate must contain are in `run.excess`
+    int16 nbulk = 0;        // bulk compositions of the run (0 without "bulk")
+    real bulkx = 0;         // position between the bulk compositions
+    int16 equilno = 0;      // calculated steps of all candidates
     bool firstpass = true;  // the first pass of the program's main loop (csv headings)
     int16 rankdeficit = 0;  // of the last candidate's reduced composition matrix
+    // Sees each good result before it is printed (checks and timings of whole runs).
+    std::function<void(const SolveState&)> onresult;
 };
 
 // One phase of a result.
 struct ResultPhase {
     std::string name;
     bool solution = false;
-    bool shown = true;   // listed in the summary (not the fluid of an x(CO2) section)
-    int16 table = 0;     // index in prec1 (solution phase) or prec0 (pure phase)
-    int16 varpos = 0;    // position of its first composition variable in the solution vector
-    int16 nem = 1;       // end-members
+    bool shown = true;  // listed in the summary (not the fluid of an x(CO2) section)
+    int16 table = 0;    // index in prec1 (solution phase) or prec0 (pure phase)
+    int16 varpos = 0;   // position of its first composition variable in the solution vector
+    int16 nem = 1;      // end-members
     bool hasmode = false;
-    Fixed1<real, maxssvars> x{};      // composition variables
-    Fixed1<real, maxssem> p{};        // end-member proportions
-    Fixed1<real, maxssem> act{};      // end-member activities
-    Fixed1<real, maxssem> idealact{};  // ideal-mixing part of each activity
-    Fixed1<real, maxssem> gamma{};     // activity coefficients
-    Fixed1<real, maxsf> sf{};          // site fractions
-    cvector comp{};                    // amounts of the system components per formula unit
-    Fixed1<real, maxmodeslots> mode{};  // per mode set; slot 1 is -1 when it has no mode
+    Fixed1<real, maxssvars> x{};              // composition variables
+    Fixed1<real, maxssem> p{};                // end-member proportions
+    Fixed1<real, maxssem> act{};              // end-member activities
+    Fixed1<real, maxssem> idealact{};         // ideal-mixing part of each activity
+    Fixed1<real, maxssem> gamma{};            // activity coefficients
+    Fixed1<real, maxsf> sf{};                 // site fractions
+    cvector comp{};                           // amounts of the system components per formula unit
+    Fixed1<real, maxmodeslots> mode{};        // per mode set; slot 1 is -1 when it has no mode
     Fixed1<real, maxmodeslots> stepfactor{};  // per mode set: bulk atoms over the mode factor
     real sdmode = 0;
     // G, H, S, V, density and the end-members' G and RT ln a (its mode and factor rows are
@@ -81,8 +86,8 @@ struct ResultPhase {
 
 // The result of one solved point.
 struct Result {
-    real p = 0;  // kbar
-    real t = 0;  // K
+    real p = 0;             // kbar
+    real t = 0;             // K
     int16 variance = 0;     // of the calculation
     int16 runvariance = 0;  // of the run before isopleths ("ovar")
     // The system components with their bulk flags.
@@ -131,11 +136,11 @@ struct SolveState {
     int16 calcstatus = 0;
     int16 stepno = 0;
     int16 nbatch = 1;
-    int16 ngood = 0;             // good results in the step; printers write headers at 1
-    int16 progresscount = 0;     // marks on the open progress line; printers end it
+    int16 ngood = 0;          // good results in the step; printers write headers at 1
+    int16 progresscount = 0;  // marks on the open progress line; printers end it
     bool repeatheader = true;
     bool fracton = false;
-    AssemblageReaction rxn;         // balanced reaction among the phases present
+    AssemblageReaction rxn;        // balanced reaction among the phases present
     std::string rxntext = "????";  // reaction text of the modes after the solve
     Fixed1<real, maxeq> modefactorall{};
     Fixed1<real, maxeq> modefactorbulk{};
