@@ -793,5 +793,22 @@ TEST(ModesTable, UncertaintyRowsOfTheModes) {
                 "zeroed mode-logratio clash");
 }
 
+// The bulk made from the phases: each mode per atom of its phase's formula, normalised to 100.
+TEST(GuessBlocks, BulkFromThePhasesAndTheirModes) {
+    Printed out;
+    Fixture f;
+    f.pd.modesinsolve = true;
+    f.run.nmodevars = 4;
+    const real modes[] = {0.3L, 0.2L, 0.1L, 0.4L};
+    for (int j = 1; j <= 4; ++j) f.st.varvalues[5 + j] = modes[j - 1];
+    const int16 atoms[] = {3, 5, 2, 2};
+    for (int c = 1; c <= 4; ++c) f.run.dataset.components.compatoms[c] = atoms[c - 1];
+    for (int i = 3; i <= 4; ++i) f.st.cur.ph[i].shown = true;
+    printbulkfromrbi(out.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(out.log(), "% bulk   72.11754  14.31971   2.04341  11.51934    from rbi\n\n");
+    f.run.nmodevars = 3;
+    EXPECT_BOMB(printbulkfromrbi(out.ses(), f.run, f.pd, f.st), "printmorestuff", "mismatch");
+}
+
 }  // namespace
 }  // namespace qv
