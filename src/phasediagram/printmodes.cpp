@@ -240,7 +240,7 @@ void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {
     for (int i = 1; i <= cur.nphases; ++i) {
         const CalcPhase& cp = (*st.xref.calcphaselist)[i];
         for (int k = 1; k <= cur.ph[i].nem; ++k) {
-            names.push_back(cp.solution ? cp.emnames[k] : cp.name);
+            names.push_back(cp.emnames[k]);
             acts.push_back(cur.ph[i].act[k]);
         }
     }
