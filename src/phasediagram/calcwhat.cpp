@@ -196,6 +196,9 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             lu = std::lround(static_cast<double>(s - (*a)[r][j])) == 0;
         }
     }
+    if (!lu && run.script.debuglev > 1) {
+        putstr(ses, 0, "reduced system: row operations do not reproduce the reduced matrix", 1, 8);
+    }
     if (rs.nbulk == 0 || !lu) return out;
     for (int r = n - deficit + 1; r <= n; ++r) {
         for (int b = 1; b <= std::min<int>(rs.nbulk, 2); ++b) {
