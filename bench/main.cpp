@@ -16,6 +16,7 @@
 
 #include "base/fatal.hpp"
 #include "base/real.hpp"
+#include "entries.hpp"
 #include "lines.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
@@ -178,11 +179,23 @@ int run(int argc, char** argv) {
         std::cout << column(c.label, 34) << column(std::to_string(c.ems->size()), 13)
                   << column(realstr(ns), 14) << realfixstr(2, true, ns / ref) << "\n";
     }
-    reactionlinebench(ses, *run, gs, ref, time_per_call, std::cout);
+    const auto chosen = [&](const std::string& label) {
+        return argc <= 2 || label.find(argv[2]) != std::string::npos;
+    };
+    if (chosen("reaction lines")) reactionlinebench(ses, *run, gs, ref, time_per_call, std::cout);
     std::cout << "\n"
               << column("reference, measured again", 40) << realfixstr(2, true, reference_ns())
               << " ns\n";
-    return 0;
+    int status = 0;
+    if (chosen("solver")) {
+        std::cout << "\n";
+        status |= solver_bench(file.string());
+    }
+    if (chosen("phase diagram")) {
+        std::cout << "\n";
+        status |= phasediagram_bench(file.string());
+    }
+    return status;
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 // system (four ternary solutions with modes at fixed P and T, twelve unknowns), each beside a
 // reference loop of one long double log and exp timed in the same run.
 //
-// Usage: solver_bench [dataset file]   (default: the project's copy of qv-ds62.txt)
-// Built beside qv_bench: add_executable(qv_solver_bench solver_bench.cpp) linking qv_solver, with
-// QV_BENCH_DATASET defined as for qv_bench.
+// Entry point: qv::solver_bench(dataset file), called by qv_bench.
 
 #include <chrono>
 #include <cmath>
@@ -224,11 +222,8 @@ void bench(Calc& c, const std::string& label) {
 }
 
 }  // namespace
-}  // namespace qv
 
-int main(int argc, char** argv) {
-    using namespace qv;
-    const std::string dsfile = argc > 1 ? argv[1] : QV_BENCH_DATASET;
+int solver_bench(const std::string& dsfile) {
     // Kyanite = sillimanite at 700 C from the dataset, from 1 kbar off the root.
     {
         Calc c;
@@ -304,3 +299,5 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+}  // namespace qv

@@ -32,7 +32,7 @@ struct SpecialEms {
     std::string lnalabel;  // label of the log-a variable in the diagram's output
 };
 
-inline constexpr int maxrunphases = 80;  // phases of a phase diagram run
+inline constexpr int maxrunphases = 400;  // phases of a phase diagram run, every index
 
 // Phases of a phase diagram run (solution phases first) held in excess, in excess with zero
 // amount, taking part in isopleths, and present in every candidate equilibrium.

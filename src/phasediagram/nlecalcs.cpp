@@ -1,5 +1,7 @@
 #include "phasediagram/nlecalcs.hpp"
 
+#include <cmath>
+#include <memory>
 #include <string>
 
 #include "base/fatal.hpp"
@@ -7,9 +9,13 @@
 #include "model/emcomps.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "phasediagram/calcwhat.hpp"
+#include "phasediagram/isopleths.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/ptwindow.hpp"
+#include "solver/calcq.hpp"
 #include "solver/lsqds.hpp"
+#include "solver/reactionlists.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -20,6 +26,7 @@ namespace qv {
 namespace {
 
 constexpr int32 screenlog = 9;
+constexpr int32 screensummarylog = 13;
 
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
@@ -116,9 +123,70 @@ int16 runvariance(Session& ses, Run& run, int16 cv) {
     return getinteger(t, answer, "for max variance");
 }
 
+// The variables of a solution phase at the current P and T, after its state of order was found.
+void printphasevars(Session& ses, const Run& run, int16 k) {
+    const ptype1& ph = (*run.arrays.prec1)[k];
+    const Windows& w = run.windows;
+    std::string head = " P(kbar)    T(C)";
+    std::string vals;
+    for (int v = 1; v <= ph.nvar; ++v) addstr(ph.var[v].name, 10, head);
+    if (w.pcur == 0.001L) {
+        addstr("0.001", 8, vals);
+    } else {
+        addreal(1, false, 8, vals, w.pcur);
+    }
+    addreal(0, false, 8, vals, std::round(w.tcur - 273.15L));
+    for (int v = 1; v <= ph.nvar; ++v) addreal(4, false, 10, vals, ph.var[v].guess);
+    putstr(ses, 0, head, 1, screensummarylog);
+    putstr(ses, 0, vals, 1, screensummarylog);
+}
+
+// Legal starting states of the order variables of each phase that has them.
+void orderstates(Session& ses, Run& run) {
+    ScriptSettings& sc = run.script;
+    prectype1& ss = *run.arrays.prec1;
+    auto xref = std::make_unique<CrossRefs>();
+    xref->calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
+    auto rl = std::make_unique<ReactionLists>();
+    bool heading = false;
+    for (int16 k = 1; k <= run.nss; ++k) {
+        if (!ss[k].hasorder) continue;
+        const Windows& w = run.windows;
+        bool random = false;
+        if (yes(sc.usecalcqcb)) {
+            if (!heading) {
+                putstr(ses, 0, "equilibrium state of order (for given P, T and compositions)", 1,
+                       screensummarylog);
+                heading = true;
+            }
+            if (!findlegalq(ses, run, *xref, *rl, k, true, random, w.pcur, w.tcur)) {
+                putstr(ses, 1, "couldn't solve for state of order of " + ss[k].name, 1,
+                       screensummarylog);
+            } else {
+                printphasevars(ses, run, k);
+            }
+        } else {
+            if (!findlegalq(ses, run, *xref, *rl, k, false, random, w.pcur, w.tcur)) {
+                putstr(ses, 1, "state of order for " + ss[k].name, 0, screenlog);
+                bomb("nlecalcs", "cannot find legal Q initial guess", yourfault);
+            }
+            if (random) {
+                putstr(ses, 1, "illegal Q starting guess for " + ss[k].name + ": random value used",
+                       0, screenlog);
+            }
+        }
+        if (heading) putstr(ses, 0, " ", 1, screensummarylog);
+    }
+}
+
 }  // namespace
 
 void nlecalcs(Session& ses, Run& run) {
+    auto pdp = std::make_unique<PdRun>();
+    nlecalcs(ses, run, *pdp);
+}
+
+void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     ScriptSettings& sc = run.script;
     startrun(ses, run);
     debuglevel(ses, sc.debuglev);
@@ -126,7 +194,11 @@ void nlecalcs(Session& ses, Run& run) {
     readinexcess(ses, run);
     setspecialphases(run);
     if (!yes(sc.batchcb)) listguesses(ses, run);
-    // compatrowon is read by the printing of results
+    pd.firstpass = ses.runcount <= 1;
+    if (yes(sc.batchcb) || run.nss == 0 || run.runftype == ftype::several ||
+        run.runftype == ftype::h2oaq || run.runftype == ftype::h2oco2aq) {
+        pd.compatrowon = false;
+    }
     if (sc.dogminon || sc.acceptvarcb == controlboolean::ask) sc.acceptvarcb = controlboolean::no;
     readthermo(ses, run, 2);
     makeemc(run);
@@ -138,7 +210,8 @@ void nlecalcs(Session& ses, Run& run) {
     const int16 cv = calcvariance(run);
     const int16 v = runvariance(ses, run, cv);
     run.variance = v;
-    const int16 maxvariance = v;
+    pd.variance = v;
+    pd.maxvariance = v;
 
     const bool pseudo = sc.pseudoon;
     if (!pseudo || (!sc.dogminon && v == 0)) {
@@ -152,23 +225,59 @@ void nlecalcs(Session& ses, Run& run) {
         } else {
             promptcontrol(ses, "set mode isopleths", sc.modeisoplethcb);
         }
+        pd.modesinsolve = run.variance >= 3 || yes(sc.modeisoplethcb);
+        pd.modesaftersolve = !pd.modesinsolve;
     } else {
         sc.modeisoplethcb = controlboolean::no;
         sc.zeromodeisoplethcb = controlboolean::no;
+        pd.modesinsolve = v > 2;
+        pd.modesaftersolve = v < 3;
     }
+    pd.iso = IsoplethTable{};
     if (yes(sc.modeisoplethcb)) return notbuilt(ses, "mode isopleths are");
-    const bool xco2varon = sc.xco2figure && run.runftype == ftype::h2oco2;
-    if (run.runftype == ftype::h2oco2 && sc.xco2valuescb != controlboolean::no) {
-        return notbuilt(ses, "x(CO2) values are");
+    sc.zeromodeisoplethcb = controlboolean::no;
+    pd.xco2varon = sc.xco2figure && run.runftype == ftype::h2oco2;
+    if (run.runftype == ftype::h2oco2) {
+        if (sc.xco2valuescb == controlboolean::no) {
+            if (pd.xco2varon) {
+                putstr(ses, 1,
+                       "if you want to set x(CO2) for calculations, use the calcx(CO2) script,", 1,
+                       screenlog);
+                putstr(ses, 0, "either with x(CO2): low, high, inc, or a list of values", 1,
+                       screenlog);
+            }
+        } else {
+            readxco2values(ses, run, pd);
+        }
     }
-    const bool required = !yes(sc.batchcb) && run.nss > 0 && !sc.pseudoon && run.variance > 2;
-    if (required || (!sc.dogminon && run.variance != 0 && sc.isoplethcb != controlboolean::no)) {
-        return notbuilt(ses, "compositional isopleths are");
+    const bool required = !yes(sc.batchcb) && run.nss > 0 && !sc.pseudoon &&
+                          pd.iso.nisopleths == 0 && run.variance > 2;
+    if (required) {
+        const int16 need = static_cast<int16>(run.variance - 2);
+        putstr(ses, 1,
+               "you will have to set at least " + realstr(need) +
+                   (need == 1 ? " compositional variable" : " compositional variables"),
+               1, screenlog);
+        if (run.runftype == ftype::h2oco2) {
+            putstr(ses, 0,
+                   run.variance < 4
+                       ? "(or none, if you set fluid composition and nominate external buffering)"
+                       : "(or " + realstr(run.variance - 3) +
+                             ", if you set fluid composition and nominate external buffering)",
+                   1, screenlog);
+        }
+        sc.isoplethcb = controlboolean::yes;
+        readisopleths(ses, run, pd);
+    } else if (!sc.dogminon && run.variance != 0 && sc.isoplethcb != controlboolean::no) {
+        readisopleths(ses, run, pd);
     }
+    if (pd.xco2varon) pd.compatrowon = false;
     if (!yes(sc.batchcb) && !sc.dogminon) {
         bool pseudoon = sc.pseudoon;
-        varcalc(ses, run, maxvariance, xco2varon, pseudoon, 0, 0, 0);
+        varcalc(ses, run, pd.maxvariance, pd.xco2varon, pseudoon, pd.iso.nisopleths,
+                pd.iso.nmodeisopleths, pd.iso.nxyzisopleths);
         sc.pseudoon = pseudoon;
+        pd.variance = run.variance;
     }
     setptwindows(ses, run);
     if (sc.calcsdlevel == 0 || sc.dogminon || yes(sc.batchcb) || run.nss == 0) {
@@ -180,18 +289,51 @@ void nlecalcs(Session& ses, Run& run) {
     if (sc.calcsdlevel > 0) return notbuilt(ses, "uncertainties are");
     readthermo(ses, run, 3);
     lsqds(ses, run);
+    const prectype1& ss = *run.arrays.prec1;
     for (int k = 1; k <= run.nss; ++k) {
-        if ((*run.arrays.prec1)[k].hasorder && !yes(sc.batchcb)) {
-            return notbuilt(ses, "order-disorder starting states are");
+        if (ss[k].isfluid) {
+            pd.fluidphase = static_cast<int16>(k);
+            if (run.runftype == ftype::h2oco2 && pd.xco2varon) pd.xco2fluidphase = pd.fluidphase;
         }
     }
+    if (!yes(sc.batchcb)) orderstates(ses, run);
     setactivityuncertainty(ses, run);
     if (yes(sc.mucb)) {
         sc.calcmucb = controlboolean::yes;
         setupmu(ses, run);
     }
     if (yes(sc.setacb) || yes(sc.lnacb) || yes(sc.setlogacb) || sc.nlna > 0) setuplna(ses, run);
-    notbuilt(ses, "the phase diagram calculations are");
+    if (sc.dogminon || run.nss == 0) {
+        sc.projectioncb = controlboolean::no;
+        sc.projplanecb = controlboolean::no;
+    } else if (sc.projectioncb == controlboolean::no) {
+        sc.projplanecb = controlboolean::no;
+    } else if (sc.debuglev < 2) {
+        promptcontrol(ses, "project mineral compositions onto a compatibility diagram",
+                      sc.projectioncb);
+    } else {
+        sc.projectioncb = controlboolean::no;
+        sc.projplanecb = controlboolean::no;
+    }
+    const int16 ncomp = run.dataset.components.ncomp;
+    if (yes(sc.projectioncb) && ncomp - run.excess.nexcess > 4) {
+        putstr(ses, 1, "projection not useful if the compatibility diagram has more than 4 apices-",
+               1, screenlog);
+        putstr(ses, 0,
+               "you will need to project from at least " + realstr(ncomp - 4) + " phases, " +
+                   "instead of just " + realstr(run.excess.nexcess),
+               1, screenlog);
+        sc.projectioncb = controlboolean::no;
+    }
+    if (yes(sc.projectioncb)) return notbuilt(ses, "projections are");
+    if (sc.pseudoon) return notbuilt(ses, "bulk compositions are");
+    pd.nbulk = 0;
+    pd.bulkx = 0;
+    sc.projcompcb = controlboolean::no;
+    pd.equilno = 0;
+    if (sc.dogminon) return notbuilt(ses, "Gibbs energy minimisation is");
+    countcomp(run);
+    calcwhat(ses, run, pd, fullsystem(run));
 }
 
 }  // namespace qv

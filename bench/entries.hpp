@@ -1,0 +1,15 @@
+#pragma once
+// The benchmark cases of the solver and of whole phase diagram runs, each timed beside its own
+// reference loop of one long double log and exp.
+
+#include <string>
+
+namespace qv {
+
+// ns per evaluation of the equilibrium equations and per converged point, for a pure-phase and a
+// solution-phase system built on the dataset file.
+int solver_bench(const std::string& dsfile);
+// Time per point of a phase diagram grid of a solution-phase equilibrium on the dataset file.
+int phasediagram_bench(const std::string& dsfile);
+
+}  // namespace qv

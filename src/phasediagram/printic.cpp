@@ -1,0 +1,476 @@
+// The detailed report of a result on the detailed-results channel: conditions and assemblage,
+// compositional variables, site fractions, oxide compositions, modes and conversion factors,
+// properties of the phases and the system, and the end-members' activities and potentials.
+// A long form with section titles and a compact form.
+
+#include <cmath>
+#include <string>
+
+#include "phasediagram/printlayout.hpp"
+#include "phasediagram/resultprinters.hpp"
+#include "textio/channels.hpp"
+#include "textio/numfmt.hpp"
+
+namespace qv {
+namespace {
+
+constexpr int32 icchannel = 16;
+
+bool yes(controlboolean cb) {
+    return cb == controlboolean::yes;
+}
+
+void put(Session& ses, int before, const std::string& line, int after) {
+    putstr(ses, before, line, after, icchannel);
+}
+
+const CalcPhase& calcphase(const SolveState& st, int i) {
+    return (*st.xref.calcphaselist)[i];
+}
+
+// Whether the assemblage's modes were seen along the bulk line.
+std::string seentext(const PdRun& pd, const Result& cur) {
+    if (pd.modesinsolve) return " (seen)";
+    if (!pd.modesaftersolve) return "";
+    if (cur.nmodesteps == 0) return "; NOT seen";
+    return cur.nbulk <= 1 ? "; seen" : "";
+}
+
+// The bulk step of mode set s: in a univariant run the sets come in pairs (one for each end of
+// the reaction) and the step is shown on the first of each pair only.
+void addicposition(const PdRun& pd, const Result& cur, int s, int width, std::string& line) {
+    if (pd.modesinsolve) {
+        addstr(realstr(cur.bulkstep), -width, line);
+    } else if (pd.variance == 1) {
+        if (s % 2 == 1) {
+            addstr(realstr(cur.firstmodestep + (s - 1) / 2), -6, line);
+            addstr("", 6, line);
+        } else {
+            addstr("", 12, line);
+        }
+    } else {
+        addstr(realstr(cur.firstmodestep + s - 1), -6, line);
+    }
+}
+
+// A value of many digits in fixed form: its integer part and `d` decimals of the remainder, so
+// that large chemical potentials never turn to the exponent form.
+std::string intfracstr(real x, int d) {
+    const real a = std::fabs(x);
+    real ip = std::floor(a);
+    const real scale = std::pow(10.0L, d);
+    real fp = std::round((a - ip) * scale);
+    if (fp >= scale) {
+        ip += 1;
+        fp -= scale;
+    }
+    std::string digits = realstr(fp);
+    if (static_cast<int>(digits.size()) < d) digits.insert(0, std::string(d - digits.size(), '0'));
+    return (x < 0 ? "-" : "") + realstr(ip) + "." + digits;
+}
+
+// The widths of the compact and the long form.
+struct IcForm {
+    bool compact = true;
+    int d = 5;          // decimals of the property sections
+    int namewidth = 5;  // composition variables and site fractions
+};
+
+void compositionsection(Session& ses, const Run& run, const PdRun& pd, const SolveState& st,
+                        const IcForm& f) {
+    const Result& cur = st.cur;
+    const int nw = f.compact ? 5 : 8;
+    const int vw = f.compact ? 10 : 11;
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        if (ph.nem < 2) continue;
+        const CalcPhase& cp = calcphase(st, i);
+        std::string line;
+        addstr(ph.name, -nw, line);
+        for (int k = 1; k < ph.nem; ++k) addstr(cp.varnames[k], vw, line);
+        put(ses, 0, line, 1);
+        line = std::string(static_cast<std::size_t>(nw), ' ');
+        for (int k = 1; k < ph.nem; ++k) addreal(5, true, vw, line, ph.x[k]);
+        put(ses, 0, line, 1);
+        if (run.script.calcsdlevel > 0) {
+            line = f.compact ? "   sd" : "   sdxyz";
+            if (static_cast<int>(line.size()) < nw) line += std::string(nw - line.size(), ' ');
+            for (int k = 1; k < ph.nem; ++k)
+                addreal(5, true, vw, line, st.sdv.sd[ph.varpos + k - 1]);
+            put(ses, 0, line, 1);
+        }
+    }
+    (void)pd;
+}
+
+void sitefractionsection(Session& ses, const SolveState& st) {
+    const Result& cur = st.cur;
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        if (ph.nem < 2) continue;
+        const CalcPhase& cp = calcphase(st, i);
+        std::string line;
+        addstr(ph.name, -5, line);
+        for (int k = 1; k <= cp.nsf; ++k) addstr(cp.sfnames[k], 10, line);
+        put(ses, 0, line, 1);
+        line = std::string(5, ' ');
+        for (int k = 1; k <= cp.nsf; ++k) addreal(5, true, 10, line, ph.sf[k]);
+        put(ses, 0, line, 1);
+    }
+}
+
+void oxidesection(Session& ses, const PdRun& pd, const SolveState& st) {
+    const Result& cur = st.cur;
+    std::string line(6, ' ');
+    for (int c = 1; c <= cur.ncomp; ++c) addstr(cur.compnames[c], 12, line);
+    put(ses, 0, line, 1);
+    auto bulkline = [&](const char* label, int b) {
+        std::string bl;
+        addstr(label, -6, bl);
+        int k = 0;
+        for (int c = 1; c <= cur.ncomp; ++c) {
+            if (!cur.compused[c]) {
+                addstr("", 12, bl);
+            } else {
+                addreal(4, true, 12, bl, cur.bulk[b][++k] * 100);
+            }
+        }
+        return bl;
+    };
+    if (pd.modesinsolve || pd.modesaftersolve) {
+        line = bulkline("bulk", 1);
+        if (pd.modesinsolve && cur.bulkstep > 1) {
+            line += "  step " + realstr(cur.bulkstep) +
+                    ", x = " + realfixstr(4, true, cur.bulkposition);
+        }
+        put(ses, 0, line, 1);
+        if (pd.modesaftersolve && cur.nbulk >= 2) {
+            line = bulkline("  to", cur.nbulk);
+            line += "  ";
+            addgreal(2, line, cur.nbulk - 1);
+            line += " steps";
+            put(ses, 0, line, 1);
+        }
+    }
+    for (int i = 1; i <= cur.nphases; ++i) {
+        line.clear();
+        addstr(cur.ph[i].name, -6, line);
+        for (int c = 1; c <= cur.ncomp; ++c) addamount(12, line, cur.ph[i].comp[c], 1e-5L);
+        put(ses, 0, line, 1);
+    }
+}
+
+}  // namespace
+
+void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
+    if (ses.traceon) ses.console.write("+printic\n");
+    const ScriptSettings& sc = run.script;
+    const Result& cur = st.cur;
+    const int d = yes(sc.morepreccb) ? 8 : 5;
+    const int w = d + 4;
+    const bool dogmin = sc.dogminon;
+    put(ses, 1, std::string(59, '='), 0);
+
+    std::string line;
+    for (int i = 1; i <= cur.nphases; ++i) line += cur.ph[i].name + " ";
+    line += " {" + realfixstr(4, true, cur.p) + ", " + realfixstr(3, true, cur.t - 273.15L) +
+            "}  kbar/C";
+    put(ses, 1, line, 1);
+    line.clear();
+    if (pd.maxvariance != pd.variance) line = "ovar = " + realstr(cur.runvariance) + "; ";
+    line += "var = " + realstr(cur.variance) + seentext(pd, cur);
+    put(ses, 0, line, 2);
+
+    compositionsection(ses, run, pd, st, IcForm{});
+    put(ses, 1, "site fractions", 1);
+    sitefractionsection(ses, st);
+    put(ses, 1, "oxide compositions", 1);
+    oxidesection(ses, pd, st);
+
+    if (!dogmin && cur.nmodesteps > 0) {
+        line.clear();
+        addstr("mode", -6, line);
+        for (int i = 1; i <= cur.nphases; ++i) {
+            if (cur.ph[i].shown) addstr(cur.ph[i].name, w, line);
+        }
+        put(ses, 1, line, 1);
+        for (int s = 1; s <= cur.nmodesteps; ++s) {
+            line.clear();
+            addicposition(pd, cur, s, 6, line);
+            for (int i = 1; i <= cur.nphases; ++i) {
+                if (!cur.ph[i].shown) continue;
+                const real m = cur.ph[i].mode[s];
+                if (m == 0) {
+                    addstr("", w, line);
+                } else {
+                    addreal(d, true, w, line, m);
+                }
+            }
+            put(ses, 0, line, 1);
+        }
+        if (pd.modesinsolve && sc.calcsdlevel > 0) {
+            line = "sdmode";
+            for (int i = 1; i <= cur.nphases; ++i) {
+                if (cur.ph[i].shown) addreal(d, true, w, line, cur.ph[i].sdmode);
+            }
+            put(ses, 0, line, 1);
+        }
+        if (!pd.xco2varon) {
+            line.clear();
+            addstr("factor", -6, line);
+            for (int i = 1; i <= cur.nphases; ++i) {
+                if (cur.ph[i].shown) addstr(cur.ph[i].name, w, line);
+            }
+            put(ses, 1, line, 1);
+            for (int s = 1; s <= cur.nmodesteps; ++s) {
+                line.clear();
+                addicposition(pd, cur, s, 6, line);
+                for (int i = 1; i <= cur.nphases; ++i) {
+                    if (cur.ph[i].shown) addreal(d, true, w, line, cur.ph[i].stepfactor[s]);
+                }
+                put(ses, 0, line, 1);
+            }
+        }
+    }
+
+    if (!pd.xco2varon) {
+        line = std::string(12, ' ');
+        if (dogmin) {
+            addstr("mode", w, line);
+            addstr("f", w, line);
+        }
+        addstr("G", d + 8, line);
+        addstr("H", d + 8, line);
+        addstr("S", w, line);
+        addstr("V", w, line);
+        addstr("rho", w, line);
+        put(ses, 1, line, 1);
+        for (int i = 1; i <= cur.nphases; ++i) {
+            const ResultPhase& ph = cur.ph[i];
+            line.clear();
+            addstr(ph.name, -12, line);
+            if (dogmin) {
+                addreal(d, true, w, line, ph.mode[1]);
+                addreal(d, true, w, line, ph.stepfactor[1]);
+            }
+            addreal(d, true, d + 8, line, ph.props.g);
+            addreal(d, true, d + 8, line, ph.props.h);
+            addreal(d, true, w, line, ph.props.s);
+            addreal(d, true, w, line, ph.props.v);
+            addreal(d, true, w, line, ph.props.density);
+            put(ses, 0, line, 1);
+        }
+        for (int s = 1; s <= cur.nmodesteps; ++s) {
+            line.clear();
+            if (s == 1 && cur.nbulk <= 1) {
+                addstr("sys", -6, line);
+            } else {
+                addicposition(pd, cur, s, 6, line);
+            }
+            addstr("", dogmin ? 6 + 2 * w : 6, line);
+            addreal(d, true, d + 8, line, cur.sys.g[s]);
+            addreal(d, true, d + 8, line, cur.sys.h[s]);
+            addreal(d, true, w, line, cur.sys.s[s]);
+            addreal(d, true, w, line, cur.sys.v[s]);
+            addreal(d, true, w, line, cur.sys.density[s]);
+            put(ses, 0, line, 1);
+        }
+    }
+
+    line = std::string(13, ' ');
+    addstr("ideal", d + 5, line);
+    addstr("gamma", d + 4, line);
+    addstr("activity", d + 6, line);
+    addstr("prop", d + 6, line);
+    if (!pd.xco2varon) {
+        addstr("mu0", d + 8, line);
+        addstr("RT ln a", d + 8, line);
+    }
+    put(ses, 1, line, 1);
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        const CalcPhase& cp = calcphase(st, i);
+        if (ph.nem == 1) {
+            line.clear();
+            addstr(ph.name, -6, line);
+            if (!pd.xco2varon) {
+                addstr("", 5 * w + 3, line);
+                addreal(d, true, d + 8, line, ph.props.g);
+            }
+            put(ses, 0, line, 1);
+            continue;
+        }
+        for (int k = 1; k <= ph.nem; ++k) {
+            line.clear();
+            addstr(k == 1 ? ph.name : "", -6, line);
+            addstr(cp.emnames[k], -7, line);
+            addreal(d, true, d + 5, line, ph.idealact[k]);
+            addreal(d, true, d + 4, line, ph.gamma[k]);
+            addreal(d, true, d + 6, line, ph.act[k]);
+            addreal(d, true, d + 6, line, ph.p[k]);
+            if (!pd.xco2varon) {
+                addreal(d, true, d + 8, line, ph.props.gem[k]);
+                addreal(d, true, d + 8, line, ph.props.rtlna[k]);
+            }
+            put(ses, 0, line, k == ph.nem ? 2 : 1);
+        }
+    }
+    if (ses.traceon) ses.console.write("-printic\n");
+}
+
+void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
+    if (ses.traceon) ses.console.write("+printicvorla\n");
+    const ScriptSettings& sc = run.script;
+    const Result& cur = st.cur;
+    const bool dogmin = sc.dogminon;
+    put(ses, 1, std::string(59, '='), 0);
+    put(ses, 2, "Conditions and assemblage", 1);
+    put(ses, 0, "pressure     " + realfixstr(4, true, cur.p) + "  kbar", 1);
+    put(ses, 0,
+        "temperature  " + realfixstr(4, true, cur.t - 273.15L) +
+            " \xA1"
+            "C",
+        1);
+    std::string line = "phases       ";
+    for (int i = 1; i <= cur.nphases; ++i) line += cur.ph[i].name + " ";
+    put(ses, 0, line, 1);
+    put(ses, 0, "variance     " + realstr(cur.variance) + seentext(pd, cur), 2);
+
+    put(ses, 2, "QUORVANTIS compositional variables", 1);
+    IcForm longform;
+    longform.compact = false;
+    compositionsection(ses, run, pd, st, longform);
+    put(ses, 2, "Site fractions", 1);
+    sitefractionsection(ses, st);
+    put(ses, 2, "Oxide compositions", 1);
+    oxidesection(ses, pd, st);
+
+    if (!dogmin && cur.nmodesteps > 0) {
+        put(ses, 2, "Modal abundance of phases", 1);
+        line.clear();
+        addstr("mode", -10, line);
+        for (int i = 1; i <= cur.nphases; ++i) {
+            if (cur.ph[i].shown) addstr(cur.ph[i].name, 12, line);
+        }
+        put(ses, 0, line, 1);
+        for (int s = 1; s <= cur.nmodesteps; ++s) {
+            line.clear();
+            addicposition(pd, cur, s, 10, line);
+            for (int i = 1; i <= cur.nphases; ++i) {
+                if (!cur.ph[i].shown) continue;
+                const real m = cur.ph[i].mode[s];
+                if (m == 0) {
+                    addstr("", 12, line);
+                } else {
+                    addreal(8, true, 12, line, m);
+                }
+            }
+            put(ses, 0, line, 1);
+        }
+        if (pd.modesinsolve && sc.calcsdlevel > 0) {
+            line = "    sdmode";
+            for (int i = 1; i <= cur.nphases; ++i) {
+                if (cur.ph[i].shown) addreal(8, true, 12, line, cur.ph[i].sdmode);
+            }
+            put(ses, 0, line, 1);
+        }
+        if (!pd.xco2varon) {
+            put(ses, 2, "Conversion factor per atom/per formula unit", 1);
+            line.clear();
+            addstr("factor", -6, line);
+            for (int i = 1; i <= cur.nphases; ++i) {
+                if (cur.ph[i].shown) addstr(cur.ph[i].name, 12, line);
+            }
+            put(ses, 0, line, 1);
+            for (int s = 1; s <= cur.nmodesteps; ++s) {
+                line.clear();
+                addicposition(pd, cur, s, 6, line);
+                for (int i = 1; i <= cur.nphases; ++i) {
+                    if (cur.ph[i].shown) addreal(8, true, 12, line, cur.ph[i].stepfactor[s]);
+                }
+                put(ses, 0, line, 1);
+            }
+        }
+    }
+
+    if (!pd.xco2varon) {
+        put(ses, 2, "Thermodynamic properties of phases and system", 1);
+        line = std::string(12, ' ');
+        if (dogmin) {
+            addstr("mode", 12, line);
+            addstr("f", 12, line);
+        }
+        for (const char* h : {"G", "H", "S", "V", "rho"}) addstr(h, 12, line);
+        put(ses, 0, line, 1);
+        for (int i = 1; i <= cur.nphases; ++i) {
+            const ResultPhase& ph = cur.ph[i];
+            line.clear();
+            addstr(ph.name, -12, line);
+            if (dogmin) {
+                addreal(8, true, 12, line, ph.mode[1]);
+                addreal(8, true, 12, line, ph.stepfactor[1]);
+            }
+            addreal(4, true, 12, line, ph.props.g);
+            addreal(4, true, 12, line, ph.props.h);
+            addreal(4, true, 12, line, ph.props.s);
+            addreal(5, true, 12, line, ph.props.v);
+            addreal(5, true, 12, line, ph.props.density);
+            put(ses, 0, line, 1);
+        }
+        for (int s = 1; s <= cur.nmodesteps; ++s) {
+            line.clear();
+            if (s == 1 && cur.nbulk <= 1) {
+                addstr("sys", -6, line);
+            } else {
+                addicposition(pd, cur, s, 6, line);
+            }
+            addstr("", dogmin ? 30 : 6, line);
+            addreal(5, true, 12, line, cur.sys.g[s]);
+            addreal(5, true, 12, line, cur.sys.h[s]);
+            addreal(5, true, 12, line, cur.sys.s[s]);
+            addreal(5, true, 12, line, cur.sys.v[s]);
+            addreal(5, true, 12, line, cur.sys.density[s]);
+            put(ses, 0, line, 1);
+        }
+    }
+
+    put(ses, 2, "Thermodynamic properties of end-members", 1);
+    line = std::string(13, ' ');
+    for (const char* h : {"ideal", "gamma", "activity", "prop"}) addstr(h, 12, line);
+    if (!pd.xco2varon) {
+        addstr("0", 17, line);
+        addstr("RT ln a", 16, line);
+    }
+    put(ses, 0, line, 1);
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        const CalcPhase& cp = calcphase(st, i);
+        if (ph.nem == 1) {
+            line.clear();
+            addstr(ph.name, -6, line);
+            if (!pd.xco2varon) {
+                addstr("", 55, line);
+                addreal(4, true, 12, line, ph.props.g);
+            }
+            put(ses, 0, line, 1);
+            continue;
+        }
+        for (int k = 1; k <= ph.nem; ++k) {
+            line.clear();
+            addstr(k == 1 ? ph.name : "", -6, line);
+            addstr(cp.emnames[k], -7, line);
+            addreal(6, false, 12, line, ph.idealact[k]);
+            addreal(6, false, 12, line, ph.gamma[k]);
+            addreal(6, false, 12, line, ph.act[k]);
+            addreal(5, true, 12, line, ph.p[k]);
+            if (!pd.xco2varon) {
+                addstr(intfracstr(ph.props.gem[k], 8), 17, line);
+                addstr(intfracstr(ph.props.rtlna[k], 8), 16, line);
+            }
+            put(ses, 0, line, k == ph.nem ? 2 : 1);
+        }
+    }
+    if (ses.traceon) ses.console.write("-printicvorla\n");
+}
+
+}  // namespace qv

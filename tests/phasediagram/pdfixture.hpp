@@ -1,0 +1,97 @@
+#pragma once
+// A phase diagram run in a fresh working folder: the shared dataset, an a-x file and a script
+// of the test's own, answers typed from a string, and every good result kept.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/fatal.hpp"
+#include "model/run.hpp"
+#include "phasediagram/nlecalcs.hpp"
+#include "phasediagram/results.hpp"
+#include "support/fakes.hpp"
+#include "textio/files.hpp"
+
+namespace qv::test {
+
+// Ideal garnet (pyrope-grossular, three X sites), ideal plagioclase (albite-anorthite, one A
+// site), kyanite and quartz: the garnet-plagioclase-Al2SiO5-quartz equilibrium
+// 3 an = gr + 2 ky + q, with a(gr) = x(Ca,X)^3 and a(an) = x(Ca,A).
+inline const char* const gaspax = R"(% ideal garnet and plagioclase with kyanite and quartz
+header
+  garnet-plagioclase-kyanite-quartz, ideal mixing on sites
+header
+
+g 2 1
+  z(g) 0.2
+  p(py) 1 1 1 1 -1 z
+  p(gr) 1 1 0 1  1 z
+  ideal
+  2
+  xMgX 1 1 1 1 -1 z
+  xCaX 1 1 0 1  1 z
+  py 1 1 xMgX 3
+  gr 1 1 xCaX 3
+
+pl 2 1
+  ca(pl) 0.5
+  p(ab) 1 1 1 1 -1 ca
+  p(an) 1 1 0 1  1 ca
+  ideal
+  2
+  xNaA 1 1 1 1 -1 ca
+  xCaA 1 1 0 1  1 ca
+  ab 1 1 xNaA 1
+  an 1 1 xCaA 1
+
+ky
+q
+*
+)";
+
+struct PdCase {
+    TempDir dir;
+    TestSession ts;
+    std::unique_ptr<Run> runp = std::make_unique<Run>();
+    Run& run = *runp;
+    std::unique_ptr<PdRun> pd = std::make_unique<PdRun>();
+    // Every good result: P (kbar), T (K) and the natural solution vector (from 1).
+    struct Point {
+        real p = 0;
+        real t = 0;
+        std::vector<real> x;
+    };
+    std::vector<Point> points;
+
+    explicit PdCase(const std::string& script, const std::string& answers = "",
+                    const std::string& ax = gaspax)
+        : ts(answers) {
+        dir.write("qv-axgasp.txt", ax);
+        dir.write("qv-gasp.txt", script);
+        std::filesystem::copy_file(std::string(QV_TEST_DATA) + "/qv-ds62.txt",
+                                   dir.path() / "qv-ds62.txt");
+        ts.ses.prefs.dsfilesuffix = "62";
+        ts.ses.prefs.scriptfilesuffix = "gasp";
+        ts.ses.runcount = 1;
+        initglobals(ts.ses, run);
+        startout(ts.ses, run.files);
+        pd->onresult = [this](const SolveState& st) {
+            Point pt{st.cur.p, st.cur.t, {0}};
+            for (int i = 1; i <= run.nxvars + run.nmodevars; ++i) pt.x.push_back(st.varvalues[i]);
+            points.push_back(pt);
+        };
+    }
+    // The run; a fatal stop is reported with the screen so far.
+    void go() {
+        try {
+            nlecalcs(ts.ses, run, *pd);
+        } catch (const RunBombed& stop) {
+            FAIL() << stop.procname << ": " << stop.message << "\n" << screen();
+        }
+    }
+    const std::string& screen() const { return ts.console.output; }
+};
+
+}  // namespace qv::test
