@@ -7,6 +7,7 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/special.hpp"
+#include "phasediagram/runchoices.hpp"
 #include "script/windows.hpp"
 #include "solver/calcq.hpp"
 #include "solver/nle.hpp"
@@ -332,11 +333,6 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
 }
 
 bool Calculation::donle() {
-    for (int16 k = 1; k <= run_.dataset.nem; ++k) {
-        if (st_->xref.phasestart[k] && (*run_.arrays.prec1)[st_->xref.emphase[k]].isaq) {
-            bomb("donle", "aqueous phases in a phase diagram run are not built yet", yourfault);
-        }
-    }
     Equations eq{ses_, run_, gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
     AssemblageEquations eqs(eq, st_->nlestatus);
     NleSettings set(sc_);
@@ -582,6 +578,7 @@ void Calculation::run() {
     st_->stepno = 0;
     st_->nbatch = 1;
     step();
+    guessadvice(ses_, run_);
 }
 
 }  // namespace
