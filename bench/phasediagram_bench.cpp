@@ -46,8 +46,8 @@ real reference_ns() {
         real s = 0;
         for (int i = 1; i <= 10000; ++i) s += std::exp(std::log(static_cast<real>(i) * 0.001L));
         sink = s;
-        const real ns = static_cast<real>(
-            std::chrono::duration<double, std::nano>(clock::now() - t0).count());
+        const real ns =
+            static_cast<real>(std::chrono::duration<double, std::nano>(clock::now() - t0).count());
         best = std::min(best, ns / 10000);
     }
     return best;

@@ -13,12 +13,15 @@
 #include "solver/nle.hpp"
 #include "solver/reactionlists.hpp"
 #include "solver/reactionsets.hpp"
+#include "solver/roots.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/equations.hpp"
+#include "thermo/makes.hpp"
 #include "thermo/phaseprops.hpp"
+#include "thermo/reactions.hpp"
 #include "thermo/settings.hpp"
 
 namespace qv {
@@ -499,7 +502,15 @@ void Calculation::step() {
         passed_ = true;
         solved_ = true;
         st.calcstatus = 0;
-        if (!(pd_.variance == 2 && run_.nxvars - 2 + run_.nmodevars == 0)) solved_ = donle();
+        // A single reaction with no composition unknown would be solved directly; the solution
+        // vector always holds P and T, so every line goes through the Newton solver.
+        const bool nounknowns = pd_.variance == 2 && run_.nxvars - 2 + run_.nmodevars == 0;
+        if (!nounknowns && pd_.variance == 1 && run_.nxvars == 1 && run_.nmodevars == 0) {
+            solved_ = simplecalc(ses_, run_, gs_, st.cur);
+            st.calcstatus = 0;
+        } else if (!nounknowns) {
+            solved_ = donle();
+        }
         st.cur.g = 0;
         if (solved_) {
             extract();
@@ -582,6 +593,53 @@ void Calculation::run() {
 }
 
 }  // namespace
+
+// One reaction solved directly for the calculated P (or T) at the point's T (or P), with the
+// fluid of a run whose fluid is absent or a single species.
+bool simplecalc(Session& ses, Run& run, const GemSettings& gs, Result& res) {
+    real u = 0;
+    real v = 0;
+    switch (run.runftype) {
+        case ftype::absent: break;
+        case ftype::h2o: v = 1; break;
+        case ftype::co2: u = 1; break;
+        case ftype::several:
+        case ftype::h2oco2:
+        case ftype::h2oaq:
+        case ftype::h2oco2aq: bomb("simplecalc", "not simple?", myfault);
+        default: bomb("simplecalc", "unknown fluidtype", yourfault);
+    }
+    Dataset& ds = run.dataset;
+    ReactionTables tab{*run.arrays.td,
+                       ds.emnames,
+                       phasemakes(*run.arrays.prec0, *run.arrays.prec1),
+                       ds.nem,
+                       ds.emact,
+                       run.special.h2oem,
+                       run.special.co2em,
+                       run.special.aqsiem};
+    ReactionEval ev{ses, gs, tab, *run.arrays.r, run.windows};
+    Windows& w = run.windows;
+    bool ok = false;
+    switch (w.calcvariable) {
+        case calcvariabletype::calcpressure: {
+            const real p = findrxnp(ev, 1, false, w.pcur, w.tcur, u, v).x1;
+            res.p = p;
+            res.t = w.tcur;
+            ok = inrange(w, findtype::findp, p);
+            break;
+        }
+        case calcvariabletype::calctemperature: {
+            const real t = findrxnt(ev, 1, false, w.tcur, w.pcur, u, v).x1;
+            res.p = w.pcur;
+            res.t = t;
+            ok = inrange(w, findtype::findt, t);
+            break;
+        }
+        default: bomb("calc", "unknown calcvariable", myfault);
+    }
+    return ok;
+}
 
 void setptscaling(Run& run, CalcLayoutSettings& lay) {
     Windows& w = run.windows;

@@ -10,6 +10,7 @@
 #include "model/run.hpp"
 #include "phasediagram/results.hpp"
 #include "textio/session.hpp"
+#include "thermo/gem.hpp"
 
 namespace qv {
 
@@ -21,6 +22,12 @@ void setptscaling(Run& run, CalcLayoutSettings& lay);
 // Calculates the equilibrium of the phases flagged in `equilphases` (solution phases 1..nss,
 // pure phase j at nss + j) at every point of the run's grid, printing each good result.
 void solve(Session& ses, Run& run, PdRun& pd, const bemvector& equilphases);
+
+// The P (or T, by the run's calculated variable) of reaction 1 of the run's reaction table at
+// the current T (or P) with the fluid of a run whose fluid is absent, H2O or CO2, into `res`;
+// true when it lies in its window. Stops the run: "not simple?" (a mixed or aqueous fluid),
+// "unknown fluidtype" (procedure "simplecalc"), "unknown calcvariable" (procedure "calc").
+bool simplecalc(Session& ses, Run& run, const GemSettings& gs, Result& res);
 
 // Expected starting modes of the mode variables: guess[k] > 0 is a guess of mode k, given[k]
 // marks a mode held at an isopleth value (guess[k] is then that value). Fills the rest so that
