@@ -101,7 +101,7 @@ private:
 void Calculation::setlayout() {
     lay_.modesolved = pd_.modesinsolve;
     lay_.modelisted = pd_.modesaftersolve;
-    setptscaling(run_, lay_);
+    solverptscaling(run_, lay_);
     lay_.xco2fluidphase = pd_.xco2fluidphase;
     for (int k = 1; k <= maxisopleths; ++k) lay_.nisovalues[k] = pd_.iso.nvalues[k];
     lay_.nbulk = std::max<int16>(1, pd_.nbulk);
@@ -641,7 +641,7 @@ bool simplecalc(Session& ses, Run& run, const GemSettings& gs, Result& res) {
     return ok;
 }
 
-void setptscaling(Run& run, CalcLayoutSettings& lay) {
+void solverptscaling(Run& run, CalcLayoutSettings& lay) {
     Windows& w = run.windows;
     PTScaling& s = w.scaling;
     const real widen = 1 + 0.5L * 0.075L * (w.pwinlow + w.pwinhigh);

@@ -17,7 +17,7 @@ namespace qv {
 // Sets the solver's P and T scaling from the run's P and T windows: the P window widened by
 // 1 + 0.0375 (low + high) kbar on each side (within `pminimum` and 1500 kbar), the T window by
 // 75 K (within 283 and 3000 K); with it the small steps of P and T in scaled units.
-void setptscaling(Run& run, CalcLayoutSettings& lay);
+void solverptscaling(Run& run, CalcLayoutSettings& lay);
 
 // Calculates the equilibrium of the phases flagged in `equilphases` (solution phases 1..nss,
 // pure phase j at nss + j) at every point of the run's grid, printing each good result.
