@@ -16,6 +16,11 @@ namespace {
 
 constexpr int xformat = 4;  // decimals of calculated modes in a phase diagram run
 
+// a(H2O) and mu(O) of an assemblage come with the phase-property services; until the
+// calculation fills them, the modes table says so rather than print the record's defaults.
+constexpr bool ah2obuilt = false;
+constexpr bool muobuilt = false;
+
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -94,8 +99,8 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
     }
     if (!sc.dogminon) {
-        if (yes(sc.calcah2ocb)) addstr("a(H2O)", 10, line);
-        if (yes(sc.calcmuocb)) addstr("mu(O)", 12, line);
+        if (ah2obuilt && yes(sc.calcah2ocb)) addstr("a(H2O)", 10, line);
+        if (muobuilt && yes(sc.calcmuocb)) addstr("mu(O)", 12, line);
     }
     putstr(ses, 1, line, 1, set);
 
@@ -129,8 +134,8 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             }
         }
         if (!sc.dogminon) {
-            if (yes(sc.calcah2ocb)) addreal(4, true, 10, line, cur.ah2o);
-            if (yes(sc.calcmuocb)) addreal(4, true, 12, line, cur.muo);
+            if (ah2obuilt && yes(sc.calcah2ocb)) addreal(4, true, 10, line, cur.ah2o);
+            if (muobuilt && yes(sc.calcmuocb)) addreal(4, true, 12, line, cur.muo);
         }
         putstr(ses, 0, line, 1, set);
         if (std::fabs(norm.factor - 1) > 1e-8L && !bad) {
@@ -150,6 +155,12 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
     }
 
+    if (!sc.dogminon && !ah2obuilt && yes(sc.calcah2ocb)) {
+        putstr(ses, 0, "calca(H2O): a(H2O) of the assemblage not built yet", 1, set);
+    }
+    if (!sc.dogminon && !muobuilt && yes(sc.calcmuocb)) {
+        putstr(ses, 0, "calcmuo: mu(O) of the assemblage not built yet", 1, set);
+    }
     if (pd.xco2varon && yes(sc.fificb)) {
         putstr(ses, 1, "fifi: fluid contents not built yet", 1, set);
     }
@@ -240,7 +251,7 @@ void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {
     for (int i = 1; i <= cur.nphases; ++i) {
         const CalcPhase& cp = (*st.xref.calcphaselist)[i];
         for (int k = 1; k <= cur.ph[i].nem; ++k) {
-            names.push_back(cp.solution ? cp.emnames[k] : cp.name);
+            names.push_back(cp.emnames[k]);
             acts.push_back(cur.ph[i].act[k]);
         }
     }

@@ -762,5 +762,53 @@ TEST(StepBanner, PhasesInExcessAndAbsent) {
     EXPECT_EQ(out.vx(), "");
 }
 
+// The uncertainties of the mode variables: log ratios to the reference mode, then the total.
+TEST(ModesTable, UncertaintyRowsOfTheModes) {
+    Printed out;
+    Fixture f;
+    setmodes(f);
+    f.run.nmodevars = 4;
+    f.run.script.calcsdlevel = 1;
+    f.st.sdv.refmodevar = 1;
+    const real modes[] = {0.3L, 0.2L, 0.1L, 0.4L};
+    const real sds[] = {0.01L, 0, 0.02L, 0.5L};
+    for (int j = 1; j <= 4; ++j) {
+        f.st.varvalues[5 + j] = modes[j - 1];
+        f.st.varcalculated[5 + j] = j < 4;
+        f.st.sdv.sd[5 + j] = sds[j - 1];
+    }
+    printmodes(out.ses(), f.run, f.pd, f.st);
+    const std::string log = out.log();
+    EXPECT_NE(log.find("\nm         0.3000    0.2000    0.1000    0.4000-13181.60000"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\nm'            //   -0.4055    -1.099          \n"
+                       "sd       0.01000             0.02000    0.5000\n"),
+              std::string::npos)
+        << log;
+    // a reference mode that is left out of the modes stops the run
+    f.run.script.ninexcess0 = 1;
+    f.run.script.inexcess0list[1] = "g";
+    EXPECT_BOMB(printmodes(out.ses(), f.run, f.pd, f.st), "printmodes",
+                "zeroed mode-logratio clash");
+}
+
+// The bulk made from the phases: each mode per atom of its phase's formula, normalised to 100.
+TEST(GuessBlocks, BulkFromThePhasesAndTheirModes) {
+    Printed out;
+    Fixture f;
+    f.pd.modesinsolve = true;
+    f.run.nmodevars = 4;
+    const real modes[] = {0.3L, 0.2L, 0.1L, 0.4L};
+    for (int j = 1; j <= 4; ++j) f.st.varvalues[5 + j] = modes[j - 1];
+    const int16 atoms[] = {3, 5, 2, 2};
+    for (int c = 1; c <= 4; ++c) f.run.dataset.components.compatoms[c] = atoms[c - 1];
+    for (int i = 3; i <= 4; ++i) f.st.cur.ph[i].shown = true;
+    printbulkfromrbi(out.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(out.log(), "% bulk   72.11754  14.31971   2.04341  11.51934    from rbi\n\n");
+    f.run.nmodevars = 3;
+    EXPECT_BOMB(printbulkfromrbi(out.ses(), f.run, f.pd, f.st), "printmorestuff", "mismatch");
+}
+
 }  // namespace
 }  // namespace qv
