@@ -302,6 +302,29 @@ void listguesses(Session& ses, Run& run) {
            1, screenlog);
 }
 
+void guessadvice(Session& ses, Run& run) {
+    const prectype1& ss = *run.arrays.prec1;
+    bool anycoding = false;
+    bool anyguess = false;
+    for (int k = 1; k <= run.nss; ++k) {
+        anycoding = anycoding || ss[k].coding != 2;
+        anyguess = anyguess || ss[k].hasguesses || ss[k].coding == 2;
+    }
+    if (!anycoding || anyguess) return;
+    eestrtype para;
+    para[1] =
+        "your calculation relied just on starting guesses provided in the axfile for the phases. "
+        "These may well ";
+    para[2] =
+        "not be optimum for what you want to do - good starting guesses may be critical for "
+        "success. Starting guesses in ";
+    para[3] =
+        "script-form can be found in the logfile for equilibria that have calculated "
+        "successfully. Copy the \"xyzguess\" ";
+    para[4] = "block from the logfile and paste into your scriptfile.";
+    formattext(ses, para);
+}
+
 int16 calcvariance(Run& run) {
     const prectype1& ss = *run.arrays.prec1;
     const prectype0& pure = *run.arrays.prec0;

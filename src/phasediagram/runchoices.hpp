@@ -17,6 +17,8 @@ void whichphases(Session& ses, Run& run);
 void readinexcess(Session& ses, Run& run);
 // Which solution phases have script starting guesses.
 void listguesses(Session& ses, Run& run);
+// Advice to paste script-form starting guesses when only the a-x file's guesses were used.
+void guessadvice(Session& ses, Run& run);
 // Phase-rule variance of the chosen phases: rank of the composition matrix + 2 - phases - mu's.
 int16 calcvariance(Run& run);
 // "invariant", "univariant", ... or v followed by "-variant".

@@ -7,17 +7,21 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/special.hpp"
+#include "phasediagram/runchoices.hpp"
 #include "script/windows.hpp"
 #include "solver/calcq.hpp"
 #include "solver/nle.hpp"
 #include "solver/reactionlists.hpp"
 #include "solver/reactionsets.hpp"
+#include "solver/roots.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/equations.hpp"
+#include "thermo/makes.hpp"
 #include "thermo/phaseprops.hpp"
+#include "thermo/reactions.hpp"
 #include "thermo/settings.hpp"
 
 namespace qv {
@@ -97,7 +101,7 @@ private:
 void Calculation::setlayout() {
     lay_.modesolved = pd_.modesinsolve;
     lay_.modelisted = pd_.modesaftersolve;
-    setptscaling(run_, lay_);
+    solverptscaling(run_, lay_);
     lay_.xco2fluidphase = pd_.xco2fluidphase;
     for (int k = 1; k <= maxisopleths; ++k) lay_.nisovalues[k] = pd_.iso.nvalues[k];
     lay_.nbulk = std::max<int16>(1, pd_.nbulk);
@@ -332,11 +336,6 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
 }
 
 bool Calculation::donle() {
-    for (int16 k = 1; k <= run_.dataset.nem; ++k) {
-        if (st_->xref.phasestart[k] && (*run_.arrays.prec1)[st_->xref.emphase[k]].isaq) {
-            bomb("donle", "aqueous phases in a phase diagram run are not built yet", yourfault);
-        }
-    }
     Equations eq{ses_, run_, gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
     AssemblageEquations eqs(eq, st_->nlestatus);
     NleSettings set(sc_);
@@ -503,7 +502,15 @@ void Calculation::step() {
         passed_ = true;
         solved_ = true;
         st.calcstatus = 0;
-        if (!(pd_.variance == 2 && run_.nxvars - 2 + run_.nmodevars == 0)) solved_ = donle();
+        // A single reaction with no composition unknown would be solved directly; the solution
+        // vector always holds P and T, so every line goes through the Newton solver.
+        const bool nounknowns = pd_.variance == 2 && run_.nxvars - 2 + run_.nmodevars == 0;
+        if (!nounknowns && pd_.variance == 1 && run_.nxvars == 1 && run_.nmodevars == 0) {
+            solved_ = simplecalc(ses_, run_, gs_, st.cur);
+            st.calcstatus = 0;
+        } else if (!nounknowns) {
+            solved_ = donle();
+        }
         st.cur.g = 0;
         if (solved_) {
             extract();
@@ -582,11 +589,59 @@ void Calculation::run() {
     st_->stepno = 0;
     st_->nbatch = 1;
     step();
+    guessadvice(ses_, run_);
 }
 
 }  // namespace
 
-void setptscaling(Run& run, CalcLayoutSettings& lay) {
+// One reaction solved directly for the calculated P (or T) at the point's T (or P), with the
+// fluid of a run whose fluid is absent or a single species.
+bool simplecalc(Session& ses, Run& run, const GemSettings& gs, Result& res) {
+    real u = 0;
+    real v = 0;
+    switch (run.runftype) {
+        case ftype::absent: break;
+        case ftype::h2o: v = 1; break;
+        case ftype::co2: u = 1; break;
+        case ftype::several:
+        case ftype::h2oco2:
+        case ftype::h2oaq:
+        case ftype::h2oco2aq: bomb("simplecalc", "not simple?", myfault);
+        default: bomb("simplecalc", "unknown fluidtype", yourfault);
+    }
+    Dataset& ds = run.dataset;
+    ReactionTables tab{*run.arrays.td,
+                       ds.emnames,
+                       phasemakes(*run.arrays.prec0, *run.arrays.prec1),
+                       ds.nem,
+                       ds.emact,
+                       run.special.h2oem,
+                       run.special.co2em,
+                       run.special.aqsiem};
+    ReactionEval ev{ses, gs, tab, *run.arrays.r, run.windows};
+    Windows& w = run.windows;
+    bool ok = false;
+    switch (w.calcvariable) {
+        case calcvariabletype::calcpressure: {
+            const real p = findrxnp(ev, 1, false, w.pcur, w.tcur, u, v).x1;
+            res.p = p;
+            res.t = w.tcur;
+            ok = inrange(w, findtype::findp, p);
+            break;
+        }
+        case calcvariabletype::calctemperature: {
+            const real t = findrxnt(ev, 1, false, w.tcur, w.pcur, u, v).x1;
+            res.p = w.pcur;
+            res.t = t;
+            ok = inrange(w, findtype::findt, t);
+            break;
+        }
+        default: bomb("calc", "unknown calcvariable", myfault);
+    }
+    return ok;
+}
+
+void solverptscaling(Run& run, CalcLayoutSettings& lay) {
     Windows& w = run.windows;
     PTScaling& s = w.scaling;
     const real widen = 1 + 0.5L * 0.075L * (w.pwinlow + w.pwinhigh);

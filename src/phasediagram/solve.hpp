@@ -10,17 +10,24 @@
 #include "model/run.hpp"
 #include "phasediagram/results.hpp"
 #include "textio/session.hpp"
+#include "thermo/gem.hpp"
 
 namespace qv {
 
 // Sets the solver's P and T scaling from the run's P and T windows: the P window widened by
 // 1 + 0.0375 (low + high) kbar on each side (within `pminimum` and 1500 kbar), the T window by
 // 75 K (within 283 and 3000 K); with it the small steps of P and T in scaled units.
-void setptscaling(Run& run, CalcLayoutSettings& lay);
+void solverptscaling(Run& run, CalcLayoutSettings& lay);
 
 // Calculates the equilibrium of the phases flagged in `equilphases` (solution phases 1..nss,
 // pure phase j at nss + j) at every point of the run's grid, printing each good result.
 void solve(Session& ses, Run& run, PdRun& pd, const bemvector& equilphases);
+
+// The P (or T, by the run's calculated variable) of reaction 1 of the run's reaction table at
+// the current T (or P) with the fluid of a run whose fluid is absent, H2O or CO2, into `res`;
+// true when it lies in its window. Stops the run: "not simple?" (a mixed or aqueous fluid),
+// "unknown fluidtype" (procedure "simplecalc"), "unknown calcvariable" (procedure "calc").
+bool simplecalc(Session& ses, Run& run, const GemSettings& gs, Result& res);
 
 // Expected starting modes of the mode variables: guess[k] > 0 is a guess of mode k, given[k]
 // marks a mode held at an isopleth value (guess[k] is then that value). Fills the rest so that

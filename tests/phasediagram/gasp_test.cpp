@@ -100,5 +100,28 @@ autoexit
     }
 }
 
+TEST(PhaseDiagramRun, UnsolvedPointsShowTheirStatusAndPrintNoRow) {
+    // At low P and high T the plagioclase would have to be more calcic than anorthite.
+    PdCase c(R"(axfile axgasp
+with g pl ky q
+diagramPT 4 16 500 900
+pseudosection no
+inexcess yes
+calcP 6 8 2
+calcT 500 700 100
+isopleth z(g) 0.15
+autoexit
+*
+)");
+    c.go();
+    ASSERT_EQ(c.points.size(), 4u) << c.screen();  // 6 kbar 500 C and 8 kbar 500-700 C
+    const std::string& s = c.screen();
+    const auto first = s.find("   6.000   500.000");
+    ASSERT_NE(first, std::string::npos) << s;
+    // The two failures at 6 kbar are one status mark each on one progress line.
+    EXPECT_NE(s.find("\n11\n", first), std::string::npos) << s;
+    EXPECT_EQ(s.find("   6.000   600.000"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qv::test

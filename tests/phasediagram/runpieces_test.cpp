@@ -188,5 +188,27 @@ autoexit
     EXPECT_EQ(seen[1], 0);
 }
 
+TEST(SolverScaling, WindowsWidenedWithinTheirLimits) {
+    PhaseRun r;
+    CalcLayoutSettings lay;
+    Windows& w = r.run.windows;
+    w.pwinlow = 1;
+    w.pwinhigh = 9;
+    w.twinlow = 500;
+    w.twinhigh = 900;
+    solverptscaling(r.run, lay);
+    // P: 1 - 1.375 is below the smallest P allowed (0.0009 kbar); 9 + 1.375 = 10.375.
+    const real plow = 0.0009L;
+    EXPECT_NEAR(static_cast<double>(w.scaling.pscale), static_cast<double>(1 / (10.375L - plow)),
+                1e-15);
+    EXPECT_NEAR(static_cast<double>(w.scaling.poffset + plow * w.scaling.pscale), 0, 1e-15);
+    EXPECT_NEAR(static_cast<double>(w.scaling.tscale), 1.0 / 550, 1e-15);  // 425 to 975 K
+    EXPECT_NEAR(static_cast<double>(w.scaling.toffset), -425.0 / 550, 1e-15);
+    EXPECT_NEAR(static_cast<double>(lay.tsmallstep), 0.1 / 550, 1e-15);
+    w.twinlow = 300;
+    solverptscaling(r.run, lay);
+    EXPECT_NEAR(static_cast<double>(w.scaling.toffset), -283.0 / (975 - 283), 1e-15);
+}
+
 }  // namespace
 }  // namespace qv::test
