@@ -24,17 +24,10 @@
 #include "textio/numfmt.hpp"
 #include "textio/session.hpp"
 #include "thermo/gem.hpp"
+#include "timing.hpp"
 
 namespace qv {
 namespace {
-
-// A console that swallows the dataset reader's messages and has no input.
-class QuietConsole final : public Console {
-public:
-    void write(std::string_view) override {}
-    void flush() override {}
-    bool readline(std::string&) override { return false; }
-};
 
 // P (kbar) and T (K) of one state of the grid.
 struct State {
@@ -53,39 +46,6 @@ std::vector<State> metamorphic_grid() {
 }
 
 volatile real sink = 0;  // keeps the timed results alive
-
-// Best time per call (ns) of `pass`, which makes `calls` calls, over repeated passes of at least
-// a tenth of a second in all.
-real time_per_call(const std::function<void()>& pass, long calls) {
-    using clock = std::chrono::steady_clock;
-    real best = 0;
-    clock::duration total{};
-    for (int rep = 0; rep < 5 || total < std::chrono::milliseconds(100); ++rep) {
-        const auto start = clock::now();
-        pass();
-        const auto spent = clock::now() - start;
-        total += spent;
-        const real ns =
-            static_cast<real>(std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count()) /
-            static_cast<real>(calls);
-        if (rep == 0 || ns < best) best = ns;
-    }
-    return best;
-}
-
-// The reference unit: one long double log and one exp on arguments like those of `gem`.
-real reference_ns() {
-    constexpr long n = 20000;
-    return time_per_call(
-        [] {
-            real s = 0;
-            for (long i = 0; i < n; ++i) {
-                s += std::exp(std::log(1.5L + static_cast<real>(i) * 1e-4L) * 0.75L);
-            }
-            sink = s;
-        },
-        n);
-}
 
 std::string column(const std::string& text, std::size_t width) {
     return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');

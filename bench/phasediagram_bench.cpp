@@ -18,39 +18,10 @@
 #include "phasediagram/results.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
+#include "timing.hpp"
 
 namespace qv {
 namespace {
-
-class QuietConsole final : public Console {
-public:
-    void write(std::string_view) override {}
-    void flush() override {}
-    bool readline(std::string&) override { return false; }
-};
-class NoClock final : public Clock {
-public:
-    DateTime now() override { return {}; }
-    int64 millis() override { return 0; }
-};
-
-volatile real sink = 0;
-
-// Time per log+exp pair (ns), best of several passes.
-real reference_ns() {
-    using clock = std::chrono::steady_clock;
-    real best = 1e30L;
-    for (int pass = 0; pass < 20; ++pass) {
-        const auto t0 = clock::now();
-        real s = 0;
-        for (int i = 1; i <= 10000; ++i) s += std::exp(std::log(static_cast<real>(i) * 0.001L));
-        sink = s;
-        const real ns =
-            static_cast<real>(std::chrono::duration<double, std::nano>(clock::now() - t0).count());
-        best = std::min(best, ns / 10000);
-    }
-    return best;
-}
 
 const char* const axfile = R"(% ideal garnet and plagioclase with kyanite and quartz
 header

@@ -21,50 +21,12 @@
 #include "solver/nle.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/equations.hpp"
+#include "timing.hpp"
 
 namespace qv {
 namespace {
 
-class QuietConsole final : public Console {
-public:
-    void write(std::string_view) override {}
-    void flush() override {}
-    bool readline(std::string&) override { return false; }
-};
-class NoClock final : public Clock {
-public:
-    DateTime now() override { return {}; }
-    int64 millis() override { return 0; }
-};
-
 volatile real sink = 0;
-
-// Best time per call (ns) over repeated passes of at least a tenth of a second in all.
-real time_per_call(const std::function<void()>& pass, long calls) {
-    using clock = std::chrono::steady_clock;
-    real best = 1e30L;
-    clock::duration total{};
-    while (total < std::chrono::milliseconds(100)) {
-        const auto t0 = clock::now();
-        pass();
-        const auto dt = clock::now() - t0;
-        total += dt;
-        best =
-            std::min(best, static_cast<real>(std::chrono::duration<double, std::nano>(dt).count()) /
-                               static_cast<real>(calls));
-    }
-    return best;
-}
-
-real reference_ns() {
-    return time_per_call(
-        [] {
-            real s = 0;
-            for (int i = 1; i <= 10000; ++i) s += std::exp(std::log(static_cast<real>(i) * 0.001L));
-            sink = s;
-        },
-        10000);
-}
 
 // One laid-out calculation with its equations.
 struct Calc {

@@ -12,42 +12,11 @@
 namespace qv {
 namespace {
 
-[[noreturn]] void overflow(const char* routine) {
-    bomb(routine, std::string("integer overflow in ") + routine, yourfault);
-}
-
-int32 to32(int64 v, const char* routine) {
-    if (v < std::numeric_limits<int32>::min() || v > std::numeric_limits<int32>::max()) {
-        overflow(routine);
-    }
-    return static_cast<int32>(v);
-}
-
-int16 to16(int64 v, const char* routine) {
-    if (v < std::numeric_limits<int16>::min() || v > std::numeric_limits<int16>::max()) {
-        overflow(routine);
-    }
-    return static_cast<int16>(v);
-}
-
-int64 gcd64(int64 a, int64 b) {
-    a = a < 0 ? -a : a;
-    b = b < 0 ? -b : b;
-    if (a == 0) return b;
-    if (b == 0) return a;
-    while (b != 0) {
-        const int64 t = a % b;
-        a = b;
-        b = t;
-    }
-    return a;
-}
-
 // alpha * bi - beta * br with row i entering positively, as the elimination step forms it.
 int32 combine(int32 alpha, int32 beta, int32 bi, int32 br, const char* routine) {
     const int64 v =
         alpha >= 0 ? int64{alpha} * bi - int64{beta} * br : -int64{alpha} * bi + int64{beta} * br;
-    return to32(v, routine);
+    return fit32(v, routine);
 }
 
 // Fraction-free reduction shared by the rank and the null space. With `jordan` the pivot
@@ -139,8 +108,37 @@ struct Reducer {
 
 }  // namespace
 
+[[noreturn]] void overflow(const char* routine) {
+    bomb(routine, std::string("integer overflow in ") + routine, yourfault);
+}
+
+int32 fit32(int64 v, const char* routine) {
+    if (v < std::numeric_limits<int32>::min() || v > std::numeric_limits<int32>::max()) {
+        overflow(routine);
+    }
+    return static_cast<int32>(v);
+}
+
+int16 fit16(int64 v, const char* routine) {
+    if (v < std::numeric_limits<int16>::min() || v > std::numeric_limits<int16>::max()) {
+        overflow(routine);
+    }
+    return static_cast<int16>(v);
+}
+
+int64 gcd64(int64 a, int64 b) {
+    a = a < 0 ? -a : a;
+    b = b < 0 ? -b : b;
+    while (b != 0) {
+        const int64 t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
 int32 gcd(int32 a, int32 b) {
-    return to32(gcd64(a, b), "gcd");
+    return fit32(gcd64(a, b), "gcd");
 }
 
 int32 vectorgcd(const liemvector& v, int16 n) {
@@ -149,7 +147,7 @@ int32 vectorgcd(const liemvector& v, int16 n) {
     if (n == 2) return gcd(v[1], v[2]);
     int64 g = v[n] < 0 ? -int64{v[n]} : int64{v[n]};
     for (int i = n - 1; i >= 1 && g != 1; --i) g = gcd64(v[i], g);
-    return to32(g, "vectorgcd");
+    return fit32(g, "vectorgcd");
 }
 
 int32 lcm(int32 a, int32 b) {
@@ -164,8 +162,8 @@ int32 lcm(int32 a, int32 b) {
 
 int32 vectorlcm(const liemvector& v, int16 n) {
     if (n < 1) return 0;
-    int16 running = to16(v[1], "vectorlcm");
-    for (int i = 2; i <= n; ++i) running = to16(lcm(running, v[i]), "vectorlcm");
+    int16 running = fit16(v[1], "vectorlcm");
+    for (int i = 2; i <= n; ++i) running = fit16(lcm(running, v[i]), "vectorlcm");
     return running;
 }
 
@@ -208,7 +206,7 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
             const int16 q = red.pivotcol[i];
             if (q == 0) continue;
             const int32 h = bb[i][j] != 0 ? gcd(bb[i][j], bb[i][q]) : 1;
-            num[i] = to32(-int64{bb[i][j]}, "nullspace") / h;
+            num[i] = fit32(-int64{bb[i][j]}, "nullspace") / h;
             den[i] = bb[i][q] / h;
             if (num[i] != 0) dens[++ndens] = den[i];
         }
@@ -231,7 +229,7 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
             bomb("nullspace", "too many reactions" + maxtext(maxreac), yourfault);
         }
         ++nreac;
-        for (int k = 1; k <= maxem; ++k) r[nreac][k] = to16(x[k], "nullspace");
+        for (int k = 1; k <= maxem; ++k) r[nreac][k] = fit16(x[k], "nullspace");
     }
     return rank;
 }

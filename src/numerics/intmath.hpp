@@ -10,6 +10,14 @@
 
 namespace qv {
 
+// Stops the run with "integer overflow in " and the routine's name.
+[[noreturn]] void overflow(const char* routine);
+// v narrowed to 32 (16) bits; a value that does not fit stops the run as an overflow in `routine`.
+int32 fit32(int64 v, const char* routine);
+int16 fit16(int64 v, const char* routine);
+// gcd of |a| and |b| in 64 bits; gcd(0, b) = |b|.
+int64 gcd64(int64 a, int64 b);
+
 // gcd of |a| and |b|; gcd(0, b) = |b|.
 int32 gcd(int32 a, int32 b);
 // gcd of v[1..n]: 0 when n is outside 1..400, v[1] itself (sign kept) when n = 1.

@@ -18,35 +18,6 @@ namespace {
 constexpr int32 screenlog = 9;
 constexpr int32 screensummarylog = 13;
 
-[[noreturn]] void overflow(const char* routine) {
-    bomb(routine, std::string("integer overflow in ") + routine, yourfault);
-}
-
-// Integer coefficients are formed in 64 bits and must fit their 32-bit or 16-bit storage.
-int32 fit32(int64 v, const char* routine) {
-    if (v < std::numeric_limits<int32>::min() || v > std::numeric_limits<int32>::max()) {
-        overflow(routine);
-    }
-    return static_cast<int32>(v);
-}
-int16 fit16(int64 v, const char* routine) {
-    if (v < std::numeric_limits<int16>::min() || v > std::numeric_limits<int16>::max()) {
-        overflow(routine);
-    }
-    return static_cast<int16>(v);
-}
-
-int64 gcd64(int64 a, int64 b) {
-    a = a < 0 ? -a : a;
-    b = b < 0 ? -b : b;
-    while (b != 0) {
-        const int64 t = a % b;
-        a = b;
-        b = t;
-    }
-    return a;
-}
-
 std::string num(int64 v) {
     std::string s;
     addgreal(0, s, static_cast<real>(v));
