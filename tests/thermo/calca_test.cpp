@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -245,9 +246,9 @@ TEST(Calca, FluidPairTermsOfTwoAndFourSpecies) {
         c.addss(fluid(n));
         c.layout();
         empvector y;
-        const real ys[] = {0.5L, 0.3L, 0.15L, 0.05L};
+        const std::array<real, 4> ys = {0.5L, 0.3L, 0.15L, 0.05L};
         y[1] = n == 2 ? 0.7L : ys[0];
-        for (int i = 2; i <= n; ++i) y[i] = n == 2 ? 0.3L : ys[i - 1];
+        for (int i = 2; i <= n; ++i) y[i] = n == 2 ? 0.3L : ys.at(static_cast<std::size_t>(i - 1));
         eqvector x;
         for (int i = 2; i <= n; ++i) x[i + 1] = y[i];
         c.activities(x, p0, t0);
