@@ -1,8 +1,9 @@
 // Benchmark of the equation solver: time per evaluation of the equilibrium equations (`nlefunc`,
 // residuals and jacobian) and per converged equilibrium point (`nle` from a perturbed start), for
-// a pure-phase reaction (kyanite = sillimanite at fixed T, one unknown) and a solution-phase
-// system (four ternary solutions with modes at fixed P and T, twelve unknowns), each beside a
-// reference loop of one long double log and exp timed in the same run.
+// a pure-phase reaction (kyanite = sillimanite at fixed T, one unknown) and two solution-phase
+// systems at fixed P and T with modes: four quaternary solutions (16 unknowns), and the same
+// beside an H2O-CO2 fluid with the dataset's fluid equations of state (18 unknowns); each beside
+// a reference loop of one long double log and exp timed in the same run.
 //
 // Entry point: qv::solver_bench(dataset file), called by qv_bench.
 
@@ -183,38 +184,76 @@ void bench(Calc& c, const std::string& label) {
            reference_ns(), c.v->nfree(), c.st.niterations, c.st.nevaluations);
 }
 
+// The shared dataset's end-member rows, read in a scratch folder.
+std::unique_ptr<Calc> readdataset(const std::string& dsfile) {
+    auto d = std::make_unique<Calc>();
+    const auto here = std::filesystem::current_path();
+    const auto tmp = std::filesystem::temp_directory_path() / "qv_solver_bench";
+    std::filesystem::create_directories(tmp);
+    std::filesystem::copy_file(dsfile, tmp / "qv-ds62.txt",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::current_path(tmp);
+    d->ses.prefs.dsfilesuffix = "62";
+    initglobals(d->ses, d->run);
+    readthermo(d->ses, d->run, 1);
+    Dataset& ds = d->run.dataset;
+    for (int16 i = 1; i <= ds.ndsem; ++i) ds.emnames[i] = ds.dsnames[i];
+    ds.nem = ds.ndsem;
+    ds.nrxem = ds.ndsem;
+    readthermo(d->ses, d->run, 2);
+    readthermo(d->ses, d->run, 3);
+    std::filesystem::current_path(here);
+    return d;
+}
+
+// The dataset row of end-member `name`.
+tdvector dsrow(const Calc& d, const std::string& name) {
+    int16 k = 0;
+    findemname(d.run.dataset, name, k);
+    return (*d.run.arrays.td)[k];
+}
+
+// Four ideal solutions of four end-members each (C1..C4), each phase rich in its own
+// end-member. Returns their natural composition start values.
+std::vector<real> foursolutions(Calc& c) {
+    std::vector<real> start;
+    for (int p = 1; p <= 4; ++p) {
+        ptype1 ph = onesite("s" + std::to_string(p), 4);
+        for (int e = 1; e <= 4; ++e) {
+            ph.em[e].td = solidrow(-1000 * e - (e == p ? 20 : 0) + p, 0.05L, 2);
+        }
+        (*c.run.arrays.prec1)[++c.run.nss] = ph;
+        for (int v = 1; v <= 3; ++v) start.push_back(v + 1 == p ? 0.8L : 0.05L);
+    }
+    return start;
+}
+
+// The reactions s1_e = sp_e for p = 2..4 and e = 1..4 among the laid-out four solutions.
+void foursolutionreactions(Calc& c) {
+    for (int p = 2; p <= 4; ++p) {
+        for (int e = 1; e <= 4; ++e) {
+            ++c.run.nreac;
+            (*c.run.arrays.r)[c.run.nreac][e] = -1;
+            (*c.run.arrays.r)[c.run.nreac][4 * (p - 1) + e] = 1;
+        }
+    }
+}
+
 }  // namespace
 
 int solver_bench(const std::string& dsfile) {
+    const std::unique_ptr<Calc> d = readdataset(dsfile);
+    const Dataset& ds = d->run.dataset;
     // Kyanite = sillimanite at 700 C from the dataset, from 1 kbar off the root.
     {
         Calc c;
-        const auto here = std::filesystem::current_path();
-        const auto tmp = std::filesystem::temp_directory_path() / "qv_solver_bench";
-        std::filesystem::create_directories(tmp);
-        std::filesystem::copy_file(dsfile, tmp / "qv-ds62.txt",
-                                   std::filesystem::copy_options::overwrite_existing);
-        std::filesystem::current_path(tmp);
-        Calc d;  // the dataset's rows
-        d.ses.prefs.dsfilesuffix = "62";
-        initglobals(d.ses, d.run);
-        readthermo(d.ses, d.run, 1);
-        Dataset& ds = d.run.dataset;
-        for (int16 i = 1; i <= ds.ndsem; ++i) ds.emnames[i] = ds.dsnames[i];
-        ds.nem = ds.ndsem;
-        ds.nrxem = ds.ndsem;
-        readthermo(d.ses, d.run, 2);
-        readthermo(d.ses, d.run, 3);
-        std::filesystem::current_path(here);
         c.components(2);
         for (const char* name : {"ky", "sill"}) {
             ptype0& ph = (*c.run.arrays.prec0)[++c.run.npure];
             ph.name = ph.name2 = ph.emname = name;
             ph.comp[1] = 1;
             ph.comp[2] = 1;
-            int16 k = 0;
-            findemname(ds, name, k);
-            ph.td = (*d.run.arrays.td)[k];
+            ph.td = dsrow(*d, name);
         }
         c.gs.dsmode = ds.dsmode;
         c.gs.newspfluid = ds.newspfluid;
@@ -227,37 +266,68 @@ int solver_bench(const std::string& dsfile) {
         c.scale();
         bench(c, "pure phases, ky = sill");
     }
-    // Four ideal solutions of four end-members each (C1..C4), each phase rich in its own
-    // end-member, with their modes at fixed P and T.
+    // The four solutions with their modes at fixed P and T.
     {
         Calc c;
         c.components(4);
         std::vector<real> start = {5, 1000};
-        for (int p = 1; p <= 4; ++p) {
-            ptype1 ph = onesite("s" + std::to_string(p), 4);
-            for (int e = 1; e <= 4; ++e) {
-                ph.em[e].td = solidrow(-1000 * e - (e == p ? 20 : 0) + p, 0.05L, 2);
-            }
-            (*c.run.arrays.prec1)[++c.run.nss] = ph;
-            for (int v = 1; v <= 3; ++v) start.push_back(v + 1 == p ? 0.8L : 0.05L);
-        }
+        for (real x : foursolutions(c)) start.push_back(x);
         for (int p = 1; p <= 4; ++p) start.push_back(0.25L);
         c.lay.modesolved = true;
         c.layout(start);
         c.xref.xfree[1] = false;
         c.xref.xfree[2] = false;
-        // s1_e = sp_e for p = 2..4 and e = 1..4.
-        for (int p = 2; p <= 4; ++p) {
-            for (int e = 1; e <= 4; ++e) {
-                ++c.run.nreac;
-                (*c.run.arrays.r)[c.run.nreac][e] = -1;
-                (*c.run.arrays.r)[c.run.nreac][4 * (p - 1) + e] = 1;
-            }
-        }
+        foursolutionreactions(c);
         c.mb.modeson = true;
         for (int k = 1; k <= 4; ++k) c.mb.bulkcomp[k] = 0.25L;
         c.scale();
         bench(c, "four quaternary solutions with modes");
+    }
+    // The same four solutions beside an H2O-CO2 fluid (components C5 = H2O, C6 = CO2), with
+    // the dataset's fluid rows and the mixed-fluid activity model (sizes and interaction from the
+    // species volumes), all with modes at fixed P and T.
+    {
+        Calc c;
+        c.components(6);
+        c.gs.dsmode = ds.dsmode;
+        c.gs.newspfluid = ds.newspfluid;
+        c.run.dataset.newspfluid = ds.newspfluid;
+        FluidSpeciesTable& fl = c.run.ax.fluid;
+        fl.n = 2;
+        fl.names[1] = "H2O";
+        fl.names[2] = "CO2";
+        fl.w[1][2] = fl.w[2][1] = 10.5L;  // kJ, H2O-CO2 pair constant of the mixed-fluid model
+        std::vector<real> start = {5, 1000};
+        for (real x : foursolutions(c)) start.push_back(x);
+        ptype1 f = onesite("F", 2);
+        f.model = axtype::vanlaar;
+        f.isfluid = true;
+        f.ih2o = 1;
+        f.ico2 = 2;
+        f.ngterm = f.nw = 1;
+        f.gterm[1] = {1, 1, 2};
+        const char* fluids[] = {"H2O", "CO2"};
+        for (int e = 1; e <= 2; ++e) {
+            ssemtype& em = f.em[e];
+            em.name = fluids[e - 1];
+            em.fluidindex = static_cast<int16>(e);
+            em.comp[e] = 0;
+            em.comp[4 + e] = 1;
+            em.td = dsrow(*d, fluids[e - 1]);
+        }
+        (*c.run.arrays.prec1)[++c.run.nss] = f;
+        start.push_back(0.3L);  // x(CO2) of the fluid, 0.4 at the solution
+        for (int p = 1; p <= 5; ++p) start.push_back(0.2L);
+        c.lay.modesolved = true;
+        c.layout(start);
+        c.xref.xfree[1] = false;
+        c.xref.xfree[2] = false;
+        foursolutionreactions(c);
+        c.mb.modeson = true;
+        const real bulk[] = {0.2L, 0.2L, 0.2L, 0.2L, 0.12L, 0.08L};
+        for (int k = 1; k <= 6; ++k) c.mb.bulkcomp[k] = bulk[k - 1];
+        c.scale();
+        bench(c, "four quaternary solutions and an H2O-CO2 fluid with modes");
     }
     return 0;
 }

@@ -345,10 +345,13 @@ real dexprdx(int k, const eqvector& x, int offset, const termtype& e) {
     return sum;
 }
 
-void ActivityDerivatives::clear() {
-    dadp.fill(0);
-    dadt.fill(0);
-    for (int i = 1; i <= maxem; ++i) dadx[i].fill(0);
+void ActivityDerivatives::clear(int nem, int nxvars) {
+    for (int i = 1; i <= nem; ++i) {
+        dadp[i] = 0;
+        dadt[i] = 0;
+        Fixed1<real, maxeq>& row = dadx[i];
+        for (int k = 1; k <= nxvars; ++k) row[k] = 0;
+    }
 }
 
 CalcaTables calcatables(const Run& run, const CrossRefs& xref) {

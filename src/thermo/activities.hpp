@@ -57,7 +57,9 @@ struct ActivityDerivatives {
     emvector dadp;
     emvector dadt;
     dRTlnadxtype dadx;
-    void clear();
+    // Zeroes rows 1..nem of all three and columns 1..nxvars of `dadx`: the part a calculation of
+    // nem end-members and nxvars P, T and composition positions reads; the rest is left as is.
+    void clear(int nem, int nxvars);
 };
 
 // What `calca` reads: the phase records, the layout of the calculation (`phasestart`,

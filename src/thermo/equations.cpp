@@ -555,11 +555,13 @@ bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool
         return false;
     }
     NleWork& w = ev.work();
-    w.deriv.clear();
+    Dataset& ds = eq.run.dataset;
+    // The reactions read the derivatives of the calculation's end-members by its P, T and
+    // composition positions only: the rest of the 600 kB is never cleared.
+    w.deriv.clear(ds.nem, ev.nx);
     ev.ok = calcsf(eq, ev.x);
     if (!ev.ok) putstr(eq.ses, 0, "** NOT OK", 1, screenmask);
     NleState& st = eq.st;
-    Dataset& ds = eq.run.dataset;
     if (ev.ok) {
         CalcaOut out{ds.emact, ds.emsda, w.ssresults};
         calca(eq.ses, calcatables(eq.run, eq.xref), ev.x, true, true, w.deriv, out, p, t);
