@@ -86,7 +86,7 @@ void RockPasses::typeofcalculation() {
 }
 
 void RockPasses::activitytable() {
-    int16 nblocks = d.nem / blocksize;
+    auto nblocks = static_cast<int16>(d.nem / blocksize);
     if (nblocks * blocksize < d.nem) ++nblocks;
     for (int16 b = 1; b <= nblocks; ++b) {
         const int16 first = static_cast<int16>((b - 1) * blocksize + 1);
