@@ -96,8 +96,9 @@ TEST(Recalculation, MonteCarloIsReproducibleAndItsSdIsTheMedianAbsoluteDeviation
     EXPECT_EQ(m.sdxyz[1], b.mineral(1).sdxyz[1]);
     EXPECT_EQ(m.cor[1][2], b.mineral(1).cor[1][2]);
 
-    // The trials again, written from the definitions: ln wt% perturbed by a/sqrt(wt%) (a =
-    // 0.035), the ferric oxygen by the sd of ln x as well; x = Fe2/(Fe2 + Mg) in moles.
+    // The trials again, computed independently: each ln wt% is perturbed by the analytical error
+    // a/sqrt(wt%) (a = 0.035), the ferric oxygen by the sd of ln x as well; x = Fe2/(Fe2 + Mg)
+    // in moles.
     WhSeeds seeds;
     TestSession t;
     seedwhrandom(seeds, true, t.clock.now());
