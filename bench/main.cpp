@@ -53,7 +53,7 @@ std::string column(const std::string& text, std::size_t width) {
 
 int run(int argc, char** argv) {
     const std::filesystem::path file =
-        std::filesystem::absolute(argc > 1 ? argv[1] : QV_BENCH_DATASET);
+        std::filesystem::absolute(argc > 1 && *argv[1] != '\0' ? argv[1] : QV_BENCH_DATASET);
     const std::string fname = file.filename().string();
     if (!std::filesystem::exists(file) || fname.rfind("qv-ds", 0) != 0 ||
         file.extension() != ".txt") {

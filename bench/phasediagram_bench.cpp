@@ -1,7 +1,8 @@
 // Benchmark of a whole phase diagram run: a divariant P-T grid of 289 points of the garnet-
-// plagioclase-kyanite-quartz equilibrium with ideal solutions (garnet held at z(g) = 0.15, the
-// plagioclase calculated at each point), from the driver's set-up to the printed results; the
-// time per point beside a reference loop of one long double log and exp timed in the same run.
+// plagioclase-kyanite-quartz equilibrium with the example folder's ideal solutions (garnet held
+// at z(g) = 0.15, the plagioclase calculated at each point), from the driver's set-up to the
+// printed results; the time per point beside a reference loop of one long double log and exp
+// timed in the same run.
 //
 // Entry point: qv::phasediagram_bench(dataset file), called by qv_bench.
 
@@ -23,39 +24,7 @@
 namespace qv {
 namespace {
 
-const char* const axfile = R"(% ideal garnet and plagioclase with kyanite and quartz
-header
-  garnet-plagioclase-kyanite-quartz, ideal mixing on sites
-header
-
-g 2 1
-  z(g) 0.2
-  p(py) 1 1 1 1 -1 z
-  p(gr) 1 1 0 1  1 z
-  ideal
-  2
-  xMgX 1 1 1 1 -1 z
-  xCaX 1 1 0 1  1 z
-  py 1 1 xMgX 3
-  gr 1 1 xCaX 3
-
-pl 2 1
-  ca(pl) 0.5
-  p(ab) 1 1 1 1 -1 ca
-  p(an) 1 1 0 1  1 ca
-  ideal
-  2
-  xNaA 1 1 1 1 -1 ca
-  xCaA 1 1 0 1  1 ca
-  ab 1 1 xNaA 1
-  an 1 1 xCaA 1
-
-ky
-q
-*
-)";
-
-const char* const script = R"(axfile axbench
+const char* const script = R"(axfile axexample
 with g pl ky q
 diagramPT 10 18 450 950
 pseudosection no
@@ -76,7 +45,7 @@ int phasediagram_bench(const std::string& dsfile) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::copy_file(dsfile, dir / "qv-ds62.txt");
-    std::ofstream(dir / "qv-axbench.txt") << axfile;
+    fs::copy_file(QV_BENCH_EXAMPLE_AX, dir / "qv-axexample.txt");
     std::ofstream(dir / "qv-bench.txt") << script;
     fs::current_path(dir);
     QuietConsole con;
