@@ -32,29 +32,9 @@ TEST(AddNumber, FewestDecimalsThatShowTheValue) {
 // A symmetric binary garnet-like phase: x = x(B), xA = 1 - x, xB = x on a site of
 // multiplicity 3 (a = xA^3), W(A,B) = 5.2 - 0.003 T + 0.11 P (illustrative values).
 ptype1 solution() {
-    ptype1 ph;
-    ph.name = "gt";
-    ph.nem = 2;
-    ph.nvar = 1;
-    ph.var[1].name = "x(gt)";
+    ptype1 ph = regularbinary("gt", 3);
     ph.var[1].upper = 2;
-    ph.nsf = 2;
-    ph.sfname[1] = "xA";
-    ph.sfname[2] = "xB";
-    ph.sf[1] = lin(1, 1, {{-1, 1, 1}});
-    ph.sf[2] = lin(0, 1, {{1, 1, 1}});
-    ph.p[1] = ph.sf[1];
-    ph.p[2] = ph.sf[2];
-    ph.em[1].name = "A";
-    ph.em[2].name = "B";
-    for (int m = 1; m <= 2; ++m) {
-        ph.em[m].ntmf = 1;
-        ph.em[m].tmf[1] = {static_cast<int16>(m), 3, 1};
-    }
     ph.em[2].tmfconst = 0.5L;
-    ph.model = axtype::symmetric;
-    ph.ngterm = 1;
-    ph.gterm[1] = {1, 1, 2};
     ph.wa[1] = 5.2L;
     ph.wb[1] = -0.003L;
     ph.wc[1] = 0.11L;

@@ -33,6 +33,34 @@ inline termtype lin(int cn, int cd, const std::vector<VarTerm>& vars) {
     return e;
 }
 
+// A regular A-B solution named name on one site of the given multiplicity: x(name) = x(B),
+// xA = 1 - x, xB = x, a(A) = xA^multiplicity, and one interaction W(A,B) whose coefficients
+// (wa, wb, wc, wsd) the caller sets.
+inline ptype1 regularbinary(const std::string& name, int multiplicity) {
+    ptype1 ph;
+    ph.name = name;
+    ph.nem = 2;
+    ph.nvar = 1;
+    ph.var[1].name = "x(" + name + ")";
+    ph.nsf = 2;
+    ph.sfname[1] = "xA";
+    ph.sfname[2] = "xB";
+    ph.sf[1] = lin(1, 1, {{-1, 1, 1}});
+    ph.sf[2] = lin(0, 1, {{1, 1, 1}});
+    ph.p[1] = ph.sf[1];
+    ph.p[2] = ph.sf[2];
+    ph.em[1].name = "A";
+    ph.em[2].name = "B";
+    for (int m = 1; m <= 2; ++m) {
+        ph.em[m].ntmf = 1;
+        ph.em[m].tmf[1] = {static_cast<int16>(m), static_cast<int16>(multiplicity), 1};
+    }
+    ph.model = axtype::symmetric;
+    ph.ngterm = 1;
+    ph.gterm[1] = {1, 1, 2};
+    return ph;
+}
+
 struct PhaseRun {
     TestSession ts;
     Session& ses = ts.ses;

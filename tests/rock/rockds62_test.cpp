@@ -12,36 +12,11 @@
 
 #include "rock/avlsq.hpp"
 #include "rock/runrock.hpp"
+#include "support/gauss.hpp"
 #include "thermo/thermo_support.hpp"
 
 namespace qv::test {
 namespace {
-
-using Mat = std::vector<std::vector<real>>;
-
-std::vector<real> solve(Mat m, std::vector<real> b) {
-    const std::size_t n = b.size();
-    for (std::size_t k = 0; k < n; ++k) {
-        std::size_t piv = k;
-        for (std::size_t i = k + 1; i < n; ++i) {
-            if (std::fabs(m[i][k]) > std::fabs(m[piv][k])) piv = i;
-        }
-        std::swap(m[k], m[piv]);
-        std::swap(b[k], b[piv]);
-        for (std::size_t i = k + 1; i < n; ++i) {
-            const real f = m[i][k] / m[k][k];
-            for (std::size_t j = k; j < n; ++j) m[i][j] -= f * m[k][j];
-            b[i] -= f * b[k];
-        }
-    }
-    std::vector<real> y(n);
-    for (std::size_t i = n; i-- > 0;) {
-        real s = b[i];
-        for (std::size_t j = i + 1; j < n; ++j) s -= m[i][j] * y[j];
-        y[i] = s / m[i][i];
-    }
-    return y;
-}
 
 // A granulite of pure phases: garnet (py 0.20, gr 0.03), plagioclase (an 0.50), clinopyroxene
 // (di 0.70), orthopyroxene (en 0.60), kyanite and quartz, with GASP and two garnet-pyroxene-

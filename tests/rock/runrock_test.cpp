@@ -22,27 +22,8 @@ struct SolutionRock {
         run.arrays.cov = std::make_unique<emmatrix>();
         run.arrays.c = std::make_unique<icmatrix>();
         ptype1& ph = pr.ss(1);
-        ph.name = "bin";
-        ph.nem = 2;
-        ph.nvar = 1;
-        ph.var[1].name = "x(bin)";
+        ph = regularbinary("bin", 1);
         ph.var[1].guess = 0.5L;
-        ph.nsf = 2;
-        ph.sfname[1] = "xA";
-        ph.sfname[2] = "xB";
-        ph.sf[1] = lin(1, 1, {{-1, 1, 1}});
-        ph.sf[2] = lin(0, 1, {{1, 1, 1}});
-        ph.p[1] = ph.sf[1];
-        ph.p[2] = ph.sf[2];
-        ph.em[1].name = "A";
-        ph.em[2].name = "B";
-        for (int m = 1; m <= 2; ++m) {
-            ph.em[m].ntmf = 1;
-            ph.em[m].tmf[1] = {static_cast<int16>(m), 1, 1};
-        }
-        ph.model = axtype::symmetric;
-        ph.ngterm = 1;
-        ph.gterm[1] = {1, 1, 2};
         ph.wa[1] = w;
         run.nss = 1;
         pr.addpure("q");

@@ -16,27 +16,8 @@ namespace {
 // A binary phase A-B on one site: x = x(B), p(A) = xA = 1 - x, p(B) = xB = x, a_id = site
 // fraction; one W = wa + wb T + wc P with its sd.
 ptype1 binary(axtype model, real wa, real wb, real wc, real wsd) {
-    ptype1 ph;
-    ph.name = "bin";
-    ph.nem = 2;
-    ph.nvar = 1;
-    ph.var[1].name = "x(bin)";
-    ph.nsf = 2;
-    ph.sfname[1] = "xA";
-    ph.sfname[2] = "xB";
-    ph.sf[1] = lin(1, 1, {{-1, 1, 1}});
-    ph.sf[2] = lin(0, 1, {{1, 1, 1}});
-    ph.p[1] = ph.sf[1];
-    ph.p[2] = ph.sf[2];
-    ph.em[1].name = "A";
-    ph.em[2].name = "B";
-    for (int m = 1; m <= 2; ++m) {
-        ph.em[m].ntmf = 1;
-        ph.em[m].tmf[1] = {static_cast<int16>(m), 1, 1};
-    }
+    ptype1 ph = regularbinary("bin", 1);
     ph.model = model;
-    ph.ngterm = 1;
-    ph.gterm[1] = {1, 1, 2};
     ph.wa[1] = wa;
     ph.wb[1] = wb;
     ph.wc[1] = wc;
