@@ -372,8 +372,17 @@ void setptwindows(Session& ses, Run& run) {
     ScriptSettings& sc = run.script;
     Windows& w = run.windows;
     const int k = yes(sc.batchcb) ? 0 : run.variance;
+    // The variable the solver calculates along a line: T at given P in a window of invariant
+    // points and with "calcTatP", P at given T otherwise; grids of P and T keep the last choice.
+    auto calculate = [&w](calcvariabletype calc) {
+        w.calcvariable = calc;
+        w.othervariable = calc == calcvariabletype::calctemperature
+                              ? othervariabletype::fixedpressure
+                              : othervariabletype::fixedtemperature;
+    };
     if (k == 0) {
         w.ptcalcsmode = 0;
+        calculate(calcvariabletype::calctemperature);
         specifyptcalcs(ses, sc, w, 0, "PT window within which invariant points expected to lie",
                        "P window within which invariant points expected to lie",
                        "T window within which invariant points expected to lie");
@@ -381,10 +390,12 @@ void setptwindows(Session& ses, Run& run) {
         promptcontrol(ses, "calculate T at P (rather than P at T)", sc.calctatpcb);
         if (yes(sc.calctatpcb)) {
             w.ptcalcsmode = 1;
+            calculate(calcvariabletype::calctemperature);
             specifyptcalcs(ses, sc, w, 1, "", "P at which T of reactions to be calculated",
                            "T window within which reactions expected to lie");
         } else {
             w.ptcalcsmode = 2;
+            calculate(calcvariabletype::calcpressure);
             specifyptcalcs(ses, sc, w, 2, "", "P window within which reactions expected to lie",
                            "T at which P of reactions to be calculated");
         }

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "phasediagram/pdfixture.hpp"
 #include "thermo/thermo_support.hpp"
@@ -19,7 +22,8 @@ real gaspdg(Ds62& d, real p, real t, real z, real ca) {
     return dg0 + rgas * t * (3 * std::log(z) - 3 * std::log(ca));
 }
 
-real bisectp(const std::function<real(real)>& f, real lo, real hi) {
+// The root of f between lo and hi, where f changes sign.
+real bisect(const std::function<real(real)>& f, real lo, real hi) {
     const real flo = f(lo);
     for (int i = 0; i < 200; ++i) {
         const real mid = 0.5L * (lo + hi);
@@ -55,7 +59,7 @@ TEST(PhaseDiagramRun, IsoplethOfGaspMatchesIndependentRoot) {
     ASSERT_EQ(c.points.size(), 5u) << c.screen();
     Ds62& d = dataset();
     for (const auto& pt : c.points) {
-        const real root = bisectp([&](real p) { return gaspdg(d, p, pt.t, 0.2L, 0.5L); }, 0.5L, 40);
+        const real root = bisect([&](real p) { return gaspdg(d, p, pt.t, 0.2L, 0.5L); }, 0.5L, 40);
         EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(root), 1e-3)
             << "T = " << static_cast<double>(pt.t);
         EXPECT_NEAR(static_cast<double>(pt.x[3]), 0.2, 1e-12);
@@ -63,13 +67,81 @@ TEST(PhaseDiagramRun, IsoplethOfGaspMatchesIndependentRoot) {
     }
 }
 
-TEST(PhaseDiagramRun, WindowBelowTheLineFindsNothingInRange) {
+// The isopleth script asking T at the given pressures in place of P at the given temperatures.
+std::string tatpscript(const std::string& window, const std::string& pressures) {
     std::string script = isoplethscript;
-    script.replace(script.find("diagramPT 2 16"), 14, "diagramPT 1 4 ");
-    PdCase c(script);
-    c.go();
-    EXPECT_TRUE(c.points.empty());
-    EXPECT_NE(c.screen().find("<== nothing in range ==>\n"), std::string::npos) << c.screen();
+    script.replace(script.find("diagramPT 2 16 500 900"), 22, "diagramPT " + window);
+    script.replace(script.find("calcTatP no\ncalcT 500 900 100"), 29,
+                   "calcTatP yes\ncalcP " + pressures);
+    return script;
+}
+
+TEST(PhaseDiagramRun, WindowOffTheLineFindsNothingInRange) {
+    // At z(g) 0.2 and ca(pl) 0.5 the line runs from about 10 kbar at 635 C to 12 kbar at 744 C.
+    std::string pbelow = isoplethscript;
+    pbelow.replace(pbelow.find("diagramPT 2 16"), 14, "diagramPT 1 4 ");
+    const struct {
+        const char* what;
+        std::string script;
+    } cases[] = {
+        {"P at T, P window below the line", pbelow},
+        {"T at P, T window below the line", tatpscript("2 16 400 500", "10 12 1")},
+        {"T at P, T window above the line", tatpscript("2 16 800 900", "10 12 1")},
+    };
+    for (const auto& k : cases) {
+        PdCase c(k.script);
+        c.go();
+        EXPECT_TRUE(c.points.empty()) << k.what;
+        EXPECT_NE(c.screen().find("<== nothing in range ==>\n"), std::string::npos)
+            << k.what << "\n"
+            << c.screen();
+    }
+}
+
+TEST(PhaseDiagramRun, TAtGivenPMatchesIndependentRoot) {
+    // The starting T is the middle of the T window, well away from the line in some rows.
+    const struct {
+        const char* window;
+        const char* pressures;
+        std::vector<real> p;
+    } cases[] = {
+        {"2 16 400 900", "10 12 1", {10, 11, 12}},
+        {"2 16 500 900", "11 11.5 0.5", {11, 11.5L}},
+        {"2 16 400 1000", "8 14 2", {8, 10, 12, 14}},
+    };
+    Ds62& d = dataset();
+    for (const auto& k : cases) {
+        PdCase c(tatpscript(k.window, k.pressures));
+        c.go();
+        ASSERT_EQ(c.points.size(), k.p.size()) << k.pressures << "\n" << c.screen();
+        for (std::size_t i = 0; i < k.p.size(); ++i) {
+            const auto& pt = c.points[i];
+            EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(k.p[i]), 1e-12);
+            const real root =
+                bisect([&](real t) { return gaspdg(d, pt.p, t, 0.2L, 0.5L); }, 500, 1300);
+            EXPECT_NEAR(static_cast<double>(pt.t), static_cast<double>(root), 1e-3)
+                << "P = " << static_cast<double>(pt.p);
+            EXPECT_NEAR(static_cast<double>(pt.x[3]), 0.2, 1e-12);
+            EXPECT_NEAR(static_cast<double>(pt.x[4]), 0.5, 1e-12);
+        }
+    }
+}
+
+TEST(PhaseDiagramRun, TAtGivenPReturnsTheTOfThePAtGivenTRun) {
+    std::string ptscript = isoplethscript;
+    ptscript.replace(ptscript.find("calcT 500 900 100"), 17, "calcT 700");
+    PdCase first(ptscript);
+    first.go();
+    ASSERT_EQ(first.points.size(), 1u) << first.screen();
+    const real p = first.points[0].p;
+    EXPECT_NEAR(static_cast<double>(p), 11.19, 0.01);
+    char text[40];
+    std::snprintf(text, sizeof text, "%.12Lf", p);
+    PdCase second(tatpscript("2 16 400 900", text));
+    second.go();
+    ASSERT_EQ(second.points.size(), 1u) << second.screen();
+    EXPECT_NEAR(static_cast<double>(second.points[0].p), static_cast<double>(p), 1e-3);
+    EXPECT_NEAR(static_cast<double>(second.points[0].t), 973.15, 1e-3);
 }
 
 TEST(PhaseDiagramRun, DivariantGridSatisfiesTheEquilibrium) {
