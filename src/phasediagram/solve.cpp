@@ -538,7 +538,7 @@ void Calculation::step() {
             if (pd_.onresult) pd_.onresult(st);
             if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
                 st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases,
-                                            st.nlestatus.jacsingular);
+                                            st.nlestatus.jacsingular, pd_.maxvariance);
             }
             printresult(ses_, run_, pd_, st);
             printmorestuff(ses_, run_, pd_, st);

@@ -65,7 +65,7 @@ std::string printreaction(const emvector& x, const strings& names, int16 n) {
 }
 
 AssemblageReaction assemblagereaction(const Run& run, const CrossRefs& xref, const eqvector& x,
-                                      const bemvector& phases, bool jacsingular) {
+                                      const bemvector& phases, bool jacsingular, int16 variance) {
     AssemblageReaction out;
     const SystemComponents& sc = run.dataset.components;
     auto a = std::make_unique<cmatrix>();
@@ -75,7 +75,7 @@ AssemblageReaction assemblagereaction(const Run& run, const CrossRefs& xref, con
         const int16 p = xref.emphase[k];
         if (!phases[p]) continue;
         const ptype1& ph = (*run.arrays.prec1)[p];
-        if (ph.isfluid && run.runftype == ftype::h2oco2 && xco2section && run.variance == 2) {
+        if (ph.isfluid && run.runftype == ftype::h2oco2 && xco2section && variance == 2) {
             for (int e = 1; e <= 2; ++e) {
                 out.names[++out.n] = ph.em[e].name;
                 for (int c = 1; c <= sc.ncomp; ++c) {

@@ -28,10 +28,12 @@ struct AssemblageReaction {
 
 // Gathers the columns of the phases flagged in `phases` (solution phases 1..nss in layout order
 // with their compositions at the natural values x, then pure phases nss + 1..nss + npure), with
-// an H2O-CO2 fluid of a T-x(CO2) or P-x(CO2) section of variance 2 split into its two
-// end-members; balances them and turns the reaction so that H2O + CO2 is not negative. When the
-// last Newton direction was singular the text is "####" and n is 0.
+// an H2O-CO2 fluid of a T-x(CO2) or P-x(CO2) section split into its two end-members when the
+// equilibrium is divariant before its isopleths (`variance`: a univariant line of the section
+// once x(CO2) is set, so that the fluid's end-members balance on their own); balances them and
+// turns the reaction so that H2O + CO2 is not negative. When the last Newton direction was
+// singular the text is "####" and n is 0.
 AssemblageReaction assemblagereaction(const Run& run, const CrossRefs& xref, const eqvector& x,
-                                      const bemvector& phases, bool jacsingular);
+                                      const bemvector& phases, bool jacsingular, int16 variance);
 
 }  // namespace qv

@@ -59,7 +59,7 @@ TEST(AssemblageReaction, BalancesThePhasesOfTheSet) {
     eqvector x;
     bemvector phases;
     phases[1] = phases[3] = phases[4] = true;  // ky, q, cor
-    const AssemblageReaction ar = assemblagereaction(r.run, xref, x, phases, false);
+    const AssemblageReaction ar = assemblagereaction(r.run, xref, x, phases, false, 1);
     EXPECT_EQ(ar.n, 3);
     EXPECT_EQ(ar.text, "q + cor = ky");
     EXPECT_EQ(ar.names[1], "ky");
@@ -71,7 +71,7 @@ TEST(AssemblageReaction, SingularLastStepGivesNoReaction) {
     eqvector x;
     bemvector phases;
     phases[1] = phases[3] = phases[4] = true;
-    const AssemblageReaction ar = assemblagereaction(r.run, xref, x, phases, true);
+    const AssemblageReaction ar = assemblagereaction(r.run, xref, x, phases, true, 1);
     EXPECT_EQ(ar.n, 0);
     EXPECT_EQ(ar.text, "####");
 }
