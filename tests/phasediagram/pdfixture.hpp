@@ -83,6 +83,14 @@ struct PdCase {
             points.push_back(pt);
         };
     }
+    // Opens the log file "qv-log.txt" of the working folder, as the program does at start-up
+    // (the test session alone writes only to the screen).
+    void openlog() {
+        auto& log = ts.ses.ch.files[3];
+        std::string name;
+        openwrite(ts.ses, name, "", "qv-log.txt", log);
+        ts.ses.ch.activechannels |= int32{1} << 3;
+    }
     // The run; a fatal stop is reported with the screen so far.
     void go() {
         try {
