@@ -3,9 +3,11 @@
 #include <cmath>
 
 #include "base/fatal.hpp"
+#include "calibration/calcass.hpp"
 #include "calibration/misfits.hpp"
 #include "calibration/writeds.hpp"
 #include "calibration/xpfile.hpp"
+#include "calibration/xpphases.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
@@ -519,6 +521,24 @@ void writeresults(Session& ses, Calibration& cal, bool numericalon, bool hqzon) 
         }
         e.dhcalcsd = s < 0 ? 0 : std::sqrt(cal.sigfit2 * s);
         cal.xpcrdflag = e.crdflag;
+        if (e.ingroup && e.reacno == 1 && cal.run != nullptr) {
+            putstr(ses, 1, std::string(65, '-'), 1, results);
+            std::string names;
+            for (int j = 1; j <= e.nlist; ++j) {
+                const real rule = e.lista[u(j)];
+                if (rule == 0.5L) continue;
+                if (rule > 0) names += e.listnames[u(j)] + " ";
+                if (rule == -1) names += cal.xpphasenames[u(e.listphase[u(j)])] + " ";
+            }
+            cal.xpnamestext = names + " (" + e.reftext + ")";
+            std::string title = e.xpkind == 1 ? "univariant involving " : "divariant involving ";
+            title += names;
+            if (e.unknowncomps) title += " (unknown comps) ";
+            put(ses, title + " (" + e.reftext + ")");
+            setupxpphases(ses, *cal.run, cal, k);
+            const int16 mode = e.unknowncomps ? 2 : e.xpkind == 2 ? 3 : 2;
+            calcass(ses, *cal.run, cal, k, mode, true);
+        }
         e.reactext = reactiontext(cal, e.coef, e.memberix, e.nmembers);
         xpresults(ses, cal, k);
     }
