@@ -319,6 +319,27 @@ TEST(CalibMisfits, PairsIntervalAndOneSidedExperiments) {
     EXPECT_REL_NEAR(e.br[1].brsig2, 2 * std::sqrt(v * v + 0.05L * 0.05L), 1e-12L);
 }
 
+TEST(CalibMisfits, MediansAtTheExtremeBoundsGiveThePlainMidpoint) {
+    // lower bounds 1, 5, 5 (median = largest) and upper bounds 5.5, 5.5, 9 (median = smallest):
+    // the interval leans to neither side
+    Calibration cal;
+    xprec& e = cal.xp[1];
+    const real brh[] = {1, 5, 5, 5.5L, 5.5L, 9};
+    for (int i = 0; i < 6; ++i) {
+        brrec br;
+        br.direction = i >= 3;
+        br.brh = brh[i];
+        br.brsig2 = 1;
+        e.br.push_back(br);
+    }
+    e.nbr = 6;
+    orderbrackets(cal, 1);
+    EXPECT_EQ(e.brclass, 3);
+    EXPECT_REL_NEAR(0.5L * (e.hlow + e.hhigh), 5.25L, 1e-15L);
+    // half-width f(g) sigbar with g = minslope, 1.5 without pairs
+    EXPECT_REL_NEAR(e.hhigh - e.hlow, 2 * halfwidth(1.5L), 1e-15L);
+}
+
 TEST(CalibXpFile, ReadingErrors) {
     const std::string head = "1 A -1000 0.5\n0\n0\n";
     struct Case {
@@ -561,6 +582,10 @@ TEST(CalibAssemblage, ReadingErrors) {
         {head + "1 ss C\n1 1 x\nA Q\n -1 1\n", "readrc", "not recognised \"Q\" 1"},
         {head + "1 ss C unknowncomps\n", "readxy", "need univariant keyword"},
         {head + "1 ss C\n1 1 x\nA C\n -1 1\n0 5 690 0\n", "readxy", "not enough info 1"},
+        {head + "1 ss ss ss ss C C C C C C C C\n", "readxy",
+         "too many end-members in the list of an experiment" + maxtext(15)},
+        {"0\n1 A A A A A A A A A A A A A A A A\n", "readxy",
+         "too many end-members in oxide calorimetry" + maxtext(15)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
