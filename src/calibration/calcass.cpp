@@ -86,8 +86,8 @@ XpWindow xpwindow(const xprec& e) {
 
 }  // namespace
 
-void printbracket(Session& ses, const Run& run, const Calibration& cal, const CrossRefs& xref,
-                  const NleVariables& v, int16 k, int16 i, int16 mode) {
+void printbracket(Session& ses, const Run& run, const Calibration& cal, const NleVariables& v,
+                  int16 k, int16 i, int16 mode) {
     const xprec& e = cal.xp[u(k)];
     const brrec& br = e.br[u(i)];
     const brrec* next = i < e.nbr ? &e.br[u(i + 1)] : nullptr;
@@ -182,7 +182,6 @@ void printbracket(Session& ses, const Run& run, const Calibration& cal, const Cr
     }
     for (int q = 3; q <= run.nxvars; ++q)
         addreal(4, true, 10, line, v.natural(static_cast<int16>(q)));
-    (void)xref;
     putstr(ses, 0, line, 1, results);
 }
 
@@ -295,7 +294,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
                     rec.br[u(i)].xyz[u(q - 2)] = vars->natural(static_cast<int16>(q));
                 }
             }
-            if (print) printbracket(ses, run, cal, *xref, *vars, k, i, mode);
+            if (print) printbracket(ses, run, cal, *vars, k, i, mode);
             continue;
         }
         if (!cal.writingresults) {

@@ -18,8 +18,8 @@ namespace qv {
 // runs go to the summary and the log.
 void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool print);
 // One row of the table of runs: run i of experiment k solved in `mode`, the solver's unknowns
-// in `v` (names in `xref`), written to the summary and the log.
-void printbracket(Session& ses, const Run& run, const Calibration& cal, const CrossRefs& xref,
-                  const NleVariables& v, int16 k, int16 i, int16 mode);
+// in `v`, written to the summary and the log.
+void printbracket(Session& ses, const Run& run, const Calibration& cal, const NleVariables& v,
+                  int16 k, int16 i, int16 mode);
 
 }  // namespace qv
