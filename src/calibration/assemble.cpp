@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "base/fatal.hpp"
+#include "calibration/calcass.hpp"
 #include "calibration/emfile.hpp"
 #include "calibration/misfits.hpp"
+#include "calibration/xpfile.hpp"
+#include "calibration/xpphases.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/activities.hpp"
@@ -17,23 +20,25 @@ std::size_t u(int i) {
     return static_cast<std::size_t>(i);
 }
 
-// Activities of the end-members of a solution phase at its composition variables x.
-ActivitiesSd xpactivities(const ptype1& ph, const eqvector& x, real p, real t) {
-    return calcactivitysd(ph, x, p, t, controlboolean::yes);
+// The phases and the fixed-activity end-members of an experiment's list, each followed by a
+// blank.
+std::string assemblagenames(const Calibration& cal, const xprec& e) {
+    std::string names;
+    for (int j = 1; j <= e.nlist; ++j) {
+        if (e.lista[u(j)] == -1 && cal.phases != nullptr) {
+            names += cal.xpphasenames[u(e.listphase[u(j)])] + " ";
+        }
+        if (e.lista[u(j)] > 0) names += e.listnames[u(j)] + " ";
+    }
+    return names;
 }
 
 void activitytable(Session& ses, const Calibration& cal, int16 k) {
     const xprec& e = cal.xp[u(k)];
-    putstr(ses, 1, std::string(61, '-'), 1, logmask);
+    if (!e.ingroup) putstr(ses, 1, std::string(61, '-'), 1, logmask);
     std::string line;
     addgreal(2, line, k);
-    addstr(")  activities for ", 0, line);
-    for (int j = 1; j <= e.nlist; ++j) {
-        if (e.lista[u(j)] == -1 && cal.phases != nullptr) {
-            addstr(cal.xpphasenames[u(e.listphase[u(j)])] + " ", 0, line);
-        }
-        if (e.lista[u(j)] > 0) addstr(e.listnames[u(j)] + " ", 0, line);
-    }
+    addstr(")  activities for " + assemblagenames(cal, e), 0, line);
     addstr("for the given brackets  (" + e.reftext + ")", 0, line);
     putstr(ses, 0, line, 1, logmask);
     line = "      P      T";
@@ -47,6 +52,20 @@ void activitytable(Session& ses, const Calibration& cal, int16 k) {
         for (int j = 1; j <= e.nlist; ++j) addreal(5, true, 10, line, br.bra[u(j)]);
         putstr(ses, 0, line, 1, logmask);
     }
+}
+
+void grouplisting(Session& ses, Calibration& cal, int16 k) {
+    const xprec& e = cal.xp[u(k)];
+    putstr(ses, 1, std::string(61, '-'), 1, logmask);
+    std::string line = e.xpkind == 1 ? "univariant " : "divariant ";
+    line += e.unknowncomps ? "equilibrium with unknown comps (" : "equilibrium (";
+    putstr(ses, 0, line + e.reftext + "), involving:", 1, logmask);
+    for (int16 m = k; m < k + e.nreacs; ++m) {
+        xprec& rec = cal.xp[u(m)];
+        rec.reactext = reactiontext(cal, rec.coef, rec.memberix, rec.nmembers);
+        putstr(ses, 0, "    " + realstr(m) + ":  " + rec.reactext, 1, logmask);
+    }
+    putstr(ses, 0, "", 1, logmask);
 }
 
 void listinput(Session& ses, const Calibration& cal, const std::vector<int16>& rowxp) {
@@ -86,7 +105,14 @@ void listinput(Session& ses, const Calibration& cal, const std::vector<int16>& r
         }
         names += spaces(names.size() < 35 ? static_cast<int>(35 - names.size()) : 1);
         line += "    " + names;
-        line += "  (" + cal.xp[u(rowxp[u(row - cal.noxrows)])].reftext + ")";
+        const xprec& e = cal.xp[u(rowxp[u(row - cal.noxrows)])];
+        if (!e.ingroup) {
+            line += "  (" + e.reftext + ")";
+        } else if (e.reacno == 1) {
+            line += "  in:  " + assemblagenames(cal, e) + "  (" + e.reftext + ")";
+        } else {
+            line += "        -- ditto --";
+        }
         putstr(ses, 0, line, 1, logmask);
     }
     putstr(ses, 0, "", 1, logmask);
@@ -109,18 +135,26 @@ void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
             putstr(ses, 0, "iteration = " + realstr(iteration) + ": ASSEMBLING experimental work",
                    1, logmask);
         }
-        if (e.reacno < 2 && cal.phases != nullptr) {
+        if (listing && e.ingroup && e.reacno == 1) grouplisting(ses, cal, k);
+        if (e.reacno < 2 && e.ingroup && cal.run != nullptr) {
+            Run& run = *cal.run;
+            setupxpphases(ses, run, cal, k);
+            if (e.unknowncomps && (e.xyzfromax || iteration > 1)) {
+                calcass(ses, run, cal, k, 2, cal.prefs.infolevel > 2);
+            }
+            for (int16 i = 1; i <= e.nbr; ++i) lsqcalca(ses, run, cal, k, i);
+        } else if (e.reacno < 2 && cal.phases != nullptr) {
             for (int i = 1; i <= e.nbr; ++i) {
                 brrec& br = e.br[u(i)];
                 int pos = 1;
                 for (int j = 1; j <= e.nlist; ++j) {
                     if (e.lista[u(j)] != -1) continue;
-                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)] - maxxpss];
+                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)]];
                     eqvector x;
                     x.fill(0);
                     for (int q = 1; q < ph.nem; ++q) x[q] = br.xyz[u(pos++)];
-                    const ActivitiesSd a = xpactivities(ph, x, br.brP, br.brT);
-                    for (int q = 1; q <= ph.nem; ++q) br.bra[u(j + q - 1)] = a.a[q];
+                    const empvector a = xpactivities(ph, x, br.brP, br.brT);
+                    for (int q = 1; q <= ph.nem; ++q) br.bra[u(j + q - 1)] = a[q];
                 }
             }
         }

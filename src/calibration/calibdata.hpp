@@ -16,6 +16,8 @@
 
 namespace qv {
 
+struct Run;
+
 inline constexpr int maxntp = 320;     // end-members of the calibration's end-member file
 inline constexpr int maxnexp = 1200;   // rows of the least-squares problem and experiment records
 inline constexpr int maxnb = 270;      // brackets (experimental runs) of one experiment
@@ -138,8 +140,12 @@ struct Calibration {
     int16 ntp = 0;
     std::vector<tdrec> tda = std::vector<tdrec>(maxntp + 1);
     std::vector<std::string> xpphasenames;  // phase names, four reserved slots first (1-based)
-    // The solution phases of the a-x file: calibration phase p is record p - maxxpss.
+    // The phase records: calibration phase p (from maxxpss + 1 on) is record p; records 1 to
+    // maxxpss are the working slots of the experiment being calculated.
     const prectype1* phases = nullptr;
+    // The run whose phase, end-member and solver tables an experiment with an assemblage
+    // borrows (set with the phases).
+    Run* run = nullptr;
 
     // Calorimetry and experiments.
     int16 noxcal = 0;

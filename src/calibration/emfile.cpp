@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "base/fatal.hpp"
 #include "calibration/calibfiles.hpp"
 #include "model/axprint.hpp"
 #include "model/axreader.hpp"
+#include "solver/calcq.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
@@ -218,15 +220,38 @@ void readax(Session& ses, Run& run, Calibration& cal) {
     run.dataset.ndsem = cal.ntp;
     for (int16 i = 1; i <= cal.ntp; ++i) run.dataset.dsnames[i] = cal.tda[i].name;
     setupphases(ses, run);
+    prectype1& p1 = *run.arrays.prec1;
+    // Phases with order variables start from legal values of them; the experiments solve
+    // their equilibrium state of order at each run.
+    for (int16 i = 1; i <= run.nss; ++i) {
+        if (!p1[i].hasorder) continue;
+        auto xref = std::make_unique<CrossRefs>();
+        auto rl = std::make_unique<ReactionLists>();
+        bool wasillegal = false;
+        if (!findlegalq(ses, run, *xref, *rl, i, false, wasillegal, 0, 0)) {
+            bomb("readax", "cannot find legal Q guess", yourfault);
+        }
+    }
     if (run.nphread + maxxpss > maxss) {
         bomb("readxy", "too many ss -> make maxnp bigger", yourfault);
     }
     for (int16 i = 1; i <= run.nss; ++i) printphaseinfo(ses, run, i);
+    // The phases move up by the working slots in which each experiment lays out its own.
+    for (int16 i = run.nphread; i >= 1; --i) p1[i + maxxpss] = p1[i];
+    const auto empty = std::make_unique<ptype1>();
+    for (int16 i = 1; i <= maxxpss; ++i) {
+        p1[i] = *empty;
+        p1[i].name = "blah";
+    }
+    run.nphread = static_cast<int16>(run.nphread + maxxpss);
+    run.nss = static_cast<int16>(run.nss + maxxpss);
     cal.xpphasenames.assign(1, std::string());
-    for (int i = 1; i <= maxxpss; ++i) cal.xpphasenames.emplace_back("blah");
-    for (int16 i = 1; i <= run.nphread; ++i)
-        cal.xpphasenames.push_back((*run.arrays.prec1)[i].name);
+    for (int16 i = 1; i <= run.nphread; ++i) cal.xpphasenames.push_back(p1[i].name);
     cal.phases = run.arrays.prec1.get();
+    cal.run = &run;
+    run.dataset.dsmode = cal.dsmode;
+    run.dataset.newspfluid = true;
+    run.runftype = ftype::ih2oco2;
 }
 
 std::string stripbraces(std::string_view s) {

@@ -3,9 +3,11 @@
 #include <cmath>
 
 #include "base/fatal.hpp"
+#include "calibration/calcass.hpp"
 #include "calibration/misfits.hpp"
 #include "calibration/writeds.hpp"
 #include "calibration/xpfile.hpp"
+#include "calibration/xpphases.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
@@ -386,7 +388,23 @@ void xpresults(Session& ses, Calibration& cal, int16 k) {
         if (apair && nb->brh != br.brh) {
             lnkx = br.brlnk + (dh - br.brh) * (nb->brlnk - br.brlnk) / (nb->brh - br.brh);
         }
-        if (apair) {
+        if (e.ingroup) {
+            // how far the reaction enthalpy lies beyond the bound the runs set
+            const bool pair = apair || tpair || ppair;
+            real bound = br.brh;
+            bool inside = false;
+            if (pair) {
+                inside = br.brh <= dh && dh <= nb->brh;
+                if (std::fabs(dh - nb->brh) < std::fabs(dh - br.brh)) bound = nb->brh;
+            } else {
+                inside = br.direction ? dh <= br.brh : br.brh <= dh;
+            }
+            if (inside) {
+                blank(7, line);
+            } else {
+                addreal(2, true, 7, line, dh - bound);
+            }
+        } else if (apair) {
             const bool between = (dh >= br.brh && dh <= nb->brh) || (dh <= br.brh && dh >= nb->brh);
             if (between || nb->brh == br.brh) {
                 blank(7, line);
@@ -443,7 +461,9 @@ void xpresults(Session& ses, Calibration& cal, int16 k) {
             } else {
                 addreal(br.brpcalc <= 99 ? 2 : 1, true, 7, line, br.brpcalc);
             }
-            if (br.brpcalcsd <= 0) {
+            if (e.ingroup) {
+                blank(6, line);
+            } else if (br.brpcalcsd <= 0) {
                 addstr("*", 6, line);
             } else {
                 addreal(2, true, 6, line, 2 * br.brpcalcsd);
@@ -455,16 +475,22 @@ void xpresults(Session& ses, Calibration& cal, int16 k) {
                 addreal(2, true, 7, line, lnkx);
             }
             const real slope = nb->brh != br.brh ? (nb->brlnk - br.brlnk) / (nb->brh - br.brh) : 0;
-            addreal(2, true, 6, line, 2 * e.dhcalcsd * std::fabs(slope));
+            if (e.ingroup) {
+                blank(6, line);
+            } else {
+                addreal(2, true, 6, line, 2 * e.dhcalcsd * std::fabs(slope));
+            }
         } else {
             if (e.xpkind == 2) {
                 blank(7, line);
             } else if (br.brtcalc <= 300) {
-                addstr("*", 7, line);
+                addstr(e.ingroup ? "" : "*", 7, line);
             } else {
                 addgreal(7, line, br.brtcalc - 273.15L);
             }
-            if (br.brtcalcsd <= 0) {
+            if (e.ingroup) {
+                blank(6, line);
+            } else if (br.brtcalcsd <= 0) {
                 addstr("*", 6, line);
             } else {
                 addgreal(6, line, 2 * std::nearbyint(br.brtcalcsd));
@@ -519,6 +545,24 @@ void writeresults(Session& ses, Calibration& cal, bool numericalon, bool hqzon) 
         }
         e.dhcalcsd = s < 0 ? 0 : std::sqrt(cal.sigfit2 * s);
         cal.xpcrdflag = e.crdflag;
+        if (e.ingroup && e.reacno == 1 && cal.run != nullptr) {
+            putstr(ses, 1, std::string(65, '-'), 1, results);
+            std::string names;
+            for (int j = 1; j <= e.nlist; ++j) {
+                const real rule = e.lista[u(j)];
+                if (rule == 0.5L) continue;
+                if (rule > 0) names += e.listnames[u(j)] + " ";
+                if (rule == -1) names += cal.xpphasenames[u(e.listphase[u(j)])] + " ";
+            }
+            cal.xpnamestext = names + " (" + e.reftext + ")";
+            std::string title = e.xpkind == 1 ? "univariant involving " : "divariant involving ";
+            title += names;
+            if (e.unknowncomps) title += " (unknown comps) ";
+            put(ses, title + " (" + e.reftext + ")");
+            setupxpphases(ses, *cal.run, cal, k);
+            const int16 mode = e.unknowncomps ? 2 : e.xpkind == 2 ? 3 : 2;
+            calcass(ses, *cal.run, cal, k, mode, true);
+        }
         e.reactext = reactiontext(cal, e.coef, e.memberix, e.nmembers);
         xpresults(ses, cal, k);
     }

@@ -43,7 +43,7 @@ void addphase(Calibration& cal, xprec& e, int m, const std::string& name, int& n
     if (nphases > maxxpss) {
         bomb("readxy", "too many solution phases in one experiment" + maxtext(maxxpss), yourfault);
     }
-    const ptype1& ph = (*cal.phases)[p - maxxpss];
+    const ptype1& ph = (*cal.phases)[p];
     const std::string& member = cal.tda[u(e.memberix[u(m)])].name;
     int own = 0;
     for (int j = 1; j <= ph.nem; ++j) {
@@ -59,6 +59,223 @@ void addphase(Calibration& cal, xprec& e, int m, const std::string& name, int& n
         e.lista[u(e.nlist)] = j == 1 ? -1 : -2;
         if (j == own) e.memberpos[u(m)] = e.nlist;
     }
+}
+
+// The weight factor of an experiment as the preferences take it.
+real weightfactor(const Calibration& cal, real weight) {
+    if (cal.prefs.userfac == controlboolean::no) return 1;
+    if (weight <= 0) return cal.prefs.tighten == controlboolean::yes ? 0.5L : 1;
+    return weight;
+}
+
+// The activity of every reaction member that is not a phase end-member must have a logarithm.
+void checkactivities(const xprec& e, const brrec& br, int16 nbr, int16 k) {
+    for (int m = 1; m <= e.nmembers; ++m) {
+        const int16 pos = e.memberpos[u(m)];
+        if (e.coef[u(m)] != 0 && e.lista[u(pos)] >= 0 && !(br.bra[u(pos)] > 0)) {
+            bomb("readxy",
+                 "activity of " + e.listnames[u(pos)] + " not positive in bracket " + realstr(nbr) +
+                     " of experiment " + realstr(k),
+                 yourfault);
+        }
+    }
+}
+
+// An experiment given as an assemblage of phases: the expanded end-member list of its header
+// members, its reactions (one record each) and its runs, which give the phase compositions.
+void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const strings& head,
+               int last) {
+    xprec& e = cal.xp[u(k)];
+    int nphases = 0;
+    for (int m = 2; m <= last; ++m) {
+        const std::string& name = head[m];
+        int16 ix = 0;
+        if (posinphname(cal, name, ix, false)) {
+            listentry(e);
+            e.listnames[u(e.nlist)] = name;
+            e.listix[u(e.nlist)] = ix;
+            e.lista[u(e.nlist)] = 1;
+            continue;
+        }
+        int16 p = 0;
+        for (std::size_t q = maxxpss + 1; q < cal.xpphasenames.size(); ++q) {
+            if (cal.xpphasenames[q] == name) p = static_cast<int16>(q);
+        }
+        if (p == 0 || cal.phases == nullptr) {
+            bomb("readrc", "not recognised \"" + name + "\"", yourfault);
+        }
+        if (++nphases > maxxpss) {
+            bomb("readxy", "too many solution phases in one experiment" + maxtext(maxxpss),
+                 yourfault);
+        }
+        const ptype1& ph = (*cal.phases)[p];
+        for (int j = 1; j <= ph.nem; ++j) {
+            const ssemtype& em = ph.em[j];
+            int16 d = 0;
+            if (!posinphname(cal, em.name, d, false) && em.nmake == 0) {
+                bomb("readrc", "not recognised \"" + em.name + "\"", yourfault);
+            }
+            listentry(e);
+            e.listnames[u(e.nlist)] = em.name;
+            e.listix[u(e.nlist)] = d;
+            e.listphase[u(e.nlist)] = p;
+            e.listem[u(e.nlist)] = static_cast<int16>(j);
+            e.lista[u(e.nlist)] = j == 1 ? -1 : -2;
+        }
+        for (int j = 1; j <= ph.nem; ++j) {
+            const ssemtype& em = ph.em[j];
+            for (int c = 1; c <= em.nmake; ++c) {
+                listentry(e);
+                e.listnames[u(e.nlist)] = em.makenames[c];
+                posinphname(cal, em.makenames[c], e.listix[u(e.nlist)], true);
+                e.listphase[u(e.nlist)] = p;
+                e.listem[u(e.nlist)] = static_cast<int16>(j);
+                e.lista[u(e.nlist)] = 0.5L;
+            }
+        }
+    }
+    e.nreacs = rd.integer("number of reactions");
+    e.weight = weightfactor(cal, rd.number("weight factor"));
+    e.reftext = rd.resttext();
+    if (e.nreacs < 1) bomb("readxy", "an experiment needs a reaction", yourfault);
+    if (k + e.nreacs - 1 > maxnexp) {
+        bomb("readxy", "too many equilibria -> increase maxnexp", yourfault);
+    }
+
+    // The reactions among the list's end-members.
+    strings words;
+    int16 n = 0;
+    for (int16 r = 1; r <= e.nreacs; ++r) {
+        xprec& rec = cal.xp[u(k + r - 1)];
+        if (r > 1) {
+            rec = xprec{};
+            rec.nreacs = e.nreacs;
+            rec.xpkind = e.xpkind;
+            rec.use = e.use;
+            rec.weight = e.weight;
+            rec.reftext = e.reftext;
+            rec.hasphases = true;
+            rec.unknowncomps = e.unknowncomps;
+            rec.show = e.show;
+            rec.nlist = e.nlist;
+            rec.listnames = e.listnames;
+            rec.listix = e.listix;
+            rec.lista = e.lista;
+            rec.listphase = e.listphase;
+            rec.listem = e.listem;
+        }
+        rec.ingroup = true;
+        rec.reacno = r;
+        if (!rd.line(words, n)) bomb("readxy", "file ends in the reactions", yourfault);
+        if (n > maxlist) {
+            bomb("readxy", "too many members of a reaction" + maxtext(maxlist), yourfault);
+        }
+        rec.nmembers = n;
+        for (int m = 1; m <= n; ++m) {
+            int16 pos = 0;
+            for (int j = e.nlist; j >= 1; --j) {
+                if (e.listnames[u(j)] == words[m]) pos = static_cast<int16>(j);
+            }
+            if (pos == 0) bomb("readrc", "not recognised \"" + words[m] + "\" 1", yourfault);
+            // the reaction's enthalpy is a sum over dataset end-members
+            if (e.listix[u(pos)] == 0) {
+                bomb("readrc", "not an end-member \"" + words[m] + "\"", yourfault);
+            }
+            rec.memberpos[u(m)] = pos;
+            rec.memberix[u(m)] = e.listix[u(pos)];
+        }
+        for (int m = 1; m <= n; ++m) rec.coef[u(m)] = rd.integer("reaction coefficient");
+        rd.droprest();
+        const SpecialPositions sp = specialems(cal, rec.listix, rec.nlist);
+        rec.nofluid = sp.posH2O == 0 && sp.posCO2 == 0;
+        rec.crdflag = false;
+        rec.reactext = reactiontext(cal, rec.coef, rec.memberix, rec.nmembers);
+    }
+
+    // Listing.
+    std::string members;
+    for (int m = 2; m <= last; ++m) members += head[m] + " ";
+    const int16 lastrec = static_cast<int16>(k + e.nreacs - 1);
+    if (cal.prefs.infolevel < 2) {
+        std::string line = "  " + realstr(k);
+        if (e.nreacs > 1) line += "-" + realstr(lastrec);
+        putstr(ses, 0, line + ")  equil: " + members + "  (" + e.reftext + ")", 1, logmask);
+    } else {
+        if (k == 1) putstr(ses, 2, "READING experimental work", 1, logmask);
+        putstr(ses, 0,
+               "  equil: " + members + "  (" + e.reftext + "), involving next " +
+                   (e.nreacs == 1 ? std::string("reaction:") : realstr(e.nreacs) + " reactions:"),
+               1, logmask);
+        for (int16 r = k; r <= lastrec; ++r) {
+            putstr(ses, 0, "    " + realstr(r) + ")  " + cal.xp[u(r)].reactext, 1, logmask);
+        }
+    }
+
+    // The runs: P, T, x(CO2), then the compositions of the phases (and activities) in list
+    // order; an experiment with unknown compositions may leave them to the a-x file's guesses.
+    const SpecialPositions sp = specialems(cal, e.listix, e.nlist);
+    e.nbr = 0;
+    for (;;) {
+        if (!rd.line(words, n)) bomb("readxy", "file ends in the brackets", yourfault);
+        const int16 bcode = getinteger(whatis(words[1]), words[1], "reading br code");
+        if (bcode < 0) break;
+        if (n < 4) bomb("readxy", "not enough info 1", yourfault);
+        brrec br;
+        br.direction = bcode == 1;
+        br.brP = getsingle(whatis(words[2]), words[2], "reading P");
+        br.brT = getsingle(whatis(words[3]), words[3], "reading T") + 273.15L;
+        br.brx = getsingle(whatis(words[4]), words[4], "reading x(CO2)");
+        int v = 0;
+        int nx = 0;
+        for (int j = 1; j <= e.nlist; ++j) {
+            const real rule = e.lista[u(j)];
+            if (rule == -2) {
+                br.bra[u(j)] = -2;
+            } else if (rule == -1) {
+                const ptype1& ph = (*cal.phases)[e.listphase[u(j)]];
+                const int first = nx + 1;
+                for (int q = 1; q < ph.nem; ++q) {
+                    ++v;
+                    if (++nx > maxlist) {
+                        bomb("readxy", "too many composition values" + maxtext(maxlist), yourfault);
+                    }
+                    if (e.xyzfromax) continue;
+                    if (!e.unknowncomps || v + 4 <= n) {
+                        if (v + 4 > n) bomb("readxy", "not enough info 1", yourfault);
+                        br.xyz[u(nx)] =
+                            getsingle(whatis(words[v + 4]), words[v + 4], "reading xyz");
+                    } else {
+                        e.xyzfromax = true;
+                    }
+                }
+                if (e.xyzfromax) {
+                    for (int q = 1; q < ph.nem; ++q) br.xyz[u(first + q - 1)] = ph.var[q].guess;
+                }
+                br.bra[u(j)] = -1;
+            } else {
+                br.bra[u(j)] = rule;
+            }
+        }
+        for (int j = 1; j <= e.nlist; ++j) {
+            if (j == sp.posH2O && br.bra[u(j)] >= 1) br.bra[u(j)] = 1 - br.brx;
+            if (j == sp.posCO2 && br.bra[u(j)] >= 1) br.bra[u(j)] = br.brx;
+        }
+        if (bcode == 2) continue;
+        ++e.nbr;
+        if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
+        for (int16 r = k; r <= lastrec; ++r) checkactivities(cal.xp[u(r)], br, e.nbr, k);
+        e.br.push_back(br);
+        for (int16 r = static_cast<int16>(k + 1); r <= lastrec; ++r) {
+            brrec copy;
+            copy.direction = br.direction;
+            copy.brP = br.brP;
+            copy.brT = br.brT;
+            copy.brx = br.brx;
+            cal.xp[u(r)].br.push_back(copy);
+        }
+    }
+    for (int16 r = static_cast<int16>(k + 1); r <= lastrec; ++r) cal.xp[u(r)].nbr = e.nbr;
+    cal.nexp = lastrec;
 }
 
 void addrow(Calibration& cal) {
@@ -261,21 +478,15 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
             e.hasphases = true;
         }
         if (e.hasphases) {
-            bomb("readxy", "experiments with phases are not built yet", yourfault);
+            readgroup(ses, cal, rd, k, words, last);
+            continue;
         }
         e.ingroup = false;
         e.nreacs = 1;
         e.reacno = 1;
         for (int m = 1; m <= e.nmembers; ++m) e.coef[u(m)] = rd.integer("reaction coefficient");
-        const real weight = rd.number("weight factor");
+        e.weight = weightfactor(cal, rd.number("weight factor"));
         rd.droprest();
-        if (cal.prefs.userfac == controlboolean::no) {
-            e.weight = 1;
-        } else if (weight <= 0) {
-            e.weight = cal.prefs.tighten == controlboolean::yes ? 0.5L : 1;
-        } else {
-            e.weight = weight;
-        }
 
         // The activity of each member: a number, or a phase that supplies it.
         if (!rd.line(words, n)) bomb("readxy", "file ends before an activity line", yourfault);
@@ -334,7 +545,7 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
                 if (e.lista[u(j)] == -2) {
                     br.bra[u(j)] = -2;
                 } else if (e.lista[u(j)] == -1) {
-                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)] - maxxpss];
+                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)]];
                     for (int q = 1; q < ph.nem; ++q) {
                         ++v;
                         if (v + 4 > n) bomb("readxy", "not enough info 1", yourfault);
@@ -355,7 +566,7 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
                     br.bra[u(j)] = e.lista[u(j)];
                 }
             }
-            for (int j = 1; j <= e.nmembers; ++j) {
+            for (int j = 1; j <= e.nlist; ++j) {
                 if (j == sp.posH2O && br.bra[u(j)] >= 1) br.bra[u(j)] = 1 - br.brx;
                 if (j == sp.posCO2 && br.bra[u(j)] >= 1) br.bra[u(j)] = br.brx;
             }
@@ -363,15 +574,7 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
             ++e.nbr;
             if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
             // ln a of every member enters the misfit: an activity that is not positive has none.
-            for (int m = 1; m <= e.nmembers; ++m) {
-                const int16 pos = e.memberpos[u(m)];
-                if (e.coef[u(m)] != 0 && e.lista[u(pos)] >= 0 && !(br.bra[u(pos)] > 0)) {
-                    bomb("readxy",
-                         "activity of " + e.listnames[u(pos)] + " not positive in bracket " +
-                             realstr(e.nbr) + " of experiment " + realstr(k),
-                         yourfault);
-                }
-            }
+            checkactivities(e, br, e.nbr, k);
             e.br.push_back(br);
         }
     }
@@ -398,7 +601,9 @@ void readxy(Session& ses, Run& run, Calibration& cal) {
     run.dataset.ndsem = cal.ntp;
     readxpfile(ses, cal, f);
     f.close();
-    for (int16 i = 1; i <= run.nss; ++i) printphaseinfo(ses, run, i);
+    for (int16 i = maxxpss + 1; i < static_cast<int16>(cal.xpphasenames.size()); ++i) {
+        printphaseinfo(ses, run, i);
+    }
 }
 
 }  // namespace qv

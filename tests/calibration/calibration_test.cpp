@@ -10,16 +10,19 @@
 #include <vector>
 
 #include "calibration/assemble.hpp"
+#include "calibration/calcass.hpp"
 #include "calibration/dsprefs.hpp"
 #include "calibration/emfile.hpp"
 #include "calibration/lsqsolve.hpp"
 #include "calibration/misfits.hpp"
+#include "calibration/results.hpp"
 #include "calibration/writeds.hpp"
 #include "calibration/xpfile.hpp"
 #include "model/datamodel.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "support/fakes.hpp"
+#include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv::test {
@@ -316,6 +319,27 @@ TEST(CalibMisfits, PairsIntervalAndOneSidedExperiments) {
     EXPECT_REL_NEAR(e.br[1].brsig2, 2 * std::sqrt(v * v + 0.05L * 0.05L), 1e-12L);
 }
 
+TEST(CalibMisfits, MediansAtTheExtremeBoundsGiveThePlainMidpoint) {
+    // lower bounds 1, 5, 5 (median = largest) and upper bounds 5.5, 5.5, 9 (median = smallest):
+    // the interval leans to neither side
+    Calibration cal;
+    xprec& e = cal.xp[1];
+    const real brh[] = {1, 5, 5, 5.5L, 5.5L, 9};
+    for (int i = 0; i < 6; ++i) {
+        brrec br;
+        br.direction = i >= 3;
+        br.brh = brh[i];
+        br.brsig2 = 1;
+        e.br.push_back(br);
+    }
+    e.nbr = 6;
+    orderbrackets(cal, 1);
+    EXPECT_EQ(e.brclass, 3);
+    EXPECT_REL_NEAR(0.5L * (e.hlow + e.hhigh), 5.25L, 1e-15L);
+    // half-width f(g) sigbar with g = minslope, 1.5 without pairs
+    EXPECT_REL_NEAR(e.hhigh - e.hlow, 2 * halfwidth(1.5L), 1e-15L);
+}
+
 TEST(CalibXpFile, ReadingErrors) {
     const std::string head = "1 A -1000 0.5\n0\n0\n";
     struct Case {
@@ -415,6 +439,159 @@ TEST(CalibXpFile, ActivitiesFromAnIdealSolutionAtTheBracketCompositions) {
     end.readxp("1 A -1000 0.5\n0\n0\n1 A C\n -1 1 1\nss 1 x\n0 5 690 0 1\n-1\n0\n");
     EXPECT_BOMB(assemblexp(end.t.ses, *end.cal, 1), "assemblexp",
                 "activity of A not positive in bracket 1 of experiment 1");
+}
+
+// Garnet-like ideal mixing of A and B on three equivalent sites (as pyrope-almandine):
+// a(A) = (1 - x)^3, a(B) = x^3.
+const std::string garnetax =
+    "ss 2 1\n  x(ss) 0.5\n  p(A) 1 1 1 1 -1 x\n  p(B) 1 1 0 1  1 x\n  sf\n  W(A,B) 0 0 0\n"
+    "  2\n  xA 1 1 1 1 -1 x\n  xB 1 1 0 1  1 x\n  A 1 1 xA 3\n  B 1 1 xB 3\n";
+
+// The assemblage ss + C at 5 kbar, with the enthalpies of B and C set so that it is in
+// equilibrium at 700 C with x = 0.3: A = C and B = C balance when
+// G(C) - G(A) = 3 RT ln(1 - x) and G(C) - G(B) = 3 RT ln x (G = H - TS + V (P - 0.001)).
+struct AssemblageFixture : CalFixture {
+    std::unique_ptr<qv::Run> run = std::make_unique<qv::Run>();
+    static constexpr real t0 = 973.15L;
+    static constexpr real x0 = 0.3L;
+    explicit AssemblageFixture(real shiftc = 0) {
+        initglobals(t.ses, *run);
+        t.ses.runcalcmode = calcmodetype::lsqdscalc;
+        readem(emfile);
+        tdrec* td = &cal->tda[0];
+        const auto g = [&](int i) { return td[i].H - t0 * td[i].S + td[i].V * (5 - 0.001L); };
+        const real rt3 = 3 * 0.0083144L * t0;
+        const real gc = g(1) + rt3 * std::log(1 - x0);
+        td[3].H += gc - g(3) + shiftc;
+        td[2].H += gc - rt3 * std::log(x0) - g(2);
+        dir.write("ds-ax.txt", garnetax);
+        readax(t.ses, *run, *cal);
+    }
+};
+
+TEST(CalibAssemblage, ActivitiesAtTheGivenCompositionsOfEachRun) {
+    AssemblageFixture fx;
+    fx.readxp(
+        "1 A -1000 0.5\n0\n0\n"
+        "1 ss C univariant\n2 1 garnet runs\nA C\n -1 1\nB C\n -1 1\n"
+        "0 5 690 0 0.3\n1 6 710 0 0.25\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    ASSERT_EQ(cal.nexp, 2);
+    const xprec& e = cal.xp[1];
+    const xprec& e2 = cal.xp[2];
+    EXPECT_TRUE(e.ingroup && e2.ingroup);
+    EXPECT_EQ(e2.reacno, 2);
+    EXPECT_EQ(e.reftext, "garnet runs");
+    ASSERT_EQ(e2.nlist, 3);
+    EXPECT_EQ(e2.listnames[3], "C");
+    EXPECT_EQ(e2.lista[1], -1);
+    EXPECT_EQ(e2.lista[2], -2);
+    EXPECT_EQ(e2.memberpos[1], 2);  // B
+    EXPECT_EQ(e2.reactext, "B = C");
+    ASSERT_EQ(e2.nbr, 2);
+    EXPECT_EQ(e2.br[2].brT, 983.15L);
+    assemblexp(fx.t.ses, cal, 1);
+    // (1 - x)^3 and x^3 at each run, in both reactions of the experiment
+    for (const xprec* r : {&e, &e2}) {
+        EXPECT_REL_NEAR(r->br[1].bra[1], 0.343L, 1e-15L);
+        EXPECT_REL_NEAR(r->br[1].bra[2], 0.027L, 1e-15L);
+        EXPECT_REL_NEAR(r->br[2].bra[1], 0.421875L, 1e-15L);
+        EXPECT_REL_NEAR(r->br[2].bra[2], 0.015625L, 1e-15L);
+        EXPECT_EQ(r->br[1].bra[3], 1);
+    }
+    EXPECT_REL_NEAR(e.br[1].brlnk, -3 * std::log(0.7L), 1e-15L);
+    EXPECT_REL_NEAR(e2.br[1].brlnk, -3 * std::log(0.3L), 1e-15L);
+    ASSERT_EQ(cal.nobs, 3);  // one row per reaction
+    EXPECT_EQ(cal.x[3][2], -1);
+    EXPECT_EQ(cal.x[3][3], 1);
+}
+
+TEST(CalibAssemblage, UnknownCompositionsSolvedWithTemperatureFree) {
+    AssemblageFixture fx;
+    fx.readxp(
+        "1 A -1000 0.5\n0\n0\n"
+        "1 ss C univariant unknowncomps\n2 1 garnet runs\nA C\n -1 1\nB C\n -1 1\n"
+        "0 5 690 0\n1 5 710 0\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    const xprec& e = cal.xp[1];
+    EXPECT_TRUE(e.xyzfromax);
+    EXPECT_EQ(e.br[1].xyz[1], 0.5L);  // the a-x file's starting guess
+    assemblexp(fx.t.ses, cal, 1);
+    // both runs at 5 kbar are solved for T and the garnet composition of the equilibrium
+    for (int i = 1; i <= 2; ++i) {
+        for (int r = 1; r <= 2; ++r) {
+            EXPECT_NEAR(static_cast<double>(cal.xp[u(r)].br[u(i)].brtcalc),
+                        static_cast<double>(fx.t0), 1e-3);
+        }
+        EXPECT_NEAR(static_cast<double>(e.br[u(i)].xyz[1]), 0.3, 1e-6);
+        // the activities of the next steps are those of the solved composition
+        EXPECT_NEAR(static_cast<double>(e.br[u(i)].bra[1]), 0.343, 1e-6);
+    }
+    // once the runs are paired, the run that closes the pair is not solved
+    assemblexp(fx.t.ses, cal, 2);
+    const int closer = e.br[2].tbracket ? 2 : 1;
+    ASSERT_TRUE(e.br[u(closer)].tbracket);
+    EXPECT_EQ(e.br[u(closer)].brtcalc, 273.15L);
+    EXPECT_EQ(e.br[u(closer)].brpcalc, 0);
+    EXPECT_NEAR(static_cast<double>(e.br[u(3 - closer)].brtcalc), static_cast<double>(fx.t0), 1e-3);
+}
+
+TEST(CalibAssemblage, ForcedNonConvergenceWritesNoDataset) {
+    // C far more stable than any garnet: no composition and temperature balance the reactions
+    AssemblageFixture fx(-300);
+    fx.readxp(
+        "1 A -1000 0.5\n1 B -900 0.5\n1 C -500 0.5\n0\n0\n"
+        "1 ss C univariant unknowncomps\n2 1 garnet runs\nA C\n -1 1\nB C\n -1 1\n"
+        "0 12 690 0\n0 12.5 690 0\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    std::string name;
+    openwrite(fx.t.ses, name, "", "log.txt", fx.t.ses.ch.files[3]);
+    fx.t.ses.ch.activechannels |= logmask;
+    assemblexp(fx.t.ses, cal, 1);
+    qr(cal);
+    cal.prefs.qvdssuffix = "6n";
+    fx.t.console.feed("n\n");  // do not stop at the question
+    EXPECT_BOMB(writeresults(fx.t.ses, cal, false, false), "writing dataset",
+                "some \"not converged\" present (dataset not written)");
+    closefiles(fx.t.ses);
+    const std::string log = fx.dir.read("log.txt");
+    // a run at a whole number of kbar is named with that number, another with 1 decimal
+    EXPECT_NE(log.find("===NOT converged=== at {12,690}\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("===NOT converged=== at {12.5,690}\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("univariant involving ss C  (unknown comps)  (garnet runs)\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("  not converged  (?not in T window: 100 - 1290)\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(cal.notconvcount, 1);
+    EXPECT_NE(fx.t.console.output.find("is a \"not converged\" univariant with unknown comps"),
+              std::string::npos);
+    EXPECT_FALSE(fx.dir.exists("qv-ds6n.txt"));
+}
+
+TEST(CalibAssemblage, ReadingErrors) {
+    const std::string head = "0\n0\n";
+    struct Case {
+        std::string text;
+        std::string proc;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {head + "1 ss ss ss ss ss C\n1 1 x\nA C\n -1 1\n", "readxy",
+         "too many solution phases in one experiment" + maxtext(4)},
+        {head + "1 ss C\n1 1 x\nA Q\n -1 1\n", "readrc", "not recognised \"Q\" 1"},
+        {head + "1 ss C unknowncomps\n", "readxy", "need univariant keyword"},
+        {head + "1 ss C\n1 1 x\nA C\n -1 1\n0 5 690 0\n", "readxy", "not enough info 1"},
+        {head + "1 ss ss ss ss C C C C C C C C\n", "readxy",
+         "too many end-members in the list of an experiment" + maxtext(15)},
+        {"0\n1 A A A A A A A A A A A A A A A A\n", "readxy",
+         "too many end-members in oxide calorimetry" + maxtext(15)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        AssemblageFixture fx;
+        EXPECT_BOMB(fx.readxp(c.text), c.proc, c.message);
+    }
 }
 
 TEST(CalibXpFile, HeaderKeywordsAndOxideHeatContent) {
