@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "phasediagram/pdfixture.hpp"
+#include "support/oracles.hpp"
 #include "thermo/thermo_support.hpp"
 
 namespace qv::test {
@@ -20,20 +21,6 @@ real gaspdg(Ds62& d, real p, real t, real z, real ca) {
     const real dg0 = d.g(d.find("gr"), p, t) + 2 * d.g(d.find("ky"), p, t) +
                      d.g(d.find("q"), p, t) - 3 * d.g(d.find("an"), p, t);
     return dg0 + rgas * t * (3 * std::log(z) - 3 * std::log(ca));
-}
-
-// The root of f between lo and hi, where f changes sign.
-real bisect(const std::function<real(real)>& f, real lo, real hi) {
-    const real flo = f(lo);
-    for (int i = 0; i < 200; ++i) {
-        const real mid = 0.5L * (lo + hi);
-        if ((f(mid) > 0) == (flo > 0)) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return 0.5L * (lo + hi);
 }
 
 Ds62& dataset() {

@@ -51,6 +51,30 @@ q
 *
 )";
 
+// Calcite, quartz and wollastonite with an H2O-CO2 fluid: cc + q = wo + CO2. The fluid's own
+// mixing model replaces whatever its block says.
+inline const char* const decarbax = R"(% calcite-quartz-wollastonite with an H2O-CO2 fluid
+header
+  decarbonation of calcite with quartz in a mixed fluid
+header
+
+fluid 2 1
+  x(fluid) 0.5
+  p(H2O) 1 1 1 1 -1 x
+  p(CO2) 1 1 0 1  1 x
+  ideal
+  2
+  xh 1 1 1 1 -1 x
+  xc 1 1 0 1  1 x
+  H2O 1 1 xh 1
+  CO2 1 1 xc 1
+
+cc
+q
+wo
+*
+)";
+
 struct PdCase {
     TempDir dir;
     TestSession ts;

@@ -1,67 +1,47 @@
 // Whole phase diagram runs of T-x(CO2) and P-x(CO2) sections: calcite + quartz = wollastonite
-// + CO2 with an H2O-CO2 fluid, against an independent root of dG0 + RT ln a(CO2) = 0 from the
-// dataset's own G, and against each other.
+// + CO2 with an H2O-CO2 fluid, against an independent root of dG0 + RT ln a(CO2) = 0 with
+// a(CO2) of the fluid's van Laar mixing worked out here, and against each other.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <string>
 
 #include "phasediagram/pdfixture.hpp"
+#include "support/oracles.hpp"
+#include "thermo/fluids.hpp"
 #include "thermo/thermo_support.hpp"
 
 namespace qv::test {
 namespace {
 
-// An H2O-CO2 fluid (its mixing energies come from the volumes of its species) with calcite,
-// quartz and wollastonite.
-const char* const fluidax = R"(% H2O-CO2 fluid with calcite, quartz and wollastonite
-header
-  wollastonite-in with an H2O-CO2 fluid
-header
-
-fluid 2 1
-  x(fluid) 0.5
-  p(H2O) 1 1 1 1 -1 x
-  p(CO2) 1 1 0 1  1 x
-  ideal
-  2
-  xH2O 1 1 1 1 -1 x
-  xCO2 1 1 0 1  1 x
-  H2O 1 1 xH2O 1
-  CO2 1 1 xCO2 1
-
-cc
-q
-wo
-*
-)";
-
-// dG of cc + q = wo + CO2 with a(CO2) = a.
-real wollastonitedg(Ds62& d, real p, real t, real a) {
-    const real dg0 = d.g(d.find("wo"), p, t) + d.g(d.find("CO2"), p, t) - d.g(d.find("cc"), p, t) -
-                     d.g(d.find("q"), p, t);
-    return dg0 + rgas * t * std::log(a);
+Ds62& dataset() {
+    static Ds62 d;
+    return d;
 }
 
-real bisect(const std::function<real(real)>& f, real lo, real hi) {
-    const real flo = f(lo);
-    for (int i = 0; i < 200; ++i) {
-        const real mid = 0.5L * (lo + hi);
-        if ((f(mid) > 0) == (flo > 0)) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return 0.5L * (lo + hi);
+// ln a(CO2) of an H2O-CO2 fluid with x(CO2) = x at p (kbar) and t (K): van Laar mixing with the
+// sizes of the pure fluids' volumes and W = 10.5 (1/V(H2O) + 1/V(CO2)) kJ (V in kJ/kbar).
+real lnaco2(Ds62& d, real x, real p, real t) {
+    const real vh = spfluid(d.ts.ses, d.gs.newspfluid, p, t).v;
+    const real vc = spfluid2(d.ts.ses, d.gs.newspfluid, p, t).v;
+    const real alpha = vc / vh;
+    const real w = 10.5L * (1 / vh + 1 / vc);
+    const real phih = (1 - x) / ((1 - x) + alpha * x);
+    const real rtlngamma = 2 * alpha / (1 + alpha) * w * phih * phih;
+    return std::log(x) + rtlngamma / (0.0083144L * t);
+}
+
+// dG of cc + q = wo + CO2 (kJ) at p (kbar) and t (K) in a fluid with x(CO2) = x.
+real decarbonationdg(Ds62& d, real x, real p, real t) {
+    return d.g(d.find("wo"), p, t) + d.g(d.find("CO2"), p, t) - d.g(d.find("cc"), p, t) -
+           d.g(d.find("q"), p, t) + 0.0083144L * t * lnaco2(d, x, p, t);
 }
 
 std::string sectionscript(const std::string& figure, const std::string& calc,
                           const std::string& xco2) {
-    return "axfile axgasp\nwith fluid cc q wo\ndiagramPT 1 10 400 900\nfigure " + figure +
+    return "axfile axgasp\nwith fluid cc q wo\ndiagramPT 1 10 400 1000\nfigure " + figure +
            "\npseudosection no\ninexcess yes\n" + calc + "\ncalcx(CO2) " + xco2 + "\nautoexit\n*\n";
 }
 
@@ -71,43 +51,55 @@ std::string number(real v) {
     return text;
 }
 
-TEST(XCO2Section, NearlyPureCO2MatchesTheIndependentRoot) {
-    // A fluid takes its mixing energies from the volumes of its species; at x(CO2) 0.999 they
-    // shift the line by well under 1e-4 K, so a(CO2) = 0.999 gives the root. Each result
-    // reaches the reaction of the assemblage, which splits the fluid into its species: the
-    // four phases stand for one reaction only with H2O and CO2 apart.
+TEST(XCO2Section, EachPointMatchesTheIndependentRoot) {
+    // T at 5 kbar: more CO2 in the fluid holds the reaction back to higher T. P at 700 °C: the
+    // reaction gives off gas, so more CO2 moves it to lower P. Each result also reaches the
+    // reaction of the assemblage, which splits the fluid into its species: the four phases
+    // stand for one reaction only with H2O and CO2 apart.
     const struct {
         const char* figure;
         const char* calc;
         bool tcalculated;
+        real fixed;
     } cases[] = {
-        {"T-x(CO2)", "calcTatP yes\ncalcP 2", true},
-        {"P-x(CO2)", "calcTatP no\ncalcT 750", false},
+        {"T-x(CO2)", "calcTatP yes\ncalcP 5", true, 5},
+        {"P-x(CO2)", "calcTatP no\ncalcT 700", false, 973.15L},
     };
-    const real x = 0.999L;
-    static Ds62 d;
     for (const auto& k : cases) {
-        PdCase c(sectionscript(k.figure, k.calc, "0.999"), "", fluidax);
+        PdCase c(sectionscript(k.figure, k.calc, "0.2 0.8 0.2"), "", decarbax);
         c.go();
-        ASSERT_EQ(c.points.size(), 1u) << k.figure << "\n" << c.screen();
-        const auto& pt = c.points[0];
-        EXPECT_NEAR(static_cast<double>(pt.x[3]), static_cast<double>(x), 1e-12);
-        if (k.tcalculated) {
-            EXPECT_NEAR(static_cast<double>(pt.p), 2, 1e-12);
-            const real root = bisect([&](real t) { return wollastonitedg(d, 2, t, x); }, 700, 1250);
-            EXPECT_NEAR(static_cast<double>(pt.t), static_cast<double>(root), 1e-3) << k.figure;
-        } else {
-            EXPECT_NEAR(static_cast<double>(pt.t), 1023.15, 1e-9);
-            const real root =
-                bisect([&](real p) { return wollastonitedg(d, p, 1023.15L, x); }, 0.01L, 10);
-            EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(root), 1e-3) << k.figure;
+        EXPECT_NE(c.screen().find("fluid is H2O-CO2"), std::string::npos) << c.screen();
+        ASSERT_EQ(c.points.size(), 4u) << k.figure << "\n" << c.screen();
+        real last = k.tcalculated ? 0 : 100;
+        for (std::size_t i = 0; i < c.points.size(); ++i) {
+            const auto& pt = c.points[i];
+            const real x = 0.2L * static_cast<real>(i + 1);
+            EXPECT_NEAR(static_cast<double>(pt.x[3]), static_cast<double>(x), 1e-12);
+            if (k.tcalculated) {
+                EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(k.fixed), 1e-12);
+                const real t =
+                    bisect([&](real tk) { return decarbonationdg(dataset(), x, k.fixed, tk); },
+                           673.15L, 1473.15L);
+                EXPECT_NEAR(static_cast<double>(pt.t), static_cast<double>(t), 1e-4)
+                    << "x(CO2) = " << static_cast<double>(x);
+                EXPECT_GT(pt.t, last);
+                last = pt.t;
+            } else {
+                EXPECT_NEAR(static_cast<double>(pt.t), static_cast<double>(k.fixed), 1e-9);
+                const real p = bisect(
+                    [&](real pk) { return decarbonationdg(dataset(), x, pk, k.fixed); }, 0.5L, 12);
+                EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(p), 1e-6)
+                    << "x(CO2) = " << static_cast<double>(x);
+                EXPECT_LT(pt.p, last);
+                last = pt.p;
+            }
         }
     }
 }
 
 TEST(XCO2Section, TxAndPxSectionsMeetOnTheSameLine) {
     // T along x(CO2) at 2 kbar, then P at each of those temperatures and fluids.
-    PdCase tx(sectionscript("T-x(CO2)", "calcTatP yes\ncalcP 2", "0.1 0.3 0.5 0.7"), "", fluidax);
+    PdCase tx(sectionscript("T-x(CO2)", "calcTatP yes\ncalcP 2", "0.1 0.3 0.5 0.7"), "", decarbax);
     tx.go();
     ASSERT_EQ(tx.points.size(), 4u) << tx.screen();
     real last = 0;
@@ -116,7 +108,7 @@ TEST(XCO2Section, TxAndPxSectionsMeetOnTheSameLine) {
         last = pt.t;
         PdCase px(sectionscript("P-x(CO2)", "calcTatP no\ncalcT " + number(pt.t - 273.15L),
                                 number(pt.x[3])),
-                  "", fluidax);
+                  "", decarbax);
         px.go();
         ASSERT_EQ(px.points.size(), 1u) << px.screen();
         EXPECT_NEAR(static_cast<double>(px.points[0].p), 2, 1e-3)

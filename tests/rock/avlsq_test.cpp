@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "rockfixture.hpp"
-#include "support/gauss.hpp"
+#include "support/oracles.hpp"
 
 namespace qv::test {
 namespace {

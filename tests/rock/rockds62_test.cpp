@@ -12,7 +12,7 @@
 
 #include "rock/avlsq.hpp"
 #include "rock/runrock.hpp"
-#include "support/gauss.hpp"
+#include "support/oracles.hpp"
 #include "thermo/thermo_support.hpp"
 
 namespace qv::test {

@@ -11,25 +11,12 @@
 
 #include "solver/calcq.hpp"
 #include "solver/nle.hpp"
+#include "support/oracles.hpp"
 #include "thermo/calcfixture.hpp"
 #include "thermo/equations.hpp"
 
 namespace qv::test {
 namespace {
-
-// The root of a function with a sign change in [lo, hi], by halving.
-real bisect(const std::function<real(real)>& f, real lo, real hi) {
-    const real flo = f(lo);
-    for (int i = 0; i < 200; ++i) {
-        const real mid = 0.5L * (lo + hi);
-        if ((f(mid) > 0) == (flo > 0)) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return 0.5L * (lo + hi);
-}
 
 // A calculation laid out by `makecrossrefs`, with its equations and a solver over them.
 struct Solve : Calc {

@@ -1,9 +1,10 @@
 #pragma once
-// Gaussian elimination with partial pivoting: the tests' own linear solver, independent of the
-// program's Cholesky and QR routines that they check.
+// The tests' own numerical oracles, independent of the program's routines that they check: a
+// linear solver (Gaussian elimination with partial pivoting) and a root by bisection.
 
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,20 @@ inline std::vector<real> solve(Mat m, std::vector<real> b) {
         y[i] = s / m[i][i];
     }
     return y;
+}
+
+// The root of f in [lo, hi], where f changes sign, by 200 halvings.
+inline real bisect(const std::function<real(real)>& f, real lo, real hi) {
+    const real flo = f(lo);
+    for (int i = 0; i < 200; ++i) {
+        const real mid = 0.5L * (lo + hi);
+        if ((f(mid) > 0) == (flo > 0)) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    return 0.5L * (lo + hi);
 }
 
 }  // namespace qv::test
