@@ -81,6 +81,29 @@ void checkactivities(const xprec& e, const brrec& br, int16 nbr, int16 k) {
     }
 }
 
+// Reads a bracket line's code, P, T (to K) and x(CO2) into br; false at the negative code that
+// ends the brackets.
+bool readbrackethead(CalibReader& rd, strings& words, int16& n, brrec& br, int16& bcode) {
+    if (!rd.line(words, n)) bomb("readxy", "file ends in the brackets", yourfault);
+    bcode = getinteger(whatis(words[1]), words[1], "reading br code");
+    if (bcode < 0) return false;
+    if (n < 4) bomb("readxy", "not enough info 1", yourfault);
+    br.direction = bcode == 1;
+    br.brP = getsingle(whatis(words[2]), words[2], "reading P");
+    br.brT = getsingle(whatis(words[3]), words[3], "reading T") + 273.15L;
+    br.brx = getsingle(whatis(words[4]), words[4], "reading x(CO2)");
+    return true;
+}
+
+// H2O and CO2 of the list, when given as present (activity >= 1), take the bracket's fluid
+// composition.
+void setfluidactivities(const SpecialPositions& sp, int16 nlist, brrec& br) {
+    for (int j = 1; j <= nlist; ++j) {
+        if (j == sp.posH2O && br.bra[u(j)] >= 1) br.bra[u(j)] = 1 - br.brx;
+        if (j == sp.posCO2 && br.bra[u(j)] >= 1) br.bra[u(j)] = br.brx;
+    }
+}
+
 // An experiment given as an assemblage of phases: the expanded end-member list of its header
 // members, its reactions (one record each) and its runs, which give the phase compositions.
 void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const strings& head,
@@ -216,15 +239,9 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
     const SpecialPositions sp = specialems(cal, e.listix, e.nlist);
     e.nbr = 0;
     for (;;) {
-        if (!rd.line(words, n)) bomb("readxy", "file ends in the brackets", yourfault);
-        const int16 bcode = getinteger(whatis(words[1]), words[1], "reading br code");
-        if (bcode < 0) break;
-        if (n < 4) bomb("readxy", "not enough info 1", yourfault);
         brrec br;
-        br.direction = bcode == 1;
-        br.brP = getsingle(whatis(words[2]), words[2], "reading P");
-        br.brT = getsingle(whatis(words[3]), words[3], "reading T") + 273.15L;
-        br.brx = getsingle(whatis(words[4]), words[4], "reading x(CO2)");
+        int16 bcode = 0;
+        if (!readbrackethead(rd, words, n, br, bcode)) break;
         int v = 0;
         int nx = 0;
         for (int j = 1; j <= e.nlist; ++j) {
@@ -256,10 +273,7 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
                 br.bra[u(j)] = rule;
             }
         }
-        for (int j = 1; j <= e.nlist; ++j) {
-            if (j == sp.posH2O && br.bra[u(j)] >= 1) br.bra[u(j)] = 1 - br.brx;
-            if (j == sp.posCO2 && br.bra[u(j)] >= 1) br.bra[u(j)] = br.brx;
-        }
+        setfluidactivities(sp, e.nlist, br);
         if (bcode == 2) continue;
         ++e.nbr;
         if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
@@ -530,15 +544,9 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
         // Brackets, ended by a negative code.
         e.nbr = 0;
         for (;;) {
-            if (!rd.line(words, n)) bomb("readxy", "file ends in the brackets", yourfault);
-            const int16 bcode = getinteger(whatis(words[1]), words[1], "reading br code");
-            if (bcode < 0) break;
-            if (n < 4) bomb("readxy", "not enough info 1", yourfault);
             brrec br;
-            br.direction = bcode == 1;
-            br.brP = getsingle(whatis(words[2]), words[2], "reading P");
-            br.brT = getsingle(whatis(words[3]), words[3], "reading T") + 273.15L;
-            br.brx = getsingle(whatis(words[4]), words[4], "reading x(CO2)");
+            int16 bcode = 0;
+            if (!readbrackethead(rd, words, n, br, bcode)) break;
             int v = 0;
             int nx = 0;
             for (int j = 1; j <= e.nlist; ++j) {
@@ -566,10 +574,7 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
                     br.bra[u(j)] = e.lista[u(j)];
                 }
             }
-            for (int j = 1; j <= e.nlist; ++j) {
-                if (j == sp.posH2O && br.bra[u(j)] >= 1) br.bra[u(j)] = 1 - br.brx;
-                if (j == sp.posCO2 && br.bra[u(j)] >= 1) br.bra[u(j)] = br.brx;
-            }
+            setfluidactivities(sp, e.nlist, br);
             if (bcode == 2) continue;
             ++e.nbr;
             if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
