@@ -3,8 +3,11 @@
 #include "utilities/tables.hpp"
 
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "thermo/fluids.hpp"
 #include "thermo/gem.hpp"
@@ -23,6 +26,31 @@ long double gof(const std::string& out, const std::string& name) {
     long double g = NAN;
     in >> g;
     return g;
+}
+
+// The rows of the table titled `title`: after the title, an empty line and the heading, one
+// line of numbers per pressure (the pressure first).
+std::vector<std::vector<long double>> rows(const std::string& out, const std::string& title,
+                                           int np) {
+    std::vector<std::vector<long double>> r;
+    auto at = out.find("\n" + title + "\n\n");
+    if (at == std::string::npos) return r;
+    at = out.find('\n', at + title.size() + 3);  // the end of the heading
+    for (int i = 0; i < np; ++i) {
+        const auto end = out.find('\n', at + 1);
+        std::istringstream line(out.substr(at + 1, end - at - 1));
+        std::vector<long double> values;
+        for (long double x; line >> x;) values.push_back(x);
+        r.push_back(values);
+        at = end;
+    }
+    return r;
+}
+
+std::string fmt(const char* format, long double x) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, x);
+    return buf;
 }
 
 TEST(TableGrid, ListsRangesAndDefaults) {
@@ -100,6 +128,95 @@ TEST(Tables, WaterVolumeAndFugacity) {
         EXPECT_REL_NEAR((up - down) / (2 * h), spfluid(u.t.ses, true, p, 873.15L).v, 1e-4L);
     }
     EXPECT_NEAR(static_cast<double>(spfluid(u.t.ses, true, 0.001L, 1273.15L).rtlnf), 0.0, 0.1);
+}
+
+TEST(Tables, WaterAgainstTheIapws95Formulation) {
+    // H2O from the IAPWS-95 formulation (Wagner & Pruss 2002, J. Phys. Chem. Ref. Data 31, 387),
+    // M = 18.015268 g/mol: V in kJ/kbar (cm3/mol over 10) and R T ln f with f in bar and
+    // R = 0.0083144 kJ/K/mol, from the formulation's fugacity coefficient (for example 0.3611 at
+    // 500 C and 2 kbar, 0.7654 at 700 C and 5 kbar). Points well above the critical point, where
+    // the Sterner-Pitzer equation of the dataset follows IAPWS-95 to about 1 %.
+    const long double tc[3] = {500, 600, 700};
+    const long double p[3] = {2, 5, 10};
+    const long double v[3][3] = {{2.60551L, 3.05678L, 3.61321L},
+                                 {2.07002L, 2.22675L, 2.40067L},
+                                 {1.78380L, 1.86628L, 1.95226L}};
+    const long double rtlnf[3][3] = {{42.3126L, 50.5238L, 58.2925L},
+                                     {49.1386L, 58.1005L, 66.7511L},
+                                     {58.6664L, 68.1814L, 77.4251L}};
+    UtilityRun f("2 5 10\n500 600 700\n");
+    f.go("utilitycode 2\ntablecode 1\n");
+    UtilityRun vol("2 5 10\n500 600 700\n");
+    vol.go("utilitycode 2\ntablecode 3\n");
+    const auto frows = rows(f.screen(), "RT ln f(H2O)", 3);
+    const auto vrows = rows(vol.screen(), "V(H2O)", 3);
+    ASSERT_EQ(frows.size(), 3u) << f.screen();
+    ASSERT_EQ(vrows.size(), 3u) << vol.screen();
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(frows[i].size(), 4u);
+        ASSERT_EQ(vrows[i].size(), 4u);
+        EXPECT_EQ(frows[i][0], p[i]);
+        for (int j = 0; j < 3; ++j) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(p[i])) + " kbar, " +
+                         std::to_string(static_cast<int>(tc[j])) + " C");
+            EXPECT_REL_NEAR(frows[i][j + 1], rtlnf[i][j], 0.01L);
+            EXPECT_REL_NEAR(vrows[i][j + 1], v[i][j], 0.01L);
+        }
+    }
+}
+
+TEST(Tables, FluidTableLayouts) {
+    // Each table: the title with an empty line before and after, a heading of "kbar" in 7, " °C"
+    // and the temperatures in 8, then per pressure the pressure (1 decimal, in 8 for H2O's
+    // fugacity and in 7 otherwise), 3 blanks and the values with 3 decimals in 8.
+    UtilityRun f("1 2\n500 700\n");
+    f.go("utilitycode 2\ntablecode 1\n");
+    UtilityRun other("1 2\n500 700\n");
+    other.go("utilitycode 2\ntablecode 2\n");
+    UtilityRun vol("1 2\n500 700\n");
+    vol.go("utilitycode 2\ntablecode 3\n");
+    Session& ses = f.t.ses;
+    const bool newsp = f.run->dataset.newspfluid;
+    const std::string heading =
+        "   kbar \xC2\xB0"
+        "C     500     700\n";
+    struct Table {
+        const std::string* out;
+        std::string title;
+        int pwidth;
+        std::function<long double(long double, long double)> value;
+    };
+    const Table tables[] = {
+        {&f.screen(), "RT ln f(H2O)", 8,
+         [&](long double p, long double t) { return spfluid(ses, newsp, p, t).rtlnf; }},
+        {&f.screen(), "RT ln f(CO2)", 7,
+         [&](long double p, long double t) { return spfluid2(ses, newsp, p, t).rtlnf; }},
+        {&other.screen(), "RT ln f(CH4)", 7,
+         [](long double p, long double t) { return corkfluid(p, t, 0.046L, 190.6L).rtlnf; }},
+        {&other.screen(), "RT ln f(H2)", 7,
+         [](long double p, long double t) { return corkfluid(p, t, 0.0211L, 41.2L).rtlnf; }},
+        {&other.screen(), "RT ln f(H2S)", 7,
+         [](long double p, long double t) { return corkfluid(p, t, 0.0893L, 373.2L).rtlnf; }},
+        {&other.screen(), "RT ln f(S2)", 7,
+         [](long double p, long double t) { return corkfluid(p, t, 0.08L, 259.6L).rtlnf; }},
+        {&vol.screen(), "V(H2O)", 7,
+         [&](long double p, long double t) { return spfluid(ses, newsp, p, t).v; }},
+        {&vol.screen(), "V(CO2)", 7,
+         [&](long double p, long double t) { return spfluid2(ses, newsp, p, t).v; }},
+    };
+    for (const Table& t : tables) {
+        std::string want = "\n" + t.title + "\n\n" + heading;
+        for (const long double p : {1.0L, 2.0L}) {
+            want += fmt(t.pwidth == 8 ? "%8.1Lf" : "%7.1Lf", p) + "   ";
+            for (const long double tk : {773.15L, 973.15L}) want += fmt("%8.3Lf", t.value(p, tk));
+            want += "\n";
+        }
+        EXPECT_NE(t.out->find(want), std::string::npos) << want << *t.out;
+    }
+    // The CO2 table follows the H2O table, and the four other gases come in this order.
+    EXPECT_LT(f.screen().find("RT ln f(H2O)"), f.screen().find("RT ln f(CO2)"));
+    EXPECT_LT(other.screen().find("(H2)"), other.screen().find("(H2S)"));
+    EXPECT_LT(other.screen().find("(H2S)"), other.screen().find("(S2)"));
 }
 
 TEST(EndMemberList, NamesNumbersAndSymbolsGiveTheSameSystem) {
