@@ -219,6 +219,141 @@ TEST(Tables, FluidTableLayouts) {
     EXPECT_LT(other.screen().find("(H2S)"), other.screen().find("(S2)"));
 }
 
+// The aluminosilicates as pure phases.
+const char* const al2sio5ax = R"(% the aluminosilicates
+header
+  aluminosilicates
+header
+
+ky
+sill
+and
+*
+)";
+
+// A run of the reaction table on the aluminosilicates.
+struct ReactionRun : UtilityRun {
+    explicit ReactionRun(const std::string& answers) : UtilityRun(answers) {
+        axfile = "axal";
+        dir.write("qv-axal.txt", al2sio5ax);
+        go("utilitycode 2\ntablecode 4\nwith ky sill and\n");
+    }
+    // G of the reaction with coefficients nu (ky, sill, and) at p (kbar) and t (K), from the
+    // end-member Gibbs energies.
+    long double dg(const long double nu[3], long double p, long double tk) {
+        const GemSettings gs = gemsettings(t.ses, *run);
+        long double sum = 0;
+        for (int k = 1; k <= 3; ++k) {
+            sum += nu[k - 1] * gem(t.ses, gs, (*run->arrays.td)[k], run->dataset.emnames[k], p, tk);
+        }
+        return sum;
+    }
+};
+
+TEST(ReactionTable, LinearisedThermodynamicsAndTheirErrorMatrix) {
+    // The first grid is not used; the reactions are linearised about 5 kbar and 600 C; the
+    // error matrix of reaction 1 on 4 and 6 kbar by 500 and 700 C; then 0 ends the table.
+    ReactionRun u("\n\n5\n600\n1\n4 6\n500 700\n0\n");
+    const std::string& out = u.screen();
+    ASSERT_EQ(u.run->dataset.nem, 3);
+    const std::string top =
+        "Thermodynamics of reactions (delta G^0 = a + bT + cP)\n\nspecification of table PT\n";
+    EXPECT_NE(out.find(top), std::string::npos) << out;
+    const std::string heading =
+        "(a, b and c includes fluid fugacities, at P = 5.0 kbar and T = 600\xC2\xB0"
+        "C)\n\n        ky sill  and         a         b         c\n";
+    auto at = out.find(heading);
+    ASSERT_NE(at, std::string::npos) << out;
+    at += heading.size();
+    const long double p = 5, t = 873.15L, hp = 1e-3L, ht = 1e-2L;
+    long double first[3] = {};
+    for (int i = 1; i <= 3; ++i) {
+        const auto end = out.find('\n', at);
+        const std::string line = out.substr(at, end - at);
+        at = end + 1;
+        ASSERT_EQ(line.size(), 50u) << line;  // the number and 3 coefficients in 5, a b c in 10
+        std::istringstream in(line);
+        int number = 0;
+        in >> number;
+        EXPECT_EQ(number, i);
+        long double nu[3] = {};
+        int nonzero = 0;
+        long double balance = 0;
+        for (long double& n : nu) {
+            std::string w;
+            in >> w;
+            n = w == "." ? 0 : std::stold(w);
+            if (n != 0) ++nonzero;
+            balance += n;
+        }
+        // Polymorphs: each reaction turns one of them into another.
+        EXPECT_EQ(nonzero, 2) << line;
+        EXPECT_EQ(balance, 0) << line;
+        long double a = 0, b = 0, c = 0;
+        in >> a >> b >> c;
+        // dG = a + bT + cP about the point: b = -dS and c = dV by central differences of G.
+        const long double bfd = (u.dg(nu, p, t + ht) - u.dg(nu, p, t - ht)) / (2 * ht);
+        const long double cfd = (u.dg(nu, p + hp, t) - u.dg(nu, p - hp, t)) / (2 * hp);
+        const long double afd = u.dg(nu, p, t) - bfd * t - cfd * p;
+        EXPECT_REL_NEAR(a, afd, 6e-4L);
+        EXPECT_NEAR(static_cast<double>(b), static_cast<double>(bfd), 6e-6) << line;
+        EXPECT_NEAR(static_cast<double>(c), static_cast<double>(cfd), 6e-4) << line;
+        if (i == 1) {
+            // Kyanite to sillimanite: near the dataset's dV and dS at 1 bar and 25 C, 0.572 J/bar
+            // (4.986 - 4.414) and 11.9 J/K (95.4 - 83.5).
+            EXPECT_EQ(line.substr(0, 20), "    1    1   -1    .");
+            EXPECT_NEAR(static_cast<double>(c), -0.55, 0.03);
+            EXPECT_NEAR(static_cast<double>(b), 0.0115, 0.001);
+            std::copy(nu, nu + 3, first);
+        }
+    }
+
+    // The error matrix: dG less its linear form, 2 decimals, one line per pressure.
+    const std::string matrix =
+        "error matrix for linearisation\nwhich reaction : \nspecification of table PT\n";
+    at = out.find(matrix);
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::string theading = "          500.00  700.00\n";
+    at = out.find(theading, at);
+    ASSERT_NE(at, std::string::npos) << out;
+    at += theading.size();
+    const long double bfd = (u.dg(first, p, t + ht) - u.dg(first, p, t - ht)) / (2 * ht);
+    const long double cfd = (u.dg(first, p + hp, t) - u.dg(first, p - hp, t)) / (2 * hp);
+    const long double afd = u.dg(first, p, t) - bfd * t - cfd * p;
+    for (const long double pi : {4.0L, 6.0L}) {
+        const auto end = out.find('\n', at);
+        const std::string line = out.substr(at, end - at);
+        at = end + 1;
+        ASSERT_EQ(line.size(), 24u) << line;
+        std::istringstream in(line);
+        long double pr = 0;
+        in >> pr;
+        EXPECT_EQ(pr, pi);
+        for (const long double tk : {773.15L, 973.15L}) {
+            long double e = 0;
+            in >> e;
+            const long double want = u.dg(first, pi, tk) - (afd + bfd * tk + cfd * pi);
+            EXPECT_NEAR(static_cast<double>(e), static_cast<double>(want), 0.0051) << line;
+        }
+    }
+    EXPECT_EQ(out.substr(at, 17), "which reaction : ");
+    EXPECT_EQ(out.find("specification of table PT", at), std::string::npos);
+}
+
+TEST(ReactionTable, NoErrorMatrixAndNoReactions) {
+    ReactionRun none("\n\n5\n600\n0\n");
+    const std::string& out = none.screen();
+    const auto at = out.find("error matrix for linearisation\nwhich reaction : ");
+    ASSERT_NE(at, std::string::npos) << out;
+    EXPECT_EQ(out.find("specification of table PT", at), std::string::npos) << out;
+
+    // Kyanite alone has nothing to react with.
+    UtilityRun one;
+    one.axfile = "axky";
+    one.dir.write("qv-axky.txt", "% kyanite\nheader\n  kyanite\nheader\n\nky\n*\n");
+    EXPECT_BOMB(one.go("utilitycode 2\ntablecode 4\n"), "rthermo", "no reactions");
+}
+
 TEST(EndMemberList, NamesNumbersAndSymbolsGiveTheSameSystem) {
     std::string lists[3];
     const char* answers[3] = {"SiO2 MgO\n", "1 5\n", "Si Mg\n"};
