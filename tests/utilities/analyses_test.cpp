@@ -84,6 +84,23 @@ TEST(Recalculation, IdealFitSumsToItsConstraintAndLeavesAFittingAnalysisAlone) {
     EXPECT_NEAR(static_cast<double>(b.wt[1] + b.wt[2] + b.wt[3] + b.wt[4]), 100.0, 1e-9);
 }
 
+TEST(Recalculation, IdealCationTotalCountsAllIronUnderFe2) {
+    // A tenth of the iron ferric: the ferric slot carries only oxygen, so the term Fe2 stands for
+    // all the iron and Si + Al + Fe(total) + Mg + Ca comes to 8.
+    UtilityRun u;
+    u.go(
+        "utilitycode 1\nconvert gt 5 SiO2 Al2O3 FeO MgO CaO\nconvert gt wt2xyz 37.8 21.4 31.2 5.9 "
+        "3.6\nconvert gt info 12 0.05 0.15 0 0\n"
+        "convert gt ideal peq 8 0 5 1 Si 1 Al 1 Fe2 1 Mg 1 Ca\n");
+    const mineraltype& m = u.mineral(1);
+    ASSERT_EQ(m.nox, 6);
+    // After the table the FeO slot holds all iron again and the extra slot the ferric oxygen.
+    real sum = 0;
+    for (int i = 1; i <= 5; ++i) sum += m.cid[i];
+    EXPECT_NEAR(static_cast<double>(sum), 8.0, 1e-6);
+    EXPECT_GT(m.cid[6], 0.05L);
+}
+
 TEST(Recalculation, MonteCarloIsReproducibleAndItsSdIsTheMedianAbsoluteDeviation) {
     const std::string script =
         "utilitycode 1\nconvert gt 4 SiO2 Al2O3 FeO MgO\nconvert gt wt2xyz 40 22 25 13\n"

@@ -71,9 +71,11 @@ struct UtilityRun {
         if (t.ses.ch.files[3].f != nullptr) std::fclose(t.ses.ch.files[3].f);
         t.ses.ch.files[3].f = nullptr;
     }
-    // Runs the utility menu on the script: the a-x file gt, the mandatory keywords, and script.
+    // Runs the utility menu on the script: the a-x file (gt unless a test wrote another), the
+    // mandatory keywords, and script.
     void go(const std::string& script) {
-        dir.write("qv-t.txt", "axfile gt\ndiagramPT 1 10 400 800\npseudosection no\n" + script);
+        dir.write("qv-t.txt",
+                  "axfile " + axfile + "\ndiagramPT 1 10 400 800\npseudosection no\n" + script);
         run->files.scriptfilevar.open("qv-t.txt");
         doutilities(t.ses, *run);
     }
@@ -84,6 +86,7 @@ struct UtilityRun {
     const std::string& screen() const { return t.console.output; }
     mineraltype& mineral(int k) { return run->script.tables->minerals[k]; }
 
+    std::string axfile = "gt";
     TempDir dir;
     TestSession t;
     std::unique_ptr<Run> run = std::make_unique<Run>();
