@@ -4,7 +4,8 @@
 // that its `shared-inputs.txt` names, one a line (a case's own file of the same name wins). The
 // inputs are copied to a fresh folder and the program run there; the files left are compared byte
 // for byte after masking the date and time, and a run that changes or deletes one of its input
-// files fails. QV_BLESS=1 rewrites expected/.
+// files fails. A case whose name begins with "u-" is a run of the utilities, made with the test
+// program that admits calculation code 0. QV_BLESS=1 rewrites expected/.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -86,8 +87,8 @@ TEST_P(WholeRun, MatchesExpected) {
     for (const auto& [name, text] : inputs) spill(work.path() / name, text);
     const fs::path stdinfile = source / "stdin.txt";
     const std::string command =
-        std::string("'") + QV_PROGRAM + "' < " +
-        (fs::exists(stdinfile) ? "'" + stdinfile.string() + "'" : "/dev/null") +
+        std::string("'") + (GetParam().rfind("u-", 0) == 0 ? QV_UTILITY_RUNNER : QV_PROGRAM) +
+        "' < " + (fs::exists(stdinfile) ? "'" + stdinfile.string() + "'" : "/dev/null") +
         " > screen.out 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << "the program did not end by itself";
