@@ -203,7 +203,9 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         if (yes(sc.calcmucb)) {
             line.clear();
             addstr(" % ", 10, line);
-            for (int c = 1; c <= st.cur.ncomp; ++c) addstr(st.cur.compnames[c] + " ", 12, line);
+            // The heading comes before the first point is solved: the names are the system's.
+            const SystemComponents& comps = run.dataset.components;
+            for (int c = 1; c <= comps.ncomp; ++c) addstr(comps.compnames[c] + " ", 12, line);
             putstr(ses, 0, line, 1, vxchannel);
         }
         const int xpos = st.xref.xco2pos;
