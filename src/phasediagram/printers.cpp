@@ -192,9 +192,10 @@ void printresult(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     } else {
         printresulttable(ses, run, pd, st);
         if (yes(sc.convliqcb)) {
-            // The conversion of the phase compositions to oxide mol% and wt% comes with the
-            // phase-property services; until then the run says so instead of guessing.
-            putstr(ses, 1, "convliq: conversion to mol% and wt% not built yet", 1, 9);
+            eqvector modevalues;
+            speciesvector wt;
+            conv2wt(ses, pointphases(run, st, modevalues), run.comps, sc.tables->convliq,
+                    sc.nconvliqrows, sc.nconvliqcols, wt);
         }
         if (modes) {
             printmodes(ses, run, pd, st);

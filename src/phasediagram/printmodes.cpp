@@ -16,11 +16,6 @@ namespace {
 
 constexpr int xformat = 4;  // decimals of calculated modes in a phase diagram run
 
-// a(H2O) and mu(O) of an assemblage come with the phase-property services; until the
-// calculation fills them, the modes table says so rather than print the record's defaults.
-constexpr bool ah2obuilt = false;
-constexpr bool muobuilt = false;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -99,8 +94,8 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
     }
     if (!sc.dogminon) {
-        if (ah2obuilt && yes(sc.calcah2ocb)) addstr("a(H2O)", 10, line);
-        if (muobuilt && yes(sc.calcmuocb)) addstr("mu(O)", 12, line);
+        if (yes(sc.calcah2ocb)) addstr("a(H2O)", 10, line);
+        if (yes(sc.calcmuocb)) addstr("mu(O)", 12, line);
     }
     putstr(ses, 1, line, 1, set);
 
@@ -134,8 +129,17 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             }
         }
         if (!sc.dogminon) {
-            if (ah2obuilt && yes(sc.calcah2ocb)) addreal(4, true, 10, line, cur.ah2o);
-            if (muobuilt && yes(sc.calcmuocb)) addreal(4, true, 12, line, cur.muo);
+            // Both belong to the point, not to the mode set: every set shows the same values.
+            if (yes(sc.calcah2ocb)) {
+                DerivedMuTables tab = derivedmutables("printmodes", run, st);
+                st.cur.ah2o = docalcah2o(ses, tab, cur.p, cur.t);
+                addreal(4, true, 10, line, cur.ah2o);
+            }
+            if (yes(sc.calcmuocb)) {
+                DerivedMuTables tab = derivedmutables("printmodes", run, st);
+                st.cur.muo = docalcmuo(ses, tab, cur.p, cur.t);
+                addreal(4, true, 12, line, cur.muo);
+            }
         }
         putstr(ses, 0, line, 1, set);
         if (std::fabs(norm.factor - 1) > 1e-8L && !bad) {
@@ -155,14 +159,11 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
     }
 
-    if (!sc.dogminon && !ah2obuilt && yes(sc.calcah2ocb)) {
-        putstr(ses, 0, "calca(H2O): a(H2O) of the assemblage not built yet", 1, set);
-    }
-    if (!sc.dogminon && !muobuilt && yes(sc.calcmuocb)) {
-        putstr(ses, 0, "calcmuo: mu(O) of the assemblage not built yet", 1, set);
-    }
     if (pd.xco2varon && yes(sc.fificb)) {
-        putstr(ses, 1, "fifi: fluid contents not built yet", 1, set);
+        eqvector modes;
+        real xco2 = 0;
+        real xh2o = 0;
+        fificalc(ses, pointphases(run, st, modes), cur.compused, xco2, xh2o);
     }
 
     // Uncertainties of the mode variables: the log ratios to the reference mode, then the parts

@@ -203,7 +203,9 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         if (yes(sc.calcmucb)) {
             line.clear();
             addstr(" % ", 10, line);
-            for (int c = 1; c <= st.cur.ncomp; ++c) addstr(st.cur.compnames[c] + " ", 12, line);
+            // The heading comes before the first point is solved: the names are the system's.
+            const SystemComponents& comps = run.dataset.components;
+            for (int c = 1; c <= comps.ncomp; ++c) addstr(comps.compnames[c] + " ", 12, line);
             putstr(ses, 0, line, 1, vxchannel);
         }
         const int xpos = st.xref.xco2pos;
@@ -311,10 +313,22 @@ void printcompatrow(Session& ses, Run& run, PdRun&, SolveState& st) {
     putstr(ses, 0, line, 1, vxchannel);
 }
 
-void printmu(Session& ses, Run&, PdRun&, SolveState&) {
-    // The chemical potentials of the components come with the phase-property services; until
-    // then the run says so instead of printing numbers that were never calculated.
-    putstr(ses, 1, "calcmu: chemical potentials of the components not built yet", 1, 13);
+void printmu(Session& ses, Run& run, PdRun&, SolveState& st) {
+    DerivedMuTables tab = derivedmutables("printmu", run, st);
+    cvector compmu{};
+    docalcmu(ses, tab, st.cur.p, st.cur.t, compmu);
+    const SystemComponents& sc = run.dataset.components;
+    std::string line = " mu   ";
+    for (int k = 1; k <= sc.ncomp; ++k) addstr(sc.compnames[k], 12, line);
+    putstr(ses, 1, line, 1, 13);
+    line = std::string(6, ' ');
+    for (int k = 1; k <= sc.ncomp; ++k) addreal(5, true, 12, line, compmu[k]);
+    putstr(ses, 0, line, 1, 13);
+    if (yes(run.script.vexlatcb)) {
+        line = std::string(10, ' ');
+        for (int k = 1; k <= sc.ncomp; ++k) addreal(4, true, 12, line, compmu[k]);
+        putstr(ses, 0, line, 1, vxchannel);
+    }
 }
 
 void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {

@@ -5,12 +5,22 @@
 
 #include "base/fixed.hpp"
 #include "phasediagram/results.hpp"
+#include "solver/derivedmu.hpp"
+#include "thermo/liquidconv.hpp"
 
 namespace qv {
 
 // Channel set of the result tables: the log alone in a minimisation run at print level 1,
 // otherwise screen, summary and log.
 int32 resulttableset(const Run& run);
+
+// What the derived results of the current point (a(H2O), mu(O), the chemical potentials of the
+// components) borrow of the calculation. Stops the run outside a calculation: "no reactions to
+// borrow" (procedure `procname`, an internal fault).
+DerivedMuTables derivedmutables(const char* procname, Run& run, SolveState& st);
+// The current point as the liquid and fluid summaries read it: the phases of the equilibrium,
+// the natural solution vector and, into `modes` (from 1), the mode variables.
+PointPhases pointphases(const Run& run, const SolveState& st, eqvector& modes);
 
 // The result table: solver status line, then P, T, ln a and the variables in column blocks.
 void printresulttable(Session& ses, Run& run, PdRun& pd, SolveState& st);

@@ -13,7 +13,9 @@
 #include "model/run.hpp"
 #include "solver/assemblagereaction.hpp"
 #include "solver/nle.hpp"
+#include "solver/reactionlists.hpp"
 #include "textio/session.hpp"
+#include "thermo/gem.hpp"
 #include "thermo/phaseprops.hpp"
 
 namespace qv {
@@ -147,6 +149,11 @@ struct SolveState {
     int16 nmodefactors = 0;
     SdVectors sdv;
     Result cur;  // the result of the current point
+    // The reaction lists and Gibbs energy settings of the calculation, which the derived
+    // results (a(H2O), mu(O), the components' chemical potentials) borrow; none outside a
+    // calculation.
+    ReactionLists* rl = nullptr;
+    const GemSettings* gs = nullptr;
 };
 
 // The phases of the result named by "inexcess0" ("tozero") and the factor that renormalises the

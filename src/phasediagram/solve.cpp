@@ -66,6 +66,8 @@ public:
         : ses_(ses), run_(run), pd_(pd), sc_(run.script) {
         st_->equilphases = phases;
         st_->xref.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
+        st_->rl = rl_.get();
+        st_->gs = &gs_;
     }
     void run();
 
