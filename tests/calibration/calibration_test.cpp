@@ -35,8 +35,8 @@ std::size_t u(int i) {
 // One end-member record of the new layout: linear G = H - T S + V (P - 0.001), no heat
 // capacity, expansion or compressibility.
 std::string emrecord(const std::string& name, const std::string& h, const std::string& s,
-                     const std::string& v) {
-    return name + "   synthetic\n   1  1.00   8  2.00   0  3\n  0  " + h + "\n  " + s +
+                     const std::string& v, const std::string& formula = "1  1.00   8  2.00") {
+    return name + "   synthetic\n   " + formula + "   0  3\n  0  " + h + "\n  " + s +
            "    {entropy}\n  " + v + "\n  0 0 0 0\n  0\n  0 0\n\n";
 }
 
@@ -447,25 +447,31 @@ const std::string garnetax =
     "ss 2 1\n  x(ss) 0.5\n  p(A) 1 1 1 1 -1 x\n  p(B) 1 1 0 1  1 x\n  sf\n  W(A,B) 0 0 0\n"
     "  2\n  xA 1 1 1 1 -1 x\n  xB 1 1 0 1  1 x\n  A 1 1 xA 3\n  B 1 1 xB 3\n";
 
+// A calibration over the end-members of `em` and the phases of the a-x file `ax`.
+struct AxCalFixture : CalFixture {
+    std::unique_ptr<qv::Run> run = std::make_unique<qv::Run>();
+    AxCalFixture(const std::string& em, const std::string& ax) {
+        initglobals(t.ses, *run);
+        t.ses.runcalcmode = calcmodetype::lsqdscalc;
+        readem(em);
+        dir.write("ds-ax.txt", ax);
+        readax(t.ses, *run, *cal);
+    }
+};
+
 // The assemblage ss + C at 5 kbar, with the enthalpies of B and C set so that it is in
 // equilibrium at 700 C with x = 0.3: A = C and B = C balance when
 // G(C) - G(A) = 3 RT ln(1 - x) and G(C) - G(B) = 3 RT ln x (G = H - TS + V (P - 0.001)).
-struct AssemblageFixture : CalFixture {
-    std::unique_ptr<qv::Run> run = std::make_unique<qv::Run>();
+struct AssemblageFixture : AxCalFixture {
     static constexpr real t0 = 973.15L;
     static constexpr real x0 = 0.3L;
-    explicit AssemblageFixture(real shiftc = 0) {
-        initglobals(t.ses, *run);
-        t.ses.runcalcmode = calcmodetype::lsqdscalc;
-        readem(emfile);
+    explicit AssemblageFixture(real shiftc = 0) : AxCalFixture(emfile, garnetax) {
         tdrec* td = &cal->tda[0];
         const auto g = [&](int i) { return td[i].H - t0 * td[i].S + td[i].V * (5 - 0.001L); };
         const real rt3 = 3 * 0.0083144L * t0;
         const real gc = g(1) + rt3 * std::log(1 - x0);
         td[3].H += gc - g(3) + shiftc;
         td[2].H += gc - rt3 * std::log(x0) - g(2);
-        dir.write("ds-ax.txt", garnetax);
-        readax(t.ses, *run, *cal);
     }
 };
 
@@ -591,6 +597,90 @@ TEST(CalibAssemblage, ReadingErrors) {
         SCOPED_TRACE(c.message);
         AssemblageFixture fx;
         EXPECT_BOMB(fx.readxp(c.text), c.proc, c.message);
+    }
+}
+
+// Mg2O2, Fe2O2 and Mg0.5Fe0.5O end-members for the phases below; H lies 4.5 kJ below the
+// mean of a quarter of A and a quarter of B.
+const std::string mgfeem = "6\n\n" + emrecord("A", "-1000", "0.10", "1.0", "5  2.00  10  2.00") +
+                           emrecord("B", "-900", "0.12", "0.9", "4  2.00  10  2.00") +
+                           emrecord("H", "-479.5", "0.055", "0.475", "5  0.50  4  0.50  10  1.00") +
+                           "*\n";
+
+// od: ideal mixing of Mg and Fe on two sites with their order Q; its ordered end-member F
+// (Mg on M1, Fe on M2) is made of two H, 9 kJ below half A and half B. mk: ideal mixing of A and G,
+// G made of B.
+const std::string orderax =
+    "od 3 1\n  x(od) 0.5\n  Q(od) 0.1 range -0.5 0.5\n"
+    "  p(A) 1 1 1 2 -1 x -1 Q\n  p(B) 1 1 0 2  1 x -1 Q\n  p(F) 1 1 0 1  2 Q\n  ideal\n  4\n"
+    "  xMgM1 1 1 1 2 -1 x  1 Q\n  xFeM1 1 1 0 2  1 x -1 Q\n"
+    "  xMgM2 1 1 1 2 -1 x -1 Q\n  xFeM2 1 1 0 2  1 x  1 Q\n"
+    "  A 1 2 xMgM1 1 xMgM2 1\n  B 1 2 xFeM1 1 xFeM2 1\n"
+    "  F 1 2 xMgM1 1 xFeM2 1  make 1 H 2\n"
+    "mk 2 1\n  y(mk) 0.5\n  p(A) 1 1 1 1 -1 y\n  p(G) 1 1 0 1  1 y\n  ideal\n  2\n"
+    "  xA 1 1 1 1 -1 y\n  xG 1 1 0 1  1 y\n  A 1 1 xA 1\n  G 1 1 xG 1  make 1 B 1\n";
+
+TEST(CalibAssemblage, StateOfOrderAndMadeEndMemberActivities) {
+    AxCalFixture fx(mgfeem, orderax);
+    fx.readxp(
+        "0\n0\n1 od univariant\n1 1 od runs\nA B\n -1 1\n"
+        "0 5 700 0 0.5 0.1\n1 5 800 0 0.5 0.1\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    const xprec& e = cal.xp[1];
+    // od's end-members, then the constituents of its made end-member
+    ASSERT_EQ(e.nlist, 4);
+    EXPECT_EQ(e.listix[3], 0);
+    EXPECT_EQ(e.listnames[4], "H");
+    EXPECT_EQ(e.lista[4], 0.5L);
+    EXPECT_EQ(e.listem[4], 3);
+    assemblexp(fx.t.ses, cal, 1);
+    for (int i = 1; i <= 2; ++i) {
+        SCOPED_TRACE(i);
+        // A + B = 2F with 2 G(F) - G(A) - G(B) = -18 kJ: at x = 0.5 the order balances when
+        // (0.5 + Q)/(0.5 - Q) = exp(9/RT); the solved Q replaces the run's starting value
+        const brrec& br = e.br[u(i)];
+        const real r = std::exp(9 / (0.0083144L * br.brT));
+        const real q = 0.5L * (r - 1) / (r + 1);
+        EXPECT_NEAR(static_cast<double>(br.xyz[2]), static_cast<double>(q), 1e-8);
+        EXPECT_EQ(br.xyz[1], 0.5L);
+        const real af = (0.5L + q) * (0.5L + q);
+        EXPECT_NEAR(static_cast<double>(br.bra[1]), static_cast<double>(0.25L - q * q), 1e-8);
+        EXPECT_NEAR(static_cast<double>(br.bra[3]), static_cast<double>(af), 1e-8);
+        // F is two H: a(H) = a(F)^(1/2)
+        EXPECT_NEAR(static_cast<double>(br.bra[4]), static_cast<double>(0.5L + q), 1e-8);
+    }
+}
+
+TEST(CalibAssemblage, OrderAndMadeEndMemberStops) {
+    struct Case {
+        std::string xp;
+        std::string proc;
+        std::string message;
+        std::string screen;
+    };
+    const std::string od = "0\n0\n1 od univariant\n1 1 od runs\n";
+    const std::vector<Case> cases = {
+        // all Fe on M1 needs Q < 0, all Fe on M2 Q > 0: no legal order
+        {od + "A B\n -1 1\n0 5 700 0 0 0.1\n-1\n0\n", "calca",
+         "couldn't solve for state of order for od", "xp =    1, br =   1,    od\n"},
+        // G pure: its constituent would take an activity of 1
+        {"0\n0\n1 mk univariant\n1 1 mk runs\nA B\n -1 1\n0 5 700 0 1\n-1\n0\n", "calca",
+         "messed up make a",
+         "\ndependent end-member activity not between 0 and 1\n     B    mk     G     B; mult = "
+         "    1.00; a(G) =     1.0000; giving a(B) =     1.0000\n"},
+        // a made end-member has no enthalpy of its own to fit
+        {od + "A F\n -1 1\n", "readrc", "not an end-member \"F\"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        AxCalFixture fx(mgfeem, orderax);
+        EXPECT_BOMB(
+            {
+                fx.readxp(c.xp);
+                assemblexp(fx.t.ses, *fx.cal, 1);
+            },
+            c.proc, c.message);
+        EXPECT_NE(fx.t.console.output.find(c.screen), std::string::npos) << fx.t.console.output;
     }
 }
 
