@@ -18,10 +18,12 @@
 #include "calibration/results.hpp"
 #include "calibration/writeds.hpp"
 #include "calibration/xpfile.hpp"
+#include "calibration/xpphases.hpp"
 #include "model/datamodel.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "support/fakes.hpp"
+#include "support/oracles.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 
@@ -540,6 +542,124 @@ TEST(CalibAssemblage, UnknownCompositionsSolvedWithTemperatureFree) {
     EXPECT_EQ(e.br[u(closer)].brtcalc, 273.15L);
     EXPECT_EQ(e.br[u(closer)].brpcalc, 0);
     EXPECT_NEAR(static_cast<double>(e.br[u(3 - closer)].brtcalc), static_cast<double>(fx.t0), 1e-3);
+}
+
+// What `f` writes to the log of the calibration of `fx`.
+template <class F>
+std::string logged(CalFixture& fx, F f) {
+    std::string name;
+    openwrite(fx.t.ses, name, "", "log.txt", fx.t.ses.ch.files[3]);
+    fx.t.ses.ch.activechannels |= logmask;
+    f();
+    closefiles(fx.t.ses);
+    fx.t.ses.ch.activechannels = 1;
+    return fx.dir.read("log.txt");
+}
+
+// Marks run i of experiment k as closing a T and/or a P pair with the run before it.
+void closes(Calibration& cal, int16 k, int i, bool t, bool p) {
+    cal.xp[u(k)].br[u(i)].tbracket = t;
+    cal.xp[u(k)].br[u(i)].pbracket = p;
+}
+
+TEST(CalibAssemblage, RunsSolvedWithPOrTFreeAndTheirTable) {
+    AssemblageFixture fx;
+    fx.readxp(
+        "0\n0\n1 ss C univariant\n2 1 garnet runs\nA C\n -1 1\nB C\n -1 1\n"
+        "0 4 700 0 0.3\n1 6 700 0 0.3\n0 5 650 0 0.3\n1 5 680 0 0.3\n1 7 650 0 0.3\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    closes(cal, 1, 2, false, true);
+    closes(cal, 1, 4, true, false);
+    const std::string log = logged(fx, [&] {
+        setupxpphases(fx.t.ses, *fx.run, cal, 1);
+        calcass(fx.t.ses, *fx.run, cal, 1, 2, true);
+    });
+    // Run 1 opens a P pair and is solved for P at its T: the assemblage's own 5 kbar, 700 C;
+    // run 3 opens a T pair and is solved for T at 5 kbar. The closing runs are not solved. Run 5
+    // at 7 kbar balances where exp(dG(A=C)/3RT) + exp(dG(B=C)/3RT) = 1, found by bisection.
+    const real dac5 = 3 * 0.0083144L * fx.t0 * std::log(0.7L);
+    const real dbc5 = 3 * 0.0083144L * fx.t0 * std::log(0.3L);
+    const auto f = [&](real t) {
+        const real rt3 = 3 * 0.0083144L * t;
+        return std::exp((dac5 + 0.05L * (t - fx.t0) - 1) / rt3) +
+               std::exp((dbc5 + 0.07L * (t - fx.t0) - 0.8L) / rt3) - 1;
+    };
+    const real t7 = bisect(f, 900, 1100);
+    for (int r = 1; r <= 2; ++r) {
+        const xprec& e = cal.xp[u(r)];
+        EXPECT_NEAR(static_cast<double>(e.br[1].brpcalc), 5, 1e-6);
+        EXPECT_EQ(e.br[1].brtcalc, fx.t0);
+        EXPECT_NEAR(static_cast<double>(e.br[3].brtcalc), static_cast<double>(fx.t0), 1e-4);
+        EXPECT_NEAR(static_cast<double>(e.br[5].brtcalc), static_cast<double>(t7), 1e-4);
+    }
+    EXPECT_EQ(cal.xp[1].br[2].brtcalc, 273.15L);
+    EXPECT_EQ(cal.xp[1].br[4].brpcalc, 0);
+    EXPECT_NE(log.find("\n       2 reactions:     A     B     C\n"
+                       "                       -1     0     1\n"
+                       "                       -1     1     0\n\n"
+                       "        P(kbar)    T(C)       calc    miss     x(ss)\n"
+                       "       4.0  6.0     700        5.0            0.3000\n"
+                       "          5.0    650   680     700      20    0.3000\n"
+                       "          7.0          650     713      63    0.3064\n"),
+              std::string::npos)
+        << log;
+    // an experiment turned round shows its pairs and sides the other way round
+    cal.xp[1].reversed = true;
+    const std::string turned = logged(fx, [&] { calcass(fx.t.ses, *fx.run, cal, 1, 2, true); });
+    EXPECT_NE(turned.find("       6.0  4.0     700        5.0            0.3000\n"
+                          "          5.0    680   650     700      20    0.3000\n"
+                          "          7.0    650           713            0.3064\n"),
+              std::string::npos)
+        << turned;
+}
+
+TEST(CalibAssemblage, DivariantKnownCompositionsSolvedAtEachRun) {
+    // Ideal binary solutions ss (A, B) and ss2 (D, E), D with A's and E with B's composition:
+    // A = D and B = E balance when (1 - x2)/(1 - x1) = k1 = exp(-(G(D) - G(A))/RT) and
+    // x2/x1 = k2 = exp(-(G(E) - G(B))/RT), so x1 = (1 - k1)/(k2 - k1) and x2 = k2 x1. With
+    // G(D) - G(A) = RT0 ln(7/4) and G(E) - G(B) = -RT0 ln 2, x1 = 0.3 and x2 = 0.6 at T0 =
+    // 700 C; at 650 C x1 = 0.2928, x2 = 0.6079; at 750 C 0.3066, 0.5928; at 800 C 0.3127, 0.5862.
+    const std::string em = "6\n\n" + emrecord("A", "-1000", "0.10", "1.0", "5  2.00  10  2.00") +
+                           emrecord("B", "-900", "0.12", "0.9", "4  2.00  10  2.00") +
+                           emrecord("D", "-1000", "0.10", "1.0", "5  2.00  10  2.00") +
+                           emrecord("E", "-900", "0.12", "0.9", "4  2.00  10  2.00") + "*\n";
+    const auto binary = [](const std::string& ph, const std::string& a, const std::string& b) {
+        return ph + " 2 1\n  x(" + ph + ") 0.5\n  p(" + a + ") 1 1 1 1 -1 x\n  p(" + b +
+               ") 1 1 0 1  1 x\n  ideal\n  2\n  x1 1 1 1 1 -1 x\n  x2 1 1 0 1  1 x\n  " + a +
+               " 1 1 x1 1\n  " + b + " 1 1 x2 1\n";
+    };
+    AxCalFixture fx(em, binary("ss", "A", "B") + binary("ss2", "D", "E"));
+    Calibration& cal = *fx.cal;
+    const real rt0 = 0.0083144L * 973.15L;
+    cal.tda[3].H += rt0 * std::log(1.75L);
+    cal.tda[4].H -= rt0 * std::log(2.0L);
+    fx.readxp(
+        "0\n0\n1 ss ss2 divariant\n2 1 exchange runs\nA D\n -1 1\nB E\n -1 1\n"
+        "0 4 700 0 0.5 0.5\n1 6 700 0 0.5 0.5\n0 5 650 0 0.5 0.5\n1 5 750 0 0.5 0.5\n"
+        "0 5 800 0 0.5 0.5\n1 5 800 0 0.5 0.5\n-1\n0\n");
+    closes(cal, 1, 2, false, true);
+    closes(cal, 1, 4, true, false);
+    closes(cal, 1, 6, true, true);
+    const std::string log = logged(fx, [&] {
+        setupxpphases(fx.t.ses, *fx.run, cal, 1);
+        calcass(fx.t.ses, *fx.run, cal, 1, 3, true);
+    });
+    // every run at its own P and T but the one that closes both kinds of pair; the runs of
+    // and next to a P pair show their pressure on the side of their direction
+    EXPECT_NE(log.find("\n       2 reactions:     A     B     D     E\n"
+                       "                        0    -1     0     1\n"
+                       "                       -1     0     1     0\n\n"
+                       "        P(kbar)    T(C)       x(ss)    x(ss2)\n"
+                       "       4.0          700       0.3000    0.6000\n"
+                       "            6.0     700       0.3000    0.6000\n"
+                       "          5.0    650          0.2928    0.6079\n"
+                       "          5.0          750    0.3066    0.5928\n"
+                       "          5.0       800      0.3127    0.5862\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(cal.xp[1].br[6].brtcalc, 273.15L);
+    EXPECT_NEAR(static_cast<double>(cal.xp[2].br[3].brtcalc), 923.15, 1e-9);
+    EXPECT_EQ(cal.xp[1].br[1].xyz[1], 0.5L);  // known compositions stay as given
 }
 
 TEST(CalibAssemblage, ForcedNonConvergenceWritesNoDataset) {
