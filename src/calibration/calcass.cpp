@@ -285,13 +285,19 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
         NleSettings set(run.script);
         int16 code = 0;
         if (nle(ses, eqs, *vars, set, st, code)) {
+            // The run that closes a pair with this one stands at the same P (or T) of the same
+            // univariant equilibrium: its phases have the compositions just solved.
+            const bool sharedcomps =
+                mode == 2 && next != nullptr && (next->tbracket || next->pbracket);
             for (int16 r = 0; r < e.nreacs; ++r) {
                 xprec& rec = cal.xp[u(k + r)];
                 rec.br[u(i)].brpcalc = vars->natural(1);
                 rec.br[u(i)].brtcalc = vars->natural(2);
                 if (!e.unknowncomps) continue;
                 for (int q = 3; q <= run.nxvars; ++q) {
-                    rec.br[u(i)].xyz[u(q - 2)] = vars->natural(static_cast<int16>(q));
+                    const real x = vars->natural(static_cast<int16>(q));
+                    rec.br[u(i)].xyz[u(q - 2)] = x;
+                    if (sharedcomps) rec.br[u(i + 1)].xyz[u(q - 2)] = x;
                 }
             }
             if (print) printbracket(ses, run, cal, *vars, k, i, mode);

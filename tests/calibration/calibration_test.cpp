@@ -18,10 +18,12 @@
 #include "calibration/results.hpp"
 #include "calibration/writeds.hpp"
 #include "calibration/xpfile.hpp"
+#include "calibration/xpphases.hpp"
 #include "model/datamodel.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
 #include "support/fakes.hpp"
+#include "support/oracles.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
 
@@ -35,8 +37,8 @@ std::size_t u(int i) {
 // One end-member record of the new layout: linear G = H - T S + V (P - 0.001), no heat
 // capacity, expansion or compressibility.
 std::string emrecord(const std::string& name, const std::string& h, const std::string& s,
-                     const std::string& v) {
-    return name + "   synthetic\n   1  1.00   8  2.00   0  3\n  0  " + h + "\n  " + s +
+                     const std::string& v, const std::string& formula = "1  1.00   8  2.00") {
+    return name + "   synthetic\n   " + formula + "   0  3\n  0  " + h + "\n  " + s +
            "    {entropy}\n  " + v + "\n  0 0 0 0\n  0\n  0 0\n\n";
 }
 
@@ -447,25 +449,31 @@ const std::string garnetax =
     "ss 2 1\n  x(ss) 0.5\n  p(A) 1 1 1 1 -1 x\n  p(B) 1 1 0 1  1 x\n  sf\n  W(A,B) 0 0 0\n"
     "  2\n  xA 1 1 1 1 -1 x\n  xB 1 1 0 1  1 x\n  A 1 1 xA 3\n  B 1 1 xB 3\n";
 
+// A calibration over the end-members of `em` and the phases of the a-x file `ax`.
+struct AxCalFixture : CalFixture {
+    std::unique_ptr<qv::Run> run = std::make_unique<qv::Run>();
+    AxCalFixture(const std::string& em, const std::string& ax) {
+        initglobals(t.ses, *run);
+        t.ses.runcalcmode = calcmodetype::lsqdscalc;
+        readem(em);
+        dir.write("ds-ax.txt", ax);
+        readax(t.ses, *run, *cal);
+    }
+};
+
 // The assemblage ss + C at 5 kbar, with the enthalpies of B and C set so that it is in
 // equilibrium at 700 C with x = 0.3: A = C and B = C balance when
 // G(C) - G(A) = 3 RT ln(1 - x) and G(C) - G(B) = 3 RT ln x (G = H - TS + V (P - 0.001)).
-struct AssemblageFixture : CalFixture {
-    std::unique_ptr<qv::Run> run = std::make_unique<qv::Run>();
+struct AssemblageFixture : AxCalFixture {
     static constexpr real t0 = 973.15L;
     static constexpr real x0 = 0.3L;
-    explicit AssemblageFixture(real shiftc = 0) {
-        initglobals(t.ses, *run);
-        t.ses.runcalcmode = calcmodetype::lsqdscalc;
-        readem(emfile);
+    explicit AssemblageFixture(real shiftc = 0) : AxCalFixture(emfile, garnetax) {
         tdrec* td = &cal->tda[0];
         const auto g = [&](int i) { return td[i].H - t0 * td[i].S + td[i].V * (5 - 0.001L); };
         const real rt3 = 3 * 0.0083144L * t0;
         const real gc = g(1) + rt3 * std::log(1 - x0);
         td[3].H += gc - g(3) + shiftc;
         td[2].H += gc - rt3 * std::log(x0) - g(2);
-        dir.write("ds-ax.txt", garnetax);
-        readax(t.ses, *run, *cal);
     }
 };
 
@@ -527,13 +535,138 @@ TEST(CalibAssemblage, UnknownCompositionsSolvedWithTemperatureFree) {
         // the activities of the next steps are those of the solved composition
         EXPECT_NEAR(static_cast<double>(e.br[u(i)].bra[1]), 0.343, 1e-6);
     }
-    // once the runs are paired, the run that closes the pair is not solved
+    // once the runs are paired, the run that closes the pair is not solved but takes the
+    // compositions of its partner at the same pressure, solved with the dataset of this
+    // iteration
+    cal.tda[3].H += 0.5L;
     assemblexp(fx.t.ses, cal, 2);
     const int closer = e.br[2].tbracket ? 2 : 1;
     ASSERT_TRUE(e.br[u(closer)].tbracket);
     EXPECT_EQ(e.br[u(closer)].brtcalc, 273.15L);
     EXPECT_EQ(e.br[u(closer)].brpcalc, 0);
-    EXPECT_NEAR(static_cast<double>(e.br[u(3 - closer)].brtcalc), static_cast<double>(fx.t0), 1e-3);
+    const brrec& opener = e.br[u(3 - closer)];
+    EXPECT_GT(std::fabs(opener.brtcalc - fx.t0), 1);
+    EXPECT_GT(std::fabs(opener.xyz[1] - 0.3L), 1e-4L);
+    EXPECT_EQ(e.br[u(closer)].xyz[1], opener.xyz[1]);
+    EXPECT_EQ(e.br[u(closer)].bra[1], opener.bra[1]);
+}
+
+// What `f` writes to the log of the calibration of `fx`.
+template <class F>
+std::string logged(CalFixture& fx, F f) {
+    std::string name;
+    openwrite(fx.t.ses, name, "", "log.txt", fx.t.ses.ch.files[3]);
+    fx.t.ses.ch.activechannels |= logmask;
+    f();
+    closefiles(fx.t.ses);
+    fx.t.ses.ch.activechannels = 1;
+    return fx.dir.read("log.txt");
+}
+
+// Marks run i of experiment k as closing a T and/or a P pair with the run before it.
+void closes(Calibration& cal, int16 k, int i, bool t, bool p) {
+    cal.xp[u(k)].br[u(i)].tbracket = t;
+    cal.xp[u(k)].br[u(i)].pbracket = p;
+}
+
+TEST(CalibAssemblage, RunsSolvedWithPOrTFreeAndTheirTable) {
+    AssemblageFixture fx;
+    fx.readxp(
+        "0\n0\n1 ss C univariant\n2 1 garnet runs\nA C\n -1 1\nB C\n -1 1\n"
+        "0 4 700 0 0.3\n1 6 700 0 0.3\n0 5 650 0 0.3\n1 5 680 0 0.3\n1 7 650 0 0.3\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    closes(cal, 1, 2, false, true);
+    closes(cal, 1, 4, true, false);
+    const std::string log = logged(fx, [&] {
+        setupxpphases(fx.t.ses, *fx.run, cal, 1);
+        calcass(fx.t.ses, *fx.run, cal, 1, 2, true);
+    });
+    // Run 1 opens a P pair and is solved for P at its T: the assemblage's own 5 kbar, 700 C;
+    // run 3 opens a T pair and is solved for T at 5 kbar. The closing runs are not solved. Run 5
+    // at 7 kbar balances where exp(dG(A=C)/3RT) + exp(dG(B=C)/3RT) = 1, found by bisection.
+    const real dac5 = 3 * 0.0083144L * fx.t0 * std::log(0.7L);
+    const real dbc5 = 3 * 0.0083144L * fx.t0 * std::log(0.3L);
+    const auto f = [&](real t) {
+        const real rt3 = 3 * 0.0083144L * t;
+        return std::exp((dac5 + 0.05L * (t - fx.t0) - 1) / rt3) +
+               std::exp((dbc5 + 0.07L * (t - fx.t0) - 0.8L) / rt3) - 1;
+    };
+    const real t7 = bisect(f, 900, 1100);
+    for (int r = 1; r <= 2; ++r) {
+        const xprec& e = cal.xp[u(r)];
+        EXPECT_NEAR(static_cast<double>(e.br[1].brpcalc), 5, 1e-6);
+        EXPECT_EQ(e.br[1].brtcalc, fx.t0);
+        EXPECT_NEAR(static_cast<double>(e.br[3].brtcalc), static_cast<double>(fx.t0), 1e-4);
+        EXPECT_NEAR(static_cast<double>(e.br[5].brtcalc), static_cast<double>(t7), 1e-4);
+    }
+    EXPECT_EQ(cal.xp[1].br[2].brtcalc, 273.15L);
+    EXPECT_EQ(cal.xp[1].br[4].brpcalc, 0);
+    EXPECT_NE(log.find("\n       2 reactions:     A     B     C\n"
+                       "                       -1     0     1\n"
+                       "                       -1     1     0\n\n"
+                       "        P(kbar)    T(C)       calc    miss     x(ss)\n"
+                       "       4.0  6.0     700        5.0            0.3000\n"
+                       "          5.0    650   680     700      20    0.3000\n"
+                       "          7.0          650     713      63    0.3064\n"),
+              std::string::npos)
+        << log;
+    // an experiment turned round shows its pairs and sides the other way round
+    cal.xp[1].reversed = true;
+    const std::string turned = logged(fx, [&] { calcass(fx.t.ses, *fx.run, cal, 1, 2, true); });
+    EXPECT_NE(turned.find("       6.0  4.0     700        5.0            0.3000\n"
+                          "          5.0    680   650     700      20    0.3000\n"
+                          "          7.0    650           713            0.3064\n"),
+              std::string::npos)
+        << turned;
+}
+
+TEST(CalibAssemblage, DivariantKnownCompositionsSolvedAtEachRun) {
+    // Ideal binary solutions ss (A, B) and ss2 (D, E), D with A's and E with B's composition:
+    // A = D and B = E balance when (1 - x2)/(1 - x1) = k1 = exp(-(G(D) - G(A))/RT) and
+    // x2/x1 = k2 = exp(-(G(E) - G(B))/RT), so x1 = (1 - k1)/(k2 - k1) and x2 = k2 x1. With
+    // G(D) - G(A) = RT0 ln(7/4) and G(E) - G(B) = -RT0 ln 2, x1 = 0.3 and x2 = 0.6 at T0 =
+    // 700 C; at 650 C x1 = 0.2928, x2 = 0.6079; at 750 C 0.3066, 0.5928; at 800 C 0.3127, 0.5862.
+    const std::string em = "6\n\n" + emrecord("A", "-1000", "0.10", "1.0", "5  2.00  10  2.00") +
+                           emrecord("B", "-900", "0.12", "0.9", "4  2.00  10  2.00") +
+                           emrecord("D", "-1000", "0.10", "1.0", "5  2.00  10  2.00") +
+                           emrecord("E", "-900", "0.12", "0.9", "4  2.00  10  2.00") + "*\n";
+    const auto binary = [](const std::string& ph, const std::string& a, const std::string& b) {
+        return ph + " 2 1\n  x(" + ph + ") 0.5\n  p(" + a + ") 1 1 1 1 -1 x\n  p(" + b +
+               ") 1 1 0 1  1 x\n  ideal\n  2\n  x1 1 1 1 1 -1 x\n  x2 1 1 0 1  1 x\n  " + a +
+               " 1 1 x1 1\n  " + b + " 1 1 x2 1\n";
+    };
+    AxCalFixture fx(em, binary("ss", "A", "B") + binary("ss2", "D", "E"));
+    Calibration& cal = *fx.cal;
+    const real rt0 = 0.0083144L * 973.15L;
+    cal.tda[3].H += rt0 * std::log(1.75L);
+    cal.tda[4].H -= rt0 * std::log(2.0L);
+    fx.readxp(
+        "0\n0\n1 ss ss2 divariant\n2 1 exchange runs\nA D\n -1 1\nB E\n -1 1\n"
+        "0 4 700 0 0.5 0.5\n1 6 700 0 0.5 0.5\n0 5 650 0 0.5 0.5\n1 5 750 0 0.5 0.5\n"
+        "0 5 800 0 0.5 0.5\n1 5 800 0 0.5 0.5\n-1\n0\n");
+    closes(cal, 1, 2, false, true);
+    closes(cal, 1, 4, true, false);
+    closes(cal, 1, 6, true, true);
+    const std::string log = logged(fx, [&] {
+        setupxpphases(fx.t.ses, *fx.run, cal, 1);
+        calcass(fx.t.ses, *fx.run, cal, 1, 3, true);
+    });
+    // every run at its own P and T but the one that closes both kinds of pair; the runs of
+    // and next to a P pair show their pressure on the side of their direction
+    EXPECT_NE(log.find("\n       2 reactions:     A     B     D     E\n"
+                       "                        0    -1     0     1\n"
+                       "                       -1     0     1     0\n\n"
+                       "        P(kbar)    T(C)       x(ss)    x(ss2)\n"
+                       "       4.0          700       0.3000    0.6000\n"
+                       "            6.0     700       0.3000    0.6000\n"
+                       "          5.0    650          0.2928    0.6079\n"
+                       "          5.0          750    0.3066    0.5928\n"
+                       "          5.0       800      0.3127    0.5862\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(cal.xp[1].br[6].brtcalc, 273.15L);
+    EXPECT_NEAR(static_cast<double>(cal.xp[2].br[3].brtcalc), 923.15, 1e-9);
+    EXPECT_EQ(cal.xp[1].br[1].xyz[1], 0.5L);  // known compositions stay as given
 }
 
 TEST(CalibAssemblage, ForcedNonConvergenceWritesNoDataset) {
@@ -591,6 +724,90 @@ TEST(CalibAssemblage, ReadingErrors) {
         SCOPED_TRACE(c.message);
         AssemblageFixture fx;
         EXPECT_BOMB(fx.readxp(c.text), c.proc, c.message);
+    }
+}
+
+// Mg2O2, Fe2O2 and Mg0.5Fe0.5O end-members for the phases below; H lies 4.5 kJ below the
+// mean of a quarter of A and a quarter of B.
+const std::string mgfeem = "6\n\n" + emrecord("A", "-1000", "0.10", "1.0", "5  2.00  10  2.00") +
+                           emrecord("B", "-900", "0.12", "0.9", "4  2.00  10  2.00") +
+                           emrecord("H", "-479.5", "0.055", "0.475", "5  0.50  4  0.50  10  1.00") +
+                           "*\n";
+
+// od: ideal mixing of Mg and Fe on two sites with their order Q; its ordered end-member F
+// (Mg on M1, Fe on M2) is made of two H, 9 kJ below half A and half B. mk: ideal mixing of A and G,
+// G made of B.
+const std::string orderax =
+    "od 3 1\n  x(od) 0.5\n  Q(od) 0.1 range -0.5 0.5\n"
+    "  p(A) 1 1 1 2 -1 x -1 Q\n  p(B) 1 1 0 2  1 x -1 Q\n  p(F) 1 1 0 1  2 Q\n  ideal\n  4\n"
+    "  xMgM1 1 1 1 2 -1 x  1 Q\n  xFeM1 1 1 0 2  1 x -1 Q\n"
+    "  xMgM2 1 1 1 2 -1 x -1 Q\n  xFeM2 1 1 0 2  1 x  1 Q\n"
+    "  A 1 2 xMgM1 1 xMgM2 1\n  B 1 2 xFeM1 1 xFeM2 1\n"
+    "  F 1 2 xMgM1 1 xFeM2 1  make 1 H 2\n"
+    "mk 2 1\n  y(mk) 0.5\n  p(A) 1 1 1 1 -1 y\n  p(G) 1 1 0 1  1 y\n  ideal\n  2\n"
+    "  xA 1 1 1 1 -1 y\n  xG 1 1 0 1  1 y\n  A 1 1 xA 1\n  G 1 1 xG 1  make 1 B 1\n";
+
+TEST(CalibAssemblage, StateOfOrderAndMadeEndMemberActivities) {
+    AxCalFixture fx(mgfeem, orderax);
+    fx.readxp(
+        "0\n0\n1 od univariant\n1 1 od runs\nA B\n -1 1\n"
+        "0 5 700 0 0.5 0.1\n1 5 800 0 0.5 0.1\n-1\n0\n");
+    Calibration& cal = *fx.cal;
+    const xprec& e = cal.xp[1];
+    // od's end-members, then the constituents of its made end-member
+    ASSERT_EQ(e.nlist, 4);
+    EXPECT_EQ(e.listix[3], 0);
+    EXPECT_EQ(e.listnames[4], "H");
+    EXPECT_EQ(e.lista[4], 0.5L);
+    EXPECT_EQ(e.listem[4], 3);
+    assemblexp(fx.t.ses, cal, 1);
+    for (int i = 1; i <= 2; ++i) {
+        SCOPED_TRACE(i);
+        // A + B = 2F with 2 G(F) - G(A) - G(B) = -18 kJ: at x = 0.5 the order balances when
+        // (0.5 + Q)/(0.5 - Q) = exp(9/RT); the solved Q replaces the run's starting value
+        const brrec& br = e.br[u(i)];
+        const real r = std::exp(9 / (0.0083144L * br.brT));
+        const real q = 0.5L * (r - 1) / (r + 1);
+        EXPECT_NEAR(static_cast<double>(br.xyz[2]), static_cast<double>(q), 1e-8);
+        EXPECT_EQ(br.xyz[1], 0.5L);
+        const real af = (0.5L + q) * (0.5L + q);
+        EXPECT_NEAR(static_cast<double>(br.bra[1]), static_cast<double>(0.25L - q * q), 1e-8);
+        EXPECT_NEAR(static_cast<double>(br.bra[3]), static_cast<double>(af), 1e-8);
+        // F is two H: a(H) = a(F)^(1/2)
+        EXPECT_NEAR(static_cast<double>(br.bra[4]), static_cast<double>(0.5L + q), 1e-8);
+    }
+}
+
+TEST(CalibAssemblage, OrderAndMadeEndMemberStops) {
+    struct Case {
+        std::string xp;
+        std::string proc;
+        std::string message;
+        std::string screen;
+    };
+    const std::string od = "0\n0\n1 od univariant\n1 1 od runs\n";
+    const std::vector<Case> cases = {
+        // all Fe on M1 needs Q < 0, all Fe on M2 Q > 0: no legal order
+        {od + "A B\n -1 1\n0 5 700 0 0 0.1\n-1\n0\n", "calca",
+         "couldn't solve for state of order for od", "xp =    1, br =   1,    od\n"},
+        // G pure: its constituent would take an activity of 1
+        {"0\n0\n1 mk univariant\n1 1 mk runs\nA B\n -1 1\n0 5 700 0 1\n-1\n0\n", "calca",
+         "messed up make a",
+         "\ndependent end-member activity not between 0 and 1\n     B    mk     G     B; mult = "
+         "    1.00; a(G) =     1.0000; giving a(B) =     1.0000\n"},
+        // a made end-member has no enthalpy of its own to fit
+        {od + "A F\n -1 1\n", "readrc", "not an end-member \"F\"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        AxCalFixture fx(mgfeem, orderax);
+        EXPECT_BOMB(
+            {
+                fx.readxp(c.xp);
+                assemblexp(fx.t.ses, *fx.cal, 1);
+            },
+            c.proc, c.message);
+        EXPECT_NE(fx.t.console.output.find(c.screen), std::string::npos) << fx.t.console.output;
     }
 }
 
