@@ -513,14 +513,17 @@ void calcdsf(Equations& eq, const eqvector& x) {
     const prectype0& p0 = *run.arrays.prec0;
     Fixed1<cvector, maxeq>& comp = eq.st.work->comp;
     dcompdxtype& compdx = *eq.run.arrays.compdx;
+    // Amounts of the system components in each end-member of the phase at hand; set up once for
+    // all the phases, each end-member's row cleared over the components read before it is filled.
+    Fixed1<cvector, maxssem> e;
     for (int m = 1; m <= xr.nssmodes; ++m) {
         const ptype1& ph = p1[xr.modephase[m]];
         const int offset = xr.modevarpos[m];
-        Fixed1<cvector, maxssem> e;  // amounts of the system components in each end-member
         empvector prop;
         comp[m].fill(0);
         real norm = 0;
         for (int i = 1; i <= ph.nem; ++i) {
+            e[i].fillto(mb.nsyscomp, 0);
             int k = 0;
             for (int c = 1; c <= sc.ncomp; ++c) {
                 if (mb.syscomp[c]) e[i][++k] = amount(ph.em[i].comp[c], sc.compdenom[c]);
