@@ -1,6 +1,7 @@
 #pragma once
 // Fixed-capacity arrays indexed from 1, with bounds checks.
 
+#include <algorithm>
 #include <array>
 
 #include "base/fatal.hpp"
@@ -25,6 +26,11 @@ struct Fixed1 {
     }
     static constexpr int capacity() { return N; }
     void fill(const T& v) { a.fill(v); }
+    // Sets entries 1..last to v and leaves the rest.
+    void fillto(int last, const T& v) {
+        if (last < 0 || last > N) index_fault();
+        std::fill_n(a.begin(), last, v);
+    }
 };
 
 }  // namespace qv

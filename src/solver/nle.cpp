@@ -127,6 +127,11 @@ struct Nle {
     bool trialfailed = false;
     real failedat = 0;
     bool acceptedfailed = false;
+    // The point of the last evaluation into e and *jac, while they hold its results: the start
+    // of an iteration at the point the line search accepted, or the first iteration at the start,
+    // takes them over instead of evaluating the equations once more at the same point.
+    bool held = false;
+    eqvector heldx;
 
     Nle(Session& s, NleEquations& q, NleVariables& vars, NleSettings& se, NleStatus& status)
         : ses(s), eqs(q), v(vars), set(se), st(status) {}
@@ -143,6 +148,8 @@ struct Nle {
     }
 
     bool evalnle(const eqvector& x, eqmatrix& j, eqvector& f);
+    bool evaluate(const eqvector& x);
+    bool holds(const eqvector& x) const;
     void fdjacobian(const eqvector& x0, eqmatrix& j, eqvector& f);
     void checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f);
     bool initialise();
@@ -173,6 +180,29 @@ bool Nle::evalnle(const eqvector& x, eqmatrix& j, eqvector& f) {
         fdjacobian(x, j, f);
     }
     return ok;
+}
+
+// Evaluates the equations at x into e and *jac and keeps x as the point they hold. Only a
+// successful evaluation with its analytic jacobian, and no debug output or check that goes with
+// each evaluation, is kept.
+bool Nle::evaluate(const eqvector& x) {
+    held = false;
+    const bool ok = evalnle(x, *jac, e);
+    if (ok && set.debuglev <= 2) {
+        held = true;
+        heldx = x;
+    }
+    return ok;
+}
+
+// Whether e and *jac hold the results at x: the same values, bit for bit (the sign of a zero
+// included), of every entry, those the equations read beyond the solver's unknowns included.
+bool Nle::holds(const eqvector& x) const {
+    if (!held || set.debuglev > 2) return false;
+    for (int k = 1; k <= maxeq; ++k) {
+        if (!(x[k] == heldx[k]) || std::signbit(x[k]) != std::signbit(heldx[k])) return false;
+    }
+    return true;
 }
 
 void Nle::fdjacobian(const eqvector& x0, eqmatrix& j, eqvector& f) {
@@ -253,7 +283,8 @@ bool Nle::initialise() {
     notreduced = 0;
     esize = fsize = dxconverge = dxstop = false;
     limiting = acctype::inaccessible;
-    if (!evalnle(v.xvalue, *jac, e)) {
+    held = false;
+    if (!evaluate(v.xvalue)) {
         illegalstart();
         return false;
     }
@@ -298,7 +329,9 @@ void Nle::illegalstart() {
 void Nle::startup(real& slope0, real& slim, int16& code) {
     expansionended = false;
     maxdx = 0;
-    if (!evalnle(v.xvalue, *jac, e)) bomb("startup", "bad start to iteration", yourfault);
+    if (!holds(v.xvalue) && !evaluate(v.xvalue)) {
+        bomb("startup", "bad start to iteration", yourfault);
+    }
     f0 = sumsq(e, n);
     SvdArrays& s = svdscratch();
     const eqmatrix& j = *jac;
@@ -437,7 +470,7 @@ bool Nle::fn(real& f, real& slope, int16 mode, real a) {
     for (int16 k = 1; k <= nall(); ++k) {
         if (v.xfree[k]) xt[k] = v.xvalue[k] - a * dx[++j];
     }
-    if (!evalnle(xt, *jac, e)) {
+    if (!evaluate(xt)) {
         if (set.mctrials - 0.01L > 1 || set.debuglev == 0 || set.dogminon) {
             f = 1;
             slope = 0;

@@ -27,7 +27,8 @@ public:
     // Residuals f[1..n] at the solver values x and, when wantjac, the n x n jacobian by the free
     // solver values (column j is the j-th free unknown). False when x is not admissible or the
     // equations cannot be evaluated there; f and jac then hold whatever was written. x is never
-    // changed.
+    // changed. The results must depend on x alone: an iteration that starts at the point the
+    // last evaluation had takes that evaluation's results over (below debug level 3).
     virtual bool nlefunc(const eqvector& x, eqmatrix& jac, eqvector& f, bool wantjac) = 0;
     // Row labels of the jacobian printed by the check at debug levels 3 and 4: the reaction
     // count and the component of each mass-balance row. By default every row is a reaction.

@@ -1,6 +1,8 @@
 #include "thermo/activities.hpp"
 
 #include <cmath>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "base/fatal.hpp"
@@ -307,6 +309,22 @@ void aqueousform(Session& ses, const CalcaTables& tab, MixModel& mm, real p, rea
     bomb("calca", "negative sf term", yourfault);
 }
 
+using SfDerivs = Fixed1<Fixed1<real, maxssvars>, maxsf>;  // [site fraction][variable]
+
+// The derivatives of one phase's site fractions and proportions by its variables. `calca` fills
+// the entries of a phase (1..nsf or 1..nem by 1..nvar) before it reads them, so one copy, never
+// cleared, serves every call of the process (a call is never nested in another); setting up 11 kB
+// afresh for each phase of each evaluation of the equations would cost more than the phase.
+struct CalcaScratch {
+    SfDerivs dsf;
+    PropDerivs dp;
+};
+
+CalcaScratch& calcascratch() {
+    static const std::unique_ptr<CalcaScratch> s = std::make_unique<CalcaScratch>();
+    return *s;
+}
+
 // A rational of the a-x file, formed in double precision as the expression values are.
 real ratio(int16 num, int16 den) {
     return static_cast<real>(static_cast<double>(num) / static_cast<double>(den));
@@ -361,6 +379,7 @@ CalcaTables calcatables(const Run& run, const CrossRefs& xref) {
 
 void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, bool dox,
            ActivityDerivatives& d, CalcaOut& out, real p, real t) {
+    CalcaScratch& scratch = calcascratch();
     for (int k = 1; k <= tab.nem; ++k) {
         out.emactivity[k] = 1;
         out.emactivitysd[k] = 0;
@@ -373,7 +392,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
         const int offset = tab.xref.emvarpos[k];
         PhaseActivities& res = out.ssresults[++slot];
         const SfVector sf = sitefractions(ph, x, offset);
-        Fixed1<Fixed1<real, maxssvars>, maxsf> dsf;
+        SfDerivs& dsf = scratch.dsf;
         if (dox) {
             for (int s = 1; s <= ph.nsf; ++s) {
                 for (int v = 1; v <= ph.nvar; ++v) dsf[s][v] = dexprdx(v, x, offset, ph.sf[s]);
@@ -381,10 +400,12 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
         }
         for (int i = 1; i <= ph.nem; ++i) res.p[i] = evalexpr(x, offset, ph.p[i]);
         const bool ideal = ph.model == axtype::ideal;
-        MixModel mm;
-        mm.ph = &ph;
+        // An ideal phase has no mixing model: its 9 kB are not set up for it.
+        std::optional<MixModel> mixmodel;
         if (!ideal) {
-            PropDerivs dp;
+            MixModel& mm = mixmodel.emplace();
+            mm.ph = &ph;
+            PropDerivs& dp = scratch.dp;
             if (dox) {
                 for (int i = 1; i <= ph.nem; ++i) {
                     for (int v = 1; v <= ph.nvar; ++v) dp[i][v] = dexprdx(v, x, offset, ph.p[i]);
@@ -408,7 +429,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             const real aid = idealactivity(ph, m, sf, false);
             if (aid <= 0) bomb("calca", "ln <= 0", myfault);
             ExcessTerms e;
-            if (!ideal) e = excess("calca", mm, m, dopt, dox, nullptr);
+            if (!ideal) e = excess("calca", *mixmodel, m, dopt, dox, nullptr);
             const int row = k + m - 1;
             res.aideal[m] = aid;
             if (ideal) {

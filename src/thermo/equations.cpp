@@ -1,5 +1,6 @@
 #include "thermo/equations.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -34,6 +35,7 @@ struct Evaluation {
     int16 nx = 0;                   // P, T and composition positions
     int16 nmode = 0;                // mode variables
     int16 ncolx = 0;                // jacobian columns of P, T and composition variables
+    int16 ncol = 0;                 // jacobian columns of all free positions
     Fixed1<int16, maxeq> column{};  // jacobian column of each free position, 0 for a held one
 
     Session& ses() { return eq.ses; }
@@ -57,6 +59,7 @@ struct Evaluation {
 
     bool admissible();
     void tonatural();
+    void clearjacobian();
     void failedtable();
     void evalprops();
     void reactions();
@@ -101,6 +104,19 @@ void Evaluation::tonatural() {
         column[k] = ++col;
         if (k <= nx) ncolx = col;
     }
+    ncol = col;
+}
+
+// Zeroes the block of the jacobian this evaluation fills and its readers read: rows of the
+// reactions and of the independent mass balances, at least as many as there are free positions
+// (the solver takes a square jacobian of that order), and the column of every free position. No
+// entry is written or read beyond that block, so the rest of the 90 x 90 matrix is left as is.
+void Evaluation::clearjacobian() {
+    const MassBalance& m = mb();
+    int rows = nreac();
+    if (m.modeson) rows += m.nsyscomp - m.rankdeficit;
+    rows = std::min(std::max(rows, static_cast<int>(ncol)), maxeq);
+    for (int i = 1; i <= rows; ++i) jac[i].fillto(ncol, 0);
 }
 
 void Evaluation::failedtable() {
@@ -497,14 +513,17 @@ void calcdsf(Equations& eq, const eqvector& x) {
     const prectype0& p0 = *run.arrays.prec0;
     Fixed1<cvector, maxeq>& comp = eq.st.work->comp;
     dcompdxtype& compdx = *eq.run.arrays.compdx;
+    // Amounts of the system components in each end-member of the phase at hand; set up once for
+    // all the phases, each end-member's row cleared over the components read before it is filled.
+    Fixed1<cvector, maxssem> e;
     for (int m = 1; m <= xr.nssmodes; ++m) {
         const ptype1& ph = p1[xr.modephase[m]];
         const int offset = xr.modevarpos[m];
-        Fixed1<cvector, maxssem> e;  // amounts of the system components in each end-member
         empvector prop;
         comp[m].fill(0);
         real norm = 0;
         for (int i = 1; i <= ph.nem; ++i) {
+            e[i].fillto(mb.nsyscomp, 0);
             int k = 0;
             for (int c = 1; c <= sc.ncomp; ++c) {
                 if (mb.syscomp[c]) e[i][++k] = amount(ph.em[i].comp[c], sc.compdenom[c]);
@@ -540,7 +559,7 @@ void calcdsf(Equations& eq, const eqvector& x) {
 }
 
 bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool wantjac) {
-    Evaluation ev{eq, xs, xs, jac, f, wantjac, true, 0, 0, 0, {}};
+    Evaluation ev{eq, xs, xs, jac, f, wantjac, true, 0, 0, 0, 0, {}};
     ev.nx = eq.run.nxvars;
     ev.nmode = eq.run.nmodevars;
     const bool modeson = eq.mb.modeson;
@@ -576,9 +595,7 @@ bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool
         for (int j = 1; j <= ds.nem && ev.ok; ++j) ev.ok = ds.emact[j] > 0;
     }
     if (!ev.ok) return false;
-    if (wantjac) {
-        for (int i = 1; i <= maxeq; ++i) jac[i].fill(0);
-    }
+    if (wantjac) ev.clearjacobian();
     ev.evalprops();
     ev.reactions();
     if (!modeson) {

@@ -315,6 +315,26 @@ TEST(Nle, FiniteDifferenceJacobianGivesTheSameSolution) {
     EXPECT_NEAR(static_cast<double>(fd.x(2)), static_cast<double>(exact.x(2)), 1e-8);
 }
 
+TEST(Nle, AnIterationStartsFromTheEvaluationOfTheAcceptedPoint) {
+    // Without the debug checks the solver never evaluates twice in a row at one point, and ends
+    // bit for bit where a solve at level 3 (which evaluates every start afresh) ends.
+    Problem quiet({0.9L, 0.9L});
+    circlecubic(quiet, 1);
+    ASSERT_TRUE(quiet.solve());
+    Problem checked({0.9L, 0.9L});
+    circlecubic(checked, 1);
+    checked.level = 3;
+    ASSERT_TRUE(checked.solve());
+    EXPECT_EQ(quiet.x(1), checked.x(1));
+    EXPECT_EQ(quiet.x(2), checked.x(2));
+    EXPECT_EQ(quiet.st.niterations, checked.st.niterations);
+    const std::vector<eqvector>& pts = quiet.eqs.points;
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+        EXPECT_FALSE(pts[i][3] == pts[i - 1][3] && pts[i][4] == pts[i - 1][4]) << i;
+    }
+    EXPECT_EQ(quiet.st.nevaluations, static_cast<int32>(pts.size()));
+}
+
 TEST(Nle, JacobianCheckNamesTheWrongEntries) {
     struct Case {
         real wrong;

@@ -213,6 +213,39 @@ TEST(Nlefunc, JacobianMatchesDifferencesWithPAndTFree) {
     EXPECT_EQ(b.st.njaccols, 5);
 }
 
+TEST(Nlefunc, JacobianIsTheSameOverWhatTheMatrixHeldBefore) {
+    // The evaluation clears only the block it fills; every entry of the square jacobian read by
+    // the solver must still come out as from a cleared matrix: the mode columns of the reaction
+    // rows, and without modes the rows beyond the reactions.
+    struct Layout {
+        bool modes;
+        bool ptfree;  // with modes, x(px) and the mode of q then held
+    };
+    for (const Layout l :
+         {Layout{true, false}, Layout{true, true}, Layout{false, true}, Layout{false, false}}) {
+        Assemblage a;
+        a.mb.modeson = l.modes;
+        a.xref.xfree[1] = l.ptfree;
+        a.xref.xfree[2] = l.ptfree;
+        if (l.modes && l.ptfree) {
+            a.hold(5);
+            a.hold(8);
+        }
+        a.jac = eqmatrix{};
+        ASSERT_TRUE(a.eval(a.scaled()));
+        const eqmatrix clean = a.jac;
+        for (int i = 1; i <= maxeq; ++i) a.jac[i].fill(7);
+        ASSERT_TRUE(a.eval(a.scaled()));
+        const int n = a.st.njaccols;
+        ASSERT_EQ(a.st.neqns, n);
+        for (int i = 1; i <= n; ++i) {
+            for (int c = 1; c <= n; ++c) {
+                EXPECT_EQ(a.jac[i][c], clean[i][c]) << l.modes << l.ptfree << " " << i << "," << c;
+            }
+        }
+    }
+}
+
 TEST(Nlefunc, HeldPAndTLeaveTheFirstColumnToTheFirstFreeVariable) {
     Assemblage a;
     a.mb.modeson = false;
