@@ -349,24 +349,32 @@ bool str2rational(std::string_view w, int16& num, int16& den, std::string& msg) 
     return msg.empty();
 }
 
-bool str2value(const strings& words, int n, int start, rrvector& values, int16& count) {
+namespace {
+
+// How many values of a list stand after words[start]: the words `accepts` takes, up to `count`
+// of them when count > 0 (then all are needed) or else up to the list's `capacity` (then at least
+// -count are needed and the number found goes back in count). -1 when too few stand there.
+template <class Accepts>
+int leadingvalues(const strings& words, int n, int start, int capacity, int16& count,
+                  Accepts accepts) {
     const int c = count;
-    if (!(std::abs(c) + start - 1 < n)) return false;
-    const int last = c > 0 ? start + c : std::min(n, rrvector::capacity());
+    const int last = c > 0 ? start + c : std::min(n, capacity);
     int found = 0;
     for (int j = start + 1; j <= last && j <= n; ++j) {
-        if (!isnumeric(whatis(words[j]))) break;
+        if (!accepts(whatis(words[j]))) break;
         ++found;
     }
-    int m = 0;
-    if (c > 0) {
-        if (found < c) return false;
-        m = c;
-    } else {
-        count = static_cast<int16>(found);
-        if (found < -c) return false;
-        m = found;
-    }
+    if (c > 0) return found < c ? -1 : c;
+    count = static_cast<int16>(found);
+    return found < -c ? -1 : found;
+}
+
+}  // namespace
+
+bool str2value(const strings& words, int n, int start, rrvector& values, int16& count) {
+    if (!(std::abs(count) + start - 1 < n)) return false;
+    const int m = leadingvalues(words, n, start, rrvector::capacity(), count, isnumeric);
+    if (m < 0) return false;
     std::string msg;
     for (int k = 1; k <= m; ++k) {
         const std::string& w = words[start + k];
@@ -393,21 +401,9 @@ bool str2intvalue(const strings& words, int n, int start, irrvector& ints, int16
     } else {
         if (!(n > start)) return false;
     }
-    const int last = c > 0 ? start + c : std::min(n, irrvector::capacity());
-    int found = 0;
-    for (int j = start + 1; j <= last && j <= n; ++j) {
-        if (whatis(words[j]) != valuetype::aninteger) break;
-        ++found;
-    }
-    int m = 0;
-    if (c > 0) {
-        if (found < c) return false;
-        m = c;
-    } else {
-        count = static_cast<int16>(found);
-        if (found < -c) return false;
-        m = found;
-    }
+    const int m = leadingvalues(words, n, start, irrvector::capacity(), count,
+                                [](valuetype t) { return t == valuetype::aninteger; });
+    if (m < 0) return false;
     std::string msg;
     for (int k = 1; k <= m; ++k) {
         int16 i = 0;
