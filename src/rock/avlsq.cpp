@@ -101,24 +101,23 @@ void posdefinvert(const covmatrix& a, covmatrix& ainv, int16 n) {
     }
 }
 
-void avlsqwhitened(RockCalc& rc, const reacvector& x, const reacvector& wh, const reacvector& wk,
-                   AvWhitened& f) {
+int16 whiteneddesign(RockCalc& rc, const reacvector& wh, const reacvector& wlna,
+                     Fixed1<int16, maxem>& used) {
     const RockData& d = rc.data;
     const int16 n = d.nreac;
-    f.m = 0;
+    int16 m = 0;
     for (int16 k = 1; k <= d.nem; ++k) {
         for (int16 j = 1; j <= n; ++j) {
             if (d.r[j][k] != 0) {
-                f.used[++f.m] = k;
+                used[++m] = k;
                 break;
             }
         }
     }
-    const int16 m = f.m;
     // Symmetric square root of the enthalpy covariance of the used end-members.
     SvdArrays& s = rc.work;
     for (int16 p = 1; p <= m; ++p) {
-        for (int16 q = 1; q <= m; ++q) s.svda[p][q] = d.cov[f.used[p]][f.used[q]];
+        for (int16 q = 1; q <= m; ++q) s.svda[p][q] = d.cov[used[p]][used[q]];
     }
     svd(rc.ses.console, s, m, m);
     const auto mm = static_cast<std::size_t>(m);
@@ -135,18 +134,26 @@ void avlsqwhitened(RockCalc& rc, const reacvector& x, const reacvector& wh, cons
             cr(p, q) = cr(q, p) = t;
         }
     }
-    // Design: rows 1..m the enthalpies, rows m+1..2m the ln a of the used end-members.
     for (int16 sidx = 1; sidx <= m; ++sidx) {
-        const int16 ks = f.used[sidx];
+        const int16 ks = used[sidx];
         for (int16 j = 1; j <= n; ++j) {
             real t = 0;
-            for (int16 u = 1; u <= m; ++u) t += cr(sidx, u) * d.r[j][f.used[u]];
+            for (int16 u = 1; u <= m; ++u) t += cr(sidx, u) * d.r[j][used[u]];
             s.svda[sidx][j] = wh[j] * t;
-            s.svda[m + sidx][j] = wk[j] * d.r[j][ks] * std::sqrt(d.emvarlna[ks]);
+            s.svda[m + sidx][j] = wlna[j] * d.r[j][ks] * std::sqrt(d.emvarlna[ks]);
         }
     }
+    svd(rc.ses.console, s, static_cast<int16>(2 * m), n);
+    return m;
+}
+
+void avlsqwhitened(RockCalc& rc, const reacvector& x, const reacvector& wh, const reacvector& wk,
+                   AvWhitened& f) {
+    const int16 n = rc.data.nreac;
+    f.m = whiteneddesign(rc, wh, wk, f.used);
+    const int16 m = f.m;
+    const SvdArrays& s = rc.work;
     const auto m2 = static_cast<int16>(2 * m);
-    svd(rc.ses.console, s, m2, n);
     const real wmax = s.svdw[n];
     for (int16 q = 1; q <= m2; ++q) {
         real aq = 0;

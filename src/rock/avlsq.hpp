@@ -62,6 +62,12 @@ void posdefinvert(const covmatrix& a, covmatrix& ainv, int16 n);
 // v = x(H2O). Unless `quiet`, at the diagnostics value of the list it writes the diagnostics.
 AvResult avportlsq(RockCalc& rc, bool quiet, real xfix, real u, real v);
 
+// The whitened design of a fit, left in rc.work as its singular value decomposition: one column
+// per reaction, rows 1..m the enthalpies and rows m+1..2m the ln a of the used end-members (those
+// in some reaction, listed in `used`). wh scales a reaction's enthalpy term (per kJ), wlna its
+// ln a terms. Returns m.
+int16 whiteneddesign(RockCalc& rc, const reacvector& wh, const reacvector& wlna,
+                     Fixed1<int16, maxem>& used);
 // The whitened fit of the values `x` (kbar or K) of the reactions with sensitivities wH (per kJ
 // of reaction enthalpy) and wK (per unit of ln K).
 void avlsqwhitened(RockCalc& rc, const reacvector& x, const reacvector& wh, const reacvector& wk,

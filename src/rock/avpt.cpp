@@ -42,46 +42,13 @@ struct PtLines {
 void ptdiagnostics(RockCalc& rc, const PtLines& ln, const AvPtResult& res, real f) {
     const RockData& d = rc.data;
     const int16 n = d.nreac;
+    // wK is per unit of ln K per K: at the fit's T it shifts P per unit of ln a.
+    reacvector wlna{};
+    for (int16 j = 1; j <= n; ++j) wlna[j] = ln.wk[j] * res.t;
     Fixed1<int16, maxem> used{};
-    int16 m = 0;
-    for (int16 k = 1; k <= d.nem; ++k) {
-        for (int16 j = 1; j <= n; ++j) {
-            if (d.r[j][k] != 0) {
-                used[++m] = k;
-                break;
-            }
-        }
-    }
+    const int16 m = whiteneddesign(rc, ln.wh, wlna, used);
     SvdArrays& sv = rc.work;
-    for (int16 p = 1; p <= m; ++p) {
-        for (int16 q = 1; q <= m; ++q) sv.svda[p][q] = d.cov[used[p]][used[q]];
-    }
-    svd(rc.ses.console, sv, m, m);
-    const auto mm = static_cast<std::size_t>(m);
-    std::vector<real> croot(mm * mm);
-    auto cr = [&](int16 p, int16 q) -> real& {
-        return croot[static_cast<std::size_t>(p - 1) * mm + static_cast<std::size_t>(q - 1)];
-    };
-    for (int16 p = 1; p <= m; ++p) {
-        for (int16 q = 1; q <= p; ++q) {
-            real t = 0;
-            for (int16 k = 1; k <= m; ++k) {
-                t += sqrtclamped(sv.svdw[k]) * sv.svda[p][k] * sv.svdv[q][k];
-            }
-            cr(p, q) = cr(q, p) = t;
-        }
-    }
-    for (int16 s = 1; s <= m; ++s) {
-        const int16 ks = used[s];
-        for (int16 j = 1; j <= n; ++j) {
-            real t = 0;
-            for (int16 u = 1; u <= m; ++u) t += cr(s, u) * d.r[j][used[u]];
-            sv.svda[s][j] = ln.wh[j] * t;
-            sv.svda[m + s][j] = ln.wk[j] * res.t * d.r[j][ks] * std::sqrt(d.emvarlna[ks]);
-        }
-    }
     const auto m2 = static_cast<int16>(2 * m);
-    svd(rc.ses.console, sv, m2, n);
     // Per datum: leverage in the design, the whitened intercept and slope columns, and the
     // whitened residual (model minus data).
     const auto nd = static_cast<std::size_t>(m2) + 1;
