@@ -41,6 +41,44 @@ std::string heading(const RockCalc& rc, const char* what) {
     return line;
 }
 
+// How the averages of one table are written.
+struct AverageColumns {
+    const char* avlabel;  // "av P" or "av T"
+    int width;            // characters per value
+    int avdecimals;       // decimals of the average
+    int sddecimals;       // decimals of its sd
+    real shift;           // taken off the average before writing it (K to degrees C)
+};
+
+// The table of averages over the list of P or T: the row of the list's values (already written
+// in `conditions`) over the rows of the averages, their sds and sigfits, one column per value of
+// the list (res[1..]); an average that failed shows "?".
+void printaveragetable(RockCalc& rc, const std::string& conditions,
+                       const std::vector<AvResult>& res, const AverageColumns& c) {
+    std::string al;
+    std::string sl;
+    std::string fl;
+    addstr(c.avlabel, -8, al);
+    addstr("sd", -8, sl);
+    addstr("sigfit", -8, fl);
+    for (std::size_t j = 1; j < res.size(); ++j) {
+        const AvResult& r = res[j];
+        if (r.av > 0) {
+            addreal(c.avdecimals, true, c.width, al, r.av - c.shift);
+            addreal(c.sddecimals, true, c.width, sl, r.sd);
+            addreal(3, true, c.width, fl, r.sigfit);
+        } else {
+            addstr("?", c.width, al);
+            addstr("", c.width, sl);
+            addstr("", c.width, fl);
+        }
+    }
+    putstr(rc.ses, 1, conditions, 1, tables);
+    putstr(rc.ses, 0, al, 1, tables);
+    putstr(rc.ses, 0, sl, 1, tables);
+    putstr(rc.ses, 0, fl, 1, tables);
+}
+
 }  // namespace
 
 void printavprow(RockCalc& rc, int16 k, real t, real avp, real sd, real sigfit) {
@@ -170,33 +208,12 @@ void averagep(RockCalc& rc) {
         return;
     }
     std::string tl;
-    std::string pl;
-    std::string sl;
-    std::string fl;
     addstr(
         "T\xA1"
         "C",
         -8, tl);
-    addstr("av P", -8, pl);
-    addstr("sd", -8, sl);
-    addstr("sigfit", -8, fl);
-    for (int16 j = 1; j <= nt; ++j) {
-        const AvResult& r = res[static_cast<std::size_t>(j)];
-        addgreal(8, tl, w.tvalues[j] - tzero);
-        if (r.av > 0) {
-            addreal(2, true, 8, pl, r.av);
-            addreal(3, true, 8, sl, r.sd);
-            addreal(3, true, 8, fl, r.sigfit);
-        } else {
-            addstr("?", 8, pl);
-            addstr("", 8, sl);
-            addstr("", 8, fl);
-        }
-    }
-    putstr(rc.ses, 1, tl, 1, tables);
-    putstr(rc.ses, 0, pl, 1, tables);
-    putstr(rc.ses, 0, sl, 1, tables);
-    putstr(rc.ses, 0, fl, 1, tables);
+    for (int16 j = 1; j <= nt; ++j) addgreal(8, tl, w.tvalues[j] - tzero);
+    printaveragetable(rc, tl, res, {"av P", 8, 2, 3, 0});
 }
 
 void averaget(RockCalc& rc) {
@@ -307,30 +324,9 @@ void averaget(RockCalc& rc) {
         return;
     }
     std::string pl;
-    std::string tl;
-    std::string sl;
-    std::string fl;
     addstr("P", -8, pl);
-    addstr("av T", -8, tl);
-    addstr("sd", -8, sl);
-    addstr("sigfit", -8, fl);
-    for (int16 j = 1; j <= np; ++j) {
-        const AvResult& r = res[static_cast<std::size_t>(j)];
-        addreal(2, true, 9, pl, w.pvalues[j]);
-        if (r.av > 0) {
-            addreal(1, true, 9, tl, r.av - tzero);
-            addreal(1, true, 9, sl, r.sd);
-            addreal(3, true, 9, fl, r.sigfit);
-        } else {
-            addstr("?", 9, tl);
-            addstr("", 9, sl);
-            addstr("", 9, fl);
-        }
-    }
-    putstr(rc.ses, 1, pl, 1, tables);
-    putstr(rc.ses, 0, tl, 1, tables);
-    putstr(rc.ses, 0, sl, 1, tables);
-    putstr(rc.ses, 0, fl, 1, tables);
+    for (int16 j = 1; j <= np; ++j) addreal(2, true, 9, pl, w.pvalues[j]);
+    printaveragetable(rc, pl, res, {"av T", 9, 1, 1, tzero});
 }
 
 }  // namespace qv
