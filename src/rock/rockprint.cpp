@@ -28,6 +28,31 @@ real shownactivity(const RockCalc& rc, int16 k) {
     return rc.data.activity[k];
 }
 
+// One row of a Transpose[{...}] list for the drawing program; the last row closes the list and
+// leaves a blank line.
+void puttransposerow(Session& ses, const std::string& line, bool last) {
+    if (last) {
+        putstr(ses, 0, line + "}}];", 2, vx);
+    } else {
+        putstr(ses, 0, line + "},", 1, vx);
+    }
+}
+
+// A matrix of rows x cols entries for the drawing program, one row a line after `opening`;
+// `add` appends entry (i, j) to the row's line.
+template <class Add>
+void putmathmatrix(Session& ses, const char* opening, int16 rows, int16 cols, Add add) {
+    putstr(ses, 0, opening, 1, vx);
+    for (int16 i = 1; i <= rows; ++i) {
+        std::string line = "  {";
+        for (int16 j = 1; j <= cols; ++j) {
+            if (j > 1) line += ", ";
+            add(line, i, j);
+        }
+        putstr(ses, 0, line + (i < rows ? "}," : "}};"), 1, vx);
+    }
+}
+
 // ln K of each reaction with the fluid's terms.
 void fluidlnk(const RockCalc& rc, reacvector& lnk) {
     const RockData& d = rc.data;
@@ -229,21 +254,10 @@ void printavptmath(RockCalc& rc) {
         addreal(6, true, 10, line, std::log(shownactivity(rc, k)));
         line += ", ";
         addreal(6, true, 10, line, fluidem(d, k) ? 0 : std::sqrt(d.emvarlna[k]));
-        if (k < d.nem) {
-            putstr(ses, 0, line + "},", 1, vx);
-        } else {
-            putstr(ses, 0, line + "}}];", 2, vx);
-        }
+        puttransposerow(ses, line, k == d.nem);
     }
-    putstr(ses, 0, "r = {", 1, vx);
-    for (int16 i = 1; i <= n; ++i) {
-        std::string line = "  {";
-        for (int16 k = 1; k <= d.nem; ++k) {
-            if (k > 1) line += ", ";
-            addgreal(3, line, d.r[i][k]);
-        }
-        putstr(ses, 0, line + (i < n ? "}," : "}};"), 1, vx);
-    }
+    putmathmatrix(ses, "r = {", n, d.nem,
+                  [&](std::string& line, int16 i, int16 k) { addgreal(3, line, d.r[i][k]); });
     putstr(ses, 1, "{a, b, c, lnK, sdlnK} = Transpose[{", 1, vx);
     for (int16 i = 1; i <= n; ++i) {
         const ReactionDg g = rc.rx.calcdgr(i, s.pcur, s.tcur, s.xco2cur, s.xh2ocur);
@@ -257,21 +271,11 @@ void printavptmath(RockCalc& rc) {
         addreal(4, true, 9, line, lnk[i]);
         line += ", ";
         addreal(4, true, 9, line, sqrtclamped(covlnk[i][i]));
-        if (i < n) {
-            putstr(ses, 0, line + "},", 1, vx);
-        } else {
-            putstr(ses, 0, line + "}}];", 2, vx);
-        }
+        puttransposerow(ses, line, i == n);
     }
-    putstr(ses, 0, "covh = {", 1, vx);
-    for (int16 i = 1; i <= n; ++i) {
-        std::string line = "  {";
-        for (int16 j = 1; j <= n; ++j) {
-            if (j > 1) line += ", ";
-            addreal(4, true, 10, line, covh[i][j]);
-        }
-        putstr(ses, 0, line + (i < n ? "}," : "}};"), 1, vx);
-    }
+    putmathmatrix(ses, "covh = {", n, n, [&](std::string& line, int16 i, int16 j) {
+        addreal(4, true, 10, line, covh[i][j]);
+    });
 }
 
 }  // namespace qv
