@@ -37,6 +37,11 @@ void xyzofcations(mineraltype& m, const ptype1& ph, XyzResult& res);
 // Stops with "psum = 0" when no slot has an amount.
 XyzResult recalc(mineraltype& m, const ptype1& ph, const slotreals& wt);
 
+// The rows under an analysis' oxide names, on screen, summary and log: the wt% used, the element
+// of each slot, and the cations per formula unit labelled clabel.
+void writeanalysisrows(Session& ses, const mineraltype& m, const char* clabel,
+                       const slotreals& cations);
+
 // The ideal analysis: the analysis wt adjusted within the sds s of ln wt% until the formula
 // unit satisfies m's constraints. Not quiet (the analysis itself): stores c(0) and sigfit in m
 // and replaces wt by the fitted analysis; a fit that fails stops the run after writing the plain

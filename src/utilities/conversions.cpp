@@ -90,17 +90,7 @@ void analysistable(Session& ses, const mineraltype& m) {
     std::string line(5, ' ');
     for (int i = 1; i <= m.nox; ++i) addstr(m.oxnames[i] == "Fe2O3" ? "O" : m.oxnames[i], 10, line);
     putstr(ses, 0, line, 1, screensummarylog);
-    line.clear();
-    addstr("wt%", -5, line);
-    for (int i = 1; i <= m.nox; ++i) addreal(3, true, 10, line, m.wtused[i]);
-    putstr(ses, 0, line, 1, screensummarylog);
-    line = std::string(5, ' ');
-    for (int i = 1; i <= m.nox; ++i) addstr(m.elnames[i], 10, line);
-    putstr(ses, 0, line, 1, screensummarylog);
-    line.clear();
-    addstr("c(0)", -5, line);
-    for (int i = 1; i <= m.nox; ++i) addreal(4, true, 10, line, m.c0[i]);
-    putstr(ses, 0, line, 1, screensummarylog);
+    writeanalysisrows(ses, m, "c(0)", m.c0);
     if (m.idealon) {
         line.clear();
         addstr("c(id)", -5, line);

@@ -42,17 +42,7 @@ void writerecalc(Session& ses, const mineraltype& m, const XyzResult& res) {
     std::string line(5, ' ');
     for (int i = 1; i <= m.nox; ++i) addstr(m.oxnames[i], 10, line);
     putstr(ses, 0, line, 1, screensummarylog);
-    line.clear();
-    addstr("wt%", -5, line);
-    for (int i = 1; i <= m.nox; ++i) addreal(3, true, 10, line, m.wtused[i]);
-    putstr(ses, 0, line, 1, screensummarylog);
-    line = std::string(5, ' ');
-    for (int i = 1; i <= m.nox; ++i) addstr(m.elnames[i], 10, line);
-    putstr(ses, 0, line, 1, screensummarylog);
-    line.clear();
-    addstr("c", -5, line);
-    for (int i = 1; i <= m.nox; ++i) addreal(4, true, 10, line, res.cations[i]);
-    putstr(ses, 0, line, 1, screensummarylog);
+    writeanalysisrows(ses, m, "c", res.cations);
     for (int j = 1; j <= m.nxyz; ++j) {
         line.clear();
         addstr(m.xyznames[j], 11, line);
@@ -66,6 +56,21 @@ void writerecalc(Session& ses, const mineraltype& m, const XyzResult& res) {
 }
 
 }  // namespace
+
+void writeanalysisrows(Session& ses, const mineraltype& m, const char* clabel,
+                       const slotreals& cations) {
+    std::string line;
+    addstr("wt%", -5, line);
+    for (int i = 1; i <= m.nox; ++i) addreal(3, true, 10, line, m.wtused[i]);
+    putstr(ses, 0, line, 1, screensummarylog);
+    line = std::string(5, ' ');
+    for (int i = 1; i <= m.nox; ++i) addstr(m.elnames[i], 10, line);
+    putstr(ses, 0, line, 1, screensummarylog);
+    line.clear();
+    addstr(clabel, -5, line);
+    for (int i = 1; i <= m.nox; ++i) addreal(4, true, 10, line, cations[i]);
+    putstr(ses, 0, line, 1, screensummarylog);
+}
 
 slotreals oxidecations(const mineraltype& m, const slotreals& moles) {
     slotreals c{};
