@@ -42,6 +42,13 @@ std::string emrecord(const std::string& name, const std::string& h, const std::s
            "    {entropy}\n  " + v + "\n  0 0 0 0\n  0\n  0 0\n\n";
 }
 
+// One end-member record of the old layout (dataset 5) with S = 0.1 and V = 1.0, otherwise as the
+// new one: the formula line (formula, nsite, natoms) and the H line (H, sd(H), code).
+std::string oldemrecord(const std::string& name, const std::string& formula,
+                        const std::string& hline) {
+    return name + "\n " + formula + "\n " + hline + "\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
+}
+
 // A, B and C; the enthalpies are the starting values of a fit.
 const std::string emfile = "6\n\n" + emrecord("A", "-1000.0", "0.10", "1.0") +
                            emrecord("B", "-900.0", "0.12", "0.9") +
@@ -164,14 +171,9 @@ TEST(CalibEndMembers, NewLayoutRecords) {
 
 TEST(CalibEndMembers, OldLayoutDropsCodeZeroAndGuardsTheta) {
     CalFixture fx;
-    // name; formula, nsite, natoms; H, sd(H), code; S, sd(S); V; cp; a0; K line
-    const std::string rec1 =
-        "A\n 1 1.0 0 1 0.0\n -1000 0.5 1\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
-    const std::string rec2 =
-        "D\n 1 1.0 0 1 1.0\n -10 0.5 0\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
-    const std::string rec3 =
-        "E\n 1 1.0 0 1 1.0\n -20 150 1\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
-    fx.readem("5\n\n" + rec1 + rec2 + rec3 + "*\n");
+    fx.readem("5\n\n" + oldemrecord("A", "1 1.0 0 1 0.0", "-1000 0.5 1") +
+              oldemrecord("D", "1 1.0 0 1 1.0", "-10 0.5 0") +
+              oldemrecord("E", "1 1.0 0 1 1.0", "-20 150 1") + "*\n");
     const Calibration& cal = *fx.cal;
     ASSERT_EQ(cal.ntp, 2);
     EXPECT_EQ(cal.tda[1].name, "A");
@@ -847,11 +849,8 @@ TEST(CalibXpFile, HeaderKeywordsAndOxideHeatContent) {
 
 TEST(CalibFiles, OldLayoutCalorimetryAndItsConversion) {
     CalFixture fx;
-    const std::string rec1 =
-        "A\n 1 1.0 0 1 1.0\n -1000 0.00002 1 {H of A}\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
-    const std::string rec2 =
-        "E\n 1 1.0 0 1 1.0\n -20 150 1\n 0.1 0\n 1.0\n 0 0 0 0\n 0\n 0 0 0\n\n";
-    fx.readem("5\n\n" + rec1 + rec2 + "*\n");
+    fx.readem("5\n\n" + oldemrecord("A", "1 1.0 0 1 1.0", "-1000 0.00002 1 {H of A}") +
+              oldemrecord("E", "1 1.0 0 1 1.0", "-20 150 1") + "*\n");
     fx.readxp("0\n0\n");
     Calibration& cal = *fx.cal;
     // the end-member file gives the direct calorimetry: sd(H) below 99, at least 0.0001

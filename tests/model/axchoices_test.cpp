@@ -113,6 +113,14 @@ struct AxRun : test::PhaseRun {
         g.value = value;
         return g;
     }
+    // The script's one "samecoding" group: `base` and the copy `copy` made of it.
+    void scriptsamecoding(const std::string& base, const std::string& copy) {
+        run.ax.nscriptsamecoding = 1;
+        sc.nsamecoding = 1;
+        tab.nsameitems[1] = 2;
+        tab.samecoding[1][1] = base;
+        tab.samecoding[1][2] = copy;
+    }
     // Everything after the reading of the phases, as `setupphases` runs it.
     void apply() {
         applyscriptphases(ses, run);
@@ -547,11 +555,7 @@ TEST(SameCoding, CopiesOfAnAxGroupFollowTheirBase) {
 TEST(SameCoding, ScriptGroupTakesItsBaseFromTheAxFile) {
     AxRun r;
     binary(r.addss(), "g", 0.5L);
-    r.sc.nsamecoding = 1;
-    r.tab.nsameitems[1] = 2;
-    r.tab.samecoding[1][1] = "g";
-    r.tab.samecoding[1][2] = "g2";
-    r.run.ax.nscriptsamecoding = 1;
+    r.scriptsamecoding("g", "g2");
     r.run.ax.nsamecoding = 1;
     r.with({"g", "g2"});
     r.guess("x(g)", 0.4L);
@@ -566,12 +570,8 @@ TEST(SameCoding, ScriptGroupTakesItsBaseFromTheAxFile) {
 TEST(SameCoding, ScriptGroupOnTheBaseOfAnAxGroupJoinsItAndIsListed) {
     AxRun r;
     binary(r.addss(), "g", 0.5L);
-    r.sc.nsamecoding = 1;
-    r.tab.nsameitems[1] = 2;
-    r.tab.samecoding[1][1] = "g";
-    r.tab.samecoding[1][2] = "g3";
+    r.scriptsamecoding("g", "g3");
     AxState& ax = r.run.ax;
-    ax.nscriptsamecoding = 1;
     ax.nsamecoding = 2;
     SameCodingGroup& axgrp = ax.samecoding[2];
     axgrp.base = 1;
@@ -613,11 +613,7 @@ TEST(SameCoding, ProblemsStopTheRun) {
             grp.n = 1;
             grp.first[1] = grp.shortname[1] = grp.longname[1] = "g2";
         } else {
-            ax.nscriptsamecoding = 1;
-            r.sc.nsamecoding = 1;
-            r.tab.nsameitems[1] = 2;
-            r.tab.samecoding[1][1] = tc.scriptbase;
-            r.tab.samecoding[1][2] = "g2";
+            r.scriptsamecoding(tc.scriptbase, "g2");
         }
         r.with({"g", "g2"});
         r.guess("x(g)", 0.4L);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "phasediagram/resultprinters.hpp"
 #include "phasediagram/results.hpp"
@@ -145,73 +146,52 @@ struct Fixture {
         r.ph[1].varpos = 3;
         r.ph[1].x[1] = 0.812345678L;
         r.ph[1].x[2] = 0.0534L;
-        r.ph[1].sf[1] = 0.17747L;
-        r.ph[1].sf[2] = 0.76922L;
-        r.ph[1].sf[3] = 0.0534L;
-        r.ph[1].p[1] = 0.17747L;
-        r.ph[1].p[2] = 0.76922L;
-        r.ph[1].p[3] = 0.0534L;
-        r.ph[1].idealact[1] = 0.0055897L;
-        r.ph[1].idealact[2] = 0.45514L;
-        r.ph[1].idealact[3] = 0.00015228L;
-        r.ph[1].gamma[1] = 1.2L;
-        r.ph[1].gamma[2] = 1.01L;
-        r.ph[1].gamma[3] = 2.5L;
-        r.ph[1].act[1] = 0.0067076L;
-        r.ph[1].act[2] = 0.45969L;
-        r.ph[1].act[3] = 0.0003807L;
-        r.ph[1].comp[1] = 3;
-        r.ph[1].comp[2] = 1;
-        r.ph[1].comp[3] = 0.1602L;
-        r.ph[1].comp[4] = 2.30766L;
-        r.ph[1].props.g = -5272.123456L;
-        r.ph[1].props.h = -4981.5L;
-        r.ph[1].props.s = 0.33314L;
-        r.ph[1].props.v = 11.6543L;
-        r.ph[1].props.density = 4.1234L;
-        r.ph[1].props.gem[1] = -6549.4321L;
-        r.ph[1].props.gem[2] = -5419.87654321L;
-        r.ph[1].props.gem[3] = -6979.5L;
-        r.ph[1].props.rtlna[1] = -36.25L;
-        r.ph[1].props.rtlna[2] = -5.6398L;
-        r.ph[1].props.rtlna[3] = -57.1L;
         r.ph[2].varpos = 5;
         r.ph[2].x[1] = 0.3L;
-        r.ph[2].sf[1] = 0.3L;
-        r.ph[2].sf[2] = 0.7L;
-        r.ph[2].p[1] = 0.3L;
-        r.ph[2].p[2] = 0.7L;
-        r.ph[2].idealact[1] = 0.3L;
-        r.ph[2].idealact[2] = 0.7L;
-        r.ph[2].gamma[1] = 1.5L;
-        r.ph[2].gamma[2] = 1.1L;
-        r.ph[2].act[1] = 0.45L;
-        r.ph[2].act[2] = 0.77L;
-        r.ph[2].comp[1] = 2.7L;
-        r.ph[2].comp[2] = 1.3L;
-        r.ph[2].comp[3] = 0.3L;
-        r.ph[2].props.g = -4200.5L;
-        r.ph[2].props.h = -3950.25L;
-        r.ph[2].props.s = 0.2871L;
-        r.ph[2].props.v = 10.0523L;
-        r.ph[2].props.density = 2.6789L;
-        r.ph[2].props.gem[1] = -4513.2L;
-        r.ph[2].props.gem[2] = -4070.1L;
-        r.ph[2].props.rtlna[1] = -5.79L;
-        r.ph[2].props.rtlna[2] = -1.89L;
-        r.ph[3].comp[1] = 1;
-        r.ph[3].comp[2] = 1;
-        r.ph[3].props.g = -2722.7L;
-        r.ph[3].props.h = -2553.1L;
-        r.ph[3].props.s = 0.2043L;
-        r.ph[3].props.v = 4.414L;
-        r.ph[3].props.density = 3.6714L;
-        r.ph[4].comp[1] = 1;
-        r.ph[4].props.g = -986.31L;
-        r.ph[4].props.h = -874.02L;
-        r.ph[4].props.s = 0.1265L;
-        r.ph[4].props.v = 2.3525L;
-        r.ph[4].props.density = 2.554L;
+        // The end-members of the solutions: proportion (and site fraction), ideal activity,
+        // activity coefficient, activity, G and RT ln a.
+        const struct {
+            int phase, em;
+            real prop, idealact, gamma, act, gem, rtlna;
+        } emrows[] = {
+            {1, 1, 0.17747L, 0.0055897L, 1.2L, 0.0067076L, -6549.4321L, -36.25L},
+            {1, 2, 0.76922L, 0.45514L, 1.01L, 0.45969L, -5419.87654321L, -5.6398L},
+            {1, 3, 0.0534L, 0.00015228L, 2.5L, 0.0003807L, -6979.5L, -57.1L},
+            {2, 1, 0.3L, 0.3L, 1.5L, 0.45L, -4513.2L, -5.79L},
+            {2, 2, 0.7L, 0.7L, 1.1L, 0.77L, -4070.1L, -1.89L},
+        };
+        for (const auto& e : emrows) {
+            ResultPhase& ph = r.ph[e.phase];
+            ph.sf[e.em] = e.prop;
+            ph.p[e.em] = e.prop;
+            ph.idealact[e.em] = e.idealact;
+            ph.gamma[e.em] = e.gamma;
+            ph.act[e.em] = e.act;
+            ph.props.gem[e.em] = e.gem;
+            ph.props.rtlna[e.em] = e.rtlna;
+        }
+        // The oxides of each phase (SiO2, Al2O3, CaO, FeO; the rest 0) and its properties.
+        const struct {
+            std::vector<real> comp;
+            real g, h, s, v, density;
+        } phases[] = {
+            {{3, 1, 0.1602L, 2.30766L}, -5272.123456L, -4981.5L, 0.33314L, 11.6543L, 4.1234L},
+            {{2.7L, 1.3L, 0.3L}, -4200.5L, -3950.25L, 0.2871L, 10.0523L, 2.6789L},
+            {{1, 1}, -2722.7L, -2553.1L, 0.2043L, 4.414L, 3.6714L},
+            {{1}, -986.31L, -874.02L, 0.1265L, 2.3525L, 2.554L},
+        };
+        for (int i = 1; i <= 4; ++i) {
+            const auto& row = phases[i - 1];
+            ResultPhase& ph = r.ph[i];
+            for (std::size_t c = 0; c < row.comp.size(); ++c) {
+                ph.comp[static_cast<int>(c + 1)] = row.comp[c];
+            }
+            ph.props.g = row.g;
+            ph.props.h = row.h;
+            ph.props.s = row.s;
+            ph.props.v = row.v;
+            ph.props.density = row.density;
+        }
         r.sys.g[1] = -13181.6L;
         r.sys.h[1] = -12358.9L;
         r.sys.s[1] = 0.95L;

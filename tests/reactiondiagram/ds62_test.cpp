@@ -9,27 +9,12 @@
 #include "reactiondiagram/diagramfixture.hpp"
 #include "reactiondiagram/intersections.hpp"
 #include "reactiondiagram/ptxtable.hpp"
+#include "support/oracles.hpp"
 #include "textio/channels.hpp"
 #include "thermo/thermo_support.hpp"
 
 namespace qv::test {
 namespace {
-
-// The bisection root in [a, b] of f.
-template <class F>
-real bisect(F f, real a, real b) {
-    real fa = f(a);
-    for (int k = 0; k < 200 && b - a > 1e-10L; ++k) {
-        const real m = (a + b) / 2, fm = f(m);
-        if ((fm < 0) == (fa < 0)) {
-            a = m;
-            fa = fm;
-        } else {
-            b = m;
-        }
-    }
-    return (a + b) / 2;
-}
 
 // The number that follows `label` in `text`.
 real after(const std::string& text, const std::string& label) {

@@ -37,24 +37,8 @@ Gls independentavp(const RockFixture& f, real t, const std::vector<real>& lnavar
             v[i][j] = (h + rgas * rgas * t * t * l) / (f.pc[ri] * f.pc[rj]);
         }
     }
-    const std::vector<real> one(n, 1);
-    const std::vector<real> wone = solve(v, one);
-    const std::vector<real> wx = solve(v, x);
-    real s2 = 0;
-    real s1 = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        s2 += wone[i];
-        s1 += wx[i];
-    }
-    Gls g{s1 / s2, 1 / std::sqrt(s2), 0};
-    std::vector<real> e(n);
-    for (std::size_t i = 0; i < n; ++i) e[i] = x[i] - g.av;
-    const std::vector<real> we = solve(v, e);
-    real q = 0;
-    for (std::size_t i = 0; i < n; ++i) q += e[i] * we[i];
-    g.sigfit = std::sqrt(q / static_cast<real>(n - 1));
-    if (g.sigfit > 1) g.sd *= g.sigfit;
-    return g;
+    const GlsMean g = glsmean(v, x);
+    return Gls{g.mean, g.sd, g.sigfit};
 }
 
 std::vector<real> lnavars(const RockFixture& f) {
@@ -67,6 +51,25 @@ AvResult average(RockFixture& f, bool quiet, real xfix) {
     const RockData d = f.data();
     RockCalc rc{f.ts.ses, f.win, d, f.set, *f.rx, *f.work};
     return avportlsq(rc, quiet, xfix, 0, 1);
+}
+
+// The whitened least squares of the fixture's reactions' own pressures at t (K), each weighted by
+// its slope dP/dG.
+std::unique_ptr<AvWhitened> whitenedatp(RockFixture& f, real t) {
+    const RockData d = f.data();
+    RockCalc rc{f.ts.ses, f.win, d, f.set, *f.rx, *f.work};
+    reacvector x{};
+    reacvector wh{};
+    reacvector wk{};
+    for (int16 i = 1; i <= f.nreac; ++i) {
+        const RxnRoots rt = f.rx->findrxnp(i, t, 0, 1);
+        x[i] = rt.x1;
+        wh[i] = -1 / rt.dgdp1;
+        wk[i] = wh[i] * rgas * t;
+    }
+    auto w = std::make_unique<AvWhitened>();
+    avlsqwhitened(rc, x, wh, wk, *w);
+    return w;
 }
 
 TEST(SigfitLimit, NinetyFivePercentByDegreesOfFreedom) {
@@ -216,34 +219,14 @@ TEST(AverageTemperature, TakesTheLnKTemperatureOfTheLastReaction) {
             v[i][j] = (h + rgas * rgas * tn * tn * l) / (rt.dgdt1 * rtj.dgdt1);
         }
     }
-    const std::vector<real> wone = solve(v, std::vector<real>(n, 1));
-    const std::vector<real> wx = solve(v, x);
-    real s1 = 0;
-    real s2 = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        s1 += wx[i];
-        s2 += wone[i];
-    }
-    EXPECT_REL_NEAR(r.av, s1 / s2, 1e-14L);
+    EXPECT_REL_NEAR(r.av, glsmean(v, x).mean, 1e-14L);
 }
 
 TEST(AverageDiagnostics, DoublingOneLnAUncertaintyEqualsARefit) {
     RockFixture f;
     samplerock(f);
     f.tlist({873.15L});
-    const RockData d = f.data();
-    RockCalc rc{f.ts.ses, f.win, d, f.set, *f.rx, *f.work};
-    reacvector x{};
-    reacvector wh{};
-    reacvector wk{};
-    for (int16 i = 1; i <= 3; ++i) {
-        const RxnRoots rt = f.rx->findrxnp(i, 873.15L, 0, 1);
-        x[i] = rt.x1;
-        wh[i] = -1 / rt.dgdp1;
-        wk[i] = wh[i] * rgas * 873.15L;
-    }
-    auto w = std::make_unique<AvWhitened>();
-    avlsqwhitened(rc, x, wh, wk, *w);
+    const std::unique_ptr<AvWhitened> w = whitenedatp(f, 873.15L);
     ASSERT_EQ(w->m, 8);  // ky and q (no ln a uncertainty) included
     // The leverages of a one-parameter fit add up to 1.
     real sumhat = 0;
@@ -293,19 +276,7 @@ TEST(AverageDiagnostics, DependentReactionsGiveFiniteDiagnostics) {
     f.pb[4] = f.pb[3];
     f.pc[4] = f.pc[3];
     f.nreac = 4;
-    const RockData d = f.data();
-    RockCalc rc{f.ts.ses, f.win, d, f.set, *f.rx, *f.work};
-    reacvector x{};
-    reacvector wh{};
-    reacvector wk{};
-    for (int16 i = 1; i <= 4; ++i) {
-        const RxnRoots rt = f.rx->findrxnp(i, 873.15L, 0, 1);
-        x[i] = rt.x1;
-        wh[i] = -1 / rt.dgdp1;
-        wk[i] = wh[i] * rgas * 873.15L;
-    }
-    auto w = std::make_unique<AvWhitened>();
-    avlsqwhitened(rc, x, wh, wk, *w);
+    const std::unique_ptr<AvWhitened> w = whitenedatp(f, 873.15L);
     f.nreac = 3;
     const Gls g = independentavp(f, 873.15L, lnavars(f));
     EXPECT_REL_NEAR(w->av, g.av, 1e-10L);

@@ -14,6 +14,13 @@
 
 namespace qv::test {
 
+// How many times `what` stands in s, overlapping ones counted.
+inline std::size_t count(const std::string& s, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
+    return n;
+}
+
 struct PlaneReactions;
 
 struct RockFixture {

@@ -10,12 +10,6 @@
 namespace qv::test {
 namespace {
 
-std::size_t count(const std::string& s, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
-    return n;
-}
-
 std::string after(const std::string& s, const std::string& mark) {
     const std::size_t p = s.find(mark);
     return p == std::string::npos ? std::string() : s.substr(p + mark.size());

@@ -36,24 +36,8 @@ struct Solve : Calc {
         run.dataset.dsmode = 6;
         ses.tables.macheps = std::numeric_limits<real>::epsilon() / 2;
     }
-    void components(const std::vector<std::string>& names) {
-        SystemComponents& sc = run.dataset.components;
-        sc.ncomp = static_cast<int16>(names.size());
-        for (int k = 1; k <= sc.ncomp; ++k) {
-            sc.compnames[k] = names[static_cast<std::size_t>(k - 1)];
-            sc.compdenom[k] = 1;
-            mb.syscomp[k] = true;
-            mb.compweight[k] = 1;
-            mb.projc[k][k] = 1;
-        }
-        mb.nsyscomp = sc.ncomp;
-    }
-    void reaction(const std::vector<int16>& coef) {
-        ++run.nreac;
-        for (std::size_t j = 0; j < coef.size(); ++j) {
-            (*run.arrays.r)[run.nreac][static_cast<int>(j + 1)] = coef[j];
-        }
-    }
+    void components(const std::vector<std::string>& names) { setcomponents(run, mb, names); }
+    void reaction(const std::vector<int16>& coef) { addreaction(run, coef); }
     // Lays out the problem and starts the solver from the natural values `start`.
     void prepare(const std::vector<real>& start) {
         nlevariables(xref, run.nxvars, run.nmodevars, *run.arrays.prec1, *v);

@@ -208,10 +208,9 @@ TEST(Nle, ZeroFactorInTheOffendingSiteFractionIsHandled) {
     for (const eqvector& x : p.eqs.points) EXPECT_GT(x[3], 0.2L);
 }
 
-TEST(Nle, LimitParallelToTheDirectionDoesNotStopTheStep) {
-    // x - y = 0.2 and x + y = 0.8 from a start on x + y = 0.8: every Newton direction runs along
-    // the limit x + y > 1/2, which the solve can never reach.
-    Problem p({0.6L, 0.2L});
+// x - y = 0.2 and x + y = 0.8 from the start (0.6, 0.2), which lies on x + y = 0.8, with the one
+// limit x + y > num / den.
+void sumlimit(Problem& p, int16 num, int16 den) {
     p.eqs.resid = [](const eqvector& x, eqvector& f) {
         f[1] = x[3] - x[4] - 0.2L;
         f[2] = x[3] + x[4] - 0.8L;
@@ -227,33 +226,23 @@ TEST(Nle, LimitParallelToTheDirectionDoesNotStopTheStep) {
     p.v->varlimden[1].fill(1);
     p.v->varlimnum[1][3] = 1;
     p.v->varlimnum[1][4] = 1;
-    p.v->varlimnum[1][5] = -1;
-    p.v->varlimden[1][5] = 2;
+    p.v->varlimnum[1][5] = static_cast<int16>(-num);
+    p.v->varlimden[1][5] = den;
+}
+
+TEST(Nle, LimitParallelToTheDirectionDoesNotStopTheStep) {
+    // Every Newton direction runs along the limit x + y > 1/2, which the solve can never reach.
+    Problem p({0.6L, 0.2L});
+    sumlimit(p, 1, 2);
     ASSERT_TRUE(p.solve()) << p.code;
     EXPECT_NEAR(static_cast<double>(p.x(1)), 0.5, 1e-12);
     EXPECT_NEAR(static_cast<double>(p.x(2)), 0.3, 1e-12);
 }
 
 TEST(Nle, LimitAlreadyReachedStopsWithCodeSeven) {
-    Problem p({0.6L, 0.2L});
-    p.eqs.resid = [](const eqvector& x, eqvector& f) {
-        f[1] = x[3] - x[4] - 0.2L;
-        f[2] = x[3] + x[4] - 0.8L;
-        return true;
-    };
-    p.eqs.jacfn = [](const eqvector&, eqmatrix& j) {
-        j[1][1] = 1;
-        j[1][2] = -1;
-        j[2][1] = 1;
-        j[2][2] = 1;
-    };
     // The limit x + y > 4/5 holds the start point on its edge.
-    p.v->nvarlims = 1;
-    p.v->varlimden[1].fill(1);
-    p.v->varlimnum[1][3] = 1;
-    p.v->varlimnum[1][4] = 1;
-    p.v->varlimnum[1][5] = -4;
-    p.v->varlimden[1][5] = 5;
+    Problem p({0.6L, 0.2L});
+    sumlimit(p, 4, 5);
     p.level = 2;
     EXPECT_FALSE(p.solve());
     EXPECT_EQ(p.code, nleslimsmall);

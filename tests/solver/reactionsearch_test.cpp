@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "solver/calcre.hpp"
 #include "solver/ptxwindow.hpp"
@@ -130,45 +132,41 @@ TEST(ReactionSets, ReactionListingForDrawingProgram) {
 }
 
 TEST(RealReaction, NullVectorWithMinusOne) {
-    cmatrix a;
-    emvector x;
-    // (1,0), (0,1), (1,1): the last column is the sum of the others.
-    a[1][1] = 1;
-    a[2][2] = 1;
-    a[1][3] = 1;
-    a[2][3] = 1;
-    realreaction(a, 2, 3, x);
-    EXPECT_EQ(x[1], 1);
-    EXPECT_EQ(x[2], 1);
-    EXPECT_EQ(x[3], -1);
-    // A column without a pivot moves to the end and takes -1; unneeded columns get 0.
-    cmatrix b;
-    b[1][1] = 2;  // columns: (2,0), (4,0), (0,1) in 2 rows
-    b[1][2] = 4;
-    b[2][3] = 1;
-    realreaction(b, 2, 3, x);
-    EXPECT_EQ(x[1], 2);
-    EXPECT_EQ(x[2], -1);
-    EXPECT_EQ(x[3], 0);
-    // Independent columns allow no reaction; so do more independent columns than rows + 1,
-    // which would need rows beyond the data.
-    cmatrix c;
-    c[1][1] = 1;
-    c[2][2] = 1;
-    EXPECT_BOMB(realreaction(c, 2, 2, x), "realreaction", "no reaction - WHY");
-    c[1][3] = 1;
-    c[1][4] = 3;
-    c[2][4] = 1;
-    EXPECT_BOMB(realreaction(c, 2, 4, x), "realreaction", "no reaction - WHY");
-    // With a dependent extra column there is no need for further rows.
-    cmatrix d;
-    d[1][1] = 1;
-    d[1][2] = 2;
-    d[1][3] = 3;
-    d[1][4] = 5;
-    realreaction(d, 2, 4, x);
-    EXPECT_EQ(x[1], 5);
-    EXPECT_EQ(x[4], -1);
+    struct Case {
+        const char* label;
+        std::vector<std::vector<real>> rows;  // the rows of the matrix, one column a phase
+        std::vector<std::pair<int, real>> x;  // entries of the reaction; none: no reaction
+    };
+    const Case cases[] = {
+        {"the last column is the sum of the others",
+         {{1, 0, 1}, {0, 1, 1}},
+         {{1, 1}, {2, 1}, {3, -1}}},
+        // A column without a pivot moves to the end and takes -1; unneeded columns get 0.
+        {"a column without a pivot", {{2, 4, 0}, {0, 0, 1}}, {{1, 2}, {2, -1}, {3, 0}}},
+        // Independent columns allow no reaction; so do more independent columns than rows + 1,
+        // which would need rows beyond the data.
+        {"independent columns", {{1, 0}, {0, 1}}, {}},
+        {"more independent columns than rows + 1", {{1, 0, 1, 3}, {0, 1, 0, 1}}, {}},
+        // With a dependent extra column there is no need for further rows.
+        {"a dependent extra column", {{1, 2, 3, 5}, {0, 0, 0, 0}}, {{1, 5}, {4, -1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        cmatrix a;
+        const auto ncol = static_cast<int16>(c.rows[0].size());
+        for (std::size_t i = 0; i < c.rows.size(); ++i) {
+            for (std::size_t j = 0; j < c.rows[i].size(); ++j) {
+                a[static_cast<int>(i + 1)][static_cast<int>(j + 1)] = c.rows[i][j];
+            }
+        }
+        emvector x;
+        if (c.x.empty()) {
+            EXPECT_BOMB(realreaction(a, 2, ncol, x), "realreaction", "no reaction - WHY");
+            continue;
+        }
+        realreaction(a, 2, ncol, x);
+        for (const auto& [k, value] : c.x) EXPECT_EQ(x[k], value) << k;
+    }
 }
 
 // Phases (1,0), (0,1) and (1,1) of a two-component system give one reaction with the

@@ -48,24 +48,10 @@ struct SolvedCalc : Calc {
         set.calcsdlevel = 1;
     }
     void components(const std::vector<std::string>& names) {
-        SystemComponents& sc = run.dataset.components;
-        sc.ncomp = static_cast<int16>(names.size());
-        for (int k = 1; k <= sc.ncomp; ++k) {
-            sc.compnames[k] = names[static_cast<std::size_t>(k - 1)];
-            sc.compdenom[k] = 1;
-            mb.syscomp[k] = true;
-            mb.compweight[k] = 1;
-            mb.projc[k][k] = 1;
-        }
-        mb.nsyscomp = sc.ncomp;
-        bulk.nsyscomp = sc.ncomp;
+        setcomponents(run, mb, names);
+        bulk.nsyscomp = mb.nsyscomp;
     }
-    void reaction(const std::vector<int16>& coef) {
-        ++run.nreac;
-        for (std::size_t j = 0; j < coef.size(); ++j) {
-            (*run.arrays.r)[run.nreac][static_cast<int>(j + 1)] = coef[j];
-        }
-    }
+    void reaction(const std::vector<int16>& coef) { addreaction(run, coef); }
     // The starting natural values of the solver variables.
     void startat(const std::vector<real>& values) {
         nlevariables(xref, run.nxvars, run.nmodevars, *run.arrays.prec1, *v);

@@ -11,6 +11,7 @@
 
 #include "solver/reactionlists.hpp"
 #include "solver/roots.hpp"
+#include "support/oracles.hpp"
 #include "thermo/thermo_support.hpp"
 
 namespace qv::test {
@@ -60,18 +61,8 @@ struct DsReactions {
     }
     // The root of dG = 0 by plain bisection in [a, b] along P (byp) or T.
     real bisect(int16 i, bool byp, real fixed, real a, real b) {
-        auto f = [&](real x) { return byp ? dgdirect(i, x, fixed) : dgdirect(i, fixed, x); };
-        real fa = f(a);
-        for (int k = 0; k < 200 && b - a > 1e-9L; ++k) {
-            const real m = (a + b) / 2, fm = f(m);
-            if ((fm < 0) == (fa < 0)) {
-                a = m;
-                fa = fm;
-            } else {
-                b = m;
-            }
-        }
-        return (a + b) / 2;
+        return test::bisect(
+            [&](real x) { return byp ? dgdirect(i, x, fixed) : dgdirect(i, fixed, x); }, a, b);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "model/crossrefs.hpp"
 #include "model/phasefixture.hpp"
 #include "thermo/activities.hpp"
+#include "thermo/equations.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {
@@ -214,5 +215,28 @@ struct Calc {
         return rgas * t * std::log(act[em]);
     }
 };
+
+// Names the system components of `run` and makes each a mass-balance component of its own,
+// weight 1, projected onto itself.
+inline void setcomponents(Run& run, MassBalance& mb, const std::vector<std::string>& names) {
+    SystemComponents& sc = run.dataset.components;
+    sc.ncomp = static_cast<int16>(names.size());
+    for (int k = 1; k <= sc.ncomp; ++k) {
+        sc.compnames[k] = names[static_cast<std::size_t>(k - 1)];
+        sc.compdenom[k] = 1;
+        mb.syscomp[k] = true;
+        mb.compweight[k] = 1;
+        mb.projc[k][k] = 1;
+    }
+    mb.nsyscomp = sc.ncomp;
+}
+
+// Adds the next reaction of `run`, with coefficient coef[j] on end-member j + 1.
+inline void addreaction(Run& run, const std::vector<int16>& coef) {
+    ++run.nreac;
+    for (std::size_t j = 0; j < coef.size(); ++j) {
+        (*run.arrays.r)[run.nreac][static_cast<int>(j + 1)] = coef[j];
+    }
+}
 
 }  // namespace qv::test

@@ -60,19 +60,9 @@ struct Assemblage : Calc {
         }
         ol.var[2].scale = 2;  // Q from -0.25 to 0.25
         ol.var[2].offset = 0.5L;
-        SystemComponents& sc = run.dataset.components;
-        sc.ncomp = 5;
-        const char* names[] = {"MgO", "FeO", "SiO2", "Al2O3", "CaO"};
-        for (int k = 1; k <= 5; ++k) {
-            sc.compnames[k] = names[k - 1];
-            sc.compdenom[k] = 1;
-            mb.syscomp[k] = true;
-            mb.compweight[k] = 1;
-            mb.projc[k][k] = 1;
-        }
+        setcomponents(run, mb, {"MgO", "FeO", "SiO2", "Al2O3", "CaO"});
         // Weights that make the oxide sums of the end-members differ from their sizes.
         mb.compweight[2] = 2;
-        mb.nsyscomp = 5;
         mb.rankdeficit = 2;
         run.windows.scaling.pscale = 0.05L;
         run.windows.scaling.tscale = 0.001L;
