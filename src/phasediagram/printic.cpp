@@ -53,6 +53,36 @@ void addicposition(const PdRun& pd, const Result& cur, int s, int width, std::st
     }
 }
 
+// A table of one value for each shown phase at each bulk step: the phase names after `label`,
+// then a row a step led by its position; `cell` appends a phase's value at a step.
+template <class Cell>
+void steptable(Session& ses, const PdRun& pd, const Result& cur, const char* label, int stub,
+               int colwidth, int before, Cell cell) {
+    std::string line;
+    addstr(label, -stub, line);
+    for (int i = 1; i <= cur.nphases; ++i) {
+        if (cur.ph[i].shown) addstr(cur.ph[i].name, colwidth, line);
+    }
+    put(ses, before, line, 1);
+    for (int s = 1; s <= cur.nmodesteps; ++s) {
+        line.clear();
+        addicposition(pd, cur, s, stub, line);
+        for (int i = 1; i <= cur.nphases; ++i) {
+            if (cur.ph[i].shown) cell(cur.ph[i], s, line);
+        }
+        put(ses, 0, line, 1);
+    }
+}
+
+// A phase's mode in a column; a phase absent at the step shows a blank.
+void addmode(int d, int width, real m, std::string& line) {
+    if (m == 0) {
+        addstr("", width, line);
+    } else {
+        addreal(d, true, width, line, m);
+    }
+}
+
 // A value of many digits in fixed form: its integer part and `d` decimals of the remainder, so
 // that large chemical potentials never turn to the exponent form.
 std::string intfracstr(real x, int d) {
@@ -188,26 +218,9 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     oxidesection(ses, pd, st);
 
     if (!dogmin && cur.nmodesteps > 0) {
-        line.clear();
-        addstr("mode", -6, line);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            if (cur.ph[i].shown) addstr(cur.ph[i].name, w, line);
-        }
-        put(ses, 1, line, 1);
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            addicposition(pd, cur, s, 6, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (!cur.ph[i].shown) continue;
-                const real m = cur.ph[i].mode[s];
-                if (m == 0) {
-                    addstr("", w, line);
-                } else {
-                    addreal(d, true, w, line, m);
-                }
-            }
-            put(ses, 0, line, 1);
-        }
+        steptable(ses, pd, cur, "mode", 6, w, 1, [&](const ResultPhase& ph, int s, std::string& l) {
+            addmode(d, w, ph.mode[s], l);
+        });
         if (pd.modesinsolve && sc.calcsdlevel > 0) {
             line = "sdmode";
             for (int i = 1; i <= cur.nphases; ++i) {
@@ -216,20 +229,10 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             put(ses, 0, line, 1);
         }
         if (!pd.xco2varon) {
-            line.clear();
-            addstr("factor", -6, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (cur.ph[i].shown) addstr(cur.ph[i].name, w, line);
-            }
-            put(ses, 1, line, 1);
-            for (int s = 1; s <= cur.nmodesteps; ++s) {
-                line.clear();
-                addicposition(pd, cur, s, 6, line);
-                for (int i = 1; i <= cur.nphases; ++i) {
-                    if (cur.ph[i].shown) addreal(d, true, w, line, cur.ph[i].stepfactor[s]);
-                }
-                put(ses, 0, line, 1);
-            }
+            steptable(ses, pd, cur, "factor", 6, w, 1,
+                      [&](const ResultPhase& ph, int s, std::string& l) {
+                          addreal(d, true, w, l, ph.stepfactor[s]);
+                      });
         }
     }
 
@@ -347,26 +350,9 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
 
     if (!dogmin && cur.nmodesteps > 0) {
         put(ses, 2, "Modal abundance of phases", 1);
-        line.clear();
-        addstr("mode", -10, line);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            if (cur.ph[i].shown) addstr(cur.ph[i].name, 12, line);
-        }
-        put(ses, 0, line, 1);
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            addicposition(pd, cur, s, 10, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (!cur.ph[i].shown) continue;
-                const real m = cur.ph[i].mode[s];
-                if (m == 0) {
-                    addstr("", 12, line);
-                } else {
-                    addreal(8, true, 12, line, m);
-                }
-            }
-            put(ses, 0, line, 1);
-        }
+        steptable(
+            ses, pd, cur, "mode", 10, 12, 0,
+            [&](const ResultPhase& ph, int s, std::string& l) { addmode(8, 12, ph.mode[s], l); });
         if (pd.modesinsolve && sc.calcsdlevel > 0) {
             line = "    sdmode";
             for (int i = 1; i <= cur.nphases; ++i) {
@@ -376,20 +362,10 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         if (!pd.xco2varon) {
             put(ses, 2, "Conversion factor per atom/per formula unit", 1);
-            line.clear();
-            addstr("factor", -6, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (cur.ph[i].shown) addstr(cur.ph[i].name, 12, line);
-            }
-            put(ses, 0, line, 1);
-            for (int s = 1; s <= cur.nmodesteps; ++s) {
-                line.clear();
-                addicposition(pd, cur, s, 6, line);
-                for (int i = 1; i <= cur.nphases; ++i) {
-                    if (cur.ph[i].shown) addreal(8, true, 12, line, cur.ph[i].stepfactor[s]);
-                }
-                put(ses, 0, line, 1);
-            }
+            steptable(ses, pd, cur, "factor", 6, 12, 0,
+                      [&](const ResultPhase& ph, int s, std::string& l) {
+                          addreal(8, true, 12, l, ph.stepfactor[s]);
+                      });
         }
     }
 
