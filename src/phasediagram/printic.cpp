@@ -3,6 +3,7 @@
 // properties of the phases and the system, and the end-members' activities and potentials.
 // A long form with section titles and a compact form.
 
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -80,6 +81,68 @@ void addmode(int d, int width, real m, std::string& line) {
         addstr("", width, line);
     } else {
         addreal(d, true, width, line, m);
+    }
+}
+
+// The decimals and the width of a column of numbers.
+struct Col {
+    int d;
+    int w;
+};
+
+// The layout of the table of the phases' and the system's properties in one form of the report.
+struct PropsForm {
+    Col extra;                 // mode and f of a dogmin result
+    std::array<Col, 5> phase;  // G, H, S, V and density of each phase
+    std::array<Col, 5> sys;    // the same of the system at each step
+    int before;                // blank lines before the heading
+};
+
+// G (kJ), H (kJ), S (kJ/K), V (kJ/kbar) and density in the columns `cols`.
+void addproperties(const std::array<Col, 5>& cols, real g, real h, real s, real v, real rho,
+                   std::string& line) {
+    addreal(cols[0].d, true, cols[0].w, line, g);
+    addreal(cols[1].d, true, cols[1].w, line, h);
+    addreal(cols[2].d, true, cols[2].w, line, s);
+    addreal(cols[3].d, true, cols[3].w, line, v);
+    addreal(cols[4].d, true, cols[4].w, line, rho);
+}
+
+// The thermodynamic properties of each phase, then of the system at each bulk step; a dogmin
+// result also shows each phase's mode and conversion factor.
+void propertiestable(Session& ses, const PdRun& pd, const Result& cur, bool dogmin,
+                     const PropsForm& f) {
+    std::string line(12, ' ');
+    if (dogmin) {
+        addstr("mode", f.extra.w, line);
+        addstr("f", f.extra.w, line);
+    }
+    const char* heads[] = {"G", "H", "S", "V", "rho"};
+    for (int c = 0; c < 5; ++c) addstr(heads[c], f.phase[static_cast<std::size_t>(c)].w, line);
+    put(ses, f.before, line, 1);
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        line.clear();
+        addstr(ph.name, -12, line);
+        if (dogmin) {
+            addreal(f.extra.d, true, f.extra.w, line, ph.mode[1]);
+            addreal(f.extra.d, true, f.extra.w, line, ph.stepfactor[1]);
+        }
+        const PhaseProps& pp = ph.props;
+        addproperties(f.phase, pp.g, pp.h, pp.s, pp.v, pp.density, line);
+        put(ses, 0, line, 1);
+    }
+    for (int s = 1; s <= cur.nmodesteps; ++s) {
+        line.clear();
+        if (s == 1 && cur.nbulk <= 1) {
+            addstr("sys", -6, line);
+        } else {
+            addicposition(pd, cur, s, 6, line);
+        }
+        addstr("", dogmin ? 6 + 2 * f.extra.w : 6, line);
+        const SystemProps& sp = cur.sys;
+        addproperties(f.sys, sp.g[s], sp.h[s], sp.s[s], sp.v[s], sp.density[s], line);
+        put(ses, 0, line, 1);
     }
 }
 
@@ -237,47 +300,8 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     }
 
     if (!pd.xco2varon) {
-        line = std::string(12, ' ');
-        if (dogmin) {
-            addstr("mode", w, line);
-            addstr("f", w, line);
-        }
-        addstr("G", d + 8, line);
-        addstr("H", d + 8, line);
-        addstr("S", w, line);
-        addstr("V", w, line);
-        addstr("rho", w, line);
-        put(ses, 1, line, 1);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            const ResultPhase& ph = cur.ph[i];
-            line.clear();
-            addstr(ph.name, -12, line);
-            if (dogmin) {
-                addreal(d, true, w, line, ph.mode[1]);
-                addreal(d, true, w, line, ph.stepfactor[1]);
-            }
-            addreal(d, true, d + 8, line, ph.props.g);
-            addreal(d, true, d + 8, line, ph.props.h);
-            addreal(d, true, w, line, ph.props.s);
-            addreal(d, true, w, line, ph.props.v);
-            addreal(d, true, w, line, ph.props.density);
-            put(ses, 0, line, 1);
-        }
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            if (s == 1 && cur.nbulk <= 1) {
-                addstr("sys", -6, line);
-            } else {
-                addicposition(pd, cur, s, 6, line);
-            }
-            addstr("", dogmin ? 6 + 2 * w : 6, line);
-            addreal(d, true, d + 8, line, cur.sys.g[s]);
-            addreal(d, true, d + 8, line, cur.sys.h[s]);
-            addreal(d, true, w, line, cur.sys.s[s]);
-            addreal(d, true, w, line, cur.sys.v[s]);
-            addreal(d, true, w, line, cur.sys.density[s]);
-            put(ses, 0, line, 1);
-        }
+        const std::array<Col, 5> cols{{{d, d + 8}, {d, d + 8}, {d, w}, {d, w}, {d, w}}};
+        propertiestable(ses, pd, cur, dogmin, PropsForm{{d, w}, cols, cols, 1});
     }
 
     line = std::string(13, ' ');
@@ -371,43 +395,9 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
 
     if (!pd.xco2varon) {
         put(ses, 2, "Thermodynamic properties of phases and system", 1);
-        line = std::string(12, ' ');
-        if (dogmin) {
-            addstr("mode", 12, line);
-            addstr("f", 12, line);
-        }
-        for (const char* h : {"G", "H", "S", "V", "rho"}) addstr(h, 12, line);
-        put(ses, 0, line, 1);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            const ResultPhase& ph = cur.ph[i];
-            line.clear();
-            addstr(ph.name, -12, line);
-            if (dogmin) {
-                addreal(8, true, 12, line, ph.mode[1]);
-                addreal(8, true, 12, line, ph.stepfactor[1]);
-            }
-            addreal(4, true, 12, line, ph.props.g);
-            addreal(4, true, 12, line, ph.props.h);
-            addreal(4, true, 12, line, ph.props.s);
-            addreal(5, true, 12, line, ph.props.v);
-            addreal(5, true, 12, line, ph.props.density);
-            put(ses, 0, line, 1);
-        }
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            if (s == 1 && cur.nbulk <= 1) {
-                addstr("sys", -6, line);
-            } else {
-                addicposition(pd, cur, s, 6, line);
-            }
-            addstr("", dogmin ? 30 : 6, line);
-            addreal(5, true, 12, line, cur.sys.g[s]);
-            addreal(5, true, 12, line, cur.sys.h[s]);
-            addreal(5, true, 12, line, cur.sys.s[s]);
-            addreal(5, true, 12, line, cur.sys.v[s]);
-            addreal(5, true, 12, line, cur.sys.density[s]);
-            put(ses, 0, line, 1);
-        }
+        const std::array<Col, 5> phasecols{{{4, 12}, {4, 12}, {4, 12}, {5, 12}, {5, 12}}};
+        const std::array<Col, 5> syscols{{{5, 12}, {5, 12}, {5, 12}, {5, 12}, {5, 12}}};
+        propertiestable(ses, pd, cur, dogmin, PropsForm{{8, 12}, phasecols, syscols, 0});
     }
 
     put(ses, 2, "Thermodynamic properties of end-members", 1);
