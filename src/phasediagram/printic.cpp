@@ -146,6 +146,32 @@ void propertiestable(Session& ses, const PdRun& pd, const Result& cur, bool dogm
     }
 }
 
+// The rows of the end-members' table: a phase of one end-member on a row of its own, finished
+// by `single`; the end-members of a solution a row each under the phase's name, finished by
+// `cells`, with a blank line after the phase.
+template <class Single, class Cells>
+void endmemberrows(Session& ses, const SolveState& st, Single single, Cells cells) {
+    const Result& cur = st.cur;
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        const CalcPhase& cp = calcphase(st, i);
+        std::string line;
+        if (ph.nem == 1) {
+            addstr(ph.name, -6, line);
+            single(ph, line);
+            put(ses, 0, line, 1);
+            continue;
+        }
+        for (int k = 1; k <= ph.nem; ++k) {
+            line.clear();
+            addstr(k == 1 ? ph.name : "", -6, line);
+            addstr(cp.emnames[k], -7, line);
+            cells(ph, k, line);
+            put(ses, 0, line, k == ph.nem ? 2 : 1);
+        }
+    }
+}
+
 // A value of many digits in fixed form: its integer part and `d` decimals of the remainder, so
 // that large chemical potentials never turn to the exponent form.
 std::string intfracstr(real x, int d) {
@@ -314,34 +340,22 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         addstr("RT ln a", d + 8, line);
     }
     put(ses, 1, line, 1);
-    for (int i = 1; i <= cur.nphases; ++i) {
-        const ResultPhase& ph = cur.ph[i];
-        const CalcPhase& cp = calcphase(st, i);
-        if (ph.nem == 1) {
-            line.clear();
-            addstr(ph.name, -6, line);
-            if (!pd.xco2varon) {
-                addstr("", 5 * w + 3, line);
-                addreal(d, true, d + 8, line, ph.props.g);
-            }
-            put(ses, 0, line, 1);
-            continue;
-        }
-        for (int k = 1; k <= ph.nem; ++k) {
-            line.clear();
-            addstr(k == 1 ? ph.name : "", -6, line);
-            addstr(cp.emnames[k], -7, line);
-            addreal(d, true, d + 5, line, ph.idealact[k]);
-            addreal(d, true, d + 4, line, ph.gamma[k]);
-            addreal(d, true, d + 6, line, ph.act[k]);
-            addreal(d, true, d + 6, line, ph.p[k]);
-            if (!pd.xco2varon) {
-                addreal(d, true, d + 8, line, ph.props.gem[k]);
-                addreal(d, true, d + 8, line, ph.props.rtlna[k]);
-            }
-            put(ses, 0, line, k == ph.nem ? 2 : 1);
-        }
-    }
+    endmemberrows(
+        ses, st,
+        [&](const ResultPhase& ph, std::string& l) {
+            if (pd.xco2varon) return;
+            addstr("", 5 * w + 3, l);
+            addreal(d, true, d + 8, l, ph.props.g);
+        },
+        [&](const ResultPhase& ph, int k, std::string& l) {
+            addreal(d, true, d + 5, l, ph.idealact[k]);
+            addreal(d, true, d + 4, l, ph.gamma[k]);
+            addreal(d, true, d + 6, l, ph.act[k]);
+            addreal(d, true, d + 6, l, ph.p[k]);
+            if (pd.xco2varon) return;
+            addreal(d, true, d + 8, l, ph.props.gem[k]);
+            addreal(d, true, d + 8, l, ph.props.rtlna[k]);
+        });
     if (ses.traceon) ses.console.write("-printic\n");
 }
 
@@ -408,34 +422,22 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         addstr("RT ln a", 16, line);
     }
     put(ses, 0, line, 1);
-    for (int i = 1; i <= cur.nphases; ++i) {
-        const ResultPhase& ph = cur.ph[i];
-        const CalcPhase& cp = calcphase(st, i);
-        if (ph.nem == 1) {
-            line.clear();
-            addstr(ph.name, -6, line);
-            if (!pd.xco2varon) {
-                addstr("", 55, line);
-                addreal(4, true, 12, line, ph.props.g);
-            }
-            put(ses, 0, line, 1);
-            continue;
-        }
-        for (int k = 1; k <= ph.nem; ++k) {
-            line.clear();
-            addstr(k == 1 ? ph.name : "", -6, line);
-            addstr(cp.emnames[k], -7, line);
-            addreal(6, false, 12, line, ph.idealact[k]);
-            addreal(6, false, 12, line, ph.gamma[k]);
-            addreal(6, false, 12, line, ph.act[k]);
-            addreal(5, true, 12, line, ph.p[k]);
-            if (!pd.xco2varon) {
-                addstr(intfracstr(ph.props.gem[k], 8), 17, line);
-                addstr(intfracstr(ph.props.rtlna[k], 8), 16, line);
-            }
-            put(ses, 0, line, k == ph.nem ? 2 : 1);
-        }
-    }
+    endmemberrows(
+        ses, st,
+        [&](const ResultPhase& ph, std::string& l) {
+            if (pd.xco2varon) return;
+            addstr("", 55, l);
+            addreal(4, true, 12, l, ph.props.g);
+        },
+        [&](const ResultPhase& ph, int k, std::string& l) {
+            addreal(6, false, 12, l, ph.idealact[k]);
+            addreal(6, false, 12, l, ph.gamma[k]);
+            addreal(6, false, 12, l, ph.act[k]);
+            addreal(5, true, 12, l, ph.p[k]);
+            if (pd.xco2varon) return;
+            addstr(intfracstr(ph.props.gem[k], 8), 17, l);
+            addstr(intfracstr(ph.props.rtlna[k], 8), 16, l);
+        });
     if (ses.traceon) ses.console.write("-printicvorla\n");
 }
 
