@@ -165,6 +165,59 @@ bool pairof(const brrec& b) {
     return b.tbracket || b.pbracket || b.abracket;
 }
 
+// How Newton's method on one condition of a bracket (T in K or P in kbar) stops: a step below
+// `tol` has converged; a step larger than the starting value or a value outside lo..hi fails. A
+// value below `sdfloor` gets no uncertainty.
+struct BracketSearch {
+    real tol;
+    real lo;
+    real hi;
+    real sdfloor;
+};
+
+// The condition at which a bracket's reaction has no G difference with the fitted enthalpy, and
+// its uncertainty from that of the enthalpy; 0 and 0 where it is not found.
+struct BracketRoot {
+    real value = 0;
+    real sd = 0;
+};
+
+// Newton's method on the temperature (or, `onp`, the pressure) of bracket j of experiment k, the
+// other conditions held: at most 13 rounds, abandoned once |dG| stops shrinking.
+BracketRoot solvebracketcondition(Session& ses, Calibration& cal, int16 k, int16 j, bool onp,
+                                  const BracketSearch& lim) {
+    xprec& e = cal.xp[u(k)];
+    brrec& br = e.br[u(j)];
+    real& x = onp ? br.brP : br.brT;
+    const real x0 = x;
+    real xx = x0;
+    real best = 100000;
+    bool converged = false;
+    bool failed = false;
+    real deriv = 0;
+    for (int round = 1; round <= 13 && !converged && !failed; ++round) {
+        x = xx;
+        const BracketDg d = bracketdg(ses, cal, k, j, onp, !onp);
+        deriv = onp ? d.dgdp : d.dgdt;
+        const real step = deriv == 0 ? 0 : -d.dg / deriv;
+        xx += step;
+        if (std::fabs(step) < lim.tol) {
+            converged = true;
+        } else if (std::fabs(step) > x0 || xx < lim.lo || xx > lim.hi) {
+            failed = true;
+        } else if (std::fabs(d.dg) >= best) {
+            failed = true;
+        } else {
+            best = std::fabs(d.dg);
+        }
+    }
+    x = x0;
+    BracketRoot r;
+    r.value = converged ? xx : 0;
+    r.sd = converged && r.value >= lim.sdfloor && deriv != 0 ? std::fabs(e.dhcalcsd / deriv) : 0;
+    return r;
+}
+
 }  // namespace
 
 void classifybrackets3(xprec& e) {
@@ -182,63 +235,15 @@ void classifybrackets3(xprec& e) {
 }
 
 void solvebrackett(Session& ses, Calibration& cal, int16 k, int16 j, real& t, real& sdt) {
-    xprec& e = cal.xp[u(k)];
-    brrec& br = e.br[u(j)];
-    const real t0 = br.brT;
-    real tt = t0;
-    real best = 100000;
-    bool converged = false;
-    bool failed = false;
-    real deriv = 0;
-    for (int round = 1; round <= 13 && !converged && !failed; ++round) {
-        br.brT = tt;
-        const BracketDg d = bracketdg(ses, cal, k, j, false, true);
-        deriv = d.dgdt;
-        const real step = deriv == 0 ? 0 : -d.dg / deriv;
-        tt += step;
-        if (std::fabs(step) < 0.01L) {
-            converged = true;
-        } else if (std::fabs(step) > t0 || tt < 300 || tt > 3000) {
-            failed = true;
-        } else if (std::fabs(d.dg) >= best) {
-            failed = true;
-        } else {
-            best = std::fabs(d.dg);
-        }
-    }
-    br.brT = t0;
-    t = converged ? tt : 0;
-    sdt = converged && t >= 273.15L && deriv != 0 ? std::fabs(e.dhcalcsd / deriv) : 0;
+    const BracketRoot r = solvebracketcondition(ses, cal, k, j, false, {0.01L, 300, 3000, 273.15L});
+    t = r.value;
+    sdt = r.sd;
 }
 
 void solvebracketp(Session& ses, Calibration& cal, int16 k, int16 j, real& p, real& sdp) {
-    xprec& e = cal.xp[u(k)];
-    brrec& br = e.br[u(j)];
-    const real p0 = br.brP;
-    real pp = p0;
-    real best = 100000;
-    bool converged = false;
-    bool failed = false;
-    real deriv = 0;
-    for (int round = 1; round <= 13 && !converged && !failed; ++round) {
-        br.brP = pp;
-        const BracketDg d = bracketdg(ses, cal, k, j, true, false);
-        deriv = d.dgdp;
-        const real step = deriv == 0 ? 0 : -d.dg / deriv;
-        pp += step;
-        if (std::fabs(step) < 0.001L) {
-            converged = true;
-        } else if (std::fabs(step) > p0 || pp < 0.01L || pp > 1500) {
-            failed = true;
-        } else if (std::fabs(d.dg) >= best) {
-            failed = true;
-        } else {
-            best = std::fabs(d.dg);
-        }
-    }
-    br.brP = p0;
-    p = converged ? pp : 0;
-    sdp = converged && p >= 0.01L && deriv != 0 ? std::fabs(e.dhcalcsd / deriv) : 0;
+    const BracketRoot r = solvebracketcondition(ses, cal, k, j, true, {0.001L, 0.01L, 1500, 0.01L});
+    p = r.value;
+    sdp = r.sd;
 }
 
 void xpresults(Session& ses, Calibration& cal, int16 k) {
