@@ -1,6 +1,7 @@
 #include "calibration/results.hpp"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "base/fatal.hpp"
 #include "calibration/calcass.hpp"
@@ -28,6 +29,17 @@ void blank(int w, std::string& line) {
     addstr("", w, line);
 }
 
+// A column heading and the width of its column.
+struct Heading {
+    const char* text;
+    int width;
+};
+
+// A row of headings, each right-aligned in its column ("" leaves a gap).
+void addheadings(std::initializer_list<Heading> heads, std::string& line) {
+    for (const Heading& h : heads) addstr(h.text, h.width, line);
+}
+
 void propertiestable(Session& ses, const Calibration& cal) {
     bool mixed = false;
     if (cal.dsmode == 7) {
@@ -35,29 +47,21 @@ void propertiestable(Session& ses, const Calibration& cal) {
     }
     putstr(ses, 2, "Thermodynamic properties (units : kJ, K, kbar)", 2, results);
     std::string line;
-    blank(8, line);
-    addstr("H", 10, line);
-    addstr("sd(H)", 7, line);
-    addstr("S", 8, line);
-    addstr("V", 8, line);
-    addstr("a", 8, line);
-    addstr("b", 9, line);
+    addheadings({{"", 8}, {"H", 10}, {"sd(H)", 7}, {"S", 8}, {"V", 8}, {"a", 8}, {"b", 9}}, line);
     if (cal.dsmode == 7) {
         if (mixed) blank(18, line);
     } else {
-        addstr("c", 9, line);
-        addstr("d", 9, line);
+        addheadings({{"c", 9}, {"d", 9}}, line);
     }
-    for (const auto& [h, w] : {std::pair<const char*, int>{"a0", 7},
-                               {"K0", 8},
-                               {"K0'", 7},
-                               {"K0''", 8},
-                               {"theta", 8},
-                               {"Tc", 7},
-                               {"Smax", 7},
-                               {"Vmax", 7}}) {
-        addstr(h, w, line);
-    }
+    addheadings({{"a0", 7},
+                 {"K0", 8},
+                 {"K0'", 7},
+                 {"K0''", 8},
+                 {"theta", 8},
+                 {"Tc", 7},
+                 {"Smax", 7},
+                 {"Vmax", 7}},
+                line);
     put(ses, line);
     for (int i = 1; i <= cal.ntp; ++i) {
         const tdrec& t = cal.tda[u(i)];
@@ -102,11 +106,7 @@ void propertiestable(Session& ses, const Calibration& cal) {
 void calorimetrytables(Session& ses, Calibration& cal) {
     putstr(ses, 2, "Direct calorimetry", 2, results);
     std::string line;
-    blank(6, line);
-    addstr("value", 10, line);
-    addstr("sd", 7, line);
-    addstr("e*", 7, line);
-    addstr("hat", 7, line);
+    addheadings({{"", 6}, {"value", 10}, {"sd", 7}, {"e*", 7}, {"hat", 7}}, line);
     put(ses, line);
     for (int i = 1; i <= cal.ntp; ++i) {
         const tdrec& t = cal.tda[u(i)];
@@ -130,13 +130,8 @@ void calorimetrytables(Session& ses, Calibration& cal) {
     }
     putstr(ses, 2, "Oxide calorimetry", 2, results);
     line.clear();
-    blank(6, line);
-    addstr("T", 5, line);
-    addstr("H(cal)", 9, line);
-    addstr("sd", 6, line);
-    addstr("H(298)", 9, line);
-    addstr("e*", 7, line);
-    addstr("hat", 7, line);
+    addheadings({{"", 6}, {"T", 5}, {"H(cal)", 9}, {"sd", 6}, {"H(298)", 9}, {"e*", 7}, {"hat", 7}},
+                line);
     put(ses, line);
     int r = cal.ncalrows;
     for (int j = 1; j <= cal.noxcal; ++j) {
@@ -267,15 +262,16 @@ void xpresults(Session& ses, Calibration& cal, int16 k) {
     putstr(ses, 0, line, 2, results);
 
     line.clear();
-    addstr("ln_K", 9, line);
-    addstr("x(CO2)", 11, line);
-    addstr("P(kbar)", 10, line);
-    blank(2, line);
-    addstr("T(C)", 9, line);
-    blank(2, line);
-    addstr("H(low)", 9, line);
-    addstr("H(high)", 8, line);
-    addstr("miss", 7, line);
+    addheadings({{"ln_K", 9},
+                 {"x(CO2)", 11},
+                 {"P(kbar)", 10},
+                 {"", 2},
+                 {"T(C)", 9},
+                 {"", 2},
+                 {"H(low)", 9},
+                 {"H(high)", 8},
+                 {"miss", 7}},
+                line);
     if (e.xpkind == 2) {
         blank(13, line);
     } else if (e.xpkind == 1) {
