@@ -28,6 +28,23 @@ real einsteintheta(real S, real natoms) {
     return theta < 10 ? 10 : theta;
 }
 
+// The four coefficients of the heat capacity, a + bT + cT^-2 + dT^-1/2 (kJ/K).
+void heatcapacity(CalibReader& rd, tdrec& t) {
+    t.cpa = rd.number("cp a");
+    t.cpb = rd.number("cp b");
+    t.cpc = rd.number("cp c");
+    t.cpd = rd.number("cp d");
+}
+
+// The thermal expansion line (a0, kept with the line's remaining text) and the start of the
+// compressibility line: K0 (kbar) and K0'.
+void expansionandk0(CalibReader& rd, tdrec& t) {
+    t.a0 = rd.number("a0");
+    t.linetext[5] = rd.resttext();
+    t.K0 = rd.number("K0");
+    t.K0p = rd.number("K0'");
+}
+
 void landauline(CalibReader& rd, tdrec& t) {
     t.tcrit = rd.number("Tc");
     t.Smax = rd.number("Smax");
@@ -100,15 +117,9 @@ void readth(Session& ses, Calibration& cal, InFile& f) {
             t.linetext[3] = rd.resttext();
             t.H0 = t.H;
             t.sdH0 = t.sdH;
-            t.cpa = rd.number("cp a");
-            t.cpb = rd.number("cp b");
-            t.cpc = rd.number("cp c");
-            t.cpd = rd.number("cp d");
+            heatcapacity(rd, t);
             t.linetext[4] = rd.resttext();
-            t.a0 = rd.number("a0");
-            t.linetext[5] = rd.resttext();
-            t.K0 = rd.number("K0");
-            t.K0p = rd.number("K0'");
+            expansionandk0(rd, t);
             t.K0pp = rd.number("K0''");
             if (melt) {
                 t.kmelt = rd.number("kmelt");
@@ -151,16 +162,10 @@ void readth(Session& ses, Calibration& cal, InFile& f) {
                 t.cpalt2 = rd.number("cp 2");
                 t.theta = rd.number("theta");
             } else {
-                t.cpa = rd.number("cp a");
-                t.cpb = rd.number("cp b");
-                t.cpc = rd.number("cp c");
-                t.cpd = rd.number("cp d");
+                heatcapacity(rd, t);
             }
             t.linetext[4] = rd.resttext();
-            t.a0 = rd.number("a0");
-            t.linetext[5] = rd.resttext();
-            t.K0 = rd.number("K0");
-            t.K0p = rd.number("K0'");
+            expansionandk0(rd, t);
             if (t.tdcode == 7) t.kmelt = rd.number("kmelt");
             t.linetext[7] = rd.resttext();
             if (t.tdcode != 7 && !einstein) t.theta = einsteintheta(t.S, t.natoms);

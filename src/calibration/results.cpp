@@ -1,6 +1,7 @@
 #include "calibration/results.hpp"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "base/fatal.hpp"
 #include "calibration/calcass.hpp"
@@ -28,6 +29,17 @@ void blank(int w, std::string& line) {
     addstr("", w, line);
 }
 
+// A column heading and the width of its column.
+struct Heading {
+    const char* text;
+    int width;
+};
+
+// A row of headings, each right-aligned in its column ("" leaves a gap).
+void addheadings(std::initializer_list<Heading> heads, std::string& line) {
+    for (const Heading& h : heads) addstr(h.text, h.width, line);
+}
+
 void propertiestable(Session& ses, const Calibration& cal) {
     bool mixed = false;
     if (cal.dsmode == 7) {
@@ -35,29 +47,21 @@ void propertiestable(Session& ses, const Calibration& cal) {
     }
     putstr(ses, 2, "Thermodynamic properties (units : kJ, K, kbar)", 2, results);
     std::string line;
-    blank(8, line);
-    addstr("H", 10, line);
-    addstr("sd(H)", 7, line);
-    addstr("S", 8, line);
-    addstr("V", 8, line);
-    addstr("a", 8, line);
-    addstr("b", 9, line);
+    addheadings({{"", 8}, {"H", 10}, {"sd(H)", 7}, {"S", 8}, {"V", 8}, {"a", 8}, {"b", 9}}, line);
     if (cal.dsmode == 7) {
         if (mixed) blank(18, line);
     } else {
-        addstr("c", 9, line);
-        addstr("d", 9, line);
+        addheadings({{"c", 9}, {"d", 9}}, line);
     }
-    for (const auto& [h, w] : {std::pair<const char*, int>{"a0", 7},
-                               {"K0", 8},
-                               {"K0'", 7},
-                               {"K0''", 8},
-                               {"theta", 8},
-                               {"Tc", 7},
-                               {"Smax", 7},
-                               {"Vmax", 7}}) {
-        addstr(h, w, line);
-    }
+    addheadings({{"a0", 7},
+                 {"K0", 8},
+                 {"K0'", 7},
+                 {"K0''", 8},
+                 {"theta", 8},
+                 {"Tc", 7},
+                 {"Smax", 7},
+                 {"Vmax", 7}},
+                line);
     put(ses, line);
     for (int i = 1; i <= cal.ntp; ++i) {
         const tdrec& t = cal.tda[u(i)];
@@ -102,11 +106,7 @@ void propertiestable(Session& ses, const Calibration& cal) {
 void calorimetrytables(Session& ses, Calibration& cal) {
     putstr(ses, 2, "Direct calorimetry", 2, results);
     std::string line;
-    blank(6, line);
-    addstr("value", 10, line);
-    addstr("sd", 7, line);
-    addstr("e*", 7, line);
-    addstr("hat", 7, line);
+    addheadings({{"", 6}, {"value", 10}, {"sd", 7}, {"e*", 7}, {"hat", 7}}, line);
     put(ses, line);
     for (int i = 1; i <= cal.ntp; ++i) {
         const tdrec& t = cal.tda[u(i)];
@@ -130,13 +130,8 @@ void calorimetrytables(Session& ses, Calibration& cal) {
     }
     putstr(ses, 2, "Oxide calorimetry", 2, results);
     line.clear();
-    blank(6, line);
-    addstr("T", 5, line);
-    addstr("H(cal)", 9, line);
-    addstr("sd", 6, line);
-    addstr("H(298)", 9, line);
-    addstr("e*", 7, line);
-    addstr("hat", 7, line);
+    addheadings({{"", 6}, {"T", 5}, {"H(cal)", 9}, {"sd", 6}, {"H(298)", 9}, {"e*", 7}, {"hat", 7}},
+                line);
     put(ses, line);
     int r = cal.ncalrows;
     for (int j = 1; j <= cal.noxcal; ++j) {
@@ -165,6 +160,59 @@ bool pairof(const brrec& b) {
     return b.tbracket || b.pbracket || b.abracket;
 }
 
+// How Newton's method on one condition of a bracket (T in K or P in kbar) stops: a step below
+// `tol` has converged; a step larger than the starting value or a value outside lo..hi fails. A
+// value below `sdfloor` gets no uncertainty.
+struct BracketSearch {
+    real tol;
+    real lo;
+    real hi;
+    real sdfloor;
+};
+
+// The condition at which a bracket's reaction has no G difference with the fitted enthalpy, and
+// its uncertainty from that of the enthalpy; 0 and 0 where it is not found.
+struct BracketRoot {
+    real value = 0;
+    real sd = 0;
+};
+
+// Newton's method on the temperature (or, `onp`, the pressure) of bracket j of experiment k, the
+// other conditions held: at most 13 rounds, abandoned once |dG| stops shrinking.
+BracketRoot solvebracketcondition(Session& ses, Calibration& cal, int16 k, int16 j, bool onp,
+                                  const BracketSearch& lim) {
+    xprec& e = cal.xp[u(k)];
+    brrec& br = e.br[u(j)];
+    real& x = onp ? br.brP : br.brT;
+    const real x0 = x;
+    real xx = x0;
+    real best = 100000;
+    bool converged = false;
+    bool failed = false;
+    real deriv = 0;
+    for (int round = 1; round <= 13 && !converged && !failed; ++round) {
+        x = xx;
+        const BracketDg d = bracketdg(ses, cal, k, j, onp, !onp);
+        deriv = onp ? d.dgdp : d.dgdt;
+        const real step = deriv == 0 ? 0 : -d.dg / deriv;
+        xx += step;
+        if (std::fabs(step) < lim.tol) {
+            converged = true;
+        } else if (std::fabs(step) > x0 || xx < lim.lo || xx > lim.hi) {
+            failed = true;
+        } else if (std::fabs(d.dg) >= best) {
+            failed = true;
+        } else {
+            best = std::fabs(d.dg);
+        }
+    }
+    x = x0;
+    BracketRoot r;
+    r.value = converged ? xx : 0;
+    r.sd = converged && r.value >= lim.sdfloor && deriv != 0 ? std::fabs(e.dhcalcsd / deriv) : 0;
+    return r;
+}
+
 }  // namespace
 
 void classifybrackets3(xprec& e) {
@@ -182,63 +230,15 @@ void classifybrackets3(xprec& e) {
 }
 
 void solvebrackett(Session& ses, Calibration& cal, int16 k, int16 j, real& t, real& sdt) {
-    xprec& e = cal.xp[u(k)];
-    brrec& br = e.br[u(j)];
-    const real t0 = br.brT;
-    real tt = t0;
-    real best = 100000;
-    bool converged = false;
-    bool failed = false;
-    real deriv = 0;
-    for (int round = 1; round <= 13 && !converged && !failed; ++round) {
-        br.brT = tt;
-        const BracketDg d = bracketdg(ses, cal, k, j, false, true);
-        deriv = d.dgdt;
-        const real step = deriv == 0 ? 0 : -d.dg / deriv;
-        tt += step;
-        if (std::fabs(step) < 0.01L) {
-            converged = true;
-        } else if (std::fabs(step) > t0 || tt < 300 || tt > 3000) {
-            failed = true;
-        } else if (std::fabs(d.dg) >= best) {
-            failed = true;
-        } else {
-            best = std::fabs(d.dg);
-        }
-    }
-    br.brT = t0;
-    t = converged ? tt : 0;
-    sdt = converged && t >= 273.15L && deriv != 0 ? std::fabs(e.dhcalcsd / deriv) : 0;
+    const BracketRoot r = solvebracketcondition(ses, cal, k, j, false, {0.01L, 300, 3000, 273.15L});
+    t = r.value;
+    sdt = r.sd;
 }
 
 void solvebracketp(Session& ses, Calibration& cal, int16 k, int16 j, real& p, real& sdp) {
-    xprec& e = cal.xp[u(k)];
-    brrec& br = e.br[u(j)];
-    const real p0 = br.brP;
-    real pp = p0;
-    real best = 100000;
-    bool converged = false;
-    bool failed = false;
-    real deriv = 0;
-    for (int round = 1; round <= 13 && !converged && !failed; ++round) {
-        br.brP = pp;
-        const BracketDg d = bracketdg(ses, cal, k, j, true, false);
-        deriv = d.dgdp;
-        const real step = deriv == 0 ? 0 : -d.dg / deriv;
-        pp += step;
-        if (std::fabs(step) < 0.001L) {
-            converged = true;
-        } else if (std::fabs(step) > p0 || pp < 0.01L || pp > 1500) {
-            failed = true;
-        } else if (std::fabs(d.dg) >= best) {
-            failed = true;
-        } else {
-            best = std::fabs(d.dg);
-        }
-    }
-    br.brP = p0;
-    p = converged ? pp : 0;
-    sdp = converged && p >= 0.01L && deriv != 0 ? std::fabs(e.dhcalcsd / deriv) : 0;
+    const BracketRoot r = solvebracketcondition(ses, cal, k, j, true, {0.001L, 0.01L, 1500, 0.01L});
+    p = r.value;
+    sdp = r.sd;
 }
 
 void xpresults(Session& ses, Calibration& cal, int16 k) {
@@ -262,15 +262,16 @@ void xpresults(Session& ses, Calibration& cal, int16 k) {
     putstr(ses, 0, line, 2, results);
 
     line.clear();
-    addstr("ln_K", 9, line);
-    addstr("x(CO2)", 11, line);
-    addstr("P(kbar)", 10, line);
-    blank(2, line);
-    addstr("T(C)", 9, line);
-    blank(2, line);
-    addstr("H(low)", 9, line);
-    addstr("H(high)", 8, line);
-    addstr("miss", 7, line);
+    addheadings({{"ln_K", 9},
+                 {"x(CO2)", 11},
+                 {"P(kbar)", 10},
+                 {"", 2},
+                 {"T(C)", 9},
+                 {"", 2},
+                 {"H(low)", 9},
+                 {"H(high)", 8},
+                 {"miss", 7}},
+                line);
     if (e.xpkind == 2) {
         blank(13, line);
     } else if (e.xpkind == 1) {

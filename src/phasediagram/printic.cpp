@@ -3,6 +3,7 @@
 // properties of the phases and the system, and the end-members' activities and potentials.
 // A long form with section titles and a compact form.
 
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -50,6 +51,124 @@ void addicposition(const PdRun& pd, const Result& cur, int s, int width, std::st
         }
     } else {
         addstr(realstr(cur.firstmodestep + s - 1), -6, line);
+    }
+}
+
+// A table of one value for each shown phase at each bulk step: the phase names after `label`,
+// then a row a step led by its position; `cell` appends a phase's value at a step.
+template <class Cell>
+void steptable(Session& ses, const PdRun& pd, const Result& cur, const char* label, int stub,
+               int colwidth, int before, Cell cell) {
+    std::string line;
+    addstr(label, -stub, line);
+    for (int i = 1; i <= cur.nphases; ++i) {
+        if (cur.ph[i].shown) addstr(cur.ph[i].name, colwidth, line);
+    }
+    put(ses, before, line, 1);
+    for (int s = 1; s <= cur.nmodesteps; ++s) {
+        line.clear();
+        addicposition(pd, cur, s, stub, line);
+        for (int i = 1; i <= cur.nphases; ++i) {
+            if (cur.ph[i].shown) cell(cur.ph[i], s, line);
+        }
+        put(ses, 0, line, 1);
+    }
+}
+
+// A phase's mode in a column; a phase absent at the step shows a blank.
+void addmode(int d, int width, real m, std::string& line) {
+    if (m == 0) {
+        addstr("", width, line);
+    } else {
+        addreal(d, true, width, line, m);
+    }
+}
+
+// The decimals and the width of a column of numbers.
+struct Col {
+    int d;
+    int w;
+};
+
+// The layout of the table of the phases' and the system's properties in one form of the report.
+struct PropsForm {
+    Col extra;                 // mode and f of a dogmin result
+    std::array<Col, 5> phase;  // G, H, S, V and density of each phase
+    std::array<Col, 5> sys;    // the same of the system at each step
+    int before;                // blank lines before the heading
+};
+
+// G (kJ), H (kJ), S (kJ/K), V (kJ/kbar) and density in the columns `cols`.
+void addproperties(const std::array<Col, 5>& cols, real g, real h, real s, real v, real rho,
+                   std::string& line) {
+    addreal(cols[0].d, true, cols[0].w, line, g);
+    addreal(cols[1].d, true, cols[1].w, line, h);
+    addreal(cols[2].d, true, cols[2].w, line, s);
+    addreal(cols[3].d, true, cols[3].w, line, v);
+    addreal(cols[4].d, true, cols[4].w, line, rho);
+}
+
+// The thermodynamic properties of each phase, then of the system at each bulk step; a dogmin
+// result also shows each phase's mode and conversion factor.
+void propertiestable(Session& ses, const PdRun& pd, const Result& cur, bool dogmin,
+                     const PropsForm& f) {
+    std::string line(12, ' ');
+    if (dogmin) {
+        addstr("mode", f.extra.w, line);
+        addstr("f", f.extra.w, line);
+    }
+    const char* heads[] = {"G", "H", "S", "V", "rho"};
+    for (int c = 0; c < 5; ++c) addstr(heads[c], f.phase[static_cast<std::size_t>(c)].w, line);
+    put(ses, f.before, line, 1);
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        line.clear();
+        addstr(ph.name, -12, line);
+        if (dogmin) {
+            addreal(f.extra.d, true, f.extra.w, line, ph.mode[1]);
+            addreal(f.extra.d, true, f.extra.w, line, ph.stepfactor[1]);
+        }
+        const PhaseProps& pp = ph.props;
+        addproperties(f.phase, pp.g, pp.h, pp.s, pp.v, pp.density, line);
+        put(ses, 0, line, 1);
+    }
+    for (int s = 1; s <= cur.nmodesteps; ++s) {
+        line.clear();
+        if (s == 1 && cur.nbulk <= 1) {
+            addstr("sys", -6, line);
+        } else {
+            addicposition(pd, cur, s, 6, line);
+        }
+        addstr("", dogmin ? 6 + 2 * f.extra.w : 6, line);
+        const SystemProps& sp = cur.sys;
+        addproperties(f.sys, sp.g[s], sp.h[s], sp.s[s], sp.v[s], sp.density[s], line);
+        put(ses, 0, line, 1);
+    }
+}
+
+// The rows of the end-members' table: a phase of one end-member on a row of its own, finished
+// by `single`; the end-members of a solution a row each under the phase's name, finished by
+// `cells`, with a blank line after the phase.
+template <class Single, class Cells>
+void endmemberrows(Session& ses, const SolveState& st, Single single, Cells cells) {
+    const Result& cur = st.cur;
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        const CalcPhase& cp = calcphase(st, i);
+        std::string line;
+        if (ph.nem == 1) {
+            addstr(ph.name, -6, line);
+            single(ph, line);
+            put(ses, 0, line, 1);
+            continue;
+        }
+        for (int k = 1; k <= ph.nem; ++k) {
+            line.clear();
+            addstr(k == 1 ? ph.name : "", -6, line);
+            addstr(cp.emnames[k], -7, line);
+            cells(ph, k, line);
+            put(ses, 0, line, k == ph.nem ? 2 : 1);
+        }
     }
 }
 
@@ -188,26 +307,9 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     oxidesection(ses, pd, st);
 
     if (!dogmin && cur.nmodesteps > 0) {
-        line.clear();
-        addstr("mode", -6, line);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            if (cur.ph[i].shown) addstr(cur.ph[i].name, w, line);
-        }
-        put(ses, 1, line, 1);
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            addicposition(pd, cur, s, 6, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (!cur.ph[i].shown) continue;
-                const real m = cur.ph[i].mode[s];
-                if (m == 0) {
-                    addstr("", w, line);
-                } else {
-                    addreal(d, true, w, line, m);
-                }
-            }
-            put(ses, 0, line, 1);
-        }
+        steptable(ses, pd, cur, "mode", 6, w, 1, [&](const ResultPhase& ph, int s, std::string& l) {
+            addmode(d, w, ph.mode[s], l);
+        });
         if (pd.modesinsolve && sc.calcsdlevel > 0) {
             line = "sdmode";
             for (int i = 1; i <= cur.nphases; ++i) {
@@ -216,65 +318,16 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             put(ses, 0, line, 1);
         }
         if (!pd.xco2varon) {
-            line.clear();
-            addstr("factor", -6, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (cur.ph[i].shown) addstr(cur.ph[i].name, w, line);
-            }
-            put(ses, 1, line, 1);
-            for (int s = 1; s <= cur.nmodesteps; ++s) {
-                line.clear();
-                addicposition(pd, cur, s, 6, line);
-                for (int i = 1; i <= cur.nphases; ++i) {
-                    if (cur.ph[i].shown) addreal(d, true, w, line, cur.ph[i].stepfactor[s]);
-                }
-                put(ses, 0, line, 1);
-            }
+            steptable(ses, pd, cur, "factor", 6, w, 1,
+                      [&](const ResultPhase& ph, int s, std::string& l) {
+                          addreal(d, true, w, l, ph.stepfactor[s]);
+                      });
         }
     }
 
     if (!pd.xco2varon) {
-        line = std::string(12, ' ');
-        if (dogmin) {
-            addstr("mode", w, line);
-            addstr("f", w, line);
-        }
-        addstr("G", d + 8, line);
-        addstr("H", d + 8, line);
-        addstr("S", w, line);
-        addstr("V", w, line);
-        addstr("rho", w, line);
-        put(ses, 1, line, 1);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            const ResultPhase& ph = cur.ph[i];
-            line.clear();
-            addstr(ph.name, -12, line);
-            if (dogmin) {
-                addreal(d, true, w, line, ph.mode[1]);
-                addreal(d, true, w, line, ph.stepfactor[1]);
-            }
-            addreal(d, true, d + 8, line, ph.props.g);
-            addreal(d, true, d + 8, line, ph.props.h);
-            addreal(d, true, w, line, ph.props.s);
-            addreal(d, true, w, line, ph.props.v);
-            addreal(d, true, w, line, ph.props.density);
-            put(ses, 0, line, 1);
-        }
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            if (s == 1 && cur.nbulk <= 1) {
-                addstr("sys", -6, line);
-            } else {
-                addicposition(pd, cur, s, 6, line);
-            }
-            addstr("", dogmin ? 6 + 2 * w : 6, line);
-            addreal(d, true, d + 8, line, cur.sys.g[s]);
-            addreal(d, true, d + 8, line, cur.sys.h[s]);
-            addreal(d, true, w, line, cur.sys.s[s]);
-            addreal(d, true, w, line, cur.sys.v[s]);
-            addreal(d, true, w, line, cur.sys.density[s]);
-            put(ses, 0, line, 1);
-        }
+        const std::array<Col, 5> cols{{{d, d + 8}, {d, d + 8}, {d, w}, {d, w}, {d, w}}};
+        propertiestable(ses, pd, cur, dogmin, PropsForm{{d, w}, cols, cols, 1});
     }
 
     line = std::string(13, ' ');
@@ -287,34 +340,22 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         addstr("RT ln a", d + 8, line);
     }
     put(ses, 1, line, 1);
-    for (int i = 1; i <= cur.nphases; ++i) {
-        const ResultPhase& ph = cur.ph[i];
-        const CalcPhase& cp = calcphase(st, i);
-        if (ph.nem == 1) {
-            line.clear();
-            addstr(ph.name, -6, line);
-            if (!pd.xco2varon) {
-                addstr("", 5 * w + 3, line);
-                addreal(d, true, d + 8, line, ph.props.g);
-            }
-            put(ses, 0, line, 1);
-            continue;
-        }
-        for (int k = 1; k <= ph.nem; ++k) {
-            line.clear();
-            addstr(k == 1 ? ph.name : "", -6, line);
-            addstr(cp.emnames[k], -7, line);
-            addreal(d, true, d + 5, line, ph.idealact[k]);
-            addreal(d, true, d + 4, line, ph.gamma[k]);
-            addreal(d, true, d + 6, line, ph.act[k]);
-            addreal(d, true, d + 6, line, ph.p[k]);
-            if (!pd.xco2varon) {
-                addreal(d, true, d + 8, line, ph.props.gem[k]);
-                addreal(d, true, d + 8, line, ph.props.rtlna[k]);
-            }
-            put(ses, 0, line, k == ph.nem ? 2 : 1);
-        }
-    }
+    endmemberrows(
+        ses, st,
+        [&](const ResultPhase& ph, std::string& l) {
+            if (pd.xco2varon) return;
+            addstr("", 5 * w + 3, l);
+            addreal(d, true, d + 8, l, ph.props.g);
+        },
+        [&](const ResultPhase& ph, int k, std::string& l) {
+            addreal(d, true, d + 5, l, ph.idealact[k]);
+            addreal(d, true, d + 4, l, ph.gamma[k]);
+            addreal(d, true, d + 6, l, ph.act[k]);
+            addreal(d, true, d + 6, l, ph.p[k]);
+            if (pd.xco2varon) return;
+            addreal(d, true, d + 8, l, ph.props.gem[k]);
+            addreal(d, true, d + 8, l, ph.props.rtlna[k]);
+        });
     if (ses.traceon) ses.console.write("-printic\n");
 }
 
@@ -347,26 +388,9 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
 
     if (!dogmin && cur.nmodesteps > 0) {
         put(ses, 2, "Modal abundance of phases", 1);
-        line.clear();
-        addstr("mode", -10, line);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            if (cur.ph[i].shown) addstr(cur.ph[i].name, 12, line);
-        }
-        put(ses, 0, line, 1);
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            addicposition(pd, cur, s, 10, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (!cur.ph[i].shown) continue;
-                const real m = cur.ph[i].mode[s];
-                if (m == 0) {
-                    addstr("", 12, line);
-                } else {
-                    addreal(8, true, 12, line, m);
-                }
-            }
-            put(ses, 0, line, 1);
-        }
+        steptable(
+            ses, pd, cur, "mode", 10, 12, 0,
+            [&](const ResultPhase& ph, int s, std::string& l) { addmode(8, 12, ph.mode[s], l); });
         if (pd.modesinsolve && sc.calcsdlevel > 0) {
             line = "    sdmode";
             for (int i = 1; i <= cur.nphases; ++i) {
@@ -376,62 +400,18 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         if (!pd.xco2varon) {
             put(ses, 2, "Conversion factor per atom/per formula unit", 1);
-            line.clear();
-            addstr("factor", -6, line);
-            for (int i = 1; i <= cur.nphases; ++i) {
-                if (cur.ph[i].shown) addstr(cur.ph[i].name, 12, line);
-            }
-            put(ses, 0, line, 1);
-            for (int s = 1; s <= cur.nmodesteps; ++s) {
-                line.clear();
-                addicposition(pd, cur, s, 6, line);
-                for (int i = 1; i <= cur.nphases; ++i) {
-                    if (cur.ph[i].shown) addreal(8, true, 12, line, cur.ph[i].stepfactor[s]);
-                }
-                put(ses, 0, line, 1);
-            }
+            steptable(ses, pd, cur, "factor", 6, 12, 0,
+                      [&](const ResultPhase& ph, int s, std::string& l) {
+                          addreal(8, true, 12, l, ph.stepfactor[s]);
+                      });
         }
     }
 
     if (!pd.xco2varon) {
         put(ses, 2, "Thermodynamic properties of phases and system", 1);
-        line = std::string(12, ' ');
-        if (dogmin) {
-            addstr("mode", 12, line);
-            addstr("f", 12, line);
-        }
-        for (const char* h : {"G", "H", "S", "V", "rho"}) addstr(h, 12, line);
-        put(ses, 0, line, 1);
-        for (int i = 1; i <= cur.nphases; ++i) {
-            const ResultPhase& ph = cur.ph[i];
-            line.clear();
-            addstr(ph.name, -12, line);
-            if (dogmin) {
-                addreal(8, true, 12, line, ph.mode[1]);
-                addreal(8, true, 12, line, ph.stepfactor[1]);
-            }
-            addreal(4, true, 12, line, ph.props.g);
-            addreal(4, true, 12, line, ph.props.h);
-            addreal(4, true, 12, line, ph.props.s);
-            addreal(5, true, 12, line, ph.props.v);
-            addreal(5, true, 12, line, ph.props.density);
-            put(ses, 0, line, 1);
-        }
-        for (int s = 1; s <= cur.nmodesteps; ++s) {
-            line.clear();
-            if (s == 1 && cur.nbulk <= 1) {
-                addstr("sys", -6, line);
-            } else {
-                addicposition(pd, cur, s, 6, line);
-            }
-            addstr("", dogmin ? 30 : 6, line);
-            addreal(5, true, 12, line, cur.sys.g[s]);
-            addreal(5, true, 12, line, cur.sys.h[s]);
-            addreal(5, true, 12, line, cur.sys.s[s]);
-            addreal(5, true, 12, line, cur.sys.v[s]);
-            addreal(5, true, 12, line, cur.sys.density[s]);
-            put(ses, 0, line, 1);
-        }
+        const std::array<Col, 5> phasecols{{{4, 12}, {4, 12}, {4, 12}, {5, 12}, {5, 12}}};
+        const std::array<Col, 5> syscols{{{5, 12}, {5, 12}, {5, 12}, {5, 12}, {5, 12}}};
+        propertiestable(ses, pd, cur, dogmin, PropsForm{{8, 12}, phasecols, syscols, 0});
     }
 
     put(ses, 2, "Thermodynamic properties of end-members", 1);
@@ -442,34 +422,22 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         addstr("RT ln a", 16, line);
     }
     put(ses, 0, line, 1);
-    for (int i = 1; i <= cur.nphases; ++i) {
-        const ResultPhase& ph = cur.ph[i];
-        const CalcPhase& cp = calcphase(st, i);
-        if (ph.nem == 1) {
-            line.clear();
-            addstr(ph.name, -6, line);
-            if (!pd.xco2varon) {
-                addstr("", 55, line);
-                addreal(4, true, 12, line, ph.props.g);
-            }
-            put(ses, 0, line, 1);
-            continue;
-        }
-        for (int k = 1; k <= ph.nem; ++k) {
-            line.clear();
-            addstr(k == 1 ? ph.name : "", -6, line);
-            addstr(cp.emnames[k], -7, line);
-            addreal(6, false, 12, line, ph.idealact[k]);
-            addreal(6, false, 12, line, ph.gamma[k]);
-            addreal(6, false, 12, line, ph.act[k]);
-            addreal(5, true, 12, line, ph.p[k]);
-            if (!pd.xco2varon) {
-                addstr(intfracstr(ph.props.gem[k], 8), 17, line);
-                addstr(intfracstr(ph.props.rtlna[k], 8), 16, line);
-            }
-            put(ses, 0, line, k == ph.nem ? 2 : 1);
-        }
-    }
+    endmemberrows(
+        ses, st,
+        [&](const ResultPhase& ph, std::string& l) {
+            if (pd.xco2varon) return;
+            addstr("", 55, l);
+            addreal(4, true, 12, l, ph.props.g);
+        },
+        [&](const ResultPhase& ph, int k, std::string& l) {
+            addreal(6, false, 12, l, ph.idealact[k]);
+            addreal(6, false, 12, l, ph.gamma[k]);
+            addreal(6, false, 12, l, ph.act[k]);
+            addreal(5, true, 12, l, ph.p[k]);
+            if (pd.xco2varon) return;
+            addstr(intfracstr(ph.props.gem[k], 8), 17, l);
+            addstr(intfracstr(ph.props.rtlna[k], 8), 16, l);
+        });
     if (ses.traceon) ses.console.write("-printicvorla\n");
 }
 
