@@ -112,22 +112,12 @@ autoexit
 // An ideal plagioclase, held at an isopleth in each run (its sodium and calcium take part in no
 // reaction), with pure phases for the dehydration of muscovite, kyanite = sillimanite and the
 // fayalite-magnetite-quartz oxygen buffer.
-const char* const pureax = R"(% plagioclase with pure phases
+const std::string pureax = R"(% plagioclase with pure phases
 header
   muscovite dehydration, Al2SiO5 and FMQ with an ideal plagioclase
 header
 
-pl 2 1
-  ca(pl) 0.5
-  p(ab) 1 1 1 1 -1 ca
-  p(an) 1 1 0 1  1 ca
-  ideal
-  2
-  xNaA 1 1 1 1 -1 ca
-  xCaA 1 1 0 1  1 ca
-  ab 1 1 xNaA 1
-  an 1 1 xCaA 1
-
+)" + plagioclaseax + R"(
 mu
 q
 san

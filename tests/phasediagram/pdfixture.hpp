@@ -16,10 +16,23 @@
 
 namespace qv::test {
 
-// Ideal garnet (pyrope-grossular, three X sites), ideal plagioclase (albite-anorthite, one A
-// site), kyanite and quartz: the garnet-plagioclase-Al2SiO5-quartz equilibrium
-// 3 an = gr + 2 ky + q, with a(gr) = x(Ca,X)^3 and a(an) = x(Ca,A).
-inline const char* const gaspax = R"(% ideal garnet and plagioclase with kyanite and quartz
+// An ideal plagioclase (albite-anorthite, one A site, a(an) = x(Ca,A)), held at ca(pl) 0.5
+// unless the script sets it.
+inline const std::string plagioclaseax = R"(pl 2 1
+  ca(pl) 0.5
+  p(ab) 1 1 1 1 -1 ca
+  p(an) 1 1 0 1  1 ca
+  ideal
+  2
+  xNaA 1 1 1 1 -1 ca
+  xCaA 1 1 0 1  1 ca
+  ab 1 1 xNaA 1
+  an 1 1 xCaA 1
+)";
+
+// Ideal garnet (pyrope-grossular, three X sites), the ideal plagioclase, kyanite and quartz: the
+// garnet-plagioclase-Al2SiO5-quartz equilibrium 3 an = gr + 2 ky + q, with a(gr) = x(Ca,X)^3.
+inline const std::string gaspax = R"(% ideal garnet and plagioclase with kyanite and quartz
 header
   garnet-plagioclase-kyanite-quartz, ideal mixing on sites
 header
@@ -35,17 +48,7 @@ g 2 1
   py 1 1 xMgX 3
   gr 1 1 xCaX 3
 
-pl 2 1
-  ca(pl) 0.5
-  p(ab) 1 1 1 1 -1 ca
-  p(an) 1 1 0 1  1 ca
-  ideal
-  2
-  xNaA 1 1 1 1 -1 ca
-  xCaA 1 1 0 1  1 ca
-  ab 1 1 xNaA 1
-  an 1 1 xCaA 1
-
+)" + plagioclaseax + R"(
 ky
 q
 *
