@@ -33,6 +33,9 @@ struct BulkState {
     Fixed1<std::string, 80> rbinames{};
     Fixed1<real, 80> rbimodes{};
     real rbifluidfraction = 0;  // the fluid's share of the rbi modes (duDA+ with x(CO2))
+    // The row operations of the last candidate's elimination on the bulk components (scaled by
+    // the component divisors): the mass balances of a solve with modes take them.
+    Fixed1<Fixed1<int32, maxcomp>, maxcomp> projc{};
 };
 
 // The components of the bulk: all but those held by ln a or mu variables and, in an x(CO2)
