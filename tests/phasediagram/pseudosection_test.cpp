@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pdfixture.hpp"
+#include "textio/channels.hpp"
 
 namespace qv::test {
 namespace {
@@ -181,24 +182,16 @@ std::vector<long double> amounts(std::vector<std::vector<long double>> c,
     return n;
 }
 
+// The garnet-olivine-enstatite run at 20 kbar and 1000 to 1200 degrees C with the bulk block
+// given (the component line first).
+std::string trivariant(const std::string& bulkblock, const std::string& more = "") {
+    return "axfile axgasp\nwith g ol en\ninexcess yes\npseudosection yes\n" + bulkblock +
+           "acceptvar yes\nzeromodeisopleth no\nmodeisopleth no\nautoexit\n" + more +
+           "diagramPT 10 30 800 1300\ncalcTatP no\ncalcP 20\ncalcT 1000 1200 100\n*\n";
+}
+
 TEST(Pseudosection, ModesInTheSolveMatchAnIndependentMinimumOfG) {
-    PdCase c(R"(axfile axgasp
-with g ol en
-inexcess yes
-pseudosection yes
-bulk SiO2 Al2O3 MgO FeO
-bulk 40 5 45 10
-acceptvar yes
-zeromodeisopleth no
-modeisopleth no
-autoexit
-diagramPT 10 30 800 1300
-calcTatP no
-calcP 20
-calcT 1000 1200 100
-*
-)",
-             "", fmasax);
+    PdCase c(trivariant("bulk SiO2 Al2O3 MgO FeO\nbulk 40 5 45 10\n"), "", fmasax);
     std::vector<Kept> kept;
     c.pd->onresult = [&](const SolveState& st) { kept.push_back(keep(st)); };
     c.go();
@@ -299,6 +292,52 @@ calcP 10
         gof(x, ybest, &modes);
         for (std::size_t p = 0; p < 4; ++p) {
             EXPECT_NEAR(static_cast<double>(m[p]), static_cast<double>(modes[p]), 1e-6);
+        }
+    }
+}
+
+// The rbi tableau and the bulk line that a fixed-bulk run writes to the log ("printbulkinfo"),
+// pasted into the next script, give the same run.
+TEST(Pseudosection, BulkAndRbiBlocksPastedBackGiveTheSameRun) {
+    PdCase first(trivariant("bulk SiO2 Al2O3 MgO FeO\nbulk 40 5 45 10\n", "printbulkinfo yes\n"),
+                 "", fmasax);
+    first.openlog();
+    std::vector<Kept> one;
+    first.pd->onresult = [&](const SolveState& st) { one.push_back(keep(st)); };
+    first.go();
+    flushfiles(first.ts.ses);
+    ASSERT_EQ(one.size(), 3U);
+    // The first tableau: "bulk  rbi" rows become "rbi" rows under the component line; the
+    // commented bulk line loses its "%".
+    const std::string log = first.dir.read("qv-log.txt");
+    std::string rbi = "rbi SiO2 Al2O3 MgO FeO\n";
+    std::string bulk;
+    std::size_t at = 0;
+    for (int row = 0; row < 3; ++row) {
+        at = log.find("bulk  rbi", at);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t end = log.find('\n', at);
+        rbi += log.substr(at + 6, end - at - 6) + "\n";
+        at = end;
+    }
+    at = log.find("% bulk ", at);
+    ASSERT_NE(at, std::string::npos);
+    bulk = "bulk SiO2 Al2O3 MgO FeO\n" + log.substr(at + 2, log.find('\n', at) - at - 2) + "\n";
+    for (const std::string& block : {rbi, bulk}) {
+        SCOPED_TRACE(block);
+        PdCase again(trivariant(block), "", fmasax);
+        std::vector<Kept> two;
+        again.pd->onresult = [&](const SolveState& st) { two.push_back(keep(st)); };
+        again.go();
+        ASSERT_EQ(two.size(), 3U) << again.screen();
+        for (std::size_t i = 0; i < 3; ++i) {
+            // the tableau holds six decimals
+            EXPECT_NEAR(static_cast<double>(two[i].xg), static_cast<double>(one[i].xg), 1e-6);
+            EXPECT_NEAR(static_cast<double>(two[i].xol), static_cast<double>(one[i].xol), 1e-6);
+            for (std::size_t p = 0; p < 4; ++p) {
+                EXPECT_NEAR(static_cast<double>(two[i].stepmodes[0][p]),
+                            static_cast<double>(one[i].stepmodes[0][p]), 1e-6);
+            }
         }
     }
 }
