@@ -125,10 +125,13 @@ void whichphases(Session& ses, Run& run) {
             if (chosen[k]) (*words)[++nwords] = phasename(run, k);
         }
     }
+    // An empty answer keeps the phases of the "with" list (all phases without one); "omit ..."
+    // removes phases from that list.
     bemvector omit{};
+    for (int k = 1; k <= nph; ++k) omit[k] = !chosen[k];
     if (nwords > 0) {
         const bool omitting = (*words)[1] == "omit";
-        for (int k = 1; k <= nph; ++k) omit[k] = !omitting;
+        for (int k = 1; k <= nph; ++k) omit[k] = omitting ? !chosen[k] : true;
         for (int i = omitting ? 2 : 1; i <= nwords; ++i) {
             const int16 k = findphase(run, (*words)[i]);
             if (k == 0) {
