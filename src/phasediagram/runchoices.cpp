@@ -409,12 +409,11 @@ void setptwindows(Session& ses, Run& run) {
     }
     w.tcur = 0.5L * (w.twinlow + w.twinhigh);
     w.pcur = 0.5L * (w.pwinlow + w.pwinhigh);
+    // A "ptguess" (as a run's log writes it for the next run) starts the calculation at its P
+    // and T, each taken when it lies within its window.
     if (yes(sc.ptguesscb)) {
-        if (sc.ptguesst >= w.twinlow && sc.ptguesst <= w.twinhigh) {
-            w.tcur = sc.ptguesst;
-        } else if (sc.ptguessp >= w.pwinlow && sc.ptguessp <= w.pwinhigh) {
-            w.pcur = sc.ptguessp;
-        }
+        if (sc.ptguesst >= w.twinlow && sc.ptguesst <= w.twinhigh) w.tcur = sc.ptguesst;
+        if (sc.ptguessp >= w.pwinlow && sc.ptguessp <= w.pwinhigh) w.pcur = sc.ptguessp;
     }
     // The P and T scaling of the solver is set with the calculation procedure.
     w.npvalues = 1;
