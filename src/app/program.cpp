@@ -89,6 +89,10 @@ void mainblock(Session& ses, Run& run, StartOptions options) {
         showelapsed(ses);
     }
     closefiles(ses);
+    if (!ses.ch.writeproblem.empty()) {
+        ses.ch.activechannels = screenmask;  // the files are closed: the stop goes to the screen
+        bomb("closefiles", "problem writing " + ses.ch.writeproblem, yourfault);
+    }
 }
 
 }  // namespace

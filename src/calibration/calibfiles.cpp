@@ -1,6 +1,9 @@
 #include "calibration/calibfiles.hpp"
 
+#include <cmath>
+
 #include "base/fatal.hpp"
+#include "textio/numfmt.hpp"
 
 namespace qv {
 
@@ -81,8 +84,12 @@ void CalibReader::skipline() {
 namespace qv {
 
 std::string fixfield(real x, int w, int d) {
+    if (!std::isfinite(x)) bomb("fixfield", "a value to write is not a finite number", yourfault);
     std::string s = digits2text(fixedmode, d, real2digits(fixedmode, d, x));
     if (s.empty() || s == "-") s = "0";
+    // Too large for fixed form (no digits at all): exponent form, which the readers take back,
+    // set off from the field before it.
+    if (s.find_first_of("0123456789") == std::string::npos) s = " " + realfixstr(8, false, x);
     if (static_cast<int>(s.size()) < w) s.insert(0, static_cast<std::size_t>(w) - s.size(), ' ');
     return s;
 }

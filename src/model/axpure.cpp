@@ -7,6 +7,7 @@
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 
@@ -94,6 +95,8 @@ void AxSetup::fixedactivity(ptype0& ph) {
     if (rd.nexttype == valuetype::areal || rd.nextis("0")) {
         rd.nextitem("sd of fixed activity for" + ph.name);
         ph.activitysd = getsingle(rd.wordtype, rd.word, "sd of fixed activity for" + ph.name);
+        checkinput(ph.activitysd >= 0, "setupphases", "sd of fixed activity for " + ph.name,
+                   ph.activitysd, "must not be negative", run.ax.filename);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "numerics/intmath.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {
@@ -308,6 +309,8 @@ void AxSetup::readnonideal(ptype1& ph, int16 n) {
             rd.nextitem("expecting to enter sd(w)");
             rd.nextitem("sd for " + wn);
             ph.wsd[k] = getsingle(rd.wordtype, rd.word, "sd for " + wn);
+            checkinput(ph.wsd[k] >= 0, label, "sd of " + wn + " in " + ph.name, ph.wsd[k],
+                       "must not be negative", run.ax.filename);
             ph.wsddefault[k] = false;
         }
     }
@@ -477,6 +480,9 @@ void AxSetup::readendmember(ptype1& ph, int i) {
         const std::string pprompt = "power for " + ord(k) + " sf term in tmf for " + em.name;
         rd.nextitem(pprompt);
         getrational(rd.wordtype, rd.word, f.pnum, f.pden, pprompt);
+        const real power = static_cast<real>(f.pnum) / static_cast<real>(f.pden);
+        checkinput(power > 0, label, "site multiplicity (" + pprompt + ")", power,
+                   "must be above 0", run.ax.filename);
         maxp = std::max(maxp, static_cast<real>(f.pnum) / static_cast<real>(f.pden));
     }
     // The site multiplicity the activity stands for: halves go to the even neighbour.

@@ -1,6 +1,7 @@
 #include "model/dataset.hpp"
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "base/fatal.hpp"
@@ -8,6 +9,7 @@
 #include "model/run.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prefs.hpp"
 
@@ -252,6 +254,8 @@ void ThermoReader::readnameline(int16 e, int pass, strings& words, int16& n, int
     in.wordsline(words, n, "end-member records");
     const int k = newlayout() ? 3 : 2;
     ds.nsite[e] = getinteger(whatis(words[k]), words[k], "nsite");
+    checkinput(ds.nsite[e] >= 0, "readthermo", "site multiplicity of " + words[1], ds.nsite[e],
+               "must not be negative", ds.dsfilename);
     CompositionPairs& p = ds.comp[e];
     int16 m = 0;
     real sum = 0;
@@ -434,7 +438,13 @@ void ThermoReader::readhcov() {
     for (int i = 1; i <= ds.ndsem; ++i) {
         for (int j = i; j <= ds.ndsem; ++j) {
             // The covariances are held at single precision.
-            const auto v = static_cast<real>(static_cast<float>(in.value("covariance")));
+            const real read = in.value("covariance");
+            checkinput(std::fabs(read) <= std::numeric_limits<float>::max(), "readthermo",
+                       "covariance of H", read, "beyond the range of the covariances",
+                       ds.dsfilename);
+            const auto v = static_cast<real>(static_cast<float>(read));
+            checkinput(i != j || v >= 0, "readthermo", "variance of H of " + ds.dsnames[i], v,
+                       "must not be negative", ds.dsfilename);
             if (!dsneeded[i] || !dsneeded[j]) continue;
             for (int a = 1; a <= dscount[i]; ++a) {
                 for (int b = 1; b <= dscount[j]; ++b) {

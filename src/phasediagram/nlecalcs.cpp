@@ -34,8 +34,9 @@ bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
 
-void notbuilt(Session& ses, const std::string& what) {
-    putstr(ses, 1, "calcmode 1: " + what + " not built yet", 1, screenlog);
+// A feature the script asks for that this program cannot do yet: a fatal stop, never a normal end.
+void notbuilt(Session& /*ses*/, const std::string& what) {
+    bomb("nlecalcs", "calcmode 1: " + what + " not built yet", yourfault);
 }
 
 void debuglevel(Session& ses, int16& lev) {

@@ -11,6 +11,7 @@
 #include "phasediagram/resultprinters.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
+#include "textio/words.hpp"
 
 namespace qv {
 namespace {
@@ -84,6 +85,19 @@ void addmode(int d, int width, real m, std::string& line) {
     }
 }
 
+// x in fixed form with d decimals, unless the conversion cannot hold that many (it writes fixed
+// form only while |x| x 10^d stays below 2147483646, and falls back to d significant digits):
+// then with as many decimals as it holds, down to 5, so that more decimals asked for ("moreprec")
+// never print fewer digits than the usual 5; a value too large even for 5 keeps the exponent
+// form with d significant digits.
+void addfixed(int d, int width, std::string& line, real x) {
+    const auto fits = [x](int k) { return std::fabs(x) * powerof10(k) < 2147483646.0L; };
+    int k = d;
+    while (k > 5 && !fits(k)) --k;
+    if (!fits(k)) k = d;
+    addreal(k, true, width, line, x);
+}
+
 // The decimals and the width of a column of numbers.
 struct Col {
     int d;
@@ -101,11 +115,11 @@ struct PropsForm {
 // G (kJ), H (kJ), S (kJ/K), V (kJ/kbar) and density in the columns `cols`.
 void addproperties(const std::array<Col, 5>& cols, real g, real h, real s, real v, real rho,
                    std::string& line) {
-    addreal(cols[0].d, true, cols[0].w, line, g);
-    addreal(cols[1].d, true, cols[1].w, line, h);
-    addreal(cols[2].d, true, cols[2].w, line, s);
-    addreal(cols[3].d, true, cols[3].w, line, v);
-    addreal(cols[4].d, true, cols[4].w, line, rho);
+    addfixed(cols[0].d, cols[0].w, line, g);
+    addfixed(cols[1].d, cols[1].w, line, h);
+    addfixed(cols[2].d, cols[2].w, line, s);
+    addfixed(cols[3].d, cols[3].w, line, v);
+    addfixed(cols[4].d, cols[4].w, line, rho);
 }
 
 // The thermodynamic properties of each phase, then of the system at each bulk step; a dogmin
@@ -345,7 +359,7 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         [&](const ResultPhase& ph, std::string& l) {
             if (pd.xco2varon) return;
             addstr("", 5 * w + 3, l);
-            addreal(d, true, d + 8, l, ph.props.g);
+            addfixed(d, d + 8, l, ph.props.g);
         },
         [&](const ResultPhase& ph, int k, std::string& l) {
             addreal(d, true, d + 5, l, ph.idealact[k]);
@@ -353,8 +367,8 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             addreal(d, true, d + 6, l, ph.act[k]);
             addreal(d, true, d + 6, l, ph.p[k]);
             if (pd.xco2varon) return;
-            addreal(d, true, d + 8, l, ph.props.gem[k]);
-            addreal(d, true, d + 8, l, ph.props.rtlna[k]);
+            addfixed(d, d + 8, l, ph.props.gem[k]);
+            addfixed(d, d + 8, l, ph.props.rtlna[k]);
         });
     if (ses.traceon) ses.console.write("-printic\n");
 }

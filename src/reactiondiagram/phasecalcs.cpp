@@ -81,7 +81,7 @@ void activityreport(Session& ses, Run& run) {
             line.clear();
             addstr(ds.emnames[i], 9, line);
             addreal(3, false, 9, line, ds.emact[i]);
-            addreal(5, false, 9, line, std::sqrt(ds.emlnavar[i]));
+            addreal(5, true, 9, line, std::sqrt(ds.emlnavar[i]));
             putstr(ses, 0, line, 1, screensummarylog);
         }
         return;
@@ -102,7 +102,7 @@ void activityreport(Session& ses, Run& run) {
             const int i = shown[j];
             addstr(ds.emnames[i], 9, names);
             addreal(3, false, 9, acts, ds.emact[i]);
-            addreal(5, false, 9, sds, std::sqrt(ds.emlnavar[i]));
+            addreal(5, true, 9, sds, std::sqrt(ds.emlnavar[i]));
         }
         putstr(ses, 1, names, 1, screensummarylog);
         putstr(ses, 0, acts, 1, screensummarylog);

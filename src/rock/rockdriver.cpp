@@ -11,6 +11,7 @@
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {
@@ -156,7 +157,10 @@ bool RockPasses::editing() {
         while (!(a > 0 && a <= 1)) promptreal(ses, "should be 0 < activity <= 1 : try again", a);
         d.activity[k] = a;
         real sd = 0;
-        promptreal(ses, "     sd activity(" + name + ")", sd);
+        do {
+            promptreal(ses, "     sd activity(" + name + ")", sd);
+        } while (
+            !typedinputok(ses, sd >= 0, "sd activity(" + name + ")", sd, "must not be negative"));
         d.sdactivity[k] = sd;
         datachanged = a != olda || sd != oldsd;
     }

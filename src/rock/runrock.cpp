@@ -83,6 +83,7 @@ void RunRock::updateactivity(real p, real t) {
             if (n >= ds_.nem || ph.em[m].name != ds_.emnames[n + 1]) continue;
             ++n;
             const real a = act.a[m];
+            if (!(a <= 0)) checkfiniteactivity("updateactivity", ph, m, a, act.sd[m]);
             ds_.emact[n] = a > 0 && a <= 1 ? a : unitactivity;
             ds_.emsda[n] = act.sd[m];
         }

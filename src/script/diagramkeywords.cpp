@@ -5,6 +5,7 @@
 #include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {
@@ -443,6 +444,15 @@ void mu(ScriptReader& r) {
     for (int i = 1; i <= s.nmu; ++i) echovalue(r, "mu(", s.mu[i]);
 }
 
+// An x(CO2) of 0 or 1 is a pure fluid, which the mixed H2O-CO2 fluid of a section cannot be
+// (one of its species would have no amount at all): such a run is made with that fluid alone.
+void refusepurefluid(ScriptReader& r, real x) {
+    checkinput(x > 1e-9L && x < 1 - 1e-9L, rs, "x(CO2)", x,
+               "a pure fluid is calculated with H2O or CO2 alone, not in an x(CO2) section "
+               "(values strictly between 0 and 1 expected)",
+               "qv-" + r.ses.prefs.scriptfilesuffix + ".txt");
+}
+
 void xco2values(ScriptReader& r) {
     ScriptSettings& s = r.s;
     const ScriptValues& v = r.v;
@@ -473,6 +483,7 @@ void xco2values(ScriptReader& r) {
                 bomb(rs, "too many x(CO2) values" + maxtext(maxxco2values), yourfault);
             }
             list[++s.nxco2values] = x;
+            refusepurefluid(r, x);
         }
         return;
     }
@@ -483,6 +494,7 @@ void xco2values(ScriptReader& r) {
             bomb(rs, "values inappropriate", yourfault);
         }
         list[++s.nxco2values] = x;
+        refusepurefluid(r, x);
     }
 }
 

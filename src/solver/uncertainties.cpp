@@ -339,8 +339,8 @@ void printsdinfo(Session& ses, const SdInfo& info, const Uncertainties& u) {
     const std::string text = sdinfotext(info, u);
     OutFile& f = ses.ch.files[8];
     if (f.f == nullptr) return;
-    std::fwrite(text.data(), 1, text.size(), f.f);
     ses.ch.used[8] = true;
+    writefile(f, text);
     std::fflush(f.f);
 }
 

@@ -27,14 +27,20 @@ void putscreen(Session& ses, int before, std::string_view s, int after) {
     if (after == 0) ses.console.flush();
 }
 
-void putfile(std::FILE* f, int before, std::string_view s, int after) {
+void putfile(OutFile& f, int before, std::string_view s, int after) {
     std::string out(line_ends(before));
     out += s;
     out += line_ends(after);
-    std::fwrite(out.data(), 1, out.size(), f);
+    writefile(f, out);
 }
 
 }  // namespace
+
+void writefile(OutFile& f, std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), f.f) != text.size() || std::ferror(f.f) != 0) {
+        bomb("writefile", "problem writing " + f.name, yourfault);
+    }
+}
 
 void putstr(Session& ses, int before, std::string_view s, int after, int32 mask) {
     const std::string_view text = s.substr(0, maxtextlength);
@@ -46,8 +52,9 @@ void putstr(Session& ses, int before, std::string_view s, int after, int32 mask)
         } else if (i == 1) {
             bomb("putstr", "TE not impemented yet", yourfault);
         } else if (ses.ch.files[static_cast<std::size_t>(i)].f != nullptr) {
-            putfile(ses.ch.files[static_cast<std::size_t>(i)].f, before, text, after);
+            // Marked used first: a file that failed keeps what it holds.
             if (i >= 4) ses.ch.used[static_cast<std::size_t>(i)] = true;
+            putfile(ses.ch.files[static_cast<std::size_t>(i)], before, text, after);
         }
     }
 }
@@ -83,8 +90,10 @@ void addgreal(int width, std::string& line, real x) {
 
 void flushfiles(Session& ses) {
     for (int i = 2; i < nchannels; ++i) {
-        std::FILE* f = ses.ch.files[static_cast<std::size_t>(i)].f;
-        if (f != nullptr) std::fflush(f);
+        const OutFile& f = ses.ch.files[static_cast<std::size_t>(i)];
+        if (f.f != nullptr && (std::fflush(f.f) != 0 || std::ferror(f.f) != 0)) {
+            bomb("flushfiles", "problem writing " + f.name, yourfault);
+        }
     }
 }
 

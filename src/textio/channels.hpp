@@ -22,6 +22,9 @@ void putstr(Session& ses, int before, std::string_view s, int after, int32 mask)
 void addstr(std::string_view s, int width, std::string& line);
 void addreal(int decimals, bool fixed, int width, std::string& line, real x);
 void addgreal(int width, std::string& line, real x);
+// Writes `text` to the open file `f`; a failed write (a full device) is a fatal stop.
+void writefile(OutFile& f, std::string_view text);
+// Flushes every open run file; a failed write is a fatal stop.
 void flushfiles(Session& ses);
 // Writes the words of `lines` as a paragraph of at most 78 characters a line, screen and log.
 void formattext(Session& ses, const eestrtype& lines);

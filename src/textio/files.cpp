@@ -177,7 +177,12 @@ void startout(Session& ses, RunFiles& files) {
 }
 
 void closeerase(Session& ses, OutFile& f, bool used, std::string_view name) {
-    if (std::fclose(f.f) != 0) ses.console.write("problem closing " + std::string(name) + "\n");
+    // A write that failed anywhere (an error kept by the stream, or the last flush at closing)
+    // means results were lost: the caller ends the run as a fatal stop.
+    const bool failed = std::ferror(f.f) != 0;
+    if (std::fclose(f.f) != 0 || failed) {
+        if (ses.ch.writeproblem.empty()) ses.ch.writeproblem = f.name;
+    }
     f.f = nullptr;
     if (!used && std::remove(f.name.c_str()) != 0) {
         ses.console.write("problem erasing  " + std::string(name) + "\n");

@@ -33,6 +33,7 @@ struct Channels {
     bool dontwrapon = true;                    // cut screen lines to the page width
     int16 pagewidth = 80;                      // 80 to 250
     std::array<std::string, 4> linebuffers{};  // shared buffers for building table lines
+    std::string writeproblem;                  // name of the first file closed after a failed write
 };
 
 // The preferences file's settings and the counters of its checks.

@@ -31,6 +31,13 @@ void write_direct(Session& ses, std::initializer_list<int> channels, const std::
     }
 }
 
+// After the files are closed: names a file whose writes failed, unless the stop said so already.
+void tellwriteproblem(Session& ses, std::string_view stoptext) {
+    if (ses.ch.writeproblem.empty()) return;
+    const std::string text = "problem writing " + ses.ch.writeproblem;
+    if (text != stoptext) ses.console.write(text + "\n");
+}
+
 }  // namespace
 
 void endbombed(Session& ses, const RunBombed& stop) {
@@ -43,6 +50,7 @@ void endbombed(Session& ses, const RunBombed& stop) {
     }
     write_direct(ses, {0, 2, 3, 4}, text);
     closefiles(ses);
+    tellwriteproblem(ses, stop.message);
     if (!ses.autoexiton) {
         ses.console.write("\nhit return to exit program\n");
         ses.console.flush();
@@ -55,6 +63,7 @@ void endkilled(Session& ses) {
     ses.stopping = true;
     write_direct(ses, {0, 2, 3}, "\n-- run killed --\n");
     closefiles(ses);
+    tellwriteproblem(ses, "");
 }
 
 }  // namespace qv

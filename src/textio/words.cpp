@@ -174,12 +174,12 @@ valuetype whatis(std::string_view w) {
     if (expo && (afterexp == 0 || (expsign && afterexp == 1))) return valuetype::astring;
     if (slash && afterslash == 0) return valuetype::astring;
     if (slash) return valuetype::arational;
-    // A number beyond the extended range ("1e99999") is not a value the program can use: it is
-    // a word like any other, refused where a number is wanted.
+    // A number beyond the range of input numbers ("1e4000") is not a value the program can use:
+    // it is a word like any other, refused where a number is wanted.
     decimalrec rec;
     bool ok = false;
     text2digits(s, rec, ok);
-    if (ok && !std::isfinite(digits2real(rec))) return valuetype::astring;
+    if (ok && !withininputrange(digits2real(rec))) return valuetype::astring;
     if (!point && !expo) return valuetype::aninteger;
     return valuetype::areal;
 }
@@ -299,8 +299,8 @@ bool str2real(std::string_view w, real& x, std::string& msg) {
         return false;
     }
     x = digits2real(rec);
-    if (!std::isfinite(x)) {
-        // beyond the extended range: refused like any other word that is not a number
+    if (!withininputrange(x)) {
+        // beyond the range of input numbers: refused like any other word that is not a number
         x = 0.0L;
         msg = std::string(w) + " not a real: replace with";
         return false;

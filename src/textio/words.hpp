@@ -39,6 +39,13 @@ void string2strings(std::string_view line, int len, strings& words, int16& n);
 // Counts only the words before the first word that begins with "%".
 int16 uncommented(const strings& words, int16 n);
 
+// The largest magnitude of a number in any input: a value far beyond any physical quantity,
+// whose first products in a calculation ("1e4000" squared) would overflow to infinity, is not a
+// number the program takes.
+inline constexpr real largestinput = 1e300L;
+inline bool withininputrange(real x) {
+    return x >= -largestinput && x <= largestinput;  // false for nan too
+}
 valuetype whatis(std::string_view w);
 bool isnumeric(valuetype t);
 void text2digits(std::string_view w, decimalrec& rec, bool& ok);

@@ -9,6 +9,7 @@
 #include "model/expressions.hpp"
 #include "numerics/powers.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 #include "thermo/fluids.hpp"
@@ -513,6 +514,15 @@ ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
     return r;
 }
 
+void checkfiniteactivity(std::string_view proc, const ptype1& ph, int m, real a, real sd) {
+    if (std::isfinite(a) && std::isfinite(sd)) return;
+    bomb(proc,
+         "the activity of " + ph.em[m].name + " in " + ph.name +
+             (std::isfinite(a) ? " (its sd)" : "") + " overflowed: check the a-x values of " +
+             ph.name + " (W, sizes)",
+         yourfault);
+}
+
 AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) {
     constexpr int32 mask = 9;  // screen and log
     const ScriptSettings& sc = run.script;
@@ -523,14 +533,23 @@ AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) 
         putstr(ses, 0, "activities of end-members in solid solutions are calculated with", 1, mask);
         if (sc.ptforaxecb == controlboolean::no) {
             putstr(ses, 0, "input values of compositional variables", 1, mask);
-            promptreal(ses, "P for a-x in kbar", pt.p);
-            promptreal(ses,
-                       "T for a-x in \xA1"
-                       "C",
-                       pt.t);
+            do {
+                promptreal(ses, "P for a-x in kbar", pt.p);
+            } while (!typedinputok(ses, pt.p > 0, "P", pt.p, "must be above 0 kbar"));
+            do {
+                promptreal(ses,
+                           "T for a-x in \xA1"
+                           "C",
+                           pt.t);
+            } while (
+                !typedinputok(ses, pt.t + 273.15L > 0, "T", pt.t, "must be above absolute zero"));
         } else {
             pt.p = sc.ptforaxep;
             pt.t = sc.ptforaxet;
+            checkinput(pt.p > 0, "extractem", "P of ptforaxe", pt.p, "must be above 0 kbar",
+                       run.files.scriptname);
+            checkinput(pt.t + 273.15L > 0, "extractem", "T of ptforaxe", pt.t,
+                       "must be above absolute zero", run.files.scriptname);
             std::string s = "input values of compositional variables at PT: ";
             s += realfixstr(1, true, pt.p) + " kbar, " + realstr(pt.t) +
                  "\xA1"
@@ -574,6 +593,7 @@ AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) 
             // An activity above 1 is reset: the line shows the value used and, after it, the old.
             const real a = was > 1 ? 0.999L : was;
             const real sd = act.sd[m];
+            if (!(was <= 0)) checkfiniteactivity("extractem", ph, m, was, sd);
             std::string s = "      ";
             addstr(ph.em[m].name, 7, s);
             addstr(": a = ", 0, s);

@@ -8,6 +8,7 @@
 // a run's chosen end-members at the P-T for a-x. One mixing-model evaluation serves both.
 
 #include <functional>
+#include <string_view>
 
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
@@ -81,6 +82,10 @@ CalcaTables calcatables(const Run& run, const CrossRefs& xref);
 
 // What `calca` writes: the activity of every calculation end-member (1 for pure phases) and its
 // sd (0), and the results of each solution phase.
+// An activity or its sd that is not a finite number (an enormous W, say) stops the run, naming
+// the end-member and its phase: it is never used nor printed.
+void checkfiniteactivity(std::string_view proc, const ptype1& ph, int m, real a, real sd);
+
 struct CalcaOut {
     emvector& emactivity;
     emvector& emactivitysd;

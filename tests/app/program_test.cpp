@@ -89,5 +89,31 @@ TEST(RunProgram, AFileSystemFailureEndsAsAFatalStop) {
     expect_fatal_stop(e, e.what());
 }
 
+// A whole mode-1 run whose detailed-results file lies on a full device: the run stops as a fatal
+// error naming the file, never a normal end with the results lost.
+TEST(RunProgram, ResultsWrittenToAFullDeviceEndAsAFatalStop) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const std::string casedir = std::string(QV_TEST_DATA) + "/../e2e/cases/m1-calcmu-gasp/";
+    const auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    test::TempDir dir;
+    for (const char* name : {"qv-prefs.txt", "qv-gasp.txt", "qv-axgasp.txt"}) {
+        dir.write(name, read(casedir + name));
+    }
+    dir.write("qv-ds62.txt", datafile("qv-ds62.txt"));
+    std::filesystem::create_symlink("/dev/full", "qv-gasp-ic.txt");
+    test::FakeConsole console;
+    test::FixedClock clock;
+    EXPECT_EQ(runprogram(console, clock), 1);
+    EXPECT_NE(console.output.find(" : problem writing qv-gasp-ic.txt\n"), std::string::npos)
+        << console.output;
+    const std::string log = dir.read("qv-log.txt");
+    EXPECT_NE(log.find(" : problem writing qv-gasp-ic.txt\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qv

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "calibration/assemble.hpp"
 #include "calibration/calcass.hpp"
+#include "calibration/calibfiles.hpp"
 #include "calibration/dsprefs.hpp"
 #include "calibration/emfile.hpp"
 #include "calibration/lsqsolve.hpp"
@@ -965,6 +967,25 @@ TEST(CalibFiles, WrittenDatasetReadsBackWithTheFittedValues) {
         }
     }
     EXPECT_EQ(run->dataset.dstitle.substr(0, 24), "qv-ds6t.txt produced at ");
+}
+
+// A written field always holds a number the readers take back: a value too large for fixed form
+// goes in exponent form, set off from the field before it; a value that is not finite is never
+// written.
+TEST(CalibFiles, WrittenFieldsReadBack) {
+    for (const real x : {1.5L, -2.25L, 4e22L, -7.5e30L}) {
+        const std::string field = "1" + fixfield(x, 8, 2);
+        strings words;
+        int16 n = 0;
+        string2strings(field, static_cast<int>(field.size()), words, n);
+        ASSERT_EQ(n, 2) << "[" << field << "]";
+        real back = 0;
+        std::string msg;
+        ASSERT_TRUE(str2real(words[2], back, msg)) << "[" << field << "]";
+        EXPECT_REL_NEAR(back, x, 1e-7L);
+    }
+    EXPECT_BOMB(fixfield(std::numeric_limits<real>::infinity(), 8, 2), "fixfield",
+                "a value to write is not a finite number");
 }
 
 }  // namespace

@@ -339,6 +339,19 @@ TEST(AxReader, MalformedFilesStopWithTheirMessages) {
         {"W(py,alm) 2.5", "W(alm,py) 2.5", "", ""},  // either order
         {"W(di,jd) 26", "W(di,jd) 1e99999", "reading",
          "expecting a single (1); got: 1e99999 - a in w=a+bT+cP in W(di,jd)"},
+        // Numbers out of range or out of sense, refused where read.
+        {"W(di,jd) 26", "W(di,jd) 1e4000", "reading",
+         "expecting a single (1); got: 1e4000 - a in w=a+bT+cP in W(di,jd)"},
+        {"W(py,gr)  31  0 0     sd 3", "W(py,gr)  31  0 0     sd -3", "setup phases",
+         "sd of W(py,gr) in g = -3 in \"qv-t.txt\": must not be negative"},
+        {"jd 1 2 xAlM1 1", "jd 1 2 xAlM1 0", "setup phases",
+         "site multiplicity (power for 1st sf term in tmf for jd) = 0 in \"qv-t.txt\": must be "
+         "above 0"},
+        {"jd 1 2 xAlM1 1", "jd 1 2 xAlM1 -1/2", "setup phases",
+         "site multiplicity (power for 1st sf term in tmf for jd) = -0.5 in \"qv-t.txt\": must "
+         "be above 0"},
+        {"sill 0.9 0.05", "sill 0.9 -0.05", "setupphases",
+         "sd of fixed activity for sill = -0.05 in \"qv-t.txt\": must not be negative"},
         {"p(jd) 1 1 0 1  1 j", "p(jj) 1 1 0 1  1 j", "setupphases",
          "name in propname, \"p(jj)\" does not match jd in cpx"},
         {"a(an)  0.55", "a(ab2) 0.55", "setupphases",

@@ -520,6 +520,34 @@ TEST(Dataset, MissingFileAndOldLayoutChecks) {
     }
 }
 
+// Values out of range or out of sense, refused where the later passes read them.
+TEST(Dataset, NumbersOutOfSenseStopNamingTheFile) {
+    const std::string good = layout6();
+    const FailCase cases[] = {
+        {"6x", replaced(good, "aa     AB   1", "aa     AB  -1"), "readthermo",
+         "site multiplicity of aa = -1 in \"qv-ds6x.txt\": must not be negative"},
+        {"6x", replaced(good, "  4 5", "  4 1e4000"), "readthermo",
+         "expecting a number; got: 1e4000 - covariance"},
+        // covariances are held at single precision
+        {"6x", replaced(good, "  4 5", "  4 1e70"), "readthermo",
+         "covariance of H = 1.00000e+70 in \"qv-ds6x.txt\": beyond the range of the covariances"},
+        {"6x", replaced(good, "  4 5", " -4 5"), "readthermo",
+         "variance of H of bbL = -4 in \"qv-ds6x.txt\": must not be negative"},
+    };
+    for (const FailCase& c : cases) {
+        SCOPED_TRACE(c.msg);
+        DatasetRun d;
+        d.file(c.word, c.text);
+        const auto later = [&d] {
+            readthermo(d.ts.ses, d.run, 1);
+            d.choose({"aa", "bbL"});
+            readthermo(d.ts.ses, d.run, 2);
+            readthermo(d.ts.ses, d.run, 3);
+        };
+        EXPECT_BOMB(later(), c.proc, c.msg);
+    }
+}
+
 TEST(Dataset, BadRecordsStopInTheLaterPasses) {
     const std::string nine = "cc     C   1  7 1.0 10 3.0 12 1.0 1 1 3 1 4 1 5 1 6 1 8 1  0\n";
     const std::vector<std::pair<std::string, FailCase>> cases = {

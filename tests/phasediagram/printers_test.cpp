@@ -388,10 +388,12 @@ TEST(DetailedReport, CompactFormWithModesAndMorePrecision) {
                       "1       1.00000000  1.00000000  1.00000000  1.00000000\n"),
               std::string::npos)
         << ic;
-    // Eight decimals of a large value turn to the exponent form; a column is only a minimum.
-    EXPECT_NE(ic.find("q              -9.8631000e+2   -8.7402000e+2  0.12650000  2.35250000  "
+    // A value too large for eight decimals gets as many as the conversion holds, never fewer
+    // than the five without "moreprec" (not the exponent form, with fewer digits, nor a field
+    // run into the one before it).
+    EXPECT_NE(ic.find("q                -986.310000     -874.020000  0.12650000  2.35250000  "
                       "2.55400000\n"
-                      "sys            -1.3181600e+4   -1.2358900e+4  0.950000002.8470000e+1  "
+                      "sys             -13181.60000    -12358.90000  0.95000000  28.4700000  "
                       "3.51270000\n"),
               std::string::npos)
         << ic;

@@ -210,5 +210,23 @@ TEST(SolverScaling, WindowsWidenedWithinTheirLimits) {
     EXPECT_NEAR(static_cast<double>(w.scaling.toffset), -283.0 / (975 - 283), 1e-15);
 }
 
+// A run that asks for what the program cannot do yet never ends as if it had been done: either
+// it is done, or the run ends with a fatal stop (exit code 1) that says what is missing.
+TEST(MissingFeature, IsAFatalStopNeverANormalEnd) {
+    for (const char* request : {"projection yes"}) {
+        PdCase c(std::string("axfile axgasp\nwith g pl ky q\ndiagramPT 2 16 500 900\n"
+                             "pseudosection no\ninexcess yes\ncalcTatP no\ncalcT 600\n"
+                             "isopleth z(g) 0.2 ca(pl) 0.5\n") +
+                 request + "\nautoexit\n*\n");
+        try {
+            nlecalcs(c.ts.ses, c.run, *c.pd);
+            EXPECT_EQ(c.screen().find("not built yet"), std::string::npos) << request;
+        } catch (const RunBombed& stop) {
+            EXPECT_NE(stop.message.find("not built yet"), std::string::npos)
+                << request << ": " << stop.message;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qv::test

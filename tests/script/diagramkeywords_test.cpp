@@ -208,6 +208,9 @@ std::string repeated(const std::string& text, int n) {
 }
 
 TEST(SmallTables, FaultyEntriesStopWithTheirMessages) {
+    const std::string purefluid =
+        "a pure fluid is calculated with H2O or CO2 alone, not in an x(CO2) section (values "
+        "strictly between 0 and 1 expected)";
     struct Case {
         std::string lines, proc, message;
     };
@@ -222,6 +225,10 @@ TEST(SmallTables, FaultyEntriesStopWithTheirMessages) {
         {repeated("convliq 1 0\n", 16), "control", "too many rows in convliq matrix"},
         {repeated("modeguess g 0.1\n", 89), "reading scripts", "too many modeguess"},
         {"xco2values 0.1 0.2 0.5\n", "reading scripts", "values inappropriate"},
+        // a pure fluid is not a point of an x(CO2) section, in a range or a list
+        {"xco2values 0 0.4 0.2\n", "reading scripts", "x(CO2) = 0 in \"qv-t.txt\": " + purefluid},
+        {"calcx(CO2) 0.5 1\n", "reading scripts", "x(CO2) = 1 in \"qv-t.txt\": " + purefluid},
+        {"calcx(CO2) 1e4000\n", "reading scripts", "info inappropriate"},
     };
     for (const Case& c : cases) {
         ScriptRun run;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
 #include "textio/heap.hpp"
@@ -187,6 +189,49 @@ TEST(Fatal, KillWritesOnScreenSummaryAndLog) {
     endkilled(f.t.ses);
     EXPECT_EQ(f.t.console.output, "\n-- run killed --\n\n");
     EXPECT_EQ(f.dir.read("qv-AFM-o.txt"), "\n-- run killed --\n");
+}
+
+// Results written to a full device are lost: each way a write can fail ends the run as a fatal
+// stop that names the file.
+TEST(FullDevice, EveryFailedWriteIsAFatalStopNamingTheFile) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const auto runfiles = [](Folder& f) {
+        std::filesystem::create_symlink("/dev/full", "qv-AFM-ic.txt");
+        startlog(f.t.ses, "QUORVANTIS 3.51");
+        startout(f.t.ses, f.files);
+        f.t.console.output.clear();
+    };
+    {  // the flush before each read
+        Folder f("\n");
+        runfiles(f);
+        putstr(f.t.ses, 0, "a result line", 1, 16);
+        EXPECT_BOMB(flushfiles(f.t.ses), "flushfiles", "problem writing qv-AFM-ic.txt");
+        try {
+            flushfiles(f.t.ses);
+        } catch (const RunBombed& stop) {
+            endbombed(f.t.ses, stop);
+        }
+        const std::string text =
+            "\n-- run bombed in flushfiles : problem writing qv-AFM-ic.txt\n\n";
+        EXPECT_EQ(f.t.console.output, text + "\n\nhit return to exit program\n");
+        EXPECT_EQ(f.dir.read("qv-AFM-o.txt"), text);
+    }
+    {  // more than the stream holds
+        Folder f;
+        runfiles(f);
+        const auto flood = [&f] {
+            for (int i = 0; i < 100; ++i) putstr(f.t.ses, 0, std::string(200, 'x'), 1, 16);
+        };
+        EXPECT_BOMB(flood(), "writefile", "problem writing qv-AFM-ic.txt");
+        closefiles(f.t.ses);
+    }
+    {  // the last flush, at closing
+        Folder f;
+        runfiles(f);
+        putstr(f.t.ses, 0, "a result line", 1, 16);
+        closefiles(f.t.ses);
+        EXPECT_EQ(f.t.ses.ch.writeproblem, "qv-AFM-ic.txt");
+    }
 }
 
 }  // namespace

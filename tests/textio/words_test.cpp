@@ -223,10 +223,13 @@ TEST(Words, WhatIs) {
         {"1.5e3", vt::areal},
         {"00", vt::aninteger},
         {"ds62", vt::astring},
-        // beyond the extended range: a word, not a number; the smallest values go to 0
+        // beyond the range of input numbers: a word, not a number; the smallest values go to 0
         {"1e99999", vt::astring},
         {"-1e4933", vt::astring},
-        {"1e4932", vt::areal},
+        {"1e4932", vt::astring},
+        {"1e4000", vt::astring},
+        {"-1.1e300", vt::astring},
+        {"1e300", vt::areal},
         {"1e-99999", vt::areal},
     };
     for (const auto& c : cases) EXPECT_EQ(whatis(c.w), c.t) << "[" << c.w << "]";
@@ -329,6 +332,8 @@ TEST(Words, Str2Real) {
         {"0", true, 0.0L, ""},
         {" 42 ", true, 42.0L, ""},
         {"1e70", true, 1e70L, ""},  // mend: not 1e6
+        {"-1e300", true, -1e300L, ""},
+        {"1e4000", false, 0.0L, "1e4000 not a real: replace with"},
         {"1e-70", true, 1e-70L, ""},
         {"abc", false, 0.0L, "abc not a real: replace with"},
         {"", false, 0.0L, ""},

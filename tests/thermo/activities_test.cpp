@@ -194,5 +194,42 @@ TEST(ExtractemActivities, OrderIsSolvedAtThePtForAxBeforeItsActivities) {
                 "couldn't solve for state of order for bin");
 }
 
+// P and T for a-x that make no sense are refused where read: from the script with an input
+// error naming the script, typed at the keyboard by asking again; an activity that overflows
+// (an enormous W) stops the run naming the end-member, never printed as a blank.
+TEST(ExtractemActivities, BadPtForAxAndOverflowedActivities) {
+    struct Case {
+        real p, t;
+        std::string message;
+    };
+    const Case cases[] = {
+        {0, 600, "P of ptforaxe = 0 in \"qv-x.txt\": must be above 0 kbar"},
+        {-2, 600, "P of ptforaxe = -2 in \"qv-x.txt\": must be above 0 kbar"},
+        {8, -300, "T of ptforaxe = -300 in \"qv-x.txt\": must be above absolute zero"},
+    };
+    for (const Case& c : cases) {
+        AxPtRun r;
+        r.run.files.scriptname = "qv-x.txt";
+        r.sc.ptforaxep = c.p;
+        r.sc.ptforaxet = c.t;
+        EXPECT_BOMB(extractem_activities(r.ses, r.run, {}), "extractem", c.message);
+    }
+    AxPtRun typed;
+    typed.sc.ptforaxecb = controlboolean::no;
+    typed.ts.console.feed("-1\n4\n-300\n500\n");
+    const AxPT pt = extractem_activities(typed.ses, typed.run, {});
+    EXPECT_EQ(pt.p, 4);
+    EXPECT_EQ(pt.t, 773.15L);
+    const std::string& out = typed.ts.console.output;
+    EXPECT_NE(out.find("P = -1: must be above 0 kbar\nP for a-x in kbar : "), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("T = -300: must be above absolute zero\n"), std::string::npos) << out;
+
+    AxPtRun huge;
+    huge.ss(1).wa[1] = 1e30L;
+    EXPECT_BOMB(extractem_activities(huge.ses, huge.run, {}), "extractem",
+                "the activity of A in bin overflowed: check the a-x values of bin (W, sizes)");
+}
+
 }  // namespace
 }  // namespace qv::test
