@@ -124,7 +124,8 @@ void dogmin(Session& ses, Run& run, PdRun& pd, SolveState& st, const DogminCall&
         if (sc.dogminlevel > 0) printresult(ses, run, pd, st);
     }
     if (call.modesok) {
-        if (call.point < 1 || call.point > dm.npoints) bomb("dogmin", "point off the grid", myfault);
+        if (call.point < 1 || call.point > dm.npoints)
+            bomb("dogmin", "point off the grid", myfault);
         DogminPoint& r = dm.point[call.point];
         const real g = st.cur.g;
         ++r.count;

@@ -16,14 +16,14 @@ inline constexpr int maxequillist = 200;     // equilibria listed in a one-point
 
 // The best assemblage found so far at one grid point.
 struct DogminPoint {
-    real p = 0;             // kbar
-    real t = 0;             // K
-    bool found = false;     // an equilibrium with usable modes has been seen here
-    real least = 0;         // its least Gibbs energy, kJ (valid when found)
-    real margin = 100;      // least minus next least, kJ; 100 while only one was seen
-    bemvector phases{};     // the phases of the best assemblage (solution phases, then pure)
-    int16 count = 0;        // equilibria with usable modes seen at the point
-    int16 best = 0;         // number of the best equilibrium
+    real p = 0;          // kbar
+    real t = 0;          // K
+    bool found = false;  // an equilibrium with usable modes has been seen here
+    real least = 0;      // its least Gibbs energy, kJ (valid when found)
+    real margin = 100;   // least minus next least, kJ; 100 while only one was seen
+    bemvector phases{};  // the phases of the best assemblage (solution phases, then pure)
+    int16 count = 0;     // equilibria with usable modes seen at the point
+    int16 best = 0;      // number of the best equilibrium
 };
 
 // One equilibrium with usable modes of a one-point minimisation.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "phasediagram/bulk.hpp"
 #include "phasediagram/dogmin.hpp"
 #include "phasediagram/printlayout.hpp"
 #include "phasediagram/resultprinters.hpp"
@@ -53,8 +54,8 @@ std::string variancetext(int16 v) {
 }
 
 std::string pointtext(const Run& run, const DogminPoint& r) {
-    std::string s = "at P = " + realfixstr(2, true, r.p) + " kbar and T = " +
-                    realfixstr(1, true, r.t - 273.15L) + degree + "C";
+    std::string s = "at P = " + realfixstr(2, true, r.p) +
+                    " kbar and T = " + realfixstr(1, true, r.t - 273.15L) + degree + "C";
     if (run.excess.nexcess > 0) s += ", with, in excess," + excessnames(run, "");
     return s;
 }
@@ -72,8 +73,8 @@ std::unique_ptr<SolveState> beststate(const DogminTables& dm) {
 
 // The winning assemblage of a one-point minimisation: its variables and modes.
 void printwinner(Session& ses, Run& run, const Result& cur) {
-    std::string line = "Gibbs energy minimisation gives the " + variancetext(cur.variance) +
-                       " assemblage ";
+    std::string line =
+        "Gibbs energy minimisation gives the " + variancetext(cur.variance) + " assemblage ";
     for (int i = 1; i <= cur.nphases; ++i) line += cur.ph[i].name + " ";
     putstr(ses, 0, line, 1, screensummarylog);
     line = run.excess.nexcess == 0 ? "with no in excess phases, "
@@ -187,8 +188,8 @@ void printnearminimum(Session& ses, const Run& run, const DogminTables& dm) {
     if (dm.nequillist < 1 || dm.nequillist >= maxequillist) return;
     const int nex = run.excess.nexcess;
     putstr(ses, 0,
-           "assemblage modes for minimum G, and near minimum G, " + pointtext(run, dm.point[1]),
-           2, screensummarylog);
+           "assemblage modes for minimum G, and near minimum G, " + pointtext(run, dm.point[1]), 2,
+           screensummarylog);
     std::string line;
     addstr("#", 5, line);
     for (int k = 1; k <= nrunphases(run); ++k) {
@@ -343,16 +344,18 @@ void printdogmin(Session& ses, Run& run, PdRun& pd) {
         note[1] =
             "starting guesses (using the xyzguess script) are not provided for all the phases in "
             "the dogmin calculation. ";
-        note[2] = "This is potentially dangerous: careful organisation of starting guesses is "
-                  "essential. ";
-        note[3] = "Use the xyzguess blocks in the logfile from this or previous runs of dogmin. "
-                  "Several runs may be needed to ";
+        note[2] =
+            "This is potentially dangerous: careful organisation of starting guesses is "
+            "essential. ";
+        note[3] =
+            "Use the xyzguess blocks in the logfile from this or previous runs of dogmin. "
+            "Several runs may be needed to ";
         note[4] = "get effective starting guesses for all phases.";
         formattext(ses, note);
     }
 }
 
-void printbulkscript(Session& ses, Run& run, PdRun& pd) {
+void printbulkscript(Session& ses, Run& /*run*/, PdRun& pd) {
     if (!pd.dm) return;
     const Result& cur = *pd.dm->bestresult;
     const std::string& rule = blockrule;
@@ -382,7 +385,8 @@ void printbulkscript(Session& ses, Run& run, PdRun& pd) {
     }
     putstr(ses, 0, rule, 1, logonly);
     line = "% bulk                 ";
-    for (int c = 1; c <= cur.nbulkcomp; ++c) addreal(4, true, 12, line, 100 * cur.bulk[1][c]);
+    const cvector bulk = bulkat(pd.bulk, 0);
+    for (int c = 1; c <= pd.bulk.nuvleft; ++c) addreal(4, true, 12, line, 100 * bulk[c]);
     putstr(ses, 0, line, 1, logonly);
     putstr(ses, 0, rule, 1, logonly);
 }
@@ -392,8 +396,8 @@ void printguessscript(Session& ses, Run& run, PdRun& pd) {
     const Result& cur = *pd.dm->bestresult;
     const prectype1& ss = *run.arrays.prec1;
     putstr(ses, 1, blockrule, 1, logonly);
-    putstr(ses, 0,
-           "ptguess " + realfixstr(1, true, cur.p) + " " + realstr(cur.t - 273.15L), 1, logonly);
+    putstr(ses, 0, "ptguess " + realfixstr(1, true, cur.p) + " " + realstr(cur.t - 273.15L), 1,
+           logonly);
     putstr(ses, 0, blockrule, 1, logonly);
     int nwithvars = 0;
     for (int i = 1; i <= cur.nphases; ++i) {

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "phasediagram/bulk.hpp"
+#include "phasediagram/bulkreader.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -25,44 +27,13 @@ bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
 
-// The bulk components of a run without a bulk composition: every component, less H2O and CO2
-// in an x(CO2) section and the components held by an ln a or a chemical potential.
-ReducedSystem planesystem(const Run& run, const PdRun& pd) {
-    const ScriptSettings& sc = run.script;
-    const SystemComponents& comps = run.dataset.components;
-    ReducedSystem rs = fullsystem(run);
-    auto find = [&](const std::string& name) {
-        for (int c = 1; c <= comps.ncomp; ++c) {
-            if (comps.compnames[c] == name) return c;
-        }
-        return 0;
-    };
-    if (pd.xco2varon) {
-        for (const char* f : {"H2O", "CO2"}) {
-            if (const int c = find(f); c > 0) rs.reducedcomp[c] = false;
-        }
-    }
-    for (int i = 1; i <= sc.nlna; ++i) {
-        const int c = find(sc.lna[i].name);
-        if (c == 0) bomb("setter", "setting non-oxide lna not implemented", yourfault);
-        rs.reducedcomp[c] = false;
-    }
-    for (int i = 1; i <= sc.nmu; ++i) {
-        if (const int c = find(sc.mu[i].name); c > 0) rs.reducedcomp[c] = false;
-    }
-    rs.nuvleft = 0;
-    for (int c = 1; c <= comps.ncomp; ++c) {
-        if (rs.reducedcomp[c]) ++rs.nuvleft;
-    }
-    return rs;
-}
-
 // The names of the bulk components, "FeO" written "FeOt" when "O" is one of them.
 Fixed1<std::string, maxcomp> bulknames(const Run& run, const ReducedSystem& rs, bool feot) {
     const SystemComponents& comps = run.dataset.components;
     Fixed1<std::string, maxcomp> names;
     bool hasO = false;
-    for (int c = 1; c <= comps.ncomp; ++c) hasO = hasO || (rs.reducedcomp[c] && comps.compnames[c] == "O");
+    for (int c = 1; c <= comps.ncomp; ++c)
+        hasO = hasO || (rs.reducedcomp[c] && comps.compnames[c] == "O");
     int16 n = 0;
     for (int c = 1; c <= comps.ncomp; ++c) {
         if (!rs.reducedcomp[c]) continue;
@@ -187,7 +158,8 @@ void addexcessapices(Run& run, ProjectionPlane& pl) {
 void readprojplane(Session& ses, Run& run, PdRun& pd) {
     ScriptSettings& sc = run.script;
     auto pl = std::make_shared<ProjectionPlane>();
-    pl->rs = planesystem(run, pd);
+    setter(run, pd.xco2varon, pd.compatrowon, pd.bulk);
+    pl->rs = reducedsystem(pd.bulk);
     promptcontrol(ses, "use projection plane specified in scriptfile", sc.projplanecb);
     const SystemComponents& comps = run.dataset.components;
     const int need = comps.ncomp - run.excess.nexcess - (pd.xco2varon ? 1 : 0);

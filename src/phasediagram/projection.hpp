@@ -39,8 +39,8 @@ struct ProjectedPoint {
     int16 n = 0;                    // columns + 1
     real s = 0;                     // sum over the plane apices proper
 };
-ProjectedPoint projectpoint(const Fixed1<cvector, maxcomp>& columns, int16 ncolumns,
-                            int16 nplane, int16 nuvleft, const cvector& comp);
+ProjectedPoint projectpoint(const Fixed1<cvector, maxcomp>& columns, int16 ncolumns, int16 nplane,
+                            int16 nuvleft, const cvector& comp);
 
 // The projected compositions of the phases of a good result (and, with "projcomp", of the bulk
 // compositions), with the drawing-program and csv lists when "compatibility" is yes.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "phasediagram/bulk.hpp"
 #include "phasediagram/projection.hpp"
 #include "solver/calcre.hpp"
 #include "textio/channels.hpp"
@@ -64,8 +65,8 @@ void addcoordinates(const ProjectedPoint& pp, std::string& line, ProjectedRow& r
 
 }  // namespace
 
-ProjectedPoint projectpoint(const Fixed1<cvector, maxcomp>& columns, int16 ncolumns,
-                            int16 nplane, int16 nuvleft, const cvector& comp) {
+ProjectedPoint projectpoint(const Fixed1<cvector, maxcomp>& columns, int16 ncolumns, int16 nplane,
+                            int16 nuvleft, const cvector& comp) {
     auto a = std::make_unique<cmatrix>();
     for (int r = 1; r <= nuvleft; ++r) {
         for (int j = 1; j <= ncolumns; ++j) (*a)[r][j] = columns[j][r];
@@ -140,10 +141,10 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         putstr(ses, 0, "(*---------------------------------------------------------*)", 1,
                vxchannel);
-        putstr(ses, 0,
-               "{{" + realfixstr(3, true, cur.p) + ", " + realfixstr(2, true, cur.t - 273.15L) +
-                   "}, ",
-               1, vxchannel);
+        putstr(
+            ses, 0,
+            "{{" + realfixstr(3, true, cur.p) + ", " + realfixstr(2, true, cur.t - 273.15L) + "}, ",
+            1, vxchannel);
         if (cur.variance == 1 && st.rxn.n > 0) {
             auto inrows = [&](const std::string& name) {
                 for (int r = 1; r <= nrows; ++r) {
@@ -221,14 +222,9 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         const int nsteps = cur.variance == 1 ? cur.nmodesteps / 2 : cur.nmodesteps;
         for (int k = 1; k <= nsteps; ++k) {
             const int step = cur.firstmodestep + k - 1;
-            cvector bulk{};
-            if (pd.nbulk <= 1) {
-                bulk = cur.bulk[1];
-            } else {
-                const real w = static_cast<real>(step - 1) / (pd.nbulk - 1);
-                for (int c = 1; c <= nu; ++c)
-                    bulk[c] = (1 - w) * cur.bulk[1][c] + w * cur.bulk[pd.nbulk][c];
-            }
+            const real w =
+                pd.nbulk <= 1 ? 0 : static_cast<real>(step - 1) / static_cast<real>(pd.nbulk - 1);
+            const cvector bulk = bulkat(pd.bulk, w);
             const ProjectedPoint pp = projectpoint(columns, ncolumns, nplane, nu, bulk);
             line.clear();
             addstr(pd.nbulk <= 1 ? "" : realstr(k), -6, line);

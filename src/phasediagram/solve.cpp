@@ -8,6 +8,7 @@
 #include "model/expressions.hpp"
 #include "model/special.hpp"
 #include "phasediagram/dogmin.hpp"
+#include "phasediagram/modes.hpp"
 #include "phasediagram/projection.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/windows.hpp"
@@ -100,7 +101,7 @@ private:
     bool solved_ = false;
     bool passed_ = true;
     bool good_ = false;
-    bool modesok_ = false;  // the point's modes are usable (a minimisation keeps only these)
+    bool modesok_ = false;  // the modes of the point are usable (a minimisation keeps only these)
 };
 
 void Calculation::setlayout() {
@@ -310,8 +311,9 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
     if (!pd_.modesinsolve && pd_.modesaftersolve) {
         run_.nmodevars = 0;
         res.bulkstep = 1;
+        setbulksteps(pd_, res);
     }
-    if (pd_.modesinsolve) bomb("setx", "modes in the solve need a bulk composition", myfault);
+    if (pd_.modesinsolve) setmodesinsolve(ses_, run_, pd_, *st_, *vars_, *mb_, next);
     // Fixed ln a: the entropy of the end-member carries - R ln a.
     const Dataset& ds = run_.dataset;
     tdmatrix& td = *run_.arrays.td;
@@ -356,6 +358,7 @@ void Calculation::extract() {
         st_->varcalculated[i] = xref.xfree[i];
         vv[i] = vars_->natural(i);
     }
+    if (pd_.modesinsolve) normalisemodes(ses_, run_, pd_, *st_, vars_->modephi);
     // A solved P or T outside its window is put just outside it, so the window test fails.
     auto held = [](real v, real low, real high) {
         if (v > high) return high + 1;
@@ -403,6 +406,11 @@ void Calculation::extract() {
         }
     }
     res.nphases = s;
+    modesok_ = true;
+    if (!pd_.modesinsolve && pd_.modesaftersolve && !calcmodesafternle(ses_, run_, pd_, *st_)) {
+        modesok_ = false;
+        st_->calcstatus = 8;
+    }
     int16 walked = 0;
     for (int k = 1; k <= run_.nss + run_.npure; ++k) {
         if (st_->equilphases[k]) ++walked;
@@ -447,10 +455,17 @@ void Calculation::postprocess() {
     };
     const PhaseEmTables tab{run_, mb_->syscomp, st_->xref, *run_.arrays.td, gs_, activities};
     for (int k = 1; k <= res.nphases; ++k) (*props_)[k].comp = res.ph[k].comp;
+    auto sums = std::make_unique<SystemProps>();
+    modestepfactors(run_, pd_, *st_, *props_, *sums);
+    const bool withsums = sc_.pseudoon && res.nmodesteps > 0;
     calcgphase(ses_, tab, st_->equilphases, st_->varvalues, res.p, res.t, run_.xco2cur,
-               run_.xh2ocur, *props_, nullptr);
+               run_.xh2ocur, *props_, withsums ? sums.get() : nullptr);
     for (int k = 1; k <= res.nphases; ++k) res.ph[k].props = (*props_)[k];
     res.g = 0;
+    if (withsums) {
+        res.sys = *sums;
+        res.g = sums->g[1];
+    }
 }
 
 void Calculation::showprogress() {
@@ -522,7 +537,6 @@ void Calculation::step() {
         modesok_ = false;
         if (solved_) {
             extract();
-            modesok_ = true;
             const Windows& w = run_.windows;
             if (st.xref.xfree[1]) passed_ = inrange(w, findtype::findp, st.cur.p);
             if (passed_ && st.xref.xfree[2]) passed_ = inrange(w, findtype::findt, st.cur.t);
@@ -594,6 +608,7 @@ void Calculation::run() {
         mb_->compweight[k] = comps.compatoms[k];
         mb_->projc[k][k] = 1;
     }
+    setmassbalance(run_, pd_, *mb_);
     prectype1& ss = *run_.arrays.prec1;
     for (int k = 1; k <= run_.nss; ++k) {
         for (int e = 1; e <= ss[k].nem; ++e)
