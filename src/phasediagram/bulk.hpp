@@ -7,6 +7,7 @@
 
 #include "base/families.hpp"
 #include "model/run.hpp"
+#include "phasediagram/mineralbulk.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
@@ -36,6 +37,8 @@ struct BulkState {
     // The row operations of the last candidate's elimination on the bulk components (scaled by
     // the component divisors): the mass balances of a solve with modes take them.
     Fixed1<Fixed1<int32, maxcomp>, maxcomp> projc{};
+    // The log-ratio bulk with its covariance (runs with uncertainties, the "mode" form).
+    MineralBulk logratio;
 };
 
 // The components of the bulk: all but those held by ln a or mu variables and, in an x(CO2)

@@ -229,6 +229,61 @@ void rangetable(Session& ses, const Run& run, const BulkState& bulk, bool subran
     }
 }
 
+// What the log-ratio bulk needs of the bulk reader.
+MineralBulkSettings logratiosettings(const Run& run, const BulkState& bulk,
+                                     const BulkSources& src) {
+    const ScriptSettings& sc = run.script;
+    MineralBulkSettings set;
+    set.reducedcomp = bulk.reducedcomp;
+    set.nuvleft = bulk.nuvleft;
+    set.kbpden = bulk.kbpden;
+    set.dudaplus = src.duda;
+    set.rbi = yes(sc.rbicb);
+    set.rmi = src.rmi;
+    set.nrbimode = set.rbi ? bulk.nrbimode : 0;
+    set.nrmimode = src.rmi ? bulk.nrbimode : 0;
+    set.nlna = sc.nlna;
+    set.firstspecial = sc.nlna > 0 ? sc.lna[1].name : std::string();
+    return set;
+}
+
+// The b' and sd rows under the bulk table of a run with uncertainties; in a duDA+ run first the
+// bulk as the log-ratio estimate left it (`x`, fractions).
+void logratiolines(Session& ses, const Run& run, const BulkState& bulk, bool duda,
+                   const cvector& x) {
+    const MineralBulk& mb = bulk.logratio;
+    const SystemComponents& comps = run.dataset.components;
+    if (duda) {
+        std::string line = "b ";
+        for (int c = 1; c <= bulk.nuvleft; ++c) addreal(4, true, 9, line, 100 * x[c]);
+        putstr(ses, 0, line, 1, screensummarylog);
+    }
+    // The denominator's place among the bulk components.
+    int16 den = 0;
+    int16 k = 0;
+    for (int c = 1; c <= comps.ncomp; ++c) {
+        if (!bulk.reducedcomp[c]) continue;
+        ++k;
+        if (c == bulk.kbpden) den = k;
+    }
+    std::string bp = "b'";
+    std::string sd = "sd";
+    int16 j = 0;
+    for (int c = 1; c <= bulk.nuvleft; ++c) {
+        if (c == den) {
+            addstr("//", 9, bp);
+            addstr("", 9, sd);
+            continue;
+        }
+        ++j;
+        const real v = bulk.bulkstart[c] > 0 ? mb.bprime[j] : std::log(0.81L / bulk.bulkstart[den]);
+        addreal(4, true, 9, bp, v);
+        addreal(4, true, 9, sd, mb.sdbprime[j]);
+    }
+    putstr(ses, 0, bp, 1, screensummarylog);
+    putstr(ses, 0, sd, 1, screensummarylog);
+}
+
 }  // namespace
 
 std::string bulkcompname(const Run& run, const BulkState& bulk, int c) {
@@ -362,8 +417,15 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
         b = a;
     } else if (src.rmi) {
         if (sc.nmin < 1) bomb("readcomps", "no minerals!", yourfault);
-        // the bulk from the modes of the minerals needs their recalculated compositions
-        bomb("readcomps", "bulk from mineral modes not available in this version", myfault);
+        rbichecks(run, bulk, src);
+        mineralsetup(run);
+        MineralBulk& mb = bulk.logratio;
+        mb.set = logratiosettings(run, bulk, src);
+        stackmineralvars(run, mb);
+        findkbpden(run, bulk);
+        mb.set.kbpden = bulk.kbpden;
+        a = mineralcontrib(ses, run, mb, mb.stackvars, 0).bulk;
+        b = a;
     } else {
         nscript = sc.nbulk >= 2 ? 2 : 1;
         cvector raw{};
@@ -497,8 +559,11 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
         onebulktable(ses, run, bulk);
         if (sc.calcsdlevel > 0) {
             findkbpden(run, bulk);
-            // the log-ratio bulk and its covariance come with the bulk from mineral compositions
-            bomb("readcomps", "bulk uncertainties not available in this version", myfault);
+            MineralBulk& mb = bulk.logratio;
+            mb.set = logratiosettings(run, bulk, src);
+            cvector x = bulk.bulkstart;
+            calccovbp(ses, run, mb, x);
+            logratiolines(ses, run, bulk, src.duda, x);
         }
     } else {
         rangetable(ses, run, bulk, subrange);

@@ -260,6 +260,7 @@ TEST(SmallTables, LnaVarianceAndModeGuesses) {
     EXPECT_EQ(s.lna[1].value, -1);
     EXPECT_EQ(s.varmin, 1);  // kept as given: a minimisation may look at univariant assemblages
     EXPECT_EQ(s.varmax, 4);
+
     EXPECT_EQ(s.variance, 3);
     EXPECT_EQ(s.nmodeguess, 2);
 
