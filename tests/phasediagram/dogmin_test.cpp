@@ -303,6 +303,33 @@ TEST(Dogmin, OnePointCandidatesAndTheAllEquilibriaTable) {
     EXPECT_NE(c.screen().find("Gibbs energy minimisation gives the"), std::string::npos);
 }
 
+// The "rbi" block of the winner, pasted into the script in place of the bulk, is the same rock:
+// the same winner, its G within the rounding of the block's modes (6 decimals).
+TEST(Dogmin, RbiBlockPastedBackGivesTheSameWinner) {
+    PdCase first(dogminscript("1", "5", "1100"), "", pseudoax());
+    first.openlog();
+    first.go();
+    flushfiles(first.ts.ses);
+    std::istringstream log(first.dir.read("qv-log.txt"));
+    std::string block;
+    for (std::string line; std::getline(log, line);) {
+        if (line.rfind("rbi", 0) == 0) block += line + "\n";
+    }
+    ASSERT_NE(block.find("rbi       g"), std::string::npos) << block;
+    std::string script = dogminscript("1", "5", "1100");
+    script.replace(script.find("bulk SiO2"), script.find("dogmin") - script.find("bulk SiO2"),
+                   block);
+    PdCase again(script, "", pseudoax());
+    again.go();
+    ASSERT_TRUE(first.pd->dm && again.pd->dm) << again.screen();
+    const DogminPoint& a = first.pd->dm->point[1];
+    const DogminPoint& b = again.pd->dm->point[1];
+    ASSERT_TRUE(b.found);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(a.phases[k], b.phases[k]) << k;
+    EXPECT_NEAR(static_cast<double>(a.least), static_cast<double>(b.least), 1e-4);
+    EXPECT_NE(again.screen().find("composition (from rbi script)"), std::string::npos);
+}
+
 // --- the bookkeeping of one point ------------------------------------------------------------
 
 struct Bookkeeping {
