@@ -11,5 +11,7 @@ namespace qv {
 int solver_bench(const std::string& dsfile);
 // Time per point of a phase diagram grid of a solution-phase equilibrium on the dataset file.
 int phasediagram_bench(const std::string& dsfile);
+// Time per candidate and per point of a Gibbs energy minimisation at one P-T point.
+int dogmin_bench(const std::string& dsfile);
 
 }  // namespace qv

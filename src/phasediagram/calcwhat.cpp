@@ -8,6 +8,7 @@
 #include "base/fatal.hpp"
 #include "numerics/combinations.hpp"
 #include "numerics/intmath.hpp"
+#include "phasediagram/dogmin.hpp"
 #include "phasediagram/solve.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -414,6 +415,7 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             }
         }
     }
+    if (sc.dogminon) printdogmin(ses, run, pd);
 }
 
 }  // namespace qv

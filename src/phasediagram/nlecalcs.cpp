@@ -11,8 +11,10 @@
 #include "model/special.hpp"
 #include "phasediagram/bulkreader.hpp"
 #include "phasediagram/calcwhat.hpp"
+#include "phasediagram/dogmin.hpp"
 #include "phasediagram/isopleths.hpp"
 #include "phasediagram/modeisopleths.hpp"
+#include "phasediagram/projection.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/ptwindow.hpp"
 #include "solver/calcq.hpp"
@@ -331,16 +333,21 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
                1, screenlog);
         sc.projectioncb = controlboolean::no;
     }
-    if (yes(sc.projectioncb)) return notbuilt(ses, "projections are");
+    if (yes(sc.projectioncb)) readprojplane(ses, run, pd);
     if (sc.pseudoon) {
         readcomps(ses, run, pd);
     } else {
         pd.nbulk = 0;
         pd.bulkx = 0;
     }
-    sc.projcompcb = controlboolean::no;
+    if (yes(sc.projectioncb) && sc.pseudoon) {
+        promptcontrol(ses, "project bulk compositions onto the compatibility diagram",
+                      sc.projcompcb);
+    } else {
+        sc.projcompcb = controlboolean::no;
+    }
     pd.equilno = 0;
-    if (sc.dogminon) return notbuilt(ses, "Gibbs energy minimisation is");
+    if (sc.dogminon) setupdogmin(ses, run, pd);
     if (yes(sc.batchcb)) return notbuilt(ses, "batch runs are");
     if (yes(sc.mccb)) return notbuilt(ses, "Monte Carlo runs are");
     for (int k = 1; k <= run.nss; ++k) {

@@ -41,6 +41,8 @@ struct IsoplethTable {
 };
 
 struct SolveState;
+struct DogminTables;     // phasediagram/dogmin.hpp
+struct ProjectionPlane;  // phasediagram/projection.hpp
 
 // Settings of a phase diagram run, set by the driver and read by the calculation and printing.
 struct PdRun {
@@ -62,6 +64,8 @@ struct PdRun {
     int16 rankdeficit = 0;  // of the last candidate's reduced composition matrix
     // Sees each good result before it is printed (checks and timings of whole runs).
     std::function<void(const SolveState&)> onresult;
+    std::shared_ptr<DogminTables> dm;       // the tables of a Gibbs energy minimisation run
+    std::shared_ptr<ProjectionPlane> proj;  // the projection plane of a run with "projection"
 };
 
 // One phase of a result.

@@ -7,7 +7,9 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/special.hpp"
+#include "phasediagram/dogmin.hpp"
 #include "phasediagram/modes.hpp"
+#include "phasediagram/projection.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/windows.hpp"
 #include "solver/calcq.hpp"
@@ -99,7 +101,7 @@ private:
     bool solved_ = false;
     bool passed_ = true;
     bool good_ = false;
-    bool modesok_ = false;  // the modes of the point are usable
+    bool modesok_ = false;  // the modes of the point are usable (a minimisation keeps only these)
 };
 
 void Calculation::setlayout() {
@@ -510,12 +512,14 @@ void Calculation::step() {
     ++pd_.equilno;
     // The grid: a mixed-radix counter whose last digit (T) runs fastest.
     Fixed1<int16, maxloops> counter{};
+    int16 point = 0;  // the point within the grid (a minimisation's P-T point)
     bool more = true;
     for (int i = 1; i <= loops.nloops; ++i) {
         counter[i] = 1;
         if (loops.count[i] < 1) more = false;
     }
     while (more) {
+        ++point;
         setx(loops, counter);
         passed_ = true;
         solved_ = true;
@@ -556,11 +560,16 @@ void Calculation::step() {
                               yes(sc_.projectioncb) || yes(sc_.calcmucb) || yes(sc_.convliqcb);
             ++st.ngood;
             if (pd_.onresult) pd_.onresult(st);
+        }
+        if (sc_.dogminon) {
+            dogminpoint(ses_, run_, pd_, st, DogminCall{point, good_, modesok_});
+        } else if (good_) {
             if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
                 st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases,
                                             st.cur.runvariance, st.nlestatus.jacsingular);
             }
             printresult(ses_, run_, pd_, st);
+            if (yes(sc_.projectioncb)) printprojection(ses_, run_, pd_, st);
             printmorestuff(ses_, run_, pd_, st);
         } else {
             showprogress();
@@ -574,7 +583,7 @@ void Calculation::step() {
             ++counter[i];
         }
     }
-    if (sc_.debuglev != 0 && st.ngood == 0) {
+    if (sc_.debuglev != 0 && st.ngood == 0 && (!sc_.dogminon || sc_.dogminlevel > 1)) {
         if (st.progresscount > 0) {
             putstr(ses_, 0, "", 1, screenlog);
             st.progresscount = 0;

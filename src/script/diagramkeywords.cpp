@@ -250,13 +250,21 @@ void projplane(ScriptReader& r) {
         s.nprojox = -2;
         return;
     }
+    // An apex row: the apex name, then its amount of each oxide of the list (the form the
+    // program writes the plane in for the next run); a row of numbers alone is unnamed.
+    std::string name;
+    if (v.nscriptvalues > s.nprojplaneox && !isnumber(v, 1)) {
+        name = v.scriptvalword[1];
+        dropvalues(r.v, 1);
+    }
     int16 n = s.nprojplaneox;
     if (!scriptreals(r, n)) return;
     const int row = s.nprojox < 0 ? 1 : s.nprojox + 1;
     if (row > maxblockrows) {
         bomb(rs, "too many apexes in projplane" + maxtext(maxblockrows), yourfault);
     }
-    for (int i = 1; i <= s.nprojplaneox; ++i) t.projapex[row][i] = v.scriptvalreal[i];
+    t.projapexname[row] = name;
+    for (int i = 1; i <= s.nprojplaneox; ++i) t.projapex[row][i] = r.v.scriptvalreal[i];
     s.nprojox = static_cast<int16>(row);
 }
 
@@ -562,7 +570,8 @@ void dogmin(ScriptReader& r) {
 
 void varrange(ScriptReader& r) {
     ScriptSettings& s = r.s;
-    // read before or after "dogmin", whose runs use it; the driver takes its values as given
+    // The range is what a Gibbs energy minimisation enumerates, so it is kept whether it comes
+    // before or after "dogmin", and its lower end as given (variance 1 assemblages included).
     s.varrangecb = r.cb;
     if (s.varrangecb != controlboolean::yes) return;
     int16 n = 2;

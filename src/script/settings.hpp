@@ -27,6 +27,7 @@ struct ScriptTables {
     // "projplane": oxide names and apex compositions.
     valwords projox{};
     Fixed1<valreals, maxblockrows> projapex{};
+    Fixed1<std::string, maxblockrows> projapexname{};  // "" for a row of numbers alone
     // "isr": end-member names and rows of integer reaction coefficients.
     valwords isrem{};
     Fixed1<Fixed1<int16, 40>, maxblockrows> isrrow{};

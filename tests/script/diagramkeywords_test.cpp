@@ -99,6 +99,16 @@ TEST(Projection, ComesBeforeItsPlane) {
     EXPECT_EQ(run.s.nprojplaneox, 3);
     EXPECT_EQ(run.s.tables->projox[2], "FeO");
     EXPECT_EQ(run.s.tables->projapex[2][3], 1);
+    // rows that start with the apex name, the form the program writes the plane in
+    ScriptRun named;
+    named.read(mandatory +
+               "projection\nprojplane SiO2 FeOt MgO\nprojplane q 1 0 0\nprojplane fm 0 0.5 0.5\n");
+    ASSERT_EQ(named.s.nprojox, 2);
+    EXPECT_EQ(named.s.tables->projapexname[1], "q");
+    EXPECT_EQ(named.s.tables->projapexname[2], "fm");
+    EXPECT_EQ(named.s.tables->projapex[2][2], 0.5L);
+    EXPECT_EQ(named.s.tables->projapex[2][3], 0.5L);
+    EXPECT_EQ(run.s.tables->projapexname[1], "");
     ScriptRun listonly;
     listonly.read(mandatory + "projection\nprojplane SiO2 MgO\n");
     EXPECT_EQ(listonly.s.nprojox, -2);
@@ -196,6 +206,16 @@ TEST(SmallTables, DogminAdjustsTheRun) {
     EXPECT_EQ(s.printxyzcb, controlboolean::yes);
     EXPECT_EQ(s.outputlevel, 0);
 
+    // the variance range is the minimisation's own: kept before and after "dogmin"
+    for (const char* lines : {"dogmin\nvarrange 1 3\n", "varrange 1 3\ndogmin\n"}) {
+        ScriptRun both;
+        SCOPED_TRACE(lines);
+        both.read(header + "pseudosection\nbulk SiO2 MgO\nbulk 1 1\n" + lines);
+        EXPECT_EQ(both.s.varrangecb, controlboolean::yes);
+        EXPECT_EQ(both.s.varmin, 1);
+        EXPECT_EQ(both.s.varmax, 3);
+    }
+
     ScriptRun range;
     EXPECT_BOMB(range.read(header + "pseudosection\nbulk SiO2 MgO\nbulk 1 1\nbulk 1 2\ndogmin\n"),
                 "read scripts", "dogmin works on one bulk");
@@ -245,7 +265,7 @@ TEST(SmallTables, LnaVarianceAndModeGuesses) {
     EXPECT_EQ(s.lnacb, controlboolean::yes);
     ASSERT_EQ(s.nlna, 1);
     EXPECT_EQ(s.lna[1].value, -1);
-    EXPECT_EQ(s.varmin, 1);  // taken as given: the minimisation reads it
+    EXPECT_EQ(s.varmin, 1);  // kept as given: a minimisation may look at univariant assemblages
     EXPECT_EQ(s.varmax, 4);
 
     EXPECT_EQ(s.variance, 3);
