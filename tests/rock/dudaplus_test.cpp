@@ -345,3 +345,87 @@ TEST(DudaPlus, DiagnosticsTableLayout) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// The default algorithm: every calc's solution in a table, then the run ends normally.
+TEST(DudaPlus, BruteForceTableEndsTheRun) {
+    DudaHarness h;
+    h.set.avptalgorithm = 1;
+    h.set.ptguessp = 7;
+    DudaInputs in = h.inputs();
+    EXPECT_THROW(avptplusdriver(h.ts.ses, in), RunEnded);
+    const std::string& out = h.ts.console.output;
+    EXPECT_NE(out.find("brute force: nqv = 45\nqv min/max P =   6.50 10.50 1.000\n"
+                       "       P       T     avP     avT    delP    delT  sigfit\n"
+                       "   6.500  510.00   8.000  600.00  -1.500  -1.125       0\n"),
+              std::string::npos)
+        << out;
+    // One rule between the P blocks, none before the first row.
+    int rules = 0;
+    for (auto i = out.find("\n-----------------\n"); i != std::string::npos;
+         i = out.find("\n-----------------\n", i + 1)) {
+        ++rules;
+    }
+    EXPECT_EQ(rules, 4);
+}
+
+// Calcs at two x(CO2) values per P, stored x(CO2) by x(CO2): duDA+ puts them in P order; a P
+// that lacks one x(CO2) leaves the list one short.
+TEST(DudaPlus, XCo2CalcsReorderedByP) {
+    DudaHarness h;
+    h.calcs.nqv = 0;
+    h.win.pwinlow = 6;
+    h.win.pwinhigh = 8;
+    h.win.pinc = 1;
+    for (real x : {0.1L, 0.2L}) {
+        for (real p = 6; p <= 8; p += 1) {
+            h.addcalc(p, 600, x, 0);
+            (*h.calcs.qvcalcs)[h.calcs.nqv].xfluid = x;
+        }
+    }
+    h.set.avptxco2 = true;
+    DudaInputs in = h.inputs();
+    in.xco2values = {0.1L, 0.2L};
+    DudaState d(h.ts.ses, in);
+    withxco2preprocess(d);
+    const real order[][2] = {{6, 0.1L}, {6, 0.2L}, {7, 0.1L}, {7, 0.2L}, {8, 0.1L}, {8, 0.2L}};
+    for (int k = 1; k <= 6; ++k) {
+        EXPECT_EQ(d.calc(k).p, order[k - 1][0]);
+        EXPECT_EQ(d.calc(k).xfluid, order[k - 1][1]);
+    }
+    EXPECT_NE(h.ts.console.output.find("end of preprocess (shuffled)\n 1)   6.000  600.00  0.1000\n"
+                                       " 2)   6.000  600.00  0.2000\n\n 3)   7.000"),
+              std::string::npos)
+        << h.ts.console.output;
+    (*h.calcs.qvcalcs)[6].xfluid = 0.3L;
+    EXPECT_BOMB(withxco2preprocess(d), "withxco2 preprocess", "nqv mismatch");
+}
+
+// avP+ with x(CO2): pairs of calcs at one P whose T brackets the fixed T give calcs
+// interpolated to it.
+TEST(DudaPlus, XCo2CalcsInterpolatedToTheFixedT) {
+    DudaHarness h("580\n");
+    h.calcs.nqv = 0;
+    h.win.pwinlow = 6;
+    h.win.pwinhigh = 7;
+    for (real p = 6; p <= 7; p += 1) {
+        h.addcalc(p, 560, 0.2L, 0.5L);
+        h.addcalc(p, 600, 0.4L, 0.3L);
+    }
+    h.set.avptcalc = 2;
+    DudaInputs in = h.inputs();
+    in.xco2values = {0};
+    DudaState d(h.ts.ses, in);
+    withxco2preprocess(d);
+    ASSERT_EQ(d.nqv(), 2);
+    EXPECT_EQ(in.set.avptfixedt, 580);
+    EXPECT_EQ(d.calc(2).p, 7);
+    EXPECT_EQ(d.calc(2).t, 580);
+    EXPECT_REL_NEAR(d.calc(2).xyz[1], 0.3L, 1e-15L);
+    EXPECT_REL_NEAR(d.calc(2).xyz[2], 0.4L, 1e-15L);
+}
+
+}  // namespace
+}  // namespace qv::test
