@@ -395,9 +395,10 @@ TEST(DudaPlus, XCo2CalcsReorderedByP) {
         EXPECT_EQ(d.calc(k).p, order[k - 1][0]);
         EXPECT_EQ(d.calc(k).xfluid, order[k - 1][1]);
     }
-    EXPECT_NE(h.ts.console.output.find("end of preprocess (shuffled)\n 1)   6.000  600.00  0.1000\n"
-                                       " 2)   6.000  600.00  0.2000\n\n 3)   7.000"),
-              std::string::npos)
+    EXPECT_NE(
+        h.ts.console.output.find("end of preprocess (shuffled)\n 1)    6.000  600.00  0.1000\n"
+                                 " 2)    6.000  600.00  0.2000\n\n 3)    7.000"),
+        std::string::npos)
         << h.ts.console.output;
     (*h.calcs.qvcalcs)[6].xfluid = 0.3L;
     EXPECT_BOMB(withxco2preprocess(d), "withxco2 preprocess", "nqv mismatch");
@@ -412,14 +413,17 @@ TEST(DudaPlus, XCo2CalcsInterpolatedToTheFixedT) {
     h.win.pwinhigh = 7;
     for (real p = 6; p <= 7; p += 1) {
         h.addcalc(p, 560, 0.2L, 0.5L);
+        (*h.calcs.qvcalcs)[h.calcs.nqv].xfluid = 0.1L;
         h.addcalc(p, 600, 0.4L, 0.3L);
+        (*h.calcs.qvcalcs)[h.calcs.nqv].xfluid = 0.2L;
     }
     h.set.avptcalc = 2;
     DudaInputs in = h.inputs();
-    in.xco2values = {0};
+    in.xco2values = {0.1L, 0.2L};
     DudaState d(h.ts.ses, in);
     withxco2preprocess(d);
     ASSERT_EQ(d.nqv(), 2);
+    EXPECT_REL_NEAR(d.calc(1).xfluid, 0.15L, 1e-15L);
     EXPECT_EQ(in.set.avptfixedt, 580);
     EXPECT_EQ(d.calc(2).p, 7);
     EXPECT_EQ(d.calc(2).t, 580);
