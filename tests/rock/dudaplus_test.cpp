@@ -433,3 +433,34 @@ TEST(DudaPlus, XCo2CalcsInterpolatedToTheFixedT) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// Uncertainties so inflated that no trial finds a crossover: the run says so, prints no
+// intervals, leaves an empty csv and goes on.
+TEST(DudaPlus, NoKeptMonteCarloResults) {
+    TempDir dir;
+    DudaHarness h("100000\n0\n");
+    std::FILE* f = std::fopen("none.csv", "w");
+    h.ts.ses.ch.files[dudacsvchannel].f = f;
+    DudaInputs in = h.inputs();
+    auto d = std::make_unique<DudaState>(h.ts.ses, in);
+    nominal(*d);
+    dudamontecarlo(*d);
+    std::fclose(f);
+    h.ts.ses.ch.files[dudacsvchannel].f = nullptr;
+    const std::string& out = h.ts.console.output;
+    EXPECT_EQ(d->ngood, 0);
+    EXPECT_TRUE(d->lotsoffails);
+    EXPECT_NE(out.find("mc: good = 0 (tried = 2000; failed: too few data = "), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\nno Monte Carlo results\n"), std::string::npos);
+    EXPECT_EQ(out.find("95% ci"), std::string::npos);
+    EXPECT_NE(out.find("lots of fails"), std::string::npos);
+    EXPECT_TRUE(dir.exists("none.csv"));
+    EXPECT_EQ(dir.read("none.csv"), "");
+}
+
+}  // namespace
+}  // namespace qv::test
