@@ -109,6 +109,11 @@ int runprogram(Console& console, Clock& clock, StartOptions options) {
     } catch (const RunKilled&) {
         endkilled(ses);
         return 2;
+    } catch (const RunEnded&) {
+        // Files flushed and closed, the empty ones erased, as after the last run.
+        flushfiles(ses);
+        closefiles(ses);
+        return 0;
     } catch (const std::bad_alloc&) {
         // The machine ran out of memory: stop as a fatal error does, so that the run files are
         // closed (the empty ones erased) and the log says why the run ended.

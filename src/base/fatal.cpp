@@ -10,4 +10,8 @@ void killrun() {
     throw RunKilled{};
 }
 
+void endrun() {
+    throw RunEnded{};
+}
+
 }  // namespace qv

@@ -18,8 +18,12 @@ struct RunBombed {
     Fault fault;
 };
 struct RunKilled {};
+// The run has finished its work early (the duDA+ brute-force scan): the process ends normally,
+// through the closing of the files.
+struct RunEnded {};
 
 [[noreturn]] void bomb(std::string_view procname, std::string_view message, Fault fault);
 [[noreturn]] void killrun();
+[[noreturn]] void endrun();
 
 }  // namespace qv
