@@ -468,7 +468,7 @@ struct AssemblageFixture : AxCalFixture {
     static constexpr real t0 = 973.15L;
     static constexpr real x0 = 0.3L;
     explicit AssemblageFixture(real shiftc = 0) : AxCalFixture(emfile, garnetax) {
-        tdrec* td = &cal->tda[0];
+        auto& td = cal->tda;
         const auto g = [&](int i) { return td[i].H - t0 * td[i].S + td[i].V * (5 - 0.001L); };
         const real rt3 = 3 * 0.0083144L * t0;
         const real gc = g(1) + rt3 * std::log(1 - x0);
