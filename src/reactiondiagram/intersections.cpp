@@ -409,23 +409,22 @@ bool IntersectionSearch::calcptx(real& x, real& y, bool& converged) {
             if (!met) break;
             converged = std::fabs(x - prevx) < tol.other && std::fabs(y - prevy) < tol.calc;
             if (converged) break;
-            real y1 = y;
-            real y2 = y;
             DiagramPoint pt;
             setiptx(ds, dr, pt, x, y);
             outside = x < lo || x > hi;
             if (outside) break;
             // The roots at the point need the point's own activity term.
             setlnamuterm(ds, dr, pt);
-            if (ds.calcvariable == calcvariabletype::calcpressure) {
-                y1 = d.lines.findrxnp(r1, true, y, pt.t, pt.xco2, pt.xh2o).x1;
-                y2 = d.lines.findrxnp(r2, true, y, pt.t, pt.xco2, pt.xh2o).x1;
-            } else if (ds.calcvariable == calcvariabletype::calctemperature) {
-                y1 = d.lines.findrxnt(r1, true, y, pt.p, pt.xco2, pt.xh2o).x1;
-                y2 = d.lines.findrxnt(r2, true, y, pt.p, pt.xco2, pt.xh2o).x1;
-            } else {
+            const bool pcalc = ds.calcvariable == calcvariabletype::calcpressure;
+            if (!pcalc && ds.calcvariable != calcvariabletype::calctemperature) {
                 bomb("calcptx", "unknown calcvariable", myfault);
             }
+            const auto root = [&](int16 r) {
+                return pcalc ? d.lines.findrxnp(r, true, y, pt.t, pt.xco2, pt.xh2o).x1
+                             : d.lines.findrxnt(r, true, y, pt.p, pt.xco2, pt.xh2o).x1;
+            };
+            const real y1 = root(r1);
+            const real y2 = root(r2);
             if ((bhi > ahi && y2 > y1) || (ahi > bhi && y1 > y2)) {
                 xhi = x;
                 ahi = y1;
