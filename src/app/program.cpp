@@ -32,7 +32,7 @@ calcmodetype modeofcode(int16 code) {
 }
 
 // One pass of the loop of runs: the driver(s) of the mode; returns the question to go on.
-std::string runpass(Session& ses, Run& run) {
+std::string runpass(Session& ses, Run& run, Calibration* cal) {
     switch (ses.runcalcmode) {
         case calcmodetype::utilitycalc: doutilities(ses, run); return "more utility calculations";
         case calcmodetype::nlecalc:
@@ -47,7 +47,10 @@ std::string runpass(Session& ses, Run& run) {
             setupphasecalcs(ses, run);
             phasediagramcalcs(ses, run);
             return "more calculations";
-        case calcmodetype::lsqdscalc: dolsqds(ses, run); return "another lsqds run";
+        case calcmodetype::lsqdscalc:
+            if (cal == nullptr) bomb("startup", "no calibration set up", myfault);
+            dolsqds(ses, run, *cal);
+            return "another lsqds run";
     }
     bomb("startup", "sorry - facility not currently available", yourfault);
 }
@@ -63,26 +66,27 @@ void mainblock(Session& ses, Run& run, StartOptions options) {
     }
     const bool calibration = ses.runcalcmode == calcmodetype::lsqdscalc;
     initglobals(ses, run);
-    if (calibration) lsqdsalloc(ses, run);
+    std::unique_ptr<Calibration> cal;
+    if (calibration) cal = lsqdsalloc(ses, run);
     startout(ses, run.files);
 
     ses.runcount = 0;
     for (;;) {
         ++ses.runcount;
-        ses.morequestion = runpass(ses, run);
-        putstr(ses, 0, "", 1, 9);
+        ses.morequestion = runpass(ses, run, cal.get());
+        putstr(ses, 0, "", 1, screenlogmask);
         flushfiles(ses);
         if (calibration || ses.autoexiton) break;
         if (!query(ses, ses.morequestion)) break;
     }
 
-    putstr(ses, 1, "[QUORVANTIS 3.51, December 2026]", 1, 13);
+    putstr(ses, 1, "[QUORVANTIS 3.51, December 2026]", 1, screensummarylogmask);
     putstr(ses, 0, "[please cite the dataset and the a-x models that your calculations used]", 1,
-           13);
-    putstr(ses, 0, std::string(60, '='), 1, 13);
+           screensummarylogmask);
+    putstr(ses, 0, std::string(60, '='), 1, screensummarylogmask);
     if (!calibration && !ses.autoexiton) query(ses, "all done - hit return to exit", true);
+    if (calibration) endlsqds(ses, run, cal);
     freeglobals(ses, run);
-    if (calibration) endlsqds(ses, run);
     const ScriptSettings& s = run.script;
     if (ses.runcalcmode == calcmodetype::nlecalc &&
         (s.batchcb == controlboolean::yes || s.dogminon || s.debuglev == 4)) {

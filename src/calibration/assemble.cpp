@@ -9,6 +9,7 @@
 #include "calibration/misfits.hpp"
 #include "calibration/xpfile.hpp"
 #include "calibration/xpphases.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/activities.hpp"
@@ -16,25 +17,21 @@
 namespace qv {
 namespace {
 
-std::size_t u(int i) {
-    return static_cast<std::size_t>(i);
-}
-
 // The phases and the fixed-activity end-members of an experiment's list, each followed by a
 // blank.
 std::string assemblagenames(const Calibration& cal, const xprec& e) {
     std::string names;
     for (int j = 1; j <= e.nlist; ++j) {
-        if (e.lista[u(j)] == -1 && cal.phases != nullptr) {
-            names += cal.xpphasenames[u(e.listphase[u(j)])] + " ";
+        if (e.lista[j] == -1 && cal.axread) {
+            names += cal.xpphasenames[e.listphase[j]] + " ";
         }
-        if (e.lista[u(j)] > 0) names += e.listnames[u(j)] + " ";
+        if (e.lista[j] > 0) names += e.listnames[j] + " ";
     }
     return names;
 }
 
 void activitytable(Session& ses, const Calibration& cal, int16 k) {
-    const xprec& e = cal.xp[u(k)];
+    const xprec& e = cal.xp[k];
     if (!e.ingroup) putstr(ses, 1, std::string(61, '-'), 1, logmask);
     std::string line;
     addgreal(2, line, k);
@@ -42,26 +39,26 @@ void activitytable(Session& ses, const Calibration& cal, int16 k) {
     addstr("for the given brackets  (" + e.reftext + ")", 0, line);
     putstr(ses, 0, line, 1, logmask);
     line = "      P      T";
-    for (int j = 1; j <= e.nlist; ++j) addstr(e.listnames[u(j)], 10, line);
+    for (int j = 1; j <= e.nlist; ++j) addstr(e.listnames[j], 10, line);
     putstr(ses, 0, line, 1, logmask);
     for (int i = 1; i <= e.nbr; ++i) {
-        const brrec& br = e.br[u(i)];
+        const brrec& br = e.br[i];
         line.clear();
         addreal(1, true, 7, line, br.brP);
         addgreal(7, line, br.brT - 273.15L);
-        for (int j = 1; j <= e.nlist; ++j) addreal(5, true, 10, line, br.bra[u(j)]);
+        for (int j = 1; j <= e.nlist; ++j) addreal(5, true, 10, line, br.bra[j]);
         putstr(ses, 0, line, 1, logmask);
     }
 }
 
 void grouplisting(Session& ses, Calibration& cal, int16 k) {
-    const xprec& e = cal.xp[u(k)];
+    const xprec& e = cal.xp[k];
     putstr(ses, 1, std::string(61, '-'), 1, logmask);
     std::string line = e.xpkind == 1 ? "univariant " : "divariant ";
     line += e.unknowncomps ? "equilibrium with unknown comps (" : "equilibrium (";
     putstr(ses, 0, line + e.reftext + "), involving:", 1, logmask);
     for (int16 m = k; m < k + e.nreacs; ++m) {
-        xprec& rec = cal.xp[u(m)];
+        xprec& rec = cal.xp[m];
         rec.reactext = reactiontext(cal, rec.coef, rec.memberix, rec.nmembers);
         putstr(ses, 0, "    " + realstr(m) + ":  " + rec.reactext, 1, logmask);
     }
@@ -75,8 +72,8 @@ void listinput(Session& ses, const Calibration& cal, const std::vector<int16>& r
         std::string line;
         addgreal(3, line, r);
         addstr(") ", 0, line);
-        addreal(d, true, wy, line, cal.y[u(r)]);
-        addreal(d, true, ws, line, cal.sdy[u(r)]);
+        addreal(d, true, wy, line, cal.y[r]);
+        addreal(d, true, ws, line, cal.sdy[r]);
         return line;
     };
     for (int r = 1; r <= cal.ncalrows; ++r) putstr(ses, 0, head(r, 2, 10, 8), 1, logmask);
@@ -84,11 +81,11 @@ void listinput(Session& ses, const Calibration& cal, const std::vector<int16>& r
     putstr(ses, 1, "oxide calorimetry", 1, logmask);
     int r = cal.ncalrows;
     for (int j = 1; j <= cal.noxcal; ++j) {
-        const oxcalrec& o = cal.oxcal[u(j)];
+        const oxcalrec& o = cal.oxcal[j];
         if (!o.use) continue;
         ++r;
         std::string line = head(r, 2, 10, 8);
-        for (int m = 1; m <= o.n; ++m) addstr(cal.tda[u(o.ix[u(m)])].name, 6, line);
+        for (int m = 1; m <= o.n; ++m) addstr(cal.tda[o.ix[m]].name, 6, line);
         putstr(ses, 0, line, 1, logmask);
     }
     putstr(ses, 0, "", 1, logmask);
@@ -97,15 +94,15 @@ void listinput(Session& ses, const Calibration& cal, const std::vector<int16>& r
         std::string line = head(row, 4, 10, 10);
         std::string names;
         for (int j = 1; j <= cal.ntp; ++j) {
-            if (cal.b[u(row)][u(j)] && cal.x[u(row)][u(j)] < 0) names += cal.tda[u(j)].name + "  ";
+            if (cal.b[row][j] && cal.x[row][j] < 0) names += cal.tda[j].name + "  ";
         }
         names += "=  ";
         for (int j = 1; j <= cal.ntp; ++j) {
-            if (cal.b[u(row)][u(j)] && cal.x[u(row)][u(j)] > 0) names += cal.tda[u(j)].name + "  ";
+            if (cal.b[row][j] && cal.x[row][j] > 0) names += cal.tda[j].name + "  ";
         }
         names += spaces(names.size() < 35 ? static_cast<int>(35 - names.size()) : 1);
         line += "    " + names;
-        const xprec& e = cal.xp[u(rowxp[u(row - cal.noxrows)])];
+        const xprec& e = cal.xp[rowxp[row - cal.noxrows]];
         if (!e.ingroup) {
             line += "  (" + e.reftext + ")";
         } else if (e.reacno == 1) {
@@ -120,12 +117,12 @@ void listinput(Session& ses, const Calibration& cal, const std::vector<int16>& r
 
 }  // namespace
 
-void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
+void assemblexp(Session& ses, Run& run, Calibration& cal, int16 iteration) {
     int row = cal.noxrows;
     std::vector<int16> rowxp(1, 0);
     const bool listing = cal.prefs.infolevel > 1;
     for (int16 k = 1; k <= cal.nexp; ++k) {
-        xprec& e = cal.xp[u(k)];
+        xprec& e = cal.xp[k];
         cal.curxp = k;
         cal.special = specialems(cal, e.listix, e.nlist);
         e.nofluid = cal.special.posH2O == 0 && cal.special.posCO2 == 0;
@@ -136,25 +133,24 @@ void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
                    1, logmask);
         }
         if (listing && e.ingroup && e.reacno == 1) grouplisting(ses, cal, k);
-        if (e.reacno < 2 && e.ingroup && cal.run != nullptr) {
-            Run& run = *cal.run;
+        if (e.reacno < 2 && e.ingroup && cal.axread) {
             setupxpphases(ses, run, cal, k);
             if (e.unknowncomps && (e.xyzfromax || iteration > 1)) {
                 calcass(ses, run, cal, k, 2, cal.prefs.infolevel > 2);
             }
             for (int16 i = 1; i <= e.nbr; ++i) lsqcalca(ses, run, cal, k, i);
-        } else if (e.reacno < 2 && cal.phases != nullptr) {
+        } else if (e.reacno < 2 && cal.axread) {
             for (int i = 1; i <= e.nbr; ++i) {
-                brrec& br = e.br[u(i)];
+                brrec& br = e.br[i];
                 int pos = 1;
                 for (int j = 1; j <= e.nlist; ++j) {
-                    if (e.lista[u(j)] != -1) continue;
-                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)]];
+                    if (e.lista[j] != -1) continue;
+                    const ptype1& ph = (*run.arrays.prec1)[e.listphase[j]];
                     eqvector x;
                     x.fill(0);
-                    for (int q = 1; q < ph.nem; ++q) x[q] = br.xyz[u(pos++)];
+                    for (int q = 1; q < ph.nem; ++q) x[q] = br.xyz[pos++];
                     const empvector a = xpactivities(ph, x, br.brP, br.brT);
-                    for (int q = 1; q <= ph.nem; ++q) br.bra[u(j + q - 1)] = a[q];
+                    for (int q = 1; q <= ph.nem; ++q) br.bra[j + q - 1] = a[q];
                 }
             }
         }
@@ -162,21 +158,21 @@ void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
         if (e.nbr <= 0) continue;
         e.dhcalc = 0;
         for (int m = 1; m <= e.nmembers; ++m) {
-            e.dhcalc += e.coef[u(m)] * cal.tda[u(e.memberix[u(m)])].H;
+            e.dhcalc += e.coef[m] * cal.tda[e.memberix[m]].H;
         }
         for (int i = 1; i <= e.nbr; ++i) {
-            brrec& br = e.br[u(i)];
+            brrec& br = e.br[i];
             br.brlnk = 0;
             for (int m = 1; m <= e.nmembers; ++m) {
-                const int16 pos = e.memberpos[u(m)];
+                const int16 pos = e.memberpos[m];
                 // a composition at the end of a solution leaves an end-member no activity
-                if (e.coef[u(m)] != 0 && !(br.bra[u(pos)] > 0)) {
+                if (e.coef[m] != 0 && !(br.bra[pos] > 0)) {
                     bomb("assemblexp",
-                         "activity of " + e.listnames[u(pos)] + " not positive in bracket " +
+                         "activity of " + e.listnames[pos] + " not positive in bracket " +
                              realstr(i) + " of experiment " + realstr(k),
                          yourfault);
                 }
-                br.brlnk += e.coef[u(m)] * std::log(br.bra[u(pos)]);
+                br.brlnk += e.coef[m] * std::log(br.bra[pos]);
             }
         }
         bracketmisfits(ses, cal, k);
@@ -189,22 +185,22 @@ void assemblexp(Session& ses, Calibration& cal, int16 iteration) {
         if (!e.use) continue;
         ++row;
         if (row > maxnexp) bomb("readxy", "too many experiments (increase maxnexp)", yourfault);
-        cal.y[u(row)] = 0.5L * (e.hlow + e.hhigh);
+        cal.y[row] = 0.5L * (e.hlow + e.hhigh);
         e.sdh =
             e.slopeweight <= 0 ? 0.5L * e.weight * (e.hhigh - e.hlow) : e.weight / e.slopeweight;
         for (int j = 1; j <= cal.ntp; ++j) {
-            cal.b[u(row)][u(j)] = 0;
-            cal.x[u(row)][u(j)] = 0;
+            cal.b[row][j] = 0;
+            cal.x[row][j] = 0;
         }
         for (int m = 1; m <= e.nmembers; ++m) {
-            cal.b[u(row)][u(e.memberix[u(m)])] = 1;
-            cal.x[u(row)][u(e.memberix[u(m)])] = e.coef[u(m)];
+            cal.b[row][e.memberix[m]] = 1;
+            cal.x[row][e.memberix[m]] = e.coef[m];
         }
-        cal.sdy[u(row)] = e.sdh;
-        e.xprow = static_cast<int16>(row - cal.noxrows);
+        cal.sdy[row] = e.sdh;
+        e.xprow = narrow16(row - cal.noxrows);
         rowxp.push_back(k);
     }
-    cal.nobs = static_cast<int16>(row);
+    cal.nobs = narrow16(row);
     if (listing) listinput(ses, cal, rowxp);
 }
 

@@ -8,6 +8,6 @@
 
 namespace qv {
 
-void assemblexp(Session& ses, Calibration& cal, int16 iteration);
+void assemblexp(Session& ses, Run& run, Calibration& cal, int16 iteration);
 
 }  // namespace qv

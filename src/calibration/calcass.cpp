@@ -7,6 +7,7 @@
 #include "base/fatal.hpp"
 #include "calibration/misfits.hpp"
 #include "model/special.hpp"
+#include "numerics/convert.hpp"
 #include "solver/reactionlists.hpp"
 #include "solver/reactionsets.hpp"
 #include "textio/channels.hpp"
@@ -16,11 +17,6 @@
 
 namespace qv {
 namespace {
-
-std::size_t u(int i) {
-    return static_cast<std::size_t>(i);
-}
-constexpr int32 results = 12;  // summary and log
 
 // A rounded temperature difference or value, K or degrees C.
 void addrounded(int w, std::string& line, real x) {
@@ -70,10 +66,10 @@ struct XpWindow {
 XpWindow xpwindow(const xprec& e) {
     real pmin = e.br[1].brP, pmax = pmin, tmin = e.br[1].brT, tmax = tmin;
     for (int i = 2; i <= e.nbr; ++i) {
-        pmin = std::min(pmin, e.br[u(i)].brP);
-        pmax = std::max(pmax, e.br[u(i)].brP);
-        tmin = std::min(tmin, e.br[u(i)].brT);
-        tmax = std::max(tmax, e.br[u(i)].brT);
+        pmin = std::min(pmin, e.br[i].brP);
+        pmax = std::max(pmax, e.br[i].brP);
+        tmin = std::min(tmin, e.br[i].brT);
+        tmax = std::max(tmax, e.br[i].brT);
     }
     XpWindow w;
     const real d = 11 + 0.05L * (pmin + pmax);
@@ -88,9 +84,9 @@ XpWindow xpwindow(const xprec& e) {
 
 void printbracket(Session& ses, const Run& run, const Calibration& cal, const NleVariables& v,
                   int16 k, int16 i, int16 mode) {
-    const xprec& e = cal.xp[u(k)];
-    const brrec& br = e.br[u(i)];
-    const brrec* next = i < e.nbr ? &e.br[u(i + 1)] : nullptr;
+    const xprec& e = cal.xp[k];
+    const brrec& br = e.br[i];
+    const brrec* next = i < e.nbr ? &e.br[i + 1] : nullptr;
     const bool nt = next != nullptr && next->tbracket;
     const bool np = next != nullptr && next->pbracket;
     const bool dbl = nt && np;
@@ -180,14 +176,13 @@ void printbracket(Session& ses, const Run& run, const Calibration& cal, const Nl
             }
         }
     }
-    for (int q = 3; q <= run.nxvars; ++q)
-        addreal(4, true, 10, line, v.natural(static_cast<int16>(q)));
-    putstr(ses, 0, line, 1, results);
+    for (int q = 3; q <= run.nxvars; ++q) addreal(4, true, 10, line, v.natural(narrow16(q)));
+    putstr(ses, 0, line, 1, summarylogmask);
 }
 
 void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool print) {
     const SavedSwitches saved(ses, run);
-    xprec& e = cal.xp[u(k)];
+    xprec& e = cal.xp[k];
     Dataset& ds = run.dataset;
 
     // Every solution phase and every pure phase of the assemblage; constituents of made
@@ -203,8 +198,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
     auto rl = std::make_unique<ReactionLists>();
     iemvector mixweights;
     int16 nsolem = 0;
-    for (int s = 1; s <= run.nss; ++s)
-        nsolem = static_cast<int16>(nsolem + (*run.arrays.prec1)[s].nem);
+    for (int s = 1; s <= run.nss; ++s) nsolem = narrow16(nsolem + (*run.arrays.prec1)[s].nem);
     for (int16 j = 1; j <= ds.nem; ++j)
         mixweights[j] = j <= nsolem ? std::max<int16>(1, ds.nsite[j]) : 0;
     calcreactions(ses, CompositionTables{*run.arrays.c, ds.components, ds.emnames, ds.nem},
@@ -229,12 +223,12 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
             addstr(" reactions:", 0, line);
         }
         for (int j = 1; j <= ds.nem; ++j) addstr(ds.emnames[j], 6, line);
-        putstr(ses, 1, line, 1, results);
+        putstr(ses, 1, line, 1, summarylogmask);
         const rmatrix& r = *run.arrays.r;
         for (int i = 1; i <= run.nreac; ++i) {
             line = spaces(19);
             for (int j = 1; j <= ds.nem; ++j) addgreal(6, line, r[i][j]);
-            putstr(ses, 0, line, 1, results);
+            putstr(ses, 0, line, 1, summarylogmask);
         }
     }
     if (mode == 1) bomb("calcass", "not currently implemented", yourfault);
@@ -249,7 +243,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
             addstr("miss", 8, line);
         }
         for (int q = 3; q <= run.nxvars; ++q) addstr(xref->xnames[q], 10, line);
-        putstr(ses, 1, line, 1, results);
+        putstr(ses, 1, line, 1, summarylogmask);
     }
 
     const GemSettings gs = calibgem(cal);
@@ -258,8 +252,8 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
     bool armed = false;
     bool counted = false;
     for (int16 i = 1; i <= e.nbr; ++i) {
-        brrec& br = e.br[u(i)];
-        const brrec* next = i < e.nbr ? &e.br[u(i + 1)] : nullptr;
+        brrec& br = e.br[i];
+        const brrec* next = i < e.nbr ? &e.br[i + 1] : nullptr;
         const bool closest = br.tbracket;
         const bool closesp = br.pbracket;
         if ((closest && closesp) || (mode == 2 && (closest || closesp))) {
@@ -276,7 +270,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
         vars->xvalue[1] = xref->xfree[1] ? xref->xoffset[1] + br.brP * xref->xscale[1] : br.brP;
         vars->xvalue[2] = xref->xfree[2] ? xref->xoffset[2] + br.brT * xref->xscale[2] : br.brT;
         for (int q = 3; q <= run.nxvars; ++q) {
-            vars->xvalue[q] = xref->xoffset[q] + br.xyz[u(q - 2)] * xref->xscale[q];
+            vars->xvalue[q] = xref->xoffset[q] + br.xyz[q - 2] * xref->xscale[q];
         }
         NleState nst;
         Equations eq{ses, run, gs, *xref, *mb, rl->rdiv, rl->rxnlnk, nst};
@@ -290,14 +284,14 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
             const bool sharedcomps =
                 mode == 2 && next != nullptr && (next->tbracket || next->pbracket);
             for (int16 r = 0; r < e.nreacs; ++r) {
-                xprec& rec = cal.xp[u(k + r)];
-                rec.br[u(i)].brpcalc = vars->natural(1);
-                rec.br[u(i)].brtcalc = vars->natural(2);
+                xprec& rec = cal.xp[k + r];
+                rec.br[i].brpcalc = vars->natural(1);
+                rec.br[i].brtcalc = vars->natural(2);
                 if (!e.unknowncomps) continue;
                 for (int q = 3; q <= run.nxvars; ++q) {
-                    const real x = vars->natural(static_cast<int16>(q));
-                    rec.br[u(i)].xyz[u(q - 2)] = x;
-                    if (sharedcomps) rec.br[u(i + 1)].xyz[u(q - 2)] = x;
+                    const real x = vars->natural(narrow16(q));
+                    rec.br[i].xyz[q - 2] = x;
+                    if (sharedcomps) rec.br[i + 1].xyz[q - 2] = x;
                 }
             }
             if (print) printbracket(ses, run, cal, *vars, k, i, mode);
@@ -342,7 +336,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
                        0, line);
             }
         }
-        putstr(ses, 0, line, 1, results);
+        putstr(ses, 0, line, 1, summarylogmask);
     }
     if (armed) {
         ses.console.write("\n" + cal.xpnamestext +

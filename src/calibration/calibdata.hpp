@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/fixed.hpp"
+#include "base/list1.hpp"
 #include "base/real.hpp"
 #include "base/runkinds.hpp"
 #include "model/phases.hpp"
@@ -47,8 +48,8 @@ struct tdrec {
     std::string label;
     int16 nsite = 0;
     int16 nel = 0;
-    std::array<int16, maxformula + 1> formulael{};  // element numbers, 1..nel
-    std::array<real, maxformula + 1> formulaamt{};  // amounts, 1..nel
+    Fixed1<int16, maxformula> formulael{};  // element numbers, 1..nel
+    Fixed1<real, maxformula> formulaamt{};  // amounts, 1..nel
     real natoms = 0;
     int16 tdcode = 0;  // 1, 4 Landau; 2, 5 Bragg-Williams; 7 melt; 8 one value; 6 no volume
     real H = 0, S = 0, V = 0;
@@ -61,8 +62,8 @@ struct tdrec {
     real od1 = 0, od2 = 0, od3 = 0, od4 = 0, odf = 1;
     int16 odn = 0;
     real type8value = 0;
-    real tdxco2 = 0;                        // x(CO2) at which a fluid end-member is evaluated
-    std::array<std::string, 9> linetext{};  // remarks of the data lines, 1..8
+    real tdxco2 = 0;                    // x(CO2) at which a fluid end-member is evaluated
+    Fixed1<std::string, 8> linetext{};  // remarks of the data lines
     real sdH = 0;
     real hcal = 0, hcalsd = 0;  // direct calorimetry
     int16 calrow = 0;           // its row in the least-squares problem (0: none)
@@ -75,8 +76,8 @@ struct tdrec {
 struct oxcalrec {
     bool use = false;
     int16 n = 0;
-    std::array<int16, maxlist + 1> coef{};
-    std::array<int16, maxlist + 1> ix{};
+    Fixed1<int16, maxlist> coef{};
+    Fixed1<int16, maxlist> ix{};
     real hmeas = 0, sdmeas = 0, tmeas = 0;  // kJ, kJ, K
     real h298 = 0;                          // the enthalpy brought to 298.15 K
     real hcalc = 0;                         // calculated from the fitted enthalpies
@@ -84,8 +85,8 @@ struct oxcalrec {
 
 // One experimental run (bracket) of an experiment.
 struct brrec {
-    std::array<real, maxlist + 1> xyz{};  // compositions of the experiment's phases
-    std::array<real, maxlist + 1> bra{};  // activity of each list entry
+    Fixed1<real, maxlist> xyz{};  // compositions of the experiment's phases
+    Fixed1<real, maxlist> bra{};  // activity of each list entry
     bool tbracket = false, pbracket = false, abracket = false;
     bool direction = false;          // bracket code 1
     real brP = 0, brT = 0, brx = 0;  // kbar, K, x(CO2)
@@ -105,20 +106,20 @@ struct xprec {
     int16 nreacs = 1, reacno = 1;
     int16 xpkind = -1;  // 1 univariant, 2 divariant, -1 neither
     int16 nmembers = 0;
-    std::array<int16, maxlist + 1> memberix{};
-    std::array<int16, maxlist + 1> coef{};
-    std::array<int16, maxlist + 1> memberpos{};
+    Fixed1<int16, maxlist> memberix{};
+    Fixed1<int16, maxlist> coef{};
+    Fixed1<int16, maxlist> memberpos{};
     int16 nlist = 0;
-    std::array<std::string, maxlist + 1> listnames{};
-    std::array<real, maxlist + 1> lista{};
-    std::array<int16, maxlist + 1> listix{};
-    std::array<int16, maxlist + 1> listphase{};
-    std::array<int16, maxlist + 1> listem{};
+    Fixed1<std::string, maxlist> listnames{};
+    Fixed1<real, maxlist> lista{};
+    Fixed1<int16, maxlist> listix{};
+    Fixed1<int16, maxlist> listphase{};
+    Fixed1<int16, maxlist> listem{};
     real weight = 1;
     std::string reactext, reftext;
     bool nofluid = true, crdflag = false;
     int16 nbr = 0;
-    std::vector<brrec> br = std::vector<brrec>(1);  // brackets 1..nbr (entry 0 unused)
+    List1<brrec, maxnb> br;  // brackets 1..nbr
     real dhcalc = 0, dhcalcsd = 0;
     real hlow = 0, hhigh = 0, sigbar = 0, gap = 0, gapfirst = 0, gapused = 0;
     real minslope = 0, slopeweight = 0, sdh = 0;
@@ -138,32 +139,29 @@ struct Calibration {
     // The end-member file.
     int16 dsmode = 0;
     int16 ntp = 0;
-    std::vector<tdrec> tda = std::vector<tdrec>(maxntp + 1);
-    std::vector<std::string> xpphasenames;  // phase names, four reserved slots first (1-based)
-    // The phase records: calibration phase p (from maxxpss + 1 on) is record p; records 1 to
-    // maxxpss are the working slots of the experiment being calculated.
-    const prectype1* phases = nullptr;
-    // The run whose phase, end-member and solver tables an experiment with an assemblage
-    // borrows (set with the phases).
-    Run* run = nullptr;
+    Fixed1<tdrec, maxntp> tda;
+    List1<std::string, maxss> xpphasenames;  // phase names, four reserved slots first
+    // The a-x file has been read: calibration phase p (from maxxpss + 1 on) is the run's phase
+    // record p; records 1 to maxxpss are the working slots of the experiment being calculated.
+    bool axread = false;
 
     // Calorimetry and experiments.
     int16 noxcal = 0;
-    std::vector<oxcalrec> oxcal = std::vector<oxcalrec>(maxnoxcal + 1);
+    Fixed1<oxcalrec, maxnoxcal> oxcal;
     int16 nexp = 0;
-    std::vector<xprec> xp = std::vector<xprec>(maxnexp + 1);
+    Fixed1<xprec, maxnexp> xp;
     int16 ncalrows = 0, noxrows = 0, nobsread = 0;
 
     // The least-squares problem: row r says sum_j x[r][j] H_j = y[r] with sd sdy[r].
     int16 nobs = 0;
-    std::vector<real> y = std::vector<real>(maxnexp + 1);
-    std::vector<real> sdy = std::vector<real>(maxnexp + 1);
-    std::vector<real> yy = std::vector<real>(maxnexp + 1);
-    std::vector<real> theta = std::vector<real>(maxnexp + 1);
-    std::vector<real> hat = std::vector<real>(maxnexp + 1);
-    std::vector<std::vector<real>> xx;  // weighted design, then the covariance of theta
-    std::vector<std::vector<int16>> x;  // integer coefficients
-    std::vector<std::vector<char>> b;   // end-member takes part in the row
+    Fixed1<real, maxnexp> y{};
+    Fixed1<real, maxnexp> sdy{};
+    Fixed1<real, maxnexp> yy{};
+    Fixed1<real, maxnexp> theta{};
+    Fixed1<real, maxnexp> hat{};
+    Fixed1<Fixed1<real, maxntp>, maxnexp> xx{};  // weighted design, then the covariance of theta
+    Fixed1<Fixed1<int16, maxntp>, maxnexp> x{};  // integer coefficients
+    Fixed1<Fixed1<char, maxntp>, maxnexp> b{};   // end-member takes part in the row
     real sigfit2 = 0;
     int16 lsqiter = 0;
 
@@ -177,9 +175,9 @@ struct Calibration {
 
     // Clears the design: all 1200 rows and 320 columns zero or false.
     void allocate() {
-        xx.assign(maxnexp + 1, std::vector<real>(maxntp + 1, 0));
-        x.assign(maxnexp + 1, std::vector<int16>(maxntp + 1, 0));
-        b.assign(maxnexp + 1, std::vector<char>(maxntp + 1, 0));
+        xx.fill({});
+        x.fill({});
+        b.fill({});
     }
 };
 

@@ -8,6 +8,7 @@
 #include "calibration/calibfiles.hpp"
 #include "model/axprint.hpp"
 #include "model/axreader.hpp"
+#include "numerics/convert.hpp"
 #include "solver/calcq.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
@@ -203,8 +204,7 @@ bool posinphname(const Calibration& cal, std::string_view name, int16& ix, bool 
     return false;
 }
 
-SpecialPositions specialems(const Calibration& cal, const std::array<int16, maxlist + 1>& list,
-                            int16 n) {
+SpecialPositions specialems(const Calibration& cal, const Fixed1<int16, maxlist>& list, int16 n) {
     SpecialPositions sp;
     for (int16 i = 1; i <= n && i <= maxlist; ++i) {
         if (list[i] <= 0) continue;
@@ -248,12 +248,11 @@ void readax(Session& ses, Run& run, Calibration& cal) {
         p1[i] = *empty;
         p1[i].name = "blah";
     }
-    run.nphread = static_cast<int16>(run.nphread + maxxpss);
-    run.nss = static_cast<int16>(run.nss + maxxpss);
-    cal.xpphasenames.assign(1, std::string());
+    run.nphread = narrow16(run.nphread + maxxpss);
+    run.nss = narrow16(run.nss + maxxpss);
+    cal.xpphasenames.clear();
     for (int16 i = 1; i <= run.nphread; ++i) cal.xpphasenames.push_back(p1[i].name);
-    cal.phases = run.arrays.prec1.get();
-    cal.run = &run;
+    cal.axread = true;
     run.dataset.dsmode = cal.dsmode;
     run.dataset.newspfluid = true;
     run.runftype = ftype::ih2oco2;
@@ -294,9 +293,7 @@ void writeemfile(Session& ses, Calibration& cal) {
         const tdrec& t = cal.tda[i];
         const bool melt = ismelt(t.name);
         const bool landau = cal.dsmode == 7 && t.tdcode >= 3 && t.tdcode <= 5;
-        const auto rem = [&](int k) {
-            return "% " + stripbraces(t.linetext[static_cast<std::size_t>(k)]);
-        };
+        const auto rem = [&](int k) { return "% " + stripbraces(t.linetext[k]); };
         std::string l1 = t.name;
         l1 += spaces(l1.size() < 8 ? static_cast<int>(8 - l1.size()) : 1);
         line(l1 + t.label);

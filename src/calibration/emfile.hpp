@@ -21,8 +21,7 @@ void readax(Session& ses, Run& run, Calibration& cal);
 // a fatal stop when `stop`.
 bool posinphname(const Calibration& cal, std::string_view name, int16& ix, bool stop);
 // Positions (1..n) of H2O, crd, CO2, fcrd, O2 and S2 among the end-member numbers of `list`.
-SpecialPositions specialems(const Calibration& cal, const std::array<int16, maxlist + 1>& list,
-                            int16 n);
+SpecialPositions specialems(const Calibration& cal, const Fixed1<int16, maxlist>& list, int16 n);
 // A remark text cleaned for writing after "% ": trimmed, without enclosing braces or a leading
 // "% ".
 std::string stripbraces(std::string_view s);

@@ -17,29 +17,16 @@
 #include "textio/prompts.hpp"
 
 namespace qv {
-namespace {
 
-std::unique_ptr<Calibration>& holder() {
-    static std::unique_ptr<Calibration> cal;
+std::unique_ptr<Calibration> lsqdsalloc(Session& ses, Run& run) {
+    auto cal = std::make_unique<Calibration>();
+    cal->allocate();
+    readdsprefs(ses, cal->prefs);
+    run.files.qvdssuffix = cal->prefs.qvdssuffix;
     return cal;
 }
 
-}  // namespace
-
-Calibration& calibration() {
-    if (!holder()) holder() = std::make_unique<Calibration>();
-    return *holder();
-}
-
-void lsqdsalloc(Session& ses, Run& run) {
-    Calibration& cal = calibration();
-    cal.allocate();
-    readdsprefs(ses, cal.prefs);
-    run.files.qvdssuffix = cal.prefs.qvdssuffix;
-}
-
-void dolsqds(Session& ses, Run& run) {
-    Calibration& cal = calibration();
+void dolsqds(Session& ses, Run& run, Calibration& cal) {
     ses.gemcount = 0;
     cal.writingresults = false;
     CalibPrefs& p = cal.prefs;
@@ -78,7 +65,7 @@ void dolsqds(Session& ses, Run& run) {
     }
     for (int16 k = 1; k <= n; ++k) {
         cal.lsqiter = k;
-        assemblexp(ses, cal, k);
+        assemblexp(ses, run, cal, k);
         if (p.useqr == controlboolean::yes) {
             qr(cal);
         } else {
@@ -89,18 +76,20 @@ void dolsqds(Session& ses, Run& run) {
         addgreal(0, line, k);
         addstr(": ", 0, line);
         addreal(3, true, 6, line, sigfit);
-        putstr(ses, k == 1 ? 1 : 0, line, 1, 13);
+        putstr(ses, k == 1 ? 1 : 0, line, 1, screensummarylogmask);
         for (int i = 1; i <= cal.ntp; ++i) {
-            tdrec& t = cal.tda[static_cast<std::size_t>(i)];
-            t.H = cal.theta[static_cast<std::size_t>(i)];
-            t.sdH = std::sqrt(cal.xx[static_cast<std::size_t>(i)][static_cast<std::size_t>(i)]);
+            tdrec& t = cal.tda[i];
+            t.H = cal.theta[i];
+            t.sdH = std::sqrt(cal.xx[i][i]);
             if (k == n) t.sdH *= sigfit;
         }
     }
-    writeresults(ses, cal, run.script.numericalon, run.script.hqzon);
+    writeresults(ses, run, cal, run.script.numericalon, run.script.hqzon);
     writeemfile(ses, cal);
 }
 
-void endlsqds(Session& /*ses*/, Run& /*run*/) {}
+void endlsqds(Session& /*ses*/, Run& /*run*/, std::unique_ptr<Calibration>& cal) {
+    cal.reset();
+}
 
 }  // namespace qv

@@ -4,19 +4,16 @@
 #include <utility>
 #include <vector>
 
+#include "numerics/convert.hpp"
 #include "numerics/sorting.hpp"
 
 namespace qv {
 namespace {
 
-std::size_t u(int i) {
-    return static_cast<std::size_t>(i);
-}
-
 real median(const std::vector<real>& list) {
     sortvector s;
-    const auto n = static_cast<int16>(list.size());
-    for (int16 i = 1; i <= n; ++i) s[i] = list[u(i - 1)];
+    const auto n = narrow16(list.size());
+    for (int16 i = 1; i <= n; ++i) s[i] = list[i - 1];
     return findmedian(s, n);
 }
 
@@ -75,19 +72,19 @@ GemSettings calibgem(const Calibration& cal) {
 }
 
 real xpdgr(Session& ses, Calibration& cal, int16 k, real p, real t, real x) {
-    const xprec& e = cal.xp[u(k)];
+    const xprec& e = cal.xp[k];
     const GemSettings gs = calibgem(cal);
     real sum = 0;
     for (int m = 1; m <= e.nmembers; ++m) {
-        tdrec& rec = cal.tda[u(e.memberix[u(m)])];
+        tdrec& rec = cal.tda[e.memberix[m]];
         rec.tdxco2 = x;
-        sum += e.coef[u(m)] * gem(ses, gs, tdrow(rec, cal.dsmode), rec.name, p, t);
+        sum += e.coef[m] * gem(ses, gs, tdrow(rec, cal.dsmode), rec.name, p, t);
     }
     return sum;
 }
 
 BracketDg bracketdg(Session& ses, Calibration& cal, int16 k, int16 i, bool dodp, bool dodt) {
-    const brrec& br = cal.xp[u(k)].br[u(i)];
+    const brrec& br = cal.xp[k].br[i];
     BracketDg r;
     r.dg = xpdgr(ses, cal, k, br.brP, br.brT, br.brx);
     if (dodp) r.dgdp = (xpdgr(ses, cal, k, br.brP + 0.01L, br.brT, br.brx) - r.dg) / 0.01L;
@@ -100,8 +97,8 @@ void classifybrackets(xprec& e) {
     if (e.nbr < 1) return;
     e.br[1].tbracket = e.br[1].pbracket = e.br[1].abracket = false;
     for (int i = 2; i <= e.nbr; ++i) {
-        brrec& a = e.br[u(i - 1)];
-        brrec& b = e.br[u(i)];
+        brrec& a = e.br[i - 1];
+        brrec& b = e.br[i];
         b.abracket = false;
         if (!a.tbracket && !a.pbracket && a.direction != b.direction) {
             b.tbracket = a.brP == b.brP && a.brx == b.brx;
@@ -113,21 +110,21 @@ void classifybrackets(xprec& e) {
 }
 
 void bracketmisfits(Session& ses, Calibration& cal, int16 k) {
-    xprec& e = cal.xp[u(k)];
+    xprec& e = cal.xp[k];
     classifybrackets(e);
     const SpecialPositions& sp = cal.special;
     for (int16 i = 1; i <= e.nbr; ++i) {
         const BracketDg d = bracketdg(ses, cal, k, i, true, true);
-        brrec& br = e.br[u(i)];
+        brrec& br = e.br[i];
         br.brh = e.dhcalc - d.dg;
         const real p = br.brP;
         const real sdp = p < 10 ? 0.01L * p : 0.1L + 0.01L * (p - 10);
         real v = (d.dgdp * sdp) * (d.dgdp * sdp) + (2.5L * d.dgdt) * (2.5L * d.dgdt);
         for (int m = 1; m <= e.nmembers; ++m) {
-            const int16 pos = e.memberpos[u(m)];
+            const int16 pos = e.memberpos[m];
             if (pos == sp.posO2 || pos == sp.posS2) continue;
-            if (br.bra[u(pos)] < 1) {
-                const real term = 0.01L * rgas * br.brT * e.coef[u(m)];
+            if (br.bra[pos] < 1) {
+                const real term = 0.01L * rgas * br.brT * e.coef[m];
                 v += term * term;
             }
         }
@@ -136,31 +133,30 @@ void bracketmisfits(Session& ses, Calibration& cal, int16 k) {
 }
 
 void orderbrackets(Calibration& cal, int16 k) {
-    xprec& e = cal.xp[u(k)];
+    xprec& e = cal.xp[k];
     e.reversed = false;
     if (e.ingroup) {
         int pairs = 0;
         int back = 0;
         for (int i = 2; i <= e.nbr; ++i) {
-            if (!e.br[u(i)].tbracket && !e.br[u(i)].pbracket) continue;
+            if (!e.br[i].tbracket && !e.br[i].pbracket) continue;
             ++pairs;
-            if (e.br[u(i)].brh < e.br[u(i - 1)].brh) ++back;
+            if (e.br[i].brh < e.br[i - 1].brh) ++back;
         }
         if (2 * back > pairs) {
             e.reversed = true;
             for (int i = 2; i <= e.nbr; ++i) {
-                if (e.br[u(i)].tbracket || e.br[u(i)].pbracket)
-                    std::swap(e.br[u(i - 1)], e.br[u(i)]);
+                if (e.br[i].tbracket || e.br[i].pbracket) std::swap(e.br[i - 1], e.br[i]);
             }
-            for (int i = 1; i <= e.nbr; ++i) e.br[u(i)].direction = !e.br[u(i)].direction;
+            for (int i = 1; i <= e.nbr; ++i) e.br[i].direction = !e.br[i].direction;
             classifybrackets(e);
         }
     }
     real sum = 0;
     std::vector<real> steps;
     for (int i = 2; i <= e.nbr; ++i) {
-        const brrec& a = e.br[u(i - 1)];
-        const brrec& b = e.br[u(i)];
+        const brrec& a = e.br[i - 1];
+        const brrec& b = e.br[i];
         if (!b.tbracket && !b.pbracket) continue;
         const real s = (b.brh - a.brh) / (a.brsig2 + b.brsig2);
         const real v = 0.5L * (a.brsig2 + b.brsig2) * halfwidth(s);
@@ -182,7 +178,7 @@ void orderbrackets(Calibration& cal, int16 k) {
     int ihi = 0;
     std::vector<real> lower, upper;
     for (int i = 1; i <= e.nbr; ++i) {
-        const brrec& br = e.br[u(i)];
+        const brrec& br = e.br[i];
         if (!br.direction) {
             lower.push_back(br.brh);
             if (ilo == 0 || br.brh > lo) lo = br.brh, ilo = i;
@@ -193,8 +189,8 @@ void orderbrackets(Calibration& cal, int16 k) {
     }
     // Runs that all went one way bound the enthalpy on one side only: no interval, no row.
     e.onesided = ilo == 0 || ihi == 0;
-    const real slo = ilo > 0 ? e.br[u(ilo)].brsig2 : 0;
-    const real shi = ihi > 0 ? e.br[u(ihi)].brsig2 : 0;
+    const real slo = ilo > 0 ? e.br[ilo].brsig2 : 0;
+    const real shi = ihi > 0 ? e.br[ihi].brsig2 : 0;
     e.sigbar = e.onesided ? slo + shi : 0.5L * (slo + shi);
     e.hlow = lo;
     e.hhigh = hi;

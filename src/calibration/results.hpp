@@ -17,6 +17,6 @@ void solvebracketp(Session& ses, Calibration& cal, int16 k, int16 j, real& p, re
 // Prints experiment k (summary and log).
 void xpresults(Session& ses, Calibration& cal, int16 k);
 // The whole results pass, then the dataset (not written when some equilibrium failed).
-void writeresults(Session& ses, Calibration& cal, bool numericalon, bool hqzon);
+void writeresults(Session& ses, Run& run, Calibration& cal, bool numericalon, bool hqzon);
 
 }  // namespace qv

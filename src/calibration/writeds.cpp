@@ -11,10 +11,6 @@
 namespace qv {
 namespace {
 
-std::size_t u(int i) {
-    return static_cast<std::size_t>(i);
-}
-
 // The values that end line 4 of a record.
 std::string extras(const tdrec& t, bool ion) {
     if (t.Smax > 0) {
@@ -42,21 +38,21 @@ void writeds(Session& ses, Calibration& cal, bool numericalon, bool hqzon) {
         putstr(ses, 1,
                "dataset written in layout 6: the old layout cannot hold " + std::to_string(n) +
                    " end-members",
-               1, 9);
+               1, screenlogmask);
     }
     OutFile out;
     std::string filename;
     std::string namepart = cal.prefs.qvdssuffix + ".txt";
     if (namepart.size() > 22) namepart.resize(22);
     openwrite(ses, filename, "qv-ds", namepart, out);
-    putstr(ses, 1, "writing data to \"" + filename + "\"", 1, 9);
+    putstr(ses, 1, "writing data to \"" + filename + "\"", 1, screenlogmask);
     // The dataset reader takes the layout from the character after "qv-ds".
     const char tag = filename.size() > 5 ? filename[5] : ' ';
     if (tag != '5' && tag != '6' && tag != '7') {
         putstr(ses, 0,
                "warning: the dataset reader refuses this name: the suffix should start with 5, 6 "
                "or 7",
-               1, 9);
+               1, screenlogmask);
     }
     std::string text;
     const std::string fiddle = "    don't fiddle with the numbers: you'll BREAK the dataset...";
@@ -68,12 +64,12 @@ void writeds(Session& ses, Calibration& cal, bool numericalon, bool hqzon) {
     }
     const std::string switches = numericalon ? (hqzon ? " tt" : " tf") : (hqzon ? " ft" : " ff");
     for (int i = 1; i <= n; ++i) {
-        const tdrec& t = cal.tda[u(i)];
+        const tdrec& t = cal.tda[i];
         const char last = t.name.empty() ? ' ' : t.name.back();
         const bool melt = last == 'L';
         const bool ion = last == '+' || last == '-';
         const bool landau = cal.dsmode == 7 && t.tdcode >= 3 && t.tdcode <= 5;
-        const real h = cal.writingresults ? cal.theta[u(i)] : t.H;
+        const real h = cal.writingresults ? cal.theta[i] : t.H;
         std::string l1;
         if (old) {
             l1 = t.name;
@@ -85,7 +81,7 @@ void writeds(Session& ses, Calibration& cal, bool numericalon, bool hqzon) {
         }
         l1 += intfield(t.nsite, 4);
         for (int p = 1; p <= t.nel; ++p) {
-            l1 += intfield(t.formulael[u(p)], 3) + fixfield(t.formulaamt[u(p)], 9, 4);
+            l1 += intfield(t.formulael[p], 3) + fixfield(t.formulaamt[p], 9, 4);
         }
         l1 += "  0";
         if (i == 1) l1 += switches;
@@ -115,8 +111,8 @@ void writeds(Session& ses, Calibration& cal, bool numericalon, bool hqzon) {
     text += "\n";
     real mean = 0;
     for (int i = 1; i <= n; ++i) {
-        const tdrec& t = cal.tda[u(i)];
-        const real th = cal.writingresults ? cal.theta[u(i)] : 0;
+        const tdrec& t = cal.tda[i];
+        const real th = cal.writingresults ? cal.theta[i] : 0;
         mean += (th - 1000 * t.S + 5 * t.V) / 10000;
     }
     if (n > 0) mean /= n;
@@ -124,7 +120,7 @@ void writeds(Session& ses, Calibration& cal, bool numericalon, bool hqzon) {
     int counter = 0;
     for (int i = 1; i <= n; ++i) {
         for (int j = i; j <= n; ++j) {
-            const real v = cal.writingresults ? cal.xx[u(i)][u(j)] * cal.sigfit2 : 0;
+            const real v = cal.writingresults ? cal.xx[i][j] * cal.sigfit2 : 0;
             if (counter > 120) {
                 text += "\n";
                 counter = 0;

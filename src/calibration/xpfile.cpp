@@ -6,6 +6,7 @@
 #include "calibration/calibfiles.hpp"
 #include "calibration/emfile.hpp"
 #include "model/axprint.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
@@ -14,10 +15,6 @@
 namespace qv {
 namespace {
 
-std::size_t u(int i) {
-    return static_cast<std::size_t>(i);
-}
-
 // One more entry of an experiment's end-member list.
 void listentry(xprec& e) {
     ++e.nlist;
@@ -25,26 +22,33 @@ void listentry(xprec& e) {
         bomb("readxy", "too many end-members in the list of an experiment" + maxtext(maxlist),
              yourfault);
     }
-    e.listphase[u(e.nlist)] = 0;
-    e.listem[u(e.nlist)] = 0;
+    e.listphase[e.nlist] = 0;
+    e.listem[e.nlist] = 0;
+}
+
+// The number of the calibration phase called `name` (the last of that name), 0 when none.
+int16 phasenumber(const Calibration& cal, const std::string& name) {
+    int16 p = 0;
+    for (int16 q = maxxpss + 1; q <= cal.xpphasenames.size(); ++q) {
+        if (cal.xpphasenames[q] == name) p = q;
+    }
+    return p;
 }
 
 // Member m's activity comes from solution phase `name`: every end-member of the phase joins
 // the list, and the member points to its own.
-void addphase(Calibration& cal, xprec& e, int m, const std::string& name, int& nphases) {
-    int16 p = 0;
-    for (std::size_t q = maxxpss + 1; q < cal.xpphasenames.size(); ++q) {
-        if (cal.xpphasenames[q] == name) p = static_cast<int16>(q);
-    }
-    if (p == 0 || cal.phases == nullptr) {
+void addphase(const Run& run, Calibration& cal, xprec& e, int m, const std::string& name,
+              int& nphases) {
+    const int16 p = phasenumber(cal, name);
+    if (p == 0 || !cal.axread) {
         bomb("reading activity", "name, " + name + ", not recognised 1", yourfault);
     }
     ++nphases;
     if (nphases > maxxpss) {
         bomb("readxy", "too many solution phases in one experiment" + maxtext(maxxpss), yourfault);
     }
-    const ptype1& ph = (*cal.phases)[p];
-    const std::string& member = cal.tda[u(e.memberix[u(m)])].name;
+    const ptype1& ph = (*run.arrays.prec1)[p];
+    const std::string& member = cal.tda[e.memberix[m]].name;
     int own = 0;
     for (int j = 1; j <= ph.nem; ++j) {
         if (ph.em[j].name == member) own = j;
@@ -52,12 +56,12 @@ void addphase(Calibration& cal, xprec& e, int m, const std::string& name, int& n
     if (own == 0) bomb("readxy", ph.em[ph.nem].name + "not recognised", yourfault);
     for (int j = 1; j <= ph.nem; ++j) {
         listentry(e);
-        e.listnames[u(e.nlist)] = ph.em[j].name;
-        posinphname(cal, ph.em[j].name, e.listix[u(e.nlist)], true);
-        e.listphase[u(e.nlist)] = p;
-        e.listem[u(e.nlist)] = static_cast<int16>(j);
-        e.lista[u(e.nlist)] = j == 1 ? -1 : -2;
-        if (j == own) e.memberpos[u(m)] = e.nlist;
+        e.listnames[e.nlist] = ph.em[j].name;
+        posinphname(cal, ph.em[j].name, e.listix[e.nlist], true);
+        e.listphase[e.nlist] = p;
+        e.listem[e.nlist] = narrow16(j);
+        e.lista[e.nlist] = j == 1 ? -1 : -2;
+        if (j == own) e.memberpos[m] = e.nlist;
     }
 }
 
@@ -71,10 +75,10 @@ real weightfactor(const Calibration& cal, real weight) {
 // The activity of every reaction member that is not a phase end-member must have a logarithm.
 void checkactivities(const xprec& e, const brrec& br, int16 nbr, int16 k) {
     for (int m = 1; m <= e.nmembers; ++m) {
-        const int16 pos = e.memberpos[u(m)];
-        if (e.coef[u(m)] != 0 && e.lista[u(pos)] >= 0 && !(br.bra[u(pos)] > 0)) {
+        const int16 pos = e.memberpos[m];
+        if (e.coef[m] != 0 && e.lista[pos] >= 0 && !(br.bra[pos] > 0)) {
             bomb("readxy",
-                 "activity of " + e.listnames[u(pos)] + " not positive in bracket " + realstr(nbr) +
+                 "activity of " + e.listnames[pos] + " not positive in bracket " + realstr(nbr) +
                      " of experiment " + realstr(k),
                  yourfault);
         }
@@ -95,43 +99,83 @@ bool readbrackethead(CalibReader& rd, strings& words, int16& n, brrec& br, int16
     return true;
 }
 
+// The values of a bracket line after its code, P, T and x(CO2), in list order: the composition
+// of each phase (every end-member's but the last) and the activity of each entry listed with
+// activity 0; the other entries keep their fixed activity (-2: the phase's other end-members).
+// An assemblage with unknown compositions may leave them off: from that bracket on, they start
+// at the a-x file's guesses.
+void readbracketvalues(const Run& run, xprec& e, const strings& words, int16 n, brrec& br) {
+    const bool mayomit = e.unknowncomps && e.ingroup;
+    int v = 0;
+    int nx = 0;
+    for (int j = 1; j <= e.nlist; ++j) {
+        const real rule = e.lista[j];
+        if (rule == -2) {
+            br.bra[j] = -2;
+        } else if (rule == -1) {
+            const ptype1& ph = (*run.arrays.prec1)[e.listphase[j]];
+            const int first = nx + 1;
+            for (int q = 1; q < ph.nem; ++q) {
+                ++v;
+                if (!mayomit && v + 4 > n) bomb("readxy", "not enough info 1", yourfault);
+                if (++nx > maxlist) {
+                    bomb("readxy", "too many composition values" + maxtext(maxlist), yourfault);
+                }
+                if (e.xyzfromax) continue;
+                if (v + 4 <= n) {
+                    br.xyz[nx] = getsingle(whatis(words[v + 4]), words[v + 4], "reading xyz");
+                } else {
+                    e.xyzfromax = true;
+                }
+            }
+            if (e.xyzfromax) {
+                for (int q = 1; q < ph.nem; ++q) br.xyz[first + q - 1] = ph.var[q].guess;
+            }
+            br.bra[j] = -1;
+        } else if (rule == 0) {
+            ++v;
+            if (v + 4 > n) bomb("readxy", "not enough info 2", yourfault);
+            br.bra[j] = getsingle(whatis(words[v + 4]), words[v + 4], "reading a");
+        } else {
+            br.bra[j] = rule;
+        }
+    }
+}
+
 // H2O and CO2 of the list, when given as present (activity >= 1), take the bracket's fluid
 // composition.
 void setfluidactivities(const SpecialPositions& sp, int16 nlist, brrec& br) {
     for (int j = 1; j <= nlist; ++j) {
-        if (j == sp.posH2O && br.bra[u(j)] >= 1) br.bra[u(j)] = 1 - br.brx;
-        if (j == sp.posCO2 && br.bra[u(j)] >= 1) br.bra[u(j)] = br.brx;
+        if (j == sp.posH2O && br.bra[j] >= 1) br.bra[j] = 1 - br.brx;
+        if (j == sp.posCO2 && br.bra[j] >= 1) br.bra[j] = br.brx;
     }
 }
 
 // An experiment given as an assemblage of phases: the expanded end-member list of its header
 // members, its reactions (one record each) and its runs, which give the phase compositions.
-void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const strings& head,
-               int last) {
-    xprec& e = cal.xp[u(k)];
+void readgroup(Session& ses, const Run& run, Calibration& cal, CalibReader& rd, int16 k,
+               const strings& head, int last) {
+    xprec& e = cal.xp[k];
     int nphases = 0;
     for (int m = 2; m <= last; ++m) {
         const std::string& name = head[m];
         int16 ix = 0;
         if (posinphname(cal, name, ix, false)) {
             listentry(e);
-            e.listnames[u(e.nlist)] = name;
-            e.listix[u(e.nlist)] = ix;
-            e.lista[u(e.nlist)] = 1;
+            e.listnames[e.nlist] = name;
+            e.listix[e.nlist] = ix;
+            e.lista[e.nlist] = 1;
             continue;
         }
-        int16 p = 0;
-        for (std::size_t q = maxxpss + 1; q < cal.xpphasenames.size(); ++q) {
-            if (cal.xpphasenames[q] == name) p = static_cast<int16>(q);
-        }
-        if (p == 0 || cal.phases == nullptr) {
+        const int16 p = phasenumber(cal, name);
+        if (p == 0 || !cal.axread) {
             bomb("readrc", "not recognised \"" + name + "\"", yourfault);
         }
         if (++nphases > maxxpss) {
             bomb("readxy", "too many solution phases in one experiment" + maxtext(maxxpss),
                  yourfault);
         }
-        const ptype1& ph = (*cal.phases)[p];
+        const ptype1& ph = (*run.arrays.prec1)[p];
         for (int j = 1; j <= ph.nem; ++j) {
             const ssemtype& em = ph.em[j];
             int16 d = 0;
@@ -139,21 +183,21 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
                 bomb("readrc", "not recognised \"" + em.name + "\"", yourfault);
             }
             listentry(e);
-            e.listnames[u(e.nlist)] = em.name;
-            e.listix[u(e.nlist)] = d;
-            e.listphase[u(e.nlist)] = p;
-            e.listem[u(e.nlist)] = static_cast<int16>(j);
-            e.lista[u(e.nlist)] = j == 1 ? -1 : -2;
+            e.listnames[e.nlist] = em.name;
+            e.listix[e.nlist] = d;
+            e.listphase[e.nlist] = p;
+            e.listem[e.nlist] = narrow16(j);
+            e.lista[e.nlist] = j == 1 ? -1 : -2;
         }
         for (int j = 1; j <= ph.nem; ++j) {
             const ssemtype& em = ph.em[j];
             for (int c = 1; c <= em.nmake; ++c) {
                 listentry(e);
-                e.listnames[u(e.nlist)] = em.makenames[c];
-                posinphname(cal, em.makenames[c], e.listix[u(e.nlist)], true);
-                e.listphase[u(e.nlist)] = p;
-                e.listem[u(e.nlist)] = static_cast<int16>(j);
-                e.lista[u(e.nlist)] = 0.5L;
+                e.listnames[e.nlist] = em.makenames[c];
+                posinphname(cal, em.makenames[c], e.listix[e.nlist], true);
+                e.listphase[e.nlist] = p;
+                e.listem[e.nlist] = narrow16(j);
+                e.lista[e.nlist] = 0.5L;
             }
         }
     }
@@ -169,7 +213,7 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
     strings words;
     int16 n = 0;
     for (int16 r = 1; r <= e.nreacs; ++r) {
-        xprec& rec = cal.xp[u(k + r - 1)];
+        xprec& rec = cal.xp[k + r - 1];
         if (r > 1) {
             rec = xprec{};
             rec.nreacs = e.nreacs;
@@ -197,17 +241,17 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
         for (int m = 1; m <= n; ++m) {
             int16 pos = 0;
             for (int j = e.nlist; j >= 1; --j) {
-                if (e.listnames[u(j)] == words[m]) pos = static_cast<int16>(j);
+                if (e.listnames[j] == words[m]) pos = narrow16(j);
             }
             if (pos == 0) bomb("readrc", "not recognised \"" + words[m] + "\" 1", yourfault);
             // the reaction's enthalpy is a sum over dataset end-members
-            if (e.listix[u(pos)] == 0) {
+            if (e.listix[pos] == 0) {
                 bomb("readrc", "not an end-member \"" + words[m] + "\"", yourfault);
             }
-            rec.memberpos[u(m)] = pos;
-            rec.memberix[u(m)] = e.listix[u(pos)];
+            rec.memberpos[m] = pos;
+            rec.memberix[m] = e.listix[pos];
         }
-        for (int m = 1; m <= n; ++m) rec.coef[u(m)] = rd.integer("reaction coefficient");
+        for (int m = 1; m <= n; ++m) rec.coef[m] = rd.integer("reaction coefficient");
         rd.droprest();
         const SpecialPositions sp = specialems(cal, rec.listix, rec.nlist);
         rec.nofluid = sp.posH2O == 0 && sp.posCO2 == 0;
@@ -218,7 +262,7 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
     // Listing.
     std::string members;
     for (int m = 2; m <= last; ++m) members += head[m] + " ";
-    const int16 lastrec = static_cast<int16>(k + e.nreacs - 1);
+    const int16 lastrec = narrow16(k + e.nreacs - 1);
     if (cal.prefs.infolevel < 2) {
         std::string line = "  " + realstr(k);
         if (e.nreacs > 1) line += "-" + realstr(lastrec);
@@ -230,7 +274,7 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
                    (e.nreacs == 1 ? std::string("reaction:") : realstr(e.nreacs) + " reactions:"),
                1, logmask);
         for (int16 r = k; r <= lastrec; ++r) {
-            putstr(ses, 0, "    " + realstr(r) + ")  " + cal.xp[u(r)].reactext, 1, logmask);
+            putstr(ses, 0, "    " + realstr(r) + ")  " + cal.xp[r].reactext, 1, logmask);
         }
     }
 
@@ -242,53 +286,23 @@ void readgroup(Session& ses, Calibration& cal, CalibReader& rd, int16 k, const s
         brrec br;
         int16 bcode = 0;
         if (!readbrackethead(rd, words, n, br, bcode)) break;
-        int v = 0;
-        int nx = 0;
-        for (int j = 1; j <= e.nlist; ++j) {
-            const real rule = e.lista[u(j)];
-            if (rule == -2) {
-                br.bra[u(j)] = -2;
-            } else if (rule == -1) {
-                const ptype1& ph = (*cal.phases)[e.listphase[u(j)]];
-                const int first = nx + 1;
-                for (int q = 1; q < ph.nem; ++q) {
-                    ++v;
-                    if (++nx > maxlist) {
-                        bomb("readxy", "too many composition values" + maxtext(maxlist), yourfault);
-                    }
-                    if (e.xyzfromax) continue;
-                    if (!e.unknowncomps || v + 4 <= n) {
-                        if (v + 4 > n) bomb("readxy", "not enough info 1", yourfault);
-                        br.xyz[u(nx)] =
-                            getsingle(whatis(words[v + 4]), words[v + 4], "reading xyz");
-                    } else {
-                        e.xyzfromax = true;
-                    }
-                }
-                if (e.xyzfromax) {
-                    for (int q = 1; q < ph.nem; ++q) br.xyz[u(first + q - 1)] = ph.var[q].guess;
-                }
-                br.bra[u(j)] = -1;
-            } else {
-                br.bra[u(j)] = rule;
-            }
-        }
+        readbracketvalues(run, e, words, n, br);
         setfluidactivities(sp, e.nlist, br);
         if (bcode == 2) continue;
         ++e.nbr;
         if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
-        for (int16 r = k; r <= lastrec; ++r) checkactivities(cal.xp[u(r)], br, e.nbr, k);
+        for (int16 r = k; r <= lastrec; ++r) checkactivities(cal.xp[r], br, e.nbr, k);
         e.br.push_back(br);
-        for (int16 r = static_cast<int16>(k + 1); r <= lastrec; ++r) {
+        for (int16 r = narrow16(k + 1); r <= lastrec; ++r) {
             brrec copy;
             copy.direction = br.direction;
             copy.brP = br.brP;
             copy.brT = br.brT;
             copy.brx = br.brx;
-            cal.xp[u(r)].br.push_back(copy);
+            cal.xp[r].br.push_back(copy);
         }
     }
-    for (int16 r = static_cast<int16>(k + 1); r <= lastrec; ++r) cal.xp[u(r)].nbr = e.nbr;
+    for (int16 r = narrow16(k + 1); r <= lastrec; ++r) cal.xp[r].nbr = e.nbr;
     cal.nexp = lastrec;
 }
 
@@ -297,22 +311,239 @@ void addrow(Calibration& cal) {
     if (cal.nobs > maxnexp) bomb("readxy", "too many experiments (increase maxnexp)", yourfault);
 }
 
+// Direct calorimetry, each datum a row of the problem: from the end-member file itself in the
+// old layout, else from the file's first section.
+void readdirectcal(Session& ses, Calibration& cal, CalibReader& rd) {
+    strings words;
+    int16 n = 0;
+    putstr(ses, 1, "reading direct calorimetry", 1, logmask);
+    for (int16 i = 1; i <= cal.ntp; ++i) {
+        cal.tda[i].hcal = cal.tda[i].hcalsd = 0;
+        cal.tda[i].calrow = 0;
+    }
+    if (cal.dsmode == 5) {
+        for (int16 i = 1; i <= cal.ntp; ++i) {
+            tdrec& t = cal.tda[i];
+            if (t.sdH >= 99) continue;
+            addrow(cal);
+            putstr(ses, 0, "  " + realstr(cal.nobs) + ")  " + t.name, 1, logmask);
+            cal.b[cal.nobs][i] = 1;
+            cal.x[cal.nobs][i] = 1;
+            cal.y[cal.nobs] = t.H;
+            cal.sdy[cal.nobs] = t.sdH < 0.0001L ? 0.0001L : t.sdH;
+        }
+    } else {
+        for (;;) {
+            if (!rd.line(words, n)) bomb("readxy", "file ends in direct calorimetry", yourfault);
+            const int16 code = getinteger(whatis(words[1]), words[1], "reading direct cal code");
+            if (code == 0) break;
+            int16 i = 0;
+            posinphname(cal, n >= 2 ? words[2] : std::string(), i, true);
+            tdrec& t = cal.tda[i];
+            t.hcal = getsingle(whatis(words[3]), words[3], "cal enthalpy");
+            t.hcalsd = getsingle(whatis(words[4]), words[4], "cal enthalpy sd");
+            if (t.hcalsd == 0) t.hcalsd = 0.001L;
+            t.calrow = 0;
+            if (code != 1) continue;
+            addrow(cal);
+            t.calrow = cal.nobs;
+            putstr(ses, 0, "  " + realstr(cal.nobs) + ")  " + t.name, 1, logmask);
+            cal.b[cal.nobs][i] = 1;
+            cal.x[cal.nobs][i] = 1;
+            cal.y[cal.nobs] = t.hcal;
+            cal.sdy[cal.nobs] = t.hcalsd;
+        }
+    }
+    cal.ncalrows = cal.nobs;
+}
+
+// Oxide calorimetry: reactions among end-members with their measured enthalpy, brought to
+// 298.15 K; each one used is a row of the problem.
+void readoxcal(Session& ses, Calibration& cal, CalibReader& rd) {
+    strings words;
+    int16 n = 0;
+    putstr(ses, 1, "reading oxide calorimetry", 1, logmask);
+    cal.noxcal = 0;
+    for (;;) {
+        if (!rd.line(words, n)) bomb("readxy", "file ends in oxide calorimetry", yourfault);
+        const int16 code = getinteger(whatis(words[1]), words[1], "reading oxcal code");
+        if (code == 0) break;
+        ++cal.noxcal;
+        if (cal.noxcal > maxnoxcal) {
+            bomb("readxy", "too many oxide calorimetry data" + maxtext(maxnoxcal), yourfault);
+        }
+        if (n - 1 > maxlist) {
+            bomb("readxy", "too many end-members in oxide calorimetry" + maxtext(maxlist),
+                 yourfault);
+        }
+        oxcalrec& o = cal.oxcal[cal.noxcal];
+        o = oxcalrec{};
+        o.use = code == 1;
+        o.n = narrow16(n - 1);
+        for (int k = 1; k <= o.n; ++k) posinphname(cal, words[k + 1], o.ix[k], true);
+        for (int k = 1; k <= o.n; ++k) o.coef[k] = rd.integer("oxcal coefficient");
+        o.hmeas = rd.number("oxcal enthalpy");
+        o.sdmeas = rd.number("oxcal enthalpy sd");
+        o.tmeas = rd.number("oxcal T");
+        rd.droprest();
+        putstr(ses, 0, "  " + realstr(cal.nobs + 1) + ")  " + reactiontext(cal, o.coef, o.ix, o.n),
+               1, logmask);
+        o.h298 = o.hmeas;
+        if (o.tmeas > 298.2L) {
+            for (int k = 1; k <= o.n; ++k) {
+                o.h298 += o.coef[k] * heatcontent(cal.tda[o.ix[k]], cal.dsmode, o.tmeas);
+            }
+        }
+        // A measured sd of zero is taken as 0.001 kJ, as for direct calorimetry.
+        if (o.sdmeas == 0) o.sdmeas = 0.001L;
+        if (!o.use) continue;
+        addrow(cal);
+        for (int k = 1; k <= o.n; ++k) {
+            cal.b[cal.nobs][o.ix[k]] = 1;
+            cal.x[cal.nobs][o.ix[k]] = narrow16(-o.coef[k]);
+        }
+        cal.y[cal.nobs] = o.h298;
+        cal.sdy[cal.nobs] = o.sdmeas;
+    }
+    cal.noxrows = cal.nobs;
+}
+
+// The kind and the members of an experiment from its header line (code, members, then the
+// keywords "univariant" or "divariant", "unknowncomps" and "show"); the last member's word.
+int readxpheader(const Calibration& cal, xprec& e, const strings& words, int16 n) {
+    int last = n;
+    const auto kind = [&](const std::string& w) { return w == "univariant" ? 1 : 2; };
+    if (words[n] == "show" && n >= 2) {
+        e.show = true;
+        if (n >= 3 && words[n - 1] == "unknowncomps") {
+            if (n < 4 || words[n - 2] != "univariant") {
+                bomb("readxy", "need univariant keyword", yourfault);
+            }
+            last = n - 3;
+            e.xpkind = 1;
+            e.unknowncomps = true;
+        } else if (words[n - 1] == "univariant" || words[n - 1] == "divariant") {
+            last = n - 2;
+            e.xpkind = narrow16(kind(words[n - 1]));
+        } else {
+            e.show = false;
+        }
+    } else if (words[n] == "unknowncomps") {
+        if (n < 3 || words[n - 1] != "univariant") {
+            bomb("readxy", "need univariant keyword", yourfault);
+        }
+        last = n - 2;
+        e.xpkind = 1;
+        e.unknowncomps = true;
+    } else if (words[n] == "univariant" || words[n] == "divariant") {
+        last = n - 1;
+        e.xpkind = narrow16(kind(words[n]));
+    }
+    e.nmembers = narrow16(last - 1);
+    if (e.nmembers > maxlist) {
+        bomb("readxy", "too many members of a reaction" + maxtext(maxlist), yourfault);
+    }
+    for (int m = 1; m <= e.nmembers; ++m) {
+        const std::string& name = words[m + 1];
+        int16 ix = 0;
+        if (posinphname(cal, name, ix, false)) {
+            e.memberix[m] = ix;
+            continue;
+        }
+        bool isphase = false;
+        for (int p = 1; p <= cal.xpphasenames.size(); ++p) {
+            if (cal.xpphasenames[p] == name) isphase = true;
+        }
+        if (!isphase) bomb("readrc", "not recognised \"" + name + "\"", yourfault);
+        e.hasphases = true;
+    }
+    return last;
+}
+
+// An experiment among end-members: the reaction coefficients and weight, the activity line
+// (a number or a solution phase a member), and its brackets.
+void readplainxp(Session& ses, const Run& run, Calibration& cal, CalibReader& rd, int16 k) {
+    xprec& e = cal.xp[k];
+    strings words;
+    int16 n = 0;
+    e.ingroup = false;
+    e.nreacs = 1;
+    e.reacno = 1;
+    for (int m = 1; m <= e.nmembers; ++m) e.coef[m] = rd.integer("reaction coefficient");
+    e.weight = weightfactor(cal, rd.number("weight factor"));
+    rd.droprest();
+
+    // The activity of each member: a number, or a phase that supplies it.
+    if (!rd.line(words, n)) bomb("readxy", "file ends before an activity line", yourfault);
+    if (n < e.nmembers) bomb("readxy", "not enough activities", yourfault);
+    int nphases = 0;
+    for (int m = 1; m <= e.nmembers; ++m) {
+        const std::string& w = words[m];
+        const int16 ix = e.memberix[m];
+        if (whatis(w) == valuetype::astring) {
+            addphase(run, cal, e, m, w, nphases);
+            continue;
+        }
+        listentry(e);
+        e.listnames[e.nlist] = cal.tda[ix].name;
+        e.listix[e.nlist] = ix;
+        e.lista[e.nlist] = getsingle(whatis(w), w, "reading a(" + cal.tda[ix].name + ")");
+        e.memberpos[m] = e.nlist;
+        const std::string& nm = cal.tda[ix].name;
+        if (e.lista[e.nlist] < 0 && (nm == "crd" || nm == "fcrd")) e.crdflag = true;
+    }
+    const SpecialPositions sp = specialems(cal, e.listix, e.nlist);
+    e.nofluid = sp.posH2O == 0 && sp.posCO2 == 0;
+    e.reftext.clear();
+    for (int w = e.nmembers + 1; w <= n; ++w) e.reftext += words[w] + " ";
+    if (e.crdflag) {
+        if (sp.poscrd > 0) e.lista[sp.poscrd] = 1;
+        if (sp.posfcrd > 0) e.lista[sp.posfcrd] = 1;
+    }
+    e.reactext = reactiontext(cal, e.coef, e.memberix, e.nmembers);
+    if (cal.prefs.infolevel >= 2 && k == 1) {
+        putstr(ses, 2, "READING experimental work", 1, logmask);
+    }
+    putstr(ses, 0, "  " + realstr(k) + ")  " + e.reactext + "  (" + e.reftext + ")", 1, logmask);
+    if (cal.prefs.infolevel >= 3) {
+        std::string line;
+        addgreal(2, line, k);
+        putstr(ses, 0, line + ")  " + e.reactext + "  (" + e.reftext + ")", 1, screenmask);
+    }
+
+    // Brackets, ended by a negative code.
+    e.nbr = 0;
+    for (;;) {
+        brrec br;
+        int16 bcode = 0;
+        if (!readbrackethead(rd, words, n, br, bcode)) break;
+        readbracketvalues(run, e, words, n, br);
+        setfluidactivities(sp, e.nlist, br);
+        if (bcode == 2) continue;
+        ++e.nbr;
+        if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
+        // ln a of every member enters the misfit: an activity that is not positive has none.
+        checkactivities(e, br, e.nbr, k);
+        e.br.push_back(br);
+    }
+}
+
 }  // namespace
 
-std::string reactiontext(const Calibration& cal, const std::array<int16, maxlist + 1>& coef,
-                         const std::array<int16, maxlist + 1>& ix, int16 n) {
+std::string reactiontext(const Calibration& cal, const Fixed1<int16, maxlist>& coef,
+                         const Fixed1<int16, maxlist>& ix, int16 n) {
     std::string text;
     for (int side = -1; side <= 1; side += 2) {
         if (side == 1) text += " = ";
         bool first = true;
         for (int m = 1; m <= n; ++m) {
-            const int c = coef[u(m)];
+            const int c = coef[m];
             if (c == 0 || (c < 0) != (side < 0)) continue;
             if (!first) text += " + ";
             first = false;
             if (std::abs(c) != 1) text += std::to_string(std::abs(c));
-            const int16 k = ix[u(m)];
-            if (k > 0) text += cal.tda[u(k)].name;
+            const int16 k = ix[m];
+            if (k > 0) text += cal.tda[k].name;
         }
     }
     return text;
@@ -338,102 +569,17 @@ real heatcontent(const tdrec& t, int16 /*dsmode*/, real T) {
     return h;
 }
 
-void readxpfile(Session& ses, Calibration& cal, InFile& f) {
+void readxpfile(Session& ses, const Run& run, Calibration& cal, InFile& f) {
     CalibReader rd(f, "readxy");
-    strings words;
-    int16 n = 0;
     cal.nobs = 0;
-    putstr(ses, 1, "reading direct calorimetry", 1, logmask);
-    for (int16 i = 1; i <= cal.ntp; ++i) {
-        cal.tda[u(i)].hcal = cal.tda[u(i)].hcalsd = 0;
-        cal.tda[u(i)].calrow = 0;
-    }
-
-    // Direct calorimetry: from the end-member file itself in the old layout.
-    if (cal.dsmode == 5) {
-        for (int16 i = 1; i <= cal.ntp; ++i) {
-            tdrec& t = cal.tda[u(i)];
-            if (t.sdH >= 99) continue;
-            addrow(cal);
-            putstr(ses, 0, "  " + realstr(cal.nobs) + ")  " + t.name, 1, logmask);
-            cal.b[u(cal.nobs)][u(i)] = 1;
-            cal.x[u(cal.nobs)][u(i)] = 1;
-            cal.y[u(cal.nobs)] = t.H;
-            cal.sdy[u(cal.nobs)] = t.sdH < 0.0001L ? 0.0001L : t.sdH;
-        }
-    } else {
-        for (;;) {
-            if (!rd.line(words, n)) bomb("readxy", "file ends in direct calorimetry", yourfault);
-            const int16 code = getinteger(whatis(words[1]), words[1], "reading direct cal code");
-            if (code == 0) break;
-            int16 i = 0;
-            posinphname(cal, n >= 2 ? words[2] : std::string(), i, true);
-            tdrec& t = cal.tda[u(i)];
-            t.hcal = getsingle(whatis(words[3]), words[3], "cal enthalpy");
-            t.hcalsd = getsingle(whatis(words[4]), words[4], "cal enthalpy sd");
-            if (t.hcalsd == 0) t.hcalsd = 0.001L;
-            t.calrow = 0;
-            if (code != 1) continue;
-            addrow(cal);
-            t.calrow = cal.nobs;
-            putstr(ses, 0, "  " + realstr(cal.nobs) + ")  " + t.name, 1, logmask);
-            cal.b[u(cal.nobs)][u(i)] = 1;
-            cal.x[u(cal.nobs)][u(i)] = 1;
-            cal.y[u(cal.nobs)] = t.hcal;
-            cal.sdy[u(cal.nobs)] = t.hcalsd;
-        }
-    }
-    cal.ncalrows = cal.nobs;
-
-    // Oxide calorimetry.
-    putstr(ses, 1, "reading oxide calorimetry", 1, logmask);
-    cal.noxcal = 0;
-    for (;;) {
-        if (!rd.line(words, n)) bomb("readxy", "file ends in oxide calorimetry", yourfault);
-        const int16 code = getinteger(whatis(words[1]), words[1], "reading oxcal code");
-        if (code == 0) break;
-        ++cal.noxcal;
-        if (cal.noxcal > maxnoxcal) {
-            bomb("readxy", "too many oxide calorimetry data" + maxtext(maxnoxcal), yourfault);
-        }
-        if (n - 1 > maxlist) {
-            bomb("readxy", "too many end-members in oxide calorimetry" + maxtext(maxlist),
-                 yourfault);
-        }
-        oxcalrec& o = cal.oxcal[u(cal.noxcal)];
-        o = oxcalrec{};
-        o.use = code == 1;
-        o.n = static_cast<int16>(n - 1);
-        for (int k = 1; k <= o.n; ++k) posinphname(cal, words[k + 1], o.ix[u(k)], true);
-        for (int k = 1; k <= o.n; ++k) o.coef[u(k)] = rd.integer("oxcal coefficient");
-        o.hmeas = rd.number("oxcal enthalpy");
-        o.sdmeas = rd.number("oxcal enthalpy sd");
-        o.tmeas = rd.number("oxcal T");
-        rd.droprest();
-        putstr(ses, 0, "  " + realstr(cal.nobs + 1) + ")  " + reactiontext(cal, o.coef, o.ix, o.n),
-               1, logmask);
-        o.h298 = o.hmeas;
-        if (o.tmeas > 298.2L) {
-            for (int k = 1; k <= o.n; ++k) {
-                o.h298 += o.coef[u(k)] * heatcontent(cal.tda[u(o.ix[u(k)])], cal.dsmode, o.tmeas);
-            }
-        }
-        // A measured sd of zero is taken as 0.001 kJ, as for direct calorimetry.
-        if (o.sdmeas == 0) o.sdmeas = 0.001L;
-        if (!o.use) continue;
-        addrow(cal);
-        for (int k = 1; k <= o.n; ++k) {
-            cal.b[u(cal.nobs)][u(o.ix[u(k)])] = 1;
-            cal.x[u(cal.nobs)][u(o.ix[u(k)])] = static_cast<int16>(-o.coef[u(k)]);
-        }
-        cal.y[u(cal.nobs)] = o.h298;
-        cal.sdy[u(cal.nobs)] = o.sdmeas;
-    }
-    cal.noxrows = cal.nobs;
+    readdirectcal(ses, cal, rd);
+    readoxcal(ses, cal, rd);
     if (cal.prefs.infolevel < 2) putstr(ses, 1, "reading experimental data", 1, logmask);
     cal.nexp = 0;
 
     // Experiments.
+    strings words;
+    int16 n = 0;
     for (;;) {
         if (!rd.line(words, n)) bomb("readxy", "file ends in the experiments", yourfault);
         const int16 code = getinteger(whatis(words[1]), words[1], "reading xp code");
@@ -442,148 +588,17 @@ void readxpfile(Session& ses, Calibration& cal, InFile& f) {
         if (cal.nexp > maxnexp)
             bomb("readxy", "too many equilibria -> increase maxnexp", yourfault);
         const int16 k = cal.nexp;
-        xprec& e = cal.xp[u(k)];
+        xprec& e = cal.xp[k];
         e = xprec{};
         e.use = code == 1;
-        int last = n;
-        const auto kind = [&](const std::string& w) { return w == "univariant" ? 1 : 2; };
-        if (words[n] == "show" && n >= 2) {
-            e.show = true;
-            if (n >= 3 && words[n - 1] == "unknowncomps") {
-                if (n < 4 || words[n - 2] != "univariant") {
-                    bomb("readxy", "need univariant keyword", yourfault);
-                }
-                last = n - 3;
-                e.xpkind = 1;
-                e.unknowncomps = true;
-            } else if (words[n - 1] == "univariant" || words[n - 1] == "divariant") {
-                last = n - 2;
-                e.xpkind = static_cast<int16>(kind(words[n - 1]));
-            } else {
-                e.show = false;
-            }
-        } else if (words[n] == "unknowncomps") {
-            if (n < 3 || words[n - 1] != "univariant") {
-                bomb("readxy", "need univariant keyword", yourfault);
-            }
-            last = n - 2;
-            e.xpkind = 1;
-            e.unknowncomps = true;
-        } else if (words[n] == "univariant" || words[n] == "divariant") {
-            last = n - 1;
-            e.xpkind = static_cast<int16>(kind(words[n]));
-        }
-        e.nmembers = static_cast<int16>(last - 1);
-        if (e.nmembers > maxlist) {
-            bomb("readxy", "too many members of a reaction" + maxtext(maxlist), yourfault);
-        }
-        for (int m = 1; m <= e.nmembers; ++m) {
-            const std::string& name = words[m + 1];
-            int16 ix = 0;
-            if (posinphname(cal, name, ix, false)) {
-                e.memberix[u(m)] = ix;
-                continue;
-            }
-            bool isphase = false;
-            for (std::size_t p = 1; p < cal.xpphasenames.size(); ++p) {
-                if (cal.xpphasenames[p] == name) isphase = true;
-            }
-            if (!isphase) bomb("readrc", "not recognised \"" + name + "\"", yourfault);
-            e.hasphases = true;
-        }
+        const int last = readxpheader(cal, e, words, n);
         if (e.hasphases) {
-            readgroup(ses, cal, rd, k, words, last);
+            readgroup(ses, run, cal, rd, k, words, last);
             continue;
         }
-        e.ingroup = false;
-        e.nreacs = 1;
-        e.reacno = 1;
-        for (int m = 1; m <= e.nmembers; ++m) e.coef[u(m)] = rd.integer("reaction coefficient");
-        e.weight = weightfactor(cal, rd.number("weight factor"));
-        rd.droprest();
-
-        // The activity of each member: a number, or a phase that supplies it.
-        if (!rd.line(words, n)) bomb("readxy", "file ends before an activity line", yourfault);
-        if (n < e.nmembers) bomb("readxy", "not enough activities", yourfault);
-        int nphases = 0;
-        for (int m = 1; m <= e.nmembers; ++m) {
-            const std::string& w = words[m];
-            const int16 ix = e.memberix[u(m)];
-            if (whatis(w) == valuetype::astring) {
-                addphase(cal, e, m, w, nphases);
-                continue;
-            }
-            listentry(e);
-            e.listnames[u(e.nlist)] = cal.tda[u(ix)].name;
-            e.listix[u(e.nlist)] = ix;
-            e.lista[u(e.nlist)] = getsingle(whatis(w), w, "reading a(" + cal.tda[u(ix)].name + ")");
-            e.memberpos[u(m)] = e.nlist;
-            const std::string& nm = cal.tda[u(ix)].name;
-            if (e.lista[u(e.nlist)] < 0 && (nm == "crd" || nm == "fcrd")) e.crdflag = true;
-        }
-        const SpecialPositions sp = specialems(cal, e.listix, e.nlist);
-        e.nofluid = sp.posH2O == 0 && sp.posCO2 == 0;
-        e.reftext.clear();
-        for (int w = e.nmembers + 1; w <= n; ++w) e.reftext += words[w] + " ";
-        if (e.crdflag) {
-            if (sp.poscrd > 0) e.lista[u(sp.poscrd)] = 1;
-            if (sp.posfcrd > 0) e.lista[u(sp.posfcrd)] = 1;
-        }
-        e.reactext = reactiontext(cal, e.coef, e.memberix, e.nmembers);
-        if (cal.prefs.infolevel >= 2 && k == 1) {
-            putstr(ses, 2, "READING experimental work", 1, logmask);
-        }
-        putstr(ses, 0, "  " + realstr(k) + ")  " + e.reactext + "  (" + e.reftext + ")", 1,
-               logmask);
-        if (cal.prefs.infolevel >= 3) {
-            std::string line;
-            addgreal(2, line, k);
-            putstr(ses, 0, line + ")  " + e.reactext + "  (" + e.reftext + ")", 1, screenmask);
-        }
-
-        // Brackets, ended by a negative code.
-        e.nbr = 0;
-        for (;;) {
-            brrec br;
-            int16 bcode = 0;
-            if (!readbrackethead(rd, words, n, br, bcode)) break;
-            int v = 0;
-            int nx = 0;
-            for (int j = 1; j <= e.nlist; ++j) {
-                if (e.lista[u(j)] == -2) {
-                    br.bra[u(j)] = -2;
-                } else if (e.lista[u(j)] == -1) {
-                    const ptype1& ph = (*cal.phases)[e.listphase[u(j)]];
-                    for (int q = 1; q < ph.nem; ++q) {
-                        ++v;
-                        if (v + 4 > n) bomb("readxy", "not enough info 1", yourfault);
-                        ++nx;
-                        if (nx > maxlist) {
-                            bomb("readxy", "too many composition values" + maxtext(maxlist),
-                                 yourfault);
-                        }
-                        br.xyz[u(nx)] =
-                            getsingle(whatis(words[v + 4]), words[v + 4], "reading xyz");
-                    }
-                    br.bra[u(j)] = -1;
-                } else if (e.lista[u(j)] == 0) {
-                    ++v;
-                    if (v + 4 > n) bomb("readxy", "not enough info 2", yourfault);
-                    br.bra[u(j)] = getsingle(whatis(words[v + 4]), words[v + 4], "reading a");
-                } else {
-                    br.bra[u(j)] = e.lista[u(j)];
-                }
-            }
-            setfluidactivities(sp, e.nlist, br);
-            if (bcode == 2) continue;
-            ++e.nbr;
-            if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
-            // ln a of every member enters the misfit: an activity that is not positive has none.
-            checkactivities(e, br, e.nbr, k);
-            e.br.push_back(br);
-        }
+        readplainxp(ses, run, cal, rd, k);
     }
-    cal.nobs = static_cast<int16>(cal.nobs + cal.nexp);
+    cal.nobs = narrow16(cal.nobs + cal.nexp);
     cal.nobsread = cal.nobs;
     if (cal.nobs > maxnexp) bomb("readxy", "too much data -> increase maxnexp", yourfault);
 }
@@ -604,9 +619,9 @@ void readxy(Session& ses, Run& run, Calibration& cal) {
     std::string suffix = "xp" + cal.prefs.xpsuffix;
     promptdatafile(ses, filename, "ds-", suffix, "xp info", f);
     run.dataset.ndsem = cal.ntp;
-    readxpfile(ses, cal, f);
+    readxpfile(ses, run, cal, f);
     f.close();
-    for (int16 i = maxxpss + 1; i < static_cast<int16>(cal.xpphasenames.size()); ++i) {
+    for (int16 i = maxxpss + 1; i <= cal.xpphasenames.size(); ++i) {
         printphaseinfo(ses, run, i);
     }
 }

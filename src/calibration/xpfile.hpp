@@ -13,12 +13,12 @@ namespace qv {
 
 // Text of a reaction: reactants (negative coefficients) " = " products, terms joined by " + ",
 // each the coefficient's magnitude (left out when 1) followed by the end-member's name.
-std::string reactiontext(const Calibration& cal, const std::array<int16, maxlist + 1>& coef,
-                         const std::array<int16, maxlist + 1>& ix, int16 n);
+std::string reactiontext(const Calibration& cal, const Fixed1<int16, maxlist>& coef,
+                         const Fixed1<int16, maxlist>& ix, int16 n);
 // Heat content (kJ) of end-member t between 298.15 K and T.
 real heatcontent(const tdrec& t, int16 dsmode, real T);
 // Reads the open experimental data file (the end-member file has been read).
-void readxpfile(Session& ses, Calibration& cal, InFile& f);
+void readxpfile(Session& ses, const Run& run, Calibration& cal, InFile& f);
 // Reads the end-member file, the a-x file and the experimental data file.
 void readxy(Session& ses, Run& run, Calibration& cal);
 

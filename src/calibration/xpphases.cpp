@@ -7,6 +7,7 @@
 #include "calibration/misfits.hpp"
 #include "model/components.hpp"
 #include "model/emcomps.hpp"
+#include "numerics/convert.hpp"
 #include "solver/calcq.hpp"
 #include "solver/lsqds.hpp"
 #include "textio/channels.hpp"
@@ -15,20 +16,16 @@
 namespace qv {
 namespace {
 
-std::size_t u(int i) {
-    return static_cast<std::size_t>(i);
-}
-
 // Composition pairs and data row of calculation end-member e from calibration end-member d.
 void fromdataset(Run& run, const Calibration& cal, int16 e, int16 d) {
-    const tdrec& t = cal.tda[u(d)];
+    const tdrec& t = cal.tda[d];
     CompositionPairs& c = run.dataset.comp[e];
     c = CompositionPairs{};
     c.ncompel = t.nel;
     for (int q = 1; q <= t.nel; ++q) {
-        c.compel[q] = t.formulael[u(q)];
-        c.compamt[q] = t.formulaamt[u(q)];
-        c.compsum += t.formulaamt[u(q)];
+        c.compel[q] = t.formulael[q];
+        c.compamt[q] = t.formulaamt[q];
+        c.compsum += t.formulaamt[q];
     }
     tdvector& row = (*run.arrays.td)[e];
     const tdvector data = tdrow(t, cal.dsmode);
@@ -53,7 +50,7 @@ struct NleMode {
 
 void setupxpphases(Session& ses, Run& run, Calibration& cal, int16 k) {
     const NleMode mode(ses);
-    const xprec& e = cal.xp[u(k)];
+    const xprec& e = cal.xp[k];
     prectype1& p1 = *run.arrays.prec1;
     prectype0& p0 = *run.arrays.prec0;
     Dataset& ds = run.dataset;
@@ -62,18 +59,18 @@ void setupxpphases(Session& ses, Run& run, Calibration& cal, int16 k) {
     int16 np = 0;
     int16 ns = 0;
     for (int j = 1; j <= e.nlist; ++j) {
-        const real rule = e.lista[u(j)];
+        const real rule = e.lista[j];
         if (rule == -2) continue;
         if (rule <= 0) {
             if (++ns > maxxpss) {
                 bomb("setupxpphases",
                      "too many solution phases in one experiment" + maxtext(maxxpss), yourfault);
             }
-            p1[ns] = p1[e.listphase[u(j)]];
+            p1[ns] = p1[e.listphase[j]];
             ptype1& ph = p1[ns];
             for (int16 m = 1; m <= ph.nem; ++m) {
                 ++nem;
-                const int16 d = e.listix[u(j + m - 1)];
+                const int16 d = e.listix[j + m - 1];
                 if (d == 0) {
                     ds.emnames[nem] = "###";
                     ds.comp[nem] = CompositionPairs{};
@@ -87,9 +84,9 @@ void setupxpphases(Session& ses, Run& run, Calibration& cal, int16 k) {
             ++nem;
             ++np;
             ptype0& ph = p0[np];
-            const int16 d = e.listix[u(j)];
+            const int16 d = e.listix[j];
             if (d != 0) {
-                ph.name = ph.emname = ds.emnames[nem] = cal.tda[u(d)].name;
+                ph.name = ph.emname = ds.emnames[nem] = cal.tda[d].name;
                 fromdataset(run, cal, nem, d);
             }
             ph.vec.fill(0);
@@ -102,7 +99,7 @@ void setupxpphases(Session& ses, Run& run, Calibration& cal, int16 k) {
     }
     run.npure = np;
     run.nss = ns;
-    run.nphread = static_cast<int16>(np + ns);
+    run.nphread = narrow16(np + ns);
     ds.nem = e.nlist;
     makeoxides(run);
     makeemc(run);
@@ -119,8 +116,8 @@ empvector xpactivities(const ptype1& ph, const eqvector& x, real p, real t) {
 
 void lsqcalca(Session& ses, Run& run, Calibration& cal, int16 k, int16 i) {
     const NleMode mode(ses);
-    xprec& e = cal.xp[u(k)];
-    brrec& br = e.br[u(i)];
+    xprec& e = cal.xp[k];
+    brrec& br = e.br[i];
     const real p = br.brP;
     const real t = br.brT;
     run.windows.pcur = p;
@@ -135,7 +132,7 @@ void lsqcalca(Session& ses, Run& run, Calibration& cal, int16 k, int16 i) {
             pos += ph.nvar;
             continue;
         }
-        for (int v = 1; v <= ph.nvar; ++v) ph.var[v].guess = br.xyz[u(pos + v - 1)];
+        for (int v = 1; v <= ph.nvar; ++v) ph.var[v].guess = br.xyz[pos + v - 1];
         auto xref = std::make_unique<CrossRefs>();
         auto rl = std::make_unique<ReactionLists>();
         bool wasillegal = false;
@@ -149,51 +146,51 @@ void lsqcalca(Session& ses, Run& run, Calibration& cal, int16 k, int16 i) {
             ses.console.write(line + "\n");
             bomb("calca", "couldn't solve for state of order for " + ph.name, yourfault);
         }
-        for (int v = 1; v <= ph.nvar; ++v) br.xyz[u(pos + v - 1)] = ph.var[v].guess;
+        for (int v = 1; v <= ph.nvar; ++v) br.xyz[pos + v - 1] = ph.var[v].guess;
         pos += ph.nvar;
     }
 
     // Activities of the list entries.
     pos = 1;
     for (int j = 1; j <= e.nlist; ++j) {
-        const real rule = e.lista[u(j)];
+        const real rule = e.lista[j];
         if (rule == -1) {
-            const ptype1& ph = p1[e.listphase[u(j)]];
+            const ptype1& ph = p1[e.listphase[j]];
             eqvector x;
             x.fill(0);
-            for (int q = 1; q < ph.nem; ++q) x[q] = br.xyz[u(pos++)];
+            for (int q = 1; q < ph.nem; ++q) x[q] = br.xyz[pos++];
             const empvector a = xpactivities(ph, x, p, t);
-            for (int q = 1; q <= ph.nem; ++q) br.bra[u(j + q - 1)] = a[q];
+            for (int q = 1; q <= ph.nem; ++q) br.bra[j + q - 1] = a[q];
         } else if (rule == 0.5L) {
             // A constituent of a made end-member: a(made) = a(constituent)^mult.
-            const ssemtype& made = p1[e.listphase[u(j)]].em[e.listem[u(j)]];
+            const ssemtype& made = p1[e.listphase[j]].em[e.listem[j]];
             int c = made.nmake;
             for (int q = made.nmake; q >= 1; --q) {
-                if (made.makenames[q] == e.listnames[u(j)]) c = q;
+                if (made.makenames[q] == e.listnames[j]) c = q;
             }
             int entry = e.nlist;
             for (int q = e.nlist; q >= 1; --q) {
-                if (e.listnames[u(q)] == made.name) entry = q;
+                if (e.listnames[q] == made.name) entry = q;
             }
-            const real a = br.bra[u(entry)];
+            const real a = br.bra[entry];
             const real mult = c >= 1 && made.makeden != 0
                                   ? static_cast<real>(made.makecoef[c]) / made.makeden
                                   : 0;
             if (a > 0 && a < 1 && mult != 0) {
-                br.bra[u(j)] = std::pow(a, 1 / mult);
+                br.bra[j] = std::pow(a, 1 / mult);
                 continue;
             }
             std::string line;
-            addstr(e.listnames[u(j)], 6, line);
-            addstr(p1[e.listphase[u(j)]].name, 6, line);
+            addstr(e.listnames[j], 6, line);
+            addstr(p1[e.listphase[j]].name, 6, line);
             addstr(made.name, 6, line);
             addstr(c >= 1 ? made.makenames[c] : std::string(), 6, line);
             addstr("; mult = ", 0, line);
             addreal(2, true, 8, line, mult);
-            addstr("; a(" + e.listnames[u(entry)] + ") = ", 0, line);
+            addstr("; a(" + e.listnames[entry] + ") = ", 0, line);
             addreal(4, true, 10, line, a);
             if (a > 0 && mult != 0) {
-                addstr("; giving a(" + e.listnames[u(j)] + ") = ", 0, line);
+                addstr("; giving a(" + e.listnames[j] + ") = ", 0, line);
                 addreal(4, true, 10, line, std::pow(a, 1 / mult));
             }
             ses.console.write("\ndependent end-member activity not between 0 and 1\n" + line +
@@ -202,8 +199,8 @@ void lsqcalca(Session& ses, Run& run, Calibration& cal, int16 k, int16 i) {
         }
     }
     for (int r = 1; r < e.nreacs; ++r) {
-        brrec& other = cal.xp[u(k + r)].br[u(i)];
-        for (int j = 1; j <= e.nlist; ++j) other.bra[u(j)] = br.bra[u(j)];
+        brrec& other = cal.xp[k + r].br[i];
+        for (int j = 1; j <= e.nlist; ++j) other.bra[j] = br.bra[j];
     }
 }
 

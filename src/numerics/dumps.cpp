@@ -12,8 +12,7 @@ namespace {
 
 // Cells smaller than this are shown as zero.
 constexpr real zerocell = 1e-10L;
-constexpr int32 listchannels = 13;  // screen, summary and log
-constexpr int maxgroups = 10;       // column groups of a jacobian block
+constexpr int maxgroups = 10;  // column groups of a jacobian block
 constexpr int labelwidth = 6;
 
 bool iszero(real x) {
@@ -116,7 +115,7 @@ struct JacobianDump {
 void printmatrixlist(Session& ses, const eqmatrix& m, std::string_view title, int16 rows,
                      int16 cols) {
     std::string& line = ses.ch.linebuffers[0];
-    putstr(ses, 1, "(* " + std::string(title) + " *)", 1, listchannels);
+    putstr(ses, 1, "(* " + std::string(title) + " *)", 1, screensummarylogmask);
     line = "{{";
     for (int i = 1; i <= rows; ++i) {
         for (int j = 1; j <= cols; ++j) {
@@ -131,11 +130,11 @@ void printmatrixlist(Session& ses, const eqmatrix& m, std::string_view title, in
                 addstr(i == rows ? "}}; " : "}, ", 0, line);
             }
         }
-        putstr(ses, 0, line, 1, listchannels);
+        putstr(ses, 0, line, 1, screensummarylogmask);
         line = i < rows ? " {" : "";
     }
     line.clear();
-    putstr(ses, 0, "", 1, listchannels);
+    putstr(ses, 0, "", 1, screensummarylogmask);
 }
 
 void printmatrixlog(Session& ses, const JacobianLabels& labels, std::string_view title,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 
@@ -41,10 +42,10 @@ struct Reducer {
             found = false;
             if (b[r][c + 1] != 0) {
                 k = r;
-                c = static_cast<int16>(c + 1);
+                c = narrow16(c + 1);
                 found = true;
             } else {
-                for (int16 col = static_cast<int16>(c + 1); col <= n && !found; ++col) {
+                for (int16 col = narrow16(c + 1); col <= n && !found; ++col) {
                     for (int16 row = r; row <= m; ++row) {
                         if (b[row][col] != 0) {
                             k = row;
@@ -68,7 +69,7 @@ struct Reducer {
             pivotrow(r, k, c);
             if (r == mn) break;
         }
-        return found ? r : static_cast<int16>(r - 1);
+        return found ? r : narrow16(r - 1);
     }
 
     void pivotrow(int16 r, int16 k, int16 c) {
@@ -76,27 +77,27 @@ struct Reducer {
         if (k > r) {
             b[r][c] = p;
             b[k][c] = 0;
-            for (int16 j = static_cast<int16>(c + 1); j <= n; ++j) {
+            for (int16 j = narrow16(c + 1); j <= n; ++j) {
                 const int32 t = b[r][j];
                 b[r][j] = b[k][j];
                 b[k][j] = t;
             }
         }
         liemvector tail;
-        const auto len = static_cast<int16>(n - c + 1);
+        const auto len = narrow16(n - c + 1);
         for (int16 j = 1; j <= len; ++j) tail[j] = b[r][c + j - 1];
         const int32 g = vectorgcd(tail, len);
         if (g > 1) {
             p /= g;
             for (int16 j = c; j <= n; ++j) b[r][j] /= g;
         }
-        const int16 first = jordan ? int16{1} : static_cast<int16>(r + 1);
+        const int16 first = jordan ? int16{1} : narrow16(r + 1);
         for (int16 i = first; i <= m; ++i) {
             if (i == r || b[i][c] == 0) continue;
             const int32 h = gcd(p, b[i][c]);
             const int32 alpha = p / h;
             const int32 beta = b[i][c] / h;
-            const int16 j0 = jordan ? int16{1} : static_cast<int16>(c + 1);
+            const int16 j0 = jordan ? int16{1} : narrow16(c + 1);
             for (int16 j = j0; j <= n; ++j) {
                 if (j == c) continue;
                 b[i][j] = combine(alpha, beta, b[i][j], b[r][j], routine);
@@ -123,7 +124,7 @@ int16 fit16(int64 v, const char* routine) {
     if (v < std::numeric_limits<int16>::min() || v > std::numeric_limits<int16>::max()) {
         overflow(routine);
     }
-    return static_cast<int16>(v);
+    return narrow16(v);
 }
 
 int64 gcd64(int64 a, int64 b) {

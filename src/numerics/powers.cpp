@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 
 namespace qv {
 
@@ -45,7 +46,7 @@ real rationalpower(int16 p, int16 q, real x) {
     }
     if (x < 0 && q != 0 && p % q == 0) {
         // A whole exponent: the power of |x| with the sign of an odd power.
-        const auto m = static_cast<int16>(p / q);
+        const auto m = narrow16(p / q);
         const real r = rationalpower(m, 1, -x);
         return m % 2 == 0 ? r : -r;
     }

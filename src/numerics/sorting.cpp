@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 
 namespace qv {
 namespace {

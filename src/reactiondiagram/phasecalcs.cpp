@@ -10,6 +10,7 @@
 #include "model/inexcess.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "numerics/convert.hpp"
 #include "reactiondiagram/intersections.hpp"
 #include "reactiondiagram/ptxtable.hpp"
 #include "reactiondiagram/runlines.hpp"
@@ -24,9 +25,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
 
 // Variance of ln a of each end-member from its activity uncertainty; unit activities keep 0.
 void setlnavar(Session& ses, Run& run) {
@@ -65,31 +63,31 @@ void activityreport(Session& ses, Run& run) {
     }
     if (nflagged == 0) {
         for (int i = 1; i <= ds.nem; ++i) ds.emlnavar[i] = 0;
-        putstr(ses, 1, "Unit activities", 1, screensummarylog);
+        putstr(ses, 1, "Unit activities", 1, screensummarylogmask);
         return;
     }
     setlnavar(ses, run);
     if (nflagged < 4) {
-        putstr(ses, 1, "Unit activities except :", 1, screensummarylog);
+        putstr(ses, 1, "Unit activities except :", 1, screensummarylogmask);
         std::string line;
         addstr("name", 9, line);
         addstr("a", 9, line);
         addstr("sd(ln a)", 9, line);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
         for (int i = 1; i <= ds.nem; ++i) {
             if (!flagged[i]) continue;
             line.clear();
             addstr(ds.emnames[i], 9, line);
             addreal(3, false, 9, line, ds.emact[i]);
             addreal(5, true, 9, line, std::sqrt(ds.emlnavar[i]));
-            putstr(ses, 0, line, 1, screensummarylog);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
         return;
     }
     iemvector shown{};
     int n = 0;
     for (int i = 1; i <= ds.nem; ++i) {
-        if (i != sp.h2oem && i != sp.co2em) shown[++n] = static_cast<int16>(i);
+        if (i != sp.h2oem && i != sp.co2em) shown[++n] = narrow16(i);
     }
     for (int first = 1; first <= n; first += 8) {
         const int last = std::min(first + 7, n);
@@ -104,9 +102,9 @@ void activityreport(Session& ses, Run& run) {
             addreal(3, false, 9, acts, ds.emact[i]);
             addreal(5, true, 9, sds, std::sqrt(ds.emlnavar[i]));
         }
-        putstr(ses, 1, names, 1, screensummarylog);
-        putstr(ses, 0, acts, 1, screensummarylog);
-        putstr(ses, 0, sds, 1, screensummarylog);
+        putstr(ses, 1, names, 1, screensummarylogmask);
+        putstr(ses, 0, acts, 1, screensummarylogmask);
+        putstr(ses, 0, sds, 1, screensummarylogmask);
     }
 }
 
@@ -192,11 +190,11 @@ void getdiagramtype(Session& ses, Run& run) {
     }
     int16 code = run.script.calctype;
     if (code < 1 || code > 5) {
-        putstr(ses, 1, "code for type of phase diagram :", 1, screenlog);
+        putstr(ses, 1, "code for type of phase diagram :", 1, screenlogmask);
         for (const char* item : {"        1 : pressure-temperature",
                                  "        2 : temperature-x(CO2)", "        3 : pressure-x(CO2)",
                                  "        4 : temperature-log a", "        5 : pressure-log a"}) {
-            putstr(ses, 0, item, 1, screenlog);
+            putstr(ses, 0, item, 1, screenlogmask);
         }
         promptinteger(ses, "code", code);
     }
@@ -227,7 +225,7 @@ void phasediagramcalcs(Session& ses, Run& run) {
     run.nreac = 0;
     std::string heading = headingof(run.diagrammode);
     if (run.script.calctype >= 1 && run.script.calctype <= 5) heading += " (from script)";
-    putstr(ses, 1, heading, 1, screensummarylog);
+    putstr(ses, 1, heading, 1, screensummarylogmask);
 
     run.variance = 1;
     setspecialphases(run);
@@ -269,12 +267,12 @@ void phasediagramcalcs(Session& ses, Run& run) {
     const controlboolean all = run.script.doallreactionscb;
     bool allreactionson = all == controlboolean::yes;
     if (all == controlboolean::ask) {
-        putstr(ses, 1, "required action:", 1, screenlog);
+        putstr(ses, 1, "required action:", 1, screenlogmask);
         putstr(ses, 0, " 0: do Schreinemakers (reactions which cannot be stable in the ", 1,
-               screenlog);
-        putstr(ses, 0, "     window not calculated)", 1, screenlog);
+               screenlogmask);
+        putstr(ses, 0, "     window not calculated)", 1, screenlogmask);
         putstr(ses, 0, " 1: calculate all reactions within the window regardless of stability", 1,
-               screenlog);
+               screenlogmask);
         int16 code = 0;
         promptinteger(ses, "code", code);
         allreactionson = code != 0;

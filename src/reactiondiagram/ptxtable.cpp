@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -10,7 +11,6 @@ namespace qv {
 
 namespace {
 
-constexpr int32 results = 13;  // screen, summary and log
 constexpr real present = 1e10L;
 
 // Printed decimals of a window value as the width of the table columns needs them.
@@ -31,7 +31,7 @@ int16 calcwidth(const DiagramState& ds, const Windows& w) {
         case othervariabletype::fixedlnactivity: b = w.lnaformat; break;
         case othervariabletype::fixedchemicalpotential: b = w.muformat + 2; break;
     }
-    return static_cast<int16>(7 + std::max(a, b));
+    return narrow16(7 + std::max(a, b));
 }
 
 std::string celsius(real t) {
@@ -46,7 +46,7 @@ int16 referencepoint(Diagram& d, int16 n) {
         case othervariabletype::fixedtemperature: target = d.dr.tcur; break;
         default:
             if (n == 1) return 1;
-            target = gridvalue(d.ds, d.dr, static_cast<int16>(n / 2), "ptxtable");
+            target = gridvalue(d.ds, d.dr, narrow16(n / 2), "ptxtable");
             break;
     }
     for (int16 k = 1; k <= n; ++k) {
@@ -79,10 +79,11 @@ void thermodynamicstable(Diagram& d) {
     } else if (dr.h2oemno > 0 && v > 0) {
         line += ", x(H2O) = " + realfixstr(3, true, v);
     }
-    putstr(d.ses, 1, "Thermodynamics of reactions (0 = a + bT + cP + RT ln K)", 1, results);
-    putstr(d.ses, 0, line, 1, results);
+    putstr(d.ses, 1, "Thermodynamics of reactions (0 = a + bT + cP + RT ln K)", 1,
+           screensummarylogmask);
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
     putstr(d.ses, 0, "(a, b and c includes fluid fugacities; ln K includes x(CO2), x(H2O))", 2,
-           results);
+           screensummarylogmask);
     line = "    ";
     addstr("a", 10, line);
     addstr("sd(a)", 8, line);
@@ -90,7 +91,7 @@ void thermodynamicstable(Diagram& d) {
     addstr("c", 11, line);
     addstr("ln_K", 9, line);
     addstr("sd(ln_K)", 9, line);
-    putstr(d.ses, 0, line, 1, results);
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
     diagramlnavar(d.ds, dr);
     for (int16 i = 1; i <= dr.nreac; ++i) {
         const iemvector& nu = dr.r[i];
@@ -122,7 +123,7 @@ void thermodynamicstable(Diagram& d) {
         addreal(5, true, 11, line, g.dgdp);
         addreal(3, true, 9, line, lnk);
         addreal(3, true, 9, line, varlnk > 0 ? std::sqrt(varlnk) : varlnk);
-        putstr(d.ses, 0, line, 1, results);
+        putstr(d.ses, 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -156,7 +157,7 @@ void lineheading(Diagram& d, real low, real high) {
             line += "for P = " + realfixstr(1, true, dr.pcur) + " kbar";
             break;
     }
-    putstr(d.ses, 1, line, 1, results);
+    putstr(d.ses, 1, line, 1, screensummarylogmask);
 
     const Windows& w = dr.w;
     const bool logs = dr.script.setlogacb == controlboolean::yes;
@@ -188,7 +189,7 @@ void lineheading(Diagram& d, real low, real high) {
             addreal(ndecimals(m), true, 0, line, m);
             break;
     }
-    putstr(d.ses, 0, line, 1, results);
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
 }
 
 void columnheading(Diagram& d, const Fixed1<bool, maxgrid>& flag, int16 n, int w) {
@@ -234,7 +235,7 @@ void columnheading(Diagram& d, const Fixed1<bool, maxgrid>& flag, int16 n, int w
     } else {
         addstr(single, w, line);
     }
-    putstr(d.ses, 1, line, 2, results);
+    putstr(d.ses, 1, line, 2, screensummarylogmask);
 }
 
 // The uncertainty columns of one line of reaction i (branch b, first line when b = 1), from
@@ -249,10 +250,10 @@ void uncertainty(Diagram& d, int16 i, int b, int16 k0, int16 n, int w, std::stri
     } else {
         int16 down = 0;
         int16 up = 0;
-        for (int16 j = static_cast<int16>(k0 - 1); j >= 1 && down == 0; --j) {
+        for (int16 j = narrow16(k0 - 1); j >= 1 && down == 0; --j) {
             if (inrange(win, kind, br[i][j])) down = j;
         }
-        for (int16 j = static_cast<int16>(k0 + 1); j <= n && up == 0; ++j) {
+        for (int16 j = narrow16(k0 + 1); j <= n && up == 0; ++j) {
             if (inrange(win, kind, br[i][j])) up = j;
         }
         if (down == 0) {
@@ -339,7 +340,7 @@ void ptxtable(Diagram& d) {
         for (int16 k = 1; k <= n; ++k) flag[k] = (k - 1) % s == 0 || k == n;
     }
     for (int16 i = 1; i <= dr.nreac; ++i) {
-        putstr(d.ses, i == 1 ? 1 : 0, dr.rxntext[i], 1, results);
+        putstr(d.ses, i == 1 ? 1 : 0, dr.rxntext[i], 1, screensummarylogmask);
     }
     const int w = calcwidth(ds, win);
     if (dr.lnaemno == 0 && dr.muemno == 0) thermodynamicstable(d);
@@ -380,7 +381,7 @@ void ptxtable(Diagram& d) {
             }
         }
         uncertainty(d, i, 1, k0, n, w, line);
-        putstr(d.ses, 0, line, 1, results);
+        putstr(d.ses, 0, line, 1, screensummarylogmask);
 
         line.clear();
         addstr("", 6, line);
@@ -393,7 +394,7 @@ void ptxtable(Diagram& d) {
             }
         }
         uncertainty(d, i, 2, k0, n, w, line);
-        putstr(d.ses, 0, line, 1, results);
+        putstr(d.ses, 0, line, 1, screensummarylogmask);
     }
 }
 

@@ -8,8 +8,6 @@ namespace qv {
 
 namespace {
 
-constexpr int32 results = 13;  // screen, summary and log
-
 bool sharephases(const longint3& a, const longint3& b) {
     for (int w = 1; w <= 3; ++w) {
         if ((a[w] & b[w]) != 0) return true;
@@ -73,15 +71,17 @@ void rstable(Diagram& d, const Fixed1<bool, maxreac>& involved) {
             }
         }
         if (!heading) {
-            putstr(d.ses, 1, "----------------------------------------------------", 1, results);
-            putstr(d.ses, 0, "Stability of reactions not involved in intersections :", 2, results);
+            putstr(d.ses, 1, "----------------------------------------------------", 1,
+                   screensummarylogmask);
+            putstr(d.ses, 0, "Stability of reactions not involved in intersections :", 2,
+                   screensummarylogmask);
             heading = true;
         }
         std::string line;
         addstr(!found ? "*not known*" : (metastable ? "metastable" : "<= stable =>"), -13, line);
         if (found) d.lines.turnreaction(i, pt);
         addstr(dr.rxntext[i], 0, line);
-        putstr(d.ses, 0, line, 1, results);
+        putstr(d.ses, 0, line, 1, screensummarylogmask);
     }
 }
 

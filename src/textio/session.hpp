@@ -18,7 +18,20 @@ namespace qv {
 // csv, 9 PostScript (never opened), 10 SVG.
 inline constexpr int nchannels = 11;
 inline constexpr int32 screenmask = 1;
+inline constexpr int32 temask = 2;
+inline constexpr int32 summarymask = 4;
 inline constexpr int32 logmask = 8;
+inline constexpr int32 icmask = 16;     // detailed results
+inline constexpr int32 itmask = 32;     // a-x information
+inline constexpr int32 vxmask = 64;     // drawing-program input
+inline constexpr int32 csvmask = 128;   // csv
+inline constexpr int32 csv2mask = 256;  // second csv
+inline constexpr int32 psmask = 512;    // PostScript
+inline constexpr int32 svgmask = 1024;  // SVG
+// The combinations most lines go to.
+inline constexpr int32 screenlogmask = screenmask | logmask;
+inline constexpr int32 summarylogmask = summarymask | logmask;
+inline constexpr int32 screensummarylogmask = screenmask | summarymask | logmask;
 
 // An output file of a channel; closed by `closefiles`.
 struct OutFile {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -254,7 +255,7 @@ void Analysis::linesatpoints() {
             const linetype& l = ln(j);
             if (l.beginname != p.name && l.endname != p.name) continue;
             ++n;
-            if (n <= 4) p.pointlines[n] = static_cast<int16>(j);
+            if (n <= 4) p.pointlines[n] = narrow16(j);
         }
         if (n != 4) count.add(p.name + " ");
     }
@@ -309,19 +310,19 @@ void Analysis::correspondence() {
 }
 
 void Analysis::logpoints() {
-    putstr(ses, 1, "consistency check: 4 lines at each point", 1, 8);
+    putstr(ses, 1, "consistency check: 4 lines at each point", 1, logmask);
     for (int i = 1; i <= d.npoint; ++i) {
         const pointtype& p = pt(i);
         if (!takespart(p)) continue;
-        putstr(ses, 0, std::string(42, '-'), 1, 8);
+        putstr(ses, 0, std::string(42, '-'), 1, logmask);
         std::string text;
         addstr(p.name + ": ", 7, text);
         text += justified(p.phases, p.nphases, 5);
         text += "   - ";
         addstr(p.zeromode1, 5, text);
         addstr(p.zeromode2, 5, text);
-        putstr(ses, 0, text, 1, 8);
-        putstr(ses, 0, std::string(42, '.'), 1, 8);
+        putstr(ses, 0, text, 1, logmask);
+        putstr(ses, 0, std::string(42, '.'), 1, logmask);
         for (int k = 1; k <= 4; ++k) {
             const linetype& l = ln(p.pointlines[k]);
             std::string row;
@@ -329,7 +330,7 @@ void Analysis::logpoints() {
             row += justified(l.phases, l.nphases, 5);
             addstr("- ", l.nphases == p.nphases ? 10 : 5, row);
             addstr(l.zeromode, 5, row);
-            putstr(ses, 0, row, 1, 8);
+            putstr(ses, 0, row, 1, logmask);
         }
     }
 }
@@ -365,7 +366,7 @@ void Analysis::buildareas() {
         ++drawnlines;
         for (int16 which = 1; which <= 2; ++which) {
             Side& s = (*sides)[++nsides];
-            s.line = static_cast<int16>(i);
+            s.line = narrow16(i);
             s.which = which;
             s.phases = l.phases;
             s.nphases = l.nphases;
@@ -421,7 +422,7 @@ void Analysis::buildareas() {
     int16 vmin = 0;
     for (int i = 1; i <= d.narea; ++i) {
         atype& ar = d.area(i);
-        ar.areavariance = static_cast<int16>(d.systemsize - ar.nareaphases + 2);
+        ar.areavariance = narrow16(d.systemsize - ar.nareaphases + 2);
         if (i == 1 || ar.areavariance > vmax) vmax = ar.areavariance;
         if (i == 1 || ar.areavariance < vmin) vmin = ar.areavariance;
     }
@@ -530,7 +531,7 @@ void Analysis::listareas() {
     std::string excess;
     for (int k = 1; k <= s.ninexcess; ++k) excess += s.inexcessnames[k] + " ";
     if (s.ninexcess == 0) excess = "none";
-    putstr(ses, 1, "area info determined in analysis (in excess: " + excess + ")", 2, 8);
+    putstr(ses, 1, "area info determined in analysis (in excess: " + excess + ")", 2, logmask);
     for (int i = 1; i <= d.narea; ++i) d.area(i).listposition = 0;
     // by decreasing centre y; every area is listed, wherever its centre lies
     for (int16 pos = 1; pos <= d.narea; ++pos) {
@@ -550,9 +551,9 @@ void Analysis::listareas() {
         row += ar.phasetext;
         addstr("", -(50 - static_cast<int>(row.size())), row);
         for (int k = 1; k <= ar.nnames; ++k) row += ar.names[k] + " ";
-        putstr(ses, 0, row, 1, 8);
+        putstr(ses, 0, row, 1, logmask);
     }
-    putstr(ses, 1, "area colouring info", 1, 8);
+    putstr(ses, 1, "area colouring info", 1, logmask);
     int16 vmin = 0;
     int16 vmax = 0;
     for (int i = 1; i <= d.narea; ++i) {
@@ -570,7 +571,7 @@ void Analysis::listareas() {
                                          : v == 3 ? "trivariant"
                                          : v == 4 ? "quadrivariant"
                                                   : realstr(v) + "-variant";
-                putstr(ses, 0, "% " + name, 1, 8);
+                putstr(ses, 0, "% " + name, 1, logmask);
                 headed = true;
             }
             std::string row;
@@ -582,7 +583,7 @@ void Analysis::listareas() {
             const int width = 24 - static_cast<int>(names.size());
             addstr("  % ", width > 0 ? width : 0, row);
             row += phasewords(ar.orderedphases, ar.norderedphases);
-            putstr(ses, 0, row, 1, 8);
+            putstr(ses, 0, row, 1, logmask);
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "utilities/svgdraw.hpp"
@@ -96,7 +97,7 @@ struct Outline {
         putstr(ses, 0,
                "\xE2\x80\xA2 something funny with area " + realstr(area) + ": can't get started (" +
                    realstr(code) + ")",
-               1, 13);
+               1, screensummarylogmask);
     }
 
     void oneline(const linetype& a) {
@@ -274,7 +275,7 @@ struct Outline {
                 putstr(ses, 0,
                        "\xE2\x80\xA2 something funny (" + realstr(fault) + ") with area " +
                            realstr(area) + " looking at line " + next.name,
-                       1, 13);
+                       1, screensummarylogmask);
                 return;
             }
             svglinepoints(forward[k], l);
@@ -296,7 +297,7 @@ int16 channelvalue(real light, real dark, double grey) {
 
 int16 whichline(const Drawing& d, const std::string& name) {
     for (int i = 1; i <= d.nline; ++i) {
-        if ((*d.line)[i].name == name) return static_cast<int16>(i);
+        if ((*d.line)[i].name == name) return narrow16(i);
     }
     bomb("which line", "not recognised: " + name, yourfault);
 }
@@ -310,8 +311,8 @@ real enddistance(const Drawing& d, int end1, int end2, const linetype& p, const 
 }
 
 void doareas(Session& ses, Drawing& d) {
-    putstr(ses, 0, "<!-- areas -->", 2, svgchannel);
-    putstr(ses, 0, "  <g stroke=\"none\" >", 1, svgchannel);
+    putstr(ses, 0, "<!-- areas -->", 2, svgmask);
+    putstr(ses, 0, "  <g stroke=\"none\" >", 1, svgmask);
     const DrawSettings& s = d.set;
     for (int i = 1; i <= d.narea; ++i) {
         atype& ar = d.area(i);
@@ -326,7 +327,7 @@ void doareas(Session& ses, Drawing& d) {
             realstr(channelvalue(s.lightcolour.r, s.darkcolour.r, ar.grey)) + "," +
             realstr(channelvalue(s.lightcolour.g, s.darkcolour.g, ar.grey)) + "," +
             realstr(channelvalue(s.lightcolour.b, s.darkcolour.b, ar.grey));
-        putstr(ses, 1, "    <polygon fill=\"rgb(" + rgb + ")\" points=\"", 1, svgchannel);
+        putstr(ses, 1, "    <polygon fill=\"rgb(" + rgb + ")\" points=\"", 1, svgmask);
         Outline o{ses, d, i};
         if (kept == 1) {
             o.oneline(d.ln(ar.lineindex[1]));
@@ -335,9 +336,9 @@ void doareas(Session& ses, Drawing& d) {
         } else {
             o.manylines(ar);
         }
-        putstr(ses, 0, "\" />", 1, svgchannel);
+        putstr(ses, 0, "\" />", 1, svgmask);
     }
-    putstr(ses, 1, "  </g>", 1, svgchannel);
+    putstr(ses, 1, "  </g>", 1, svgmask);
 }
 
 }  // namespace qv

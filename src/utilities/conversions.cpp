@@ -3,17 +3,13 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "utilities/analyses.hpp"
 
 namespace qv {
 namespace {
-
-constexpr int32 screenonly = 1;
-constexpr int32 logonly = 8;
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
 
 const std::string rbirule = "%" + std::string(59, '-');
 const std::string xyzrule = "% " + std::string(53, '-');
@@ -22,14 +18,14 @@ const std::string xyzrule = "% " + std::string(53, '-');
 int16 solutionphase(const Run& run, const std::string& name) {
     const prectype1& ss = *run.arrays.prec1;
     for (int p = 1; p <= run.nss; ++p) {
-        if (ss[p].name == name) return static_cast<int16>(p);
+        if (ss[p].name == name) return narrow16(p);
     }
     return 0;
 }
 
 int16 oxideindex(const ComponentTable& oxides, const std::string& name) {
     for (int k = 1; k <= maxcomp; ++k) {
-        if (oxides.oxidenames[k] == name) return static_cast<int16>(k);
+        if (oxides.oxidenames[k] == name) return narrow16(k);
     }
     return 0;
 }
@@ -58,12 +54,12 @@ real rockmode(const Run& run, const std::string& name) {
 }
 
 void heading(Session& ses, const mineraltype& m) {
-    putstr(ses, 1, std::string(84, '='), 1, screensummarylog);
+    putstr(ses, 1, std::string(84, '='), 1, screensummarylogmask);
     if (!m.idealon) {
-        putstr(ses, 0, "recalc of " + m.name, 1, screensummarylog);
+        putstr(ses, 0, "recalc of " + m.name, 1, screensummarylogmask);
         return;
     }
-    putstr(ses, 0, "ideal analysis of " + m.name + " with", 1, screensummarylog);
+    putstr(ses, 0, "ideal analysis of " + m.name + " with", 1, screensummarylogmask);
     for (int c = 1; c <= m.npeq; ++c) {
         const PeqConstraint& q = m.peq[c];
         std::string line = "  ";
@@ -82,21 +78,21 @@ void heading(Session& ses, const mineraltype& m) {
             line += q.names[t];
         }
         line += " = " + constraintnumber(q.rhs);
-        putstr(ses, 0, line, c == m.npeq ? 2 : 1, screensummarylog);
+        putstr(ses, 0, line, c == m.npeq ? 2 : 1, screensummarylogmask);
     }
 }
 
 void analysistable(Session& ses, const mineraltype& m) {
     std::string line(5, ' ');
     for (int i = 1; i <= m.nox; ++i) addstr(m.oxnames[i] == "Fe2O3" ? "O" : m.oxnames[i], 10, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     writeanalysisrows(ses, m, "c(0)", m.c0);
     if (m.idealon) {
         line.clear();
         addstr("c(id)", -5, line);
         for (int i = 1; i <= m.nox; ++i) addreal(4, true, 10, line, m.cid[i]);
-        putstr(ses, 0, line, 1, screensummarylog);
-        putstr(ses, 1, "sigfit = " + realfixstr(3, true, m.sigfit), 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
+        putstr(ses, 1, "sigfit = " + realfixstr(3, true, m.sigfit), 1, screensummarylogmask);
     }
 }
 
@@ -112,7 +108,7 @@ void mineralcalc(Session& ses, Run& run) {
 
     // A count of 0 or below (no "convert" mineral lines) means no analyses.
     if (sc.nwtmin <= 0) {
-        putstr(ses, 1, "no analyses to recalculate", 1, screensummarylog);
+        putstr(ses, 1, "no analyses to recalculate", 1, screensummarylogmask);
     }
     sc.nmin = sc.nwtmin > 0 ? sc.nwtmin : int16{0};
     for (int k = 1; k <= sc.nmin; ++k) tab.minerals[k] = tab.wtminerals[k];
@@ -133,7 +129,7 @@ void mineralcalc(Session& ses, Run& run) {
         analysistable(ses, m);
         printmineralxyz(ses, m);
         printxyzscript(ses, m, ph.fullname);
-        putstr(ses, 1, "[ this xyz info is in scriptfile form in the logfile ]", 1, screenonly);
+        putstr(ses, 1, "[ this xyz info is in scriptfile form in the logfile ]", 1, screenmask);
 
         // Back to total iron: the FeO slot holds all iron and the extra slot the ferric
         // oxygen per formula unit.
@@ -170,39 +166,39 @@ void mineralcalc(Session& ses, Run& run) {
         }
         rbirows[k] = row;
 
-        putstr(ses, 1, "moles of oxides in " + m.name + " for rbi", 1, screenlog);
+        putstr(ses, 1, "moles of oxides in " + m.name + " for rbi", 1, screenlogmask);
         std::string line;
         for (int i = 1; i <= comps.ncomp; ++i) addstr(comps.compnames[i], 10, line);
-        putstr(ses, 0, line, 1, screenlog);
-        putstr(ses, 0, row.size() > 17 ? row.substr(17) : std::string(), 1, screenlog);
+        putstr(ses, 0, line, 1, screenlogmask);
+        putstr(ses, 0, row.size() > 17 ? row.substr(17) : std::string(), 1, screenlogmask);
         line = "check";
         for (int s = 1; s <= m.nox; ++s) {
             if (s != m.extraslot) addstr(m.oxnames[s], 10, line);
         }
         if (m.extraslot > 0) addstr("O", 10, line);
-        putstr(ses, 1, line, 0, screenlog);
+        putstr(ses, 1, line, 0, screenlogmask);
         line = "wt   ";
         real oxsum = 0;
         for (int s = 1; s <= m.nox; ++s) {
             addreal(3, true, 10, line, m.wt[s]);
             oxsum += m.oxygens[s] * m.wt[s] / m.molarmass[s];
         }
-        putstr(ses, 1, line, 0, screenlog);
+        putstr(ses, 1, line, 0, screenlogmask);
         line = "mole ";
         for (int s = 1; s <= m.nox; ++s) {
             addreal(6, true, 10, line, m.oxygenbasis * (m.wt[s] / m.molarmass[s]) / oxsum);
         }
-        putstr(ses, 1, line, 1, screenlog);
+        putstr(ses, 1, line, 1, screenlogmask);
     }
 
     makerbi(ses, run);
-    putstr(ses, 2, "% rbi info: add modes for ?? (and reduce H2O in bi by cTi)", 1, logonly);
-    putstr(ses, 0, rbirule, 1, logonly);
+    putstr(ses, 2, "% rbi info: add modes for ?? (and reduce H2O in bi by cTi)", 1, logmask);
+    putstr(ses, 0, rbirule, 1, logmask);
     std::string line = "rbi" + std::string(14, ' ');
     for (int i = 1; i <= comps.ncomp; ++i) addstr(comps.compnames[i], 10, line);
-    putstr(ses, 0, line, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
     for (int k = 1; k <= sc.nmin; ++k) {
-        if (!rbirows[k].empty()) putstr(ses, 0, rbirows[k], 1, logonly);
+        if (!rbirows[k].empty()) putstr(ses, 0, rbirows[k], 1, logmask);
     }
     if (sc.nwithphases > 0) {
         for (int i = 1; i <= run.npure; ++i) {
@@ -213,11 +209,11 @@ void mineralcalc(Session& ses, Run& run) {
                 addreal(6, true, 10, line,
                         static_cast<real>(pure[i].comp[c]) / static_cast<real>(comps.compdenom[c]));
             }
-            putstr(ses, 0, line, 1, logonly);
+            putstr(ses, 0, line, 1, logmask);
         }
     }
-    putstr(ses, 0, rbirule, 1, logonly);
-    putstr(ses, 1, "[ rbi info in scriptfile form at the end of the logfile ]", 1, screenonly);
+    putstr(ses, 0, rbirule, 1, logmask);
+    putstr(ses, 1, "[ rbi info in scriptfile form at the end of the logfile ]", 1, screenmask);
 }
 
 void makerbi(Session& ses, Run& run) {
@@ -249,16 +245,16 @@ void makerbi(Session& ses, Run& run) {
         }
         if (k == 1) {
             ses.console.write("[ rbi is in the logfile ]\n");
-            putstr(ses, 1, xyzrule, 1, logonly);
+            putstr(ses, 1, xyzrule, 1, logmask);
             std::string line = "%" + std::string(8, ' ') + std::string(14, ' ');
             for (int c = 1; c <= comps.ncomp; ++c) addstr(comps.compnames[c], 10, line);
-            putstr(ses, 0, line, 1, logonly);
+            putstr(ses, 0, line, 1, logmask);
         }
         std::string line = "bulk  rbi";
         addstr(m.name, 6, line);
         addreal(4, true, 10, line, rockmode(run, m.name));
         for (int c = 1; c <= comps.ncomp; ++c) addamount(line, comp[c]);
-        putstr(ses, 0, line, 1, logonly);
+        putstr(ses, 0, line, 1, logmask);
     }
     for (int i = 1; i <= run.npure; ++i) {
         std::string line = "bulk  rbi";
@@ -268,9 +264,9 @@ void makerbi(Session& ses, Run& run) {
             addamount(line,
                       static_cast<real>(pure[i].comp[c]) / static_cast<real>(comps.compdenom[c]));
         }
-        putstr(ses, 0, line, 1, logonly);
+        putstr(ses, 0, line, 1, logmask);
     }
-    putstr(ses, 0, xyzrule, 1, logonly);
+    putstr(ses, 0, xyzrule, 1, logmask);
 }
 
 void bulkcalc(Session& ses, Run& run) {
@@ -344,13 +340,13 @@ void bulkcalc(Session& ses, Run& run) {
         line +=
             names[i] + "=" + realfixstr(4, true, amounts[i]) + (converted[i] ? "" : " wt%") + "; ";
     }
-    if (anyunused) putstr(ses, 0, line, 1, screensummarylog);
+    if (anyunused) putstr(ses, 0, line, 1, screensummarylogmask);
 
-    putstr(ses, 1, "_________________________", 1, screensummarylog);
-    putstr(ses, 0, "bulk composition in mole%", 1, screensummarylog);
+    putstr(ses, 1, "_________________________", 1, screensummarylogmask);
+    putstr(ses, 0, "bulk composition in mole%", 1, screensummarylogmask);
     line.clear();
     for (int c = 1; c <= comps.ncomp; ++c) addstr(comps.compnames[c], 10, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line.clear();
     for (int c = 1; c <= comps.ncomp; ++c) {
         if (mole[c] > -0.99L) {
@@ -359,14 +355,14 @@ void bulkcalc(Session& ses, Run& run) {
             addstr("??", 10, line);
         }
     }
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
 
-    putstr(ses, 1, "[ this bulk info is in scriptfile form in the logfile, ]", 2, screenonly);
-    putstr(ses, 1, "[ for copying into the scriptfile ]", 1, logonly);
-    putstr(ses, 0, rbirule, 1, logonly);
+    putstr(ses, 1, "[ this bulk info is in scriptfile form in the logfile, ]", 2, screenmask);
+    putstr(ses, 1, "[ for copying into the scriptfile ]", 1, logmask);
+    putstr(ses, 0, rbirule, 1, logmask);
     line = "bulk  ";
     for (int c = 1; c <= comps.ncomp; ++c) addstr(comps.compnames[c], 8, line);
-    putstr(ses, 0, line, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
     line = "bulk  ";
     for (int c = 1; c <= comps.ncomp; ++c) {
         if (mole[c] > -0.99L) {
@@ -375,16 +371,16 @@ void bulkcalc(Session& ses, Run& run) {
             addstr("??", 8, line);
         }
     }
-    putstr(ses, 0, line, 1, logonly);
-    putstr(ses, 0, rbirule, 1, logonly);
-    putstr(ses, 0, "% bulk, in mole%, derived from the following analysis in wt%:", 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rbirule, 1, logmask);
+    putstr(ses, 0, "% bulk, in mole%, derived from the following analysis in wt%:", 1, logmask);
     line = "%     ";
     for (int i = 1; i <= sc.nbulkconvwt; ++i) addstr(sc.bulkconvox[i], 8, line);
-    putstr(ses, 0, line, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
     line = "%     ";
     for (int i = 1; i <= sc.nbulkconvwt; ++i) addreal(2, true, 8, line, sc.bulkconvwt[i]);
-    putstr(ses, 0, line, 1, logonly);
-    putstr(ses, 0, rbirule, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rbirule, 1, logmask);
 }
 
 }  // namespace qv

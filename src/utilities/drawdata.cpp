@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
 #include "textio/heap.hpp"
@@ -338,7 +339,7 @@ void cutruns(linetype& l, const linevector& xs, const linevector& ys, const line
             l.y[l.ncoords] = at.y;
         }
         if (e >= n) return;
-        k = static_cast<int16>(e + 1);
+        k = narrow16(e + 1);
     }
 }
 
@@ -575,7 +576,7 @@ Interpolated interpolateline(const linevector& xs, const linevector& ys, const l
 }
 
 void drawlogheader(Session& ses, Drawing& d) {
-    putstr(ses, 0, "running at " + ses.datetimeline, 1, 8);
+    putstr(ses, 0, "running at " + ses.datetimeline, 1, logmask);
     d.point = std::make_unique<Fixed1<pointtype, maxpoints>>();
     allocspace(ses, "point", static_cast<int32>(sizeof(Fixed1<pointtype, maxpoints>)));
     d.line = std::make_unique<Fixed1<linetype, maxlines>>();

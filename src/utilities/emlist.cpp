@@ -5,6 +5,7 @@
 
 #include "base/fatal.hpp"
 #include "model/dataset.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -15,8 +16,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
 constexpr int noffered = 12;  // the first oxides of the built-in table
 
 }  // namespace
@@ -26,7 +25,7 @@ void listsystem(Session& ses, Run& run) {
     const ComponentTable& oxides = run.comps;
     std::string line = "components:";
     for (int i = 1; i <= noffered; ++i) line += oxides.oxidenames[i] + " ";
-    putstr(ses, 1, line, 1, screenlog);
+    putstr(ses, 1, line, 1, screenlogmask);
     strings words;
     int16 n = 0;
     promptstrings(ses, "which system?", words, n);
@@ -65,7 +64,7 @@ void listsystem(Session& ses, Run& run) {
     for (int i = 1; i <= nsys; ++i) {
         int16 pos = 0;
         for (int c = 1; c <= comps.ncomp && pos == 0; ++c) {
-            if (comps.compnames[c] == words[i]) pos = static_cast<int16>(c);
+            if (comps.compnames[c] == words[i]) pos = narrow16(c);
         }
         if (pos == 0) bomb("domakelist", "something wrong", yourfault);
         inside[pos] = true;
@@ -80,7 +79,7 @@ void listsystem(Session& ses, Run& run) {
         if (listed % 31 == 0) {
             line = std::string(8, ' ');
             for (int i = 1; i <= nsys; ++i) addstr(comps.compnames[sys[i]], 7, line);
-            putstr(ses, 1, line, 1, screensummarylog);
+            putstr(ses, 1, line, 1, screensummarylogmask);
         }
         ++listed;
         line.clear();
@@ -101,7 +100,7 @@ void listsystem(Session& ses, Run& run) {
         }
         addstr("", 5, line);
         addstr(ds.dstexts[e], 0, line);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 

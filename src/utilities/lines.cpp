@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -48,7 +49,7 @@ bool segmentcross(const Segment& a, const Segment& b, real& x, real& y) {
 
 int16 findline(const Drawing& d, const std::string& name) {
     for (int i = 1; i <= d.nline; ++i) {
-        if ((*d.line)[i].name == name) return static_cast<int16>(i);
+        if ((*d.line)[i].name == name) return narrow16(i);
     }
     bomb("crossover", name + " not found", yourfault);
 }
@@ -134,7 +135,7 @@ void crossover(Drawing& d) {
 
 int16 whichpoint(const Drawing& d, const std::string& name) {
     for (int i = 1; i <= d.npoint; ++i) {
-        if ((*d.point)[i].name == name) return static_cast<int16>(i);
+        if ((*d.point)[i].name == name) return narrow16(i);
     }
     if (name == "begin" || name == "end") return 0;
     bomb("which point", "not recognised: " + name, yourfault);
@@ -151,7 +152,7 @@ int16 pointwithinline(const linetype& l, const pointtype& p) {
     const linevector& vals = l.xmonotonic ? l.x : l.y;
     const real v = l.xmonotonic ? p.x : p.y;
     for (int k = 1; k <= n - 1; ++k) {
-        if (within(v, vals[k], vals[k + 1])) return static_cast<int16>(k);
+        if (within(v, vals[k], vals[k + 1])) return narrow16(k);
     }
     if (vals[n] <= vals[1]) return v <= vals[1] ? n : int16{0};
     return v <= vals[n] ? int16{0} : n;
@@ -184,14 +185,14 @@ void addpoints(Drawing& d, int li) {
             room(n - pb + 1);
             pointat(1, l.beginindex);
             for (int k = pb + 1; k <= n; ++k) setcoord(l, k - pb + 1, in.x[k], in.y[k]);
-            l.ncoords = static_cast<int16>(n - pb + 1);
+            l.ncoords = narrow16(n - pb + 1);
         } else {
             if (pe == 0) {
                 bomb("add points", "\"begin\" should be \"end\" for " + l.name + "?", yourfault);
             }
             room(pe + 1);
             pointat(pe + 1, l.endindex);
-            l.ncoords = static_cast<int16>(pe + 1);
+            l.ncoords = narrow16(pe + 1);
         }
         return;
     }
@@ -206,7 +207,7 @@ void addpoints(Drawing& d, int li) {
     pointat(1, l.beginindex);
     for (int k = pb + 1; k <= pe; ++k) setcoord(l, k - pb + 1, in.x[k], in.y[k]);
     pointat(pe - pb + 2, l.endindex);
-    l.ncoords = static_cast<int16>(pe - pb + 2);
+    l.ncoords = narrow16(pe - pb + 2);
 }
 
 bool inwindow(const DrawSettings& s, real x, real y) {
@@ -265,9 +266,9 @@ void cutlines(Drawing& d, int li) {
             const int e = edges[0];
             if (!started) {
                 if (!in) {
-                    begin = static_cast<int16>(-e);
+                    begin = narrow16(-e);
                 } else {
-                    end = static_cast<int16>(-e);
+                    end = narrow16(-e);
                 }
             }
             if (!in) {
@@ -283,11 +284,11 @@ void cutlines(Drawing& d, int li) {
                 }
                 setcoord(l, p, px[0], py[0]);
                 for (int j = k + 1; j <= n; ++j) setcoord(l, p + j - k, cx[j], cy[j]);
-                l.ncoords = static_cast<int16>(p + n - k);
+                l.ncoords = narrow16(p + n - k);
             } else {
-                l.ncoords = static_cast<int16>(l.ncoords - (n - k - 1));
+                l.ncoords = narrow16(l.ncoords - (n - k - 1));
                 setcoord(l, l.ncoords, px[0], py[0]);
-                end = static_cast<int16>(-e);
+                end = narrow16(-e);
             }
             in = !in;
             started = true;
@@ -295,13 +296,13 @@ void cutlines(Drawing& d, int li) {
             const int base = started ? l.ncoords : 0;
             setcoord(l, base + 1, px[0], py[0]);
             setcoord(l, base + 2, px[1], py[1]);
-            l.ncoords = static_cast<int16>(base + 2);
+            l.ncoords = narrow16(base + 2);
             if (started) {
                 cuts -= 2;
             } else {
-                begin = static_cast<int16>(-edges[0]);
+                begin = narrow16(-edges[0]);
             }
-            end = static_cast<int16>(-edges[1]);
+            end = narrow16(-edges[1]);
             in = false;
             started = true;
         }
@@ -331,18 +332,18 @@ void listlines(Session& ses, const Drawing& d, int li, int16 level) {
     if (level != 3) return;
     const linetype& l = (*d.line)[li];
     if (l.ncoords < 1) return;
-    putstr(ses, 0, std::string(33, '_'), 1, 8);
+    putstr(ses, 0, std::string(33, '_'), 1, logmask);
     std::string text = l.name + ") ";
     for (int k = 1; k <= l.nphases; ++k) text += l.phases[k] + " ";
-    putstr(ses, 0, text + "(" + l.zeromode + ")  ", 1, 8);
+    putstr(ses, 0, text + "(" + l.zeromode + ")  ", 1, logmask);
     text = "  start = " + designation(d, l.beginindex) + "; end = " + designation(d, l.endindex);
     if (l.connect) text += "  connect";
-    putstr(ses, 0, text, 1, 8);
+    putstr(ses, 0, text, 1, logmask);
     auto coordline = [&](int k, const char* tail) {
         std::string line;
         addreal(4, true, 10, line, l.x[k]);
         addreal(4, true, 10, line, l.y[k]);
-        putstr(ses, 0, line + tail, 1, 8);
+        putstr(ses, 0, line + tail, 1, logmask);
     };
     if (l.ncoords < 5) {
         for (int k = 1; k <= l.ncoords; ++k) coordline(k, "");

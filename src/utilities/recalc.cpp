@@ -6,14 +6,13 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "numerics/cholesky.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "utilities/analyses.hpp"
 
 namespace qv {
 namespace {
-
-constexpr int32 screensummarylog = 13;
 
 // Moles of each slot's oxide as fractions of their sum; "psum = 0" from `procname` when there
 // is nothing.
@@ -41,7 +40,7 @@ real ratiopart(const termtype& e, int16 nnames, const icvector& slots, const slo
 void writerecalc(Session& ses, const mineraltype& m, const XyzResult& res) {
     std::string line(5, ' ');
     for (int i = 1; i <= m.nox; ++i) addstr(m.oxnames[i], 10, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     writeanalysisrows(ses, m, "c", res.cations);
     for (int j = 1; j <= m.nxyz; ++j) {
         line.clear();
@@ -51,7 +50,7 @@ void writerecalc(Session& ses, const mineraltype& m, const XyzResult& res) {
         } else {
             addreal(5, true, 10, line, res.xyz[j]);
         }
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -62,14 +61,14 @@ void writeanalysisrows(Session& ses, const mineraltype& m, const char* clabel,
     std::string line;
     addstr("wt%", -5, line);
     for (int i = 1; i <= m.nox; ++i) addreal(3, true, 10, line, m.wtused[i]);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line = std::string(5, ' ');
     for (int i = 1; i <= m.nox; ++i) addstr(m.elnames[i], 10, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line.clear();
     addstr(clabel, -5, line);
     for (int i = 1; i <= m.nox; ++i) addreal(4, true, 10, line, cations[i]);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
 }
 
 slotreals oxidecations(const mineraltype& m, const slotreals& moles) {
@@ -181,7 +180,7 @@ bool ideal(Session& ses, mineraltype& m, const ptype1& ph, slotreals& wt, const 
         if (nc == 1) {
             minv[1][1] = 1 / mm[1][1];
         } else {
-            cholinvert(ses.console, mm, minv, static_cast<int16>(nc));
+            cholinvert(ses.console, mm, minv, narrow16(nc));
         }
         // The constraints linearised at y and carried to y0.
         Fixed1<real, maxpeq> r{};
@@ -217,8 +216,8 @@ bool ideal(Session& ses, mineraltype& m, const ptype1& ph, slotreals& wt, const 
             return false;
         }
         putstr(ses, 1, "ideal analysis iteration did not converge for " + m.name, 1,
-               screensummarylog);
-        putstr(ses, 0, "instead, here is the ordinary recalc result:", 1, screensummarylog);
+               screensummarylogmask);
+        putstr(ses, 0, "instead, here is the ordinary recalc result:", 1, screensummarylogmask);
         const XyzResult plain = recalc(m, ph, wt);
         writerecalc(ses, m, plain);
         bomb("ideal", "ideal analysis calculation failed", yourfault);
@@ -229,7 +228,7 @@ bool ideal(Session& ses, mineraltype& m, const ptype1& ph, slotreals& wt, const 
         for (int i = 1; i <= n; ++i) q += p[i] * m.molarmass[i];
         for (int i = 1; i <= n; ++i) wt[i] = 100 * m.molarmass[i] * p[i] / q;
         invmatrix vinv{};
-        cholinvert(ses.console, *v, vinv, static_cast<int16>(nu));
+        cholinvert(ses.console, *v, vinv, narrow16(nu));
         real chi = 0;
         for (int j = 1; j <= nu; ++j) {
             for (int l = 1; l <= nu; ++l) chi += (y0[j] - y[j]) * vinv[j][l] * (y0[l] - y[l]);

@@ -7,8 +7,6 @@
 
 namespace qv {
 
-inline constexpr int32 svgchannel = 1024;
-
 // A position: in pixels (pixel y grows downwards) or in diagram units.
 struct XY {
     real x = 0;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "solver/calcre.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -19,9 +20,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
-constexpr int32 vexlat = 64;
 constexpr real kelvin = 273.15L;
 const std::string degc =
     " \xC2\xB0"
@@ -57,7 +55,7 @@ void gridvalues(Session& ses, bool fixed, real fixedvalue, const std::string& pr
         count = 10;
         interval = (finish - start) / 10;
     }
-    n = static_cast<int16>(count);
+    n = narrow16(count);
     for (int i = 1; i <= n; ++i) out[i] = start + (i - 1) * interval + shift;
     if (start == 0) out[1] = temperature ? 298.15L : 0.001L;
 }
@@ -71,7 +69,7 @@ struct ListLine {
     int count = 0;
     void add(const std::string& field) {
         if (count > 0 && count % 12 == 0) {
-            putstr(ses, 0, line, 1, vexlat);
+            putstr(ses, 0, line, 1, vxmask);
             line = cont;
         }
         line += field;
@@ -87,7 +85,7 @@ void mathlist(Session& ses, const std::string& open, const PtGrid::Values& v, in
         addreal(d, true, 8, f, v[i] - shift);
         l.add(f + (i < n ? "," : "};"));
     }
-    putstr(ses, 0, l.line, after, vexlat);
+    putstr(ses, 0, l.line, after, vxmask);
 }
 
 // x in fixed notation with 10 decimals. The shared formatter holds at most about ten significant
@@ -132,13 +130,13 @@ struct Tables {
         addstr("kbar", wp, line);
         addstr(degc, 3, line);
         for (int j = 1; j <= grid.nt; ++j) addgreal(wt, line, grid.t[j] - kelvin);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 
     // A fluid table on screen, summary and log only: title, heading, one line per pressure.
     template <class F>
     void fluidtable(const std::string& title, F value) {
-        putstr(ses, 1, title, 2, screensummarylog);
+        putstr(ses, 1, title, 2, screensummarylogmask);
         theading(7, 8);
         for (int i = 1; i <= grid.np; ++i) {
             std::string line;
@@ -146,7 +144,7 @@ struct Tables {
             addstr("", 3, line);
             for (int j = 1; j <= grid.nt; ++j)
                 addreal(3, true, 8, line, value(grid.p[i], grid.t[j]));
-            putstr(ses, 0, line, 1, screensummarylog);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
     }
 };
@@ -209,7 +207,7 @@ void rowcolumns(std::string& line, const tdvector& v, bool ds190, bool mode7, bo
 }  // namespace
 
 void PTgrid(Session& ses, Run& run, PtGrid& grid) {
-    putstr(ses, 1, "specification of table PT", 1, screenlog);
+    putstr(ses, 1, "specification of table PT", 1, screenlogmask);
     const ScriptSettings& sc = run.script;
     const Windows& w = run.windows;
     gridvalues(ses, sc.calcpcb == controlboolean::yes && w.pwinlow == w.pwinhigh, w.pwinlow,
@@ -232,10 +230,10 @@ void emthermotable(Session& ses, Run& run) {
             if (std::lround(td[k][31]) <= 2) note = true;
         }
     }
-    putstr(ses, 2, "Thermodynamic properties (units : kJ, K, kbar)", 1, screensummarylog);
+    putstr(ses, 2, "Thermodynamic properties (units : kJ, K, kbar)", 1, screensummarylogmask);
     if (!ds190) {
         putstr(ses, 0, "(for \"make\": DQF and the thermo of what they are made from)", 2,
-               screensummarylog);
+               screensummarylogmask);
     }
     std::string line;
     addstr("", 7, line);
@@ -253,14 +251,14 @@ void emthermotable(Session& ses, Run& run) {
         for (const char* h : {"a0", "theta", "K0", "K0'", "K0''", "dK/dT"}) addstr(h, 9, line);
     }
     for (const char* h : {"Tc", "Smax", "Vmax"}) addstr(h, 8, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     if (!ds190) {
         line.clear();
         addstr("", note ? 136 : 118, line);
         addstr("aqcp", 9, line);
         for (const char* h : {"dh", "dhv", "w", "wv", "fac"}) addstr(h, 8, line);
         addstr("n", 6, line);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
     for (int k = 1; k <= ds.nem; ++k) {
         const tdvector& v = td[k];
@@ -268,22 +266,22 @@ void emthermotable(Session& ses, Run& run) {
         addstr(ds.emnames[k], -8, line);
         if (v[30] == 0) {
             rowcolumns(line, v, ds190, mode7, note, false);
-            putstr(ses, 0, line, 1, screensummarylog);
+            putstr(ses, 0, line, 1, screensummarylogmask);
             continue;
         }
         // A made end-member: its DQF terms, then what it is made from.
         addreal(2, true, 11, line, v[1]);
         addreal(2, true, 9, line, v[2] * 1000);
         addreal(3, true, 9, line, v[3]);
-        putstr(ses, 0, line, 1, screensummarylog);
-        const MakeList ml = tb.tab.makes(static_cast<int16>(std::lround(v[29])),
-                                         static_cast<int16>(std::lround(v[30])));
+        putstr(ses, 0, line, 1, screensummarylogmask);
+        const MakeList ml =
+            tb.tab.makes(narrow16(std::lround(v[29])), narrow16(std::lround(v[30])));
         for (int i = 1; i <= ml.n; ++i) {
             const int16 row = ml.c[i].row;
             line = "   ";
             addstr(ds.emnames[row], 5, line);
             rowcolumns(line, td[row], ds190, mode7, note, true);
-            putstr(ses, 0, line, 1, screensummarylog);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
     }
 
@@ -293,14 +291,14 @@ void emthermotable(Session& ses, Run& run) {
         putstr(ses, 0,
                "G at " + realfixstr(3, true, g.p[1]) + " kbar and " +
                    realfixstr(2, true, g.t[1] - kelvin) + degc,
-               2, screensummarylog);
-        putstr(ses, 0, "", 1, vexlat);
+               2, screensummarylogmask);
+        putstr(ses, 0, "", 1, vxmask);
         for (int16 k = 1; k <= ds.nem; ++k) {
             line.clear();
             addstr(ds.emnames[k], 6, line);
             addstr(" =", 0, line);
             addstr(fixed10(tb.g(k, g.p[1], g.t[1])), 16, line);
-            putstr(ses, 0, line, 1, screensummarylog);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
     }
     mathlist(ses, "lp = {", g.p, g.np, 3, 0, 1);
@@ -310,12 +308,12 @@ void emthermotable(Session& ses, Run& run) {
             line.clear();
             addstr("G[" + ds.emnames[k] + "] ^= {{", 15, line);
             addreal(8, false, 12, line, tb.g(k, g.p[1], g.t[1]));
-            putstr(ses, 0, line + "}};", 1, vexlat);
+            putstr(ses, 0, line + "}};", 1, vxmask);
             continue;
         }
-        putstr(ses, 1, "G(" + ds.emnames[k] + ")", 2, screensummarylog);
+        putstr(ses, 1, "G(" + ds.emnames[k] + ")", 2, screensummarylogmask);
         tb.theading(7, 12);
-        putstr(ses, 1, "G[" + ds.emnames[k] + "] ^= {", 2, vexlat);
+        putstr(ses, 1, "G[" + ds.emnames[k] + "] ^= {", 2, vxmask);
         for (int i = 1; i <= g.np; ++i) {
             line.clear();
             if (i == 1 && g.p[1] == 0.001L) {
@@ -332,8 +330,8 @@ void emthermotable(Session& ses, Run& run) {
                 addreal(8, false, 18, f, gv);
                 l.add(f + (j < g.nt ? "," : (i < g.np ? "}," : "}};")));
             }
-            putstr(ses, 0, line, 1, screensummarylog);
-            putstr(ses, 0, l.line, 1, vexlat);
+            putstr(ses, 0, line, 1, screensummarylogmask);
+            putstr(ses, 0, l.line, 1, vxmask);
         }
     }
 }
@@ -343,11 +341,11 @@ void fugtable(Session& ses, Run& run) {
     PtGrid& g = tb.grid;
     PTgrid(ses, run, g);
     const bool newsp = run.dataset.newspfluid;
-    putstr(ses, 1, "RT ln f(H2O)", 2, screensummarylog);
+    putstr(ses, 1, "RT ln f(H2O)", 2, screensummarylogmask);
     tb.theading(7, 8);
     mathlist(ses, "flp = {", g.p, g.np, 3, 0, 1);
     mathlist(ses, "flt = {", g.t, g.nt, 1, 0, 2);
-    putstr(ses, 0, "rtlnfh2o = {", 1, vexlat);
+    putstr(ses, 0, "rtlnfh2o = {", 1, vxmask);
     for (int i = 1; i <= g.np; ++i) {
         std::string line;
         addreal(1, true, 8, line, g.p[i]);
@@ -360,8 +358,8 @@ void fugtable(Session& ses, Run& run) {
             if (j < g.nt) m += ",";
         }
         m += i < g.np ? "}," : "}};";
-        putstr(ses, 0, line, 1, screensummarylog);
-        putstr(ses, 0, m, 1, vexlat);
+        putstr(ses, 0, line, 1, screensummarylogmask);
+        putstr(ses, 0, m, 1, vxmask);
     }
     tb.fluidtable("RT ln f(CO2)", [&](real p, real t) { return spfluid2(ses, newsp, p, t).rtlnf; });
 }
@@ -409,10 +407,11 @@ void rthermo(Session& ses, Run& run) {
     run.nreac = nreac;
     if (nreac == 0) bomb("rthermo", "no reactions", yourfault);
 
-    putstr(ses, 1, "Thermodynamics of reactions (delta G^0 = a + bT + cP)", 1, screensummarylog);
+    putstr(ses, 1, "Thermodynamics of reactions (delta G^0 = a + bT + cP)", 1,
+           screensummarylogmask);
     PtGrid& g = tb.grid;
     PTgrid(ses, run, g);
-    putstr(ses, 0, "PT about which thermodynamics linearised", 1, screenlog);
+    putstr(ses, 0, "PT about which thermodynamics linearised", 1, screenlogmask);
     real p = 0, tc = 0;
     promptreal(ses, "  P", p);
     promptreal(ses,
@@ -426,13 +425,14 @@ void rthermo(Session& ses, Run& run) {
     const std::string where = "P = " + realfixstr(1, true, p) + " kbar and T = " + realstr(tc) +
                               "\xC2\xB0"
                               "C";
-    putstr(ses, 0, "(a, b and c includes fluid fugacities, at " + where + ")", 1, screensummarylog);
+    putstr(ses, 0, "(a, b and c includes fluid fugacities, at " + where + ")", 1,
+           screensummarylogmask);
     std::string line;
     addstr("", 5, line);
     for (int k = 1; k <= nem; ++k) addstr(ds.emnames[k], 5, line);
     for (const char* h : {"a", "b", "c"}) addstr(h, 10, line);
-    putstr(ses, 1, line, 1, screensummarylog);
-    putstr(ses, 0, "(* reaction thermo linearised at " + where + " *)", 2, vexlat);
+    putstr(ses, 1, line, 1, screensummarylogmask);
+    putstr(ses, 0, "(* reaction thermo linearised at " + where + " *)", 2, vxmask);
 
     struct Linear {
         real a, b, c;
@@ -467,11 +467,11 @@ void rthermo(Session& ses, Run& run) {
         m += ",";
         addreal(3, true, 10, m, l.c);
         m += i < nreac ? "}," : "}};";
-        putstr(ses, 0, line, 1, screensummarylog);
-        putstr(ses, 0, m, 1, vexlat);
+        putstr(ses, 0, line, 1, screensummarylogmask);
+        putstr(ses, 0, m, 1, vxmask);
     }
 
-    putstr(ses, 0, "error matrix for linearisation", 1, screenlog);
+    putstr(ses, 0, "error matrix for linearisation", 1, screenlogmask);
     bool gridasked = false;
     for (;;) {
         int16 k = 0;
@@ -485,20 +485,20 @@ void rthermo(Session& ses, Run& run) {
         line.clear();
         addstr("", 8, line);
         for (int j = 1; j <= g.nt; ++j) addreal(2, true, 8, line, g.t[j] - kelvin);
-        putstr(ses, 0, line, 1, screensummarylog);
-        putstr(ses, 2, "(* reaction thermo for (" + realstr(k) + ") *)", 1, vexlat);
+        putstr(ses, 0, line, 1, screensummarylogmask);
+        putstr(ses, 2, "(* reaction thermo for (" + realstr(k) + ") *)", 1, vxmask);
         std::string m = "{";
         for (int i = 1; i <= g.np; ++i) {
             addreal(2, true, 8, m, g.p[i]);
             if (i < g.np) m += ",";
         }
-        putstr(ses, 0, m + "};", 1, vexlat);
+        putstr(ses, 0, m + "};", 1, vxmask);
         m = "{";
         for (int j = 1; j <= g.nt; ++j) {
             addreal(2, true, 8, m, g.t[j]);
             if (j < g.nt) m += ",";
         }
-        putstr(ses, 0, m + "};", 2, vexlat);
+        putstr(ses, 0, m + "};", 2, vxmask);
         for (int i = 1; i <= g.np; ++i) {
             line.clear();
             addreal(2, true, 8, line, g.p[i]);
@@ -510,8 +510,8 @@ void rthermo(Session& ses, Run& run) {
                 if (j < g.nt) m += ",";
             }
             m += i < g.np ? "}," : "};";
-            putstr(ses, 0, line, 1, screensummarylog);
-            putstr(ses, 0, m, 1, vexlat);
+            putstr(ses, 0, line, 1, screensummarylogmask);
+            putstr(ses, 0, m, 1, vxmask);
         }
     }
 }

@@ -18,13 +18,13 @@ constexpr int16 maxutilitycode = 4;
 // The menu on screen and log, then the code typed by the user. An answer beyond the 16-bit
 // range is refused like any other out-of-range code, never read as code 0.
 int16 askutilitycode(Session& ses) {
-    putstr(ses, 1, "utility code:", 1, 9);
+    putstr(ses, 1, "utility code:", 1, screenlogmask);
     for (const char* line :
          {"     0 = phase diagram drawing (vexlat)",
           "     1 = convert wt% for bulk and minerals into a useful form",
           "     2 = thermodynamic tables", "     3 = calculate activities from mu",
           "     4 = end-member list in a chemical system"}) {
-        putstr(ses, 0, line, 1, 9);
+        putstr(ses, 0, line, 1, screenlogmask);
     }
     std::string w;
     promptstring(ses, "utility code", w);

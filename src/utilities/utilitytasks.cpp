@@ -19,7 +19,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
 constexpr int16 maxtablecode = 4;
 
 // The set-up every table and conversion utility shares: the dataset's header, the phases of
@@ -44,12 +43,12 @@ void tabledriver(Session& ses, Run& run) {
     utilitysetup(ses, run);
     int16 code = run.script.tablecode;
     if (code < 0 || code > maxtablecode) {
-        putstr(ses, 1, "table code:", 1, screenlog);
+        putstr(ses, 1, "table code:", 1, screenlogmask);
         for (const char* line :
              {"     0 = end-member thermo", "     1 = RT ln f(H2O) and RT ln f(CO2)",
               "     2 = other fugacities", "     3 = V(H2O) and V(CO2)",
               "     4 = linearised reaction thermo"}) {
-            putstr(ses, 0, line, 1, screenlog);
+            putstr(ses, 0, line, 1, screenlogmask);
         }
         std::string w;
         promptstring(ses, "table code", w);

@@ -5,6 +5,7 @@
 
 #include "base/families.hpp"
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/random.hpp"
 #include "numerics/sorting.hpp"
 #include "textio/channels.hpp"
@@ -13,9 +14,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 logonly = 8;
-constexpr int32 screensummarylog = 13;
 
 constexpr real fe2o3perfeo = 1.111349L;  // mass of Fe2O3 per mass of FeO with the same iron
 constexpr real feomass = 71.8464L;       // g/mol
@@ -36,7 +34,7 @@ real normaldeviate(WhSeeds& seeds) {
 
 int16 oxideindex(const ComponentTable& oxides, const std::string& name) {
     for (int k = 1; k <= maxcomp; ++k) {
-        if (oxides.oxidenames[k] == name) return static_cast<int16>(k);
+        if (oxides.oxidenames[k] == name) return narrow16(k);
     }
     return 0;
 }
@@ -89,13 +87,13 @@ void makeslots(const ComponentTable& oxides, mineraltype& m) {
     for (int i = 1; i <= n; ++i) {
         if (amounts[i] <= 0) continue;
         const int s = addslot(oxideindex(oxides, names[i]), amounts[i]);
-        if (names[i] == "FeO" && m.feoslot == 0) m.feoslot = static_cast<int16>(s);
+        if (names[i] == "FeO" && m.feoslot == 0) m.feoslot = narrow16(s);
     }
     if (m.feoslot > 0) {
         const int16 f = m.feoslot;
         const real x = std::exp(m.lnxmean);
         const int e = addslot(oxideindex(oxides, "O"), m.wt[f] / feomass * oxygenmass * 0.5L * x);
-        m.extraslot = static_cast<int16>(e);
+        m.extraslot = narrow16(e);
         m.elnames[e] = "Fe3";
         m.oxnames[e] = "Fe2O3";
         m.elnames[f] = "Fe2";
@@ -108,7 +106,7 @@ void makeslots(const ComponentTable& oxides, mineraltype& m) {
 void bindvariables(const mineraltype& m, ptype1& ph) {
     auto slotof = [&](const std::string& el) {
         for (int s = 1; s <= m.nox; ++s) {
-            if (m.elnames[s] == el) return static_cast<int16>(s);
+            if (m.elnames[s] == el) return narrow16(s);
         }
         return int16{0};
     };
@@ -193,7 +191,7 @@ void calcxyz(Session& ses, const ComponentTable& oxides, mineraltype& m, ptype1&
     }
     if (ntrial != mctrials) {
         putstr(ses, 0, "in mc, " + realstr(ntrial) + " of " + realstr(mctrials) + " successes", 2,
-               screensummarylog);
+               screensummarylogmask);
         if (ntrial == 0) bomb("calcxyz", "no successes in mcqv", yourfault);
         if (static_cast<real>(ntrial) / mctrials < minsuccess) {
             bomb("calcxyz", "low number of successes in mcqv", yourfault);
@@ -207,9 +205,9 @@ void calcxyz(Session& ses, const ComponentTable& oxides, mineraltype& m, ptype1&
         m.sdxyz[j] = 0;
         if (central.undefined[j]) continue;
         for (int t = 1; t <= ntrial; ++t) (*list)[t] = (*trials)[t][j];
-        med[j] = findmedian(*list, static_cast<int16>(ntrial));
+        med[j] = findmedian(*list, narrow16(ntrial));
         for (int t = 1; t <= ntrial; ++t) (*list)[t] = std::fabs((*trials)[t][j] - med[j]);
-        m.sdxyz[j] = findmedian(*list, static_cast<int16>(ntrial));
+        m.sdxyz[j] = findmedian(*list, narrow16(ntrial));
     }
     // Covariances about the medians and the correlations from them.
     Fixed1<xyzreals, maxmineralxyz> cov{};
@@ -248,7 +246,7 @@ void printmineralxyz(Session& ses, const mineraltype& m) {
     addstr("sd(xyz)", 10, line);
     addstr("", 4, line);
     if (nx > 1) addstr("correlations", 0, line);
-    putstr(ses, 1, line, 1, screensummarylog);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     for (int j = 1; j <= nx; ++j) {
         line.clear();
         addstr(m.xyznames[j], 11, line);
@@ -263,16 +261,16 @@ void printmineralxyz(Session& ses, const mineraltype& m) {
             addstr("1", 8 * (j - 1) + 5, line);
             for (int l = j + 1; l <= nx; ++l) addreal(4, true, 8, line, m.cor[j][l]);
         }
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 
 void printxyzscript(Session& ses, const mineraltype& m, const std::string& fullname) {
     const int nx = m.nxyz;
     const std::string rule = "% " + std::string(51, '-');
-    putstr(ses, 1, "[ xyz info to copy into the scriptfile for duDA+ calcs: ]", 2, logonly);
-    putstr(ses, 0, "% " + fullname, 1, logonly);
-    putstr(ses, 0, rule, 1, logonly);
+    putstr(ses, 1, "[ xyz info to copy into the scriptfile for duDA+ calcs: ]", 2, logmask);
+    putstr(ses, 0, "% " + fullname, 1, logmask);
+    putstr(ses, 0, rule, 1, logmask);
     auto start = [&](const std::string& what) {
         std::string line = "mineral";
         addstr(m.name, 5, line);
@@ -283,10 +281,10 @@ void printxyzscript(Session& ses, const mineraltype& m, const std::string& fulln
     addstr(m.name, 5, line);
     addgreal(5, line, nx);
     for (int j = 1; j <= nx; ++j) addstr(m.xyznames[j], 9, line);
-    putstr(ses, 0, line, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
     line = start("incl");
     for (int j = 1; j <= nx; ++j) addstr("1", 9, line);
-    putstr(ses, 0, line, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
     line = start("xyz");
     for (int j = 1; j <= nx; ++j) {
         if (m.xyzundefined[j]) {
@@ -295,7 +293,7 @@ void printxyzscript(Session& ses, const mineraltype& m, const std::string& fulln
             addreal(5, true, 9, line, m.xyz[j]);
         }
     }
-    putstr(ses, 0, line, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
     line = start("sd");
     for (int j = 1; j <= nx; ++j) {
         if (m.xyzundefined[j]) {
@@ -304,7 +302,7 @@ void printxyzscript(Session& ses, const mineraltype& m, const std::string& fulln
             addreal(5, true, 9, line, m.sdxyz[j] * m.sdmult);
         }
     }
-    putstr(ses, 0, line, 2, logonly);
+    putstr(ses, 0, line, 2, logmask);
     for (int j = 1; j <= nx; ++j) {
         line = start("cor");
         for (int l = 1; l <= nx; ++l) {
@@ -314,15 +312,15 @@ void printxyzscript(Session& ses, const mineraltype& m, const std::string& fulln
                 addreal(4, true, 9, line, m.cor[j][l]);
             }
         }
-        putstr(ses, 0, line, 1, logonly);
+        putstr(ses, 0, line, 1, logmask);
     }
     putstr(ses, 1, "% xyz calculated with the following analysis in wt% (all Fe as FeO),", 1,
-           logonly);
+           logmask);
     if (m.idealon) {
         putstr(ses, 0,
                "% using ideal analysis (eg fixed cation sum), with sigfit = " +
                    realfixstr(2, true, m.sigfit),
-               1, logonly);
+               1, logmask);
     }
     std::string names = "% ";
     std::string values = "% ";
@@ -331,11 +329,11 @@ void printxyzscript(Session& ses, const mineraltype& m, const std::string& fulln
         addstr(m.oxnames[i], 9, names);
         addreal(2, true, 9, values, m.wt[i]);
     }
-    putstr(ses, 0, names, 1, logonly);
-    putstr(ses, 0, values, 1, logonly);
+    putstr(ses, 0, names, 1, logmask);
+    putstr(ses, 0, values, 1, logmask);
     putstr(ses, 0,
            "% with, natural logs, sd(log wt%) = " + realfixstr(3, true, m.aerr) + "/sqrt(wt%), and",
-           1, logonly);
+           1, logmask);
     std::string last = "% uncertainties calculated using monte carlo";
     if (m.lnxmean < -11) {
         last = "% all Fe set to FeO; uncertainties calculated using monte carlo";
@@ -347,11 +345,11 @@ void printxyzscript(Session& ses, const mineraltype& m, const std::string& fulln
                    realfixstr(2, true, 2 * m.lnxsd) + " from x range " +
                    realfixstr(2, true, m.xlow) + " to " + realfixstr(2, true, m.xhigh) +
                    " (95% ci)",
-               1, logonly);
+               1, logmask);
     }
     if (m.sdmult != 1) last += " (sd mult = " + wholeor1(m.sdmult) + ")";
-    putstr(ses, 0, last, 1, logonly);
-    putstr(ses, 0, rule, 1, logonly);
+    putstr(ses, 0, last, 1, logmask);
+    putstr(ses, 0, rule, 1, logmask);
 }
 
 }  // namespace qv

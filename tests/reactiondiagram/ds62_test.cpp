@@ -9,6 +9,7 @@
 #include "reactiondiagram/diagramfixture.hpp"
 #include "reactiondiagram/intersections.hpp"
 #include "reactiondiagram/ptxtable.hpp"
+#include "support/near.hpp"
 #include "support/oracles.hpp"
 #include "textio/channels.hpp"
 #include "thermo/thermo_support.hpp"
@@ -63,9 +64,8 @@ TEST(Ds62Diagram, TheAluminosilicateTriplePoint) {
     const real p = bisect([&](real pp) { return tof(ky, an, pp) - tof(an, si, pp); }, 1, 10);
     const real t = tof(ky, an, p);
     EXPECT_NE(out.find("# stable intersection 1 involving ky and sill\n"), std::string::npos);
-    EXPECT_NEAR(static_cast<double>(after(out, "\nP = ")), static_cast<double>(p), 0.01) << out;
-    EXPECT_NEAR(static_cast<double>(after(out, "), T = ")), static_cast<double>(t - 273.15L), 0.2)
-        << out;
+    EXPECT_ABS_NEAR(after(out, "\nP = "), p, 0.01L) << out;
+    EXPECT_ABS_NEAR(after(out, "), T = "), t - 273.15L, 0.2L) << out;
     // The line of ky = sill at 1 to 4 kbar, printed with 2 decimals.
     std::string row;
     addgreal(-6, row, 2);

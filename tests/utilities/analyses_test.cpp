@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/near.hpp"
 #include "utilities/utilityfixture.hpp"
 
 namespace qv::test {
@@ -80,8 +81,8 @@ TEST(Recalculation, IdealFitSumsToItsConstraintAndLeavesAFittingAnalysisAlone) {
     EXPECT_GT(b.sigfit, 0);
     // The FeO slot went back to total iron (ferric oxygen halved) after the table was written.
     const long double sum = b.cid[1] + b.cid[2] + b.cid[3];
-    EXPECT_NEAR(static_cast<double>(sum), 8.0, 1e-6);
-    EXPECT_NEAR(static_cast<double>(b.wt[1] + b.wt[2] + b.wt[3] + b.wt[4]), 100.0, 1e-9);
+    EXPECT_ABS_NEAR(sum, 8.0L, 1e-6L);
+    EXPECT_ABS_NEAR(b.wt[1] + b.wt[2] + b.wt[3] + b.wt[4], 100.0L, 1e-9L);
 }
 
 TEST(Recalculation, IdealCationTotalCountsAllIronUnderFe2) {
@@ -97,7 +98,7 @@ TEST(Recalculation, IdealCationTotalCountsAllIronUnderFe2) {
     // After the table the FeO slot holds all iron again and the extra slot the ferric oxygen.
     real sum = 0;
     for (int i = 1; i <= 5; ++i) sum += m.cid[i];
-    EXPECT_NEAR(static_cast<double>(sum), 8.0, 1e-6);
+    EXPECT_ABS_NEAR(sum, 8.0L, 1e-6L);
     EXPECT_GT(m.cid[6], 0.05L);
 }
 

@@ -24,7 +24,7 @@ struct DrawRun {
         std::string name;
         openwrite(t.ses, name, "", "t.log", t.ses.ch.files[3]);
         openwrite(t.ses, name, "", "t.svg", t.ses.ch.files[10]);
-        t.ses.ch.activechannels |= logmask | svgchannel;
+        t.ses.ch.activechannels |= logmask | svgmask;
         drawlogheader(t.ses, d);
     }
     void read(const std::string& text) {

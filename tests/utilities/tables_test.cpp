@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/near.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/gem.hpp"
 #include "thermo/settings.hpp"
@@ -105,8 +106,7 @@ TEST(Tables, GibbsEnergiesEqualTheEndMemberOracle) {
     for (int k = 1; k <= run.dataset.nem; ++k) {
         const std::string& name = run.dataset.emnames[k];
         const long double g = gem(u.t.ses, gs, (*run.arrays.td)[k], name, 5, 773.15L);
-        EXPECT_NEAR(static_cast<double>(gof(out, name)), static_cast<double>(g), 1e-9)
-            << name << out;
+        EXPECT_ABS_NEAR(gof(out, name), g, 1e-9L) << name << out;
     }
 }
 
@@ -127,7 +127,7 @@ TEST(Tables, WaterVolumeAndFugacity) {
         const long double down = spfluid(u.t.ses, true, p - h, 873.15L).rtlnf;
         EXPECT_REL_NEAR((up - down) / (2 * h), spfluid(u.t.ses, true, p, 873.15L).v, 1e-4L);
     }
-    EXPECT_NEAR(static_cast<double>(spfluid(u.t.ses, true, 0.001L, 1273.15L).rtlnf), 0.0, 0.1);
+    EXPECT_ABS_NEAR(spfluid(u.t.ses, true, 0.001L, 1273.15L).rtlnf, 0.0L, 0.1L);
 }
 
 TEST(Tables, WaterAgainstTheIapws95Formulation) {
@@ -296,14 +296,14 @@ TEST(ReactionTable, LinearisedThermodynamicsAndTheirErrorMatrix) {
         const long double cfd = (u.dg(nu, p + hp, t) - u.dg(nu, p - hp, t)) / (2 * hp);
         const long double afd = u.dg(nu, p, t) - bfd * t - cfd * p;
         EXPECT_REL_NEAR(a, afd, 6e-4L);
-        EXPECT_NEAR(static_cast<double>(b), static_cast<double>(bfd), 6e-6) << line;
-        EXPECT_NEAR(static_cast<double>(c), static_cast<double>(cfd), 6e-4) << line;
+        EXPECT_ABS_NEAR(b, bfd, 6e-6L) << line;
+        EXPECT_ABS_NEAR(c, cfd, 6e-4L) << line;
         if (i == 1) {
             // Kyanite to sillimanite: near the dataset's dV and dS at 1 bar and 25 C, 0.572 J/bar
             // (4.986 - 4.414) and 11.9 J/K (95.4 - 83.5).
             EXPECT_EQ(line.substr(0, 20), "    1    1   -1    .");
-            EXPECT_NEAR(static_cast<double>(c), -0.55, 0.03);
-            EXPECT_NEAR(static_cast<double>(b), 0.0115, 0.001);
+            EXPECT_ABS_NEAR(c, -0.55L, 0.03L);
+            EXPECT_ABS_NEAR(b, 0.0115L, 0.001L);
             std::copy(nu, nu + 3, first);
         }
     }
@@ -333,7 +333,7 @@ TEST(ReactionTable, LinearisedThermodynamicsAndTheirErrorMatrix) {
             long double e = 0;
             in >> e;
             const long double want = u.dg(first, pi, tk) - (afd + bfd * tk + cfd * pi);
-            EXPECT_NEAR(static_cast<double>(e), static_cast<double>(want), 0.0051) << line;
+            EXPECT_ABS_NEAR(e, want, 0.0051L) << line;
         }
     }
     EXPECT_EQ(out.substr(at, 17), "which reaction : ");

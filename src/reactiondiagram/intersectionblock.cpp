@@ -1,0 +1,247 @@
+#include <cmath>
+
+#include "numerics/convert.hpp"
+#include "reactiondiagram/intersectionsearch.hpp"
+#include "textio/channels.hpp"
+#include "textio/numfmt.hpp"
+
+namespace qv {
+
+namespace {
+
+constexpr real vertical = 1e20L;  // slope of a line that does not move with the grid variable
+
+}  // namespace
+
+void IntersectionSearch::printheader(real x, real y, bool stable, bool converged) {
+    // While the block is printed the ln a end-member goes by the name of its variable.
+    const auto name = [&](int16 e) -> std::string {
+        return e == dr.lnaemno && dr.lnaemno > 0 ? dr.lnaname : dr.emnames[e];
+    };
+    Fixed1<bool, maxem> inv{};
+    for (int16 e = 1; e <= dr.nem; ++e) {
+        for (int16 m = 1; m <= n && !inv[e]; ++m) inv[e] = rows[m][e] != 0;
+    }
+    putstr(d.ses, 0, "----------------------------------------------------------", 1,
+           screensummarylogmask);
+    std::string line;
+    if (stable) {
+        line = "# stable intersection " + realstr(ii) + " involving ";
+    } else if (converged) {
+        line = "metastable intersection " + realstr(ii) + " involving ";
+    } else {
+        line = "intersection " + realstr(ii) + " of UNKNOWN stability involving ";
+    }
+    bool firstname = true;
+    bool someabsent = false;
+    for (int16 e = 1; e <= dr.nrxem; ++e) {
+        if (!inv[e]) {
+            someabsent = true;
+            continue;
+        }
+        if (!firstname) line += " ";
+        line += name(e);
+        firstname = false;
+    }
+    if (dr.nexcess > 0) {
+        line += " + (";
+        for (int16 e = narrow16(dr.nrxem + 1); e <= dr.nem; ++e) {
+            if (e > dr.nrxem + 1) line += " ";
+            line += name(e);
+        }
+        line += ")";
+    }
+    if (someabsent) {
+        addstr(" or [", 6, line);
+        bool firstabsent = true;
+        for (int16 e = 1; e <= dr.nrxem; ++e) {
+            if (inv[e]) continue;
+            if (!firstabsent) line += ",";
+            line += name(e);
+            firstabsent = false;
+        }
+        line += "]";
+    }
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
+
+    if ((ds.mode == diagramtype::plnacalc || ds.mode == diagramtype::tlnacalc) && dr.lnaemno > 0) {
+        inv[dr.lnaemno] = false;
+    }
+    if ((ds.mode == diagramtype::pmucalc || ds.mode == diagramtype::tmucalc) && dr.muemno > 0) {
+        inv[dr.muemno] = false;
+    }
+    if (!stable) return;
+
+    DiagramPoint pt;
+    setiptx(ds, dr, pt, x, y);
+    real step = 0;
+    switch (ds.othervariable) {
+        case othervariabletype::fixedmolefractionCO2:
+            step = 0.01L;
+            if (pt.xco2 < 0.02L) step = pt.xco2 / 2;
+            if (pt.xco2 > 0.98L) step = -(1 - pt.xco2) / 2;
+            break;
+        case othervariabletype::fixedlnactivity: step = 0.01L; break;
+        case othervariabletype::fixedchemicalpotential: step = 0.1L; break;
+        case othervariabletype::fixedpressure:
+        case othervariabletype::fixedtemperature: break;
+        default: bomb("ptxtable", "othervariable", myfault);
+    }
+
+    Fixed1<real, maxintreac> slope{};
+    Fixed1<std::string, maxintreac> absentlabel{};
+    Fixed1<int16, maxintreac> nabsent{};
+    const bool pcalc = ds.calcvariable == calcvariabletype::calcpressure;
+    // The calculated variable of reaction i at the point, refined from the point's own value.
+    const auto root = [&](int16 i, real u, real v) {
+        return pcalc ? d.lines.findrxnp(i, true, pt.p, pt.t, u, v).x1
+                     : d.lines.findrxnt(i, true, pt.t, pt.p, u, v).x1;
+    };
+    const auto slopeof = [](real dx, real y1, real y2) {
+        if (y1 > vertical || y2 > vertical) return real{0};
+        if (y2 == y1) return vertical;
+        return dx / (y2 - y1);
+    };
+    for (int16 j = 1; j <= n; ++j) {
+        const int16 i = member[j];
+        d.lines.turnreaction(i, pt);
+        rows[j] = dr.r[i];
+        real s = vertical;
+        switch (ds.mode) {
+            case diagramtype::ptcalc: {
+                const ReactionDg g = d.lines.dgr(i, pt.p, pt.t, pt.xco2, pt.xh2o);
+                if (g.dgdp != 0) s = -g.dgdt / g.dgdp;
+                break;
+            }
+            case diagramtype::pxcalc:
+            case diagramtype::txcalc: {
+                const bool h2o = dr.h2oemno >= 1 && rows[j][dr.h2oemno] != 0;
+                const bool co2 = dr.co2emno >= 1 && rows[j][dr.co2emno] != 0;
+                if (!h2o && !co2) break;
+                const real y1 = root(i, pt.xco2, pt.xh2o);
+                const real y2 = root(i, pt.xco2 + step, pt.xh2o - step);
+                s = slopeof(step, y1, y2);
+                break;
+            }
+            case diagramtype::plnacalc:
+            case diagramtype::tlnacalc: {
+                if (dr.lnaemno < 1 || rows[j][dr.lnaemno] == 0) break;
+                DiagramPoint q = pt;
+                setlnamuterm(ds, dr, q);
+                const real y1 = root(i, pt.xco2, pt.xh2o);
+                q.lna = pt.lna + step;
+                setlnamuterm(ds, dr, q);
+                const real y2 = root(i, pt.xco2, pt.xh2o);
+                s = slopeof(step, y1, y2);
+                break;
+            }
+            case diagramtype::pmucalc:
+            case diagramtype::tmucalc: {
+                if (dr.muemno < 1 || rows[j][dr.muemno] == 0) break;
+                DiagramPoint q = pt;
+                setlnamuterm(ds, dr, q);
+                const real y1 = root(i, pt.xco2, pt.xh2o);
+                q.mu = pt.mu + step;
+                setlnamuterm(ds, dr, q);
+                const real y2 = root(i, pt.xco2, pt.xh2o);
+                s = slopeof(step, y1, y2);
+                break;
+            }
+        }
+        slope[j] = s;
+        std::string label = "[";
+        for (int16 e = 1; e <= dr.nrxem; ++e) {
+            if (!inv[e] || rows[j][e] != 0) continue;
+            if (nabsent[j] > 0) label += ",";
+            label += name(e);
+            ++nabsent[j];
+        }
+        absentlabel[j] = label + "]";
+    }
+
+    // The members by slope; the order is cyclic.
+    Fixed1<int16, maxintreac + 2> place{};
+    Fixed1<bool, maxintreac> placed{};
+    int16 nplaced = 0;
+    for (int16 pl = 1; pl <= n; ++pl) {
+        int16 best = 0;
+        for (int16 j = 1; j <= n; ++j) {
+            if (placed[j] || !(slope[j] < 1e30L)) continue;
+            if (best == 0 || slope[j] < slope[best]) best = j;
+        }
+        if (best == 0) break;
+        placed[best] = true;
+        ++nplaced;
+        place[nplaced + 1] = best;  // place pl is stored at index pl + 1
+    }
+    place[1] = place[nplaced + 1];
+    place[nplaced + 2] = place[2];
+
+    const char* lowhigh[2] = {"low T", "high T"};
+    const char* unit = "dp/dt";
+    switch (ds.mode) {
+        case diagramtype::ptcalc: break;
+        case diagramtype::pxcalc:
+            lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dx/dp";
+            break;
+        case diagramtype::txcalc: unit = "dx/dt"; break;
+        case diagramtype::plnacalc:
+            lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dlna/dp";
+            break;
+        case diagramtype::tlnacalc: unit = "dlna/dt"; break;
+        case diagramtype::pmucalc:
+            lowhigh[0] = "low P", lowhigh[1] = "high P", unit = "dmu/dp";
+            break;
+        case diagramtype::tmucalc: unit = "dmu/dt"; break;
+        default: bomb("printheader", "unknown diagrammode", myfault);
+    }
+    line.clear();
+    addstr("", 66, line);
+    addstr(lowhigh[0], 10, line);
+    addstr(lowhigh[1], 10, line);
+    addstr(unit, 10, line);
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
+
+    for (int16 pl = 1; pl <= nplaced; ++pl) {
+        const int16 j = place[pl + 1];
+        const int16 q = slope[j] >= 0 ? place[pl + 2] : place[pl];
+        const bool same =
+            (slope[q] > 0 && slope[q] < slope[j]) || (slope[q] < 0 && slope[q] > slope[j]);
+        int16 c = 0;
+        for (int16 e = 1; e <= dr.nrxem; ++e) {
+            if (!inv[e] || rows[j][e] != 0) continue;
+            if ((same && rows[q][e] < 0) || (!same && rows[q][e] > 0)) ++c;
+        }
+        line.clear();
+        addstr(cleanlabel(dr.rxntext[member[j]]), -50, line);
+        addstr(absentlabel[j], 16, line);
+        if (c == 0) {
+            addstr("", 10, line);
+            addstr("stable", 10, line);
+        } else {
+            addstr("stable", 10, line);
+            addstr(c == nabsent[j] ? "" : "stable", 10, line);
+        }
+        if (std::fabs(slope[j]) < 1e-10L) {
+            addstr("0", 10, line);
+        } else if (std::fabs(slope[j]) > 1e19L) {
+            addstr("\xA1", 10, line);
+        } else {
+            addreal(3, false, 10, line, slope[j]);
+        }
+        putstr(d.ses, 0, line, pl == nplaced ? 2 : 1, screensummarylogmask);
+    }
+}
+
+std::string cleanlabel(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        const bool digit = ch >= '0' && ch <= '9';
+        if (i >= 4 && digit && text[i - 1] != 'H' && text[i - 1] != 'O') continue;
+        out += ch;
+    }
+    return out;
+}
+
+}  // namespace qv
