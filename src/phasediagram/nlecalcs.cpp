@@ -332,11 +332,6 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     sc.projcompcb = controlboolean::no;
     pd.equilno = 0;
     if (sc.dogminon) return notbuilt(ses, "Gibbs energy minimisation is");
-    if (yes(sc.batchcb)) return notbuilt(ses, "batch runs are");
-    if (yes(sc.mccb)) return notbuilt(ses, "Monte Carlo runs are");
-    for (int k = 1; k <= run.nss; ++k) {
-        if (ss[k].isaq) return notbuilt(ses, "aqueous phases are");
-    }
     countcomp(run);
     calcwhat(ses, run, pd, fullsystem(run));
 }
