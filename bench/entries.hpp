@@ -11,5 +11,7 @@ namespace qv {
 int solver_bench(const std::string& dsfile);
 // Time per point of a phase diagram grid of a solution-phase equilibrium on the dataset file.
 int phasediagram_bench(const std::string& dsfile);
+// A Monte Carlo run of two batch members over a drawn W of the garnet: time per trial.
+int montecarlo_bench(const std::string& dsfile);
 
 }  // namespace qv

@@ -155,6 +155,10 @@ int run(int argc, char** argv) {
         std::cout << "\n";
         status |= phasediagram_bench(file.string());
     }
+    if (chosen("Monte Carlo")) {
+        std::cout << "\n";
+        status |= montecarlo_bench(file.string());
+    }
     return status;
 }
 

@@ -212,9 +212,10 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
         pd.iso.nxyzisopleths = rec.nisopleth;
     }
     pd.iso.nisopleths = static_cast<int16>(rec.nmodeset + rec.nisopleth);
+    // The isopleths lower the variance of the calculation, not that of the member's equilibria.
     run.variance = variance;
     pd.variance = variance;
-    pd.maxvariance = variance;
+    pd.maxvariance = rec.variance;
 
     const BatchRec& first = tab.batch[1];
     if (!bs.fracton) {

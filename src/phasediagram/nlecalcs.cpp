@@ -16,6 +16,7 @@
 #include "solver/calcq.hpp"
 #include "solver/lsqds.hpp"
 #include "solver/reactionlists.hpp"
+#include "solver/uncertainties.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -280,13 +281,17 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
         pd.variance = run.variance;
     }
     setptwindows(ses, run);
+    if (pd.calcsdlevel >= 0) {
+        sc.calcsdlevel = pd.calcsdlevel;
+        sc.uncertaintiescb = controlboolean::yes;
+    }
     if (sc.calcsdlevel == 0 || sc.dogminon || yes(sc.batchcb) || run.nss == 0) {
         sc.uncertaintiescb = controlboolean::no;
     } else {
         promptcontrol(ses, "calculate uncertainties", sc.uncertaintiescb);
     }
     if (sc.uncertaintiescb == controlboolean::no) sc.calcsdlevel = 0;
-    if (sc.calcsdlevel > 0) return notbuilt(ses, "uncertainties are");
+    if (sc.calcsdlevel > 0) printsdspec(ses, sc.pseudoon);
     readthermo(ses, run, 3);
     lsqds(ses, run);
     const prectype1& ss = *run.arrays.prec1;

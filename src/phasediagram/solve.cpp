@@ -12,6 +12,7 @@
 #include "phasediagram/batch.hpp"
 #include "phasediagram/debyehueckel.hpp"
 #include "phasediagram/montecarlo.hpp"
+#include "phasediagram/resultsds.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/windows.hpp"
 #include "solver/calcq.hpp"
@@ -115,6 +116,7 @@ private:
     BatchState batch_;
     std::unique_ptr<MonteCarlo> mc_ = std::make_unique<MonteCarlo>();
     Accumulation acc_;
+    ResultSds sds_;
 };
 
 void Calculation::setlayout() {
@@ -358,6 +360,13 @@ bool Calculation::donle() {
     Equations eq{ses_, run_, gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
     AssemblageEquations eqs(eq, st_->nlestatus);
     NleSettings set(sc_);
+    if (sc_.calcsdlevel > 0) {
+        set.makedeqdx = [&] {
+            makedeqdx(ses_, eqs, *vars_, run_.nreac, rl_->rdiv, sds_.bulk, sc_.debuglev, *sds_.der);
+        };
+    }
+    nst_.mcinprogress = mc_->mcon;
+    nst_.batchno = batchon_ ? st_->stepno : int16{0};
     auto solveonce = [&] { return nle(ses_, eqs, *vars_, set, st_->nlestatus, st_->calcstatus); };
     // Phases with charged aqueous species: their ionic strength follows the solved composition.
     return debyehueckelsolve(run_, st_->xref, *vars_, solveonce);
@@ -610,6 +619,7 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
         showprogress();
         return;
     }
+    if (sc_.calcsdlevel > 0) calcresultsds(ses_, run_, st, *vars_, nst_, sds_);
     if (pd_.onresult) pd_.onresult(st);
     if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
         st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases, st.cur.runvariance,
@@ -661,6 +671,7 @@ void Calculation::run() {
     batchon_ = yes(sc_.batchcb);
     st_->nbatch = batchon_ ? sc_.nbatch : int16{1};
     if (batchon_) setupbatch(run_, st_->equilphases, batch_);
+    setupresultsds(run_, pd_, sds_);
     if (yes(sc_.mccb)) {
         setupmontecarlo(ses_, run_, batch_, *mc_, acc_.filtercode);
         acc_.mcwanted = sc_.mcitcount;
@@ -680,7 +691,9 @@ void Calculation::run() {
         } while (!stepsdone());
     } while (!runsdone());
 
-    if (!mc_->mcon) guessadvice(ses_, run_);
+    // (batch members take their guesses from their blocks: the advice about the a-x file's
+    // guesses does not apply)
+    if (!mc_->mcon && !batchon_) guessadvice(ses_, run_);
     if (acc_.mcwanted > 0 && acc_.mcsuccesses == acc_.mcwanted) {
         ses_.console.write("\n" + realstr(acc_.mcsuccesses) + " successes in " +
                            realstr(rc_.number()) + " runs.\n");
