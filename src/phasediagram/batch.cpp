@@ -172,6 +172,19 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
             const real c2 = rec.comp2 == 0 ? 0 : tab.mcbulk[rec.comp2][j];
             bs.bulk[c] = (1 - f) * c1[j] + f * c2;
         }
+        // The member's bulk is the run's one bulk, over the components it uses.
+        BulkState& bulk = pd.bulk;
+        bulk.reducedcomp = used;
+        bulk.nuvleft = nused;
+        bulk.bulkstart.fill(0);
+        int16 r = 0;
+        for (int c = 1; c <= comps.ncomp; ++c) {
+            if (used[c]) bulk.bulkstart[++r] = bs.bulk[c];
+        }
+        bulk.bulkend = bulk.bulkstart;
+        bulk.nbulk = 1;
+        bulk.bulkpropstart = 0;
+        bulk.bulkpropend = 1;
         pd.nbulk = 1;
         pd.modesinsolve = true;
         if (yes(sc.projectioncb)) bomb("dobatch", "danger - projc not diagonal", yourfault);
