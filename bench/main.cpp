@@ -156,8 +156,14 @@ int run(int argc, char** argv) {
         status |= phasediagram_bench(file.string());
     }
     if (chosen("dogmin")) {
-        std::cout << "\n";
+        std::cout << "
+";
         status |= dogmin_bench(file.string());
+    }
+    if (chosen("Monte Carlo")) {
+        std::cout << "
+";
+        status |= montecarlo_bench(file.string());
     }
     return status;
 }
