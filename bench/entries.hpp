@@ -11,5 +11,8 @@ namespace qv {
 int solver_bench(const std::string& dsfile);
 // Time per point of a phase diagram grid of a solution-phase equilibrium on the dataset file.
 int phasediagram_bench(const std::string& dsfile);
+// Elapsed time, peak memory and page faults of whole runs of the built program on the example
+// folder and on a reaction diagram of the whole-run tests.
+int wholerun_bench();
 
 }  // namespace qv

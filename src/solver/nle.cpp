@@ -6,7 +6,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/svd.hpp"
+#include "solver/newtonstep.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -23,12 +23,6 @@ real ratio(int16 num, int16 den) {
 
 std::string intstr(int v) {
     return std::to_string(v);
-}
-
-// The decomposition's arrays are large; one scratch copy serves every solve of the process.
-SvdArrays& svdscratch() {
-    static std::unique_ptr<SvdArrays> s = std::make_unique<SvdArrays>();
-    return *s;
 }
 
 // Exact change per unit step of expression e when the variables move by -dv: the sum over terms
@@ -68,8 +62,8 @@ real exprrate(const eqvector& vt, const eqvector& dv, int offset, const termtype
 // The jacobian and a second matrix of one solve (130 kB each), kept for the process: a solve
 // is never nested in another, and allocating them afresh would cost more than a small solve.
 eqmatrix& matrixscratch(int i) {
-    static std::unique_ptr<eqmatrix> m[2] = {std::make_unique<eqmatrix>(),
-                                             std::make_unique<eqmatrix>()};
+    static std::unique_ptr<eqmatrix> m[3] = {
+        std::make_unique<eqmatrix>(), std::make_unique<eqmatrix>(), std::make_unique<eqmatrix>()};
     return *m[i];
 }
 
@@ -105,6 +99,10 @@ struct Nle {
     eqvector e;
     eqmatrix* jac = &matrixscratch(0);
     eqmatrix* scratch = &matrixscratch(1);
+    // The jacobian of the last direction, when it came from the LU factors and the solve's
+    // condition number is asked for: its singular values are formed once, after the solve.
+    eqmatrix* lastlujac = &matrixscratch(2);
+    bool lastbylu = false;
     real f0 = 0;
     real maxe0 = 0;
     eqvector dx;
@@ -333,27 +331,19 @@ void Nle::startup(real& slope0, real& slim, int16& code) {
         bomb("startup", "bad start to iteration", yourfault);
     }
     f0 = sumsq(e, n);
-    SvdArrays& s = svdscratch();
-    const eqmatrix& j = *jac;
-    for (int r = 1; r <= n; ++r) {
-        for (int c = 1; c <= n; ++c) s.svda[r][c] = j[r][c];
-    }
-    if (n > 0) svd(ses.console, s, n, n);
-    int16 k = n;
-    for (int16 i = 1; i <= n - 1; ++i) {
-        if (s.svdw[i] > 1e-12L * s.svdw[n]) {
-            k = i;
-            break;
-        }
-    }
-    st.jacsingular = k > 1;
-    st.jaccond = (n > 0 && std::fabs(s.svdw[1]) >= 1e-12L) ? s.svdw[n] / s.svdw[1] : 0;
-    for (int jj = 1; jj <= n; ++jj) dx[jj] = 0;
-    for (int l = k; l <= n; ++l) {
-        real ue = 0;
-        for (int i = 1; i <= n; ++i) ue += e[i] * s.svda[i][l];
-        const real q = ue / s.svdw[l];
-        for (int jj = 1; jj <= n; ++jj) dx[jj] += s.svdv[jj][l] * q;
+    real cond1 = 0;
+    if (!set.svdonly && ludirection(*jac, e, n, dx, cond1)) {
+        // Nothing small to drop: the decomposition would have given this direction too. Its
+        // condition number is formed at the end of the solve, when it is asked for.
+        st.jacsingular = false;
+        st.jaccond = cond1;
+        lastbylu = true;
+        if (set.conditionwanted()) *lastlujac = *jac;
+    } else {
+        const SvdDirectionInfo info = svddirection(ses.console, *jac, e, n, dx);
+        st.jacsingular = info.singular;
+        st.jaccond = info.cond;
+        lastbylu = false;
     }
     slope0 = -2 * f0;
     findlimit(slim);
@@ -869,7 +859,8 @@ NleSettings::NleSettings(ScriptSettings& s)
       dogminon(s.dogminon),
       dogminlevel(s.dogminlevel),
       mctrials(s.mctrials),
-      calcsdlevel(s.calcsdlevel) {}
+      calcsdlevel(s.calcsdlevel),
+      condwanted(s.morepreccb == controlboolean::yes) {}
 
 void nlevariables(const CrossRefs& xref, int16 nxvars, int16 nmodevars, const prectype1& prec1,
                   NleVariables& v) {
@@ -959,6 +950,9 @@ bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, Nle
         code = static_cast<int16>(slcode + 2);
     } else {
         code = nleelse;
+    }
+    if (s.lastbylu && set.conditionwanted()) {
+        st.jaccond = svdcondition(ses.console, *s.lastlujac, s.n).cond;
     }
     if (code == 0 && set.calcsdlevel > 0 && set.makedeqdx) set.makedeqdx();
     if (set.debuglev >= 2 && set.debuglev <= 4) s.report(code);

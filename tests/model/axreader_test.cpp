@@ -596,6 +596,22 @@ TEST(AxReader, KeywordAlternatives) {
     EXPECT_EQ(r.ss(4).em[3].makeaction[2], makeactiontype::equilibrium);
 }
 
+// The phase tables grow with the phases read, but their capacity and its message stand: the 81st
+// solution phase stops the reading.
+TEST(AxReader, TooManySolutionPhases) {
+    AxRun r;
+    std::string text;
+    for (int k = 1; k <= maxss + 1; ++k) {
+        const std::string n = "c" + std::to_string(k);
+        text += n + " 2 1\n  j(" + n + ") 0.3\n  p(di) 1 1 1 1 -1 j\n  p(jd) 1 1 0 1 1 j\n" +
+                "  ideal\n  2\n  xa 1 1 1 1 -1 j\n  xb 1 1 0 1 1 j\n  di 1 1 xa 1\n" +
+                "  jd 1 1 xb 1\n";
+    }
+    EXPECT_BOMB(r.read(text), "setup phases", "too many ss phases" + maxtext(maxss));
+    EXPECT_EQ(r.run.nss, maxss + 1);
+    EXPECT_EQ(r.ss(maxss).name, "c80");
+}
+
 TEST(AxReader, TooManyBuffers) {
     AxRun r;
     std::string text;
