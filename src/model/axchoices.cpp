@@ -374,6 +374,24 @@ private:
         }
     }
 
+    // A starting guess of 0 takes end-members out of the phase, and with them every equilibrium
+    // that needs them: said at every debug level, so that no equilibrium vanishes unexplained.
+    void saycontraction(const ptype1& full, const ptype1& ph) {
+        std::string line = "starting guess";
+        for (int v = 1; v <= full.nvar; ++v) {
+            if (full.var[v].guess == 0) line += " " + full.var[v].name + " = 0";
+        }
+        line += ": " + ph.name + " is taken as";
+        for (int j = 1; j <= ph.nem; ++j) line += " " + ph.em[j].name;
+        line += " only, without";
+        for (int j = 1; j <= full.nem; ++j) {
+            if (!ph.empresent[j]) line += " " + full.em[j].name;
+        }
+        putstr(ses_, 1, line, 1, screensummarylog);
+        putstr(ses_, 0, "(equilibria that need the end-members left out are not calculated)", 1,
+               screensummarylog);
+    }
+
     void startingguesses(int16 k) {
         ptype1& ph = ss_[k];
         const int first = ph.nvar >= 1 ? xyzposition(ph.var[1].name) : 0;
@@ -415,7 +433,11 @@ private:
                 ph.zerovar[ph.nzerovar] = ph.var[v].name;
             }
         }
-        if (ph.nzerovar > 0) contractphase(ses_, run_, k);
+        if (ph.nzerovar > 0) {
+            const ptype1 full = ph;
+            contractphase(ses_, run_, k);
+            saycontraction(full, ph);
+        }
         if (!ph.hasorder && !legalcomp(ph)) {
             putstr(ses_, 1, "for " + ph.name + ", site fractions are:", 1, screensummarylog);
             eqvector values;

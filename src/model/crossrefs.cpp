@@ -1,14 +1,28 @@
 #include "model/crossrefs.hpp"
 
+#include <cmath>
 #include <string>
 
 #include "base/fatal.hpp"
+#include "model/expressions.hpp"
 #include "model/run.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {
 
 namespace {
+
+// The one variable of an H2O-CO2 fluid phase is its x(CO2), whatever its name, when it is the
+// proportion of the CO2 end-member.
+bool isxco2(const ptype1& ph, int v) {
+    if (!ph.isfluid || ph.nvar != 1 || v != 1 || ph.ico2 == 0) return false;
+    for (const real x : {0.25L, 0.75L}) {
+        eqvector at;
+        at[1] = x;
+        if (std::fabs(evalexpr(at, 1, ph.p[ph.ico2]) - x) > 1e-12L) return false;
+    }
+    return true;
+}
 
 constexpr real modestep = 1e-4L;  // small step of a mode in scaled units
 
@@ -108,7 +122,9 @@ struct CrossRefBuilder {
                 x.xfree[q] = !var.flag;
                 x.xiso[q] = var.int3;
                 if (var.flag) ++x.nxfixed;
-                if (run.runftype == ftype::h2oco2 && var.name == "x(CO2)") x.xco2pos = q;
+                if (run.runftype == ftype::h2oco2 && (var.name == "x(CO2)" || isxco2(ph, v))) {
+                    x.xco2pos = q;
+                }
             }
         }
         run.nxvars = q;

@@ -46,3 +46,22 @@ real whrandom(WhSeeds& seeds) {
 }
 
 }  // namespace qv
+
+namespace qv {
+
+real MtRandom::uniform() {
+    return static_cast<real>(gen_()) / 4294967296.0L;
+}
+
+real MtRandom::normal() {
+    real u1 = 0;
+    real s = 0;
+    do {
+        u1 = 2 * uniform() - 1;
+        const real u2 = 2 * uniform() - 1;
+        s = u1 * u1 + u2 * u2;
+    } while (s >= 1 || s == 0);
+    return u1 * std::sqrt(-2 * std::log(s) / s);
+}
+
+}  // namespace qv

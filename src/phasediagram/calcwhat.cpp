@@ -177,6 +177,7 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             for (int q = 1; q <= s; ++q) e[r][q] = e[s][q] * l[r][s] + e[r][q] * l[s][r];
         }
     }
+    pd.bulk.projc = projc;
     if (deficit <= 0) return out;
     for (int q = 1; q <= n; ++q) {
         int t = 0;
@@ -186,6 +187,7 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         if (t == 0) bomb("calcrankp", "couldn't rearrange columns", myfault);
         for (int r = 1; r <= n; ++r) projc[r][q] = scale[q] * e[r][t];
     }
+    pd.bulk.projc = projc;
     bool lu = true;
     for (int r = 1; r <= n && lu; ++r) {
         for (int j = 1; j <= m && lu; ++j) {

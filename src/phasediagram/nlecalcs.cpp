@@ -9,8 +9,10 @@
 #include "model/emcomps.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "phasediagram/bulkreader.hpp"
 #include "phasediagram/calcwhat.hpp"
 #include "phasediagram/isopleths.hpp"
+#include "phasediagram/modeisopleths.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/ptwindow.hpp"
 #include "solver/calcq.hpp"
@@ -234,8 +236,11 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
         pd.modesaftersolve = v < 3;
     }
     pd.iso = IsoplethTable{};
-    if (yes(sc.modeisoplethcb)) return notbuilt(ses, "mode isopleths are");
-    sc.zeromodeisoplethcb = controlboolean::no;
+    if (yes(sc.modeisoplethcb)) {
+        readmodeisopleths(ses, run, pd);
+    } else {
+        sc.zeromodeisoplethcb = controlboolean::no;
+    }
     pd.xco2varon = sc.xco2figure && run.runftype == ftype::h2oco2;
     if (run.runftype == ftype::h2oco2) {
         if (sc.xco2valuescb == controlboolean::no) {
@@ -326,9 +331,12 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
         sc.projectioncb = controlboolean::no;
     }
     if (yes(sc.projectioncb)) return notbuilt(ses, "projections are");
-    if (sc.pseudoon) return notbuilt(ses, "bulk compositions are");
-    pd.nbulk = 0;
-    pd.bulkx = 0;
+    if (sc.pseudoon) {
+        readcomps(ses, run, pd);
+    } else {
+        pd.nbulk = 0;
+        pd.bulkx = 0;
+    }
     sc.projcompcb = controlboolean::no;
     pd.equilno = 0;
     if (sc.dogminon) return notbuilt(ses, "Gibbs energy minimisation is");
@@ -338,7 +346,8 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
         if (ss[k].isaq) return notbuilt(ses, "aqueous phases are");
     }
     countcomp(run);
-    calcwhat(ses, run, pd, fullsystem(run));
+    if (sc.pseudoon && run.dataset.ds190) ses.console.write("oxide-based modes\n");
+    calcwhat(ses, run, pd, sc.pseudoon ? reducedsystem(pd.bulk) : fullsystem(run));
 }
 
 }  // namespace qv

@@ -136,18 +136,13 @@ void writebulkinfo(Session& ses, Run& run, PdRun& pd, SolveState& st) {
 }
 
 void printbulkfromrbi(Session& ses, Run& run, PdRun& pd, SolveState& st) {
+    // The bulk is made from the mode unknowns of the solve; without them there is nothing to
+    // make it from, and the line is left out.
+    if (!pd.modesinsolve) return;
     const Result& cur = st.cur;
     const SystemComponents& sc = run.dataset.components;
-    // The phases that make the bulk and their modes: the mode unknowns when the modes are
-    // solved for, else the phases of the result that take a mode, at the first mode set.
     std::vector<real> modes;
-    if (pd.modesinsolve) {
-        for (int j = 1; j <= run.nmodevars; ++j) modes.push_back(st.varvalues[run.nxvars + j]);
-    } else {
-        for (int i = 1; i <= cur.nphases; ++i) {
-            if (cur.ph[i].hasmode) modes.push_back(cur.ph[i].mode[1]);
-        }
-    }
+    for (int j = 1; j <= run.nmodevars; ++j) modes.push_back(st.varvalues[run.nxvars + j]);
     std::vector<int> rows;
     for (int i = 1; i <= cur.nphases; ++i) {
         if (cur.ph[i].solution || cur.ph[i].shown) rows.push_back(i);

@@ -36,7 +36,8 @@ void printmodebox(Session& ses, Run& run, PdRun& pd, SolveState& st);
 void printresultguesses(Session& ses, Run& run, PdRun& pd, SolveState& st);
 // The "bulk" and "rbi" tableau of the result for the next run's script (log).
 void writebulkinfo(Session& ses, Run& run, PdRun& pd, SolveState& st);
-// The bulk composition made from the phases and their modes (log).
+// The bulk composition made from the phases and their modes (log); nothing without modes as
+// unknowns of the solve.
 void printbulkfromrbi(Session& ses, Run& run, PdRun& pd, SolveState& st);
 
 // The entry header of the candidate on the drawing-program channel.

@@ -11,6 +11,7 @@
 #include "base/families.hpp"
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
+#include "phasediagram/bulk.hpp"
 #include "solver/assemblagereaction.hpp"
 #include "solver/nle.hpp"
 #include "solver/reactionlists.hpp"
@@ -53,8 +54,9 @@ struct PdRun {
     int16 xco2fluidphase = 0;      // the same in an H2O-CO2 x(CO2) section, else 0
     int16 ptcalcmode = 3;   // 0 invariant points, 1 T at given P, 2 P at given T, 3 given P and T
     IsoplethTable iso;      // the phases every candidate must contain are in `run.excess`
-    int16 nbulk = 0;        // bulk compositions of the run (0 without "bulk")
+    int16 nbulk = 0;        // bulk points of the run (0 without "bulk"), as `bulk.nbulk`
     real bulkx = 0;         // position between the bulk compositions
+    BulkState bulk;         // the bulk composition and its reduced system (pseudosections)
     int16 equilno = 0;      // calculated steps of all candidates
     bool firstpass = true;  // the first pass of the program's main loop (csv headings)
     int16 rankdeficit = 0;  // of the last candidate's reduced composition matrix

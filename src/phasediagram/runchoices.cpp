@@ -125,10 +125,13 @@ void whichphases(Session& ses, Run& run) {
             if (chosen[k]) (*words)[++nwords] = phasename(run, k);
         }
     }
+    // An empty answer keeps the phases of the "with" list (all phases without one); "omit ..."
+    // removes phases from that list.
     bemvector omit{};
+    for (int k = 1; k <= nph; ++k) omit[k] = !chosen[k];
     if (nwords > 0) {
         const bool omitting = (*words)[1] == "omit";
-        for (int k = 1; k <= nph; ++k) omit[k] = !omitting;
+        for (int k = 1; k <= nph; ++k) omit[k] = omitting ? !chosen[k] : true;
         for (int i = omitting ? 2 : 1; i <= nwords; ++i) {
             const int16 k = findphase(run, (*words)[i]);
             if (k == 0) {
@@ -406,12 +409,11 @@ void setptwindows(Session& ses, Run& run) {
     }
     w.tcur = 0.5L * (w.twinlow + w.twinhigh);
     w.pcur = 0.5L * (w.pwinlow + w.pwinhigh);
+    // A "ptguess" (as a run's log writes it for the next run) starts the calculation at its P
+    // and T, each taken when it lies within its window.
     if (yes(sc.ptguesscb)) {
-        if (sc.ptguesst >= w.twinlow && sc.ptguesst <= w.twinhigh) {
-            w.tcur = sc.ptguesst;
-        } else if (sc.ptguessp >= w.pwinlow && sc.ptguessp <= w.pwinhigh) {
-            w.pcur = sc.ptguessp;
-        }
+        if (sc.ptguesst >= w.twinlow && sc.ptguesst <= w.twinhigh) w.tcur = sc.ptguesst;
+        if (sc.ptguessp >= w.pwinlow && sc.ptguessp <= w.pwinhigh) w.pcur = sc.ptguessp;
     }
     // The P and T scaling of the solver is set with the calculation procedure.
     w.npvalues = 1;

@@ -7,6 +7,7 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/special.hpp"
+#include "phasediagram/modes.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/windows.hpp"
 #include "solver/calcq.hpp"
@@ -98,6 +99,7 @@ private:
     bool solved_ = false;
     bool passed_ = true;
     bool good_ = false;
+    bool modesok_ = false;  // the modes of the point are usable
 };
 
 void Calculation::setlayout() {
@@ -307,8 +309,9 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
     if (!pd_.modesinsolve && pd_.modesaftersolve) {
         run_.nmodevars = 0;
         res.bulkstep = 1;
+        setbulksteps(pd_, res);
     }
-    if (pd_.modesinsolve) bomb("setx", "modes in the solve need a bulk composition", myfault);
+    if (pd_.modesinsolve) setmodesinsolve(ses_, run_, pd_, *st_, *vars_, *mb_, next);
     // Fixed ln a: the entropy of the end-member carries - R ln a.
     const Dataset& ds = run_.dataset;
     tdmatrix& td = *run_.arrays.td;
@@ -353,6 +356,7 @@ void Calculation::extract() {
         st_->varcalculated[i] = xref.xfree[i];
         vv[i] = vars_->natural(i);
     }
+    if (pd_.modesinsolve) normalisemodes(ses_, run_, pd_, *st_, vars_->modephi);
     // A solved P or T outside its window is put just outside it, so the window test fails.
     auto held = [](real v, real low, real high) {
         if (v > high) return high + 1;
@@ -400,6 +404,11 @@ void Calculation::extract() {
         }
     }
     res.nphases = s;
+    modesok_ = true;
+    if (!pd_.modesinsolve && pd_.modesaftersolve && !calcmodesafternle(ses_, run_, pd_, *st_)) {
+        modesok_ = false;
+        st_->calcstatus = 8;
+    }
     int16 walked = 0;
     for (int k = 1; k <= run_.nss + run_.npure; ++k) {
         if (st_->equilphases[k]) ++walked;
@@ -444,10 +453,17 @@ void Calculation::postprocess() {
     };
     const PhaseEmTables tab{run_, mb_->syscomp, st_->xref, *run_.arrays.td, gs_, activities};
     for (int k = 1; k <= res.nphases; ++k) (*props_)[k].comp = res.ph[k].comp;
+    auto sums = std::make_unique<SystemProps>();
+    modestepfactors(run_, pd_, *st_, *props_, *sums);
+    const bool withsums = sc_.pseudoon && res.nmodesteps > 0;
     calcgphase(ses_, tab, st_->equilphases, st_->varvalues, res.p, res.t, run_.xco2cur,
-               run_.xh2ocur, *props_, nullptr);
+               run_.xh2ocur, *props_, withsums ? sums.get() : nullptr);
     for (int k = 1; k <= res.nphases; ++k) res.ph[k].props = (*props_)[k];
     res.g = 0;
+    if (withsums) {
+        res.sys = *sums;
+        res.g = sums->g[1];
+    }
 }
 
 void Calculation::showprogress() {
@@ -514,6 +530,7 @@ void Calculation::step() {
             solved_ = donle();
         }
         st.cur.g = 0;
+        modesok_ = false;
         if (solved_) {
             extract();
             const Windows& w = run_.windows;
@@ -524,6 +541,7 @@ void Calculation::step() {
                     if (st.varvalues[i] < 0 || st.varvalues[i] > 1) {
                         passed_ = false;
                         st.calcstatus = 8;
+                        modesok_ = false;
                         break;
                     }
                 }
@@ -581,6 +599,7 @@ void Calculation::run() {
         mb_->compweight[k] = comps.compatoms[k];
         mb_->projc[k][k] = 1;
     }
+    setmassbalance(run_, pd_, *mb_);
     prectype1& ss = *run_.arrays.prec1;
     for (int k = 1; k <= run_.nss; ++k) {
         for (int e = 1; e <= ss[k].nem; ++e)

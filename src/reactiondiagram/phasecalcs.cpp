@@ -128,7 +128,7 @@ void reactiondiagram(Session& ses, Run& run, bool allreactionson) {
     ReactionTables tab{*run.arrays.td, ds.emnames, phasemakes(*run.arrays.prec0, *run.arrays.prec1),
                        ds.nem,         ds.emact,   sp.h2oem,
                        sp.co2em,       sp.aqsiem};
-    ReactionEval ev{ses, gs, tab, *run.arrays.r, w, run.diagrammode};
+    ReactionEval ev{ses, gs, tab, *run.arrays.r, w, run.diagrammode, sp.lnaem, sp.muem};
     const PositionData data{*run.arrays.cov, ds.emsda};
     auto rl = std::make_unique<ReactionLists>();
     rl->lnaterm = {sp.lnarefvalue, run.script.setlogacb == controlboolean::yes};

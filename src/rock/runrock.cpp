@@ -4,6 +4,7 @@
 #include "model/emchoice.hpp"
 #include "model/special.hpp"
 #include "script/fluidcomp.hpp"
+#include "solver/calcq.hpp"
 #include "solver/calcre.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/makes.hpp"
@@ -71,9 +72,9 @@ void RunRock::updateactivity(real p, real t) {
     int16 n = 0;
     for (int16 i = 1; i <= run_.nss; ++i) {
         const ptype1& ph = ss[i];
-        if (ph.hasorder) {
-            // The equilibrium state of order at P-T needs the order-disorder solver.
-            bomb("findlegalq", "state of order of " + ph.name + " not built yet", myfault);
+        // The activities are those of the equilibrium state of order at this P-T.
+        if (ph.hasorder && !solve_order(ses_, run_, i, p, t)) {
+            bomb("updateactivity", "couldn't solve for state of order of " + ph.name, yourfault);
         }
         eqvector x;
         for (int16 v = 1; v <= ph.nvar; ++v) x[v] = ph.var[v].guess;

@@ -550,14 +550,15 @@ void dogmin(ScriptReader& r) {
 
 void varrange(ScriptReader& r) {
     ScriptSettings& s = r.s;
-    s.varrangecb = s.dogminon ? controlboolean::no : r.cb;
+    // read before or after "dogmin", whose runs use it; the driver takes its values as given
+    s.varrangecb = r.cb;
     if (s.varrangecb != controlboolean::yes) return;
     int16 n = 2;
     if (!scriptintegers(r, n)) {
         s.varrangecb = controlboolean::no;
         return;
     }
-    s.varmin = r.v.scriptvalint[1] < 2 ? int16{2} : r.v.scriptvalint[1];
+    s.varmin = r.v.scriptvalint[1];
     s.varmax = r.v.scriptvalint[2];
 }
 

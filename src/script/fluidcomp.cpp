@@ -108,7 +108,12 @@ void promptfluid(Session& ses, ScriptSettings& s, FluidComposition& f) {
         }
     }
     if (!usescript) return;
-    // Only reached with the script's values accepted in the first pass.
+    // Only reached with the script's values accepted in the first pass. A mixed H2O-CO2 fluid
+    // from the script is the same fluid as one typed at the question: the run's fluid type
+    // becomes the mixed one, so that the H2O-CO2 mixing term is not dropped.
+    if ((f.h2o || f.co2) && f.runftype != ftype::absent && f.xco2cur > 0 && f.xh2ocur > 0) {
+        f.runftype = ftype::ih2oco2;
+    }
     const std::string tail = " ( from script ) ";
     if ((!f.h2o && !f.co2 && f.crd) || f.runftype == ftype::absent) {
         writeline(ses, "a(CO2) = " + fix4(f.xco2cur) + ", a(H2O) = " + fix4(f.xh2ocur) + tail);

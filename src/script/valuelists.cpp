@@ -178,15 +178,23 @@ constexpr Fixed1<real, 12> standardxco2{
     {{0.001L, 0.01L, 0.05L, 0.1L, 0.2L, 0.4L, 0.6L, 0.8L, 0.9L, 0.95L, 0.99L, 0.999L}}};
 
 // The standard values that fall in the window, framed by the window's ends.
+// x(CO2) values closer than this are one value: a window end read or computed in another way
+// than the list's own values must not appear twice.
+constexpr real xco2same = 1e-9L;
+
+bool samexco2(real a, real b) {
+    return std::fabs(a - b) < xco2same;
+}
+
 int16 standardcandidates(real low, real high, Fixed1<real, 14>& cand) {
     int16 n = 0;
     int i1 = 1;
-    while (i1 <= 12 && standardxco2[i1] < low) ++i1;
+    while (i1 <= 12 && standardxco2[i1] < low && !samexco2(standardxco2[i1], low)) ++i1;
     int i2 = 12;
-    while (i2 >= 1 && standardxco2[i2] > high) --i2;
-    if (i1 > 12 || standardxco2[i1] != low) cand[++n] = low;
+    while (i2 >= 1 && standardxco2[i2] > high && !samexco2(standardxco2[i2], high)) --i2;
+    if (i1 > 12 || !samexco2(standardxco2[i1], low)) cand[++n] = low;
     for (int i = i1; i <= i2; ++i) cand[++n] = standardxco2[i];
-    if (i2 < 1 || standardxco2[i2] != high) cand[++n] = high;
+    if (i2 < 1 || !samexco2(standardxco2[i2], high)) cand[++n] = high;
     return n;
 }
 
@@ -199,8 +207,8 @@ void typedxco2(Session& ses, Windows& w) {
         rrvector vals{};
         int16 m = 0;
         promptreals(ses, "x(CO2) in ascending order", vals, m);
-        const int total =
-            m + (m > 0 && vals[1] != low ? 1 : 0) + (m > 0 && vals[m] != high ? 1 : 0);
+        const int total = m + (m > 0 && !samexco2(vals[1], low) ? 1 : 0) +
+                          (m > 0 && !samexco2(vals[m], high) ? 1 : 0);
         if (m > 0 && total > maxlinevalues) {
             if (attempt == 2) bomb("listxco2", toomany, yourfault);
             say(ses, toomany);
@@ -210,7 +218,8 @@ void typedxco2(Session& ses, Windows& w) {
         w.xvalues[1] = low;
         for (int k = 1; k <= m; ++k) {
             const real v = vals[k];
-            if (low < v && v < high && (k == 1 || vals[k - 1] < v)) w.xvalues[++n] = v;
+            const bool inside = low < v && v < high && !samexco2(v, low) && !samexco2(v, high);
+            if (inside && (k == 1 || vals[k - 1] < v)) w.xvalues[++n] = v;
         }
         w.xvalues[++n] = high;
         w.nxvalues = n;

@@ -240,4 +240,16 @@ bool findlegalq(Session& ses, Run& run, CrossRefs& xref, ReactionLists& rl, int1
     return ok;
 }
 
+bool solve_order(Session& ses, Run& run, int16 phase, real p, real t) {
+    auto xref = std::make_unique<CrossRefs>();
+    auto rl = std::make_unique<ReactionLists>();
+    const int16 nxvars = run.nxvars;
+    const int16 nmodevars = run.nmodevars;
+    bool wasillegal = false;
+    const bool ok = findlegalq(ses, run, *xref, *rl, phase, true, wasillegal, p, t);
+    run.nxvars = nxvars;
+    run.nmodevars = nmodevars;
+    return ok;
+}
+
 }  // namespace qv

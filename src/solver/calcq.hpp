@@ -29,4 +29,10 @@ bool calcq(Session& ses, Run& run, CrossRefs& xref, ReactionLists& rl, int16 pha
 bool findlegalq(Session& ses, Run& run, CrossRefs& xref, ReactionLists& rl, int16 phase, bool solve,
                 bool& wasillegal, real p, real t);
 
+// The equilibrium state of order of solution phase `phase` at p (kbar) and t (K) for the modes
+// that take mineral compositions as data: `findlegalq` with the solve flag on scratch tables of
+// its own; the run's `nxvars` and `nmodevars` are kept. True when found, the order variables
+// (`guess`) then holding it.
+bool solve_order(Session& ses, Run& run, int16 phase, real p, real t);
+
 }  // namespace qv

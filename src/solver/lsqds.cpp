@@ -6,6 +6,7 @@
 
 #include "base/fatal.hpp"
 #include "model/axprint.hpp"
+#include "solver/calcq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
@@ -421,7 +422,7 @@ ExtractemSteps extractem_steps() {
     ExtractemSteps steps;
     steps.lsqds = [](Session& ses, Run& run) { lsqds(ses, run); };
     steps.activities = [](Session& ses, Run& run) {
-        const AxPT pt = extractem_activities(ses, run);
+        const AxPT pt = extractem_activities(ses, run, &solve_order);
         if (run.nss > 0) {
             run.windows.pcur = pt.p;
             run.windows.tcur = pt.t;

@@ -100,7 +100,11 @@ void turnreaction(ReactionEval& ev, ReactionLists& rl, int16 i, real p, real t, 
         return;
     }
     const real c = rl.lnaterm.logbase10 ? rln10 : rgas;
-    tdvector& carrier = ev.tab.td[ev.tab.nem];
+    // The section variable's end-member carries RT ln a (through its entropy) or mu (as its
+    // enthalpy); its row is where the diagram's own evaluations put the same terms.
+    const bool musection = ev.diagram == diagramtype::pmucalc || ev.diagram == diagramtype::tmucalc;
+    const int16 em = musection ? ev.muem : ev.lnaem;
+    tdvector& carrier = ev.tab.td[em > 0 ? em : ev.tab.nem];
     real pe = p, te = t;
     switch (ev.diagram) {
         case diagramtype::ptcalc:

@@ -40,6 +40,9 @@ struct ReactionEval {
     rmatrix& r;           // reaction coefficients, reaction x end-member
     const Windows& w;     // the P and T windows searched
     diagramtype diagram = diagramtype::ptcalc;  // the axes of the diagram the reactions lie in
+    // Rows of the end-members of a section's ln a and mu variables; 0: the last row (nem).
+    int16 lnaem = 0;
+    int16 muem = 0;
 };
 
 // True when both are <= 0 or both are >= 0 (a zero goes with either sign); false for a NaN.

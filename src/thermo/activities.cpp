@@ -513,7 +513,7 @@ ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
     return r;
 }
 
-AxPT extractem_activities(Session& ses, Run& run) {
+AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) {
     constexpr int32 mask = 9;  // screen and log
     const ScriptSettings& sc = run.script;
     Dataset& ds = run.dataset;
@@ -542,9 +542,9 @@ AxPT extractem_activities(Session& ses, Run& run) {
     prectype1& p1 = *run.arrays.prec1;
     for (int16 i = 1; i <= run.nss; ++i) {
         const ptype1& ph = p1[i];
-        if (ph.hasorder) {
-            // The equilibrium state of order at P-T is solved by the order-disorder code.
-            bomb("findlegalq", "state of order of " + ph.name + " not built yet", myfault);
+        // The activities are those of the equilibrium state of order at the P-T for a-x.
+        if (ph.hasorder && !(findorder && findorder(ses, run, i, pt.p, pt.t))) {
+            bomb("extractem", "couldn't solve for state of order for " + ph.name, yourfault);
         }
         eqvector x;
         for (int v = 1; v <= ph.nvar; ++v) x[v] = ph.var[v].guess;
@@ -570,7 +570,9 @@ AxPT extractem_activities(Session& ses, Run& run) {
         putstr(ses, 1, head, 1, mask);
         for (int m = 1; m <= ph.nem; ++m) {
             if (ph.em[m].excluded) continue;
-            real a = act.a[m];
+            const real was = act.a[m];
+            // An activity above 1 is reset: the line shows the value used and, after it, the old.
+            const real a = was > 1 ? 0.999L : was;
             const real sd = act.sd[m];
             std::string s = "      ";
             addstr(ph.em[m].name, 7, s);
@@ -578,14 +580,13 @@ AxPT extractem_activities(Session& ses, Run& run) {
             addreal(4, true, 8, s, a);
             addstr(", sd(a) = ", 0, s);
             addreal(4, true, 8, s, sd);
-            if (a <= 0) {
+            if (was <= 0) {
                 bomb("extractem", "activity negative for " + ph.em[m].name + ", in " + ph.name,
                      yourfault);
             }
-            if (a > 1) {
+            if (was > 1) {
                 addstr(" ## reset, was ", 0, s);
-                addreal(4, true, 8, s, a);
-                a = 0.999L;
+                addreal(4, true, 8, s, was);
             }
             putstr(ses, 0, s, 1, mask);
             ++k;

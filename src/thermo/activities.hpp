@@ -7,6 +7,8 @@
 // deviations at given values of a phase's composition variables, and the table of activities of
 // a run's chosen end-members at the P-T for a-x. One mixing-model evaluation serves both.
 
+#include <functional>
+
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
 #include "script/records.hpp"
@@ -112,11 +114,17 @@ struct AxPT {
 // either " at PT: ..." from the script or the questions "P for a-x in kbar" and "T for a-x in
 // °C"; then per solution phase a heading line (name, order variables, excluded end-members) and
 // one line per end-member that is not excluded with a and sd(a); an activity above 1 is reset to
-// 0.999 and the line ends " ## reset, was " and the old value; 0 or below stops the run.
-// Appends, from index 1, the activities and sds of the solution end-members that are not
+// 0.999, the line shows 0.999 and ends " ## reset, was " and the old value; 0 or below stops the
+// run. Appends, from index 1, the activities and sds of the solution end-members that are not
 // excluded, then the fixed activity and sd of each pure phase, to `dataset.emact`/`emsda`.
 // Returns the P-T used (the caller keeps it as the current P and T); 0, 0 without solution
 // phases. In the utilities the caller does not call this.
-AxPT extractem_activities(Session& ses, Run& run);
+// The state of order of solution phase `phase` at p (kbar) and t (K): true when found, with the
+// phase's order variables (`guess`) set to it. The solver layer supplies it.
+using OrderSolver = std::function<bool(Session&, Run&, int16 phase, real p, real t)>;
+
+// With `findorder` the state of order of each phase with order variables is solved first; a
+// failure (or no solver) stops the run "couldn't solve for state of order for <phase>".
+AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder);
 
 }  // namespace qv

@@ -788,6 +788,11 @@ TEST(GuessBlocks, BulkFromThePhasesAndTheirModes) {
     EXPECT_EQ(out.log(), "% bulk   72.11754  14.31971   2.04341  11.51934    from rbi\n\n");
     f.run.nmodevars = 3;
     EXPECT_BOMB(printbulkfromrbi(out.ses(), f.run, f.pd, f.st), "printmorestuff", "mismatch");
+    // Without modes as unknowns there is nothing to make the bulk from: no line, no stop.
+    Printed none;
+    f.pd.modesinsolve = false;
+    printbulkfromrbi(none.ses(), f.run, f.pd, f.st);
+    EXPECT_EQ(none.log(), "");
 }
 
 }  // namespace

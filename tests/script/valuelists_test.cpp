@@ -225,6 +225,17 @@ TEST(ListXco2, StandardValuesOfferedOrTyped) {
         // a later value must rise above the one typed before it
         {0.1L, 0.9L, "n\n0.3 0.2 0.4\n", {0.1L, 0.3L, 0.4L, 0.9L}, "0.1 0.2 0.4 0.6 0.8 0.9 \n"},
         {0.1L, 0.9L, "n\n\n", {0.1L, 0.9L}, "0.1 0.2 0.4 0.6 0.8 0.9 \n"},
+        // window ends a rounding away from the standard values are those values, listed once
+        {static_cast<real>(0.1),
+         static_cast<real>(0.9),
+         "y\n",
+         {0.1L, 0.2L, 0.4L, 0.6L, 0.8L, 0.9L},
+         "0.1 0.2 0.4 0.6 0.8 0.9 \n"},
+        {0.1L,
+         static_cast<real>(0.9),
+         "n\n0.3 0.9\n",
+         {0.1L, 0.3L, static_cast<real>(0.9)},
+         "0.1 0.2 0.4 0.6 0.8 0.9 \n"},
         // four standard candidates only
         {0.05L, 0.3L, "0.1 0.2\n", {0.05L, 0.1L, 0.2L, 0.3L}, ""},
         // below the standard set: typed at once; values outside the window are dropped

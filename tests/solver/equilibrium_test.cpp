@@ -254,5 +254,54 @@ TEST(Findlegalq, DrawsOnlyWhenTheOrderIsIllegal) {
     EXPECT_LT(o.ol().var[2].guess, 0.3L);
 }
 
+// The state of order that the rock calculations and reaction diagrams use is the minimum over Q
+// of the phase's G at fixed x: G = sum p G(em) + RT sum over both sites of x ln x + sum W p p,
+// found here by golden-section search, apart from the activity code.
+TEST(SolveOrder, OrderIsTheMinimumOfTheGibbsEnergyOverQ) {
+    const real p = 10;
+    const real t = 900;
+    const real x = 0.3L;
+    Ordering o;
+    o.run.nxvars = 17;
+    o.run.nmodevars = 4;
+    ASSERT_TRUE(solve_order(o.ses, o.run, 1, p, t));
+    EXPECT_EQ(o.run.nxvars, 17);
+    EXPECT_EQ(o.run.nmodevars, 4);
+    EXPECT_EQ(o.ol().var[1].guess, x);
+    const real found = o.ol().var[2].guess;
+
+    Ordering h;
+    const ptype1& ph = h.ol();
+    real gem1[4];
+    for (int e = 1; e <= 3; ++e) gem1[e] = gem(h.ses, h.gs, ph.em[e].td, ph.em[e].name, p, t);
+    const real rt = rgas * t;
+    auto xlnx = [](real f) { return f * std::log(f); };
+    auto g = [&](real q) {
+        const real pr[4] = {0, 1 - x - q, x - q, 2 * q};
+        real sum = 0;
+        for (int e = 1; e <= 3; ++e) sum += pr[e] * gem1[e];
+        sum += rt * (xlnx(1 - x + q) + xlnx(x - q) + xlnx(1 - x - q) + xlnx(x + q));
+        for (int k = 1; k <= ph.ngterm; ++k) {
+            const real w = ph.wa[k] + ph.wb[k] * t + ph.wc[k] * p;
+            sum += w * pr[ph.gterm[k].i] * pr[ph.gterm[k].j];
+        }
+        return sum;
+    };
+    real a = -x + 1e-9L;
+    real b = x - 1e-9L;
+    const real r = (std::sqrt(5.0L) - 1) / 2;
+    while (b - a > 1e-12L) {
+        const real c = b - r * (b - a);
+        const real d = a + r * (b - a);
+        if (g(c) < g(d)) {
+            b = d;
+        } else {
+            a = c;
+        }
+    }
+    EXPECT_NEAR(static_cast<double>(found), static_cast<double>((a + b) / 2), 1e-7);
+    EXPECT_GT(found, 0);  // the ordered end-member is stabilised: Q > 0
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -233,6 +233,18 @@ TEST(Positions, TurnReaction) {
     c.ev.diagram = diagramtype::pmucalc;
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, -12.5L);
     EXPECT_EQ(c.td[c.tab.nem][1], -12.5L);
+    // A section end-member that is not the last one: its own row carries the term, as in the
+    // diagram's evaluations, and the last end-member keeps its data.
+    const tdvector last = c.td[c.tab.nem];
+    c.ev.lnaem = ky;
+    c.ev.muem = sill;
+    c.ev.diagram = diagramtype::tlnacalc;
+    turnreaction(c.ev, c.rl, 1, p, t, 0, 1, -2, 0);
+    EXPECT_REL_NEAR(c.td[ky][2], 0.1L + 0.038289308592L, 1e-15L);
+    c.ev.diagram = diagramtype::tmucalc;
+    turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, -7.5L);
+    EXPECT_EQ(c.td[sill][1], -7.5L);
+    for (int v = 1; v <= ntd; ++v) EXPECT_EQ(c.td[c.tab.nem][v], last[v]) << v;
     c.ev.diagram = static_cast<diagramtype>(99);
     EXPECT_BOMB(turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, 0), "turnreaction",
                 "unknown diagrammode");

@@ -110,7 +110,7 @@ struct AxPtRun : PhaseRun {
 
 TEST(ExtractemActivities, TableAtThePtForAx) {
     AxPtRun r;
-    const AxPT pt = extractem_activities(r.ses, r.run);
+    const AxPT pt = extractem_activities(r.ses, r.run, {});
     const real t = 873.15L;
     EXPECT_EQ(pt.p, 8);
     EXPECT_EQ(pt.t, t);
@@ -118,6 +118,7 @@ TEST(ExtractemActivities, TableAtThePtForAx) {
     const real aa = 0.1L * std::exp(200 * 0.81L / rt);  // far above 1
     const real ab = 0.9L * std::exp(200 * 0.01L / rt);  // 1.16: reset to 0.999
     ASSERT_GT(ab, 1);
+    // A reset activity shows the value used, then the old one after "## reset, was".
     auto line = [](const std::string& name, real a, real shown) {
         std::string s = "      ";
         addstr(name, 7, s);
@@ -136,7 +137,7 @@ TEST(ExtractemActivities, TableAtThePtForAx) {
         "input values of compositional variables at PT: 8.0 kbar, 600\xA1"
         "C (from script)\n"
         "\nbin         \n" +
-        line("A", aa, aa) + line("B", ab, ab);
+        line("A", aa, 0.999L) + line("B", ab, 0.999L);
     EXPECT_EQ(r.ts.console.output, expected);
     const Dataset& ds = r.run.dataset;
     EXPECT_EQ(ds.emact[1], 0.999L);
@@ -151,7 +152,7 @@ TEST(ExtractemActivities, AskedPtAndExcludedEndMembers) {
     r.ss(1).wa[1] = 0;
     r.ss(1).em[1].excluded = true;
     r.ts.console.feed("4\n500\n");
-    const AxPT pt = extractem_activities(r.ses, r.run);
+    const AxPT pt = extractem_activities(r.ses, r.run, {});
     EXPECT_EQ(pt.p, 4);
     EXPECT_EQ(pt.t, 773.15L);
     const std::string& out = r.ts.console.output;
@@ -169,7 +170,28 @@ TEST(ExtractemActivities, AskedPtAndExcludedEndMembers) {
 TEST(ExtractemActivities, ZeroActivityStops) {
     AxPtRun r;
     r.ss(1).var[1].guess = 1;  // x(A) = 0
-    EXPECT_BOMB(extractem_activities(r.ses, r.run), "extractem", "activity negative for A, in bin");
+    EXPECT_BOMB(extractem_activities(r.ses, r.run, {}), "extractem",
+                "activity negative for A, in bin");
+}
+
+TEST(ExtractemActivities, OrderIsSolvedAtThePtForAxBeforeItsActivities) {
+    AxPtRun r;
+    r.ss(1).hasorder = true;
+    int calls = 0;
+    const OrderSolver order = [&](Session&, qv::Run&, int16 phase, real p, real t) {
+        ++calls;
+        EXPECT_EQ(phase, 1);
+        EXPECT_EQ(p, 8);
+        EXPECT_EQ(t, 873.15L);
+        return true;
+    };
+    extractem_activities(r.ses, r.run, order);
+    EXPECT_EQ(calls, 1);
+    AxPtRun failed;
+    failed.ss(1).hasorder = true;
+    const OrderSolver none = [](Session&, qv::Run&, int16, real, real) { return false; };
+    EXPECT_BOMB(extractem_activities(failed.ses, failed.run, none), "extractem",
+                "couldn't solve for state of order for bin");
 }
 
 }  // namespace
