@@ -194,7 +194,9 @@ void Nle::startup(real& slope0, real& slim, int16& code) {
     }
     f0 = sumsq(e, n);
     real cond1 = 0;
-    if (!set.svdonly && ludirection(*jac, e, n, dx, cond1)) {
+    // A solve with modes (a bulk composition) keeps the decomposition: its converged modes, met
+    // only to the step test, follow the rounding of every direction into their printed digits.
+    if (!set.svdonly && v.nmodevars == 0 && ludirection(*jac, e, n, dx, cond1)) {
         // Nothing small to drop: the decomposition would have given this direction too. Its
         // condition number is formed at the end of the solve, when it is asked for.
         st.jacsingular = false;

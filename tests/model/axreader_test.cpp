@@ -40,7 +40,7 @@ const std::vector<std::string> dsnames = {
     "en", "di",  "wo", "gr",   "py",   "alm", "mu",  "phl", "ann", "br",   "per",
     "sp", "mt",  "cc", "arag", "dol",  "H2O", "CO2", "H+",  "Na+", "Ca++", "Cl-"};
 
-// The phase tables take some 65 MB; the runs of this file lend one set to each other.
+// The runs of this file lend one set of phase tables to each other.
 std::unique_ptr<prectype0> spare0;
 std::unique_ptr<prectype1> spare1;
 
