@@ -37,11 +37,6 @@ bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
 
-// A feature the script asks for that this program cannot do yet: a fatal stop, never a normal end.
-void notbuilt(Session& /*ses*/, const std::string& what) {
-    bomb("nlecalcs", "calcmode 1: " + what + " not built yet", yourfault);
-}
-
 void debuglevel(Session& ses, int16& lev) {
     if (lev >= 0 && lev <= 5) return;
     if (lev != -1) {
