@@ -79,7 +79,6 @@ void CalibReader::skipline() {
 
 }  // namespace qv
 
-#include "textio/numfmt.hpp"
 
 namespace qv {
 

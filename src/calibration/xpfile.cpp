@@ -29,8 +29,8 @@ void listentry(xprec& e) {
 // The number of the calibration phase called `name` (the last of that name), 0 when none.
 int16 phasenumber(const Calibration& cal, const std::string& name) {
     int16 p = 0;
-    for (int16 q = maxxpss + 1; q <= cal.xpphasenames.size(); ++q) {
-        if (cal.xpphasenames[q] == name) p = q;
+    for (int q = maxxpss + 1; q <= cal.xpphasenames.size(); ++q) {
+        if (cal.xpphasenames[q] == name) p = narrow16(q);
     }
     return p;
 }
@@ -621,8 +621,8 @@ void readxy(Session& ses, Run& run, Calibration& cal) {
     run.dataset.ndsem = cal.ntp;
     readxpfile(ses, run, cal, f);
     f.close();
-    for (int16 i = maxxpss + 1; i <= cal.xpphasenames.size(); ++i) {
-        printphaseinfo(ses, run, i);
+    for (int i = maxxpss + 1; i <= cal.xpphasenames.size(); ++i) {
+        printphaseinfo(ses, run, narrow16(i));
     }
 }
 

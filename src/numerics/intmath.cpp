@@ -155,7 +155,8 @@ int32 lcm(int32 a, int32 b) {
     if (a == 0 || b == 0) return 0;
     if (a == b) return b;
     // Formed in double, which is exact while the product fits 53 bits; the overflow check follows.
-    const double v = std::round(static_cast<double>(b / gcd(a, b)) * static_cast<double>(a));
+    const int32 reduced = b / gcd(a, b);  // exact: gcd divides b
+    const double v = std::round(static_cast<double>(reduced) * static_cast<double>(a));
     const double av = std::fabs(v);
     if (av > static_cast<double>(std::numeric_limits<int32>::max())) overflow("lcm");
     return static_cast<int32>(av);
@@ -173,7 +174,10 @@ void rationals2integers(xemvector& x, int16 n, int32& l) {
     liemvector q;
     for (int i = 1; i <= n; ++i) real2rational(x[i], p[i], q[i]);
     l = vectorlcm(q, n);
-    for (int i = 1; i <= n; ++i) x[i] = static_cast<real>(int64{p[i]} * (l / q[i]));
+    for (int i = 1; i <= n; ++i) {
+        const int64 factor = l / q[i];  // exact: l is a multiple of every q
+        x[i] = static_cast<real>(int64{p[i]} * factor);
+    }
 }
 
 int16 integerechelon(const liemmatrix& a, int16 m, int16 n) {
