@@ -154,5 +154,58 @@ TEST(Fractionation, AbsentPhaseAndRefusals) {
     EXPECT_EQ(dry.f.fractbulkcomp[3], 0);
 }
 
+// A later member (the fluid's mode held at zero) lies within the step: the run stops after it,
+// the fluid's excess is removed once, and its table row stays under the header.
+TEST(Fractionation, AMemberWithinTheStepEndsTheRun) {
+    Rock r;
+    setupfract(r.ses, r.run, r.fs, true, r.rbi, r.flagged, r.bulk, r.f);
+    r.f.fractstep = 1;  // the step runs from 5.5 to 6 kbar
+    FractResult m;
+    m.member = 2;
+    m.phase = "H2O";
+    m.losing = true;
+    m.p = 5.8L;
+    m.t = 880;
+    m.nmodes = 2;
+    m.names[1] = "q";
+    m.names[2] = "H2O";
+    m.modes[1] = 0.9L;
+    m.modes[2] = 0.1L;
+    m.nrows = 2;
+    m.rows[1][1] = 1;
+    m.rows[2][3] = 1;
+    // one beyond the step: nothing written, the run goes on
+    FractResult beyond = m;
+    beyond.p = 6.2L;
+    printfractresults(r.ses, r.run, r.fs, beyond, r.f);
+    EXPECT_FALSE(r.f.fractstop);
+    EXPECT_EQ(r.f.naheadinstep, 0);
+    printfractresults(r.ses, r.run, r.fs, m, r.f);
+    EXPECT_TRUE(r.f.fractstop);
+    EXPECT_NE(r.ts.console.output.find("losing H2O by batch 2"), std::string::npos);
+    // 0.08 of fluid lost: the tableau's row and the working modes once each
+    EXPECT_REL_NEAR(r.f.totalfract, 0.08L, 1e-15L);
+    EXPECT_REL_NEAR(r.f.rbi.modes[1], 0.9L * 0.98L / 0.9L, 1e-15L);
+    EXPECT_EQ(r.f.rbi.modes[2], 0.02L);
+    std::istringstream in(r.vx());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u);  // the header, the bulk after removal, the member's row
+    for (const std::string& l : lines) EXPECT_EQ(l.size(), 66u) << l;
+    std::istringstream row(lines[2]);
+    std::vector<real> cells;
+    for (std::string c; row >> c;) cells.push_back(std::stold(c));
+    ASSERT_EQ(cells.size(), 6u);
+    // bulk of 0.98 quartz and 0.02 fluid (one-atom), as moles normalised to 100
+    EXPECT_REL_NEAR(cells[2], 98.0L, 1e-5L);
+    EXPECT_EQ(cells[3], 0);
+    EXPECT_REL_NEAR(cells[4], 2.0L, 1e-4L);
+    EXPECT_REL_NEAR(cells[5], 0.08L, 1e-4L);
+    // a member without the phase among its modes
+    m.names[2] = "liq";
+    EXPECT_BOMB(printfractresults(r.ses, r.run, r.fs, m, r.f), "printfractresults",
+                "bad name \"H2O\"");
+}
+
 }  // namespace
 }  // namespace qv::test
