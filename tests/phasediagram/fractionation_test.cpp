@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/phasefixture.hpp"
+#include "phasediagram/fractrun.hpp"
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
@@ -205,6 +206,39 @@ TEST(Fractionation, AMemberWithinTheStepEndsTheRun) {
     m.names[2] = "liq";
     EXPECT_BOMB(printfractresults(r.ses, r.run, r.fs, m, r.f), "printfractresults",
                 "bad name \"H2O\"");
+}
+
+// The steps of a run reach the batch members: their first P and T and their bulk.
+TEST(Fractionation, StepsReachTheBatchMembers) {
+    Rock r;
+    ScriptTables& tab = *r.run.script.tables;
+    r.run.script.nbatch = 2;
+    r.run.script.nmcbulk = 1;
+    r.run.script.rbicb = controlboolean::yes;
+    for (int b = 1; b <= 2; ++b) {
+        tab.batch[b].bulkflag = 1;
+        tab.batch[b].comp1 = 1;
+    }
+    tab.batch[2].comp2 = 1;
+    FractRun fr;
+    fr.settings = r.fs;
+    fr.rbi = r.rbi;
+    fr.flagged = r.flagged;
+    fr.bulk = r.bulk;
+    fract_start(r.ses, r.run, fr);
+    EXPECT_EQ(tab.batch[2].p[1], 5);
+    EXPECT_EQ(tab.batch[2].t[1], 873.15L);
+    fract_nextstep(r.ses, r.run, fr);  // fills the porosity at the same P and T
+    EXPECT_EQ(tab.batch[1].p[1], 5);
+    fract_nextstep(r.ses, r.run, fr);  // at the porosity: the next step, nothing removed
+    EXPECT_EQ(tab.batch[1].p[1], 5.5L);
+    EXPECT_EQ(tab.batch[2].t[1], 883.15L);
+    EXPECT_EQ(tab.batch[2].comp2, 0);
+    // 0.98 quartz and 0.02 fluid (one-atom modes): 98 and 2 per 100 moles
+    EXPECT_REL_NEAR(tab.mcbulk[1][1], 98.0L, 1e-15L);
+    EXPECT_EQ(tab.mcbulk[1][2], 0);
+    EXPECT_REL_NEAR(tab.mcbulk[1][3], 2.0L, 1e-15L);
+    EXPECT_EQ(fr.state.totalfract, 0);
 }
 
 }  // namespace
