@@ -194,3 +194,109 @@ void fractbulk(Session& ses, const Run& run, const FractSettings& fs, int16 nmod
 }
 
 }  // namespace qv
+
+namespace qv {
+
+void printfractresults(Session& ses, const Run& run, const FractSettings& fs, const FractResult& r,
+                       FractState& f) {
+    constexpr int32 logchannel = 8;
+    const real d =
+        r.calct ? fs.t0 + fs.dt * (f.fractstep + 1) - r.t : fs.p0 + fs.dp * (f.fractstep + 1) - r.p;
+    if (!f.fractstop) f.fractstop = d > 0;
+    if (d <= 0) return;
+    ++f.naheadinstep;
+    putstr(ses, 0, "<-------------------------------------------------->", 1, screensummarylog);
+    putstr(
+        ses, 0,
+        std::string(r.losing ? "losing " : "added ") + r.phase + " by batch " + realstr(r.member),
+        1, screensummarylog);
+    real& modef = f.rbi.modes[f.fractphaserow];
+    if (f.naheadinstep == 1) {
+        f.lostnow = 0;
+        // (1 - mode) of 0: the phase is all of the rock, and the rest stays as it is.
+        if (fs.porosity < modef && 1 - modef != 0) {
+            const real s = (1 - fs.porosity) / (1 - modef);
+            for (int i = 1; i <= f.rbi.nrbi; ++i) {
+                if (i != f.fractphaserow) f.rbi.modes[i] *= s;
+            }
+            f.lostnow = modef - fs.porosity;
+            f.totalfract += f.lostnow;
+            modef = fs.porosity;
+            normbulk100(ses, f);
+        }
+    }
+    Fixed1<real, maxeq> modes = r.modes;
+    int16 row = 0;
+    for (int i = 1; i <= r.nmodes && row == 0; ++i) {
+        if (r.names[i] == fs.phase) row = static_cast<int16>(i);
+    }
+    if (row == 0) bomb("printfractresults", "bad name \"" + fs.phase + "\"", yourfault);
+    const real m = modes[row];
+    if (fs.porosity < m && 1 - m != 0) {
+        const real s = (1 - fs.porosity) / (1 - m);
+        for (int i = 1; i <= r.nmodes; ++i) {
+            if (i != row) modes[i] *= s;
+        }
+        f.totalfract += m - fs.porosity - f.lostnow;
+        modes[row] = fs.porosity;
+    }
+    if (r.nrows != r.nmodes || r.nmodes > maxrbi) {
+        bomb("printfractresults", "mismatch", yourfault);
+    }
+    const SystemComponents& comps = run.dataset.components;
+    const std::string rule = "% ========================================================";
+    putstr(ses, 1, "% --------------------------------------------------------", 1, logchannel);
+    putstr(ses, 0, "% rbi with extra precision for restarting fractcalcs with new equilibrium", 1,
+           logchannel);
+    std::string line = "% at P = ";
+    addreal(4, false, 0, line, r.p);
+    line += " kbar, and T = ";
+    addreal(3, false, 0, line, r.t - 273.15L);
+    putstr(ses, 0, line, 1, logchannel);
+    putstr(ses, 0, rule, 1, logchannel);
+    putstr(ses, 0, run.dataset.ds190 ? "% 1-oxide-based modes" : "% 1-element-based modes", 1,
+           logchannel);
+    line = "%      ";
+    for (int i = 1; i <= r.nmodes; ++i) addstr(r.names[i], 13, line);
+    putstr(ses, 0, line, 1, logchannel);
+    line = "rbi yes";
+    for (int i = 1; i <= r.nmodes; ++i) addreal(6, true, 13, line, modes[i]);
+    putstr(ses, 0, line, 1, logchannel);
+    line = "%      ";
+    for (int k = 1; k <= comps.ncomp; ++k) addstr(comps.compnames[k], 13, line);
+    putstr(ses, 1, line, 1, logchannel);
+    RbiTableau tab;
+    tab.nrbi = r.nmodes;
+    for (int i = 1; i <= r.nmodes; ++i) {
+        line = "rbi    ";
+        for (int k = 1; k <= comps.ncomp; ++k) addreal(6, true, 13, line, r.rows[i][k]);
+        putstr(ses, 0, line + "    % " + r.names[i], 1, logchannel);
+        tab.modes[i] = modes[i];
+        tab.comps[i] = r.rows[i];
+    }
+    putstr(ses, 0, rule, 1, logchannel);
+    // The bulk of the rows with the working modes, normalised to 100.
+    cvector bulk{};
+    real total = 0;
+    for (int i = 1; i <= r.nmodes; ++i) {
+        const cvector moles = rowmoles(tab, comps, static_cast<int16>(i));
+        for (int k = 1; k <= comps.ncomp; ++k) bulk[k] += moles[k];
+    }
+    for (int k = 1; k <= comps.ncomp; ++k) total += bulk[k];
+    for (int k = 1; k <= comps.ncomp; ++k) bulk[k] = total == 0 ? 0 : 100 * bulk[k] / total;
+    // The table row keeps a column for every component of the header (0 where absent).
+    line.clear();
+    addreal(4, false, 11, line, r.p);
+    addreal(3, false, 11, line, r.t - 273.15L);
+    for (int k = 1; k <= comps.ncomp; ++k) {
+        if (f.flagged[k]) addreal(5, false, 11, line, std::fabs(bulk[k]) > 1e-9L ? bulk[k] : 0);
+    }
+    addreal(5, false, 11, line, f.totalfract);
+    putstr(ses, 0, line, 1, vxchannel);
+    line = "% bulk ";
+    for (int k = 1; k <= comps.ncomp; ++k) addreal(6, true, 13, line, bulk[k]);
+    putstr(ses, 0, line, 1, logchannel);
+    putstr(ses, 0, "% --------------------------------------------------------", 1, logchannel);
+}
+
+}  // namespace qv

@@ -78,3 +78,29 @@ void fractbulk(Session& ses, const Run& run, const FractSettings& fs, int16 nmod
                FractState& f);
 
 }  // namespace qv
+
+namespace qv {
+
+// One later batch member's good result in a fractionation run.
+struct FractResult {
+    int16 member = 0;     // its batch number (2 on)
+    std::string phase;    // its first mode-isopleth phase
+    bool losing = false;  // that phase is one of member 1's phases
+    bool calct = false;   // member 1 calculates T (else P)
+    real p = 0;           // kbar, the solution's
+    real t = 0;           // K
+    int16 nmodes = 0;     // the solution's mode unknowns and their phase names
+    Fixed1<real, maxeq> modes{};
+    Fixed1<std::string, maxeq> names{};
+    int16 nrows = 0;  // the composition of each phase present, in the order of the modes
+    Fixed1<cvector, maxrbi> rows{};
+};
+
+// After a good result of a later batch member: when its equilibrium lies within the current
+// step, sets `fractstop`, takes the phase's excess out, writes the restart block (log) and a row
+// of the fractionation table. Stops the run: "bad name \"<phase>\"", "mismatch" (procedure
+// "printfractresults").
+void printfractresults(Session& ses, const Run& run, const FractSettings& fs, const FractResult& r,
+                       FractState& f);
+
+}  // namespace qv

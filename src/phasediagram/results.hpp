@@ -42,6 +42,7 @@ struct IsoplethTable {
 
 struct SolveState;
 struct DogminTables;     // phasediagram/dogmin.hpp
+struct FractRun;         // phasediagram/fractrun.hpp
 struct ProjectionPlane;  // phasediagram/projection.hpp
 
 // Settings of a phase diagram run, set by the driver and read by the calculation and printing.
@@ -69,6 +70,9 @@ struct PdRun {
     std::function<void(const SolveState&)> onresult;
     std::shared_ptr<DogminTables> dm;       // the tables of a Gibbs energy minimisation run
     std::shared_ptr<ProjectionPlane> proj;  // the projection plane of a run with "projection"
+    // The fractionation of a run with "fractionation" (given in-process: the script reader ends
+    // such a run).
+    std::shared_ptr<FractRun> fract;
 };
 
 // One phase of a result.

@@ -12,6 +12,7 @@
 #include "phasediagram/batch.hpp"
 #include "phasediagram/debyehueckel.hpp"
 #include "phasediagram/dogmin.hpp"
+#include "phasediagram/fractrun.hpp"
 #include "phasediagram/modes.hpp"
 #include "phasediagram/montecarlo.hpp"
 #include "phasediagram/projection.hpp"
@@ -580,6 +581,7 @@ void Calculation::step() {
         putstr(ses_, 0, "", 1, screenlog);
         st.progresscount = 0;
     }
+    if (st.fracton && good_) fract_afterstep(ses_, run_, st, batch_, *pd_.fract);
 }
 
 // One point of the grid: its guesses, the solve, the tests and where the result goes.
@@ -661,6 +663,7 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
 bool Calculation::stepsdone() const {
     if (st_->stepno >= st_->nbatch) return true;
     if (mc_->mcon) return !goodforaccum_;
+    if (st_->fracton && st_->stepno >= 2) return false;
     return !good_;
 }
 
@@ -669,6 +672,10 @@ bool Calculation::stepsdone() const {
 bool Calculation::runsdone() const {
     if (mc_->mcon) {
         return rc_.number() >= sc_.mctrials || acc_.mcsuccesses == acc_.mcwanted;
+    }
+    if (st_->fracton) {
+        const FractRun& fr = *pd_.fract;
+        return rc_.irun > fr.settings.maxruns || fr.state.fractstop || (st_->stepno == 1 && !good_);
     }
     return true;
 }
@@ -699,6 +706,12 @@ void Calculation::run() {
     batchon_ = yes(sc_.batchcb);
     st_->nbatch = batchon_ ? sc_.nbatch : int16{1};
     if (batchon_) setupbatch(run_, st_->equilphases, batch_);
+    st_->fracton = yes(sc_.fractionationcb) && pd_.fract != nullptr;
+    if (st_->fracton) {
+        batch_.fracton = true;
+        batch_.savedprintxyz = yes(sc_.printxyzcb);
+        fract_start(ses_, run_, *pd_.fract);
+    }
     setupresultsds(run_, pd_, sds_);
     if (yes(sc_.mccb)) {
         setupmontecarlo(ses_, run_, batch_, *mc_, acc_.filtercode);
@@ -712,7 +725,11 @@ void Calculation::run() {
             ++rc_.irunblock;
         }
         rc_.firstrun = rc_.irunblock == 0 && rc_.irun == 1;
-        if (!rc_.firstrun && mc_->mcon) domontecarlo(ses_, run_, *mc_);
+        if (!rc_.firstrun && st_->fracton) {
+            fract_nextstep(ses_, run_, *pd_.fract);
+        } else if (!rc_.firstrun && mc_->mcon) {
+            domontecarlo(ses_, run_, *mc_);
+        }
         st_->stepno = 0;
         do {
             step();
@@ -721,7 +738,7 @@ void Calculation::run() {
 
     // (batch members take their guesses from their blocks: the advice about the a-x file's
     // guesses does not apply)
-    if (!mc_->mcon && !batchon_) guessadvice(ses_, run_);
+    if (!mc_->mcon && !batchon_ && !st_->fracton) guessadvice(ses_, run_);
     if (acc_.mcwanted > 0 && acc_.mcsuccesses == acc_.mcwanted) {
         ses_.console.write("\n" + realstr(acc_.mcsuccesses) + " successes in " +
                            realstr(rc_.number()) + " runs.\n");

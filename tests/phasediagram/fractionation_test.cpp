@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/phasefixture.hpp"
+#include "phasediagram/fractrun.hpp"
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
@@ -152,6 +153,92 @@ TEST(Fractionation, AbsentPhaseAndRefusals) {
         << dry.ts.console.output;
     EXPECT_REL_NEAR(dry.f.fractbulkcomp[1] * 3, 1.0L, 1e-15L);
     EXPECT_EQ(dry.f.fractbulkcomp[3], 0);
+}
+
+// A later member (the fluid's mode held at zero) lies within the step: the run stops after it,
+// the fluid's excess is removed once, and its table row stays under the header.
+TEST(Fractionation, AMemberWithinTheStepEndsTheRun) {
+    Rock r;
+    setupfract(r.ses, r.run, r.fs, true, r.rbi, r.flagged, r.bulk, r.f);
+    r.f.fractstep = 1;  // the step runs from 5.5 to 6 kbar
+    FractResult m;
+    m.member = 2;
+    m.phase = "H2O";
+    m.losing = true;
+    m.p = 5.8L;
+    m.t = 880;
+    m.nmodes = 2;
+    m.names[1] = "q";
+    m.names[2] = "H2O";
+    m.modes[1] = 0.9L;
+    m.modes[2] = 0.1L;
+    m.nrows = 2;
+    m.rows[1][1] = 1;
+    m.rows[2][3] = 1;
+    // one beyond the step: nothing written, the run goes on
+    FractResult beyond = m;
+    beyond.p = 6.2L;
+    printfractresults(r.ses, r.run, r.fs, beyond, r.f);
+    EXPECT_FALSE(r.f.fractstop);
+    EXPECT_EQ(r.f.naheadinstep, 0);
+    printfractresults(r.ses, r.run, r.fs, m, r.f);
+    EXPECT_TRUE(r.f.fractstop);
+    EXPECT_NE(r.ts.console.output.find("losing H2O by batch 2"), std::string::npos);
+    // 0.08 of fluid lost: the tableau's row and the working modes once each
+    EXPECT_REL_NEAR(r.f.totalfract, 0.08L, 1e-15L);
+    EXPECT_REL_NEAR(r.f.rbi.modes[1], 0.9L * 0.98L / 0.9L, 1e-15L);
+    EXPECT_EQ(r.f.rbi.modes[2], 0.02L);
+    std::istringstream in(r.vx());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u);  // the header, the bulk after removal, the member's row
+    for (const std::string& l : lines) EXPECT_EQ(l.size(), 66u) << l;
+    std::istringstream row(lines[2]);
+    std::vector<real> cells;
+    for (std::string c; row >> c;) cells.push_back(std::stold(c));
+    ASSERT_EQ(cells.size(), 6u);
+    // bulk of 0.98 quartz and 0.02 fluid (one-atom), as moles normalised to 100
+    EXPECT_REL_NEAR(cells[2], 98.0L, 1e-5L);
+    EXPECT_EQ(cells[3], 0);
+    EXPECT_REL_NEAR(cells[4], 2.0L, 1e-4L);
+    EXPECT_REL_NEAR(cells[5], 0.08L, 1e-4L);
+    // a member without the phase among its modes
+    m.names[2] = "liq";
+    EXPECT_BOMB(printfractresults(r.ses, r.run, r.fs, m, r.f), "printfractresults",
+                "bad name \"H2O\"");
+}
+
+// The steps of a run reach the batch members: their first P and T and their bulk.
+TEST(Fractionation, StepsReachTheBatchMembers) {
+    Rock r;
+    ScriptTables& tab = *r.run.script.tables;
+    r.run.script.nbatch = 2;
+    r.run.script.nmcbulk = 1;
+    r.run.script.rbicb = controlboolean::yes;
+    for (int b = 1; b <= 2; ++b) {
+        tab.batch[b].bulkflag = 1;
+        tab.batch[b].comp1 = 1;
+    }
+    tab.batch[2].comp2 = 1;
+    FractRun fr;
+    fr.settings = r.fs;
+    fr.rbi = r.rbi;
+    fr.flagged = r.flagged;
+    fr.bulk = r.bulk;
+    fract_start(r.ses, r.run, fr);
+    EXPECT_EQ(tab.batch[2].p[1], 5);
+    EXPECT_EQ(tab.batch[2].t[1], 873.15L);
+    fract_nextstep(r.ses, r.run, fr);  // fills the porosity at the same P and T
+    EXPECT_EQ(tab.batch[1].p[1], 5);
+    fract_nextstep(r.ses, r.run, fr);  // at the porosity: the next step, nothing removed
+    EXPECT_EQ(tab.batch[1].p[1], 5.5L);
+    EXPECT_EQ(tab.batch[2].t[1], 883.15L);
+    EXPECT_EQ(tab.batch[2].comp2, 0);
+    // 0.98 quartz and 0.02 fluid (one-atom modes): 98 and 2 per 100 moles
+    EXPECT_REL_NEAR(tab.mcbulk[1][1], 98.0L, 1e-15L);
+    EXPECT_EQ(tab.mcbulk[1][2], 0);
+    EXPECT_REL_NEAR(tab.mcbulk[1][3], 2.0L, 1e-15L);
+    EXPECT_EQ(fr.state.totalfract, 0);
 }
 
 }  // namespace
