@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "entries.hpp"
 #include "model/run.hpp"
 #include "phasediagram/dogmin.hpp"
 #include "phasediagram/nlecalcs.hpp"

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "entries.hpp"
 #include "model/run.hpp"
 #include "phasediagram/nlecalcs.hpp"
 #include "phasediagram/results.hpp"
