@@ -13,5 +13,10 @@ int solver_bench(const std::string& dsfile);
 int phasediagram_bench(const std::string& dsfile);
 // Time per candidate and per point of a Gibbs energy minimisation at one P-T point.
 int dogmin_bench(const std::string& dsfile);
+// A Monte Carlo run of two batch members over a drawn W of the garnet: time per trial.
+int montecarlo_bench(const std::string& dsfile);
+// Elapsed time, peak memory and page faults of whole runs of the built program on the example
+// folder and on a reaction diagram of the whole-run tests.
+int wholerun_bench();
 
 }  // namespace qv

@@ -3,6 +3,9 @@
 // over a grid of metamorphic states, each beside a reference loop of one long double log and exp
 // timed in the same run, so that the ratios compare across machines and builds.
 //
+// Then the reaction lines, the solver, a phase diagram grid and whole runs of the built program
+// (elapsed time, peak memory, page faults); see bench/RESULTS.md.
+//
 // Usage: qv_bench [dataset file [case]]   (default: the project's copy of qv-ds62.txt, all
 // cases; a case is chosen by a part of its label, e.g. "H2O")
 
@@ -120,7 +123,7 @@ int run(int argc, char** argv) {
     std::cout << column("reference: one long double log and exp", 40) << realfixstr(2, true, ref)
               << " ns\n\n";
     std::cout << column("case", 34) << column("end-members", 13) << column("ns per call", 14)
-              << "reference units\n";
+              << column("reference units", 17) << "worst end-member (reference units)\n";
     for (const Case& c : cases) {
         if (c.ems->empty()) continue;
         if (argc > 2 && c.label.find(argv[2]) == std::string::npos) continue;
@@ -136,8 +139,27 @@ int run(int argc, char** argv) {
                 sink = s;
             },
             calls);
+        // The class figure is a mean: the slowest end-member of the class is shown beside it.
+        real worst = 0;
+        std::string worstname;
+        for (int16 k : *c.ems) {
+            const real one = time_per_call(
+                [&] {
+                    real s = 0;
+                    for (const State& st : grid) {
+                        s += gem(ses, cgs, td[k], ds.emnames[k], st.p, st.t);
+                    }
+                    sink = s;
+                },
+                static_cast<long>(grid.size()));
+            if (one > worst) {
+                worst = one;
+                worstname = ds.emnames[k];
+            }
+        }
         std::cout << column(c.label, 34) << column(std::to_string(c.ems->size()), 13)
-                  << column(realstr(ns), 14) << realfixstr(2, true, ns / ref) << "\n";
+                  << column(realstr(ns), 14) << column(realfixstr(2, true, ns / ref), 17)
+                  << worstname << " " << realfixstr(2, true, worst / ref) << "\n";
     }
     const auto chosen = [&](const std::string& label) {
         return argc <= 2 || label.find(argv[2]) != std::string::npos;
@@ -158,6 +180,14 @@ int run(int argc, char** argv) {
     if (chosen("dogmin")) {
         std::cout << "\n";
         status |= dogmin_bench(file.string());
+    }
+    if (chosen("Monte Carlo")) {
+        std::cout << "\n";
+        status |= montecarlo_bench(file.string());
+    }
+    if (chosen("whole runs")) {
+        std::cout << "\n";
+        status |= wholerun_bench();
     }
     return status;
 }

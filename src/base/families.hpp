@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/fixed.hpp"
+#include "base/grow.hpp"
 #include "base/real.hpp"
 
 namespace qv {
@@ -28,7 +29,8 @@ using emvector = Fixed1<real, maxem>;
 using iemvector = Fixed1<int16, maxem>;
 using liemvector = Fixed1<int32, maxem>;
 using xemvector = Fixed1<real, maxem>;
-using emmatrix = Fixed1<emvector, maxem>;      // covariance of end-member enthalpies
+// Covariance of end-member enthalpies: rows are made as the run's end-members use them.
+using emmatrix = Grow1<emvector, maxem>;
 using liemmatrix = Fixed1<liemvector, maxem>;  // 640 kB: allocate on the heap
 
 // The 150-entry family.
@@ -61,10 +63,11 @@ using xyzmatrix = Fixed1<xyzvector, maxxyz>;
 using covmatrix = xyzmatrix;
 using invmatrix = xyzmatrix;
 
-// The SVD's work matrices.
+// The SVD's work matrices: rows are made as the sizes decomposed need them (5 MB and 2.5 MB at
+// full capacity).
 using svdvector = Fixed1<real, maxsvdcols>;
-using svdmatrix = Fixed1<svdvector, maxsvdrows>;   // 5 MB
-using svdvmatrix = Fixed1<svdvector, maxsvdcols>;  // 2.5 MB
+using svdmatrix = Grow1<svdvector, maxsvdrows>;
+using svdvmatrix = Grow1<svdvector, maxsvdcols>;
 
 using sortvector = Fixed1<real, maxsort>;
 using polyvector = Fixed1<real, maxpolyterms>;

@@ -280,8 +280,8 @@ void printmcsummary(Session& ses, const Run& run) {
             }
             line += " through mcfunc " + intstr(f) + " by " + mc.relname + " in mcrange";
         } else {
-            addreal(3, true, 10, line, mc.v1);
-            addreal(3, true, 10, line, mc.v2);
+            addreal(3, true, 10, line, mc.value);
+            addreal(3, true, 10, line, mc.range);
         }
         if (t.nphases > 0) {
             line += ";  also";

@@ -484,7 +484,7 @@ private:
             }
             if (index == 0) bomb("read", "finding kp in mc (3)", yourfault);
             t.index = static_cast<int16>(index);
-            setmcvalue(ph, t, line.v1);
+            setmcvalue(ph, t, line.value);
         }
     }
 

@@ -5,22 +5,33 @@
 
 namespace qv {
 
+namespace {
+
+void unsetsolution(ptype1& ph) {
+    ph.name = "unset";
+    ph.nem = 0;
+}
+
+void unsetpure(ptype0& ph) {
+    ph.name = "unset";
+    ph.emname.clear();
+    ph.activity = 1;
+    ph.activitysd = 0;
+    ph.nmake = 0;
+}
+
+}  // namespace
+
+// The records made so far are reset, and every record made later starts reset.
 void resetphaserecords(Run& run, bool calibration) {
     prectype1& ss = *run.arrays.prec1;
-    for (int k = 1; k <= maxss; ++k) {
-        ss[k].name = "unset";
-        ss[k].nem = 0;
-    }
+    for (int k = 1; k <= ss.size(); ++k) unsetsolution(ss[k]);
+    ss.setpreparer(&unsetsolution);
     // The pure-phase records of a calibration outlive its a-x readings.
     if (calibration) return;
     prectype0& pure = *run.arrays.prec0;
-    for (int k = 1; k <= maxpure; ++k) {
-        pure[k].name = "unset";
-        pure[k].emname.clear();
-        pure[k].activity = 1;
-        pure[k].activitysd = 0;
-        pure[k].nmake = 0;
-    }
+    for (int k = 1; k <= pure.size(); ++k) unsetpure(pure[k]);
+    pure.setpreparer(&unsetpure);
 }
 
 void startpurephase(ptype0& ph, const std::string& name) {

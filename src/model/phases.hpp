@@ -231,8 +231,9 @@ struct ptype1 {
     bool hasguesses = false;
 };
 
-using prectype0 = Fixed1<ptype0, maxpure>;
-using prectype1 = Fixed1<ptype1, maxss>;
+// The phase tables: a record is made when the run first writes it (see base/grow.hpp).
+using prectype0 = Grow1<ptype0, maxpure>;
+using prectype1 = Grow1<ptype1, maxss>;
 
 inline constexpr int maxaxheader = 600;   // header lines of an a-x file, the two "#" included
 inline constexpr int maxbuffers = 5;      // buffer phases of an a-x file

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -15,12 +16,31 @@ std::string rightjustified(const std::string& s, std::size_t width) {
     return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
 }
 
+// The rows of a work matrix, reached directly: every row the call may reach is made before it
+// starts, so the inner loops need no bounds checks and no table look-ups.
+struct Row {
+    real* d;
+    real& operator[](int c) const { return d[c - 1]; }
+};
+struct Rows {
+    std::vector<real*> p;  // p[r] is row r, from 1
+    Row operator[](int r) const { return Row{p[static_cast<std::size_t>(r)]}; }
+};
+
+template <class M>
+Rows rowsof(M& m, int count) {
+    Rows r;
+    r.p.assign(static_cast<std::size_t>(count) + 1, nullptr);
+    for (int i = 1; i <= count; ++i) r.p[static_cast<std::size_t>(i)] = m[i].a.data();
+    return r;
+}
+
 // One call's working state; the steps are the stages of the Golub-Reinsch method and share the
 // superdiagonal rv1 and the norm estimate anorm.
 struct SvdCall {
-    svdmatrix& a;
+    Rows a;
     svdvector& w;
-    svdvmatrix& v;
+    Rows v;
     int m;
     int n;
     svdvector rv1{};
@@ -269,7 +289,9 @@ struct SvdCall {
 void svd(Console& con, SvdArrays& s, int16 m, int16 n) {
     s.svdw.fill(0);
     if (n < 1) return;
-    SvdCall call{s.svda, s.svdw, s.svdv, m, n};
+    // Rows of A up to the larger of m and n, as the steps may reach them; V is n x n.
+    const int rows = std::max<int>(m, n);
+    SvdCall call{rowsof(s.svda, rows), s.svdw, rowsof(s.svdv, n), m, n};
     call.svdbidiag();
     call.svdrightaccum();
     call.svdleftaccum();

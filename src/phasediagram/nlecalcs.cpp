@@ -20,6 +20,7 @@
 #include "solver/calcq.hpp"
 #include "solver/lsqds.hpp"
 #include "solver/reactionlists.hpp"
+#include "solver/uncertainties.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -34,11 +35,6 @@ constexpr int32 screensummarylog = 13;
 
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
-}
-
-// A feature the script asks for that this program cannot do yet: a fatal stop, never a normal end.
-void notbuilt(Session& /*ses*/, const std::string& what) {
-    bomb("nlecalcs", "calcmode 1: " + what + " not built yet", yourfault);
 }
 
 void debuglevel(Session& ses, int16& lev) {
@@ -288,13 +284,17 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
         pd.variance = run.variance;
     }
     setptwindows(ses, run);
+    if (pd.calcsdlevel >= 0) {
+        sc.calcsdlevel = pd.calcsdlevel;
+        sc.uncertaintiescb = controlboolean::yes;
+    }
     if (sc.calcsdlevel == 0 || sc.dogminon || yes(sc.batchcb) || run.nss == 0) {
         sc.uncertaintiescb = controlboolean::no;
     } else {
         promptcontrol(ses, "calculate uncertainties", sc.uncertaintiescb);
     }
     if (sc.uncertaintiescb == controlboolean::no) sc.calcsdlevel = 0;
-    if (sc.calcsdlevel > 0) return notbuilt(ses, "uncertainties are");
+    if (sc.calcsdlevel > 0) printsdspec(ses, sc.pseudoon);
     readthermo(ses, run, 3);
     lsqds(ses, run);
     const prectype1& ss = *run.arrays.prec1;
@@ -348,11 +348,6 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     }
     pd.equilno = 0;
     if (sc.dogminon) setupdogmin(ses, run, pd);
-    if (yes(sc.batchcb)) return notbuilt(ses, "batch runs are");
-    if (yes(sc.mccb)) return notbuilt(ses, "Monte Carlo runs are");
-    for (int k = 1; k <= run.nss; ++k) {
-        if (ss[k].isaq) return notbuilt(ses, "aqueous phases are");
-    }
     countcomp(run);
     if (sc.pseudoon && run.dataset.ds190) ses.console.write("oxide-based modes\n");
     calcwhat(ses, run, pd, sc.pseudoon ? reducedsystem(pd.bulk) : fullsystem(run));

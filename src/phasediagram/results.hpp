@@ -62,6 +62,9 @@ struct PdRun {
     int16 equilno = 0;      // calculated steps of all candidates
     bool firstpass = true;  // the first pass of the program's main loop (csv headings)
     int16 rankdeficit = 0;  // of the last candidate's reduced composition matrix
+    // Level of the uncertainties of the results when a caller asks for them (the script reader
+    // does not read "uncertainties"); -1 leaves the script's.
+    int16 calcsdlevel = -1;
     // Sees each good result before it is printed (checks and timings of whole runs).
     std::function<void(const SolveState&)> onresult;
     std::shared_ptr<DogminTables> dm;       // the tables of a Gibbs energy minimisation run

@@ -7,9 +7,15 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/special.hpp"
+#include "model/statetable.hpp"
+#include "phasediagram/accumulate.hpp"
+#include "phasediagram/batch.hpp"
+#include "phasediagram/debyehueckel.hpp"
 #include "phasediagram/dogmin.hpp"
 #include "phasediagram/modes.hpp"
+#include "phasediagram/montecarlo.hpp"
 #include "phasediagram/projection.hpp"
+#include "phasediagram/resultsds.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "script/windows.hpp"
 #include "solver/calcq.hpp"
@@ -77,6 +83,9 @@ public:
 private:
     void setlayout();
     void step();
+    void point(const CalcLoops& loops, const Fixed1<int16, maxloops>& counter);
+    bool stepsdone() const;
+    bool runsdone() const;
     int16 cantcalcmsg();
     void setactivities();
     void setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& counter);
@@ -101,7 +110,17 @@ private:
     bool solved_ = false;
     bool passed_ = true;
     bool good_ = false;
-    bool modesok_ = false;  // the modes of the point are usable (a minimisation keeps only these)
+    // The run loop (Monte Carlo trials, fractionation steps) and the step loop (batch members).
+    RunCounter rc_;
+    bool batchon_ = false;
+    bool firststep_ = false;
+    int16 npointsinstep_ = 0;
+    bool goodforaccum_ = false;
+    BatchState batch_;
+    std::unique_ptr<MonteCarlo> mc_ = std::make_unique<MonteCarlo>();
+    Accumulation acc_;
+    ResultSds sds_;
+    bool modesok_ = false;  // the modes of the point are usable
 };
 
 void Calculation::setlayout() {
@@ -346,7 +365,16 @@ bool Calculation::donle() {
     Equations eq{ses_, run_, gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
     AssemblageEquations eqs(eq, st_->nlestatus);
     NleSettings set(sc_);
-    return nle(ses_, eqs, *vars_, set, st_->nlestatus, st_->calcstatus);
+    if (sc_.calcsdlevel > 0) {
+        set.makedeqdx = [&] {
+            makedeqdx(ses_, eqs, *vars_, run_.nreac, rl_->rdiv, sds_.bulk, sc_.debuglev, *sds_.der);
+        };
+    }
+    nst_.mcinprogress = mc_->mcon;
+    nst_.batchno = batchon_ ? st_->stepno : int16{0};
+    auto solveonce = [&] { return nle(ses_, eqs, *vars_, set, st_->nlestatus, st_->calcstatus); };
+    // Phases with charged aqueous species: their ionic strength follows the solved composition.
+    return debyehueckelsolve(run_, st_->xref, *vars_, solveonce);
 }
 
 // Physical values of the solved point into the result.
@@ -482,8 +510,20 @@ void Calculation::showprogress() {
 void Calculation::step() {
     SolveState& st = *st_;
     ++st.stepno;
+    firststep_ = st.stepno == 1;
+    npointsinstep_ = 0;
+    if (batchon_) {
+        dobatch(ses_, run_, pd_, batch_, st.stepno, rc_.firstrun, st.equilphases);
+        setlayout();
+    }
     makecrossrefs(ses_, run_, st.xref, lay_, st.equilphases);
+    if (yes(sc_.mcdebugcb) && st.stepno == 1) {
+        for (int k = 1; k <= run_.nss; ++k) printaxstate(ses_, (*run_.arrays.prec1)[k]);
+    }
     setspecialphases(run_);
+    if (batchon_ && rc_.firstrun && firststep_ && (sc_.debuglev == 0 || yes(sc_.mcdebugcb))) {
+        printequilmath(ses_, run_, batch_);
+    }
     const bool banner = sc_.dogminon ? sc_.dogminlevel == 2 : sc_.debuglev > 0;
     if (banner) printstep(ses_, run_, pd_, st);
     // The reactions among the end-members of the calculation.
@@ -499,6 +539,7 @@ void Calculation::step() {
                   mixweights, sc_.dogminon, yes(sc_.incnlercb), *run_.arrays.r, run_.nreac, *rl_);
     const int16 cantcalc = cantcalcmsg();
     good_ = false;
+    goodforaccum_ = false;
     if (cantcalc >= 2) return;
 
     setactivities();
@@ -512,68 +553,13 @@ void Calculation::step() {
     ++pd_.equilno;
     // The grid: a mixed-radix counter whose last digit (T) runs fastest.
     Fixed1<int16, maxloops> counter{};
-    int16 point = 0;  // the point within the grid (a minimisation's P-T point)
     bool more = true;
     for (int i = 1; i <= loops.nloops; ++i) {
         counter[i] = 1;
         if (loops.count[i] < 1) more = false;
     }
     while (more) {
-        ++point;
-        setx(loops, counter);
-        passed_ = true;
-        solved_ = true;
-        st.calcstatus = 0;
-        // A single reaction with no composition unknown would be solved directly; the solution
-        // vector always holds P and T, so every line goes through the Newton solver.
-        const bool nounknowns = pd_.variance == 2 && run_.nxvars - 2 + run_.nmodevars == 0;
-        if (!nounknowns && pd_.variance == 1 && run_.nxvars == 1 && run_.nmodevars == 0) {
-            solved_ = simplecalc(ses_, run_, gs_, st.cur);
-            st.calcstatus = 0;
-        } else if (!nounknowns) {
-            solved_ = donle();
-        }
-        st.cur.g = 0;
-        modesok_ = false;
-        if (solved_) {
-            extract();
-            const Windows& w = run_.windows;
-            if (st.xref.xfree[1]) passed_ = inrange(w, findtype::findp, st.cur.p);
-            if (passed_ && st.xref.xfree[2]) passed_ = inrange(w, findtype::findt, st.cur.t);
-            if (!yes(sc_.c8cb) && passed_ && pd_.modesinsolve) {
-                for (int i = run_.nxvars + 1; i <= run_.nxvars + run_.nmodevars; ++i) {
-                    if (st.varvalues[i] < 0 || st.varvalues[i] > 1) {
-                        passed_ = false;
-                        st.calcstatus = 8;
-                        modesok_ = false;
-                        break;
-                    }
-                }
-            }
-            if (passed_) postprocess();
-        } else {
-            passed_ = false;
-        }
-        good_ = solved_ && passed_;
-        if (good_) {
-            st.repeatheader = sc_.debuglev >= 2 || pd_.modesinsolve || st.cur.nmodesteps > 0 ||
-                              yes(sc_.projectioncb) || yes(sc_.calcmucb) || yes(sc_.convliqcb);
-            ++st.ngood;
-            if (pd_.onresult) pd_.onresult(st);
-        }
-        if (sc_.dogminon) {
-            dogminpoint(ses_, run_, pd_, st, DogminCall{point, good_, modesok_});
-        } else if (good_) {
-            if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
-                st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases,
-                                            st.cur.runvariance, st.nlestatus.jacsingular);
-            }
-            printresult(ses_, run_, pd_, st);
-            if (yes(sc_.projectioncb)) printprojection(ses_, run_, pd_, st);
-            printmorestuff(ses_, run_, pd_, st);
-        } else {
-            showprogress();
-        }
+        point(loops, counter);
         // The next point.
         int i = loops.nloops;
         while (i >= 1 && counter[i] >= loops.count[i]) counter[i--] = 1;
@@ -596,6 +582,97 @@ void Calculation::step() {
     }
 }
 
+// One point of the grid: its guesses, the solve, the tests and where the result goes.
+void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& counter) {
+    SolveState& st = *st_;
+    ++npointsinstep_;
+    setx(loops, counter);
+    passed_ = true;
+    solved_ = true;
+    st.calcstatus = 0;
+    // A single reaction with no composition unknown would be solved directly; the solution
+    // vector always holds P and T, so every line goes through the Newton solver.
+    const bool nounknowns = pd_.variance == 2 && run_.nxvars - 2 + run_.nmodevars == 0;
+    if (!nounknowns && pd_.variance == 1 && run_.nxvars == 1 && run_.nmodevars == 0) {
+        solved_ = simplecalc(ses_, run_, gs_, st.cur);
+        st.calcstatus = 0;
+    } else if (!nounknowns) {
+        solved_ = donle();
+    }
+    st.cur.g = 0;
+    modesok_ = false;
+    if (solved_) {
+        extract();
+        const Windows& w = run_.windows;
+        if (st.xref.xfree[1]) passed_ = inrange(w, findtype::findp, st.cur.p);
+        if (passed_ && st.xref.xfree[2]) passed_ = inrange(w, findtype::findt, st.cur.t);
+        if (!yes(sc_.c8cb) && passed_ && pd_.modesinsolve) {
+            for (int i = run_.nxvars + 1; i <= run_.nxvars + run_.nmodevars; ++i) {
+                if (st.varvalues[i] < 0 || st.varvalues[i] > 1) {
+                    passed_ = false;
+                    st.calcstatus = 8;
+                    modesok_ = false;
+                    break;
+                }
+            }
+        }
+        if (passed_) postprocess();
+    } else {
+        passed_ = false;
+    }
+    good_ = solved_ && passed_;
+    if (good_) {
+        st.repeatheader = sc_.debuglev >= 2 || pd_.modesinsolve || st.cur.nmodesteps > 0 ||
+                          yes(sc_.projectioncb) || yes(sc_.calcmucb) || yes(sc_.convliqcb);
+        ++st.ngood;
+    }
+    goodforaccum_ = good_;
+    // A batch or Monte Carlo run collects each point once; at debug level 0 nothing else is
+    // printed of it.
+    const bool accumulate = batchon_ && (yes(sc_.mcdebugcb) || sc_.debuglev == 0);
+    if (accumulate) {
+        accumulateresults(ses_, run_, st, *mc_, acc_, rc_, st.stepno, npointsinstep_,
+                          goodforaccum_);
+    }
+    if (batchon_ && sc_.debuglev == 0) return;
+    if (sc_.dogminon) {
+        // A minimisation keeps the point's result for its report instead of printing it.
+        if (good_ && pd_.onresult) pd_.onresult(st);
+        dogminpoint(ses_, run_, pd_, st, DogminCall{npointsinstep_, good_, modesok_});
+        return;
+    }
+    if (!good_) {
+        showprogress();
+        return;
+    }
+    if (sc_.calcsdlevel > 0) calcresultsds(ses_, run_, st, *vars_, nst_, sds_);
+    if (pd_.onresult) pd_.onresult(st);
+    if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
+        st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases, st.cur.runvariance,
+                                    st.nlestatus.jacsingular);
+    }
+    printresult(ses_, run_, pd_, st);
+    if (yes(sc_.projectioncb)) printprojection(ses_, run_, pd_, st);
+    printmorestuff(ses_, run_, pd_, st);
+}
+
+// The step loop ends after the last member, at a member whose last point failed (in a Monte
+// Carlo run: whose trial was not accepted).
+bool Calculation::stepsdone() const {
+    if (st_->stepno >= st_->nbatch) return true;
+    if (mc_->mcon) return !goodforaccum_;
+    return !good_;
+}
+
+// The run loop ends at the trial limit or with the wanted accepted trials; a plain run after
+// one pass.
+bool Calculation::runsdone() const {
+    if (mc_->mcon) {
+        return rc_.number() >= sc_.mctrials || acc_.mcsuccesses == acc_.mcwanted;
+    }
+    return true;
+}
+
 void Calculation::run() {
     gs_ = gemsettings(ses_, run_);
     ses_.starttime = ses_.clock.millis();
@@ -616,10 +693,47 @@ void Calculation::run() {
     }
     prectype0& pure = *run_.arrays.prec0;
     for (int j = 1; j <= run_.npure; ++j) pure[j].puresize = formulaatoms(pure[j].comp, comps);
-    st_->stepno = 0;
-    st_->nbatch = 1;
-    step();
-    guessadvice(ses_, run_);
+
+    st_->cur.ah2o = 1;
+    mc_->mcon = false;
+    batchon_ = yes(sc_.batchcb);
+    st_->nbatch = batchon_ ? sc_.nbatch : int16{1};
+    if (batchon_) setupbatch(run_, st_->equilphases, batch_);
+    setupresultsds(run_, pd_, sds_);
+    if (yes(sc_.mccb)) {
+        setupmontecarlo(ses_, run_, batch_, *mc_, acc_.filtercode);
+        acc_.mcwanted = sc_.mcitcount;
+        acc_.nresultblocks = 0;
+    }
+    rc_ = RunCounter{};
+    do {
+        if (++rc_.irun == 10000) {
+            rc_.irun = 0;
+            ++rc_.irunblock;
+        }
+        rc_.firstrun = rc_.irunblock == 0 && rc_.irun == 1;
+        if (!rc_.firstrun && mc_->mcon) domontecarlo(ses_, run_, *mc_);
+        st_->stepno = 0;
+        do {
+            step();
+        } while (!stepsdone());
+    } while (!runsdone());
+
+    // (batch members take their guesses from their blocks: the advice about the a-x file's
+    // guesses does not apply)
+    if (!mc_->mcon && !batchon_) guessadvice(ses_, run_);
+    if (acc_.mcwanted > 0 && acc_.mcsuccesses == acc_.mcwanted) {
+        ses_.console.write("\n" + realstr(acc_.mcsuccesses) + " successes in " +
+                           realstr(rc_.number()) + " runs.\n");
+    }
+    if (mc_->mcon) {
+        closeresults(ses_, acc_);
+        if (sc_.debuglev == 0) {
+            putstr(ses_, 0, realstr(acc_.mcsuccesses), 1, 4);
+            putstr(ses_, 0, realstr(acc_.nresultblocks), 1, 64);
+        }
+        restoremontecarlo(run_, *mc_);
+    }
 }
 
 }  // namespace

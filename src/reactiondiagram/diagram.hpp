@@ -24,7 +24,7 @@ inline constexpr real rln10 = 0.019144654296L;  // R ln 10, kJ/K/mol: RT log10 a
 inline constexpr real notfound = 1e21L;         // first root: none; located point: failed
 
 // Per reaction and grid point, a value of the calculated variable (P kbar or T K).
-using branchtable = Fixed1<Fixed1<real, maxgrid>, maxreac>;
+using branchtable = Grow1<Fixed1<real, maxgrid>, maxreac>;  // rows made as reactions use them
 
 // One point of a diagram in physical variables: P kbar, T K, fluid x(CO2) and x(H2O), the
 // activity variable (ln a, or log a when logs are to base 10) and the chemical potential (kJ).

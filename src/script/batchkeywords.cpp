@@ -120,6 +120,10 @@ struct BatchParser {
                 bomb("readscripts", "in batch, not enough info for isopleths", yourfault);
             if (!isword(v, i)) bomb("readscripts", "in batch, wrong name for isopleths", yourfault);
             b.isonames[k] = v.scriptvalword[i++];
+            if (!isnumber(v, i)) {
+                bomb("readscripts", "in batch, not enough info for isopleths", yourfault);
+            }
+            b.isovalues[k] = v.scriptvalreal[i++];
         }
     }
 };
@@ -272,13 +276,19 @@ void mc(ScriptReader& r) {
     if (m.param.back() != ')') fail("in mc, mcvarname (2)");
     if (m.param.size() == head.size() + 1) fail("in mc, mcvarname (3)");
     if (!isnumber(v, 4) || !isnumber(v, 5)) fail("in mc, bad range info");
-    m.v1 = v.scriptvalreal[4];
-    m.v2 = v.scriptvalreal[5];
+    m.value = v.scriptvalreal[4];
+    m.range = v.scriptvalreal[5];
+    if (m.range < 0) fail("in mc, bad range info");
     m.relation = v.scriptvalword[6];
     const char c = m.relation[0];
     if (c == '<' || c == '>') fail("in mc, >/< not currently implemented");
     if (c != 'f' && c != '=') fail("in mc, bad range info");
-    m.relname = v.nscriptvalues >= 7 ? v.scriptvalword[7] : m.param;
+    // "f" alone names the function after the parameter; "=" alone draws in the line's own range.
+    if (v.nscriptvalues >= 7) {
+        m.relname = v.scriptvalword[7];
+    } else if (c == 'f') {
+        m.relname = m.param;
+    }
     m.text = r.keyword;
     for (int i = 1; i <= v.nscriptvalues; ++i) m.text += " " + v.scriptvalword[i];
     const int16 k = nextcount(s.nmc);
@@ -295,6 +305,7 @@ void mcrange(ScriptReader& r) {
     }
     const int16 k = nextcount(s.nmcrange);
     if (k > maxmc) fail("too many mcrange" + maxtext(maxmc));
+    if (v.scriptvalreal[3] < 0) fail("wrong mcrange info");
     s.tables->mcrange[k] = McRange{v.scriptvalword[1], v.scriptvalreal[2], v.scriptvalreal[3]};
     s.nmcrange = k;
 }
@@ -302,27 +313,40 @@ void mcrange(ScriptReader& r) {
 void mcfunc(ScriptReader& r) {
     ScriptSettings& s = r.s;
     const ScriptValues& v = r.v;
+    // name, constant, then pairs of a coefficient and the "mcrange" line it multiplies
     if (v.nscriptvalues < 2) fail("wrong mcfunc info (1)");
     if (!isword(v, 1)) fail("wrong mcfunc info (2)");
-    for (int i = 2; i <= v.nscriptvalues; ++i) {
+    if (!isnumber(v, 2) || v.nscriptvalues % 2 != 0) fail("wrong mcfunc info (3)");
+    for (int i = 3; i <= v.nscriptvalues; i += 2) {
         if (!isnumber(v, i)) fail("wrong mcfunc info (3)");
     }
-    if (v.nscriptvalues - 1 > maxmcterms) fail("too many terms in mcfunc" + maxtext(maxmcterms));
+    if ((v.nscriptvalues - 2) / 2 > maxmcterms) {
+        fail("too many terms in mcfunc" + maxtext(maxmcterms));
+    }
     const int16 k = nextcount(s.nmcfunc);
     if (k > maxmc) fail("too many mcfunc" + maxtext(maxmc));
     McFunc& f = s.tables->mcfunc[k];
     f = McFunc{};
     f.name = v.scriptvalword[1];
-    for (int i = 2; i <= v.nscriptvalues; ++i) f.term[++f.nterms] = v.scriptvalreal[i];
+    f.constant = v.scriptvalreal[2];
+    for (int i = 3; i + 1 <= v.nscriptvalues; i += 2) {
+        ++f.nterms;
+        f.coef[f.nterms] = v.scriptvalreal[i];
+        f.rangename[f.nterms] = v.scriptvalword[i + 1];
+    }
     s.nmcfunc = k;
 }
 
 void mcit(ScriptReader& r) {
     const ScriptValues& v = r.v;
-    if (!isinteger(v, 1) || v.scriptvalint[1] < 1) fail("wrong mcit info");
-    if (v.nscriptvalues >= 2 && !isinteger(v, 2)) fail("wrong mcit info");
+    // 0 trials is left to the run, which refuses it by name ("mcit = 0")
+    if (!isinteger(v, 1) || v.scriptvalint[1] < 0) fail("wrong mcit info");
+    if (v.nscriptvalues >= 2 && (!isinteger(v, 2) || v.scriptvalint[2] < 0)) {
+        fail("wrong mcit info");
+    }
     r.s.mctrials = v.scriptvalint[1];
-    if (v.nscriptvalues >= 2) r.s.mcitcount = v.scriptvalint[2];
+    // Without a wanted count every trial is wanted: the run goes to its trial limit.
+    r.s.mcitcount = v.nscriptvalues >= 2 ? v.scriptvalint[2] : v.scriptvalint[1];
 }
 
 void mcbulk(ScriptReader& r) {
@@ -361,10 +385,21 @@ void fractionation(ScriptReader& r) {
 
 // Every Monte Carlo line names an "mcfunc" ("f") or an "mcrange" ("=") line.
 void matchmclines(const ScriptSettings& s) {
-    const ScriptTables& t = *s.tables;
+    ScriptTables& t = *s.tables;
+    for (int j = 1; j <= s.nmcfunc; ++j) {
+        McFunc& f = t.mcfunc[j];
+        for (int k = 1; k <= f.nterms; ++k) {
+            f.range[k] = 0;
+            for (int q = 1; q <= s.nmcrange && f.range[k] == 0; ++q) {
+                if (t.mcrange[q].name == f.rangename[k]) f.range[k] = static_cast<int16>(q);
+            }
+            if (f.range[k] == 0) bomb("read scripts", "wrong mcfunc info (3)", yourfault);
+        }
+    }
     for (int i = 1; i <= s.nmc; ++i) {
         const McLine& m = t.mc[i];
         bool found = false;
+        if (m.relation[0] == '=' && m.relname.empty()) continue;
         if (m.relation[0] == 'f') {
             if (s.nmcfunc <= 0) bomb("read scripts", "in mc, no mcfunc", yourfault);
             for (int k = 1; k <= s.nmcfunc && !found; ++k) found = t.mcfunc[k].name == m.relname;

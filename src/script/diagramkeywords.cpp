@@ -524,7 +524,7 @@ void muval(ScriptReader& r) {
         bomb(rs, "cbool out of place in muval script", yourfault);
     }
     if (s.muvalcb == controlboolean::no || v.nscriptvalues == 0) return;
-    Fixed1<MuvalPoint, maxmuvalpoints>& points = s.tables->muval;
+    auto& points = s.tables->muval;
     if (v.scriptvalword[1] == "PT") {
         if (v.nscriptvalues < 3 || !isnumber(v, 2) || !isnumber(v, 3)) {
             bomb(rs, "PT of muval too small", yourfault);

@@ -93,7 +93,9 @@ struct BatchRec {
     Fixed1<int16, 2> modephase{};  // their positions in the "with" list
     Fixed1<real, 2> mode{};
     int16 nisopleth = 0;
-    Fixed1<std::string, maxbatchiso> isonames{};
+    Fixed1<std::string, maxbatchiso> isonames{};  // composition variables held fixed
+    Fixed1<real, maxbatchiso> isovalues{};        // and their values
+    bool calct = false;  // a univariant member of one P and one T: T at P rather than P at T
 };
 
 // A list of batch indices (one "batchreq" line).
@@ -123,25 +125,34 @@ struct FilterSet {
 // word to an "mcrange" or "mcfunc" line.
 struct McLine {
     std::string phase;
-    std::string code;   // begins with a, b or c
-    std::string param;  // W(...), a(...) or DQF(...)
-    real v1 = 0;
-    real v2 = 0;
+    std::string code;      // begins with a, b or c
+    std::string param;     // W(...), a(...) or DQF(...)
+    real value = 0;        // replaces the parameter at set-up: the centre of the draws
+    real range = 0;        // half-width h of a uniform draw; with normal draws the sd is h / 2
     std::string relation;  // first character "f" or "="
-    std::string relname;   // the "mcfunc" or "mcrange" name it refers to
-    std::string text;      // the entry as written, for the log
+    // The "mcfunc" or "mcrange" line it follows; empty after a bare "=": the line draws by
+    // itself within its own range.
+    std::string relname;
+    std::string text;  // the entry as written, for the log
 };
 
+// A draw shared by the lines that follow it: uniform in value - range..value + range of which
+// each trial takes the offset from the value (normal draws: sd range / 2).
 struct McRange {
     std::string name;
-    real low = 0;
-    real high = 0;
+    real value = 0;
+    real range = 0;
 };
 
+// A parameter moved by a combination of shared draws: constant + sum of coefficient x the
+// offset of the named "mcrange" line.
 struct McFunc {
     std::string name;
+    real constant = 0;
     int16 nterms = 0;
-    Fixed1<real, maxmcterms> term{};
+    Fixed1<real, maxmcterms> coef{};
+    Fixed1<std::string, maxmcterms> rangename{};
+    Fixed1<int16, maxmcterms> range{};  // the "mcrange" line of each term, found at the close
 };
 
 inline constexpr int maxanalysis = 26;    // oxides of one analysis, and analysis slots

@@ -14,7 +14,8 @@
 
 namespace qv {
 
-// The larger tables of a script, kept on the heap.
+// The larger tables of a script, kept on the heap. The tables of repeated entries (guesses,
+// batch calculations, Monte Carlo lines) grow with the entries read (base/grow.hpp).
 struct ScriptTables {
     // "bulk": component names and the one or two compositions (each summing to 100).
     valwords bulkox{};
@@ -38,19 +39,19 @@ struct ScriptTables {
     // "convliq" rows.
     Fixed1<Fixed1<real, maxconvliqcols>, maxconvliqrows> convliq{};
     Fixed1<real, maxxco2values> xco2values{};
-    Fixed1<MuvalPoint, maxmuvalpoints> muval{};
-    Fixed1<XyzGuess, maxxyzguess> xyzguess{};
-    Fixed1<ModeGuess, maxmodeguess> modeguess{};
-    Fixed1<BatchRec, maxbatch> batch{};
+    Grow1<MuvalPoint, maxmuvalpoints> muval{};
+    Grow1<XyzGuess, maxxyzguess> xyzguess{};
+    Grow1<ModeGuess, maxmodeguess> modeguess{};
+    Grow1<BatchRec, maxbatch> batch{};
     Fixed1<int16, maxbatch> batchmap{};  // batch index after switching -> index as read
     Fixed1<bool, maxbatch> batchon{};    // "batchswitch"
-    Fixed1<BatchRequest, maxbatchreq> batchreq{};
-    Fixed1<BatchXyzBlock, maxbatch> bxyz{};
-    Fixed1<FilterSet, maxbatch> filterset{};
-    Fixed1<McLine, maxmc> mc{};
-    Fixed1<McRange, maxmc> mcrange{};
-    Fixed1<McFunc, maxmc> mcfunc{};
-    Fixed1<valreals, maxmcbulk> mcbulk{};
+    Grow1<BatchRequest, maxbatchreq> batchreq{};
+    Grow1<BatchXyzBlock, maxbatch> bxyz{};
+    Grow1<FilterSet, maxbatch> filterset{};
+    Grow1<McLine, maxmc> mc{};
+    Grow1<McRange, maxmc> mcrange{};
+    Grow1<McFunc, maxmc> mcfunc{};
+    Grow1<valreals, maxmcbulk> mcbulk{};
     Fixed1<mineraltype, maxminerals> wtminerals{};
     // The rock's minerals that the recalculation and the rbi rows work on (count `nmin`).
     Fixed1<mineraltype, maxminerals> minerals{};

@@ -381,10 +381,11 @@ struct Lsqds {
     void doall() {
         prectype1& p1 = *run.arrays.prec1;
         prectype0& p0 = *run.arrays.prec0;
-        for (int p = 1; p <= maxss; ++p) {
+        // Records not made yet hold zeros already.
+        for (int p = 1; p <= p1.size(); ++p) {
             for (int j = 1; j <= maxssem; ++j) clearrow(p1[p].em[j].td);
         }
-        for (int j = 1; j <= maxpure; ++j) clearrow(p0[j].td);
+        for (int j = 1; j <= p0.size(); ++j) clearrow(p0[j].td);
         makeemtdtable();
         for (int16 k = 1; k <= tab.ntotal; ++k) {
             const bool pure = k > tab.nsolem;

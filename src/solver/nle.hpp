@@ -1,6 +1,7 @@
 #pragma once
 // The damped Newton solver of the non-linear equilibrium equations of one assemblage: Newton
-// directions from a singular value decomposition of the jacobian, a line search that keeps every
+// directions from LU factors of the jacobian, or from its singular value decomposition where it
+// is singular or ill-conditioned (solver/newtonstep.hpp), a line search that keeps every
 // unknown, variable limit and site fraction admissible, the convergence tests, the iteration
 // table and the debug-level checks of the analytical jacobian.
 
@@ -92,6 +93,14 @@ struct NleSettings {
     int16 mctrial = 0;
     // Derivatives for the uncertainties after a converged solve with uncertainties asked.
     std::function<void()> makedeqdx;
+    // The result table prints the condition number (script "moreprec", or a debug level above
+    // 1): it is then the ratio of the extreme singular values of the last jacobian, as the
+    // decomposition gives it. Otherwise a well-conditioned last jacobian leaves the 1-norm
+    // condition number of its LU factors there.
+    bool condwanted = false;
+    // Every direction from the decomposition, as a check of the LU route (tests).
+    bool svdonly = false;
+    bool conditionwanted() const { return condwanted || debuglev > 1; }
 };
 
 // What a solve leaves for the printing of results and for the equations' own diagnostics.

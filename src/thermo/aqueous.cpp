@@ -85,9 +85,11 @@ real gaqueous(Session& ses, const GemSettings& gs, const tdvector& row, std::str
     if (gs.runcalcmode != calcmodetype::lsqdscalc) {
         g += 0.03354L * t;
         if (row[18] != 0 && row[26] > 0) {
+            // The charges are stored with their signs; the law takes |z1 z2|, so that the
+            // activity coefficient of an electrolyte falls below 1.
             g += 0.019144612724L * t *
                  calcdh(ses, gs.newspfluid, gs.debuglev, p, t, row[27], row[28], row[26],
-                        row[19] * row[18]);
+                        std::fabs(row[19] * row[18]));
         }
     }
     return g;

@@ -46,3 +46,56 @@ TEST(Fixed1, MatricesAreRowsOfVectors) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// Growing tables: the same indices and bounds as the fixed ones, entries made when first written.
+TEST(Grow1, EntriesAreMadeUpToTheHighestIndexWritten) {
+    Grow1<real, 400> a;
+    const Grow1<real, 400>& ca = a;
+    EXPECT_EQ(a.size(), 0);
+    EXPECT_EQ(ca[250], 0);  // a read of an entry not made sees zero and makes nothing
+    EXPECT_EQ(a.size(), 0);
+    a[3] = 2.5L;
+    EXPECT_EQ(a.size(), 3);
+    EXPECT_EQ(ca[1], 0);
+    EXPECT_EQ(ca[3], 2.5L);
+    EXPECT_EQ((Grow1<real, 400>::capacity()), 400);
+    EXPECT_EQ((Grow1<emvector, 400>::capacitybytes()), sizeof(Fixed1<emvector, 400>));
+    for (int i : {0, -1, 401}) {
+        EXPECT_BOMB(a[i] = 1, "index", "subscript out of range");
+        EXPECT_BOMB(static_cast<void>(ca[i]), "index", "subscript out of range");
+    }
+}
+
+TEST(Grow1, EntriesStayPutWhileTheTableGrows) {
+    Grow1<emvector, 400> m;
+    emvector& first = m[1];
+    first[7] = 1.25L;
+    m[399][1] = 3;  // makes 2..399
+    EXPECT_EQ(&first, &m[1]);
+    EXPECT_EQ(first[7], 1.25L);
+    EXPECT_EQ(m.size(), 399);
+    m.clear();
+    EXPECT_EQ(m.size(), 0);
+}
+
+TEST(Grow1, APreparerSetsUpEveryNewEntry) {
+    struct Rec {
+        std::string name;
+        int16 n = 4;
+    };
+    Grow1<Rec, 10> t;
+    t[1].name = "kept";
+    t.setpreparer([](Rec& r) { r.name = "unset"; });
+    t[3].n = 5;
+    EXPECT_EQ(t[1].name, "kept");
+    EXPECT_EQ(t[2].name, "unset");
+    EXPECT_EQ(t[2].n, 4);
+    EXPECT_EQ(t[3].name, "unset");
+    EXPECT_EQ(t[3].n, 5);
+}
+
+}  // namespace
+}  // namespace qv

@@ -105,8 +105,8 @@ TEST(BoilDown, ZeroPatternsGiveSharedCopiesAndTheSummariesShowThem) {
     b4.nmodeset = 1;
     b4.modephase[1] = 1;
     r.batch({true, true}, 0);
-    r.mc("a", "DQF(e1)", "=", "r1").v1 = 2.5L;
-    r.tab.mc[1].v2 = 0.5L;
+    r.mc("a", "DQF(e1)", "=", "r1").value = 2.5L;
+    r.tab.mc[1].range = 0.5L;
     r.mc("b", "DQF(e2)", "f", "fB");
     r.sc.nmcfunc = 2;
     r.tab.mcfunc[1].name = "fA";

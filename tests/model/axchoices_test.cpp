@@ -716,7 +716,7 @@ TEST(MonteCarlo, LineReplacesTheNamedParameter) {
         line.phase = tc.phase;
         line.code = tc.code;
         line.param = tc.param;
-        line.v1 = 0.25L;
+        line.value = 0.25L;
         if (*tc.message != '\0') {
             EXPECT_BOMB(r.apply(), "read", tc.message);
             continue;

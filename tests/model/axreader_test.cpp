@@ -40,7 +40,7 @@ const std::vector<std::string> dsnames = {
     "en", "di",  "wo", "gr",   "py",   "alm", "mu",  "phl", "ann", "br",   "per",
     "sp", "mt",  "cc", "arag", "dol",  "H2O", "CO2", "H+",  "Na+", "Ca++", "Cl-"};
 
-// The phase tables take some 65 MB; the runs of this file lend one set to each other.
+// The runs of this file lend one set of phase tables to each other.
 std::unique_ptr<prectype0> spare0;
 std::unique_ptr<prectype1> spare1;
 
@@ -607,6 +607,22 @@ TEST(AxReader, KeywordAlternatives) {
     EXPECT_TRUE(r.ss(4).var[1].isorder);
     EXPECT_EQ(r.ss(4).em[3].makeaction[1], makeactiontype::equilibrium);
     EXPECT_EQ(r.ss(4).em[3].makeaction[2], makeactiontype::equilibrium);
+}
+
+// The phase tables grow with the phases read, but their capacity and its message stand: the 81st
+// solution phase stops the reading.
+TEST(AxReader, TooManySolutionPhases) {
+    AxRun r;
+    std::string text;
+    for (int k = 1; k <= maxss + 1; ++k) {
+        const std::string n = "c" + std::to_string(k);
+        text += n + " 2 1\n  j(" + n + ") 0.3\n  p(di) 1 1 1 1 -1 j\n  p(jd) 1 1 0 1 1 j\n" +
+                "  ideal\n  2\n  xa 1 1 1 1 -1 j\n  xb 1 1 0 1 1 j\n  di 1 1 xa 1\n" +
+                "  jd 1 1 xb 1\n";
+    }
+    EXPECT_BOMB(r.read(text), "setup phases", "too many ss phases" + maxtext(maxss));
+    EXPECT_EQ(r.run.nss, maxss + 1);
+    EXPECT_EQ(r.ss(maxss).name, "c80");
 }
 
 TEST(AxReader, TooManyBuffers) {

@@ -36,8 +36,8 @@ TEST(Batches, NoBatchKeywordMeansOneBatch) {
 TEST(Batches, RecordsSwitchesAndRequests) {
     ScriptRun run;
     run.read(mandatory + bxyz + "mcbulk 1 1\n" +
-             "batch q sill 0 2 1 6 8 550 1 1 1 0 0 1 q 0.25 2 x(g) y(g)\n" + onebatch + onebatch +
-             "batchswitch except 2\nbatchreq 1 2 3\nbatchreq 2\n");
+             "batch q sill 0 2 1 6 8 550 1 1 1 0 0 1 q 0.25 2 x(g) 0.3 y(g) 0.4\n" + onebatch +
+             onebatch + "batchswitch except 2\nbatchreq 1 2 3\nbatchreq 2\n");
     const ScriptSettings& s = run.s;
     ASSERT_EQ(s.nbatch, 2);  // batch 2 switched off
     const BatchRec& b = s.tables->batch[1];
@@ -49,6 +49,7 @@ TEST(Batches, RecordsSwitchesAndRequests) {
     EXPECT_EQ(b.comp1, 1);
     EXPECT_EQ(b.mode[1], 0.25L);
     EXPECT_EQ(b.isonames[2], "y(g)");
+    EXPECT_EQ(b.isovalues[2], 0.4L);
     EXPECT_EQ(s.tables->batchmap[2], 3);
     ASSERT_EQ(s.nbatchreq, 1);  // the request for batch 2 alone is gone
     EXPECT_EQ(s.tables->batchreq[1].n, 2);
@@ -83,6 +84,9 @@ TEST(Batches, FaultsAndCapacities) {
     ScriptRun iso;
     EXPECT_BOMB(iso.read(mandatory + bxyz + "batch q 0 1 1 8 600 0 1 0 0 2 x(g)\n"), "readscripts",
                 "in batch, not enough info for isopleths");
+    ScriptRun isovalue;  // each isopleth is a variable and its value
+    EXPECT_BOMB(isovalue.read(mandatory + bxyz + "batch q 0 1 1 8 600 0 1 0 0 1 x(g) y(g)\n"),
+                "readscripts", "in batch, not enough info for isopleths");
     ScriptRun filters;
     EXPECT_BOMB(filters.read(mandatory + bxyz + onebatch + "filter 1 T 500 700\n" + onebatch),
                 "read scripts", "flitters don't match batches");
@@ -123,8 +127,11 @@ TEST(Batches, SwitchRequestGuessAndMonteCarloFaults) {
         {"mcrange r 1 2\n", rs, "wrong mcrange info"},
         {"mcfunc f\n", rs, "wrong mcfunc info (1)"},
         {"mcfunc f 1 x\n", rs, "wrong mcfunc info (3)"},
-        {"mcfunc f" + lines(" 1", 21) + "\n", rs, "too many terms in mcfunc (max = 20) "},
+        {"mcfunc f 0 1\n", rs, "wrong mcfunc info (3)"},  // a coefficient without its range
+        // 21 terms do not fit on one entry: the entry's own limit stops them first
+        {"mcfunc f 0" + lines(" 1 r", 21) + "\n", "reading script for mcfunc", "too much info"},
         {"mcit x\n", rs, "wrong mcit info"},
+        {"mcit -1\n", rs, "wrong mcit info"},
         {"mcbulk 1 x\n", rs, "wrong batchbulk info"},
         {onebatch + "mc bi a W(a,b) 1 2 f r\n" + mcrange, "read scripts", "in mc, no mcfunc"},
         {"batch q 0 2 1 8 9 600 0 1 0 0 0\nmc bi a W(a,b) 1 2 = r\n" + mcrange, "read scripts",

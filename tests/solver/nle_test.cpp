@@ -304,6 +304,27 @@ TEST(Nle, FiniteDifferenceJacobianGivesTheSameSolution) {
     EXPECT_NEAR(static_cast<double>(fd.x(2)), static_cast<double>(exact.x(2)), 1e-8);
 }
 
+TEST(Nle, LuAndDecompositionStepsReachTheSamePoint) {
+    Problem lu({0.9L, 0.9L});
+    circlecubic(lu, 1);
+    ASSERT_TRUE(lu.solve());
+    Problem sv({0.9L, 0.9L});
+    circlecubic(sv, 1);
+    sv.set.svdonly = true;
+    ASSERT_TRUE(sv.solve());
+    EXPECT_EQ(lu.st.niterations, sv.st.niterations);
+    EXPECT_EQ(lu.st.nevaluations, sv.st.nevaluations);
+    EXPECT_REL_NEAR(lu.x(1), sv.x(1), 1e-15L);
+    EXPECT_REL_NEAR(lu.x(2), sv.x(2), 1e-15L);
+    EXPECT_EQ(lu.st.convmark, sv.st.convmark);
+    // Asked for, the condition number is the decomposition's, whichever route gave the steps.
+    Problem asked({0.9L, 0.9L});
+    circlecubic(asked, 1);
+    asked.set.condwanted = true;
+    ASSERT_TRUE(asked.solve());
+    EXPECT_REL_NEAR(asked.st.jaccond, sv.st.jaccond, 1e-12L);
+}
+
 TEST(Nle, AnIterationStartsFromTheEvaluationOfTheAcceptedPoint) {
     // Without the debug checks the solver never evaluates twice in a row at one point, and ends
     // bit for bit where a solve at level 3 (which evaluates every start afresh) ends.

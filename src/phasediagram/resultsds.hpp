@@ -1,0 +1,33 @@
+#pragma once
+// The uncertainties of a good result when the run asks for them: the derivatives of the
+// solution by its equations (taken by the solver right after it converged) propagated from the
+// dataset, the a-x non-ideality and the bulk into the sds of P, T, the compositions and the
+// modes that the result printers show.
+
+#include <memory>
+
+#include "model/run.hpp"
+#include "phasediagram/results.hpp"
+#include "solver/deqdx.hpp"
+#include "solver/uncertainties.hpp"
+#include "thermo/equations.hpp"
+
+namespace qv {
+
+// What the propagation keeps over the points of one calculation.
+struct ResultSds {
+    BulkRatios bulk;
+    std::unique_ptr<SolutionDerivatives> der = std::make_unique<SolutionDerivatives>();
+    std::unique_ptr<bulkmatrix> covbp = std::make_unique<bulkmatrix>();
+    std::unique_ptr<Uncertainties> u = std::make_unique<Uncertainties>();
+};
+
+// The bulk seen by the derivatives: the system's components, with the modes as unknowns.
+void setupresultsds(const Run& run, const PdRun& pd, ResultSds& r);
+
+// Propagates the uncertainties of the result just solved (`vars`, with the derivatives the
+// solver left in `r.der`) into `st.sdv` and writes what follows them at the run's level.
+void calcresultsds(Session& ses, Run& run, SolveState& st, const NleVariables& vars,
+                   const NleState& nst, ResultSds& r);
+
+}  // namespace qv

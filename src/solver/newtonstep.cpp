@@ -1,0 +1,147 @@
+#include "solver/newtonstep.hpp"
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "numerics/svd.hpp"
+
+namespace qv {
+namespace {
+
+// The decomposition's working arrays, kept for the process: a solve is never nested in
+// another. Their rows are made as the sizes of the jacobians need them.
+SvdArrays& svdscratch() {
+    static std::unique_ptr<SvdArrays> s = std::make_unique<SvdArrays>();
+    return *s;
+}
+
+// An n x n matrix in one block, row-major from 0, for the LU factors; kept between calls.
+std::vector<real>& luscratch(std::size_t size) {
+    static std::vector<real> m;
+    if (m.size() < size) m.resize(size);
+    return m;
+}
+
+SvdDirectionInfo decompose(Console& con, const eqmatrix& j, int n) {
+    SvdArrays& s = svdscratch();
+    for (int r = 1; r <= n; ++r) {
+        for (int c = 1; c <= n; ++c) s.svda[r][c] = j[r][c];
+    }
+    if (n > 0) svd(con, s, static_cast<int16>(n), static_cast<int16>(n));
+    int k = n;
+    for (int i = 1; i <= n - 1; ++i) {
+        if (s.svdw[i] > 1e-12L * s.svdw[n]) {
+            k = i;
+            break;
+        }
+    }
+    SvdDirectionInfo info;
+    info.singular = k > 1;
+    info.cond = (n > 0 && std::fabs(s.svdw[1]) >= 1e-12L) ? s.svdw[n] / s.svdw[1] : 0;
+    return info;
+}
+
+}  // namespace
+
+bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real& cond1) {
+    if (n <= 0) return false;
+    const auto un = static_cast<std::size_t>(n);
+    std::vector<real>& a = luscratch(un * un);
+    const auto at = [&](int r, int c) -> real& {
+        return a[static_cast<std::size_t>(r) * un + static_cast<std::size_t>(c)];
+    };
+    real norm1 = 0;
+    for (int c = 0; c < n; ++c) {
+        real sum = 0;
+        for (int r = 0; r < n; ++r) {
+            at(r, c) = j[r + 1][c + 1];
+            sum += std::fabs(at(r, c));
+        }
+        if (sum > norm1) norm1 = sum;
+    }
+    Fixed1<int, maxeq> perm;
+    for (int k = 0; k < n; ++k) {
+        int p = k;
+        real big = std::fabs(at(k, k));
+        for (int r = k + 1; r < n; ++r) {
+            if (std::fabs(at(r, k)) > big) {
+                big = std::fabs(at(r, k));
+                p = r;
+            }
+        }
+        if (!(big > 0) || !std::isfinite(big)) return false;
+        perm[k + 1] = p;
+        if (p != k) {
+            for (int c = 0; c < n; ++c) std::swap(at(k, c), at(p, c));
+        }
+        const real pivot = at(k, k);
+        for (int r = k + 1; r < n; ++r) {
+            const real f = at(r, k) / pivot;
+            at(r, k) = f;
+            if (f == 0) continue;
+            for (int c = k + 1; c < n; ++c) at(r, c) -= f * at(k, c);
+        }
+    }
+    // Solves the factored system for b in place.
+    const auto solve = [&](eqvector& b) {
+        for (int k = 0; k < n; ++k) {
+            const int p = perm[k + 1];
+            if (p != k) std::swap(b[k + 1], b[p + 1]);
+        }
+        for (int r = 1; r < n; ++r) {
+            real s = b[r + 1];
+            for (int c = 0; c < r; ++c) s -= at(r, c) * b[c + 1];
+            b[r + 1] = s;
+        }
+        for (int r = n - 1; r >= 0; --r) {
+            real s = b[r + 1];
+            for (int c = r + 1; c < n; ++c) s -= at(r, c) * b[c + 1];
+            b[r + 1] = s / at(r, r);
+        }
+    };
+    // The 1-norm of the inverse, column by column.
+    real inorm1 = 0;
+    for (int c = 1; c <= n; ++c) {
+        eqvector u;
+        for (int r = 1; r <= n; ++r) u[r] = r == c ? 1 : 0;
+        solve(u);
+        real sum = 0;
+        for (int r = 1; r <= n; ++r) sum += std::fabs(u[r]);
+        if (sum > inorm1) inorm1 = sum;
+    }
+    cond1 = norm1 * inorm1;
+    if (!std::isfinite(cond1) || static_cast<real>(n) * cond1 >= lucondlimit) return false;
+    eqvector b;
+    for (int r = 1; r <= n; ++r) b[r] = e[r];
+    solve(b);
+    for (int r = 1; r <= n; ++r) dx[r] = b[r];
+    return true;
+}
+
+SvdDirectionInfo svddirection(Console& con, const eqmatrix& j, const eqvector& e, int n,
+                              eqvector& dx) {
+    const SvdDirectionInfo info = decompose(con, j, n);
+    const SvdArrays& s = svdscratch();
+    int k = n;
+    for (int i = 1; i <= n - 1; ++i) {
+        if (s.svdw[i] > 1e-12L * s.svdw[n]) {
+            k = i;
+            break;
+        }
+    }
+    for (int jj = 1; jj <= n; ++jj) dx[jj] = 0;
+    for (int l = k; l <= n; ++l) {
+        real ue = 0;
+        for (int i = 1; i <= n; ++i) ue += e[i] * s.svda[i][l];
+        const real q = ue / s.svdw[l];
+        for (int jj = 1; jj <= n; ++jj) dx[jj] += s.svdv[jj][l] * q;
+    }
+    return info;
+}
+
+SvdDirectionInfo svdcondition(Console& con, const eqmatrix& j, int n) {
+    return decompose(con, j, n);
+}
+
+}  // namespace qv

@@ -1,0 +1,37 @@
+#pragma once
+// The Newton direction of one iteration of the equilibrium solver: dx with J dx = e for the
+// n x n jacobian J and the residuals e.
+//
+// A well-conditioned jacobian is solved by LU factorisation with partial pivoting. A singular or
+// ill-conditioned one goes to the singular value decomposition, which drops the singular values
+// up to 1e-12 of the largest; the LU route is taken only where that decomposition would drop
+// none, so both give the same direction up to rounding. The LU test is strict: the 1-norm
+// condition number from the exact inverse, times n (which bounds the 2-norm one), must stay below
+// 1e10, a hundredfold inside the decomposition's own limit.
+
+#include "base/families.hpp"
+#include "textio/console.hpp"
+
+namespace qv {
+
+inline constexpr real lucondlimit = 1e10L;  // n x 1-norm condition number the LU route accepts
+
+// What the decomposition says of a jacobian.
+struct SvdDirectionInfo {
+    bool singular = false;  // a small singular value was dropped
+    // Largest over smallest singular value; 0 when the smallest is below 1e-12.
+    real cond = 0;
+};
+
+// dx by LU with partial pivoting. False, with dx unset, when a pivot is zero or n times the
+// 1-norm condition number reaches `lucondlimit`; `cond1` is then meaningless.
+bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real& cond1);
+
+// dx by the singular value decomposition over the singular values kept.
+SvdDirectionInfo svddirection(Console& con, const eqmatrix& j, const eqvector& e, int n,
+                              eqvector& dx);
+
+// The singular values' verdict on a jacobian without forming a direction.
+SvdDirectionInfo svdcondition(Console& con, const eqmatrix& j, int n);
+
+}  // namespace qv

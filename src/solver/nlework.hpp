@@ -1,0 +1,109 @@
+#pragma once
+// The working state of one call of the equilibrium solver, shared by its parts: the evaluations,
+// convergence tests and start-up (nle.cpp), the line search and its admissible step
+// (linesearch.cpp) and the iteration table and reports (nleprint.cpp). Not for use outside them.
+
+#include <limits>
+#include <string>
+
+#include "solver/nle.hpp"
+
+namespace qv::nlework {
+
+inline constexpr int32 screensumlog = 13;
+
+// The jacobian and two further matrices of one solve (130 kB each), kept for the process: a
+// solve is never nested in another, and allocating them afresh would cost more than a small
+// solve.
+eqmatrix& matrixscratch(int i);
+
+inline std::string intstr(int v) {
+    return std::to_string(v);
+}
+
+// One point of the line search: step, merit value and slope.
+struct Trial {
+    real a = 0;
+    real f = 0;
+    real g = 0;
+};
+
+// One call of the solver: its working state and the procedures that share it.
+struct Nle {
+    Session& ses;
+    NleEquations& eqs;
+    NleVariables& v;
+    NleSettings& set;
+    NleStatus& st;
+
+    int16 n = 0;
+    int16 limit = 25;
+    int16 counter = 0;
+    eqvector e;
+    eqmatrix* jac = &matrixscratch(0);
+    eqmatrix* scratch = &matrixscratch(1);
+    // The jacobian of the last direction, when it came from the LU factors and the solve's
+    // condition number is asked for: its singular values are formed once, after the solve.
+    eqmatrix* lastlujac = &matrixscratch(2);
+    bool lastbylu = false;
+    real f0 = 0;
+    real maxe0 = 0;
+    eqvector dx;
+    real maxe = 1;
+    real maxdx = 1;
+    int16 nlines = 0;
+    int16 notreduced = 0;
+    acctype limiting = acctype::inaccessible;
+    bool esize = false;
+    bool fsize = false;
+    bool dxstop = false;
+    bool dxconverge = false;
+    bool overit = false;
+    bool expansionended = false;
+    // The tests met by the last merit evaluation.
+    bool lastsufficient = false;
+    bool lastslope = false;
+    bool lastconv = false;
+    // A trial whose evaluation failed, and whether the accepted step is that trial.
+    bool trialfailed = false;
+    real failedat = 0;
+    bool acceptedfailed = false;
+    // The point of the last evaluation into e and *jac, while they hold its results: the start
+    // of an iteration at the point the line search accepted, or the first iteration at the start,
+    // takes them over instead of evaluating the equations once more at the same point.
+    bool held = false;
+    eqvector heldx;
+
+    Nle(Session& s, NleEquations& q, NleVariables& vars, NleSettings& se, NleStatus& status)
+        : ses(s), eqs(q), v(vars), set(se), st(status) {}
+
+    real eps() const {
+        return ses.tables.macheps > 0 ? ses.tables.macheps : std::numeric_limits<real>::epsilon();
+    }
+    int16 nall() const { return static_cast<int16>(v.nxvars + v.nmodevars); }
+    real shown(int16 k) const {  // natural value as printed: T in C, modes over modephi
+        real x = v.natural(k);
+        if (k == 2) x -= 273.15L;
+        if (k > v.nxvars) x /= v.modephi;
+        return x;
+    }
+
+    bool evalnle(const eqvector& x, eqmatrix& j, eqvector& f);
+    bool evaluate(const eqvector& x);
+    bool holds(const eqvector& x) const;
+    void fdjacobian(const eqvector& x0, eqmatrix& j, eqvector& f);
+    void checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f);
+    bool initialise();
+    void startup(real& slope0, real& slim, int16& code);
+    void findlimit(real& slim);
+    bool fn(real& f, real& slope, int16 mode, real a);
+    bool steplength(real& step, int16& code);
+    void printiterhead();
+    void printiteration(char c1, char c2, real f, real slope, real step);
+    void printxline();
+    void printguesses();
+    void illegalstart();
+    void report(int16 code);
+};
+
+}  // namespace qv::nlework
