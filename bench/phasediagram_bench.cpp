@@ -58,7 +58,7 @@ int phasediagram_bench(const std::string& dsfile) {
     ses.runcount = 1;
     auto run = std::make_unique<Run>();
     initglobals(ses, *run);
-    startout(ses, run->files);
+    startout(ses, run->files, false);
     auto pd = std::make_unique<PdRun>();
     long points = 0;
     pd->onresult = [&](const SolveState&) { ++points; };
@@ -116,7 +116,7 @@ autoexit
     ses.runcount = 1;
     auto run = std::make_unique<Run>();
     initglobals(ses, *run);
-    startout(ses, run->files);
+    startout(ses, run->files, false);
     auto pd = std::make_unique<PdRun>();
     const auto t0 = std::chrono::steady_clock::now();
     nlecalcs(ses, *run, *pd);

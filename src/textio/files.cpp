@@ -135,9 +135,9 @@ void openwrite(Session& ses, std::string& filename, std::string_view prefix,
     f.name = filename;
 }
 
-void startout(Session& ses, RunFiles& files) {
+void startout(Session& ses, RunFiles& files, bool calibration) {
     const std::string& suffix = ses.prefs.scriptfilesuffix;
-    if (ses.runcalcmode == calcmodetype::lsqdscalc) {
+    if (calibration) {
         std::string scriptcheck;
         promptdatafile(ses, scriptcheck, "ds-scr", files.qvdssuffix, "script info",
                        files.scriptfilevar);
