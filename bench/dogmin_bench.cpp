@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "entries.hpp"
 #include "model/run.hpp"
 #include "phasediagram/dogmin.hpp"
 #include "phasediagram/nlecalcs.hpp"
@@ -52,7 +53,7 @@ Timed timedrun(const std::filesystem::path& dir, const std::string& text) {
         ses.runcount = 1;
         auto run = std::make_unique<Run>();
         initglobals(ses, *run);
-        startout(ses, run->files);
+        startout(ses, run->files, false);
         auto pd = std::make_unique<PdRun>();
         const auto t0 = std::chrono::steady_clock::now();
         nlecalcs(ses, *run, *pd);

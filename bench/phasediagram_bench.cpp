@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "entries.hpp"
 #include "model/run.hpp"
 #include "phasediagram/nlecalcs.hpp"
 #include "phasediagram/results.hpp"
@@ -57,7 +58,7 @@ int phasediagram_bench(const std::string& dsfile) {
     ses.runcount = 1;
     auto run = std::make_unique<Run>();
     initglobals(ses, *run);
-    startout(ses, run->files);
+    startout(ses, run->files, false);
     auto pd = std::make_unique<PdRun>();
     long points = 0;
     pd->onresult = [&](const SolveState&) { ++points; };
@@ -115,7 +116,7 @@ autoexit
     ses.runcount = 1;
     auto run = std::make_unique<Run>();
     initglobals(ses, *run);
-    startout(ses, run->files);
+    startout(ses, run->files, false);
     auto pd = std::make_unique<PdRun>();
     const auto t0 = std::chrono::steady_clock::now();
     nlecalcs(ses, *run, *pd);

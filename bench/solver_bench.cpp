@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "entries.hpp"
 #include "model/crossrefs.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"

@@ -68,7 +68,7 @@ void mainblock(Session& ses, Run& run, StartOptions options) {
     initglobals(ses, run);
     std::unique_ptr<Calibration> cal;
     if (calibration) cal = lsqdsalloc(ses, run);
-    startout(ses, run.files);
+    startout(ses, run.files, calibration);
 
     ses.runcount = 0;
     for (;;) {

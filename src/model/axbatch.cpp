@@ -16,8 +16,7 @@
 namespace qv {
 namespace {
 
-constexpr int32 screensummarylog = 13;  // screen, summary and log
-constexpr int summarycell = 6;          // columns of one phase in the batch summary
+constexpr int summarycell = 6;  // columns of one phase in the batch summary
 
 const std::string q = "\"";
 
@@ -97,7 +96,7 @@ private:
             putstr(ses_, 2,
                    " problem in starting guess block " + intstr(bat.kxyz) + " - missing phase " +
                        ph.name + " for batch " + intstr(b) + "?",
-                   1, screensummarylog);
+                   1, screensummarylogmask);
             bomb("read", "can't find first var " + ph.var[1].name, yourfault);
         }
         const int last = first + ph.nvar - 1;
@@ -240,10 +239,10 @@ void boildownbatches(Session& ses, Run& run) {
 
 void printbatchsummary(Session& ses, const Run& run, int16 nwithbefore) {
     const ScriptSettings& sc = run.script;
-    putstr(ses, 1, "summary of batches", 1, screensummarylog);
+    putstr(ses, 1, "summary of batches", 1, screensummarylogmask);
     std::string line = "    ";
     for (int i = 1; i <= nwithbefore; ++i) addstr(sc.withlist[i], summarycell, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     for (int b = 1; b <= sc.nbatch; ++b) {
         const Fixed1<std::string, maxwords> cell = batchcells(sc, sc.tables->batch[b], nwithbefore);
         line.clear();
@@ -252,7 +251,7 @@ void printbatchsummary(Session& ses, const Run& run, int16 nwithbefore) {
         for (int i = 1; i <= nwithbefore; ++i) {
             addstr(cell[i].empty() ? "." : cell[i], summarycell, line);
         }
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -260,8 +259,8 @@ void printmcsummary(Session& ses, const Run& run) {
     const ScriptSettings& sc = run.script;
     const ScriptTables& tab = *sc.tables;
     if (sc.nmc <= 0) return;
-    putstr(ses, 1, "summary of mc info", 1, screensummarylog);
-    putstr(ses, 0, spaces(37) + "      value     range", 1, screensummarylog);
+    putstr(ses, 1, "summary of mc info", 1, screensummarylogmask);
+    putstr(ses, 0, spaces(37) + "      value     range", 1, screensummarylogmask);
     for (int m = 1; m <= sc.nmc; ++m) {
         const McLine& mc = tab.mc[m];
         const McTarget& t = run.ax.mc[m];
@@ -287,7 +286,7 @@ void printmcsummary(Session& ses, const Run& run) {
             line += ";  also";
             for (int j = 1; j <= t.nphases; ++j) line += " " + t.phases[j];
         }
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 

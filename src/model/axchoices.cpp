@@ -7,6 +7,7 @@
 
 #include "base/fatal.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/powers.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -16,11 +17,6 @@ namespace qv {
 namespace {
 
 constexpr const char* setupphaseslabel = "setup phases";
-constexpr int32 screenlog = 9;           // screen and log
-constexpr int32 screensummarylog = 13;   // screen, summary and log
-constexpr real unsetlower = 11;          // lower limit of a variable with no range read
-constexpr real unsetupper = -11;         // upper limit of a variable with no range read
-constexpr real checktolerance = 0.001L;  // pure end-member activity and proportion
 
 const std::string q = "\"";
 
@@ -55,7 +51,7 @@ public:
         if (run_.npure + run_.nss != run_.nphread) {
             bomb("read", "numbers of phases do not add up", myfault);
         }
-        putstr(ses_, 0, "", 1, screenlog);
+        putstr(ses_, 0, "", 1, screenlogmask);
         buffer();
         withlist();
     }
@@ -70,7 +66,7 @@ public:
         withtorecords();
         if (!yes(sc_.batchcb)) {
             for (int k = 1; k <= run_.nss; ++k) {
-                if (inwithshort(ss_[k].name)) startingguesses(static_cast<int16>(k));
+                if (inwithshort(ss_[k].name)) startingguesses(narrow16(k));
             }
         } else {
             montecarlo();
@@ -79,7 +75,7 @@ public:
             dropzeroblockguesses();
             if (yes(sc_.batchdebugcb)) printbatchsummary(ses_, run_, nwithbefore);
             printmcsummary(ses_, run_);
-            run_.nphread = static_cast<int16>(run_.nss + run_.npure);
+            run_.nphread = narrow16(run_.nss + run_.npure);
         }
     }
 
@@ -89,7 +85,7 @@ private:
         if (lists_.nbuffers <= 0 || sc_.buffername.empty()) return;
         for (int i = 1; i <= lists_.nbuffers; ++i) {
             if (lists_.buffers[i] == sc_.buffername) {
-                lists_.bufferindex = static_cast<int16>(i);
+                lists_.bufferindex = narrow16(i);
                 return;
             }
         }
@@ -177,7 +173,7 @@ private:
                  "first samecoding phase, " + b.longname + " should be a long phasename",
                  yourfault);
         }
-        grp.base = static_cast<int16>(base);
+        grp.base = narrow16(base);
         for (int i = 1; i < grp.n; ++i) {
             std::string entrylong = grp.longname[i + 1];
             std::string entryshort;
@@ -387,9 +383,9 @@ private:
         for (int j = 1; j <= full.nem; ++j) {
             if (!ph.empresent[j]) line += " " + full.em[j].name;
         }
-        putstr(ses_, 1, line, 1, screensummarylog);
+        putstr(ses_, 1, line, 1, screensummarylogmask);
         putstr(ses_, 0, "(equilibria that need the end-members left out are not calculated)", 1,
-               screensummarylog);
+               screensummarylogmask);
     }
 
     void startingguesses(int16 k) {
@@ -439,16 +435,16 @@ private:
             saycontraction(full, ph);
         }
         if (!ph.hasorder && !legalcomp(ph)) {
-            putstr(ses_, 1, "for " + ph.name + ", site fractions are:", 1, screensummarylog);
+            putstr(ses_, 1, "for " + ph.name + ", site fractions are:", 1, screensummarylogmask);
             eqvector values;
             for (int v = 1; v <= ph.nvar; ++v) values[v] = ph.var[v].guess;
             for (int s = 1; s <= ph.nsf; ++s) {
                 std::string line = ph.sfname[s] + " = ";
                 addreal(6, true, 0, line, evalexpr(values, 1, ph.sf[s]));
-                putstr(ses_, 0, line, 1, screensummarylog);
+                putstr(ses_, 0, line, 1, screensummarylogmask);
             }
             putstr(ses_, 0, "site fractions must all be positive (starting guess problems)", 1,
-                   screensummarylog);
+                   screensummarylogmask);
             bomb("setupphases", "inconsistent starting guesses", yourfault);
         }
     }
@@ -570,22 +566,6 @@ private:
     prectype0& pure_;
 };
 
-// Renumbers the variable references of `e` through `map` (old index to new).
-void renumbervars(termtype& e, const Fixed1<int16, maxssvars>& map) {
-    for (int i = 1; i <= e.nsxterms; ++i) {
-        sxtermtype& t = e.sxterm[i];
-        for (int j = 1; j <= t.nxterms; ++j) {
-            xtermtype& x = t.xterm[j];
-            for (int k = 1; k <= x.nx; ++k) x.idx[k] = map[x.idx[k]];
-        }
-    }
-}
-
-// Place of the pair (i, j), i < j, in the W list of n end-members: (1,2), (1,3), .., (2,3), ..
-int wplace(int i, int j, int n) {
-    return (i - 1) * n - i * (i - 1) / 2 + (j - i);
-}
-
 }  // namespace
 
 void addmcphase(McTarget& t, const std::string& name) {
@@ -602,359 +582,6 @@ void applyscriptphases(Session& ses, Run& run) {
 
 void applyscriptchoices(Session& ses, Run& run) {
     ScriptChoices(ses, run).choices();
-}
-
-bool dropzeroterms(termtype& e, const Fixed1<bool, maxssvars>& zeroed) {
-    int16 kept = 0;
-    for (int i = 1; i <= e.nsxterms; ++i) {
-        sxtermtype t = e.sxterm[i];
-        for (int j = 1; j <= t.nxterms; ++j) {
-            xtermtype& x = t.xterm[j];
-            if (x.nx == 0) continue;
-            int16 n = 0;
-            for (int k = 1; k <= x.nx; ++k) {
-                if (zeroed[x.idx[k]]) continue;
-                ++n;
-                x.num[n] = x.num[k];
-                x.den[n] = x.den[k];
-                x.idx[n] = x.idx[k];
-            }
-            x.nx = n;
-            // A factor left with nothing but a zero constant makes the whole term vanish.
-            if (n == 0 && x.constnum == 0) t.coef = 0;
-        }
-        if (!(t.coef > 0)) continue;
-        ++kept;
-        e.sxterm[kept] = t;
-    }
-    for (int i = kept + 1; i <= e.nsxterms; ++i) e.sxterm[i] = sxtermtype{};
-    e.nsxterms = kept;
-    return kept == 0;
-}
-
-void contractphase(Session& ses, Run& run, int16 k) {
-    ptype1& ph = (*run.arrays.prec1)[k];
-    Fixed1<bool, maxssvars> zeroed;
-    for (int v = 1; v <= ph.nvar; ++v) zeroed[v] = ph.var[v].guess == 0;
-    ph.contracted = true;
-    ph.nemfull = ph.nem;
-
-    // End-members whose proportion vanishes go; the rest move up with their sizes.
-    Fixed1<int16, maxssem> emmap;
-    const int oldnem = ph.nem;
-    int16 nem = 0;
-    for (int j = 1; j <= oldnem; ++j) {
-        if (dropzeroterms(ph.p[j], zeroed)) {
-            ph.empresent[j] = false;
-            continue;
-        }
-        ++nem;
-        emmap[j] = nem;
-        if (nem != j) {
-            ph.em[nem] = ph.em[j];
-            ph.p[nem] = ph.p[j];
-            ph.alphaa[nem] = ph.alphaa[j];
-            ph.alphab[nem] = ph.alphab[j];
-            ph.alphac[nem] = ph.alphac[j];
-        }
-        ph.em[nem].checkden = 0;
-    }
-    ph.nem = nem;
-    ph.ih2o = ph.ih2o > 0 ? emmap[ph.ih2o] : int16{0};
-    ph.ico2 = ph.ico2 > 0 ? emmap[ph.ico2] : int16{0};
-
-    // Interaction energies of the pairs of kept end-members, and the pair terms among them.
-    Fixed1<int16, maxw> wmap;
-    int16 nw = 0;
-    for (int i = 1; i < oldnem; ++i) {
-        for (int j = i + 1; j <= oldnem; ++j) {
-            if (emmap[i] == 0 || emmap[j] == 0) continue;
-            const int from = wplace(i, j, oldnem);
-            ++nw;
-            wmap[from] = nw;
-            if (nw == from) continue;
-            ph.wa[nw] = ph.wa[from];
-            ph.wb[nw] = ph.wb[from];
-            ph.wc[nw] = ph.wc[from];
-            ph.wsd[nw] = ph.wsd[from];
-            ph.wsddefault[nw] = ph.wsddefault[from];
-            ph.wname[nw] = ph.wname[from];
-        }
-    }
-    ph.nw = nw;
-    int16 ng = 0;
-    for (int t = 1; t <= ph.ngterm; ++t) {
-        const gtermtype g = ph.gterm[t];
-        if (emmap[g.i] == 0 || emmap[g.j] == 0) continue;
-        ++ng;
-        ph.gterm[ng] = gtermtype{wmap[g.term], emmap[g.i], emmap[g.j]};
-    }
-    ph.ngterm = ng;
-
-    // Kept variables move up, with their coordinates in the check definitions.
-    Fixed1<int16, maxssvars> varmap;
-    const int oldnvar = ph.nvar;
-    int16 nvar = 0;
-    ph.hasorder = false;
-    for (int v = 1; v <= oldnvar; ++v) {
-        if (zeroed[v]) continue;
-        ++nvar;
-        varmap[v] = nvar;
-        if (nvar != v) {
-            ph.var[nvar] = ph.var[v];
-            for (int j = 1; j <= ph.nem; ++j) ph.em[j].checkcoef[nvar] = ph.em[j].checkcoef[v];
-        }
-        if (ph.var[nvar].isorder) ph.hasorder = true;
-    }
-    ph.nvar = nvar;
-
-    if (ph.nvar + 1 != ph.nem) {
-        std::string line = "problem in " + ph.name;
-        addgreal(3, line, ph.nem);
-        addgreal(3, line, ph.nvar);
-        ses.console.write("\n" + line + "\n");
-        for (int j = 1; j <= ph.nem; ++j) ses.console.write(ph.em[j].name + "  \n");
-        ses.console.write("\n");
-        for (int v = 1; v <= ph.nvar; ++v) ses.console.write(ph.var[v].name + "  \n");
-        bomb("setupphases", "contraction wrong size", yourfault);
-    }
-
-    for (int j = 1; j <= ph.nem; ++j) renumbervars(ph.p[j], varmap);
-    Fixed1<int16, maxsf> sfmap;
-    int16 nsf = 0;
-    for (int s = 1; s <= ph.nsf; ++s) {
-        if (dropzeroterms(ph.sf[s], zeroed)) continue;
-        ++nsf;
-        sfmap[s] = nsf;
-        if (nsf != s) {
-            ph.sfname[nsf] = ph.sfname[s];
-            ph.sf[nsf] = ph.sf[s];
-        }
-    }
-    ph.nsf = nsf;
-    for (int j = 1; j <= ph.nem; ++j) {
-        for (int f = 1; f <= ph.em[j].ntmf; ++f) {
-            tmftermtype& m = ph.em[j].tmf[f];
-            m.sf = sfmap[m.sf];
-        }
-    }
-    for (int s = 1; s <= ph.nsf; ++s) renumbervars(ph.sf[s], varmap);
-}
-
-void setvarlim(Session& ses, const termtype& e, int isx, int ix, int ncols, varlimtype& varlim1,
-               varlimtype& varlim2, int16& nvarlim) {
-    const xtermtype& x = e.sxterm[isx].xterm[ix];
-    if (x.nx < 2) return;
-    Fixed1<int16, maxssvars> row1;
-    Fixed1<int16, maxssvars> row2;
-    for (int c = 1; c <= ncols; ++c) {
-        row1[c] = 0;
-        row2[c] = 1;
-    }
-    for (int k = 1; k <= x.nx; ++k) {
-        row1[x.idx[k]] = x.num[k];
-        row2[x.idx[k]] = x.den[k];
-    }
-    row1[ncols] = x.constnum;
-    row2[ncols] = x.constden;
-    for (int r = 1; r <= nvarlim; ++r) {
-        bool same = true;
-        for (int c = 1; c <= ncols && same; ++c) {
-            same = varlim1[r][c] == row1[c] && varlim2[r][c] == row2[c];
-        }
-        if (same) return;
-    }
-    if (nvarlim >= maxvarlim) {
-        putstr(ses, 1, "\xA5\xA5 insufficient space to store variable limits...", 1, logmask);
-        bomb("setvarlim", "increase maxnvarlim", yourfault);
-    }
-    ++nvarlim;
-    varlim1[nvarlim] = row1;
-    varlim2[nvarlim] = row2;
-}
-
-namespace {
-
-// Limits of every composition variable: the range read or guessed, narrowed by each site
-// fraction that is linear in that one variable alone.
-void variablelimits(Session& ses, ptype1& ph) {
-    ph.allsfsimple = ph.nsf == 0;
-    for (int s = 1; s <= maxsf; ++s) ph.sfsimple[s] = false;
-    for (int v = 1; v <= ph.nvar; ++v) {
-        xvartype& x = ph.var[v];
-        x.lowerkind = acctype::xaccessible;
-        x.upperkind = acctype::xaccessible;
-        x.flag = false;
-        x.int3 = 0;
-    }
-    for (int v = 1; v <= ph.nvar; ++v) {
-        xvartype& x = ph.var[v];
-        for (int s = 1; s <= ph.nsf; ++s) {
-            const termtype& e = ph.sf[s];
-            if (e.nsxterms != 1) continue;
-            const sxtermtype& t = e.sxterm[1];
-            for (int j = 1; j <= t.nxterms; ++j) {
-                const xtermtype& f = t.xterm[j];
-                if (f.nx != 1 || f.idx[1] != v) continue;
-                ph.sfsimple[s] = true;
-                if (f.constnum == 0) {
-                    if (x.lower < 0) {
-                        x.lower = 0;
-                        x.lowerkind = acctype::inaccessible;
-                    }
-                    continue;
-                }
-                // The site fraction is 0 where cn/cd + (mn/md) x = 0.
-                const real r = -static_cast<real>(int32{f.constnum} * f.den[1]) /
-                               static_cast<real>(int32{f.constden} * f.num[1]);
-                if (f.num[1] > 0) {
-                    if (r >= x.lower) {
-                        x.lower = r;
-                        x.lowerkind = acctype::inaccessible;
-                    }
-                } else if (r <= x.upper) {
-                    x.upper = r;
-                    x.upperkind = acctype::inaccessible;
-                }
-            }
-        }
-        if (x.lower == unsetlower) x.lower = 0;
-        if (x.upper == unsetupper) x.upper = 1;
-        if (x.upper <= x.lower) bomb("read", "lower limit > upper limit in xyz range", yourfault);
-        x.scale = 1 / (x.upper - x.lower);
-        x.offset = -x.lower * x.scale;
-        x.step = 0.0001L / (x.upper - x.lower);
-    }
-    ph.real1 = 0.6666667L;
-    ph.real2 = 0.1666667L;
-    ph.nvarlim = 0;
-    bool all = true;
-    for (int s = 1; s <= ph.nsf; ++s) {
-        const termtype& e = ph.sf[s];
-        if (e.nsxterms != 1) {
-            all = false;
-            continue;
-        }
-        ph.sfsimple[s] = true;
-        for (int j = 1; j <= e.sxterm[1].nxterms; ++j) {
-            setvarlim(ses, e, 1, j, ph.nem, ph.varlim1, ph.varlim2, ph.nvarlim);
-        }
-    }
-    if (all) ph.allsfsimple = true;
-}
-
-void guessesinlimits(const ptype1& ph) {
-    for (int v = 1; v <= ph.nvar; ++v) {
-        const xvartype& x = ph.var[v];
-        if (x.isorder) continue;
-        const bool toosmall =
-            x.lowerkind == acctype::inaccessible ? !(x.guess > x.lower) : !(x.guess >= x.lower);
-        if (toosmall) bomb("setupphases", "guess too small for " + x.name, yourfault);
-        const bool toolarge =
-            x.upperkind == acctype::inaccessible ? !(x.guess < x.upper) : !(x.guess <= x.upper);
-        if (toolarge) bomb("setupphases", "guess too large for " + x.name, yourfault);
-    }
-}
-
-real scriptmodeguess(const ScriptSettings& sc, const std::string& name) {
-    for (int i = 1; i <= sc.nmodeguess; ++i) {
-        const ModeGuess& g = sc.tables->modeguess[i];
-        if (g.name == name && g.value > 0) return g.value;
-    }
-    return -1;
-}
-
-// Values of the phase's variables where end-member j is pure.
-eqvector checkpoint(const ptype1& ph, int j) {
-    eqvector values;
-    const ssemtype& em = ph.em[j];
-    for (int v = 1; v <= ph.nvar; ++v) {
-        values[v] = static_cast<real>(em.checkcoef[v]) / static_cast<real>(em.checkden);
-    }
-    return values;
-}
-
-// Every end-member with a check point must be pure there: ideal-mixing activity 1 and its own
-// proportion 1.
-void purechecks(Session& ses, Run& run) {
-    prectype1& ss = *run.arrays.prec1;
-    std::string idealline;
-    std::string pline;
-    for (int k = 1; k <= run.nss; ++k) {
-        const ptype1& ph = ss[k];
-        for (int j = 1; j <= ph.nem; ++j) {
-            const ssemtype& em = ph.em[j];
-            if (em.ntmf < 1 || em.checkden == 0) continue;
-            const eqvector values = checkpoint(ph, j);
-            real a = em.tmfconst;
-            for (int f = 1; f <= em.ntmf; ++f) {
-                const tmftermtype& m = em.tmf[f];
-                const real y = evalexpr(values, 1, ph.sf[m.sf]);
-                if (m.pnum == 1 && m.pden == 1) {
-                    a *= y;
-                    continue;
-                }
-                if (y <= 0) {
-                    bomb("setupphases",
-                         "ideal mixing term = 0 for " + em.name + " in " + ph.name +
-                             " (check coding wrong?)",
-                         yourfault);
-                }
-                a *= rationalpower(m.pnum, m.pden, y);
-            }
-            if (std::fabs(a - 1) > checktolerance) {
-                idealline += idealline.empty() ? "inconsistent ideal mixing activities: " : ", ";
-                idealline += em.name + " in " + ph.name + " = " + realfixstr(4, true, a);
-            }
-            const real p = evalexpr(values, 1, ph.p[j]);
-            if (std::fabs(p - 1) > checktolerance) {
-                pline += pline.empty() ? "inconsistent p coding: " : ", ";
-                pline += em.name + " = " + realfixstr(3, true, p);
-            }
-        }
-    }
-    if (!idealline.empty()) {
-        putstr(ses, 2, idealline, 1, screensummarylog);
-        bomb("setupphases",
-             " ideal mixing terms not equal to 1 for pure end-members (also look at check "
-             "coding)",
-             yourfault);
-    }
-    if (!pline.empty()) {
-        putstr(ses, 2, pline, 1, screensummarylog);
-        bomb("setupphases",
-             "proportions not equal to 1 for pure end-members (also look at check coding)",
-             yourfault);
-    }
-}
-
-}  // namespace
-
-void finalaxchecks(Session& ses, Run& run) {
-    prectype1& ss = *run.arrays.prec1;
-    prectype0& pure = *run.arrays.prec0;
-    ScriptSettings& sc = run.script;
-    for (int k = 1; k <= run.nss; ++k) variablelimits(ses, ss[k]);
-
-    if (!yes(sc.batchcb)) {
-        auto inwith = [&](const std::string& name) {
-            for (int i = 1; i <= sc.nwithphases; ++i) {
-                if (sc.withlist[i] == name) return true;
-            }
-            return false;
-        };
-        for (int k = 1; k <= run.nss; ++k) {
-            ptype1& ph = ss[k];
-            if (!inwith(ph.name)) continue;
-            guessesinlimits(ph);
-            ph.modeguess = scriptmodeguess(sc, ph.name);
-        }
-        if (ses.runcalcmode == calcmodetype::nlecalc) {
-            for (int k = 1; k <= run.nss; ++k) ss[k].coloured = false;
-            for (int k = 1; k <= run.npure; ++k) pure[k].coloured = false;
-        }
-    }
-    purechecks(ses, run);
 }
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 #include "base/fatal.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
@@ -113,9 +114,10 @@ void AxSetup::purephase(const std::string& name) {
         bool activity = rd.nexttype == valuetype::areal;
         if (!activity && isone(rd) && findemname(run.dataset, name, index)) {
             putstr(ses, 1,
-                   "datafile appears to be ambiguous: a 1 immediately follows " + name + ";", 1, 9);
+                   "datafile appears to be ambiguous: a 1 immediately follows " + name + ";", 1,
+                   screenlogmask);
             putstr(ses, 0, "this means either an activity of 1, or it's a 1 end-member phase.", 1,
-                   9);
+                   screenlogmask);
             activity = query(ses, "the '1' its activity");
         }
         if (activity) {
@@ -156,8 +158,7 @@ void AxSetup::purephase(const std::string& name) {
                     int kindofword = -1;
                     const int code = readoptionword("option for " + name, kindofword);
                     if (code == optdqf) {
-                        ph.dqfkind =
-                            static_cast<int16>(kindofword >= 0 ? kindofword : std::max(prevdqf, 0));
+                        ph.dqfkind = narrow16(kindofword >= 0 ? kindofword : std::max(prevdqf, 0));
                         readdqf(DqfFields{ph.dqfkind, ph.dqfa, ph.dqfb, ph.dqfc}, ph.nmake,
                                 ph.emname, bshift);
                     } else if (code == optmake) {
@@ -251,7 +252,7 @@ void setupfluidaq(Session& ses, Run& run) {
             ph.model = axtype::vanlaar;
             int16 n = 0;
             for (int16 i = 1; i < ph.nem; ++i) {
-                for (int16 j = static_cast<int16>(i + 1); j <= ph.nem; ++j) {
+                for (int16 j = narrow16(i + 1); j <= ph.nem; ++j) {
                     ++n;
                     ph.gterm[n] = gtermtype{n, i, j};
                 }

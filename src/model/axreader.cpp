@@ -7,6 +7,7 @@
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"
@@ -146,12 +147,12 @@ void AxSetup::readfile() {
         const std::string rule(60, '^');
         ax.runheader[1] = ses.programname + " running at " + ses.datetimeline;
         ax.runheader[2] = "using " + run.dataset.dstitle;
-        putstr(ses, 2, rule, 1, 13);
-        putstr(ses, 0, ax.runheader[1], 1, 13);
-        putstr(ses, 0, ax.runheader[2], 0, 13);  // "with axfile" ends it
+        putstr(ses, 2, rule, 1, screensummarylogmask);
+        putstr(ses, 0, ax.runheader[1], 1, screensummarylogmask);
+        putstr(ses, 0, ax.runheader[2], 0, screensummarylogmask);  // "with axfile" ends it
         promptdatafile(ses, ax.filename, "qv-", ses.prefs.axfilesuffix, "a-x info", ax.file);
         ax.runheader[3] = "with axfile " + ax.filename + " and scriptfile " + run.files.scriptname;
-        putstr(ses, 2, ax.runheader[3], 1, 13);
+        putstr(ses, 2, ax.runheader[3], 1, screensummarylogmask);
     }
     ax.open = true;
     rd.start();
@@ -177,11 +178,11 @@ void AxSetup::readfile() {
         if (calib) {
             putstr(ses, 0, "  " + realstr(run.nphread) + ")  " + name, 1, logmask);
         } else {
-            if (run.nphread == 1) putstr(ses, 0, "reading ax: ", 0, 9);
-            if (newline) putstr(ses, 0, spaces(12), 0, 9);
+            if (run.nphread == 1) putstr(ses, 0, "reading ax: ", 0, screenlogmask);
+            if (newline) putstr(ses, 0, spaces(12), 0, screenlogmask);
             column += static_cast<int>(name.size()) + 1;
             newline = column >= progresswidth;
-            putstr(ses, 0, name + " ", newline ? 1 : 0, 9);
+            putstr(ses, 0, name + " ", newline ? 1 : 0, screenlogmask);
             if (newline) column = 0;
         }
 
@@ -215,7 +216,7 @@ void AxSetup::solutionhead(const std::string& nameasread, ptype1& ph) {
         bomb("setup phases", "too many end-members in " + ph.name + maxtext(maxssem), yourfault);
     }
     ph.nem = n;
-    ph.nvar = static_cast<int16>(n - 1);
+    ph.nvar = narrow16(n - 1);
     ph.coding = 0;
     ph.oxygens = 0;
     ph.noverbatim = true;

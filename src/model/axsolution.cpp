@@ -7,6 +7,7 @@
 #include "base/fatal.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
@@ -117,7 +118,7 @@ void AxSetup::readexpr(termtype& e, const ptype1& ph, const std::string& prompt)
                 } else if (rd.wordtype == valuetype::astring) {
                     for (int v = 1; v <= ph.nvar && idx == 0; ++v) {
                         const std::string& vn = ph.var[v].longname;
-                        if (vn.substr(0, vn.find('(')) == rd.word) idx = static_cast<int16>(v);
+                        if (vn.substr(0, vn.find('(')) == rd.word) idx = narrow16(v);
                     }
                     if (idx == 0) {
                         bomb(label, rd.word + " not a variable name: " + iprompt, yourfault);
@@ -160,7 +161,7 @@ void AxSetup::readratio(termtype& e, const std::string& prompt, scvector& names,
         } else if (rd.wordtype == valuetype::astring) {
             int16 idx = 0;
             for (int v = 1; v <= nnames && idx == 0; ++v) {
-                if (names[v] == rd.word) idx = static_cast<int16>(v);
+                if (names[v] == rd.word) idx = narrow16(v);
             }
             if (idx == 0) {
                 ++nnames;
@@ -260,7 +261,7 @@ void AxSetup::readvariable(ptype1& ph, int i) {
 void AxSetup::readnonideal(ptype1& ph, int16 n) {
     const int nw = n * (n - 1) / 2;
     if (nw > maxw) bomb(label, "phase too big for auto gammas", yourfault);
-    ph.nw = static_cast<int16>(nw);
+    ph.nw = narrow16(nw);
     for (int i = 1; i <= n; ++i) {
         ph.alphaa[i] = 1;
         ph.alphab[i] = 0;
@@ -474,7 +475,7 @@ void AxSetup::readendmember(ptype1& ph, int i) {
             bomb(label, rd.word + " not a " + sprompt, yourfault);
         f.sf = 0;
         for (int s = 1; s <= ph.nsf && f.sf == 0; ++s) {
-            if (ph.sfname[s] == rd.word) f.sf = static_cast<int16>(s);
+            if (ph.sfname[s] == rd.word) f.sf = narrow16(s);
         }
         if (f.sf == 0) bomb(label, rd.word + " not a sf name: " + sprompt, yourfault);
         const std::string pprompt = "power for " + ord(k) + " sf term in tmf for " + em.name;
@@ -504,7 +505,7 @@ void AxSetup::readendmember(ptype1& ph, int i) {
             readoptionword("code for additional end-member info for " + em.name, kindofword);
         if (code == optdqf) {
             // A plain "3" takes the kind of a DQF keyword just before it.
-            em.dqfkind = static_cast<int16>(kindofword >= 0 ? kindofword : std::max(prevdqf, 0));
+            em.dqfkind = narrow16(kindofword >= 0 ? kindofword : std::max(prevdqf, 0));
             readdqf(DqfFields{em.dqfkind, em.dqfa, em.dqfb, em.dqfc}, em.nmake, em.name);
         } else if (code == optmake) {
             readmake(make, em.name, true);
@@ -593,11 +594,10 @@ void AxSetup::solutionbody(ptype1& ph, int16 n) {
             for (int j = i + 1; j <= n; ++j) {
                 ++k;
                 if (k > maxw) bomb("read", "too many gterms", yourfault);
-                ph.gterm[k] =
-                    gtermtype{static_cast<int16>(k), static_cast<int16>(i), static_cast<int16>(j)};
+                ph.gterm[k] = gtermtype{narrow16(k), narrow16(i), narrow16(j)};
             }
         }
-        ph.ngterm = static_cast<int16>(k);
+        ph.ngterm = narrow16(k);
         if (ph.ngterm == 0) ph.model = axtype::ideal;
     }
 }

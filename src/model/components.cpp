@@ -7,6 +7,7 @@
 
 #include "base/fatal.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -95,7 +96,7 @@ void makeoxides(const ComponentTable& table, bool ds190, Dataset& ds, icmatrix& 
     }
     for (int r = 1; r <= ncomp; ++r) {
         int32 denom = 0;
-        rationals2integers((*w)[r], static_cast<int16>(nem), denom);
+        rationals2integers((*w)[r], narrow16(nem), denom);
         sc.compdenom[r] = denom;
         for (int e = 1; e <= nem; ++e) {
             const real v = std::nearbyint((*w)[r][e]);
@@ -126,8 +127,7 @@ void makeoxides(const ComponentTable& table, bool ds190, Dataset& ds, icmatrix& 
         }
         if (k == 0) bomb("makeoxides", "cannot find oxide name", yourfault);
         sc.compatoms[r] =
-            ds190 ? int16{1}
-                  : static_cast<int16>(table.cationsperoxide[k] + table.oxygensperoxide[k]);
+            ds190 ? int16{1} : narrow16(table.cationsperoxide[k] + table.oxygensperoxide[k]);
     }
 }
 

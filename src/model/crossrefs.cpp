@@ -6,6 +6,7 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {
@@ -101,7 +102,7 @@ struct CrossRefBuilder {
             if (e + 1 > maxem) bomb("makecrossrefs", "too many end-members", yourfault);
             x.phasestart[e + 1] = true;
             x.emphase[e + 1] = i;
-            x.emvarpos[e + 1] = static_cast<int16>(q + 1);
+            x.emvarpos[e + 1] = narrow16(q + 1);
             for (int16 j = 1; j <= ph.nem; ++j) {
                 const ssemtype& em = ph.em[j];
                 nextem();
@@ -249,8 +250,8 @@ struct CrossRefBuilder {
             for (int p = nx + 1; p <= nx + k; ++p) x.xfree[p] = true;
             return;
         }
-        x.nssmodes = static_cast<int16>(nss);
-        run.nmodevars = static_cast<int16>(k);
+        x.nssmodes = narrow16(nss);
+        run.nmodevars = narrow16(k);
         for (int p = nx + 1; p <= nx + k; ++p) {
             x.xacclow[p] = acctype::paccessible;
             x.xacchigh[p] = acctype::paccessible;
@@ -354,7 +355,7 @@ CalcLoops setuploops(Session& ses, Run& run, CrossRefs& xref, const CalcLayoutSe
     int16 n = 0;
     auto add = [&](int count) {
         if (++n > maxloops - 2) bomb("setuploops", "too many loops", myfault);
-        l.count[n] = static_cast<int16>(count);
+        l.count[n] = narrow16(count);
     };
     for (int p = 3; p <= run.nxvars + run.nmodevars; ++p) {
         if (!xref.xfree[p]) add(lay.nisovalues[xref.xiso[p]]);
@@ -380,7 +381,7 @@ CalcLoops setuploops(Session& ses, Run& run, CrossRefs& xref, const CalcLayoutSe
                 putstr(ses, 0,
                        std::string("equilibrium does not depend on ") + kind + "(" + names[i].name +
                            ")",
-                       1, 13);
+                       1, screensummarylogmask);
                 add(1);
             } else {
                 add(i <= maxlnamu ? nvalues[i] : 1);

@@ -8,6 +8,7 @@
 #include "model/dataset.hpp"
 #include "model/emcomps.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -15,7 +16,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
 constexpr int maxgathered = 800;  // names gathered before duplicates are dropped
 
 // Appends a name to the gathered list; the caller's message names the gathering step.
@@ -51,9 +51,9 @@ void makename(Run& run, const bemvector& omit) {
         if (p != k) pure[p] = std::move(pure[k]);
         if (pure[p].nmake == 0) gather(*names, n, pure[p].emname, "too many end-members 2");
     }
-    run.nss = static_cast<int16>(s);
-    run.npure = static_cast<int16>(p);
-    run.nphread = static_cast<int16>(s + p);
+    run.nss = narrow16(s);
+    run.npure = narrow16(p);
+    run.nphread = narrow16(s + p);
 
     for (int k = 1; k <= s; ++k) {
         for (int j = 1; j <= ss[k].nem; ++j) {
@@ -77,7 +77,7 @@ void makename(Run& run, const bemvector& omit) {
         if (nem >= maxem) bomb("makename", "too many end-members", yourfault);
         ds.emnames[++nem] = (*names)[i];
     }
-    ds.nem = static_cast<int16>(nem);
+    ds.nem = narrow16(nem);
     for (int i = nem + 1; i <= maxem; ++i) ds.emnames[i].clear();
 }
 
@@ -89,11 +89,11 @@ bool askreplacename(Session& ses, const Run& run, std::string& name, const strin
         std::string w;
         promptstring(ses, "unrecognised name : replace \"" + name + "\" with ", w);
         if (w.size() > 22) {
-            putstr(ses, 0, " name too long: name ignored", 1, screenlog);
+            putstr(ses, 0, " name too long: name ignored", 1, screenlogmask);
         } else if (!w.empty()) {
             name = w;
             found = posinlist(name, list, n, pos);
-            if (!found) putstr(ses, 0, " still a bad name: name ignored", 1, screenlog);
+            if (!found) putstr(ses, 0, " still a bad name: name ignored", 1, screenlogmask);
         }
     }
     if (!found) pos = 0;
@@ -117,7 +117,7 @@ void choosephases(Session& ses, Run& run, bemvector& omit) {
     if ((ses.runcalcmode == calcmodetype::utilitycalc && sc.nwithphases == 0) ||
         sc.nwithphases >= 100) {
         for (int k = 1; k <= nph; ++k) (*words)[k] = (*all)[k];
-        nwords = static_cast<int16>(nph);
+        nwords = narrow16(nph);
     } else if (sc.nwithphases > 0) {
         for (int k = 1; k <= sc.nwithphases; ++k) (*words)[k] = sc.withlist[k];
         nwords = sc.nwithphases;
@@ -211,7 +211,7 @@ void extractem(Session& ses, Run& run, const ExtractemSteps& steps) {
         const bool made = ph.nmake != 0 && !ds190;
         fill(++k, ph.comp, utilities ? ph.name : ph.emname, ph.td, ph.vec, 0, made ? p : 0);
     }
-    ds.nem = static_cast<int16>(k);
+    ds.nem = narrow16(k);
     ds.nrxem = ds.nem;
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/fatal.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/words.hpp"
 
@@ -167,7 +168,7 @@ private:
         if (v < std::numeric_limits<int16>::min() || v > std::numeric_limits<int16>::max()) {
             overflow();
         }
-        return static_cast<int16>(v);
+        return narrow16(v);
     }
 
     int32 divisor(int e) const { return ems_[static_cast<std::size_t>(e - 1)].divisor; }
@@ -180,11 +181,6 @@ private:
     int nsolution_ = 0;
     bool needsscaling_ = false;
 };
-
-// A quotient of two integers formed in double precision and then widened.
-real dquotient(int32 a, int32 b) {
-    return static_cast<real>(static_cast<double>(a) / static_cast<double>(b));
-}
 
 }  // namespace
 
@@ -209,8 +205,7 @@ void countcomp(Run& run) {
             ++j;
         }
         if (j > maxcomp) bomb("countcomp", "cannot find oxide name", yourfault);
-        atoms[k] = ds190 ? int16{1}
-                         : static_cast<int16>(table.cationsperoxide[j] + table.oxygensperoxide[j]);
+        atoms[k] = ds190 ? int16{1} : narrow16(table.cationsperoxide[j] + table.oxygensperoxide[j]);
     }
 
     auto count = [&](const icvector& comp, real& real1, const std::string& what) {
@@ -218,8 +213,8 @@ void countcomp(Run& run) {
         real s2 = 0;
         for (int k = 1; k <= sc.ncomp; ++k) {
             if (!run.compkept[k]) continue;
-            s1 += dquotient(int32{atoms[k]} * comp[k], sc.compdenom[k]);
-            s2 += dquotient(comp[k], sc.compdenom[k]);
+            s1 += doubleratio(int32{atoms[k]} * comp[k], sc.compdenom[k]);
+            s2 += doubleratio(comp[k], sc.compdenom[k]);
         }
         // The old dataset counts oxide units, and an end-member must hold some.
         if (ds190 && s2 <= 0) bomb("countcomp", "sumox <= 0 for " + what, yourfault);

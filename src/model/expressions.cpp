@@ -4,16 +4,11 @@
 #include <cstdlib>
 
 #include "model/phases.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {
 namespace {
-
-// A rational of the a-x file as a real: the quotient is formed in double precision and only then
-// widened, so that a third is the double nearest one third in every evaluation.
-real ratio(int16 num, int16 den) {
-    return static_cast<real>(static_cast<double>(num) / static_cast<double>(den));
-}
 
 bool positive(int16 num, int16 den) {
     return (num > 0 && den > 0) || (num < 0 && den < 0);
@@ -41,9 +36,9 @@ real evalexpr(const eqvector& values, int offset, const termtype& e) {
         real product = 1;
         for (int j = 1; j <= t.nxterms; ++j) {
             const xtermtype& x = t.xterm[j];
-            real f = ratio(x.constnum, x.constden);
+            real f = doubleratio(x.constnum, x.constden);
             for (int k = 1; k <= x.nx; ++k) {
-                f = ratio(x.num[k], x.den[k]) * values[x.idx[k] + offset - 1] + f;
+                f = doubleratio(x.num[k], x.den[k]) * values[x.idx[k] + offset - 1] + f;
             }
             product = f * product;
         }
@@ -138,8 +133,8 @@ void writeexpr(Session& ses, std::string_view name, const ptype1& ph, int32 mask
                 } else {
                     addstr(" - ", 0, line);
                 }
-                const int16 n = static_cast<int16>(std::abs(x.num[k]));
-                const int16 d = static_cast<int16>(std::abs(x.den[k]));
+                const int16 n = narrow16(std::abs(x.num[k]));
+                const int16 d = narrow16(std::abs(x.den[k]));
                 if (n == 1 && d == 1) {
                     // a unit multiplier is not written
                 } else if (d == 1) {

@@ -5,6 +5,7 @@
 
 #include "base/fatal.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -12,9 +13,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
 
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
@@ -36,7 +34,7 @@ public:
         fluid();
         std::string line;
         for (int i = 1; i <= ds_.nem; ++i) line += ds_.emnames[i] + "  ";
-        putstr(ses_, 1, line, 1, screenlog);
+        putstr(ses_, 1, line, 1, screenlogmask);
         sectionvariable();
         excesslist();
         if (n_ >= 1 && n_ < comps_.nucomp) project();
@@ -94,7 +92,7 @@ private:
             case diagramtype::txcalc:
                 if (!h2o() && !co2()) bomb("inexcess", "no H2O or CO2 in P-x/T-x?", yourfault);
                 fluidexcess_ = true;
-                putstr(ses_, 0, "fluid in excess", 1, screenlog);
+                putstr(ses_, 0, "fluid in excess", 1, screenlogmask);
                 break;
             case diagramtype::plnacalc:
             case diagramtype::tlnacalc: lnasection(); break;
@@ -102,7 +100,7 @@ private:
             case diagramtype::tmucalc: musection(); break;
             default: bomb("inexcess", "unknown diagrammode", myfault);
         }
-        if (fluidexcess_) putstr(ses_, 0, "additionally ", 0, screenlog);
+        if (fluidexcess_) putstr(ses_, 0, "additionally ", 0, screenlogmask);
     }
 
     void lnasection() {
@@ -117,7 +115,7 @@ private:
         const auto isfluid = [](const std::string& w) { return w == "H2O" || w == "CO2"; };
         if (isfluid(name) && h2o() && co2()) {
             putstr(ses_, 0, "Cannot handle H2O or CO2 in lna in system with H2O and CO2", 1,
-                   screenlog);
+                   screenlogmask);
             promptstring(ses_, "replace " + name + " with ", name);
             if (isfluid(name) || !posinlist(name, ds_.emnames, ds_.nem, sp_.lnaem)) {
                 bomb("inexcess", "log a setup", yourfault);
@@ -138,7 +136,8 @@ private:
         promptstring(ses_, "name of component to be used in mu", name);
         int16 k = 0;
         if (!posinlist(name, to_strings(), comps_.ncomp, k)) {
-            putstr(ses_, 0, "Cannot handle mu variable not a component in system", 1, screenlog);
+            putstr(ses_, 0, "Cannot handle mu variable not a component in system", 1,
+                   screenlogmask);
             bomb("inexcess", "mu setup problems", yourfault);
         }
         muname_ = name;
@@ -148,10 +147,10 @@ private:
         ds_.emnames[e] = name;
         sc_.nmu = 1;
         sc_.mu[1].name = name;
-        sp_.muem = static_cast<int16>(e);
+        sp_.muem = narrow16(e);
         (*run_.arrays.td)[e].fill(0);
         for (int r = 1; r <= maxcomp; ++r) c_[r][e] = 0;
-        c_[k][e] = static_cast<int16>(comps_.compdenom[k]);
+        c_[k][e] = narrow16(comps_.compdenom[k]);
         emmatrix& cov = *run_.arrays.cov;
         for (int i = 1; i <= e; ++i) {
             cov[i][e] = 0;
@@ -186,11 +185,11 @@ private:
             n_ = 0;
             for (int i = 1; i <= sc_.ninexcess; ++i) names_[++n_] = sc_.inexcesslist[i];
             if (n_ == 0) {
-                putstr(ses_, 0, "no phases in excess (from script)", 1, screensummarylog);
+                putstr(ses_, 0, "no phases in excess (from script)", 1, screensummarylogmask);
             } else {
                 std::string line = "phases in excess: ";
                 for (int i = 1; i <= n_; ++i) line += names_[i] + " ";
-                putstr(ses_, 0, line + " (from script)", 1, screensummarylog);
+                putstr(ses_, 0, line + " (from script)", 1, screensummarylogmask);
             }
         } else {
             promptstrings(ses_, "in excess: names", names_, n_);
@@ -222,14 +221,14 @@ private:
             if (!posinlist(name, ds_.emnames, ds_.nem, pos)) {
                 promptstring(ses_, name + " not recognised : replace with", name);
                 if (!posinlist(name, ds_.emnames, ds_.nem, pos)) {
-                    putstr(ses_, 0, "forget it!  (name still unrecognised)", 1, screenlog);
+                    putstr(ses_, 0, "forget it!  (name still unrecognised)", 1, screenlogmask);
                     continue;
                 }
             }
             excessem[++nx] = pos;
             inexcess[pos] = true;
         }
-        sp_.nexcessem = static_cast<int16>(nx);
+        sp_.nexcessem = narrow16(nx);
         const int ncomp = comps_.ncomp;
         const int nem = ds_.nem;
         auto ncompsof = [&](int e) {
@@ -243,7 +242,7 @@ private:
             if (ncompsof(e) != 1) continue;
             for (int r = 1; r <= ncomp; ++r) {
                 if (c_[r][e] != 0) {
-                    excesscomp[m] = static_cast<int16>(r);
+                    excesscomp[m] = narrow16(r);
                     taken[r] = true;
                 }
             }
@@ -258,7 +257,7 @@ private:
             }
             if (r == 0) bomb("in excess", "projection does not work", yourfault);
             taken[r] = true;
-            excesscomp[m] = static_cast<int16>(r);
+            excesscomp[m] = narrow16(r);
             const int32 p = c_[r][e];
             for (int s = 1; s <= ncomp; ++s) {
                 if (s == r) continue;
@@ -267,12 +266,12 @@ private:
                 const int32 b = c_[s][e] / g;
                 for (int v = 1; v <= nem; ++v) {
                     if (v == e) continue;
-                    c_[s][v] = static_cast<int16>(a * c_[s][v] - b * c_[r][v]);
+                    c_[s][v] = narrow16(a * c_[s][v] - b * c_[r][v]);
                 }
                 comps_.compdenom[s] = a * comps_.compdenom[s];
                 if (comps_.compdenom[s] < 0) {
                     comps_.compdenom[s] = -comps_.compdenom[s];
-                    for (int v = 1; v <= nem; ++v) c_[s][v] = static_cast<int16>(-c_[s][v]);
+                    for (int v = 1; v <= nem; ++v) c_[s][v] = narrow16(-c_[s][v]);
                 }
             }
             for (int s = 1; s <= ncomp; ++s) {
@@ -287,8 +286,8 @@ private:
         const int nx = sp_.nexcessem;
         const int nem = ds_.nem;
         const int ncomp = comps_.ncomp;
-        ds_.nrxem = static_cast<int16>(nem - nx);
-        comps_.nucomp = static_cast<int16>(ncomp - nx);
+        ds_.nrxem = narrow16(nem - nx);
+        comps_.nucomp = narrow16(ncomp - nx);
         const int nrxem = ds_.nrxem;
         const int nucomp = comps_.nucomp;
 
@@ -296,7 +295,7 @@ private:
         iemvector from{};
         int k = 0;
         for (int e = 1; e <= nem; ++e) {
-            if (!inexcess[e]) from[++k] = static_cast<int16>(e);
+            if (!inexcess[e]) from[++k] = narrow16(e);
         }
         for (int m = 1; m <= nx; ++m) from[++k] = excessem[m];
 

@@ -10,13 +10,12 @@ namespace qv {
 
 namespace {
 
-constexpr int32 statemask = 13;
 constexpr int wblock = 15;  // interaction terms per block of columns
 const std::string blanks5(5, ' ');
 const std::string blanks10(10, ' ');
 
 void put(Session& ses, const std::string& line) {
-    putstr(ses, 0, line, 1, statemask);
+    putstr(ses, 0, line, 1, screensummarylogmask);
 }
 
 void wterms(Session& ses, const ptype1& ph) {

@@ -12,12 +12,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 summary = 4;
-constexpr int32 screensummarylog = 13;
-constexpr int32 vxchannel = 64;
-constexpr int32 csvchannel = 128;
-constexpr int32 csv2channel = 256;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -78,7 +72,7 @@ void joined(Session& ses, std::string& line, int& count, const std::string& valu
     if (count > 0) {
         line += ", ";
         if (count % 16 == 0) {
-            putstr(ses, 0, line, 1, vxchannel);
+            putstr(ses, 0, line, 1, vxmask);
             line = "  ";
         }
     }
@@ -100,7 +94,7 @@ void writeparameters(Session& ses, const Run& run, const MonteCarlo& mc, const R
     }
     if (sc.nmcrange > 0) {
         if (count > 0) line += ", ";
-        putstr(ses, 0, line, 1, vxchannel);
+        putstr(ses, 0, line, 1, vxmask);
         line.clear();
         count = 0;
         for (int k = 1; k <= sc.nmcrange; ++k) {
@@ -108,7 +102,7 @@ void writeparameters(Session& ses, const Run& run, const MonteCarlo& mc, const R
         }
     }
     if (!cw) line += " *)";
-    putstr(ses, 0, line, 1, vxchannel);
+    putstr(ses, 0, line, 1, vxmask);
     line = cw ? "  (* nw    " : "  (* nw *) ";
     count = 0;
     for (int m = 1; m <= mc.nmc; ++m) {
@@ -118,7 +112,7 @@ void writeparameters(Session& ses, const Run& run, const MonteCarlo& mc, const R
     if (cw) line += " *)";
     line += "}, ";
     if (sc.filtersgiven && rc.irunblock == 0) line += " (* " + realstr(rc.irun) + " *)";
-    putstr(ses, 0, line, 1, vxchannel);
+    putstr(ses, 0, line, 1, vxmask);
 }
 
 }  // namespace
@@ -126,7 +120,7 @@ void writeparameters(Session& ses, const Run& run, const MonteCarlo& mc, const R
 void printequilmath(Session& ses, const Run& run, const BatchState& bs) {
     const ScriptSettings& sc = run.script;
     const ScriptTables& tab = *sc.tables;
-    putstr(ses, 1, " equil = {", 0, vxchannel);
+    putstr(ses, 1, " equil = {", 0, vxmask);
     std::string csv;
     std::string csv2;
     for (int b = 1; b <= sc.nbatch; ++b) {
@@ -137,13 +131,13 @@ void printequilmath(Session& ses, const Run& run, const BatchState& bs) {
             line += "\"" + m.phases[i] + "\"";
         }
         line += "},";
-        putstr(ses, 1, line, 1, vxchannel);
+        putstr(ses, 1, line, 1, vxmask);
         line = " {";
         for (int i = 1; i <= m.nvars; ++i) {
             if (i > 1) {
                 line += ", ";
                 if (i % 12 == 0) {
-                    putstr(ses, 0, line, 1, vxchannel);
+                    putstr(ses, 0, line, 1, vxmask);
                     line = "  ";
                 }
             }
@@ -151,7 +145,7 @@ void printequilmath(Session& ses, const Run& run, const BatchState& bs) {
         }
         line += "}}";
         line += b == sc.nbatch ? " };" : ",";
-        putstr(ses, 0, line, 1, vxchannel);
+        putstr(ses, 0, line, 1, vxmask);
 
         const std::string tag = realstr(b) + "-";
         csv += "   #, ";
@@ -166,8 +160,8 @@ void printequilmath(Session& ses, const Run& run, const BatchState& bs) {
         csv2 += "   #, ";
         for (const char* name : {"G", "H", "S", "V", "rho"}) col(csv2, tag + name);
     }
-    putstr(ses, 0, csv, 1, csvchannel);
-    putstr(ses, 0, csv2, 1, csv2channel);
+    putstr(ses, 0, csv, 1, csvmask);
+    putstr(ses, 0, csv2, 1, csv2mask);
 }
 
 void accumulateresults(Session& ses, const Run& run, const SolveState& st, const MonteCarlo& mc,
@@ -201,8 +195,8 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
         acc.mcsuccesses = 0;
         acc.nonesolved.fill(0);
         acc.nonepassed.fill(0);
-        putstr(ses, 1, "starting to accumulate results", 2, screensummarylog);
-        putstr(ses, 1, " results = {", 1, vxchannel);
+        putstr(ses, 1, "starting to accumulate results", 2, screensummarylogmask);
+        putstr(ses, 1, " results = {", 1, vxmask);
         acc.listopen = true;
     }
     if (b == 1 && k == 1) acc.nstored = 0;
@@ -294,7 +288,7 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
             ++acc.nresultblocks;
             writeparameters(ses, run, mc, rc);
             if (rc.firstrun) {
-                putstr(ses, 2, realstr(mc.nmc) + " " + realstr(nmembers) + " ", 2, summary);
+                putstr(ses, 2, realstr(mc.nmc) + " " + realstr(nmembers) + " ", 2, summarymask);
             }
             std::string out;
             for (int m = 1; m <= mc.nmc; ++m) {
@@ -312,7 +306,7 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
                     break;
                 }
             }
-            putstr(ses, 0, out, 1, summary);
+            putstr(ses, 0, out, 1, summarymask);
         }
         // Drawing-program row.
         std::string line = " ";
@@ -325,7 +319,7 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
                 if (i > 1) {
                     line += ", ";
                     if (i % 12 == 0 && i <= 48) {
-                        putstr(ses, 0, line, 1, vxchannel);
+                        putstr(ses, 0, line, 1, vxmask);
                         line = spaces(13);
                     }
                 }
@@ -345,7 +339,7 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
         } else {
             line += ",";
         }
-        putstr(ses, 0, line, n == acc.nstored ? 2 : 1, vxchannel);
+        putstr(ses, 0, line, n == acc.nstored ? 2 : 1, vxmask);
         // Summary row.
         std::string row;
         if (firstpoint) {
@@ -358,13 +352,13 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
             row += fixed(pdec, s.p) + " " + fixed(tdec, s.t - 273.15L) + " ";
             for (int i = 1; i <= nvalues; ++i) {
                 if (i == 12 || i == 24) {
-                    putstr(ses, 0, row, 1, summary);
+                    putstr(ses, 0, row, 1, summarymask);
                     row = "    ";
                 }
                 row += fixed(4, s.values[i + 2]) + " ";
             }
         }
-        putstr(ses, 0, row, n == acc.nstored ? 2 : 1, summary);
+        putstr(ses, 0, row, n == acc.nstored ? 2 : 1, summarymask);
         // csv rows.
         std::string pv;
         addreal(3, true, 10, pv, s.p);
@@ -388,13 +382,13 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
             csv2 += ", ";
         }
     }
-    putstr(ses, 0, csv, 1, csvchannel);
-    putstr(ses, 0, csv2, 1, csv2channel);
+    putstr(ses, 0, csv, 1, csvmask);
+    putstr(ses, 0, csv2, 1, csv2mask);
 }
 
 void closeresults(Session& ses, Accumulation& acc) {
     if (!acc.listopen) return;
-    putstr(ses, 0, acc.nresultblocks == 0 ? "};" : " {}}; (* trial limit reached *)", 2, vxchannel);
+    putstr(ses, 0, acc.nresultblocks == 0 ? "};" : " {}}; (* trial limit reached *)", 2, vxmask);
     acc.listopen = false;
 }
 

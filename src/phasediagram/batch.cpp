@@ -10,8 +10,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 logonly = 8;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -252,7 +250,7 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
             sc.pseudoon = !bs.bulkgiven;
             sc.printbulkinfocb = controlboolean::yes;
             sc.printxyzcb = bs.savedprintxyz ? controlboolean::yes : controlboolean::no;
-            putstr(ses, 1, std::string(48, '+'), 2, logonly);
+            putstr(ses, 1, std::string(48, '+'), 2, logmask);
         } else {
             sc.printbulkinfocb = controlboolean::no;
             sc.printxyzcb = controlboolean::no;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -13,10 +14,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screen = 1;
-constexpr int32 screenlog = 9;
-constexpr int32 summarylog = 12;
-constexpr int32 screensummarylog = 13;
 constexpr int16 maxincrements = 100;
 
 bool yes(controlboolean cb) {
@@ -52,8 +49,8 @@ void checkcomponents(Session& ses, const Run& run, const BulkState& bulk, const 
         }
     }
     if (message.empty()) return;
-    putstr(ses, 0, "components (oxides) in bulk should be:", 1, screensummarylog);
-    putstr(ses, 0, bulknamesline(run, bulk), 1, screensummarylog);
+    putstr(ses, 0, "components (oxides) in bulk should be:", 1, screensummarylogmask);
+    putstr(ses, 0, bulknamesline(run, bulk), 1, screensummarylogmask);
     bomb("readcomps", message, yourfault);
 }
 
@@ -127,7 +124,7 @@ cvector mix(const cvector& a, const cvector& b, real p, int16 n) {
 
 // The number of increments along a range of two compositions.
 int16 increments(Session& ses, const ScriptSettings& sc) {
-    if (sc.nbulkinc >= 3) return static_cast<int16>(sc.nbulkinc - 1);
+    if (sc.nbulkinc >= 3) return narrow16(sc.nbulkinc - 1);
     std::string answer;
     promptstring(
         ses,
@@ -136,12 +133,12 @@ int16 increments(Session& ses, const ScriptSettings& sc) {
     const valuetype t = whatis(answer);
     int16 n = 10;
     if (t == valuetype::anemptystring) {
-        putstr(ses, 0, "using the default, 10 increments", 1, screenlog);
+        putstr(ses, 0, "using the default, 10 increments", 1, screenlogmask);
     } else if (t == valuetype::aninteger) {
         n = getinteger(t, answer, "for increments");
     }
     if (n < 1 || n > maxincrements) {
-        putstr(ses, 0, "inappropriate number of increments: 10 used", 1, screenlog);
+        putstr(ses, 0, "inappropriate number of increments: 10 used", 1, screenlogmask);
         n = 10;
     }
     return n;
@@ -165,7 +162,7 @@ void onebulktable(Session& ses, const Run& run, const BulkState& bulk) {
     std::string head = "composition";
     if (!bulk.pickedinrange)
         head += std::string(" (from ") + (bulk.fromrbi ? "rbi" : "bulk") + " script)";
-    putstr(ses, 1, head, 1, screensummarylog);
+    putstr(ses, 1, head, 1, screensummarylogmask);
     std::string names = "  ";
     std::string values = sc.calcsdlevel > 0 ? "b " : "  ";
     for (int c = 1; c <= bulk.nuvleft; ++c) {
@@ -173,12 +170,12 @@ void onebulktable(Session& ses, const Run& run, const BulkState& bulk) {
         addreal(bulk.fromrbi ? 4 : 3, true, 9, values, bulk.bulkstart[c]);
     }
     if (bulk.pickedinrange) values += "   (" + fix(3, bulk.onebulkprop) + " across original range)";
-    putstr(ses, 0, names, 1, screensummarylog);
-    putstr(ses, 0, values, 1, screensummarylog);
+    putstr(ses, 0, names, 1, screensummarylogmask);
+    putstr(ses, 0, values, 1, screensummarylogmask);
 }
 
 void rangetable(Session& ses, const Run& run, const BulkState& bulk, bool subrange) {
-    putstr(ses, 1, subrange ? "composition" : "composition (from script)", 1, screensummarylog);
+    putstr(ses, 1, subrange ? "composition" : "composition (from script)", 1, screensummarylogmask);
     std::string names;
     std::string start;
     std::string end;
@@ -192,16 +189,16 @@ void rangetable(Session& ses, const Run& run, const BulkState& bulk, bool subran
         end += " across " + num(bulk.bulkpropstart) + " to " + num(bulk.bulkpropend) +
                " of original range";
     }
-    putstr(ses, 0, names, 1, screen);
-    putstr(ses, 0, start, 1, screen);
-    putstr(ses, 0, end, 1, screen);
+    putstr(ses, 0, names, 1, screenmask);
+    putstr(ses, 0, start, 1, screenmask);
+    putstr(ses, 0, end, 1, screenmask);
     const int16 n = bulk.nbulk;
     const int16 k = n < 12 ? 1 : n < 22 ? 2 : n < 52 ? 5 : 10;
     // The listed points: 1, then every k-th, then the last when it was missed.
     Fixed1<int16, maxbulkpoints + 1> points{};
     int16 np = 0;
     points[++np] = 1;
-    for (int j = 1; j <= (n - 1) / k; ++j) points[++np] = static_cast<int16>(k * j + 1);
+    for (int j = 1; j <= (n - 1) / k; ++j) points[++np] = narrow16(k * j + 1);
     if (points[np] != n) points[++np] = n;
     std::string pos;
     std::string prop;
@@ -216,8 +213,8 @@ void rangetable(Session& ses, const Run& run, const BulkState& bulk, bool subran
         pos += "   (in this range)";
         prop += "   (of overall range)";
     }
-    putstr(ses, 1, pos, 1, summarylog);
-    putstr(ses, 0, prop, 1, summarylog);
+    putstr(ses, 1, pos, 1, summarylogmask);
+    putstr(ses, 0, prop, 1, summarylogmask);
     for (int c = 1; c <= bulk.nuvleft; ++c) {
         std::string row;
         addstr(bulkcompname(run, bulk, c), 6, row);
@@ -225,7 +222,7 @@ void rangetable(Session& ses, const Run& run, const BulkState& bulk, bool subran
             const real w = static_cast<real>(points[i] - 1) / (n - 1);
             addreal(2, true, 6, row, bulk.bulkend[c] * w + bulk.bulkstart[c] * (1 - w));
         }
-        putstr(ses, 0, row, 1, summarylog);
+        putstr(ses, 0, row, 1, summarylogmask);
     }
 }
 
@@ -256,7 +253,7 @@ void logratiolines(Session& ses, const Run& run, const BulkState& bulk, bool dud
     if (duda) {
         std::string line = "b ";
         for (int c = 1; c <= bulk.nuvleft; ++c) addreal(4, true, 9, line, 100 * x[c]);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
     // The denominator's place among the bulk components.
     int16 den = 0;
@@ -280,8 +277,8 @@ void logratiolines(Session& ses, const Run& run, const BulkState& bulk, bool dud
         addreal(4, true, 9, bp, v);
         addreal(4, true, 9, sd, mb.sdbprime[j]);
     }
-    putstr(ses, 0, bp, 1, screensummarylog);
-    putstr(ses, 0, sd, 1, screensummarylog);
+    putstr(ses, 0, bp, 1, screensummarylogmask);
+    putstr(ses, 0, sd, 1, screensummarylogmask);
 }
 
 }  // namespace
@@ -318,7 +315,7 @@ void findkbpden(const Run& run, BulkState& bulk) {
     } else if (n >= 1 && (comps.compnames[1] == "H2O" || comps.compnames[1] == "CO2")) {
         s = 1;
     }
-    int16 k = static_cast<int16>(s + 1);
+    int16 k = narrow16(s + 1);
     while (k < n && !bulk.reducedcomp[k]) ++k;
     if (k > n) k = n;
     bulk.kbpden = k;
@@ -392,9 +389,9 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
     const int16 ncompsline = rbi ? sc.nrbiox : sc.nbulkox;
     if (!((yes(sc.bulkcb) || rbi) && sc.nbulk > 0 && ncompsline != 0)) {
         putstr(ses, 1, "interactive entry of bulk composition has been discontinued", 1,
-               screensummarylog);
+               screensummarylogmask);
         putstr(ses, 0, "Add a bulk or rbi script to the scriptfile, and rerun quorvantis.", 1,
-               screensummarylog);
+               screensummarylogmask);
         bomb("readcomps", "stopping now", yourfault);
     }
     bulk.bulkpropstart = 0;
@@ -403,7 +400,7 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
     bulk.pickedinrange = false;
     bulk.fromrbi = rbi;
     setter(run, pd.xco2varon, pd.compatrowon, bulk);
-    putstr(ses, 1, "specification of bulk composition", 1, screenlog);
+    putstr(ses, 1, "specification of bulk composition", 1, screenlogmask);
     checkcomponents(ses, run, bulk, rbi ? t.rbiox : t.bulkox, ncompsline);
     const int16 ncomp = run.dataset.components.ncomp;
     const int16 n = bulk.nuvleft;
@@ -455,7 +452,7 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
             if (!fromscript) {
                 if (!askone) {
                     putstr(ses, 0, "making one bulk composition within the range specified,", 1,
-                           screenlog);
+                           screenlogmask);
                 }
                 promptreal(ses, "proportion across bulk composition range to use", p);
                 p = std::min<real>(1, std::max<real>(0, p));
@@ -468,7 +465,7 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
             putstr(ses, 0,
                    "one bulk, at " + fix(3, p) + " between the two script bulk compositions" +
                        (fromscript ? " (from script)" : ""),
-                   1, screensummarylog);
+                   1, screensummarylogmask);
         } else {
             nbulk = 2;
             if (sc.bulksubrangecb != controlboolean::no) {
@@ -489,12 +486,12 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
                     putstr(ses, 0,
                            "bulk subrange, " + num(s0) + " to " + num(s1) +
                                ", between the two script bulk compositions (from script)",
-                           1, screensummarylog);
+                           1, screensummarylogmask);
                 } else if (yes(sc.bulksubrangecb)) {
                     if (!askrange) {
                         putstr(ses, 0,
                                "making a bulk composition subrange within the range specified,", 1,
-                               screenlog);
+                               screenlogmask);
                     }
                     strings words;
                     int16 nw = 0;
@@ -516,7 +513,7 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
                             putstr(ses, 0,
                                    "bulk subrange is one bulk, " + num(p) +
                                        ", between the two script bulk compositions",
-                                   1, screensummarylog);
+                                   1, screensummarylogmask);
                         }
                     } else if (nw >= 2 && number(1) && number(2)) {
                         const real p0 = getreal(words[1]);
@@ -534,7 +531,7 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
                         putstr(ses, 0,
                                "bulk subrange, " + num(p0) + " to " + num(p1) +
                                    ", between the two script bulk compositions",
-                               1, screensummarylog);
+                               1, screensummarylogmask);
                     }
                 }
             }
@@ -552,7 +549,7 @@ void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
     if (nbulk == 1) {
         bulk.nbulk = 1;
     } else {
-        bulk.nbulk = static_cast<int16>(increments(ses, sc) + 1);
+        bulk.nbulk = narrow16(increments(ses, sc) + 1);
     }
     pd.nbulk = bulk.nbulk;
     if (bulk.nbulk == 1) {

@@ -7,6 +7,7 @@
 
 #include "base/fatal.hpp"
 #include "numerics/combinations.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "phasediagram/dogmin.hpp"
 #include "phasediagram/solve.hpp"
@@ -15,8 +16,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 screensummarylog = 13;
 
 using imat = Fixed1<Fixed1<int32, maxcomp>, maxcomp>;  // n x n, n components at most
 
@@ -45,7 +44,7 @@ std::string phasename(const Run& run, int k) {
 void printmustapply(Session& ses, const Run& run, const ReducedSystem& rs, const imat& projc,
                     int16 n, int16 deficit) {
     putstr(ses, 0, deficit == 1 ? "this equation must apply" : "these equations must apply", 1,
-           screensummarylog);
+           screensummarylogmask);
     Fixed1<std::string, maxcomp> names;
     int16 q = 0;
     for (int c = 1; c <= run.dataset.components.ncomp; ++c) {
@@ -73,7 +72,7 @@ void printmustapply(Session& ses, const Run& run, const ReducedSystem& rs, const
             line += names[c];
             first = false;
         }
-        putstr(ses, 0, line + " = 0", 1, screensummarylog);
+        putstr(ses, 0, line + " = 0", 1, screensummarylogmask);
     }
 }
 
@@ -118,7 +117,7 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
     imat e{};
     imat projc{};
     for (int i = 1; i <= n; ++i) {
-        perm[i] = static_cast<int16>(i);
+        perm[i] = narrow16(i);
         for (int j = 1; j <= n; ++j) {
             l[i][j] = j > i ? 1 : 0;
             e[i][j] = i == j ? 1 : 0;
@@ -168,9 +167,9 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         }
         if (c == m || i == limit) break;
     }
-    out.rank = static_cast<int16>(found ? i : i - 1);
+    out.rank = narrow16(found ? i : i - 1);
     if (limit <= 0) out.rank = 0;
-    const int16 deficit = static_cast<int16>(n - out.rank);
+    const int16 deficit = narrow16(n - out.rank);
     pd.rankdeficit = deficit;
     for (int s = 1; s <= n - 1; ++s) {
         for (int r = s + 1; r <= n; ++r) {
@@ -200,7 +199,8 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         }
     }
     if (!lu && run.script.debuglev > 1) {
-        putstr(ses, 0, "reduced system: row operations do not reproduce the reduced matrix", 1, 8);
+        putstr(ses, 0, "reduced system: row operations do not reproduce the reduced matrix", 1,
+               logmask);
     }
     if (rs.nbulk == 0 || !lu) return out;
     for (int r = n - deficit + 1; r <= n; ++r) {
@@ -215,15 +215,15 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
     if (!sc.dogminon || sc.dogminlevel >= 2) {
         if (sc.dogminon) {
             putstr(ses, 0, "<==================================================>", 1,
-                   screensummarylog);
+                   screensummarylogmask);
         }
         std::string line = "reduced system needed for handling equilibrium involving: ";
         for (int k = 1; k <= run.nss + run.npure; ++k) {
             if (take[k]) line += phasename(run, k) + " ";
         }
-        putstr(ses, sc.dogminon ? 0 : 1, line, 1, screensummarylog);
+        putstr(ses, sc.dogminon ? 0 : 1, line, 1, screensummarylogmask);
         if (!sc.dogminon) {
-            putstr(ses, 0, "bulk NOT in reduced system", 1, screensummarylog);
+            putstr(ses, 0, "bulk NOT in reduced system", 1, screensummarylogmask);
             printmustapply(ses, run, rs, projc, n, deficit);
         }
     }
@@ -281,7 +281,7 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
     int16 vmin = sc.dogminon ? sc.varmin : vmax;
     if (vmax < vmin) vmin = vmax;
     if (run.dataset.components.nucomp < 1) bomb("calcwhat", "nu < 1", yourfault);
-    const int16 nph = static_cast<int16>(run.nss + run.npure);
+    const int16 nph = narrow16(run.nss + run.npure);
     bemvector full{};
     for (int k = 1; k <= nph; ++k) full[k] = true;
     // Rank of the composition matrix of every phase of the run.
@@ -300,7 +300,7 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             pd.modesinsolve = v != 2;
             pd.modesaftersolve = v == 2;
         }
-        const int16 ntake = static_cast<int16>(rank + 2 - v);
+        const int16 ntake = narrow16(rank + 2 - v);
         if (ntake < 1 || ntake > nph) continue;
         iemvector comb;
         startcombination(comb, ntake);
@@ -328,13 +328,13 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             }
             if (!excluded) {
                 status = 5;
-                int16 k = static_cast<int16>(rs.nuvleft - ncomp);
+                int16 k = narrow16(rs.nuvleft - ncomp);
                 int16 nfree = 0;
                 int16 nmodes = 0;
                 for (int i = 1; i <= nph; ++i) {
                     if (!take[i]) continue;
                     if (i <= run.nss) {
-                        k = static_cast<int16>(k + ss[i].nem);
+                        k = narrow16(k + ss[i].nem);
                         for (int var = 1; var <= ss[i].nvar; ++var) {
                             if (!ss[i].var[var].flag) ++nfree;
                         }
@@ -343,19 +343,18 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
                     }
                     if (pd.iso.moderow[i] == 0) ++nmodes;
                 }
-                nir = static_cast<int16>(k - crank);
-                if (pd.modesinsolve) nir = static_cast<int16>(nir + rs.nuvleft - pd.rankdeficit);
+                nir = narrow16(k - crank);
+                if (pd.modesinsolve) nir = narrow16(nir + rs.nuvleft - pd.rankdeficit);
                 if (sc.debuglev > 1 && sc.debuglev < 5) {
                     std::string line = "nuv = " + num(ncomp) + "; nuvleft = " + num(rs.nuvleft) +
                                        "; k = " + num(k) + "; rank = " + num(crank);
                     if (pd.modesinsolve) line += "  rank deficit = " + num(pd.rankdeficit);
-                    putstr(ses, 2, line + "; nir = " + num(nir), 1, screensummarylog);
+                    putstr(ses, 2, line + "; nir = " + num(nir), 1, screensummarylogmask);
                 }
-                nv = static_cast<int16>(std::max(0, 2 - pd.variance) + nfree);
+                nv = narrow16(std::max(0, 2 - pd.variance) + nfree);
                 if (pd.modesinsolve) {
-                    nv = static_cast<int16>(nv + nmodes - (pd.xco2varon ? 1 : 0) -
-                                            std::max<int16>(0, sc.nlna) -
-                                            std::max<int16>(0, sc.nmu));
+                    nv = narrow16(nv + nmodes - (pd.xco2varon ? 1 : 0) -
+                                  std::max<int16>(0, sc.nlna) - std::max<int16>(0, sc.nmu));
                 }
                 excluded = nir == 0 || nir != nv;
             }
@@ -385,14 +384,14 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
                                                       "(mismatch)",
                                                       "(bulk can't be made, eg in dogmin)",
                                                       ""};
-                putstr(ses, 0, "", 1, screensummarylog);
+                putstr(ses, 0, "", 1, screensummarylogmask);
                 std::string line;
                 addstr(excluded ? "excluded " : "good one ", -10, line);
                 addstr(reasons[status], 10, line);
                 line += ": nu = " + num(run.dataset.components.nucomp) + "; rank = " + num(rank) +
                         "; ntake = " + num(ntake) + "; npmax = " + num(nph) + "; nv = " + num(nv) +
                         "; nir = " + num(nir);
-                putstr(ses, 0, line, 1, screensummarylog);
+                putstr(ses, 0, line, 1, screensummarylogmask);
                 line = "     ";
                 for (int c = 1; c <= ncomp; ++c) {
                     line += run.dataset.components.compnames[c] + " ";
@@ -404,7 +403,7 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
                 line += pd.modesinsolve      ? "  - modes by nle"
                         : pd.modesaftersolve ? "  - modes after nle"
                                              : "  - not pseudosection";
-                putstr(ses, 0, line, 1, screensummarylog);
+                putstr(ses, 0, line, 1, screensummarylogmask);
             }
             if (!excluded || sc.batchcb == controlboolean::yes) {
                 if (calc) {

@@ -6,14 +6,13 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/resultprinters.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {
 namespace {
-
-constexpr int32 icchannel = 16;  // detailed results
 
 // The record of the run's phase k (solution phases 1..nss, then pure phases).
 std::string runphasename(const Run& run, int k) {
@@ -33,7 +32,7 @@ std::string rowstart(const Run& run, const PdRun& pd, const bemvector& phases) {
 }
 
 void tableheading(Session& ses, const Run& run, const DogminTables& dm) {
-    putstr(ses, 1, std::string(59, '='), 1, icchannel);
+    putstr(ses, 1, std::string(59, '='), 1, icmask);
     std::string line = "all equilibria";
     if (run.excess.nexcess > 0) {
         line += ", with ";
@@ -42,14 +41,14 @@ void tableheading(Session& ses, const Run& run, const DogminTables& dm) {
         }
         line += "in excess";
     }
-    putstr(ses, 0, line, 0, icchannel);
+    putstr(ses, 0, line, 0, icmask);
     line.clear();
     addstr("#", -3, line);
     for (int k = 1; k <= run.nss + run.npure; ++k) {
         if (!run.excess.excessflag[k]) addstr(runphasename(run, k), 5, line);
     }
     if (dm.npoints == 1) addstr("G", 13, line);
-    putstr(ses, 1, line, 1, icchannel);
+    putstr(ses, 1, line, 1, icmask);
 }
 
 // The row of the current equilibrium in the "all equilibria" table.
@@ -81,7 +80,7 @@ void tablerow(Session& ses, const Run& run, const PdRun& pd, const SolveState& s
         dm.marks[static_cast<std::size_t>(2 * call.point - 2)] = mark;
         if (last) row += "   " + dm.marks;
     }
-    if (last) putstr(ses, 0, row, 1, icchannel);
+    if (last) putstr(ses, 0, row, 1, icmask);
 }
 
 }  // namespace
@@ -95,7 +94,7 @@ void setupdogmin(Session& /*ses*/, Run& run, PdRun& pd) {
     }
     pd.dm = std::make_shared<DogminTables>();
     DogminTables& dm = *pd.dm;
-    dm.npoints = static_cast<int16>(n);
+    dm.npoints = narrow16(n);
     if (n > 1 && sc.dogminlevel < 2) sc.dogminlevel = 2;
     int k = 0;
     for (int i = 1; i <= w.npvalues; ++i) {

@@ -16,9 +16,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 logonly = 8;
-constexpr int32 icchannel = 16;
-constexpr int32 screensummarylog = 13;
 // The rule around the script-form blocks of a minimisation.
 const std::string blockrule = "% " + std::string(56, '-');
 const std::string degree = "\xA1";  // the degree sign of the program's character set
@@ -76,10 +73,10 @@ void printwinner(Session& ses, Run& run, const Result& cur) {
     std::string line =
         "Gibbs energy minimisation gives the " + variancetext(cur.variance) + " assemblage ";
     for (int i = 1; i <= cur.nphases; ++i) line += cur.ph[i].name + " ";
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line = run.excess.nexcess == 0 ? "with no in excess phases, "
                                    : "with, in excess," + excessnames(run, ", ");
-    putstr(ses, 0, line, 0, screensummarylog);
+    putstr(ses, 0, line, 0, screensummarylogmask);
 }
 
 void printvariables(Session& ses, const DogminTables& dm, int16 pagewidth) {
@@ -97,8 +94,8 @@ void printvariables(Session& ses, const DogminTables& dm, int16 pagewidth) {
         for (int v = 1; v < ph.nem; ++v) {
             ++count;
             if ((count + 1) * 10 > pagewidth) {
-                putstr(ses, 0, head, 1, screensummarylog);
-                putstr(ses, 0, vals, 1, screensummarylog);
+                putstr(ses, 0, head, 1, screensummarylogmask);
+                putstr(ses, 0, vals, 1, screensummarylogmask);
                 count = 2;
                 head = std::string(20, ' ');
                 vals = std::string(20, ' ');
@@ -107,8 +104,8 @@ void printvariables(Session& ses, const DogminTables& dm, int16 pagewidth) {
             addreal(4, true, 10, vals, ph.x[v]);
         }
     }
-    putstr(ses, 0, head, 1, screensummarylog);
-    putstr(ses, 0, vals, count > 2 ? 2 : 1, screensummarylog);
+    putstr(ses, 0, head, 1, screensummarylogmask);
+    putstr(ses, 0, vals, count > 2 ? 2 : 1, screensummarylogmask);
 }
 
 void printmodesline(Session& ses, const Run& run, const Result& cur) {
@@ -119,8 +116,8 @@ void printmodesline(Session& ses, const Run& run, const Result& cur) {
         addstr(cur.ph[i].name, 10, head);
         addreal(4, true, 10, vals, cur.ph[i].hasmode ? cur.ph[i].mode[1] : 0);
     }
-    putstr(ses, 0, head, 1, screensummarylog);
-    putstr(ses, 0, vals, 1, screensummarylog);
+    putstr(ses, 0, head, 1, screensummarylogmask);
+    putstr(ses, 0, vals, 1, screensummarylogmask);
     Fixed1<bool, maxresultphases> zeroed;
     const real factor = modenormfactor(run, cur, 1, zeroed);
     if (std::fabs(factor - 1) <= 1e-8L) return;
@@ -134,7 +131,7 @@ void printmodesline(Session& ses, const Run& run, const Result& cur) {
         }
     }
     vals += run.script.ninexcess0 <= 1 ? "  mode zeroed" : "  modes zeroed";
-    putstr(ses, 0, vals, 1, screensummarylog);
+    putstr(ses, 0, vals, 1, screensummarylogmask);
 }
 
 // The table of the best assemblage at each point.
@@ -152,7 +149,7 @@ void printpointtable(Session& ses, const Run& run, const DogminTables& dm) {
     addstr("del", 10, line);
     addstr("n", 6, line);
     addstr("#", 6, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     for (int i = 1; i <= dm.npoints; ++i) {
         const DogminPoint& r = dm.point[i];
         line.clear();
@@ -177,9 +174,9 @@ void printpointtable(Session& ses, const Run& run, const DogminTables& dm) {
         } else {
             line += "  no candidate converged";
         }
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
-    putstr(ses, 0, "", 1, screensummarylog);
+    putstr(ses, 0, "", 1, screensummarylogmask);
 }
 
 // The equilibria of a one-point minimisation whose G lies within 2 kJ of the least, in order
@@ -189,7 +186,7 @@ void printnearminimum(Session& ses, const Run& run, const DogminTables& dm) {
     const int nex = run.excess.nexcess;
     putstr(ses, 0,
            "assemblage modes for minimum G, and near minimum G, " + pointtext(run, dm.point[1]), 2,
-           screensummarylog);
+           screensummarylogmask);
     std::string line;
     addstr("#", 5, line);
     for (int k = 1; k <= nrunphases(run); ++k) {
@@ -204,7 +201,7 @@ void printnearminimum(Session& ses, const Run& run, const DogminTables& dm) {
     addstr("G", 13, line);
     addstr("odel", 10, line);
     addstr("del", 10, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     const auto& list = *dm.equillist;
     Fixed1<bool, maxequillist> shown{};
     real g0 = 0;
@@ -249,7 +246,7 @@ void printnearminimum(Session& ses, const Run& run, const DogminTables& dm) {
             addreal(5, true, 10, line, e.g - gprev);
         }
         gprev = e.g;
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -269,15 +266,15 @@ void printdogmin(Session& ses, Run& run, PdRun& pd) {
                "no candidate assemblage converged with usable modes at P = " +
                    realfixstr(2, true, r.p) + " kbar, T = " + realfixstr(1, true, r.t - 273.15L) +
                    degree + "C",
-               0, 9);
+               0, screenlogmask);
     }
-    putstr(ses, 1, std::string(58, '#'), 1, screensummarylog);
+    putstr(ses, 1, std::string(58, '#'), 1, screensummarylogmask);
     if (onepoint) {
-        putstr(ses, 0, "'---' = calculated but not seen", 1, icchannel);
-        putstr(ses, 1, std::string(59, '-'), 1, icchannel);
-        putstr(ses, 0, run.ax.runheader[1], 1, icchannel);
-        putstr(ses, 0, run.ax.runheader[2], 0, icchannel);
-        putstr(ses, 2, run.ax.runheader[3], 1, icchannel);
+        putstr(ses, 0, "'---' = calculated but not seen", 1, icmask);
+        putstr(ses, 1, std::string(59, '-'), 1, icmask);
+        putstr(ses, 0, run.ax.runheader[1], 1, icmask);
+        putstr(ses, 0, run.ax.runheader[2], 0, icmask);
+        putstr(ses, 2, run.ax.runheader[3], 1, icmask);
         if (found) {
             const Result& cur = *dm.bestresult;
             printwinner(ses, run, cur);
@@ -292,14 +289,14 @@ void printdogmin(Session& ses, Run& run, PdRun& pd) {
             putstr(ses, 0,
                    all ? "and with no additional phases tried"
                        : "also trying assemblages involving" + others,
-                   2, screensummarylog);
+                   2, screensummarylogmask);
             printvariables(ses, dm, ses.ch.pagewidth);
             printmodesline(ses, run, cur);
         } else {
             putstr(ses, 0,
                    "Gibbs energy minimisation found no assemblage: no candidate converged with "
                    "usable modes",
-                   2, screensummarylog);
+                   2, screensummarylogmask);
         }
     } else {
         std::string line = "Gibbs energy minimisation with ";
@@ -307,14 +304,14 @@ void printdogmin(Session& ses, Run& run, PdRun& pd) {
             if (!inexcess(run, k)) line += " " + runphasename(run, k);
         }
         if (run.excess.nexcess > 0) line += ", with, in excess," + excessnames(run, "");
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
     if (sc.dogminlevel > 0) {
         if (onepoint) {
             putstr(ses, 1, "Gibbs energy minimisation info " + pointtext(run, dm.point[1]), 2,
-                   screensummarylog);
+                   screensummarylogmask);
         } else {
-            putstr(ses, 0, "", 1, screensummarylog);
+            putstr(ses, 0, "", 1, screensummarylogmask);
         }
         printpointtable(ses, run, dm);
         printnearminimum(ses, run, dm);
@@ -359,15 +356,15 @@ void printbulkscript(Session& ses, Run& /*run*/, PdRun& pd) {
     if (!pd.dm) return;
     const Result& cur = *pd.dm->bestresult;
     const std::string& rule = blockrule;
-    putstr(ses, 1, rule, 1, logonly);
+    putstr(ses, 1, rule, 1, logmask);
     bool hasO = false;
     for (int c = 1; c <= cur.ncomp; ++c) hasO = hasO || cur.compnames[c] == "O";
     std::string line = "rbi" + std::string(20, ' ');
     for (int c = 1; c <= cur.ncomp; ++c) {
         addstr(hasO && cur.compnames[c] == "FeO" ? "FeOt" : cur.compnames[c], 12, line);
     }
-    putstr(ses, 0, line, 1, logonly);
-    putstr(ses, 0, rule, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rule, 1, logmask);
     for (int i = 1; i <= cur.nphases; ++i) {
         const ResultPhase& ph = cur.ph[i];
         line = "rbi";
@@ -381,24 +378,24 @@ void printbulkscript(Session& ses, Run& /*run*/, PdRun& pd) {
                 addgreal(12, line, x);
             }
         }
-        putstr(ses, 0, line, 1, logonly);
+        putstr(ses, 0, line, 1, logmask);
     }
-    putstr(ses, 0, rule, 1, logonly);
+    putstr(ses, 0, rule, 1, logmask);
     line = "% bulk                 ";
     const cvector bulk = bulkat(pd.bulk, 0);
     for (int c = 1; c <= pd.bulk.nuvleft; ++c) addreal(4, true, 12, line, 100 * bulk[c]);
-    putstr(ses, 0, line, 1, logonly);
-    putstr(ses, 0, rule, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rule, 1, logmask);
 }
 
 void printguessscript(Session& ses, Run& run, PdRun& pd) {
     if (!pd.dm) return;
     const Result& cur = *pd.dm->bestresult;
     const prectype1& ss = *run.arrays.prec1;
-    putstr(ses, 1, blockrule, 1, logonly);
+    putstr(ses, 1, blockrule, 1, logmask);
     putstr(ses, 0, "ptguess " + realfixstr(1, true, cur.p) + " " + realstr(cur.t - 273.15L), 1,
-           logonly);
-    putstr(ses, 0, blockrule, 1, logonly);
+           logmask);
+    putstr(ses, 0, blockrule, 1, logmask);
     int nwithvars = 0;
     for (int i = 1; i <= cur.nphases; ++i) {
         if (cur.ph[i].solution && cur.ph[i].nem > 1) ++nwithvars;
@@ -429,11 +426,11 @@ void printguessscript(Session& ses, Run& run, PdRun& pd) {
                     addreal(3, true, 6, line, x.upper);
                 }
             }
-            putstr(ses, 0, line, 1, logonly);
+            putstr(ses, 0, line, 1, logmask);
         }
-        if (i < nwithvars) putstr(ses, 0, rule31(), 1, logonly);
+        if (i < nwithvars) putstr(ses, 0, rule31(), 1, logmask);
     }
-    putstr(ses, 0, blockrule, 1, logonly);
+    putstr(ses, 0, blockrule, 1, logmask);
 }
 
 }  // namespace qv

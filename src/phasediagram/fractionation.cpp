@@ -11,14 +11,11 @@
 namespace qv {
 namespace {
 
-constexpr int32 screensummarylog = 13;
-constexpr int32 vxchannel = 64;
-
 // The drawing-program listing of the rest, the fractionated part and the normalised sum.
 void fractbar(Session& ses, const Run& run, const FractState& f, const std::string& caption) {
     const SystemComponents& comps = run.dataset.components;
-    putstr(ses, 0, "<-------------------------------------------->", 1, vxchannel);
-    putstr(ses, 0, caption, 1, vxchannel);
+    putstr(ses, 0, "<-------------------------------------------->", 1, vxmask);
+    putstr(ses, 0, caption, 1, vxmask);
     real total = 0;
     for (int k = 1; k <= comps.ncomp; ++k) total += f.restcomp[k] + f.fractcomp[k];
     std::string names = " ";
@@ -33,7 +30,7 @@ void fractbar(Session& ses, const Run& run, const FractState& f, const std::stri
         addreal(8, false, 12, a, total == 0 ? 0 : (f.restcomp[k] + f.fractcomp[k]) / total);
     }
     addreal(8, false, 12, a, total);
-    for (const std::string* line : {&names, &m, &fr, &a}) putstr(ses, 0, *line, 1, vxchannel);
+    for (const std::string* line : {&names, &m, &fr, &a}) putstr(ses, 0, *line, 1, vxmask);
 }
 
 // The bulk normalised to 100, and its row of the fractionation table (not while the first
@@ -49,7 +46,7 @@ void normbulk100(Session& ses, FractState& f) {
     addreal(3, false, 11, row, f.t - 273.15L);
     for (int j = 1; j <= f.nbulk; ++j) addreal(5, false, 11, row, f.bulk[j]);
     addreal(5, false, 11, row, f.totalfract);
-    putstr(ses, 0, row, 1, vxchannel);
+    putstr(ses, 0, row, 1, vxmask);
 }
 
 // fractcomp from the tableau's row of the phase, and restcomp the bulk without it.
@@ -108,7 +105,7 @@ void setupfract(Session& ses, const Run& run, const FractSettings& fs, bool rbig
         if (flagged[k]) addstr(comps.compnames[k], 11, head);
     }
     addstr("lost", 11, head);
-    putstr(ses, 0, head, 1, vxchannel);
+    putstr(ses, 0, head, 1, vxmask);
 }
 
 void dofract(Session& ses, const Run& run, const FractSettings& fs, FractState& f) {
@@ -125,7 +122,8 @@ void dofract(Session& ses, const Run& run, const FractSettings& fs, FractState& 
         }
         // Filling needs some of the phase to scale up.
         if (f.fillporosity && modef <= 0) {
-            putstr(ses, 1, "cannot fill porosity: " + fs.phase + " is absent", 1, screensummarylog);
+            putstr(ses, 1, "cannot fill porosity: " + fs.phase + " is absent", 1,
+                   screensummarylogmask);
             f.fillporosity = false;
         }
     } else {
@@ -136,16 +134,16 @@ void dofract(Session& ses, const Run& run, const FractSettings& fs, FractState& 
     // (1 - mode) of 0: the phase is all of the rock, and the rest stays as it is.
     auto restscale = [&] { return 1 - modef == 0 ? real{1} : (1 - fs.porosity) / (1 - modef); };
     if (f.fillporosity) {
-        putstr(ses, 1, "<--repeating first step----->", 1, screensummarylog);
-        putstr(ses, 0, "to start with porosity just filled", 1, screensummarylog);
+        putstr(ses, 1, "<--repeating first step----->", 1, screensummarylogmask);
+        putstr(ses, 0, "to start with porosity just filled", 1, screensummarylogmask);
         srest = restscale();
         sfract = fs.porosity / modef;
         modef = fs.porosity;
     } else {
         ++f.fractstep;
         if (excess) {
-            putstr(ses, 1, "<--for following step----------->", 1, screensummarylog);
-            putstr(ses, 0, "fractionating", 1, screensummarylog);
+            putstr(ses, 1, "<--for following step----------->", 1, screensummarylogmask);
+            putstr(ses, 0, "fractionating", 1, screensummarylogmask);
             srest = restscale();
             sfract = fs.porosity / modef;
             f.totalfract += modef - fs.porosity;
@@ -155,8 +153,8 @@ void dofract(Session& ses, const Run& run, const FractSettings& fs, FractState& 
                                : std::fabs(d0) < fs.porosity / 1000000
                                    ? "<--fluid not gained or consumed -->"
                                    : "<--fluid consumed ---------------->";
-            putstr(ses, 1, rule, 1, screensummarylog);
-            putstr(ses, 0, "no fractionation at this step", 1, screensummarylog);
+            putstr(ses, 1, rule, 1, screensummarylogmask);
+            putstr(ses, 0, "no fractionation at this step", 1, screensummarylogmask);
         }
         f.p = fs.p0 + fs.dp * f.fractstep;
         f.t = fs.t0 + fs.dt * f.fractstep;

@@ -5,6 +5,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -12,8 +13,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 screenlog = 9;
 
 // A value with as many decimals as it needs.
 std::string num(real x) {
@@ -46,7 +45,7 @@ int16 expandisovalues(real low, real high, real inc, Fixed1<real, maxisovalues>&
         inc = (high - low) / 100;
     }
     for (int j = 1; j <= n; ++j) values[j] = low + inc * (j - 1);
-    int16 count = static_cast<int16>(n);
+    int16 count = narrow16(n);
     if (std::fabs(high - values[count]) > 1e-8L) values[++count] = high;
     return count;
 }
@@ -64,14 +63,14 @@ bool isoplethlegal(const ptype1& ph, int var, real v) {
 }
 
 void readxco2values(Session& ses, Run& run, PdRun& pd) {
-    putstr(ses, 0, "specification of x(CO2) calcs", 1, screenlog);
+    putstr(ses, 0, "specification of x(CO2) calcs", 1, screenlogmask);
     prectype1& ss = *run.arrays.prec1;
     VarRef found;
     for (int k = 1; k <= run.nss; ++k) {
         for (int v = 1; v <= ss[k].nvar; ++v) {
             const std::string& n = ss[k].var[v].name;
             if (n.rfind("x(CO2)", 0) == 0 || n.rfind("x(fluid)", 0) == 0) {
-                found = VarRef{static_cast<int16>(k), static_cast<int16>(v)};
+                found = VarRef{narrow16(k), narrow16(v)};
             }
         }
     }
@@ -102,11 +101,11 @@ void readxco2values(Session& ses, Run& run, PdRun& pd) {
     putstr(ses, 0,
            n == 1 ? "x(CO2) set to " + num(t.xco2values[1])
                   : "x(CO2) set to values between " + num(w.xwinlow) + " and " + num(w.xwinhigh),
-           1, screenlog);
+           1, screenlogmask);
 }
 
 void readisopleths(Session& ses, Run& run, PdRun& pd) {
-    putstr(ses, 0, "specification of xyz isopleths", 1, screenlog);
+    putstr(ses, 0, "specification of xyz isopleths", 1, screenlogmask);
     ScriptSettings& sc = run.script;
     prectype1& ss = *run.arrays.prec1;
     Fixed1<bool, 2> named{};
@@ -126,7 +125,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
         for (int v = 1; v <= ss[k].nvar; ++v) {
             if (nvars >= maxem) break;
             ++nvars;
-            (*refs)[nvars] = VarRef{static_cast<int16>(k), static_cast<int16>(v)};
+            (*refs)[nvars] = VarRef{narrow16(k), narrow16(v)};
             names1[nvars] = ss[k].var[v].name;
             names2[nvars] = ss[k].var[v].longname;
         }
@@ -145,7 +144,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
         if (nvars == 0) bomb("readisopleths", "no xyz variables available to be set", yourfault);
         std::string line = "set compositional variables, from:";
         for (int i = 1; i <= nvars; ++i) line += " " + names1[i];
-        putstr(ses, 0, line + " ", 1, screenlog);
+        putstr(ses, 0, line + " ", 1, screenlogmask);
         strings words;
         int16 nw = 0;
         promptstrings(ses, "which to set", words, nw);
@@ -173,7 +172,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
         var.flag = true;
         var.int3 = row;
         if (var.name.rfind("x(CO2)", 0) == 0 || var.name.rfind("x(fluid)", 0) == 0) {
-            putstr(ses, 0, "implementation change", 1, screenlog);
+            putstr(ses, 0, "implementation change", 1, screenlogmask);
             bomb("readisopleths", "use the calcx(CO2) script for setting x(CO2)", yourfault);
         }
         real low = 0;
@@ -184,7 +183,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
             high = sc.isopleth[c].high;
             inc = sc.isopleth[c].inc;
         } else {
-            putstr(ses, 0, "specifying isopleths for " + var.name + ":", 1, screenlog);
+            putstr(ses, 0, "specifying isopleths for " + var.name + ":", 1, screenlogmask);
             strings words;
             int16 nw = 0;
             promptstrings(ses, "  low, high, inc OR one value", words, nw);
@@ -200,7 +199,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
                 inc = v[3];
                 if (high < low || inc <= 0 || low < 0 || high > 1) {
                     putstr(ses, 0, "isopleth: low, high and increment expected, or one value", 1,
-                           screenlog);
+                           screenlogmask);
                     bomb("readisopleths", "isopleth values inappropriate", yourfault);
                 }
             } else {
@@ -245,7 +244,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
         }
         iso.nvalues[row] = kept;
     }
-    iso.nxyzisopleths = static_cast<int16>(iso.nisopleths - iso.nmodeisopleths);
+    iso.nxyzisopleths = narrow16(iso.nisopleths - iso.nmodeisopleths);
     for (int k = 1; k <= run.nss; ++k) {
         if (run.excess.excessflag[k]) continue;
         for (int v = 1; v <= ss[k].nvar; ++v) {
@@ -256,7 +255,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
     }
     const bool xco2given = run.windows.nxvalues > 0 && sc.xco2valuescb != controlboolean::no;
     if (iso.nxyzisopleths == (xco2given ? 1 : 0)) {
-        putstr(ses, 0, "no xyz isopleths specified", 1, screenlog);
+        putstr(ses, 0, "no xyz isopleths specified", 1, screenlogmask);
         return;
     }
     for (int k = 1; k <= run.nss; ++k) {
@@ -269,7 +268,7 @@ void readisopleths(Session& ses, Run& run, PdRun& pd) {
                    n == 1 ? var.name + " set to " + num(iso.values[row][1])
                           : var.name + " set to values between " + num(iso.values[row][1]) +
                                 " and " + num(iso.values[row][n]),
-                   1, screenlog);
+                   1, screenlogmask);
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "numerics/cholesky.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/random.hpp"
 #include "numerics/sorting.hpp"
 #include "textio/channels.hpp"
@@ -225,8 +226,8 @@ BpSamples samplebulks(Session& ses, const Run& run, const MineralBulk& mb) {
 
 // Medians, spreads and covariance of the sampled b', with their table on the console.
 void samplestatistics(Session& ses, const Run& run, MineralBulk& mb, const BpSamples& kept) {
-    const int16 nb = static_cast<int16>(mb.set.nuvleft - 1);
-    const auto n = static_cast<int16>(kept.size());
+    const int16 nb = narrow16(mb.set.nuvleft - 1);
+    const auto n = narrow16(kept.size());
     auto list = std::make_unique<sortvector>();
     cvector mad{};
     for (int j = 1; j <= nb; ++j) {
@@ -348,7 +349,7 @@ void rockcovbp(const Run& run, MineralBulk& mb, const cvector& bulk) {
         }
     }
     mb.bprime = logratios(bulk, s.nuvleft, den);
-    const int16 nb = static_cast<int16>(s.nuvleft - 1);
+    const int16 nb = narrow16(s.nuvleft - 1);
     real sum = 0;
     for (int j = 1; j <= nb; ++j) sum += std::exp(mb.bprime[j]);
     const real yd = 100 / (1 + sum);

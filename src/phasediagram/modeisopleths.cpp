@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/isopleths.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -11,8 +12,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 screenlog = 9;
 
 std::string num(real x) {
     return realfixstr(ndecimals(x), true, x);
@@ -25,7 +24,7 @@ bool yes(controlboolean cb) {
 }  // namespace
 
 void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
-    putstr(ses, 0, "specification of mode isopleths", 1, screenlog);
+    putstr(ses, 0, "specification of mode isopleths", 1, screenlogmask);
     ScriptSettings& sc = run.script;
     prectype1& ss = *run.arrays.prec1;
     prectype0& pure = *run.arrays.prec0;
@@ -60,7 +59,7 @@ void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
     // Every phase under its short name and its name as read: solution phases, then pure phases.
     strings names1;
     strings names2;
-    const int16 nph = static_cast<int16>(run.nss + run.npure);
+    const int16 nph = narrow16(run.nss + run.npure);
     if (nph != run.nss + run.npure || nph > maxwords) {
         bomb("readmodeisopleths", "phases don't add up", myfault);
     }
@@ -86,7 +85,7 @@ void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
         std::string line = zero ? "you may set zero modal proportions, from: "
                                 : "you may set modal proportions, from:";
         for (int i = 1; i <= nph; ++i) line += names1[i] + " ";
-        putstr(ses, 0, line, 1, screenlog);
+        putstr(ses, 0, line, 1, screenlogmask);
         strings words;
         int16 nw = 0;
         promptstrings(ses, "which to set", words, nw);
@@ -138,7 +137,7 @@ void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
         } else if (c <= 2 && zeronamed[c]) {
             low = high = 0;
         } else {
-            putstr(ses, 0, "specifying mode isopleths for " + names1[ph] + ":", 1, screenlog);
+            putstr(ses, 0, "specifying mode isopleths for " + names1[ph] + ":", 1, screenlogmask);
             strings words;
             int16 nw = 0;
             promptstrings(ses, "  list of values OR start, finish, interval", words, nw);
@@ -154,7 +153,7 @@ void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
                 inc = v[3];
                 if (high < low || inc <= 0 || low < 0 || high >= 1) {
                     putstr(ses, 0, "mode isopleth: low, high and increment expected, or one value",
-                           1, screenlog);
+                           1, screenlogmask);
                     bomb("readmodeisopleths", "isopleth values inappropriate", yourfault);
                 }
             } else if (nw != 0) {
@@ -177,10 +176,10 @@ void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
         }
     }
     if (nchosen == 0) {
-        putstr(ses, 0, "no modes set", 1, screenlog);
+        putstr(ses, 0, "no modes set", 1, screenlogmask);
         return;
     }
-    putstr(ses, 0, "modes set for", 1, screenlog);
+    putstr(ses, 0, "modes set for", 1, screenlogmask);
     for (int ph = 1; ph <= nph; ++ph) {
         const int16 row = iso.moderow[ph];
         if (row == 0) continue;
@@ -192,7 +191,7 @@ void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
         } else {
             line += " values between " + num(first) + " and " + num(iso.values[row][n]);
         }
-        putstr(ses, 0, line, 1, screenlog);
+        putstr(ses, 0, line, 1, screenlogmask);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/solve.hpp"
 #include "solver/calcre.hpp"
 #include "textio/channels.hpp"
@@ -15,8 +16,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 screensummarylog = 13;
 
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
@@ -70,7 +69,7 @@ ModePhases modephases(const Run& run, const PdRun& pd, const SolveState& st) {
             if (!some) continue;
         }
         if (++mp.n > maxeq) bomb("modefactors", "too many phases with modes", myfault);
-        mp.resultphase[mp.n] = static_cast<int16>(k);
+        mp.resultphase[mp.n] = narrow16(k);
         mp.comp[mp.n] = c;
     }
     return mp;
@@ -107,7 +106,7 @@ struct StepModes {
         const cvector b = stepbulk(pd, k, position);
         for (int r = 1; r <= rows; ++r) (*a)[r][nsub + 1] = b[r];
         emvector x;
-        realreaction(*a, rows, static_cast<int16>(nsub + 1), x);
+        realreaction(*a, rows, narrow16(nsub + 1), x);
         const real xb = x[nsub + 1];
         if (std::fabs(xb) < 1e-12L) return false;
         for (int j = 1; j <= nsub; ++j) {
@@ -243,7 +242,7 @@ void normalisemodes(Session& ses, const Run& run, const PdRun& pd, SolveState& s
         line += " (phi = ";
         addreal(6, true, 10, line, phi);
         line += ")";
-        putstr(ses, 1, line, 1, screensummarylog);
+        putstr(ses, 1, line, 1, screensummarylogmask);
         const SystemComponents& comps = run.dataset.components;
         std::string names = "     ";
         std::string at = "at   ";
@@ -253,9 +252,9 @@ void normalisemodes(Session& ses, const Run& run, const PdRun& pd, SolveState& s
             addreal(5, true, 10, at, mf.all[m]);
             addreal(5, true, 10, atcut, mf.bulk[m]);
         }
-        putstr(ses, 0, names, 1, screensummarylog);
-        putstr(ses, 0, at, 1, screensummarylog);
-        putstr(ses, 0, atcut, 2, screensummarylog);
+        putstr(ses, 0, names, 1, screensummarylogmask);
+        putstr(ses, 0, at, 1, screensummarylogmask);
+        putstr(ses, 0, atcut, 2, screensummarylogmask);
         std::string mnames = "     ";
         std::string x = "x    ";
         std::string xn = "x    ";
@@ -264,9 +263,9 @@ void normalisemodes(Session& ses, const Run& run, const PdRun& pd, SolveState& s
             addreal(5, true, 10, x, vv[nx + m]);
             addreal(5, true, 10, xn, vv[nx + m] / sall);
         }
-        putstr(ses, 0, mnames, 1, screensummarylog);
-        putstr(ses, 0, x, 1, screensummarylog);
-        putstr(ses, 0, xn, 1, screensummarylog);
+        putstr(ses, 0, mnames, 1, screensummarylogmask);
+        putstr(ses, 0, x, 1, screensummarylogmask);
+        putstr(ses, 0, xn, 1, screensummarylogmask);
     }
     const bool debug = sc.debuglev > 2 && sc.debuglev < 5;
     if (debug) xprint(ses, run, st, true, sall);
@@ -305,7 +304,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
     }
     const StepModes atstep{pd, mf, *c, rows};
     const int16 nbulk = std::max<int16>(1, bulk.nbulk);
-    const int16 d = static_cast<int16>(2 - mp.n + bulk.nuvleft - pd.rankdeficit);
+    const int16 d = narrow16(2 - mp.n + bulk.nuvleft - pd.rankdeficit);
     res.nmodesteps = 0;
     res.firstmodestep = 0;
     for (int k = 1; k <= mp.n; ++k) res.ph[mp.resultphase[k]].hasmode = true;
@@ -318,7 +317,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
     };
     if (d == 2) {
         Fixed1<int16, maxeq> all{};
-        for (int i = 1; i <= mp.n; ++i) all[i] = static_cast<int16>(i);
+        for (int i = 1; i <= mp.n; ++i) all[i] = narrow16(i);
         for (int16 k = 1; k <= nbulk; ++k) {
             if (!atstep(k, false, all, mp.n, modes)) continue;
             ok = true;
@@ -348,13 +347,13 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
             for (int i = 1; i <= mp.n; ++i) r[i] = -r[i];
         }
         if (!st.rxn.text.empty()) st.rxntext = st.rxn.text;
-        const int16 need = static_cast<int16>(bulk.nuvleft - pd.rankdeficit);
+        const int16 need = narrow16(bulk.nuvleft - pd.rankdeficit);
         // The subset of the phases on one side plus all of the other side but one.
         auto side = [&](int sign, int16 skip, Fixed1<int16, maxeq>& subset) {
             int16 n = 0;
             for (int i = 1; i <= mp.n; ++i) {
                 const bool on = sign > 0 ? r[i] > 0 : r[i] < 0;
-                if (on || i != skip) subset[++n] = static_cast<int16>(i);
+                if (on || i != skip) subset[++n] = narrow16(i);
             }
             return n;
         };
@@ -363,7 +362,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
             bool found = false;
             for (int j2 = 1; j2 <= mp.n && !found; ++j2) {
                 if (r[j2] >= 0) continue;
-                const int16 n = side(1, static_cast<int16>(j2), subset);
+                const int16 n = side(1, narrow16(j2), subset);
                 if (n != need) break;
                 found = atstep(k, true, subset, n, modes);
             }
@@ -374,7 +373,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
             const int slot = 2 * res.nmodesteps;
             for (int j2 = 1; j2 <= mp.n; ++j2) {
                 if (r[j2] >= 0) continue;
-                const int16 n = side(1, static_cast<int16>(j2), subset);
+                const int16 n = side(1, narrow16(j2), subset);
                 if (n == need && atstep(k, false, subset, n, modes)) {
                     store(subset, n, slot + 1);
                     break;
@@ -382,7 +381,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
             }
             for (int j2 = 1; j2 <= mp.n; ++j2) {
                 if (r[j2] <= 0) continue;
-                const int16 n = side(-1, static_cast<int16>(j2), subset);
+                const int16 n = side(-1, narrow16(j2), subset);
                 if (n == need && atstep(k, false, subset, n, modes)) {
                     store(subset, n, slot + 2);
                     break;
@@ -390,7 +389,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
             }
             ++res.nmodesteps;
         }
-        res.nmodesteps = static_cast<int16>(2 * res.nmodesteps);
+        res.nmodesteps = narrow16(2 * res.nmodesteps);
     }
     return ok;
 }
@@ -447,7 +446,7 @@ void xguessprint(Session& ses, const Run& run, const SolveState& st, const NleVa
         const int p = run.nxvars + m;
         if (!st.xref.xfree[p]) continue;
         addstr(st.xref.xnames[p], 10, names);
-        addreal(5, true, 10, x, vars.natural(static_cast<int16>(p)) / phi);
+        addreal(5, true, 10, x, vars.natural(narrow16(p)) / phi);
         addreal(5, true, 10, un, vars.xvalue[p]);
     }
     std::string head = "  xguess phi = ";

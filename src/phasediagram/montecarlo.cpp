@@ -11,9 +11,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screensummarylog = 13;
-constexpr int32 vxchannel = 64;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -107,7 +104,7 @@ void writelists(Session& ses, const Run& run, const MonteCarlo& mc,
     }
     if (mc.nmc > 0) {
         if (nown == 0) {
-            putstr(ses, 0, " mcinfo = {};", 1, vxchannel);
+            putstr(ses, 0, " mcinfo = {};", 1, vxmask);
         } else {
             int seen = 0;
             for (int m = 1; m <= mc.nmc; ++m) {
@@ -123,14 +120,14 @@ void writelists(Session& ses, const Run& run, const MonteCarlo& mc,
                 std::string line = seen == 1 ? " mcinfo = {{" : "           {";
                 line += p.label + ", " + num(shown) + ", " + num(p.h) + "}";
                 line += seen == nown ? "};" : ",";
-                putstr(ses, 0, line, 1, vxchannel);
+                putstr(ses, 0, line, 1, vxmask);
             }
         }
     }
     // mcrange: each shared draw with the lines and function terms that use it.
-    putstr(ses, 0, "", 1, vxchannel);
+    putstr(ses, 0, "", 1, vxmask);
     if (sc.nmcrange <= 0) {
-        putstr(ses, 0, " mcrange = {};", 1, vxchannel);
+        putstr(ses, 0, " mcrange = {};", 1, vxmask);
     }
     for (int k = 1; k <= sc.nmcrange; ++k) {
         const McRange& r = tab.mcrange[k];
@@ -152,17 +149,17 @@ void writelists(Session& ses, const Run& run, const MonteCarlo& mc,
                 any = true;
                 line += "{\"func" + realstr(j) + "\", \"term" + realstr(t) + "\"}";
                 if (++refs % 6 == 0) {
-                    putstr(ses, 0, line, 1, vxchannel);
+                    putstr(ses, 0, line, 1, vxmask);
                     line = spaces(38);
                 }
             }
         }
         line += k == sc.nmcrange ? "}}};" : "}},";
-        putstr(ses, 0, line, 1, vxchannel);
+        putstr(ses, 0, line, 1, vxmask);
     }
     // mcfunc: each function's constant and terms.
-    putstr(ses, 0, "", 1, vxchannel);
-    if (sc.nmcfunc <= 0) putstr(ses, 0, " mcfunc = {};", 1, vxchannel);
+    putstr(ses, 0, "", 1, vxmask);
+    if (sc.nmcfunc <= 0) putstr(ses, 0, " mcfunc = {};", 1, vxmask);
     for (int j = 1; j <= sc.nmcfunc; ++j) {
         const McFunc& f = tab.mcfunc[j];
         std::string line = j == 1 ? " mcfunc = {{" : "           {";
@@ -170,17 +167,17 @@ void writelists(Session& ses, const Run& run, const MonteCarlo& mc,
         for (int t = 1; t <= f.nterms; ++t) {
             line += ", " + num(f.coef[t]) + ", " + quoted(tab.mcrange[f.range[t]].name);
             if ((t == 8 || t == 16) && t < f.nterms) {
-                putstr(ses, 0, line, 1, vxchannel);
+                putstr(ses, 0, line, 1, vxmask);
                 line = spaces(13);
             }
         }
         line += j == sc.nmcfunc ? "}};" : "},";
-        putstr(ses, 0, line, 1, vxchannel);
+        putstr(ses, 0, line, 1, vxmask);
     }
-    putstr(ses, 0, "", 1, vxchannel);
+    putstr(ses, 0, "", 1, vxmask);
     // filter: per member its conditions.
     if (!sc.filtersgiven) {
-        putstr(ses, 0, " filter = {{}};", 1, vxchannel);
+        putstr(ses, 0, " filter = {{}};", 1, vxmask);
         return;
     }
     for (int b = 1; b <= sc.nbatch; ++b) {
@@ -191,7 +188,7 @@ void writelists(Session& ses, const Run& run, const MonteCarlo& mc,
         if (set.n == 0) {
             line += "{ }";
             line += lastmember ? " }};" : " },";
-            putstr(ses, 0, line, 1, vxchannel);
+            putstr(ses, 0, line, 1, vxmask);
             continue;
         }
         line += "{";
@@ -216,12 +213,12 @@ void writelists(Session& ses, const Run& run, const MonteCarlo& mc,
             } else {
                 line += ",";
                 if (c % 8 == 0) {
-                    putstr(ses, 0, line, 1, vxchannel);
+                    putstr(ses, 0, line, 1, vxmask);
                     line = spaces(22);
                 }
             }
         }
-        putstr(ses, 0, line, 1, vxchannel);
+        putstr(ses, 0, line, 1, vxmask);
     }
 }
 
@@ -362,10 +359,10 @@ void domontecarlo(Session& ses, Run& run, MonteCarlo& mc) {
     const ScriptTables& tab = *sc.tables;
     const bool table = sc.debuglev > 0 && mc.nmc > 0;
     if (table) {
-        putstr(ses, 1, std::string(78, '_'), 1, screensummarylog);
+        putstr(ses, 1, std::string(78, '_'), 1, screensummarylogmask);
         putstr(ses, 0,
                "                      original     this mc  difference    original     this mc", 1,
-               screensummarylog);
+               screensummarylogmask);
     }
     Fixed1<real, maxmcdraws> z{};
     if (sc.gaussmcon) {
@@ -416,7 +413,7 @@ void domontecarlo(Session& ses, Run& run, MonteCarlo& mc) {
                 addreal(4, false, 12, line, p.value);
                 addreal(4, false, 12, line, d);
             }
-            putstr(ses, 0, line, m == mc.nmc ? 2 : 1, screensummarylog);
+            putstr(ses, 0, line, m == mc.nmc ? 2 : 1, screensummarylogmask);
         }
         writeparam(run, mc, m);
     }

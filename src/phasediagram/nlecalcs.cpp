@@ -30,9 +30,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -58,11 +55,11 @@ int16 runvariance(Session& ses, Run& run, int16 cv) {
     if (run.nss == 0) return 1;
     if (yes(sc.batchcb)) return cv;
     if (yes(sc.acceptvarcb)) {
-        putstr(ses, 1, "accepting the calculated variance (from script)", 1, screenlog);
+        putstr(ses, 1, "accepting the calculated variance (from script)", 1, screenlogmask);
         return cv;
     }
     auto toolow = [&](int16 v) {
-        putstr(ses, 0, "variance too low: reset to " + realstr(v), 1, screenlog);
+        putstr(ses, 0, "variance too low: reset to " + realstr(v), 1, screenlogmask);
     };
     if (!sc.dogminon) {
         promptcontrol(ses, "use the variance specified in the datafile", sc.setvarcb);
@@ -74,7 +71,7 @@ int16 runvariance(Session& ses, Run& run, int16 cv) {
             }
             putstr(ses, 1,
                    "required equilibria are " + writevariance(sc.variance) + " (from script)", 1,
-                   screenlog);
+                   screenlogmask);
             return v;
         }
         const bool nomu = sc.nmu < 1;
@@ -92,11 +89,11 @@ int16 runvariance(Session& ses, Run& run, int16 cv) {
                 toolow(cv);
                 v = cv;
             } else if (nomu && v > cv + 2) {
-                putstr(ses, 0, "variance looks awry: reset to " + realstr(cv), 1, screenlog);
+                putstr(ses, 0, "variance looks awry: reset to " + realstr(cv), 1, screenlogmask);
                 v = cv;
             }
         } else if (t != valuetype::anemptystring) {
-            putstr(ses, 0, "garbage info for variance: set to " + realstr(cv), 1, screenlog);
+            putstr(ses, 0, "garbage info for variance: set to " + realstr(cv), 1, screenlogmask);
             v = cv;
         }
         if (nomu && v < cv) {
@@ -114,7 +111,7 @@ int16 runvariance(Session& ses, Run& run, int16 cv) {
         putstr(ses, 1,
                "running dogmin: min variance of equilibria is " + writevariance(sc.varmin) +
                    "; max variance is " + writevariance(sc.varmax),
-               1, screenlog);
+               1, screenlogmask);
         return sc.varmax;
     }
     std::string answer;
@@ -138,8 +135,8 @@ void printphasevars(Session& ses, const Run& run, int16 k) {
     }
     addreal(0, false, 8, vals, std::round(w.tcur - 273.15L));
     for (int v = 1; v <= ph.nvar; ++v) addreal(4, false, 10, vals, ph.var[v].guess);
-    putstr(ses, 0, head, 1, screensummarylog);
-    putstr(ses, 0, vals, 1, screensummarylog);
+    putstr(ses, 0, head, 1, screensummarylogmask);
+    putstr(ses, 0, vals, 1, screensummarylogmask);
 }
 
 // Legal starting states of the order variables of each phase that has them.
@@ -157,26 +154,26 @@ void orderstates(Session& ses, Run& run) {
         if (yes(sc.usecalcqcb)) {
             if (!heading) {
                 putstr(ses, 0, "equilibrium state of order (for given P, T and compositions)", 1,
-                       screensummarylog);
+                       screensummarylogmask);
                 heading = true;
             }
             if (!findlegalq(ses, run, *xref, *rl, k, true, random, w.pcur, w.tcur)) {
                 putstr(ses, 1, "couldn't solve for state of order of " + ss[k].name, 1,
-                       screensummarylog);
+                       screensummarylogmask);
             } else {
                 printphasevars(ses, run, k);
             }
         } else {
             if (!findlegalq(ses, run, *xref, *rl, k, false, random, w.pcur, w.tcur)) {
-                putstr(ses, 1, "state of order for " + ss[k].name, 0, screenlog);
+                putstr(ses, 1, "state of order for " + ss[k].name, 0, screenlogmask);
                 bomb("nlecalcs", "cannot find legal Q initial guess", yourfault);
             }
             if (random) {
                 putstr(ses, 1, "illegal Q starting guess for " + ss[k].name + ": random value used",
-                       0, screenlog);
+                       0, screenlogmask);
             }
         }
-        if (heading) putstr(ses, 0, " ", 1, screensummarylog);
+        if (heading) putstr(ses, 0, " ", 1, screensummarylogmask);
     }
 }
 
@@ -246,9 +243,9 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
             if (pd.xco2varon) {
                 putstr(ses, 1,
                        "if you want to set x(CO2) for calculations, use the calcx(CO2) script,", 1,
-                       screenlog);
+                       screenlogmask);
                 putstr(ses, 0, "either with x(CO2): low, high, inc, or a list of values", 1,
-                       screenlog);
+                       screenlogmask);
             }
         } else {
             readxco2values(ses, run, pd);
@@ -261,14 +258,14 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
         putstr(ses, 1,
                "you will have to set at least " + realstr(need) +
                    (need == 1 ? " compositional variable" : " compositional variables"),
-               1, screenlog);
+               1, screenlogmask);
         if (run.runftype == ftype::h2oco2) {
             putstr(ses, 0,
                    run.variance < 4
                        ? "(or none, if you set fluid composition and nominate external buffering)"
                        : "(or " + realstr(run.variance - 3) +
                              ", if you set fluid composition and nominate external buffering)",
-                   1, screenlog);
+                   1, screenlogmask);
         }
         sc.isoplethcb = controlboolean::yes;
         readisopleths(ses, run, pd);
@@ -326,11 +323,11 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     const int16 ncomp = run.dataset.components.ncomp;
     if (yes(sc.projectioncb) && ncomp - run.excess.nexcess > 4) {
         putstr(ses, 1, "projection not useful if the compatibility diagram has more than 4 apices-",
-               1, screenlog);
+               1, screenlogmask);
         putstr(ses, 0,
                "you will need to project from at least " + realstr(ncomp - 4) + " phases, " +
                    "instead of just " + realstr(run.excess.nexcess),
-               1, screenlog);
+               1, screenlogmask);
         sc.projectioncb = controlboolean::no;
     }
     if (yes(sc.projectioncb)) readprojplane(ses, run, pd);

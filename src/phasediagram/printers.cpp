@@ -48,7 +48,7 @@ std::string lnaheading(const Run& run, int k) {
 }  // namespace
 
 int32 resulttableset(const Run& run) {
-    return run.script.dogminon && run.script.dogminlevel == 1 ? 8 : 13;
+    return run.script.dogminon && run.script.dogminlevel == 1 ? logmask : screensummarylogmask;
 }
 
 void printresulttable(Session& ses, Run& run, PdRun& pd, SolveState& st) {

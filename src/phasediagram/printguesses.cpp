@@ -14,8 +14,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 logonly = 8;
-
 // The run's phase number (solution phases 1..nss, pure phases after) of mode variable j.
 int modevarrunphase(const Run& run, const CrossRefs& xref, int j) {
     return j <= xref.nssmodes ? xref.modephase[j] : run.nss + xref.modephase[j];
@@ -26,7 +24,7 @@ int modevarrunphase(const Run& run, const CrossRefs& xref, int j) {
 void printresultguesses(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const Result& cur = st.cur;
     const int16 nx = run.nxvars;
-    putstr(ses, 1, rule60(), 1, logonly);
+    putstr(ses, 1, rule60(), 1, logmask);
     std::string line =
         "% at P = " + realfixstr(1, true, cur.p) + ", T = " + realstr(cur.t - 273.15L) + ", for: ";
     if (run.nmodevars == 0) {
@@ -48,12 +46,12 @@ void printresultguesses(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         if (pd.bulkx != 0) line += ", and x = " + realfixstr(4, true, cur.bulkposition);
     }
-    putstr(ses, 0, line, 1, logonly);
-    putstr(ses, 0, rule60(), 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rule60(), 1, logmask);
     putstr(ses, 0,
            "ptguess " + realfixstr(3, true, cur.p) + " " + realfixstr(2, true, cur.t - 273.15L), 1,
-           logonly);
-    putstr(ses, 0, rule60(), 1, logonly);
+           logmask);
+    putstr(ses, 0, rule60(), 1, logmask);
     // The variables of the solution phases in the order of the solution vector; a variable
     // dropped for a starting guess of 0 keeps its line, so that the block stays complete.
     const prectype1& p1 = *run.arrays.prec1;
@@ -84,16 +82,16 @@ void printresultguesses(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                     addreal(3, true, 6, line, x.upper);
                 }
             }
-            putstr(ses, 0, line, 1, logonly);
+            putstr(ses, 0, line, 1, logmask);
         }
-        if (next - 1 < nx) putstr(ses, 0, rule31(), 1, logonly);
+        if (next - 1 < nx) putstr(ses, 0, rule31(), 1, logmask);
     }
-    putstr(ses, 0, rule60(), 2, logonly);
+    putstr(ses, 0, rule60(), 2, logmask);
 }
 
 void writebulkinfo(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     if (pd.xco2varon) {
-        putstr(ses, 1, "printbulkinfo not yet working for exbuff - sorry!", 1, logonly);
+        putstr(ses, 1, "printbulkinfo not yet working for exbuff - sorry!", 1, logmask);
         return;
     }
     const Result& cur = st.cur;
@@ -101,13 +99,13 @@ void writebulkinfo(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     for (int c = 1; c <= cur.ncomp; ++c) {
         if (cur.compnames[c] == "O") hasO = true;
     }
-    putstr(ses, 1, rule60(), 1, logonly);
+    putstr(ses, 1, rule60(), 1, logmask);
     std::string line = "%" + std::string(28, ' ');
     for (int c = 1; c <= cur.ncomp; ++c) {
         // With O a component, FeO stands for all the iron.
         addstr(hasO && cur.compnames[c] == "FeO" ? "FeOt" : cur.compnames[c], 12, line);
     }
-    putstr(ses, 0, line, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
     const bool fixedbulk = run.script.pseudoon;
     for (int i = 1; i <= cur.nphases; ++i) {
         const ResultPhase& ph = cur.ph[i];
@@ -120,19 +118,19 @@ void writebulkinfo(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             addstr("##", 12, line);
         }
         for (int c = 1; c <= cur.ncomp; ++c) addamount(12, line, ph.comp[c], 0.0001L);
-        putstr(ses, 0, line, 1, logonly);
+        putstr(ses, 0, line, 1, logmask);
     }
-    putstr(ses, 0, rule60(), 1, logonly);
+    putstr(ses, 0, rule60(), 1, logmask);
     if (!fixedbulk) {
         putstr(ses, 0, "replace the ''##'' by the modes you want to use to make the bulk", 1,
-               logonly);
+               logmask);
         return;
     }
     line = "% bulk                 ";
     for (int c = 1; c <= cur.nbulkcomp; ++c) addreal(4, true, 12, line, cur.bulk[1][c] * 100);
-    putstr(ses, 0, line, 1, logonly);
-    putstr(ses, 0, rule60(), 1, logonly);
-    putstr(ses, 0, "% delete this bulk line if you have modified the rbi tableau", 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rule60(), 1, logmask);
+    putstr(ses, 0, "% delete this bulk line if you have modified the rbi tableau", 1, logmask);
 }
 
 void printbulkfromrbi(Session& ses, Run& run, PdRun& pd, SolveState& st) {
@@ -169,7 +167,7 @@ void printbulkfromrbi(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         addreal(5, true, 10, line, total != 0 ? bulk[c] * 100 / total : 0);
     }
     line += "    from rbi";
-    putstr(ses, 0, line, 2, logonly);
+    putstr(ses, 0, line, 2, logmask);
 }
 
 }  // namespace qv

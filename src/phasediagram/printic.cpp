@@ -16,14 +16,12 @@
 namespace qv {
 namespace {
 
-constexpr int32 icchannel = 16;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
 
 void put(Session& ses, int before, const std::string& line, int after) {
-    putstr(ses, before, line, after, icchannel);
+    putstr(ses, before, line, after, icmask);
 }
 
 const CalcPhase& calcphase(const SolveState& st, int i) {

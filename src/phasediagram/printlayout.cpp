@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {
@@ -23,12 +24,12 @@ std::vector<ColumnBlock> resultblocks(int16 nlna, int16 nxvars, int16 pagewidth)
     int first = 3;
     int last = first + (firstroom > 0 ? firstroom : 0) - 1;
     if (last > nxvars) last = nxvars;
-    blocks.push_back({static_cast<int16>(first), static_cast<int16>(last)});
+    blocks.push_back({narrow16(first), narrow16(last)});
     while (last < nxvars) {
         first = last + 1;
         last = first + laterroom - 1;
         if (last > nxvars) last = nxvars;
-        blocks.push_back({static_cast<int16>(first), static_cast<int16>(last)});
+        blocks.push_back({narrow16(first), narrow16(last)});
     }
     return blocks;
 }
@@ -47,10 +48,10 @@ std::vector<ColumnBlock> activityblocks(int16 nem, int16 pagewidth) {
     if (n < 1) n = 1;
     int last = 0;
     for (int b = 1; b <= nem / n; ++b) {
-        blocks.push_back({static_cast<int16>(last + 1), static_cast<int16>(last + n)});
+        blocks.push_back({narrow16(last + 1), narrow16(last + n)});
         last += n;
     }
-    if (last < nem) blocks.push_back({static_cast<int16>(last + 1), nem});
+    if (last < nem) blocks.push_back({narrow16(last + 1), nem});
     return blocks;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/printlayout.hpp"
 #include "phasediagram/resultprinters.hpp"
 #include "textio/channels.hpp"
@@ -63,7 +64,7 @@ struct ModeNorm {
 
 ModeNorm modenorm(const Run& run, const Result& cur, int slot) {
     ModeNorm norm;
-    norm.factor = modenormfactor(run, cur, static_cast<int16>(slot), norm.zeroed);
+    norm.factor = modenormfactor(run, cur, narrow16(slot), norm.zeroed);
     for (int i = 1; i <= cur.nphases; ++i) norm.anyzeroed = norm.anyzeroed || norm.zeroed[i];
     return norm;
 }
@@ -256,13 +257,13 @@ void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {
             acts.push_back(cur.ph[i].act[k]);
         }
     }
-    const auto nem = static_cast<int16>(names.size());
+    const auto nem = narrow16(names.size());
     const int16 width = ses.ch.pagewidth;
     const bool header = activityrowtoowide(nem, width) || cur.nmodesteps > 0;
     const std::vector<ColumnBlock> blocks = activityblocks(nem, width);
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         if (st.progresscount > 0) {
-            putstr(ses, 0, "", 1, 9);
+            putstr(ses, 0, "", 1, screenlogmask);
             st.progresscount = 0;
         }
         if (header) {
@@ -276,7 +277,7 @@ void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {
             for (int k = blocks[b].first; k <= blocks[b].last; ++k) {
                 addstr(names[static_cast<std::size_t>(k - 1)], 12, line);
             }
-            putstr(ses, 0, line, 1, 13);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
         std::string line = " ";
         if (b == 0) {
@@ -288,7 +289,7 @@ void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {
         for (int k = blocks[b].first; k <= blocks[b].last; ++k) {
             addreal(6, false, 12, line, acts[static_cast<std::size_t>(k - 1)]);
         }
-        putstr(ses, 0, line, 1, 13);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -305,7 +306,7 @@ void printmodebox(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                 realfixstr(5, true, cur.ph[i].mode[1] * norm.factor) + "}";
     }
     line += "}, ";
-    putstr(ses, 1, line, 1, 64);
+    putstr(ses, 1, line, 1, vxmask);
 
     // The csv columns are the phases of the script's "with" list, so that the rows of every
     // assemblage of the run line up.
@@ -328,7 +329,7 @@ void printmodebox(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             }
             if (!left) addstr(name + ",", 11, line);
         }
-        putstr(ses, 0, line, 1, 128);
+        putstr(ses, 0, line, 1, csvmask);
     }
     auto csvline = [&](int s) {
         std::string row;
@@ -354,7 +355,7 @@ void printmodebox(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                 addstr("0,", 11, row);
             }
         }
-        putstr(ses, 0, row, 1, 128);
+        putstr(ses, 0, row, 1, csvmask);
     };
     csvline(1);
     if (pd.variance == 1 && pd.maxvariance == 1) csvline(2);

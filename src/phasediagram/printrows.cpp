@@ -14,10 +14,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 vxchannel = 64;
-constexpr int32 csvchannel = 128;
-constexpr int32 csv2channel = 256;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -158,7 +154,7 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const ScriptSettings& sc = run.script;
     const int16 nx = run.nxvars;
     if (yes(sc.vexlatcb)) {
-        putstr(ses, 1, "% " + std::string(30, '-'), 1, vxchannel);
+        putstr(ses, 1, "% " + std::string(30, '-'), 1, vxmask);
         std::string line = entryname(run, pd, st);
         bool coloured = false;
         Fixed1<int16, 3> rgb{};
@@ -199,14 +195,14 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         if (mv == 1 && v == 1) line += "  univariant";
         if (mv == 2 && v == 2) line += "  divariant";
         if (mv == 3 && v == 2) line += "  trivariant";
-        putstr(ses, 0, line, 2, vxchannel);
+        putstr(ses, 0, line, 2, vxmask);
         if (yes(sc.calcmucb)) {
             line.clear();
             addstr(" % ", 10, line);
             // The heading comes before the first point is solved: the names are the system's.
             const SystemComponents& comps = run.dataset.components;
             for (int c = 1; c <= comps.ncomp; ++c) addstr(comps.compnames[c] + " ", 12, line);
-            putstr(ses, 0, line, 1, vxchannel);
+            putstr(ses, 0, line, 1, vxmask);
         }
         const int xpos = st.xref.xco2pos;
         const std::string entry = entryname(run, pd, st);
@@ -217,18 +213,18 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                     line += "rgb ";
                     for (int k = 1; k <= 3; ++k) addgreal(4, line, rgb[k]);
                 }
-                putstr(ses, 0, line, 2, vxchannel);
+                putstr(ses, 0, line, 2, vxmask);
             } else if (entry[0] == 't') {
-                putstr(ses, 0, "begin  end", 2, vxchannel);
+                putstr(ses, 0, "begin  end", 2, vxmask);
             }
         } else if (xpos > 0 && st.xref.xco2fixed) {
-            putstr(ses, 0, "begin  end", 2, vxchannel);
+            putstr(ses, 0, "begin  end", 2, vxmask);
         } else if (xpos > 0) {
             const bool wanted = pd.xco2varon ? v == 2 : v != 1;
-            if (wanted) putstr(ses, 0, "begin  end", 2, vxchannel);
+            if (wanted) putstr(ses, 0, "begin  end", 2, vxmask);
         }
     } else if (!yes(sc.compatibilitycb) && !yes(sc.modeboxcb) && pd.compatrowon) {
-        putstr(ses, 1, "(* ------------------------------ *)", 1, vxchannel);
+        putstr(ses, 1, "(* ------------------------------ *)", 1, vxmask);
         std::string line = "(* ";
         for (int j = 1; j <= run.nmodevars; ++j) {
             if (st.varcalculated[nx + j]) {
@@ -243,7 +239,7 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             firstgiven = false;
         }
         line += "*)";
-        putstr(ses, 0, line, 2, vxchannel);
+        putstr(ses, 0, line, 2, vxmask);
     }
 }
 
@@ -287,9 +283,9 @@ void printvxfluid(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             firstgiven = false;
         }
     }
-    putstr(ses, 0, line, 1, vxchannel);
+    putstr(ses, 0, line, 1, vxmask);
     if (pd.modesaftersolve && pd.variance == 1 && pd.maxvariance == 1) {
-        putstr(ses, 0, "             % " + st.rxntext, 1, vxchannel);
+        putstr(ses, 0, "             % " + st.rxntext, 1, vxmask);
     }
 }
 
@@ -310,7 +306,7 @@ void printcompatrow(Session& ses, Run& run, PdRun&, SolveState& st) {
     }
     line += cur.bulkposition == -1 ? std::string("0") : realfixstr(4, true, cur.bulkposition);
     line += "},";
-    putstr(ses, 0, line, 1, vxchannel);
+    putstr(ses, 0, line, 1, vxmask);
 }
 
 void printmu(Session& ses, Run& run, PdRun&, SolveState& st) {
@@ -320,14 +316,14 @@ void printmu(Session& ses, Run& run, PdRun&, SolveState& st) {
     const SystemComponents& sc = run.dataset.components;
     std::string line = " mu   ";
     for (int k = 1; k <= sc.ncomp; ++k) addstr(sc.compnames[k], 12, line);
-    putstr(ses, 1, line, 1, 13);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     line = std::string(6, ' ');
     for (int k = 1; k <= sc.ncomp; ++k) addreal(5, true, 12, line, compmu[k]);
-    putstr(ses, 0, line, 1, 13);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     if (yes(run.script.vexlatcb)) {
         line = std::string(10, ' ');
         for (int k = 1; k <= sc.ncomp; ++k) addreal(4, true, 12, line, compmu[k]);
-        putstr(ses, 0, line, 1, vxchannel);
+        putstr(ses, 0, line, 1, vxmask);
     }
 }
 
@@ -347,7 +343,7 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                 line += ", ";
             }
         }
-        putstr(ses, 0, line, 1, csv2channel);
+        putstr(ses, 0, line, 1, csv2mask);
     }
     if (yes(sc.compatibilitycb) || yes(sc.modeboxcb) || cur.nbulk > 1) return;
     const bool props = pd.compatrowon && sc.vexlatvalue == 1;
@@ -362,9 +358,9 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             if (props) {
                 for (const char* h : {"G, ", "H, ", "S, ", "V, ", "rho, "}) addstr(h, 12, line);
             }
-            putstr(ses, 0, line, 1, csvchannel);
+            putstr(ses, 0, line, 1, csvmask);
         } else {
-            putstr(ses, 0, "", 1, csvchannel);
+            putstr(ses, 0, "", 1, csvmask);
         }
     }
     std::string line;
@@ -403,7 +399,7 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             }
         }
     }
-    putstr(ses, 0, line, 1, csvchannel);
+    putstr(ses, 0, line, 1, csvmask);
     flushfiles(ses);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/bulk.hpp"
 #include "phasediagram/bulkreader.hpp"
 #include "textio/channels.hpp"
@@ -18,9 +19,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
-constexpr int32 logonly = 8;
-constexpr int32 screensummarylog = 13;
 constexpr const char* proc = "readprojplane";
 
 bool yes(controlboolean cb) {
@@ -56,10 +54,10 @@ bool askapices(Session& ses, const Run& run, ProjectionPlane& pl) {
     const Fixed1<std::string, maxcomp> names = bulknames(run, pl.rs, false);
     std::string line = "compositions of the " + realstr(n) + "  apices are needed in terms of: ";
     for (int c = 1; c <= nu; ++c) line += names[c] + " ";
-    putstr(ses, 1, line, 1, screenlog);
-    putstr(ses, 0, "specify apices:", 1, screenlog);
-    putstr(ses, 0, "    0: by oxide list (when each apex just an oxide)", 1, screenlog);
-    putstr(ses, 0, "    1: apex by apex (eg when some apices are composite)", 1, screenlog);
+    putstr(ses, 1, line, 1, screenlogmask);
+    putstr(ses, 0, "specify apices:", 1, screenlogmask);
+    putstr(ses, 0, "    0: by oxide list (when each apex just an oxide)", 1, screenlogmask);
+    putstr(ses, 0, "    1: apex by apex (eg when some apices are composite)", 1, screenlogmask);
     std::string answer;
     promptstring(ses, "code", answer);
     const valuetype t = whatis(answer);
@@ -70,7 +68,7 @@ bool askapices(Session& ses, const Run& run, ProjectionPlane& pl) {
         promptstrings(ses, "oxide list (" + realstr(n) + " indices)", *words, nw);
         if (nw != n) promptstrings(ses, realstr(n) + " needed: try again", *words, nw);
         if (nw != n) {
-            putstr(ses, 0, "still not correct: no projection will be undertaken", 1, screenlog);
+            putstr(ses, 0, "still not correct: no projection will be undertaken", 1, screenlogmask);
             return false;
         }
         for (int i = 1; i <= n; ++i) {
@@ -78,7 +76,8 @@ bool askapices(Session& ses, const Run& run, ProjectionPlane& pl) {
             const valuetype wt = whatis(w);
             const int k = wt == valuetype::aninteger ? getinteger(wt, w, "for apex") : 0;
             if (k < 1 || k > nu) {
-                putstr(ses, 0, "not all integers: no projection will be undertaken", 1, screenlog);
+                putstr(ses, 0, "not all integers: no projection will be undertaken", 1,
+                       screenlogmask);
                 return false;
             }
             pl.apexnames[i] = names[k];
@@ -119,19 +118,19 @@ bool askapices(Session& ses, const Run& run, ProjectionPlane& pl) {
 void printplanescript(Session& ses, const Run& run, const ProjectionPlane& pl) {
     const Fixed1<std::string, maxcomp> names = bulknames(run, pl.rs, true);
     const std::string rule = "% " + std::string(58, '-');
-    putstr(ses, 2, "in form to copy to scriptfile:", 2, logonly);
-    putstr(ses, 0, rule, 1, logonly);
+    putstr(ses, 2, "in form to copy to scriptfile:", 2, logmask);
+    putstr(ses, 0, rule, 1, logmask);
     std::string line = "projplane" + std::string(10, ' ');
     for (int c = 1; c <= pl.rs.nuvleft; ++c) addstr(names[c], 6, line);
-    putstr(ses, 0, line, 1, logonly);
-    putstr(ses, 0, rule, 1, logonly);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rule, 1, logmask);
     for (int i = 1; i <= pl.nprojox; ++i) {
         line = "projplane    ";
         addstr(pl.apexnames[i], -6, line);
         for (int c = 1; c <= pl.rs.nuvleft; ++c) addstr(scriptentry(pl.apices[i][c]), 6, line);
-        putstr(ses, 0, line, 1, logonly);
+        putstr(ses, 0, line, 1, logmask);
     }
-    putstr(ses, 0, rule, 2, logonly);
+    putstr(ses, 0, rule, 2, logmask);
 }
 
 }  // namespace
@@ -167,7 +166,7 @@ void readprojplane(Session& ses, Run& run, PdRun& pd) {
     const bool script = yes(sc.projplanecb) && sc.nprojox == need && sc.nprojplaneox == nu;
     if (need > maxprojapices) bomb(proc, "too big", yourfault);
     if (need < 1) bomb(proc, "no projection plane", yourfault);
-    pl->nprojox = static_cast<int16>(need);
+    pl->nprojox = narrow16(need);
     pl->fromscript = script;
     const Fixed1<std::string, maxcomp> names = bulknames(run, pl->rs, false);
     int16 nnames = 0;
@@ -189,7 +188,7 @@ void readprojplane(Session& ses, Run& run, PdRun& pd) {
         line += ", leaving ";
         for (int c = 1; c <= nu; ++c) line += names[c] + " ";
     }
-    putstr(ses, 1, line, 1, screensummarylog);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     if (run.excess.nexcess > 0) {
         line = "to be represented by ";
         for (int k = 1; k <= run.nss + run.npure; ++k) {
@@ -198,7 +197,7 @@ void readprojplane(Session& ses, Run& run, PdRun& pd) {
                                   : (*run.arrays.prec0)[k - run.nss].name) +
                     " ";
         }
-        putstr(ses, 0, line + "and the projection plane", 1, screensummarylog);
+        putstr(ses, 0, line + "and the projection plane", 1, screensummarylogmask);
     }
     if (script) {
         for (int i = 1; i <= need; ++i) {
@@ -216,15 +215,15 @@ void readprojplane(Session& ses, Run& run, PdRun& pd) {
     }
     addexcessapices(run, *pl);
     putstr(ses, 1, script ? "projection plane (from script) " : "projection plane ", 1,
-           screensummarylog);
+           screensummarylogmask);
     line = std::string(6, ' ');
     for (int c = 1; c <= nu; ++c) addstr(names[c], 8, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     for (int i = 1; i <= pl->nprojox - pl->nexcesspure; ++i) {
         line.clear();
         addstr(pl->apexnames[i], -6, line);
         for (int c = 1; c <= nu; ++c) addreal(3, true, 8, line, pl->apices[i][c]);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
     pd.proj = pl;
 }

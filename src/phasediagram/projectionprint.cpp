@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/bulk.hpp"
 #include "phasediagram/projection.hpp"
 #include "solver/calcre.hpp"
@@ -13,10 +14,6 @@
 
 namespace qv {
 namespace {
-
-constexpr int32 screensummarylog = 13;
-constexpr int32 vxchannel = 64;
-constexpr int32 csvchannel = 128;
 
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
@@ -73,9 +70,9 @@ ProjectedPoint projectpoint(const Fixed1<cvector, maxcomp>& columns, int16 ncolu
         (*a)[r][ncolumns + 1] = comp[r];
     }
     emvector x{};
-    realreaction(*a, nuvleft, static_cast<int16>(ncolumns + 1), x);
+    realreaction(*a, nuvleft, narrow16(ncolumns + 1), x);
     ProjectedPoint pp;
-    pp.n = static_cast<int16>(ncolumns + 1);
+    pp.n = narrow16(ncolumns + 1);
     for (int j = 1; j <= pp.n; ++j) pp.c[j] = x[j];
     for (int j = 1; j <= nplane; ++j) pp.s += x[j];
     return pp;
@@ -88,7 +85,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const Result& cur = st.cur;
     const int16 ncomp = run.dataset.components.ncomp;
     const int16 nu = pl.rs.nuvleft;
-    const int16 nplane = static_cast<int16>(pl.nprojox - pl.nexcesspure);
+    const int16 nplane = narrow16(pl.nprojox - pl.nexcesspure);
     // The columns: the apices, then the solution phases in excess (not the fluid of an x(CO2)
     // section) that the result's phases are projected from.
     Fixed1<cvector, maxcomp> columns{};
@@ -109,7 +106,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     for (int a = 1; a <= nu - nfrom && a <= pl.nprojox; ++a) addstr(pl.apexnames[a], 9, line);
     for (int k = 1; k <= nfrom; ++k) addstr(fromnames[k], 9, line);
     addstr("phase", 9, line);
-    putstr(ses, 1, line, 1, screensummarylog);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     // The phases not in excess: solution phases, then pure phases.
     Fixed1<ProjectedRow, maxresultphases> rows;
     int16 nrows = 0;
@@ -126,7 +123,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             line.clear();
             addstr(ph.name, -6, line);
             addcoordinates(pp, line, row);
-            putstr(ses, 0, line, 1, screensummarylog);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
     }
     if (yes(sc.compatibilitycb)) {
@@ -136,15 +133,14 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                 for (int j = 1; j <= nplane; ++j) addreal(4, true, 9, line, rows[r].x[j]);
                 line += "   %  ";
                 addstr(rows[r].name, -8, line);
-                putstr(ses, 0, line, 1, vxchannel);
+                putstr(ses, 0, line, 1, vxmask);
             }
         }
-        putstr(ses, 0, "(*---------------------------------------------------------*)", 1,
-               vxchannel);
+        putstr(ses, 0, "(*---------------------------------------------------------*)", 1, vxmask);
         putstr(
             ses, 0,
             "{{" + realfixstr(3, true, cur.p) + ", " + realfixstr(2, true, cur.t - 273.15L) + "}, ",
-            1, vxchannel);
+            1, vxmask);
         if (cur.variance == 1 && st.rxn.n > 0) {
             auto inrows = [&](const std::string& name) {
                 for (int r = 1; r <= nrows; ++r) {
@@ -162,12 +158,12 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                 if (st.rxn.x[j] > 0 && inrows(st.rxn.names[j]))
                     line += "\"" + st.rxn.names[j] + "\",";
             }
-            putstr(ses, 0, line + "}, ", 1, vxchannel);
+            putstr(ses, 0, line + "}, ", 1, vxmask);
         }
         for (int r = 1; r <= nrows; ++r) {
             line = r == 1 ? std::string(9, ' ') + "{" : std::string(10, ' ');
             addstr("{\"" + rows[r].name + "\", ", -9, line);
-            const int16 ncoord = static_cast<int16>(rows[r].n - 1);
+            const int16 ncoord = narrow16(rows[r].n - 1);
             for (int j = 1; j <= ncoord; ++j) {
                 addreal(6, true, 9, line, rows[r].x[j]);
                 if (j == ncoord) {
@@ -187,7 +183,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             } else {
                 line += "} },";
             }
-            putstr(ses, 0, line, 1, vxchannel);
+            putstr(ses, 0, line, 1, vxmask);
         }
         for (int r = 1; r <= nrows; ++r) {
             line.clear();
@@ -208,7 +204,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                 if (st.varcalculated[i]) continue;
                 line += st.xref.xnames[i] + " =" + realfixstr(3, true, st.varvalues[i]);
             }
-            putstr(ses, 0, line, r == nrows ? 2 : 1, csvchannel);
+            putstr(ses, 0, line, r == nrows ? 2 : 1, csvmask);
         }
     }
     // The bulk compositions of the run, projected the same way.
@@ -218,7 +214,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         for (int a = 1; a <= nu - nfrom && a <= pl.nprojox; ++a) addstr(pl.apexnames[a], 9, line);
         for (int k = 1; k <= nfrom; ++k) addstr(fromnames[k], 9, line);
         addstr("bulk", 9, line);
-        putstr(ses, 1, line, 1, screensummarylog);
+        putstr(ses, 1, line, 1, screensummarylogmask);
         const int nsteps = cur.variance == 1 ? cur.nmodesteps / 2 : cur.nmodesteps;
         for (int k = 1; k <= nsteps; ++k) {
             const int step = cur.firstmodestep + k - 1;
@@ -236,7 +232,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                     addreal(4, true, 9, line, v);
                 }
             }
-            putstr(ses, 0, line, 1, screensummarylog);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
     }
 }

@@ -7,6 +7,7 @@
 
 #include "base/fatal.hpp"
 #include "model/emchoice.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
@@ -17,8 +18,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
 const std::string dq = "\"";
 
 bool yes(controlboolean cb) {
@@ -31,13 +30,13 @@ int16 findphase(const Run& run, const std::string& w) {
     const prectype1& ss = *run.arrays.prec1;
     const prectype0& pure = *run.arrays.prec0;
     for (int k = 1; k <= run.nss; ++k) {
-        if (ss[k].name == w) return static_cast<int16>(k);
+        if (ss[k].name == w) return narrow16(k);
     }
     for (int k = 1; k <= run.npure; ++k) {
-        if (pure[k].name == w) return static_cast<int16>(run.nss + k);
+        if (pure[k].name == w) return narrow16(run.nss + k);
     }
     for (int k = 1; k <= run.nss; ++k) {
-        if (ss[k].longname == w) return static_cast<int16>(k);
+        if (ss[k].longname == w) return narrow16(k);
     }
     return 0;
 }
@@ -101,7 +100,7 @@ void whichphases(Session& ses, Run& run) {
                 }
             }
         }
-        putstr(ses, 1, line + " ", 1, screenlog);
+        putstr(ses, 1, line + " ", 1, screenlogmask);
     }
 
     auto words = std::make_unique<strings>();
@@ -110,15 +109,15 @@ void whichphases(Session& ses, Run& run) {
         putstr(ses, 0,
                "there is a change of functionality with " + dq + "with someof" + dq +
                    ". Hitting return ",
-               1, screenlog);
+               1, screenlogmask);
         putstr(ses, 0,
                "gives all the phases in the " + dq + "with someof" + dq + "; " + dq +
                    "omit phase1 [phase2 ...] ",
-               1, screenlog);
+               1, screenlogmask);
         putstr(ses, 0,
                "omits these phase(s). (" + dq + "-" + dq + ", " + dq + "+" + dq + " and " + dq +
                    "=" + dq + " are no longer implemented)",
-               1, screenlog);
+               1, screenlogmask);
         promptstrings(ses, "choose phases", *words, nwords);
     } else {
         for (int k = 1; k <= nph; ++k) {
@@ -224,7 +223,7 @@ void whichphases(Session& ses, Run& run) {
         case ftype::absent: break;
         default: bomb("fluidtype", "fluid cannot be handled", yourfault);
     }
-    if (text != nullptr) putstr(ses, 0, text, 1, screensummarylog);
+    if (text != nullptr) putstr(ses, 0, text, 1, screensummarylogmask);
     if (run.dataset.nem > maxem)
         bomb("whichphases", "too many end-members" + maxtext(maxem), yourfault);
 }
@@ -241,12 +240,12 @@ void readinexcess(Session& ses, Run& run) {
     if (yes(sc.inexcesscb)) {
         for (int i = 1; i <= sc.ninexcess; ++i) (*words)[++n] = sc.inexcesslist[i];
         if (n == 0 && sc.nmc <= 0) {
-            putstr(ses, 0, "no phases in excess (from script)", 1, screensummarylog);
+            putstr(ses, 0, "no phases in excess (from script)", 1, screensummarylogmask);
         }
     } else {
         std::string line;
         for (int k = 1; k <= nph; ++k) line += phasename(run, k) + "  ";
-        putstr(ses, 0, line, 1, screenlog);
+        putstr(ses, 0, line, 1, screenlogmask);
         promptstrings(ses, "in excess: names", *words, n);
     }
     const int nfirst = n;
@@ -268,7 +267,7 @@ void readinexcess(Session& ses, Run& run) {
     if (x.nexcess > 0) {
         std::string line = "in excess:";
         for (int i = 1; i <= x.nexcess && i <= nfirst; ++i) line += " " + (*words)[i];
-        putstr(ses, 0, line, 1, screenlog);
+        putstr(ses, 0, line, 1, screenlogmask);
     }
     bool fluidzero = false;
     for (int k = 1; k <= std::min(nph, maxrunphases); ++k) {
@@ -292,7 +291,7 @@ void listguesses(Session& ses, Run& run) {
     bool anycoding = false;
     for (int k = 1; k <= run.nss; ++k) anycoding = anycoding || ss[k].coding != 2;
     if (!anycoding) return;
-    putstr(ses, 1, "specification of xyz starting guesses of phases", 1, screenlog);
+    putstr(ses, 1, "specification of xyz starting guesses of phases", 1, screenlogmask);
     std::string in;
     std::string out;
     for (int k = 1; k <= run.nss; ++k) {
@@ -302,7 +301,7 @@ void listguesses(Session& ses, Run& run) {
     putstr(ses, 0,
            "in the scriptfile:" + (in.empty() ? std::string("none") : in) +
                "; not in the scriptfile:" + (out.empty() ? std::string(" none") : out),
-           1, screenlog);
+           1, screenlogmask);
 }
 
 void guessadvice(Session& ses, Run& run) {
@@ -342,8 +341,8 @@ int16 calcvariance(Run& run) {
         for (int j = 1; j <= ss[k].nem; ++j) column(ss[k].em[j].comp);
     }
     for (int k = 1; k <= run.npure; ++k) column(pure[k].comp);
-    const int rank = integerechelon(*a, static_cast<int16>(ncomp), static_cast<int16>(n));
-    return static_cast<int16>(rank + 2 - (run.nss + run.npure) - run.script.nmu);
+    const int rank = integerechelon(*a, narrow16(ncomp), narrow16(n));
+    return narrow16(rank + 2 - (run.nss + run.npure) - run.script.nmu);
 }
 
 std::string writevariance(int16 v) {
@@ -360,13 +359,13 @@ std::string writevariance(int16 v) {
 void varcalc(Session& ses, Run& run, int16 maxvariance, bool xco2varon, bool& pseudoon,
              int16 nisopleths, int16 nmodeisopleths, int16 nxyzisopleths) {
     if ((xco2varon && maxvariance < 2) || (maxvariance == 2 && nisopleths == 0)) pseudoon = false;
-    run.variance = pseudoon ? static_cast<int16>(2 + (xco2varon ? 1 : 0) - nisopleths)
-                            : static_cast<int16>(maxvariance - nisopleths);
+    run.variance = pseudoon ? narrow16(2 + (xco2varon ? 1 : 0) - nisopleths)
+                            : narrow16(maxvariance - nisopleths);
     std::string line = "original variance = " + realstr(maxvariance) +
                        ", effective variance = " + realstr(run.variance) + "  (" +
                        realstr(nmodeisopleths) + ", " + realstr(nxyzisopleths) +
                        (xco2varon ? ", ex" : "") + ")";
-    putstr(ses, nisopleths > 0 ? 1 : 0, line, 1, screenlog);
+    putstr(ses, nisopleths > 0 ? 1 : 0, line, 1, screenlogmask);
     if (run.variance < 0) bomb("varcalc", "variance < 0", yourfault);
     if (run.variance > 2) bomb("varcalc", "variance > 2", yourfault);
 }
@@ -461,17 +460,17 @@ void setactivityuncertainty(Session& ses, Run& run) {
     promptcontrol(ses, "standard default uncertainties on activities", run.script.defsdaparamscb);
     resetuncertainty(ses, run, yes(run.script.defsdaparamscb));
     setdefaultsda(run);
-    putstr(ses, 0, "non-unit activities :", 1, screensummarylog);
+    putstr(ses, 0, "non-unit activities :", 1, screensummarylogmask);
     std::string line;
     addstr("name", 9, line);
     addstr("a", 9, line);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     for (int k = 1; k <= run.npure; ++k) {
         if (!(pure[k].activity < 0.99999L)) continue;
         line.clear();
         addstr(pure[k].name, 9, line);
         addreal(3, true, 9, line, ds.emact[nsolem + k]);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 

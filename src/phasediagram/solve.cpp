@@ -37,11 +37,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screen = 1;
-constexpr int32 logonly = 8;
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
-
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
@@ -196,10 +191,10 @@ int16 Calculation::cantcalcmsg() {
                 ses_.console.write("#");
             } else {
                 putstr(ses_, 0, "  cannot calculate this equilibrium (no reactions)", 1,
-                       screensummarylog);
+                       screensummarylogmask);
             }
         } else if (sc_.dogminlevel > 1) {
-            putstr(ses_, 0, "  cannot calculate this equilibrium (no reactions)", 1, logonly);
+            putstr(ses_, 0, "  cannot calculate this equilibrium (no reactions)", 1, logmask);
         }
     } else if (code == 2) {
         if (!dogmin) {
@@ -207,10 +202,10 @@ int16 Calculation::cantcalcmsg() {
                 ses_.console.write("@");
             } else {
                 putstr(ses_, 0, "  cannot calculate this equilibrium (degenerate?)", 1,
-                       screensummarylog);
+                       screensummarylogmask);
             }
         } else if (sc_.dogminlevel > 1) {
-            putstr(ses_, 0, "  cannot calculate this equilibrium (degenerate)", 1, logonly);
+            putstr(ses_, 0, "  cannot calculate this equilibrium (degenerate)", 1, logmask);
         }
     }
     return code;
@@ -309,7 +304,7 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
             putstr(ses_, 0,
                    "illegal Q starting guess in isopleth-ing involving " + ph.name +
                        ": random value used",
-                   1, screensummarylog);
+                   1, screensummarylogmask);
         } else if (!found) {
             bomb("setx", "cannot find legal Q for isopleth in " + ph.name, yourfault);
         }
@@ -501,11 +496,11 @@ void Calculation::showprogress() {
     int16& count = st_->progresscount;
     ++count;
     if (count % 80 == 0) {
-        putstr(ses_, 0, "", 1, screenlog);
+        putstr(ses_, 0, "", 1, screenlogmask);
         count = 1;
     }
     // (the duDA+ switch, which would silence the marks, is not read by the script reader)
-    putstr(ses_, 0, realstr(st_->calcstatus), 0, screenlog);
+    putstr(ses_, 0, realstr(st_->calcstatus), 0, screenlogmask);
 }
 
 void Calculation::step() {
@@ -548,7 +543,7 @@ void Calculation::step() {
     passed_ = true;
     st.progresscount = 0;
     st.repeatheader = true;
-    if (banner) putstr(ses_, 0, "", 1, screenlog);
+    if (banner) putstr(ses_, 0, "", 1, screenlogmask);
     const CalcLoops loops = setuploops(ses_, run_, st.xref, lay_);
     nlevariables(st.xref, run_.nxvars, run_.nmodevars, *run_.arrays.prec1, *vars_);
     ++pd_.equilno;
@@ -572,13 +567,13 @@ void Calculation::step() {
     }
     if (sc_.debuglev != 0 && st.ngood == 0 && (!sc_.dogminon || sc_.dogminlevel > 1)) {
         if (st.progresscount > 0) {
-            putstr(ses_, 0, "", 1, screenlog);
+            putstr(ses_, 0, "", 1, screenlogmask);
             st.progresscount = 0;
         }
         putstr(ses_, 0, passed_ ? "<== nothing found ==>" : "<== nothing in range ==>", 1,
-               screensummarylog);
+               screensummarylogmask);
     } else if (st.progresscount > 0) {
-        putstr(ses_, 0, "", 1, screenlog);
+        putstr(ses_, 0, "", 1, screenlogmask);
         st.progresscount = 0;
     }
     if (st.fracton && good_) fract_afterstep(ses_, run_, st, batch_, *pd_.fract);
@@ -746,8 +741,8 @@ void Calculation::run() {
     if (mc_->mcon) {
         closeresults(ses_, acc_);
         if (sc_.debuglev == 0) {
-            putstr(ses_, 0, realstr(acc_.mcsuccesses), 1, 4);
-            putstr(ses_, 0, realstr(acc_.nresultblocks), 1, 64);
+            putstr(ses_, 0, realstr(acc_.mcsuccesses), 1, summarymask);
+            putstr(ses_, 0, realstr(acc_.nresultblocks), 1, vxmask);
         }
         restoremontecarlo(run_, *mc_);
     }

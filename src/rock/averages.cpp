@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "rock/avlsq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -14,7 +15,6 @@ namespace qv {
 namespace {
 
 constexpr real tzero = 273.15L;  // K at 0 degrees C
-constexpr int32 tables = 13;     // screen, summary and log
 constexpr int16 maxavpsteps = 10;
 constexpr real avptolerance = 0.0001L;  // kbar
 constexpr int16 maxavtsteps = 20;
@@ -25,11 +25,12 @@ constexpr real sameavt = 2;       // K
 void checkcomplete(RockCalc& rc, std::string_view procname) {
     if (rc.data.incompleteset) {
         putstr(rc.ses, 1, "an incomplete set of independent reactions has been generated;", 1,
-               tables);
-        putstr(rc.ses, 0, "vary the run conditions to try and get a complete set...", 1, tables);
+               screensummarylogmask);
+        putstr(rc.ses, 0, "vary the run conditions to try and get a complete set...", 1,
+               screensummarylogmask);
         bomb(procname, "incomplete set", yourfault);
     }
-    putstr(rc.ses, 0, "", 1, tables);
+    putstr(rc.ses, 0, "", 1, screensummarylogmask);
 }
 
 std::string heading(const RockCalc& rc, const char* what) {
@@ -73,10 +74,10 @@ void printaveragetable(RockCalc& rc, const std::string& conditions,
             addstr("", c.width, fl);
         }
     }
-    putstr(rc.ses, 1, conditions, 1, tables);
-    putstr(rc.ses, 0, al, 1, tables);
-    putstr(rc.ses, 0, sl, 1, tables);
-    putstr(rc.ses, 0, fl, 1, tables);
+    putstr(rc.ses, 1, conditions, 1, screensummarylogmask);
+    putstr(rc.ses, 0, al, 1, screensummarylogmask);
+    putstr(rc.ses, 0, sl, 1, screensummarylogmask);
+    putstr(rc.ses, 0, fl, 1, screensummarylogmask);
 }
 
 }  // namespace
@@ -89,7 +90,7 @@ void printavprow(RockCalc& rc, int16 k, real t, real avp, real sd, real sigfit) 
         addstr("", 6 * n + 8, line);
         addstr("sd(avP)", 8, line);
         addstr("sigfit", 8, line);
-        putstr(rc.ses, 0, line, 1, tables);
+        putstr(rc.ses, 0, line, 1, screensummarylogmask);
         line.clear();
     }
     addgreal(2, line, k);
@@ -108,7 +109,7 @@ void printavprow(RockCalc& rc, int16 k, real t, real avp, real sd, real sigfit) 
         addreal(1, true, 8, line, sd);
         addreal(2, true, 8, line, sigfit);
     }
-    putstr(rc.ses, 0, line, 1, tables);
+    putstr(rc.ses, 0, line, 1, screensummarylogmask);
 }
 
 void printavtrow(RockCalc& rc, int16 k, real tact, real p, real avt, real sd, real sigfit) {
@@ -119,7 +120,7 @@ void printavtrow(RockCalc& rc, int16 k, real tact, real p, real avt, real sd, re
         addstr(" ", 8 * n + 2, line);
         addstr("sd(avT)", 8, line);
         addstr("sigfit", 12, line);
-        putstr(rc.ses, 0, line, 1, tables);
+        putstr(rc.ses, 0, line, 1, screensummarylogmask);
         line.clear();
     }
     addgreal(2, line, k);
@@ -143,7 +144,7 @@ void printavtrow(RockCalc& rc, int16 k, real tact, real p, real avt, real sd, re
         addreal(1, true, 8, line, sd);
         addreal(5, true, 12, line, sigfit);
     }
-    putstr(rc.ses, 0, line, 1, tables);
+    putstr(rc.ses, 0, line, 1, screensummarylogmask);
 }
 
 void averagep(RockCalc& rc) {
@@ -152,7 +153,7 @@ void averagep(RockCalc& rc) {
     const int16 nt = w.ntvalues;
     const RockSettings& s = rc.set;
     const bool quiet = s.nss > 0;
-    const int16 mid = static_cast<int16>((nt + 1) / 2);
+    const int16 mid = narrow16((nt + 1) / 2);
     std::vector<AvResult> res(static_cast<std::size_t>(nt) + 1);
     for (int16 j = 1; j <= nt; ++j) {
         const real t = w.tvalues[j];
@@ -164,7 +165,7 @@ void averagep(RockCalc& rc) {
                    "avP iteration at T = " + realstr(t - tzero) +
                        "\xA1"
                        "C ",
-                   1, tables);
+                   1, screensummarylogmask);
             printavprow(rc, 0, t, r.av, r.sd, r.sigfit);
         }
         bool converged = false;
@@ -178,7 +179,7 @@ void averagep(RockCalc& rc) {
         }
         // Only a last step that still moved P by more than the tolerance has not converged.
         if (!converged) {
-            putstr(rc.ses, 0, "did NOT converge", 1, tables);
+            putstr(rc.ses, 0, "did NOT converge", 1, screensummarylogmask);
         } else if (j == mid) {
             avportlsq(rc, false, t, s.xco2cur, s.xh2ocur);
         }
@@ -189,7 +190,7 @@ void averagep(RockCalc& rc) {
                 "\xA1"
                 "C ";
     line += s.fluidtext;
-    putstr(rc.ses, 1, line, 1, tables);
+    putstr(rc.ses, 1, line, 1, screensummarylogmask);
     if (nt == 1) {
         const AvResult& r = res[1];
         line = "For T = " + realstr(w.tvalues[1] - tzero) +
@@ -204,7 +205,7 @@ void averagep(RockCalc& rc) {
         if (r.av > 0) addreal(2, true, 0, line, r.sd);
         line += ", sigfit = ";
         if (r.av > 0) addreal(1, true, 0, line, r.sigfit);
-        putstr(rc.ses, 0, line, 1, tables);
+        putstr(rc.ses, 0, line, 1, screensummarylogmask);
         return;
     }
     std::string tl;
@@ -221,7 +222,7 @@ void averaget(RockCalc& rc) {
     const Windows& w = rc.win;
     const int16 np = w.npvalues;
     const RockSettings& s = rc.set;
-    const int16 mid = static_cast<int16>((np + 1) / 2);
+    const int16 mid = narrow16((np + 1) / 2);
     const real u = s.xco2cur;
     const real v = s.xh2ocur;
     std::vector<AvResult> res(static_cast<std::size_t>(np) + 1);
@@ -237,10 +238,10 @@ void averaget(RockCalc& rc) {
         addreal(1, true, 0, line, p);
         if (trace) {
             line += " kbar ";
-            putstr(rc.ses, np > 1 ? 1 : 0, line, 1, tables);
+            putstr(rc.ses, np > 1 ? 1 : 0, line, 1, screensummarylogmask);
         } else {
             line += " kbar (details not shown)";
-            putstr(rc.ses, j == mid + 1 ? 1 : 0, line, 1, tables);
+            putstr(rc.ses, j == mid + 1 ? 1 : 0, line, 1, screensummarylogmask);
         }
         if (p != s.pcur) rc.rx.updateactivity(p, s.tcur);
         const AvResult r0 = avportlsq(rc, true, p, u, v);
@@ -303,7 +304,7 @@ void averaget(RockCalc& rc) {
         line += " kbar";
     }
     line += s.fluidtext;
-    putstr(rc.ses, 1, line, 1, tables);
+    putstr(rc.ses, 1, line, 1, screensummarylogmask);
     if (np == 1) {
         const AvResult& r = res[1];
         line = "For P = ";
@@ -320,7 +321,7 @@ void averaget(RockCalc& rc) {
         if (r.av > 0) addreal(1, true, 9, line, r.sd);
         line += ", sigfit = ";
         if (r.av > 0) addreal(2, true, 0, line, r.sigfit);
-        putstr(rc.ses, 0, line, 1, tables);
+        putstr(rc.ses, 0, line, 1, screensummarylogmask);
         return;
     }
     std::string pl;

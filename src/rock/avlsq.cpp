@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -14,7 +15,6 @@ namespace qv {
 namespace {
 
 constexpr real tzero = 273.15L;  // K at 0 degrees C
-constexpr int32 tables = 13;     // screen, summary and log
 // A singular value below this fraction of the largest carries no information: rounding alone.
 constexpr real svdcutoff = 1e-14L;
 // Doubling the uncertainty of one datum tests how much the fit leans on it.
@@ -143,7 +143,7 @@ int16 whiteneddesign(RockCalc& rc, const reacvector& wh, const reacvector& wlna,
             s.svda[m + sidx][j] = wlna[j] * d.r[j][ks] * std::sqrt(d.emvarlna[ks]);
         }
     }
-    svd(rc.ses.console, s, static_cast<int16>(2 * m), n);
+    svd(rc.ses.console, s, narrow16(2 * m), n);
     return m;
 }
 
@@ -153,7 +153,7 @@ void avlsqwhitened(RockCalc& rc, const reacvector& x, const reacvector& wh, cons
     f.m = whiteneddesign(rc, wh, wk, f.used);
     const int16 m = f.m;
     const SvdArrays& s = rc.work;
-    const auto m2 = static_cast<int16>(2 * m);
+    const auto m2 = narrow16(2 * m);
     const real wmax = s.svdw[n];
     for (int16 q = 1; q <= m2; ++q) {
         real aq = 0;
@@ -194,7 +194,7 @@ void avlsqwhitened(RockCalc& rc, const reacvector& x, const reacvector& wh, cons
 }
 
 AvDoubled avdoubled(const AvWhitened& f, int16 s, int16 nreac) {
-    const auto q = static_cast<int16>(f.m + s);
+    const auto q = narrow16(f.m + s);
     const real e = f.estar[q];
     const real gg = 1 / ((f.hat[q] - f.h[q]) + 1 / (1 - doubling * doubling));
     AvDoubled r;
@@ -222,27 +222,28 @@ void printavdiagnostics(RockCalc& rc, const AvWhitened& f, real xfix) {
         addreal(1, true, 0, line, xfix);
         line += " kbar";
     }
-    putstr(ses, 1, line, 1, tables);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     line.clear();
     addstr("  ", 0, line);
     addstr(avp ? "avP" : "avT", 8, line);
     addstr("sd", 8, line);
     addstr("sigfit", 8, line);
-    putstr(ses, 0, line, 1, tables);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line = "  ";
     addreal(dec, true, 8, line, f.av - shift);
     addreal(dec, true, 8, line, f.sd);
     addreal(3, true, 8, line, f.sigfit);
-    putstr(ses, 0, line, 2, tables);
+    putstr(ses, 0, line, 2, screensummarylogmask);
     line = "for 95% confidence, fit (= sd(fit) = sqrt(MSWD)) < ";
     addreal(2, true, 0, line, sigfitlimit(n - 1));
     line += " (but larger may be OK)";
-    putstr(ses, 0, line, 2, tables);
-    putstr(ses, 0, "column:", 1, tables);
-    putstr(ses, 0, "1-3: result of doubling the uncertainty on ln a.", 1, tables);
-    putstr(ses, 0, "4-5: e* and hat for ln(activity) of end-members", 1, tables);
-    putstr(ses, 0, "6-7: observed and calculated activities of endmembers.", 1, tables);
-    putstr(ses, 0, "8-9: e* and hat for enthalpies of end-members", 1, tables);
+    putstr(ses, 0, line, 2, screensummarylogmask);
+    putstr(ses, 0, "column:", 1, screensummarylogmask);
+    putstr(ses, 0, "1-3: result of doubling the uncertainty on ln a.", 1, screensummarylogmask);
+    putstr(ses, 0, "4-5: e* and hat for ln(activity) of end-members", 1, screensummarylogmask);
+    putstr(ses, 0, "6-7: observed and calculated activities of endmembers.", 1,
+           screensummarylogmask);
+    putstr(ses, 0, "8-9: e* and hat for enthalpies of end-members", 1, screensummarylogmask);
     line.clear();
     addstr("", 8, line);
     addstr(avp ? "P" : "T", 8, line);
@@ -254,7 +255,7 @@ void printavdiagnostics(RockCalc& rc, const AvWhitened& f, real xfix) {
     addstr("a(calc)", 10, line);
     addstr("e*", 9, line);
     addstr("hat", 9, line);
-    putstr(ses, 1, line, 1, tables);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     for (int16 sidx = 1; sidx <= f.m; ++sidx) {
         const int16 k = f.used[sidx];
         const real e = f.estar[f.m + sidx];
@@ -271,12 +272,12 @@ void printavdiagnostics(RockCalc& rc, const AvWhitened& f, real xfix) {
                 std::exp(std::log(d.activity[k]) + std::sqrt(d.emvarlna[k]) * e));
         addreal(3, true, 9, line, f.estar[sidx]);
         addreal(3, true, 9, line, f.hat[sidx]);
-        putstr(ses, 0, line, 1, tables);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
     line = "|e*| >2.5 suspect?  hat >";
     addreal(2, true, 0, line, static_cast<real>(n) / f.m);
     line += " influential?";
-    putstr(ses, 1, line, 1, tables);
+    putstr(ses, 1, line, 1, screensummarylogmask);
 }
 
 AvResult avportlsq(RockCalc& rc, bool quiet, real xfix, real u, real v) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "rock/avlsq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -14,7 +15,6 @@ namespace qv {
 namespace {
 
 constexpr real tzero = 273.15L;  // K at 0 degrees C
-constexpr int32 tables = 13;     // screen, summary and log
 constexpr int16 maxptsteps = 10;
 constexpr real ttolerance = 0.1L;   // K
 constexpr real ptolerance = 0.01L;  // kbar
@@ -48,7 +48,7 @@ void ptdiagnostics(RockCalc& rc, const PtLines& ln, const AvPtResult& res, real 
     Fixed1<int16, maxem> used{};
     const int16 m = whiteneddesign(rc, ln.wh, wlna, used);
     SvdArrays& sv = rc.work;
-    const auto m2 = static_cast<int16>(2 * m);
+    const auto m2 = narrow16(2 * m);
     // Per datum: leverage in the design, the whitened intercept and slope columns, and the
     // whitened residual (model minus data).
     const auto nd = static_cast<std::size_t>(m2) + 1;
@@ -93,21 +93,25 @@ void ptdiagnostics(RockCalc& rc, const PtLines& ln, const AvPtResult& res, real 
         }
     }
     Session& ses = rc.ses;
-    putstr(ses, 1, "Single end-member diagnostic information", 2, tables);
+    putstr(ses, 1, "Single end-member diagnostic information", 2, screensummarylogmask);
     putstr(ses, 0, "avP, avT, sd's, cor, fit are result of doubling the uncertainty on ln a : ", 1,
-           tables);
-    putstr(ses, 0, "a ln a suspect if any are v different from lsq values.", 1, tables);
-    putstr(ses, 0, "e* are ln a residuals normalised to ln a uncertainties :", 1, tables);
-    putstr(ses, 0, "large absolute values, say >2.5, point to suspect info. ", 1, tables);
-    putstr(ses, 0, "hat are the diagonal elements of the hat matrix : ", 1, tables);
+           screensummarylogmask);
+    putstr(ses, 0, "a ln a suspect if any are v different from lsq values.", 1,
+           screensummarylogmask);
+    putstr(ses, 0, "e* are ln a residuals normalised to ln a uncertainties :", 1,
+           screensummarylogmask);
+    putstr(ses, 0, "large absolute values, say >2.5, point to suspect info. ", 1,
+           screensummarylogmask);
+    putstr(ses, 0, "hat are the diagonal elements of the hat matrix : ", 1, screensummarylogmask);
     std::string line = "large values, say >";
     addreal(2, true, 0, line, static_cast<real>(n) / m);
     line += ", point to influential data. ";
-    putstr(ses, 0, line, 1, tables);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line = "For 95% confidence, fit (= sd(fit)) < ";
     addreal(2, true, 0, line, sigfitlimit(n - 2));
-    putstr(ses, 0, line, 1, tables);
-    putstr(ses, 0, "however a larger value may be OK - look at the diagnostics!", 2, tables);
+    putstr(ses, 0, line, 1, screensummarylogmask);
+    putstr(ses, 0, "however a larger value may be OK - look at the diagnostics!", 2,
+           screensummarylogmask);
     line.clear();
     addstr("", 8, line);
     addstr("avP", 7, line);
@@ -116,7 +120,7 @@ void ptdiagnostics(RockCalc& rc, const PtLines& ln, const AvPtResult& res, real 
     addstr("sd", 6, line);
     addstr("cor", 7, line);
     addstr("fit", 6, line);
-    putstr(ses, 0, line, 1, tables);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line.clear();
     addstr("lsq", 8, line);
     addreal(1, true, 7, line, res.p);
@@ -125,12 +129,12 @@ void ptdiagnostics(RockCalc& rc, const PtLines& ln, const AvPtResult& res, real 
     addgreal(6, line, res.sdt);
     addreal(3, true, 7, line, res.cor);
     addreal(2, true, 6, line, res.sigfit);
-    putstr(ses, 0, line, 2, tables);
+    putstr(ses, 0, line, 2, screensummarylogmask);
     line.clear();
     addstr("", 8, line);
     for (const char* head : {"P", "sd(P)", "T", "sd(T)", "cor", "fit", "e*"}) addstr(head, 7, line);
     addstr("hat", 6, line);
-    putstr(ses, 0, line, 1, tables);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     const real inflate = 1 / (1 - doubling * doubling);
     const real covpt = res.sdt * res.cor * res.sdp / f;
     for (int16 s = 1; s <= m; ++s) {
@@ -157,7 +161,7 @@ void ptdiagnostics(RockCalc& rc, const PtLines& ln, const AvPtResult& res, real 
         addreal(2, true, 7, line, fitd);
         addreal(2, true, 7, line, e);
         addreal(2, true, 6, line, hat[q]);
-        putstr(ses, 0, line, 1, tables);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -262,24 +266,26 @@ void averagept(RockCalc& rc) {
     Session& ses = rc.ses;
     // Two reactions give a P-T point but no degree of freedom for its uncertainty or fit.
     if (rc.data.nreac <= 2) {
-        putstr(ses, 1, "** insufficient reactions for average PT calculations", 1, tables);
+        putstr(ses, 1, "** insufficient reactions for average PT calculations", 1,
+               screensummarylogmask);
         return;
     }
     rc.rx.calcrxnlna();
     std::string line = "Average PT ";
     if (!rc.set.runtitle.empty()) line = "Average PT for " + rc.set.runtitle;
     line += rc.set.fluidtext;
-    putstr(ses, 1, line, 1, tables);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     const AvPtResult r = avptlsq(rc, rc.set.xco2cur, rc.set.xh2ocur);
     if (r.p <= 0) {
-        putstr(ses, 2, "Average PT outside window - use average P and/or T", 1, tables);
+        putstr(ses, 2, "Average PT outside window - use average P and/or T", 1,
+               screensummarylogmask);
         return;
     }
     line = "T = " + realstr(r.t - tzero) +
            "\xA1"
            "C, sd = " +
            realstr(r.sdt) + ", ";
-    putstr(ses, 2, line, 1, tables);
+    putstr(ses, 2, line, 1, screensummarylogmask);
     line = "P = ";
     addreal(1, true, 0, line, r.p);
     line += " kbars, sd = ";
@@ -288,7 +294,7 @@ void averagept(RockCalc& rc) {
     addreal(3, true, 0, line, r.cor);
     line += ", sigfit = ";
     addreal(2, true, 0, line, r.sigfit);
-    putstr(ses, 0, line, 1, tables);
+    putstr(ses, 0, line, 1, screensummarylogmask);
 }
 
 }  // namespace qv

@@ -39,7 +39,7 @@ struct Row {
 };
 
 void put(DudaState& d, int before, const std::string& line) {
-    putstr(d.ses, before, line, 1, dudaresultchannels);
+    putstr(d.ses, before, line, 1, screensummarylogmask);
 }
 
 // Copies the first n values into s and sorts them.
@@ -118,7 +118,7 @@ void printonevar(DudaState& d, bool full, bool ptype) {
                                     " kbar, at T = " + dec(set.avptfixedt, 1)
                               : "nominally, avT+ = " + mid + " " + plusminus + " " + half + " " +
                                     degree + "C, at P = " + dec(set.avptfixedp, 1) + " kbar";
-    putstr(d.ses, 1, close, 1, dudaresultchannels);
+    putstr(d.ses, 1, close, 1, screensummarylogmask);
 }
 
 // The correlation of P and T whose ellipse through 90% of the results is smallest.
@@ -209,7 +209,7 @@ void printduda(DudaState& d, bool full) {
            "nominally, duDA+ = " + dec(midp, 2) + " " + plusminus + " " +
                dec(0.5L * (bphi - bplo), 2) + " kbar, and " + dec(midt, 1) + " " + plusminus + " " +
                dec(0.5L * (bthi - btlo), 1) + " " + degree + "C, with corr = " + dec(rbest, 2),
-           1, dudaresultchannels);
+           1, screensummarylogmask);
 }
 
 }  // namespace
@@ -254,12 +254,12 @@ void printavptci(DudaState& d, bool full) {
 
 void avptdiagnostics(DudaState& d) {
     const int16 n = d.n();
-    putstr(d.ses, 0, "diagnostics", 1, dudaresultchannels);
+    putstr(d.ses, 0, "diagnostics", 1, screensummarylogmask);
     std::string line = spaces(16);
     for (const char* h : {"rock", "sd", "qv", "sd", "opt", "sd", "e*rock", "e*qv"}) {
         addstr(h, 10, line);
     }
-    putstr(d.ses, 0, line, 1, dudaresultchannels);
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
     for (int i = 1; i <= n; ++i) {
         line = "  ";
         addstr("\\text{" + d.in.calcs.calcxyznames[i] + "}", -14, line);
@@ -269,7 +269,7 @@ void avptdiagnostics(DudaState& d) {
         }
         addreal(3, true, 10, line, d.estar[i]);
         addreal(3, true, 10, line, d.estar[n + i]);
-        putstr(d.ses, 0, line, 1, dudaresultchannels);
+        putstr(d.ses, 0, line, 1, screensummarylogmask);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "rock/dudaplus.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -72,7 +73,7 @@ void mctrial(DudaState& d, bool firstrun) {
 
 void intervals(DudaState& d) {
     if (d.nmcresults == 0) {
-        putstr(d.ses, 1, "no Monte Carlo results", 1, dudaresultchannels);
+        putstr(d.ses, 1, "no Monte Carlo results", 1, screensummarylogmask);
         return;
     }
     printavptci(d, true);
@@ -111,7 +112,7 @@ void printavptplus(DudaState& d, bool ok) {
                    "at T = " + dec(set.avptfixedt, 2) + degree + "C, with " + width3(nqv) +
                        (d.onet ? " P calcs, avp+ = " : " PT calcs, avp+ = ") + dec(d.pmid, 3) +
                        " kbar, sigfit = " + dec(d.sigfitnom, 3),
-                   2, dudaresultchannels);
+                   2, screensummarylogmask);
             return;
         }
         avptbruteforce(d, d.rockxyz, d.polyconst);
@@ -123,7 +124,7 @@ void printavptplus(DudaState& d, bool ok) {
                    "at P = " + dec(set.avptfixedp, 2) + " kbar, with " + width3(nqv) +
                        (d.onep ? " T calcs, avT+ = " : " PT calcs, avT+ = ") + dec(d.tmid, 2) +
                        degree + "C, sigfit = " + dec(d.sigfitnom, 3),
-                   2, dudaresultchannels);
+                   2, screensummarylogmask);
             return;
         }
         avptbruteforce(d, d.rockxyz, d.polyconst);
@@ -137,10 +138,10 @@ void printavptplus(DudaState& d, bool ok) {
                     dec(polyvalue(d.fit, d.xco2coeffs, d.pexps, d.texps, d.pmid, d.tmid), 3);
         }
         line += ", sigfit = " + dec(d.sigfitnom, 3) + ", using " + width3(nqv) + " PT calcs";
-        putstr(ses, 1, line, 2, dudaresultchannels);
+        putstr(ses, 1, line, 2, screensummarylogmask);
         return;
     }
-    putstr(ses, 0, " have you tried avP+ and/or avT+?", 0, dudaresultchannels);
+    putstr(ses, 0, " have you tried avP+ and/or avT+?", 0, screensummarylogmask);
     bomb("avptplusdriver", "duDA+ calculation did not converge", yourfault);
 }
 
@@ -186,7 +187,7 @@ void printmctally(DudaState& d, int16 tried, int16 good) {
         line += ", not converged = " + realstr(tried - good);
     }
     line += ")";
-    putstr(d.ses, 1, line, 1, dudaresultchannels);
+    putstr(d.ses, 1, line, 1, screensummarylogmask);
 }
 
 void dudamontecarlo(DudaState& d) {
@@ -194,7 +195,7 @@ void dudamontecarlo(DudaState& d) {
     const bool duda = !d.avpplus && !d.avtplus;
     d.gen.seed(qvseed);
     ses.console.write("\nprogress - monte carlo calcs: seed = " + std::to_string(qvseed) + "  ");
-    d.nmcresults = static_cast<int16>(duda ? 2000 : 4000);
+    d.nmcresults = narrow16(duda ? 2000 : 4000);
     d.ufac = 1;
     promptreal(ses, "ufac", d.ufac);
 
@@ -217,19 +218,19 @@ void dudamontecarlo(DudaState& d) {
     d.nmcresults = d.ngood;
     intervals(d);
     if (d.lotsoffails) {
-        putstr(ses, 0, "here just for reference: possibly untrustworthy", 1, dudaresultchannels);
-        putstr(ses, 1, "lots of fails", 1, dudaresultchannels);
+        putstr(ses, 0, "here just for reference: possibly untrustworthy", 1, screensummarylogmask);
+        putstr(ses, 1, "lots of fails", 1, screensummarylogmask);
     } else {
-        putstr(ses, 1, "looks like an ok result?", 2, dudaresultchannels);
+        putstr(ses, 1, "looks like an ok result?", 2, screensummarylogmask);
     }
 
     real lastufac = d.ufac;
     for (int pass = 1;; ++pass) {
         lastufac = d.ufac;
         d.ufac = 0;
-        putstr(ses, 1, "ufac = multiplier on input uncertainties; ", 1, dudaresultchannels);
+        putstr(ses, 1, "ufac = multiplier on input uncertainties; ", 1, screensummarylogmask);
         putstr(ses, 1, "try 0.1 or 0.2? (1 continues accumulating; 0 exits this loop)", 1,
-               dudaresultchannels);
+               screensummarylogmask);
         promptreal(ses, "ufac to use", d.ufac);
         if (d.ufac == 0) break;
         if (!(d.ufac > 0 && d.ufac <= 1)) continue;
@@ -244,7 +245,7 @@ void dudamontecarlo(DudaState& d) {
             mctrial(d, false);
         } while (d.ngood < d.nmcresults && d.ntried <= d.nmcresults * 5 / 2);
         printmctally(d, d.ntried, d.ngood);
-        putstr(ses, firstrunclean ? 1 : 0, "", 1, dudaresultchannels);
+        putstr(ses, firstrunclean ? 1 : 0, "", 1, screensummarylogmask);
         d.nmcresults = d.ngood;
         intervals(d);
     }

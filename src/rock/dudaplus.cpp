@@ -4,6 +4,7 @@
 
 #include "base/fatal.hpp"
 #include "numerics/cholesky.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/sorting.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -45,7 +46,7 @@ polyvector svdfit(DudaState& d, const std::vector<real>& rhs, int16& ell) {
     ell = np;
     for (int l = 1; l <= np - 1; ++l) {
         if (s.svdw[l] > 1e-14L * s.svdw[np]) {
-            ell = static_cast<int16>(l);
+            ell = narrow16(l);
             break;
         }
     }
@@ -163,12 +164,12 @@ void dudafit(DudaState& d) {
         d.xco2coeffs = svdfit(d, rhs, ell);
     }
     if (d.in.set.avptinfo > 0) {
-        putstr(ses, 1, "difference between qv xyz and its poly", 2, dudaresultchannels);
+        putstr(ses, 1, "difference between qv xyz and its poly", 2, screensummarylogmask);
         std::string line;
         addstr("xyz", 10, line);
         addstr("med e*", 10, line);
         addstr("max e*", 10, line);
-        putstr(ses, 0, line, 1, dudaresultchannels);
+        putstr(ses, 0, line, 1, screensummarylogmask);
         auto list = std::make_unique<sortvector>();
         for (int j = 1; j <= d.n(); ++j) {
             real emax = 0;
@@ -183,7 +184,7 @@ void dudafit(DudaState& d) {
             addstr(d.in.calcs.calcxyznames[j], 10, line);
             addreal(4, false, 10, line, findmedian(*list, nqv));
             addreal(4, false, 10, line, emax);
-            putstr(ses, 0, line, 1, dudaresultchannels);
+            putstr(ses, 0, line, 1, screensummarylogmask);
         }
     }
 }
@@ -236,12 +237,12 @@ void dudarock(DudaState& d) {
 void dudanominal(DudaState& d) {
     Session& ses = d.ses;
     const DudaSettings& set = d.in.set;
-    putstr(ses, 1, std::string(32, '_'), 1, dudaresultchannels);
-    putstr(ses, 0, "duDA+ calculations in QUORVANTIS", 1, dudaresultchannels);
+    putstr(ses, 1, std::string(32, '_'), 1, screensummarylogmask);
+    putstr(ses, 0, "duDA+ calculations in QUORVANTIS", 1, screensummarylogmask);
     std::string line = d.avpplus ? "avP+ for " : d.avtplus ? "avT+ for " : "duDA+ for ";
     line += set.avptrockname + " with the assemblage ";
     for (const std::string& name : d.in.phasenames) line += name + " ";
-    putstr(ses, 1, line, 1, dudaresultchannels);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     d.mccount = 0;
     d.pmid = set.avptpguess;
     d.tmid = set.avpttguess;

@@ -22,7 +22,6 @@
 
 namespace qv {
 
-inline constexpr int32 dudaresultchannels = 13;  // screen, summary and log
 inline constexpr int32 dudacsvchannel = 7;       // channel number of the csv file
 inline constexpr uint32_t qvseed = 1731830508U;  // seed of every duDA+ Monte Carlo
 inline constexpr int maxmcresults = 5000;        // kept Monte Carlo results per coordinate

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "rock/dudaplus.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -43,7 +44,7 @@ struct Search {
 
     // A solution of calc k from (p, t), left in (p, t); its sigfit in sf.
     bool solve(int k, real& p, real& t, real& sf) {
-        return avptiterate(d, x, c, static_cast<int16>(k), p, t, sf, false);
+        return avptiterate(d, x, c, narrow16(k), p, t, sf, false);
     }
     // Solves calc k from (p, t) and stores its delP, delT and sigfit; the solution in (p, t).
     bool solvestore(int k, real& p, real& t) {
@@ -78,13 +79,13 @@ bool Search::avptblock(int16 n, int16& lo, int16& hi) {
     for (int k = first; k <= last && lo == 0; ++k) {
         plo = set.avptpguess;
         tlo = set.avpttguess;
-        if (solve(k, plo, tlo, sflo)) lo = static_cast<int16>(k);
+        if (solve(k, plo, tlo, sflo)) lo = narrow16(k);
     }
     if (lo == 0) return false;
     for (int k = last; k >= lo && hi == 0; --k) {
         phi = set.avptpguess;
         thi = set.avpttguess;
-        if (solve(k, phi, thi, sfhi)) hi = static_cast<int16>(k);
+        if (solve(k, phi, thi, sfhi)) hi = narrow16(k);
     }
     if (hi == 0 || hi == lo) return false;
     delp[lo] = cp(lo) - plo;
@@ -250,7 +251,7 @@ bool Search::bracket1(int16& a, int16& b, std::string& msg, bool ptype) {
     real plo = 0, tlo = 0, phi = 0, thi = 0, sflo = 0, sfhi = 0;
     for (int k = 1; k <= nqv && lo == 0; ++k) {
         start(plo, tlo);
-        if (solve(k, plo, tlo, sflo)) lo = static_cast<int16>(k);
+        if (solve(k, plo, tlo, sflo)) lo = narrow16(k);
     }
     if (lo == 0) {
         msg = "no " + what + " calcs, with nqv = " + realstr(nqv);
@@ -258,7 +259,7 @@ bool Search::bracket1(int16& a, int16& b, std::string& msg, bool ptype) {
     }
     for (int k = nqv; k >= lo && hi == 0; --k) {
         start(phi, thi);
-        if (solve(k, phi, thi, sfhi)) hi = static_cast<int16>(k);
+        if (solve(k, phi, thi, sfhi)) hi = narrow16(k);
     }
     if (hi == 0) {
         msg = "only one " + what + " calc";
@@ -295,7 +296,7 @@ void Search::blockrow(real p, real t, real dp) {
     addreal(2, true, 8, line, t);
     addreal(3, true, 8, line, dp);
     addreal(3, true, 8, line, d.ihstep);
-    putstr(d.ses, 0, line, 1, dudaresultchannels);
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
 }
 
 // duDA+ bracketing over the blocks of calcs at one P.
@@ -304,7 +305,8 @@ bool Search::bracketblocks(int16& a, int16& b, real& t1, real& dp1, real& t2, re
     const int16 nqv = d.nqv();
     const real pinc = d.in.win.pinc;
     const auto nblocks = static_cast<int16>(std::nearbyint((cp(nqv) - cp(1)) / pinc) + 1);
-    if (print) putstr(d.ses, 1, "number of P blocks = " + realstr(nblocks), 1, dudaresultchannels);
+    if (print)
+        putstr(d.ses, 1, "number of P blocks = " + realstr(nblocks), 1, screensummarylogmask);
     int16 lo = 0, hi = 0, i = 0;
     for (int16 n = 1; n <= nblocks && i == 0; ++n) {
         if (avptblock(n, lo, hi)) i = n;
@@ -319,10 +321,10 @@ bool Search::bracketblocks(int16& a, int16& b, real& t1, real& dp1, real& t2, re
     findblock(d, i, first, last);
     const real pi = cp(first);
     if (print) {
-        putstr(d.ses, 1, "P bracket", 1, dudaresultchannels);
+        putstr(d.ses, 1, "P bracket", 1, screensummarylogmask);
         std::string line;
         for (const char* h : {"P", "T", "delP", "step"}) addstr(h, 8, line);
-        putstr(d.ses, 0, line, 1, dudaresultchannels);
+        putstr(d.ses, 0, line, 1, screensummarylogmask);
     }
     blockrow(pi, t1, dp1);
     int16 j = 0;
@@ -344,7 +346,7 @@ bool Search::bracketblocks(int16& a, int16& b, real& t1, real& dp1, real& t2, re
     if (!signchange(dp1, dp2)) {
         msg = "crossover not found (3)";
         failcode = 2;
-        if (print) putstr(d.ses, 0, "but delP has the same sign", 1, dudaresultchannels);
+        if (print) putstr(d.ses, 0, "but delP has the same sign", 1, screensummarylogmask);
         return false;
     }
     int distinct = 1;
@@ -404,10 +406,11 @@ bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, re
     } else {
         ok = s.bracket1(a, b, msg, d.avpplus);
     }
-    if (print && !msg.empty()) putstr(d.ses, 1, msg, 1, dudaresultchannels);
+    if (print && !msg.empty()) putstr(d.ses, 1, msg, 1, screensummarylogmask);
     if (!ok) {
         if (print) {
-            putstr(d.ses, 0, "no solution in the range of the calculations", 1, dudaresultchannels);
+            putstr(d.ses, 0, "no solution in the range of the calculations", 1,
+                   screensummarylogmask);
         }
         if (failcode != 2 && failcode != 3) failcode = 1;
         return false;
@@ -434,7 +437,7 @@ bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, re
 
     bool stepfailed = false;
     for (int count = 1;; ++count) {
-        const auto m = static_cast<int16>((a + b) / 2);
+        const auto m = narrow16((a + b) / 2);
         if (m == a || m == b) break;
         if (duda) {
             int16 lo = 0, hi = 0;
@@ -453,7 +456,7 @@ bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, re
                 dp2 = dpm;
             }
             if (print) {
-                if (count == 1) putstr(d.ses, 1, "interval halving", 1, dudaresultchannels);
+                if (count == 1) putstr(d.ses, 1, "interval halving", 1, screensummarylogmask);
                 int16 fm = 0, lm = 0;
                 findblock(d, m, fm, lm);
                 real pe = 0, te = 0;
@@ -466,7 +469,7 @@ bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, re
                 line += "   ";
                 addreal(3, true, 8, line, pe);
                 addreal(2, true, 8, line, te);
-                putstr(d.ses, 0, line, 1, dudaresultchannels);
+                putstr(d.ses, 0, line, 1, screensummarylogmask);
             }
         } else {
             const bool ptype = d.avpplus;
@@ -502,12 +505,12 @@ bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, re
                     addreal(3, true, 8, line, xi - di);
                     addreal(3, true, 8, line, di);
                 }
-                putstr(d.ses, 0, line, 1, dudaresultchannels);
+                putstr(d.ses, 0, line, 1, screensummarylogmask);
             }
             if (signchange(del[k], del[b])) {
-                a = static_cast<int16>(k);
+                a = narrow16(k);
             } else {
-                b = static_cast<int16>(k);
+                b = narrow16(k);
             }
         }
         if (count > maxhalvings) {
@@ -515,14 +518,14 @@ bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, re
             putstr(d.ses, 0,
                    "interval halving failed at mc counter = " + realstr(d.mccount) +
                        " with ell = " + realstr(a) + " " + realstr(b) + "  " + realstr(m) + "?",
-                   1, dudaresultchannels);
+                   1, screensummarylogmask);
             stepfailed = true;
             break;
         }
         if (!print && set.avptalgorithm == 3) break;
     }
     if (stepfailed) {
-        if (print) putstr(d.ses, 0, "no success in interval halving", 1, dudaresultchannels);
+        if (print) putstr(d.ses, 0, "no success in interval halving", 1, screensummarylogmask);
         failcode = 4;
         return false;
     }
@@ -540,11 +543,11 @@ bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, re
     p = pe;
     t = te;
     if (duda && print) {
-        putstr(d.ses, 1, "finally", 1, dudaresultchannels);
+        putstr(d.ses, 1, "finally", 1, screensummarylogmask);
         std::string line;
         addreal(3, true, 8, line, p);
         addreal(2, true, 8, line, t);
-        putstr(d.ses, 0, line, 1, dudaresultchannels);
+        putstr(d.ses, 0, line, 1, screensummarylogmask);
     }
     return p != 0 && t != 0;
 }
@@ -564,7 +567,7 @@ void avptbruteforce(DudaState& d, const xyzvector& x, const xyzvector& c) {
     } else if (d.avtplus) {
         line += ", at P = " + realfixstr(2, true, set.avptfixedp) + " kbar";
     }
-    putstr(ses, 0, line, 1, dudaresultchannels);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     ses.console.write("qv min/max P = " + fixw(d.pmin, 6, 2) + fixw(d.pmax, 6, 2) +
                       fixw(d.in.win.pinc, 6, 3) + "\n");
     line.clear();
@@ -580,7 +583,7 @@ void avptbruteforce(DudaState& d, const xyzvector& x, const xyzvector& c) {
         for (int i = 0; i < 3; ++i) addstr(heads[i], 8, line);
     }
     addstr("sigfit", 8, line);
-    putstr(ses, 0, line, 1, dudaresultchannels);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     real pg = 0, tg = 0;
     bool firstrow = true;
     bool newp = true;  // no row yet at this P
@@ -592,11 +595,11 @@ void avptbruteforce(DudaState& d, const xyzvector& x, const xyzvector& c) {
                 pg = set.avptpguess;
                 tg = set.avpttguess;
             }
-            if (avptiterate(d, x, c, static_cast<int16>(k), pg, tg, d.sigfitnom, false)) {
+            if (avptiterate(d, x, c, narrow16(k), pg, tg, d.sigfitnom, false)) {
                 (*d.delp)[k] = rec.p - pg;
                 (*d.delt)[k] = (rec.t - tg) / d.tscale;
                 if (newp && !firstrow) {
-                    putstr(ses, 0, "-----------------", 1, dudaresultchannels);
+                    putstr(ses, 0, "-----------------", 1, screensummarylogmask);
                 }
                 firstrow = false;
                 newp = false;
@@ -608,7 +611,7 @@ void avptbruteforce(DudaState& d, const xyzvector& x, const xyzvector& c) {
                 addreal(3, true, 8, line, (*d.delt)[k]);
                 if (xco2) addreal(3, true, 8, line, rec.xfluid);
                 addreal(3, true, 8, line, d.sigfitnom);
-                putstr(ses, 0, line, 1, dudaresultchannels);
+                putstr(ses, 0, line, 1, screensummarylogmask);
             }
             if (k < nqv && d.calc(k + 1).p != rec.p) {
                 pg = 0;
@@ -617,26 +620,26 @@ void avptbruteforce(DudaState& d, const xyzvector& x, const xyzvector& c) {
         } else if (d.avtplus) {
             if (tg == 0) tg = set.avpttguess;
             real p = set.avptfixedp;
-            if (avptiterate(d, x, c, static_cast<int16>(k), p, tg, d.sigfitnom, false)) {
+            if (avptiterate(d, x, c, narrow16(k), p, tg, d.sigfitnom, false)) {
                 (*d.delt)[k] = (rec.t - tg) / d.tscale;
                 addgreal(2, line, k);
                 addreal(2, true, 8, line, rec.t);
                 addreal(3, true, 8, line, tg);
                 addreal(3, true, 8, line, (*d.delt)[k]);
                 addreal(3, true, 8, line, d.sigfitnom);
-                putstr(ses, 0, line, 1, dudaresultchannels);
+                putstr(ses, 0, line, 1, screensummarylogmask);
             }
         } else {
             if (pg == 0) pg = set.avptpguess;
             real t = set.avptfixedt;
-            if (avptiterate(d, x, c, static_cast<int16>(k), pg, t, d.sigfitnom, false)) {
+            if (avptiterate(d, x, c, narrow16(k), pg, t, d.sigfitnom, false)) {
                 (*d.delp)[k] = rec.p - pg;
                 addgreal(2, line, k);
                 addreal(3, true, 8, line, rec.p);
                 addreal(3, true, 8, line, pg);
                 addreal(3, true, 8, line, (*d.delp)[k]);
                 addreal(3, true, 8, line, d.sigfitnom);
-                putstr(ses, 0, line, 1, dudaresultchannels);
+                putstr(ses, 0, line, 1, screensummarylogmask);
             }
         }
     }

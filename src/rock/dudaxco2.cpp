@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "rock/dudaplus.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -113,7 +114,7 @@ void withxco2preprocess(DudaState& d) {
         (avp ? c.t : c.p) = fixed;
         calcs[++count] = c;
     }
-    sc.nqv = static_cast<int16>(count);
+    sc.nqv = narrow16(count);
     (avp ? set.avptfixedt : set.avptfixedp) = fixed;
     ses.console.write("\nafter preprocess\n");
     std::string out;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "rock/averages.hpp"
 #include "rock/avlsq.hpp"
 #include "rock/avpt.hpp"
@@ -18,8 +19,6 @@ namespace qv {
 
 namespace {
 
-constexpr int32 screenlog = 9;
-constexpr int32 tables = 13;
 constexpr int16 blocksize = 14;  // end-members per block of the activity table
 // Limits of a typed largest sd of a reaction's own T (K) or P (kbar).
 constexpr real maxsdtlow = 20;
@@ -77,9 +76,9 @@ void RockPasses::typeofcalculation() {
     if (s.calctype == 1 || s.calctype == 2) {
         code = s.calctype;
     } else {
-        putstr(ses, 1, "type of rock calculation: ", 1, screenlog);
-        putstr(ses, 0, "       1 : average P", 1, screenlog);
-        putstr(ses, 0, "       2 : average T", 1, screenlog);
+        putstr(ses, 1, "type of rock calculation: ", 1, screenlogmask);
+        putstr(ses, 0, "       1 : average P", 1, screenlogmask);
+        putstr(ses, 0, "       2 : average T", 1, screenlogmask);
         promptinteger(ses, "code", code);
     }
     // The menu offers no average P-T: every other code is average P.
@@ -87,11 +86,11 @@ void RockPasses::typeofcalculation() {
 }
 
 void RockPasses::activitytable() {
-    auto nblocks = static_cast<int16>(d.nem / blocksize);
+    auto nblocks = narrow16(d.nem / blocksize);
     if (nblocks * blocksize < d.nem) ++nblocks;
     for (int16 b = 1; b <= nblocks; ++b) {
-        const int16 first = static_cast<int16>((b - 1) * blocksize + 1);
-        const int16 last = b == nblocks ? d.nem : static_cast<int16>(b * blocksize);
+        const int16 first = narrow16((b - 1) * blocksize + 1);
+        const int16 last = b == nblocks ? d.nem : narrow16(b * blocksize);
         std::string names;
         std::string acts;
         std::string sds;
@@ -113,9 +112,9 @@ void RockPasses::activitytable() {
                 addreal(3, true, 9, sds, d.sdactivity[k]);
             }
         }
-        putstr(ses, b == 1 ? 1 : 0, names, 1, screenlog);
-        putstr(ses, 0, acts, 1, screenlog);
-        putstr(ses, 0, sds, 2, screenlog);
+        putstr(ses, b == 1 ? 1 : 0, names, 1, screenlogmask);
+        putstr(ses, 0, acts, 1, screenlogmask);
+        putstr(ses, 0, sds, 2, screenlogmask);
     }
 }
 
@@ -132,7 +131,7 @@ bool RockPasses::editing() {
             std::string again;
             promptstring(ses, "bad name : replace " + words[i] + " with ", again);
             if (!posinlist(again, d.emnames, d.nem, k)) {
-                putstr(ses, 0, "forget it!  (check the name\xC9)", 1, screenlog);
+                putstr(ses, 0, "forget it!  (check the name\xC9)", 1, screenlogmask);
                 continue;
             }
         }
@@ -241,7 +240,7 @@ void RockPasses::scriptreactions() {
     d.incompleteset = false;
     hooks.calcrxnlna();
     s.dataokcb = controlboolean::yes;
-    putstr(ses, 1, "using independent set of reactions (from script)", 1, screenlog);
+    putstr(ses, 1, "using independent set of reactions (from script)", 1, screenlogmask);
 }
 
 void RockPasses::reactions() {
@@ -259,7 +258,7 @@ void RockPasses::reactions() {
                    "max allowed sd(T): " + realstr(maxsdallowed) +
                        "\xA1"
                        "C (from script)",
-                   1, screenlog);
+                   1, screenlogmask);
         } else {
             promptreal(ses, "max allowed sd(T)", maxsdallowed);
             if (maxsdallowed > maxsdthigh) {
@@ -267,13 +266,13 @@ void RockPasses::reactions() {
                 putstr(ses, 0,
                        "max sd(T) reset to 500\xA1"
                        "C",
-                       1, tables);
+                       1, screensummarylogmask);
             } else if (maxsdallowed < maxsdtlow) {
                 maxsdallowed = maxsdtlow;
                 putstr(ses, 0,
                        "max sd(T) reset to 20\xA1"
                        "C",
-                       1, tables);
+                       1, screensummarylogmask);
             }
         }
     } else {
@@ -282,15 +281,15 @@ void RockPasses::reactions() {
             maxsdallowed = s.maxsdp;
             line = "max allowed sd(P): ";
             addreal(1, true, 0, line, maxsdallowed);
-            putstr(ses, 0, line + " kbar (from script)", 1, screenlog);
+            putstr(ses, 0, line + " kbar (from script)", 1, screenlogmask);
         } else {
             promptreal(ses, "max allowed sd(P)", maxsdallowed);
             if (maxsdallowed > maxsdphigh) {
                 maxsdallowed = maxsdphigh;
-                putstr(ses, 0, "max sd(P) reset to 20 kbar", 1, tables);
+                putstr(ses, 0, "max sd(P) reset to 20 kbar", 1, screensummarylogmask);
             } else if (maxsdallowed < maxsdplow) {
                 maxsdallowed = maxsdplow;
-                putstr(ses, 0, "max sd(P) reset to 0.05 kbar", 1, tables);
+                putstr(ses, 0, "max sd(P) reset to 0.05 kbar", 1, screensummarylogmask);
             }
         }
     }
@@ -315,7 +314,7 @@ void RockPasses::listreactions() {
 
 void RockPasses::calculate() {
     if (d.nreac == 0) {
-        putstr(ses, 1, "** no reactions", 1, tables);
+        putstr(ses, 1, "** no reactions", 1, screensummarylogmask);
         return;
     }
     RockSettings set;
@@ -337,7 +336,8 @@ void RockPasses::calculate() {
     printavptdata(rc);
     printavptmath(rc);
     if (d.nreac == 1) {
-        putstr(ses, 1, "** insufficient reactions for average P/T calculations", 1, tables);
+        putstr(ses, 1, "** insufficient reactions for average P/T calculations", 1,
+               screensummarylogmask);
         return;
     }
     switch (kind) {
@@ -351,7 +351,7 @@ void RockPasses::calculate() {
 bool RockPasses::onepass() {
     ++pass;
     if (pass > 1) {
-        putstr(ses, 1, std::string(38, '*'), 2, tables);
+        putstr(ses, 1, std::string(38, '*'), 2, screensummarylogmask);
         prevcode = s.calctype;
     }
     typeofcalculation();
@@ -379,7 +379,7 @@ bool RockPasses::onepass() {
     reactions();
     if (s.pisrcb == controlboolean::yes) listreactions();
     calculate();
-    putstr(ses, 0, "", 2, screenlog);
+    putstr(ses, 0, "", 2, screenlogmask);
     if (ses.autoexiton) return false;
     return query(ses, "more calculations with these data");
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "numerics/convert.hpp"
 #include "rock/avlsq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -12,8 +13,6 @@ namespace qv {
 namespace {
 
 constexpr real tzero = 273.15L;  // K at 0 degrees C
-constexpr int32 tables = 13;     // screen, summary and log
-constexpr int32 vx = 64;         // drawing-program channel
 constexpr int16 blocksize = 14;  // end-members per block of the activity table
 constexpr real nosd = 1e-8L;     // sd put in place of a variance of 0 or less
 
@@ -32,9 +31,9 @@ real shownactivity(const RockCalc& rc, int16 k) {
 // leaves a blank line.
 void puttransposerow(Session& ses, const std::string& line, bool last) {
     if (last) {
-        putstr(ses, 0, line + "}}];", 2, vx);
+        putstr(ses, 0, line + "}}];", 2, vxmask);
     } else {
-        putstr(ses, 0, line + "},", 1, vx);
+        putstr(ses, 0, line + "},", 1, vxmask);
     }
 }
 
@@ -42,14 +41,14 @@ void puttransposerow(Session& ses, const std::string& line, bool last) {
 // `add` appends entry (i, j) to the row's line.
 template <class Add>
 void putmathmatrix(Session& ses, const char* opening, int16 rows, int16 cols, Add add) {
-    putstr(ses, 0, opening, 1, vx);
+    putstr(ses, 0, opening, 1, vxmask);
     for (int16 i = 1; i <= rows; ++i) {
         std::string line = "  {";
         for (int16 j = 1; j <= cols; ++j) {
             if (j > 1) line += ", ";
             add(line, i, j);
         }
-        putstr(ses, 0, line + (i < rows ? "}," : "}};"), 1, vx);
+        putstr(ses, 0, line + (i < rows ? "}," : "}};"), 1, vxmask);
     }
 }
 
@@ -78,11 +77,11 @@ real sdordefault(Session& ses, const char* what, int16 i, real var) {
 
 void printmatrix(RockCalc& rc, const char* title, const covmatrix& m, const reacvector& sd) {
     const int16 n = rc.data.nreac;
-    putstr(rc.ses, 1, title, 2, tables);
+    putstr(rc.ses, 1, title, 2, screensummarylogmask);
     for (int16 i = 1; i <= n; ++i) {
         std::string line;
         for (int16 j = 1; j <= n; ++j) addreal(4, true, 9, line, m[i][j] / (sd[i] * sd[j]));
-        putstr(rc.ses, 0, line, 1, tables);
+        putstr(rc.ses, 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -101,12 +100,12 @@ void printavptdata(RockCalc& rc) {
     line += " kbar and T = " + realstr(s.tcur - tzero) +
             " \xA1"
             "C";
-    putstr(ses, 1, line, 1, tables);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     int16 nblocks = d.nem / blocksize;
     if (nblocks * blocksize < d.nem) ++nblocks;
     for (int16 b = 1; b <= nblocks; ++b) {
-        const int16 first = static_cast<int16>((b - 1) * blocksize + 1);
-        const int16 last = b == nblocks ? d.nem : static_cast<int16>(b * blocksize);
+        const int16 first = narrow16((b - 1) * blocksize + 1);
+        const int16 last = b == nblocks ? d.nem : narrow16(b * blocksize);
         std::string names;
         std::string acts;
         std::string sds;
@@ -123,9 +122,9 @@ void printavptdata(RockCalc& rc) {
                 addreal(5, true, 10, sds, std::sqrt(d.emvarlna[k]));
             }
         }
-        putstr(ses, 0, names, 1, tables);
-        putstr(ses, 0, acts, 1, tables);
-        putstr(ses, 0, sds, 1, tables);
+        putstr(ses, 0, names, 1, screensummarylogmask);
+        putstr(ses, 0, acts, 1, screensummarylogmask);
+        putstr(ses, 0, sds, 1, screensummarylogmask);
     }
     rc.rx.calcrxnlna();
     covmatrix covh{};
@@ -173,8 +172,8 @@ void printavptdata(RockCalc& rc) {
     putstr(ses, 1,
            d.incompleteset ? "\xA5\xA5INCOMPLETE\xA5\xA5 independent set of reactions"
                            : "Independent set of reactions",
-           1, tables);
-    for (int16 i = 1; i <= n; ++i) putstr(ses, 0, rc.rx.reactiontext(i), 1, tables);
+           1, screensummarylogmask);
+    for (int16 i = 1; i <= n; ++i) putstr(ses, 0, rc.rx.reactiontext(i), 1, screensummarylogmask);
     line = "Calculations for the set of reactions";
     if (avt) {
         line += " at P = ";
@@ -186,7 +185,7 @@ void printavptdata(RockCalc& rc) {
                 "C ";
     }
     line += s.fluidtext;
-    putstr(ses, 1, line, 1, tables);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     line.clear();
     addstr("", 4, line);
     addstr(avt ? "T" : "P", 9, line);
@@ -197,7 +196,7 @@ void printavptdata(RockCalc& rc) {
     addstr("c", 10, line);
     addstr("ln_K", 10, line);
     addstr("sd(ln_K)", 10, line);
-    putstr(ses, 0, line, 1, tables);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     for (int16 i = 1; i <= n; ++i) {
         line.clear();
         addstr(realstr(i), -4, line);
@@ -224,7 +223,7 @@ void printavptdata(RockCalc& rc) {
         addreal(4, true, 10, line, c[i]);
         addreal(4, true, 10, line, lnk[i]);
         addreal(4, true, 10, line, sdk[i]);
-        putstr(ses, 0, line, 1, tables);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
     if (!s.printcor && s.debuglevel <= 1) return;
     if (!s.justrelu) printmatrix(rc, "Correlation matrix: enthalpy of reaction", covh, sdh);
@@ -246,7 +245,7 @@ void printavptmath(RockCalc& rc) {
     calcreactioncov(d, s.justrelu, covh, covlnk);
     reacvector lnk{};
     fluidlnk(rc, lnk);
-    putstr(ses, 2, "{name, lna, sdlna} = Transpose[{", 1, vx);
+    putstr(ses, 2, "{name, lna, sdlna} = Transpose[{", 1, vxmask);
     for (int16 k = 1; k <= d.nem; ++k) {
         std::string line = "  {";
         addstr(d.emnames[k], 6, line);
@@ -258,7 +257,7 @@ void printavptmath(RockCalc& rc) {
     }
     putmathmatrix(ses, "r = {", n, d.nem,
                   [&](std::string& line, int16 i, int16 k) { addgreal(3, line, d.r[i][k]); });
-    putstr(ses, 1, "{a, b, c, lnK, sdlnK} = Transpose[{", 1, vx);
+    putstr(ses, 1, "{a, b, c, lnK, sdlnK} = Transpose[{", 1, vxmask);
     for (int16 i = 1; i <= n; ++i) {
         const ReactionDg g = rc.rx.calcdgr(i, s.pcur, s.tcur, s.xco2cur, s.xh2ocur);
         std::string line = "  {";

@@ -361,7 +361,7 @@ void mcbulk(ScriptReader& r) {
     if (sum <= 0) {
         std::string line = r.keyword;
         for (int i = 1; i <= v.nscriptvalues; ++i) line += " " + v.scriptvalword[i];
-        putstr(r.ses, 0, line + " bulk composition is bad", 1, 1);
+        putstr(r.ses, 0, line + " bulk composition is bad", 1, screenmask);
         return;
     }
     const int16 k = nextcount(s.nmcbulk);
@@ -374,12 +374,12 @@ void mcbulk(ScriptReader& r) {
 
 void fractionation(ScriptReader& r) {
     if (r.cb == controlboolean::no) {
-        putstr(r.ses, 0, "fractionation info input attempted, but failed", 1, 1);
+        putstr(r.ses, 0, "fractionation info input attempted, but failed", 1, screenmask);
         r.s.fractionationcb = controlboolean::no;
         return;
     }
     r.s.fractionationcb = r.cb;
-    putstr(r.ses, 1, "fractcalcs are currently untested - what state are they in??", 2, 1);
+    putstr(r.ses, 1, "fractcalcs are currently untested - what state are they in??", 2, screenmask);
     killrun();
 }
 
@@ -429,8 +429,8 @@ void montecarlo(ScriptReader& r, bool ds190) {
     if (s.nmcrange < 0) s.nmcrange = 0;
     if (s.nmcfunc < 0) s.nmcfunc = 0;
     matchmclines(s);
-    putstr(ses, 1, "mc info", 1, 8);
-    for (int i = 1; i <= s.nmc; ++i) putstr(ses, 0, s.tables->mc[i].text, 1, 8);
+    putstr(ses, 1, "mc info", 1, logmask);
+    for (int i = 1; i <= s.nmc; ++i) putstr(ses, 0, s.tables->mc[i].text, 1, logmask);
     s.nsamecoding = 0;
     s.batchdebugcb = controlboolean::yes;
     s.pseudoon = false;
@@ -448,7 +448,7 @@ void montecarlo(ScriptReader& r, bool ds190) {
     if (s.debuglev == 0) s.printxyzcb = controlboolean::no;
     ses.prefs.notlsqdsflag = true;
     s.vexlatcb = controlboolean::no;
-    putstr(ses, 0, "", 1, 1);
+    putstr(ses, 0, "", 1, screenmask);
 }
 
 // Switched-off batches are dropped; map[new] is the batch's index as read.
@@ -489,14 +489,14 @@ void maprequests(Session& ses, ScriptSettings& s) {
     }
     s.nbatchreq = kept;
     if (kept == 0) return;
-    putstr(ses, 0, "caring batches", 1, 1);
+    putstr(ses, 0, "caring batches", 1, screenmask);
     for (int q = 1; q <= kept; ++q) {
         const BatchRequest& req = t.batchreq[q];
         std::string line;
         for (int i = 1; i <= req.n; ++i) {
             addstr(realstr(req.index[i]), 4, line);
             if (i % 20 == 0 || i == req.n) {
-                putstr(ses, 0, line, 1, 1);
+                putstr(ses, 0, line, 1, screenmask);
                 line.clear();
             }
         }
@@ -530,7 +530,7 @@ bool batchkeyword(ScriptReader& r) {
     } else if (is(r, {"gaussmc"})) {
         s.gaussmcon = r.cb == controlboolean::yes;
     } else if (is(r, {"mccorr"})) {
-        putstr(r.ses, 0, "\"mccorr\" has been cut - remove from the scriptfile", 1, 1);
+        putstr(r.ses, 0, "\"mccorr\" has been cut - remove from the scriptfile", 1, screenmask);
         fail("mccorr no longer exists");
     } else if (is(r, {"fractionation", "fract"})) {
         fractionation(r);
@@ -575,7 +575,7 @@ void closebatches(ScriptReader& r, bool ds190) {
         putstr(ses, 1,
                "no of batches = " + realstr(s.nbatch) +
                    "; no of filters = " + realstr(s.nfiltersets) + "; no of mc = " + realstr(s.nmc),
-               1, 9);
+               1, screenlogmask);
     }
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/numfmt.hpp"
 
@@ -31,7 +32,7 @@ void bulknames(ScriptReader& r) {
     if (n < 1 || v.nscriptvalues < n + 2) fail("not enough input for oxides in convert bulk");
     if (n > maxanalysis) fail("too many oxides in convert bulk" + maxtext(maxanalysis));
     s.bulkconvflag = 1;
-    s.nbulkconvox = static_cast<int16>(n);
+    s.nbulkconvox = narrow16(n);
     s.nbulkconvwt = 0;
     for (int i = 1; i <= n; ++i) s.bulkconvox[i] = oxidename(v.scriptvalword[i + 2]);
 }
@@ -46,7 +47,7 @@ void bulkamounts(ScriptReader& r) {
         if (!isnumber(v, i + 2)) fail("wrong form for convert bulk");
         s.bulkconvwt[i] = v.scriptvalreal[i + 2];
     }
-    s.nbulkconvwt = static_cast<int16>(n);
+    s.nbulkconvwt = narrow16(n);
 }
 
 // convert name nox ox1 .. oxnox
@@ -63,14 +64,14 @@ void mineralstart(ScriptReader& r) {
     mineraltype& m = s.tables->wtminerals[k];
     m = mineraltype{};
     m.name = name;
-    m.nanal = static_cast<int16>(nox);
+    m.nanal = narrow16(nox);
     for (int i = 1; i <= nox; ++i) m.anoxnames[i] = oxidename(v.scriptvalword[i + 2]);
     // Without an "info" line all iron counts as FeO.
     m.lnxmean = std::log(1e-5L);
     m.lnxsd = 0.001L;
     m.xlow = std::exp(m.lnxmean - 2 * m.lnxsd);
     m.xhigh = std::exp(m.lnxmean + 2 * m.lnxsd);
-    s.nwtmin = static_cast<int16>(k);
+    s.nwtmin = narrow16(k);
     s.bulkconvflag = 1;
 }
 
@@ -139,7 +140,7 @@ void ideal(ScriptReader& r, mineraltype& m) {
         if (nterms < 1 || nterms > maxanalysis || i + 3 + 2 * nterms > v.nscriptvalues) {
             fail("insufficient recalc info (2) for " + m.name);
         }
-        c.nterms = static_cast<int16>(nterms);
+        c.nterms = narrow16(nterms);
         for (int t = 1; t <= nterms; ++t) {
             const int at = i + 2 + 2 * t;
             if (!isnumber(v, at)) fail("insufficient recalc info (2) for " + m.name);

@@ -56,7 +56,8 @@ void with(ScriptReader& r) {
     if (v.scriptvalword[1] == "someof") {
         s.someofon = true;
         if (v.nscriptvalues < 2) {
-            putstr(r.ses, 0, "someof should be followed by a list of phase names", 1, 9);
+            putstr(r.ses, 0, "someof should be followed by a list of phase names", 1,
+                   screenlogmask);
             bomb(rs, "missing list of phases", yourfault);
         }
         first = 2;
@@ -100,7 +101,8 @@ void pseudosection(ScriptReader& r) {
 }
 
 void bothbulkandrbi(ScriptReader& r) {
-    putstr(r.ses, 0, "both bulk and rbi in the scriptfile; choose which to use", 1, 13);
+    putstr(r.ses, 0, "both bulk and rbi in the scriptfile; choose which to use", 1,
+           screensummarylogmask);
     bomb(rs, "ambiguity setting the bulk composition", yourfault);
 }
 
@@ -186,8 +188,10 @@ void rbi(ScriptReader& r) {
     ScriptTables& t = *s.tables;
     if (s.nrbi == -1) {
         if (isnumber(v, 1)) {
-            putstr(r.ses, 1, "now, rbi starts with a component list on a line (run a ", 1, 9);
-            putstr(r.ses, 0, "calculation with printbulkinfo to see the new format)", 1, 9);
+            putstr(r.ses, 1, "now, rbi starts with a component list on a line (run a ", 1,
+                   screenlogmask);
+            putstr(r.ses, 0, "calculation with printbulkinfo to see the new format)", 1,
+                   screenlogmask);
             bomb(rs, "change the rbi", yourfault);
         }
         int16 n = 0;
@@ -225,8 +229,9 @@ void rbi(ScriptReader& r) {
 // The first entry of a block of names and rows: the old form began with the rows.
 void oldblockform(ScriptReader& r, const std::string& what, const std::string& after) {
     putstr(r.ses, 1, "now, " + r.keyword + " starts with " + what + " on a line, before the block ",
-           1, 9);
-    putstr(r.ses, 0, "of " + after + " (this line was there before but preceded by a %)", 1, 9);
+           1, screenlogmask);
+    putstr(r.ses, 0, "of " + after + " (this line was there before but preceded by a %)", 1,
+           screenlogmask);
     bomb(rs, "change the " + r.keyword + " script", yourfault);
 }
 
@@ -335,8 +340,9 @@ void isopleths(ScriptReader& r, controlboolean& cb, int16& n, Fixed1<Isopleth, 2
         default: second = -1;
     }
     if (second < 0 || (second > 0 && !isword(v, second))) {
-        putstr(r.ses, 1, what + " info not recognised: just use isopleth name(s)", 1, 9);
-        putstr(r.ses, 0, "and enter the isopleth information interactively?", 1, 9);
+        putstr(r.ses, 1, what + " info not recognised: just use isopleth name(s)", 1,
+               screenlogmask);
+        putstr(r.ses, 0, "and enter the isopleth information interactively?", 1, screenlogmask);
         bomb(rs, what + " info inappropriate", yourfault);
     }
     auto take = [&](int k, int at, int count) {
@@ -344,7 +350,8 @@ void isopleths(ScriptReader& r, controlboolean& cb, int16& n, Fixed1<Isopleth, 2
         for (int i = at + 1; i <= at + count; ++i) {
             if (!isnumber(v, i)) {
                 putstr(r.ses, 1,
-                       what + ": name, then low, high and increment expected, or one value", 1, 9);
+                       what + ": name, then low, high and increment expected, or one value", 1,
+                       screenlogmask);
                 bomb(rs, what + " values inappropriate", yourfault);
             }
         }
@@ -415,7 +422,7 @@ void echovalue(ScriptReader& r, const std::string& head, const NamedValue& nv) {
     } else {
         line += ") - to be set ";
     }
-    putstr(r.ses, 0, line, 1, 1);
+    putstr(r.ses, 0, line, 1, screenmask);
 }
 
 void seta(ScriptReader& r) {
@@ -469,7 +476,8 @@ void xco2values(ScriptReader& r) {
     const int nv = v.nscriptvalues;
     for (int i = 1; i <= nv; ++i) {
         if (!isnumber(v, i)) {
-            putstr(r.ses, 1, "x(CO2): low, high and inc expected, or one or more values", 1, 9);
+            putstr(r.ses, 1, "x(CO2): low, high and inc expected, or one or more values", 1,
+                   screenlogmask);
             bomb(rs, "info inappropriate", yourfault);
         }
     }
@@ -480,7 +488,7 @@ void xco2values(ScriptReader& r) {
         const real high = v.scriptvalreal[2];
         const real inc = v.scriptvalreal[3];
         if (low < 0 || high > 1 || high <= low || inc <= 0 || inc > high - low) {
-            putstr(r.ses, 1, "x(CO2): low, high and inc expected", 1, 9);
+            putstr(r.ses, 1, "x(CO2): low, high and inc expected", 1, screenlogmask);
             bomb(rs, "values inappropriate", yourfault);
         }
         s.xco2low = low;
@@ -498,7 +506,7 @@ void xco2values(ScriptReader& r) {
     for (int i = 1; i <= nv; ++i) {
         const real x = v.scriptvalreal[i];
         if (x < 0 || x > 1) {
-            putstr(r.ses, 1, "x(CO2): list of values between 0 and 1 expected", 1, 9);
+            putstr(r.ses, 1, "x(CO2): list of values between 0 and 1 expected", 1, screenlogmask);
             bomb(rs, "values inappropriate", yourfault);
         }
         list[++s.nxco2values] = x;
@@ -693,13 +701,14 @@ void buffer(ScriptReader& r) {
     }
     s.buffername = v.scriptvalword[1];
     s.bufferdel = v.scriptvalreal[2];
-    putstr(r.ses, 0, "for " + s.buffername + " del = " + realfixstr(3, true, s.bufferdel), 1, 1);
+    putstr(r.ses, 0, "for " + s.buffername + " del = " + realfixstr(3, true, s.bufferdel), 1,
+           screenmask);
 }
 
 void rgb(ScriptReader& r) {
     ScriptSettings& s = r.s;
     if (r.v.nscriptvalues == 0) {
-        putstr(r.ses, 0, "rgb = -", 1, 1);
+        putstr(r.ses, 0, "rgb = -", 1, screenmask);
         return;
     }
     int16 n = 3;
@@ -709,7 +718,7 @@ void rgb(ScriptReader& r) {
         s.rgb[i] = r.v.scriptvalint[i];
         line += " " + realstr(s.rgb[i]);
     }
-    putstr(r.ses, 0, line, 1, 1);
+    putstr(r.ses, 0, line, 1, screenmask);
 }
 
 }  // namespace

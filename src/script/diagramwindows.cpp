@@ -9,8 +9,6 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
-constexpr int32 screensummarylog = 13;
 const std::string degree = "\xA1";
 const std::string mu = "\xB5";
 
@@ -59,10 +57,10 @@ void section(Session& ses, diagramtype mode, ScriptSettings& s, Windows& w, int1
             if (query(ses, "for " + which + "-log a, are logs to be to the base 10")) {
                 s.setlogacb = controlboolean::yes;
                 logs10 = true;
-                putstr(ses, 0, "logs are to the base 10", 1, screensummarylog);
+                putstr(ses, 0, "logs are to the base 10", 1, screensummarylogmask);
             } else {
                 s.lnacb = controlboolean::yes;
-                putstr(ses, 0, "logs are to the base e (ie natural logs)", 1, screensummarylog);
+                putstr(ses, 0, "logs are to the base e (ie natural logs)", 1, screensummarylogmask);
             }
         }
         const std::string v1 = t.pwindow ? "P" : "T";
@@ -79,7 +77,7 @@ void section(Session& ses, diagramtype mode, ScriptSettings& s, Windows& w, int1
             v2prompt = v2name;
         }
         putstr(ses, 1, v1 + "-" + v2name + " window in which the phase diagram to be drawn", 1,
-               screenlog);
+               screenlogmask);
         rrvector xs{};
         int16 n = 4;
         promptreals(ses, v1 + " low, high , " + v2prompt + " low, high", xs, n);
@@ -152,7 +150,7 @@ void section(Session& ses, diagramtype mode, ScriptSettings& s, Windows& w, int1
             putstr(ses, 1,
                    yes(s.lnacb) ? "for labelling purposes in ln a, "
                                 : "for labelling purposes in log a, ",
-                   0, screenlog);
+                   0, screenlogmask);
             std::string answer;
             promptstring(ses, "replace name, '" + name + "', with", answer);
             lnalabel = answer.empty() ? name : answer;

@@ -8,10 +8,8 @@
 namespace qv {
 namespace {
 
-constexpr int32 screenlog = 9;
-
 void writeline(Session& ses, const std::string& s, int before = 0) {
-    putstr(ses, before, s, 1, screenlog);
+    putstr(ses, before, s, 1, screenlogmask);
 }
 
 void askboth(Session& ses, FluidComposition& f) {

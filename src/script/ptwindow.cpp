@@ -14,7 +14,7 @@ const std::string degreesc =
     "C";
 
 void say(Session& ses, int before, const std::string& text, int after) {
-    putstr(ses, before, text, after, 9);
+    putstr(ses, before, text, after, screenlogmask);
 }
 
 // One variable's range of the calculations: typed when the script did not give it. `offset`

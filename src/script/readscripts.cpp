@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
@@ -30,7 +31,7 @@ void readentry(Session& ses, InFile& f, strings& entry, int16& nentry) {
         if (nentry + n > maxwords)
             bomb("readcontrol", "too many strings in a multiline", yourfault);
         for (int i = 1; i <= n; ++i) entry[nentry + i] = words[i];
-        nentry = static_cast<int16>(nentry + n);
+        nentry = narrow16(nentry + n);
         if (lines >= maxentrylines) bomb("readcontrol", "multiline gone berko", yourfault);
         if (!continued || n == 0) break;
     }
@@ -39,7 +40,7 @@ void readentry(Session& ses, InFile& f, strings& entry, int16& nentry) {
 void unrecognised(ScriptReader& r) {
     ++r.ses.prefs.scriptproblems;
     putstr(r.ses, 1, "the script, " + inquotes(r.keyword) + ", is unrecognised (or discontinued)",
-           1, 13);
+           1, screensummarylogmask);
 }
 
 void dispatch(ScriptReader& r) {
@@ -125,7 +126,7 @@ void dogminsettings(Session& ses, ScriptSettings& s) {
     s.pseudoon = true;
     if (s.nbulk == 2) {
         if (s.onebulkcb == controlboolean::no) {
-            putstr(ses, 0, "with a bulk range, use the onebulk script", 1, 9);
+            putstr(ses, 0, "with a bulk range, use the onebulk script", 1, screenlogmask);
             bomb("read scripts", "dogmin works on one bulk", yourfault);
         }
         s.onebulkcb = controlboolean::yes;

@@ -103,7 +103,7 @@ void calcwindow(ScriptReader& r, bool pressure) {
     if (r.cb != controlboolean::yes) return;
     const int16 nv = r.v.nscriptvalues;
     if (nv == 0) {
-        putstr(r.ses, 1, "for " + r.keyword + "1, 2 or 3 numbers needed", 0, 9);
+        putstr(r.ses, 1, "for " + r.keyword + "1, 2 or 3 numbers needed", 0, screenlogmask);
         ++r.ses.prefs.scriptproblems;
         cb = controlboolean::no;
         return;
@@ -132,10 +132,10 @@ void convergence(ScriptReader& r) {
     int16 n = 4;
     if (!scriptreals(r, n)) return;
     for (int i = 1; i <= 4; ++i) r.s.convergence[i] = r.v.scriptvalreal[i];
-    putstr(r.ses, 0, "conv: " + convergencepower(r.s.convergence[1]), 1, 1);
+    putstr(r.ses, 0, "conv: " + convergencepower(r.s.convergence[1]), 1, screenmask);
     for (int i = 2; i <= 4; ++i) {
         const real x = r.s.convergence[i];
-        putstr(r.ses, 0, x == 0 ? std::string("0 ") : convergencepower(x), 1, 1);
+        putstr(r.ses, 0, x == 0 ? std::string("0 ") : convergencepower(x), 1, screenmask);
     }
 }
 
@@ -205,8 +205,9 @@ void integercode(ScriptReader& r, int16& code) {
 }
 
 void exbuff(ScriptReader& r) {
-    putstr(r.ses, 1, "the script, exbuff, is superceded: use instead", 1, 9);
-    putstr(r.ses, 0, inquotes("figure T-x(CO2)") + " or " + inquotes("figure P-x(CO2)"), 1, 9);
+    putstr(r.ses, 1, "the script, exbuff, is superceded: use instead", 1, screenlogmask);
+    putstr(r.ses, 0, inquotes("figure T-x(CO2)") + " or " + inquotes("figure P-x(CO2)"), 1,
+           screenlogmask);
     bomb("reading scripts", "exit, and use one of the new scripts", yourfault);
 }
 
@@ -295,7 +296,7 @@ bool valuekeyword(ScriptReader& r) {
     } else if (is(r, {"exbuff"})) {
         exbuff(r);
     } else if (is(r, {"calcsdnle"})) {
-        putstr(r.ses, 0, "calcsdnle not available in du351", 1, 1);
+        putstr(r.ses, 0, "calcsdnle not available in du351", 1, screenmask);
     } else {
         return false;
     }

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -27,7 +28,7 @@ constexpr real thighc = 2726.85L;  // 3000 K
 bool failed(ScriptReader& r, const char* strictmessage, const char* followup) {
     if (r.s.strictscriptingon) bomb("reading script for " + r.keyword, strictmessage, yourfault);
     ++r.ses.prefs.scriptproblems;
-    putstr(r.ses, 0, followup, 1, 9);
+    putstr(r.ses, 0, followup, 1, screenlogmask);
     return false;
 }
 
@@ -50,7 +51,7 @@ std::string oxidename(const std::string& w) {
 }
 
 void scriptmessage(ScriptReader& r, const std::string& text) {
-    putstr(r.ses, 1, "for " + r.keyword + text, 1, 9);
+    putstr(r.ses, 1, "for " + r.keyword + text, 1, screenlogmask);
 }
 
 bool scriptisnumeric(valuetype t) {
@@ -63,7 +64,7 @@ void scriptvalues(ScriptReader& r, const strings& words, int16 nwords, int16 nus
     v.scriptvalword.fill(std::string());
     v.scriptvalint.fill(0);
     v.scriptvalreal.fill(0);
-    v.nscriptvalues = static_cast<int16>(nwords - nused);
+    v.nscriptvalues = narrow16(nwords - nused);
     if (v.nscriptvalues <= 0) {
         v.nscriptvalues = 0;
         return;
@@ -115,7 +116,7 @@ void dropvalues(ScriptValues& v, int n) {
         v.scriptvalint[i] = 0;
         v.scriptvalreal[i] = 0;
     }
-    v.nscriptvalues = static_cast<int16>(v.nscriptvalues - n);
+    v.nscriptvalues = narrow16(v.nscriptvalues - n);
 }
 
 bool scriptreal(ScriptReader& r, real low, real high) {

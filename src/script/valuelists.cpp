@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -12,7 +13,7 @@ namespace qv {
 namespace {
 
 void say(Session& ses, const std::string& text) {
-    putstr(ses, 0, text, 1, 9);
+    putstr(ses, 0, text, 1, screenlogmask);
 }
 
 // The number of values of a list stepping from low by inc: the whole steps that fit plus one,
@@ -263,13 +264,13 @@ void checkpinterval(Session& ses, Windows& w, int16 variance) {
         const real inc = askinterval(ses, {"P", "pressures", rangetext, 1e-4L}, low, high,
                                      fromscript, fromscript ? w.pinc : 0);
         w.npvalues = filllist(w.pvalues, low, high, inc, 1e-4L);
-        w.pformat = static_cast<int16>(std::max({int{ndecimals(inc)}, d, 3}));
+        w.pformat = narrow16(std::max({int{ndecimals(inc)}, d, 3}));
     }
     // T values printed beside these pressures carry one decimal fewer.
     if (variance == 2) {
-        w.tformat = std::max(w.tformat, static_cast<int16>(w.pformat - 1));
+        w.tformat = std::max(w.tformat, narrow16(w.pformat - 1));
     } else {
-        w.tformat = std::clamp(static_cast<int16>(w.pformat - 1), int16{2}, int16{4});
+        w.tformat = std::clamp(narrow16(w.pformat - 1), int16{2}, int16{4});
     }
 }
 
@@ -301,8 +302,8 @@ void checktinterval(Session& ses, Windows& w) {
                                  fromscript, fromscript ? w.tinc : 0);
     w.ntvalues = filllist(w.tvalues, low, high, inc, 0.01L);
     const int dinc = decimalsof(inc, 1e-5L);
-    w.tformat = static_cast<int16>(std::min(std::max(dinc, d), 4));
-    w.pformat = std::clamp(static_cast<int16>(w.tformat + 3), int16{3}, int16{4});
+    w.tformat = narrow16(std::min(std::max(dinc, d), 4));
+    w.pformat = std::clamp(narrow16(w.tformat + 3), int16{3}, int16{4});
 }
 
 void listxco2(Session& ses, Windows& w) {

@@ -35,7 +35,7 @@ bool inrange(const Windows& w, findtype kind, real x) {
 namespace {
 
 void say(Session& ses, const std::string& text) {
-    putstr(ses, 0, text, 1, 9);
+    putstr(ses, 0, text, 1, screenlogmask);
 }
 
 // The texts of one window for `checkwindow`: "P" or "T", and the bounds as printed.

@@ -6,18 +6,11 @@
 #include <vector>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "thermo/phaseprops.hpp"
 
 namespace qv {
-namespace {
-
-real amount(int16 integer, int32 denom) {
-    return static_cast<real>(static_cast<double>(integer) / static_cast<double>(denom));
-}
-
-}  // namespace
-
 std::string printreaction(const emvector& x, const strings& names, int16 n) {
     real big = 0;
     for (int i = 1; i <= n; ++i) big = std::max(big, std::fabs(x[i]));
@@ -80,7 +73,7 @@ AssemblageReaction assemblagereaction(const Run& run, const CrossRefs& xref, con
             for (int e = 1; e <= 2; ++e) {
                 out.names[++out.n] = ph.em[e].name;
                 for (int c = 1; c <= sc.ncomp; ++c) {
-                    (*a)[c][out.n] = amount(ph.em[e].comp[c], sc.compdenom[c]);
+                    (*a)[c][out.n] = doubleratio(ph.em[e].comp[c], sc.compdenom[c]);
                 }
             }
         } else {
@@ -94,7 +87,8 @@ AssemblageReaction assemblagereaction(const Run& run, const CrossRefs& xref, con
         if (!phases[run.nss + j]) continue;
         const ptype0& ph = (*run.arrays.prec0)[j];
         out.names[++out.n] = ph.name;
-        for (int c = 1; c <= sc.ncomp; ++c) (*a)[c][out.n] = amount(ph.comp[c], sc.compdenom[c]);
+        for (int c = 1; c <= sc.ncomp; ++c)
+            (*a)[c][out.n] = doubleratio(ph.comp[c], sc.compdenom[c]);
     }
     if (jacsingular) {
         out.text = "####";

@@ -5,6 +5,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/random.hpp"
 #include "solver/nle.hpp"
 #include "solver/reactionsets.hpp"
@@ -130,10 +131,10 @@ bool calcq(Session& ses, Run& run, CrossRefs& xref, ReactionLists& rl, int16 pha
         row[31] = em.td[31];
     }
     int16 nq = 0;
-    const auto nxvars = static_cast<int16>(n + 1);
+    const auto nxvars = narrow16(n + 1);
     for (int16 v = 1; v <= n - 1; ++v) {
         const xvartype& var = ph.var[v];
-        const auto k = static_cast<int16>(v + 2);
+        const auto k = narrow16(v + 2);
         xref.xnames[k] = var.name;
         xref.xscale[k] = var.scale;
         xref.xoffset[k] = var.offset;

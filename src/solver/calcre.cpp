@@ -6,6 +6,7 @@
 
 #include "base/fatal.hpp"
 #include "numerics/combinations.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "solver/calcresearch.hpp"
 #include "textio/channels.hpp"
@@ -16,7 +17,7 @@ namespace qv {
 
 bool ReactionSearchState::reactions(int16 size, const ComponentFlags& cf, const PhaseFlags& pf,
                                     iemvector& combo, PhaseFlags& cflags, bool rock) {
-    const int16 k = static_cast<int16>(sysrank + 1);
+    const int16 k = narrow16(sysrank + 1);
     startcombination(combo, k);
     bool more = true;
     bool done = false;
@@ -64,7 +65,7 @@ bool ReactionSearchState::run() {
             if (all[p]) ++nsysphases;
         }
         sysrank = rankofphases(all);
-        maxreacs = static_cast<int16>(nsysphases - sysrank);
+        maxreacs = narrow16(nsysphases - sysrank);
         printcmatrix(ses, s.ct);
         const Windows& w = s.ev.w;
         if (s.rockavtype == avtype::avpmode) {
@@ -152,7 +153,7 @@ void ReactionSearchState::intersections(const PhaseFlags& pf, iemvector& combo,
               "REALLY should not have got to here  (B) ...");
         return;
     }
-    const int16 k = static_cast<int16>(sysrank + 2);
+    const int16 k = narrow16(sysrank + 2);
     startcombination(combo, k);
     bool more = true;
     for (;;) {

@@ -4,6 +4,7 @@
 
 #include "base/fatal.hpp"
 #include "numerics/combinations.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "solver/calcresearch.hpp"
 #include "textio/channels.hpp"
@@ -195,7 +196,7 @@ void ReactionSearchState::unbalanced(const Fixed1<int64, maxem>& coef, const Pha
 void ReactionSearchState::re(int16 ncomps, const ComponentFlags& cf, const PhaseFlags& pf,
                              PhaseFlags& comb) {
     // calcacomp: the system's components by the combination's phases.
-    const int16 nc = static_cast<int16>(sysrank + 1);
+    const int16 nc = narrow16(sysrank + 1);
     Fixed1<Fixed1<int64, maxem>, maxcomp> a;
     Fixed1<int16, maxem> phaseof;
     int16 rows = 0, cols = 0;
@@ -253,11 +254,11 @@ void ReactionSearchState::re(int16 ncomps, const ComponentFlags& cf, const Phase
             }
         }
         const int64 piv = a[i][i];
-        for (int16 m = static_cast<int16>(i + 1); m <= srows; ++m) {
+        for (int16 m = narrow16(i + 1); m <= srows; ++m) {
             if (a[m][i] == 0) continue;
             const int64 g = gcd64(piv, a[m][i]);
             const int64 f1 = piv / g, f2 = a[m][i] / g;
-            for (int16 j = static_cast<int16>(i + 1); j <= nc; ++j) {
+            for (int16 j = narrow16(i + 1); j <= nc; ++j) {
                 a[m][j] = fit32(f1 * a[m][j] - f2 * a[i][j], "re");
             }
             a[m][i] = 0;
@@ -309,12 +310,12 @@ void ReactionSearchState::re(int16 ncomps, const ComponentFlags& cf, const Phase
         Fixed1<int64, maxcomp> qn, qd;
         liemvector qds;
         int16 nq = 0;
-        for (int16 i = static_cast<int16>(nucomp + 1); i <= ncomp; ++i) {
+        for (int16 i = narrow16(nucomp + 1); i <= ncomp; ++i) {
             int64 sum = 0;
             for (int16 j = 1; j <= nem; ++j) sum += coef[j] * s.ct.c[i][j];
             const int64 div = s.ct.comps.compdenom[i];
             const int64 g = gcd64(sum, div);
-            const int16 q = static_cast<int16>(i - nucomp);
+            const int16 q = narrow16(i - nucomp);
             qn[q] = g > 0 ? sum / g : 0;
             qd[q] = g > 0 ? div / g : 1;
             qds[++nq] = fit32(qd[q], "re");

@@ -4,6 +4,7 @@
 
 #include "base/fatal.hpp"
 #include "numerics/combinations.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "solver/calcresearch.hpp"
 #include "textio/channels.hpp"
@@ -48,7 +49,7 @@ int16 ReactionSearchState::rankofphases(const PhaseFlags& pf) const {
 
 bool ReactionSearchState::calclnir(const PhaseFlags& pf, int16 size) {
     const bool last = size == nucomp;
-    sysmax = static_cast<int16>(nsysphases - sysrank);
+    sysmax = narrow16(nsysphases - sysrank);
     if (nrxem > maxreactionphases) bomb("calclnir", "too many end-members", yourfault);
     const longint3 sys = phaseset(pf, nrxem);
     sysfoundstart = 0;
@@ -56,7 +57,7 @@ bool ReactionSearchState::calclnir(const PhaseFlags& pf, int16 size) {
         if (BSubset(rl.rphasesets[k], sys)) ++sysfoundstart;
     }
     sysfound = sysfoundstart;
-    int16 fresh = static_cast<int16>(sysmax - sysfoundstart);
+    int16 fresh = narrow16(sysmax - sysfoundstart);
     if (fresh != 0 && nreac != 0 && !last) {
         int16 a = 0, b = 0;
         for (int16 p = 1; p <= nrxem; ++p) {
@@ -77,7 +78,7 @@ bool ReactionSearchState::calclnir(const PhaseFlags& pf, int16 size) {
             }
         }
     }
-    sysmax = static_cast<int16>(sysfoundstart + fresh);
+    sysmax = narrow16(sysfoundstart + fresh);
     return fresh > 0;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/dumps.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -39,7 +40,7 @@ void makedeqdx(Session& ses, NleEquations& eqs, const NleVariables& v, int16 nre
 
     // The jacobian is by the scaled unknowns; the scale turns it into the derivative by the
     // natural values (modes as printed), the divisor back into the reaction's own dG.
-    const int16 nall = static_cast<int16>(v.nxvars + v.nmodevars);
+    const int16 nall = narrow16(v.nxvars + v.nmodevars);
     int16 nxf = 0;
     int16 nmf = 0;
     {
@@ -70,12 +71,12 @@ void makedeqdx(Session& ses, NleEquations& eqs, const NleVariables& v, int16 nre
         int16 dropfree = 0;
         {
             int i = 0;
-            for (int16 k = static_cast<int16>(v.nxvars + 1); k <= nall; ++k) {
+            for (int16 k = narrow16(v.nxvars + 1); k <= nall; ++k) {
                 if (!v.xfree[k]) continue;
                 ++i;
                 mv[i] = v.natural(k) / v.modephi;
-                modeno[i] = static_cast<int16>(k - v.nxvars);
-                if (dropfree == 0 && std::fabs(mv[i]) >= 1e-8L) dropfree = static_cast<int16>(i);
+                modeno[i] = narrow16(k - v.nxvars);
+                if (dropfree == 0 && std::fabs(mv[i]) >= 1e-8L) dropfree = narrow16(i);
             }
         }
         if (dropfree == 0 || n != nreac + ns || ns < 1 || bulk.bulkref < 1 || bulk.bulkref > ns) {
@@ -147,7 +148,7 @@ void makedeqdx(Session& ses, NleEquations& eqs, const NleVariables& v, int16 nre
         }
         for (int r = nreac + 1; r <= n; ++r) d.deqdx[r][n] = 0;
         if (debuglev > 1) printmatrixlist(ses, d.deqdx, "deqdx, after", n - 1, n - 1);
-        d.m = static_cast<int16>(n - 1);
+        d.m = narrow16(n - 1);
     }
 
     const int16 m = d.m;

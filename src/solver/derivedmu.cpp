@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "solver/reactionsets.hpp"
 #include "thermo/fluids.hpp"
 
@@ -26,7 +27,7 @@ public:
         rdiv_ = tab.rl.rdiv;
         name_ = run.dataset.emnames[nem_ + 1];
         for (int i = 1; i <= maxcomp; ++i) col_[i] = (*run.arrays.c)[i][nem_ + 1];
-        run.dataset.nem = static_cast<int16>(nem_ + 1);
+        run.dataset.nem = narrow16(nem_ + 1);
         run.dataset.nrxem = run.dataset.nem;
     }
     ~Borrowed() {
@@ -42,7 +43,7 @@ public:
     }
     Borrowed(const Borrowed&) = delete;
     Borrowed& operator=(const Borrowed&) = delete;
-    int16 extra() const { return static_cast<int16>(nem_ + 1); }
+    int16 extra() const { return narrow16(nem_ + 1); }
 
 private:
     DerivedMuTables& tab_;
@@ -71,7 +72,7 @@ int16 setupextra(Session& ses, DerivedMuTables& tab, int16 extra, int16 k,
     icmatrix& c = *run.arrays.c;
     run.dataset.emnames[extra] = name;
     for (int i = 1; i <= sc.ncomp; ++i) c[i][extra] = 0;
-    c[k][extra] = static_cast<int16>(sc.compdenom[k]);
+    c[k][extra] = narrow16(sc.compdenom[k]);
     iemvector mixweights;
     calcreactions(ses, CompositionTables{c, sc, run.dataset.emnames, extra}, mixweights,
                   tab.dogminon, tab.incnler, *run.arrays.r, run.nreac, tab.rl);

@@ -286,19 +286,19 @@ bool Nle::steplength(real& step, int16& code) {
             } else if (m2 >= a.a && m2 <= b.a) {
                 t.a = m2;
             } else {
-                putstr(ses, 0, "neither in interval: info", 1, screensumlog);
+                putstr(ses, 0, "neither in interval: info", 1, screensummarylogmask);
                 const Trial* ends[2] = {&a, &b};
                 for (int i = 0; i < 2; ++i) {
                     std::string line = i == 0 ? "1: " : "2: ";
                     addreal(4, true, 10, line, ends[i]->f);
                     addreal(4, true, 10, line, ends[i]->g);
                     addreal(4, true, 10, line, ends[i]->a);
-                    putstr(ses, 0, line, 1, screensumlog);
+                    putstr(ses, 0, line, 1, screensummarylogmask);
                 }
                 std::string line = "a,b:";
                 addreal(4, true, 10, line, m1);
                 addreal(4, true, 10, line, m2);
-                putstr(ses, 0, line, 1, screensumlog);
+                putstr(ses, 0, line, 1, screensummarylogmask);
                 bomb("steplength", "neither in interval", myfault);
             }
             const real h = b.a - a.a;

@@ -6,6 +6,7 @@
 
 #include "base/fatal.hpp"
 #include "model/axprint.hpp"
+#include "numerics/convert.hpp"
 #include "solver/calcq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -107,8 +108,7 @@ struct Lsqds {
         tab.madek[tab.nmade] = k;
         for (int i = 1; i <= m; ++i) {
             // The weight is formed in double precision, as the make definitions are rationals.
-            tab.coef[k][i] = static_cast<real>(static_cast<double>((*r.makecoef)[i]) /
-                                               static_cast<double>(*r.makeden));
+            tab.coef[k][i] = doubleratio((*r.makecoef)[i], *r.makeden);
             tab.cons[k][i] = dspos((*r.makenames)[i]);
         }
     }
@@ -140,7 +140,7 @@ struct Lsqds {
     [[noreturn]] void makestop(int16 k, int i, const std::string& message) {
         putstr(ses, 0,
                "in the make for " + *rec[k].name + ", problem with " + (*rec[k].makenames)[i], 1,
-               13);
+               screensummarylogmask);
         bomb("domake", message, yourfault);
     }
 

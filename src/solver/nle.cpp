@@ -95,7 +95,7 @@ void Nle::checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f) {
     labels.xnames = v.xname;
     labels.xfree = v.xfree;
     eqs.jacobianlabels(labels);
-    printmatrixlog(ses, labels, "jacobian", j, 0, 4, false, screensumlog);
+    printmatrixlog(ses, labels, "jacobian", j, 0, 4, false, screensummarylogmask);
     std::string line;
     int ndiff = 0;
     int c = 0;
@@ -128,7 +128,7 @@ void Nle::checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f) {
     } else {
         line += ": of " + intstr(ndiff) + " in all";
     }
-    putstr(ses, 1, line, set.debuglev == 3 ? 2 : 1, screensumlog);
+    putstr(ses, 1, line, set.debuglev == 3 ? 2 : 1, screensummarylogmask);
     ++st.nevaluations;
     eqs.nlefunc(x0, *scratch, f, false);
     st.nleevalno = saved;

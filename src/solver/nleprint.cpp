@@ -10,7 +10,7 @@ namespace qv::nlework {
 void Nle::printiterhead() {
     if (nlines < 2) {
         if (counter < 2 && set.debuglev < 4) printguesses();
-        putstr(ses, 1, std::string(59, '-'), 1, screensumlog);
+        putstr(ses, 1, std::string(59, '-'), 1, screensummarylogmask);
     }
     std::string line = " ";
     if (set.debuglev == 2) {
@@ -26,7 +26,7 @@ void Nle::printiterhead() {
     addstr("step", set.debuglev == 2 ? 10 : 14, line);
     addstr("maxe", 13, line);
     addstr("maxdx", 10, line);
-    putstr(ses, 0, line, 1, screensumlog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
 }
 
 void Nle::printiteration(char c1, char c2, real f, real slope, real step) {
@@ -55,12 +55,12 @@ void Nle::printiteration(char c1, char c2, real f, real slope, real step) {
     } else {
         addreal(4, true, 10, line, maxdx);
     }
-    putstr(ses, 0, line, 1, screensumlog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     if (set.debuglev == 2) printxline();
 }
 
 void Nle::printxline() {
-    const int32 mask = set.debuglev < 2 ? 16 : screensumlog;
+    const int32 mask = set.debuglev < 2 ? 16 : screensummarylogmask;
     std::string names(62, ' ');
     std::string values(62, ' ');
     addstr("P(kbar)", 10, names);
@@ -86,7 +86,7 @@ void Nle::printxline() {
 }
 
 void Nle::printguesses() {
-    const int32 mask = set.debuglev < 2 ? 16 : screensumlog;
+    const int32 mask = set.debuglev < 2 ? 16 : screensummarylogmask;
     std::string names;
     std::string values(17, ' ');
     addstr("starting guesses:", 17, names);
@@ -116,7 +116,7 @@ void Nle::report(int16 code) {
         const char* word = esize   ? "size of max residual (esize)"
                            : fsize ? "size of sum of squares of residual (fsize)"
                                    : "step too small near solution (dxconverge)";
-        putstr(ses, 1, word, 1, screensumlog);
+        putstr(ses, 1, word, 1, screensummarylogmask);
         return;
     }
     const char* reason = "   shouldn't get here";
@@ -130,17 +130,17 @@ void Nle::report(int16 code) {
         case 7: reason = "   slim too small (on edge looking out?)"; break;
         default: break;
     }
-    putstr(ses, 1, "No solution (" + intstr(code) + "):", 1, screensumlog);
-    putstr(ses, 0, reason, 1, screensumlog);
-    putstr(ses, 0, "at which stage x was:", 1, screensumlog);
+    putstr(ses, 1, "No solution (" + intstr(code) + "):", 1, screensummarylogmask);
+    putstr(ses, 0, reason, 1, screensummarylogmask);
+    putstr(ses, 0, "at which stage x was:", 1, screensummarylogmask);
     std::string names;
     std::string values;
     for (int16 k = 1; k <= v.nxvars; ++k) {
         addstr(v.xname[k], 10, names);
         addreal(4, true, 10, values, shown(k));
     }
-    putstr(ses, 0, names, 1, screensumlog);
-    putstr(ses, 0, values, 1, screensumlog);
+    putstr(ses, 0, names, 1, screensummarylogmask);
+    putstr(ses, 0, values, 1, screensummarylogmask);
     if (v.nmodevars > 0) {
         names.assign(20, ' ');
         values.assign(20, ' ');
@@ -148,10 +148,10 @@ void Nle::report(int16 code) {
             addstr(v.xname[k], 10, names);
             addreal(4, true, 10, values, shown(k));
         }
-        putstr(ses, 0, names, 1, screensumlog);
-        putstr(ses, 0, values, 1, screensumlog);
+        putstr(ses, 0, names, 1, screensummarylogmask);
+        putstr(ses, 0, values, 1, screensummarylogmask);
     }
-    putstr(ses, 0, std::string(54, '_'), 2, screensumlog);
+    putstr(ses, 0, std::string(54, '_'), 2, screensummarylogmask);
 }
 
 }  // namespace qv::nlework

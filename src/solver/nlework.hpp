@@ -10,8 +10,6 @@
 
 namespace qv::nlework {
 
-inline constexpr int32 screensumlog = 13;
-
 // The jacobian and two further matrices of one solve (130 kB each), kept for the process: a
 // solve is never nested in another, and allocating them afresh would cost more than a small
 // solve.

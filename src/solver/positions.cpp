@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {
@@ -96,7 +97,7 @@ void calcrxnlna(const rmatrix& r, int16 nreac, const emvector& emactivity, int16
 void turnreaction(ReactionEval& ev, ReactionLists& rl, int16 i, real p, real t, real u, real v,
                   real lna, real mu) {
     if (ev.ses.runcalcmode != calcmodetype::phasecalc) {
-        putstr(ev.ses, 1, "call of turnreaction unexpected", 1, 9);
+        putstr(ev.ses, 1, "call of turnreaction unexpected", 1, screenlogmask);
         return;
     }
     const real c = rl.lnaterm.logbase10 ? rln10 : rgas;
@@ -131,7 +132,7 @@ void turnreaction(ReactionEval& ev, ReactionLists& rl, int16 i, real p, real t, 
     const ReactionDg r = dgofreaction(ev, i, pe, te, u, v);
     if (r.dg > 0) {
         iemvector& row = ev.r[i];
-        for (int16 k = 1; k <= ev.tab.nem; ++k) row[k] = static_cast<int16>(-row[k]);
+        for (int16 k = 1; k <= ev.tab.nem; ++k) row[k] = narrow16(-row[k]);
         rl.rxnlnk[i] = -rl.rxnlnk[i];
     }
 }
@@ -161,7 +162,7 @@ void writereaction(const rmatrix& r, const strings& names, int16 nem, ReactionLi
     side(1);
     rl.rxntext[i] = line;
     if (static_cast<int>(line.size()) > rl.textwidth) {
-        rl.textwidth = static_cast<int16>(line.size());
+        rl.textwidth = narrow16(line.size());
     }
 }
 

@@ -11,10 +11,6 @@ namespace qv {
 
 namespace {
 
-constexpr int32 icchannel = 16;  // detailed results
-constexpr int32 screensummarylog = 13;
-constexpr int32 vxchannel = 64;  // drawing-program input
-
 // Appends v[1..n] right-justified in 3 and separated by ", ".
 template <class Get>
 void addlist(std::string& line, int n, Get get) {
@@ -25,19 +21,19 @@ void addlist(std::string& line, int n, Get get) {
 }
 
 void noreactionlisting(Session& ses, const CompositionTables& ct) {
-    putstr(ses, 1, "** no reactions", 2, screensummarylog);
+    putstr(ses, 1, "** no reactions", 2, screensummarylogmask);
     printcmatrix(ses, ct);
     const int16 ncomp = ct.comps.ncomp;
     for (int16 j = 1; j <= ct.nem; ++j) {
         std::string line;
         addstr(ct.names[j], -6, line);
         for (int16 i = 1; i <= ncomp; ++i) addgreal(4, line, ct.c[i][j]);
-        putstr(ses, 0, line, 1, screensummarylog);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
-    putstr(ses, 0, "", 1, screensummarylog);
+    putstr(ses, 0, "", 1, screensummarylogmask);
     std::string line;
     for (int16 i = 1; i <= ncomp; ++i) addgreal(4, line, ct.comps.compdenom[i]);
-    putstr(ses, 0, line, 1, screensummarylog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
 }
 
 void reactionlisting(Session& ses, const CompositionTables& ct, const rmatrix& r, int16 nreac,
@@ -48,31 +44,31 @@ void reactionlisting(Session& ses, const CompositionTables& ct, const rmatrix& r
         putstr(ses, 0, rl.rxntext[k], 1, logmask);
     }
     const int16 ncomp = ct.comps.ncomp;
-    putstr(ses, 0, "", 2, vxchannel);
+    putstr(ses, 0, "", 2, vxmask);
     std::string line = "name = {";
     for (int16 j = 1; j <= ct.nem; ++j) {
         addstr("\"" + ct.names[j] + (j < ct.nem ? "\"," : "\"};"), 0, line);
     }
-    putstr(ses, 0, line, 2, vxchannel);
+    putstr(ses, 0, line, 2, vxmask);
     for (int16 j = 1; j <= ct.nem; ++j) {
         line = j == 1 ? "c =   {{" : "       {";
         addlist(line, ncomp, [&](int i) { return ct.c[i][j]; });
         addstr(j < ct.nem ? "}," : "}};", 0, line);
-        putstr(ses, 0, line, j < ct.nem ? 1 : 2, vxchannel);
+        putstr(ses, 0, line, j < ct.nem ? 1 : 2, vxmask);
     }
     line = "div =  {";
     addlist(line, ncomp, [&](int i) { return ct.comps.compdenom[i]; });
     addstr("};", 0, line);
-    putstr(ses, 0, line, 2, vxchannel);
+    putstr(ses, 0, line, 2, vxmask);
     line = "(*";
     for (int16 j = 1; j <= ct.nem; ++j) addstr(ct.names[j], 5, line);
     addstr("*)", 5, line);
-    putstr(ses, 0, line, 2, vxchannel);
+    putstr(ses, 0, line, 2, vxmask);
     for (int16 k = 1; k <= nreac; ++k) {
         line = k == 1 ? "re = {{" : "      {";
         addlist(line, ct.nem, [&](int j) { return r[k][j]; });
         addstr(k < nreac ? "}," : "}};", 0, line);
-        putstr(ses, 0, line, k < nreac ? 1 : 2, vxchannel);
+        putstr(ses, 0, line, k < nreac ? 1 : 2, vxmask);
     }
 }
 
@@ -112,21 +108,21 @@ void printcmatrix(Session& ses, const CompositionTables& ct) {
     const int16 ncomp = ct.comps.ncomp;
     std::string line = "      ";
     for (int16 i = 1; i <= ncomp; ++i) addstr(ct.comps.compnames[i], 6, line);
-    putstr(ses, 1, line, 1, icchannel);
+    putstr(ses, 1, line, 1, icmask);
     for (int16 j = 1; j <= ct.nem; ++j) {
         line.clear();
         addstr(ct.names[j], -6, line);
         for (int16 i = 1; i <= ncomp; ++i) addgreal(6, line, ct.c[i][j]);
-        putstr(ses, 0, line, 1, icchannel);
+        putstr(ses, 0, line, 1, icmask);
     }
     line = "div   ";
     for (int16 i = 1; i <= ncomp; ++i) addgreal(6, line, ct.comps.compdenom[i]);
-    putstr(ses, 0, line, 2, icchannel);
+    putstr(ses, 0, line, 2, icmask);
     for (int16 i = 1; i <= ncomp; ++i) {
         line = i == 1 ? "c =   {{" : "       {";
         addlist(line, ct.nem, [&](int j) { return ct.c[i][j]; });
         addstr(i < ncomp ? "}," : "}};", 0, line);
-        putstr(ses, 0, line, i < ncomp ? 1 : 2, icchannel);
+        putstr(ses, 0, line, i < ncomp ? 1 : 2, icmask);
     }
 }
 

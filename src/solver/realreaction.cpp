@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "solver/calcre.hpp"
 
 namespace qv {
@@ -39,9 +40,9 @@ void realreaction(const cmatrix& a, int16 m, int16 n, emvector& x) {
         }
         if (pr > k) std::swap(w[pr], w[k]);
         const real f = 1 / w[k][k];
-        for (int16 i = static_cast<int16>(k + 1); i <= m; ++i) {
+        for (int16 i = narrow16(k + 1); i <= m; ++i) {
             if (w[i][k] == 0) continue;
-            for (int16 j = static_cast<int16>(k + 1); j <= n; ++j) {
+            for (int16 j = narrow16(k + 1); j <= n; ++j) {
                 w[i][j] -= w[i][k] * w[k][j] * f;
                 if (std::fabs(w[i][j]) < small) w[i][j] = 0;
             }
@@ -55,10 +56,10 @@ void realreaction(const cmatrix& a, int16 m, int16 n, emvector& x) {
     }
     emvector y;
     y[n] = -1;
-    for (int16 i = static_cast<int16>(n - 1); i >= 1; --i) {
+    for (int16 i = narrow16(n - 1); i >= 1; --i) {
         if (i <= m && std::fabs(w[i][i]) >= small) {
             real sum = w[i][n];
-            for (int16 j = static_cast<int16>(i + 1); j <= n - 1; ++j) sum -= w[i][j] * y[j];
+            for (int16 j = narrow16(i + 1); j <= n - 1; ++j) sum -= w[i][j] * y[j];
             y[i] = sum / w[i][i];
         } else {
             y[i] = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/powers.hpp"
 
 namespace qv {
@@ -158,12 +159,12 @@ struct Finder {
         if (ft == findtype::findt) {
             lo = w.twinlow;
             hi = w.twinhigh;
-            tol = tentopower(static_cast<int16>(-(1 + w.tformat)));
+            tol = tentopower(narrow16(-(1 + w.tformat)));
             d = w.tformat - 2;
         } else if (ft == findtype::findp) {
             lo = w.pwinlow;
             hi = w.pwinhigh;
-            tol = tentopower(static_cast<int16>(-(1 + w.pformat)));
+            tol = tentopower(narrow16(-(1 + w.pformat)));
             d = w.pformat - 3;
         } else {
             bomb("find", "unimplemented", myfault);

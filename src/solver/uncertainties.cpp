@@ -7,6 +7,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -27,7 +28,7 @@ eqvector naturals(const NleVariables& v) {
 }
 
 int16 positions(const NleVariables& v, bool modeson) {
-    return modeson ? static_cast<int16>(v.nxvars + v.nmodevars - 1) : v.nxvars;
+    return modeson ? narrow16(v.nxvars + v.nmodevars - 1) : v.nxvars;
 }
 
 }  // namespace
@@ -51,7 +52,7 @@ real dqfvariance(int16 kind, real a) {
 
 int16 positionvar(const NleVariables& v, bool modeson, int16 dropmode, int16 i) {
     if (!modeson || i < v.nxvars + dropmode) return i;
-    return static_cast<int16>(i + 1);
+    return narrow16(i + 1);
 }
 
 void nonidealcov(const SdInputs& in, const eqvector& x, real p, real t, emmatrix& cw) {
@@ -285,8 +286,8 @@ std::string sdinfotext(const SdInfo& info, const Uncertainties& u) {
     end();
     // Header and values: P, T, composition variables, then the modes but the reference one as
     // log ratios to it.
-    const int16 nall = static_cast<int16>(v.nxvars + v.nmodevars);
-    const int16 dropvar = static_cast<int16>(v.nxvars + info.dropmode);
+    const int16 nall = narrow16(v.nxvars + v.nmodevars);
+    const int16 dropvar = narrow16(v.nxvars + info.dropmode);
     field("P(kbar)", 10);
     field("T(degC)", 10);
     for (int16 k = 3; k <= nall; ++k) {
@@ -298,7 +299,7 @@ std::string sdinfotext(const SdInfo& info, const Uncertainties& u) {
     num(3, false, x[2] - 273.15L, 10);
     for (int16 k = 3; k <= v.nxvars; ++k) num(5, false, x[k], 10);
     const real mref = info.dropmode > 0 ? x[dropvar] : 0;
-    for (int16 k = static_cast<int16>(v.nxvars + 1); k <= nall; ++k) {
+    for (int16 k = narrow16(v.nxvars + 1); k <= nall; ++k) {
         if (k == dropvar) continue;
         if (x[k] <= 0 || (info.c8 && mref <= 0)) {
             field("0", 10);
@@ -345,23 +346,24 @@ void printsdinfo(Session& ses, const SdInfo& info, const Uncertainties& u) {
 }
 
 void printsdspec(Session& ses, bool modeson) {
-    putstr(ses, 1, "specification of uncertainties in error propagation", 1, 13);
-    putstr(ses, 0, "h: on thermo data, the dataset uncertainties (on enthalpy)", 1, 13);
+    putstr(ses, 1, "specification of uncertainties in error propagation", 1, screensummarylogmask);
+    putstr(ses, 0, "h: on thermo data, the dataset uncertainties (on enthalpy)", 1,
+           screensummarylogmask);
     std::string line = "w: on non-ideality, sd(W) = ";
     addreal(1, false, 0, line, 10);
     line += " % relative; min sd(W) = ";
     addreal(1, false, 0, line, 1);
     line += " kJ";
-    putstr(ses, 0, line, 1, 13);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     if (modeson) {
         line = "b: on bulk, in sd(b), alpha = ";
         addreal(4, false, 0, line, 0.025L);
         line += ", for O, mult = ";
         addreal(1, false, 0, line, 3);
-        putstr(ses, 0, line, 1, 13);
+        putstr(ses, 0, line, 1, screensummarylogmask);
         putstr(ses, 0,
                "(bulk and modes are compvars: prime is logratio; // is denominator: see notes)", 1,
-               13);
+               screensummarylogmask);
     }
 }
 

@@ -10,7 +10,7 @@ constexpr int16 lastbit = 30;     // highest member of a 32-bit set
 constexpr int16 lastmember = 90;  // highest member of a 96-bit set
 
 int32 mask(int16 i) {
-    return static_cast<int32>(1) << i;
+    return int32{1} << i;
 }
 
 // The word of a 96-bit set that holds member i (0..90), and the member's bit in it.

@@ -109,17 +109,17 @@ void formattext(Session& ses, const eestrtype& lines) {
             all[++total] = words[i];
         }
     }
-    putstr(ses, 0, "", 1, 9);
+    putstr(ses, 0, "", 1, screenlogmask);
     std::string buffer;
     for (int i = 1; i <= total; ++i) {
         if (!buffer.empty() && buffer.size() + all[i].size() > 78) {
-            putstr(ses, 0, buffer, 1, 9);
+            putstr(ses, 0, buffer, 1, screenlogmask);
             buffer.clear();
         }
         buffer += all[i];
         buffer += ' ';
     }
-    putstr(ses, 0, buffer, 1, 9);
+    putstr(ses, 0, buffer, 1, screenlogmask);
 }
 
 }  // namespace qv

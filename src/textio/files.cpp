@@ -49,7 +49,8 @@ void startlog(Session& ses, std::string_view name) {
 
     ses.progbanner = std::string(name).substr(0, maxwordlength);
     ses.ch.activechannels = screenmask;
-    putstr(ses, 1, ses.progbanner + " : calculating phase equilibria of rocks", 1, 13);
+    putstr(ses, 1, ses.progbanner + " : calculating phase equilibria of rocks", 1,
+           screensummarylogmask);
     readprefs(ses);
 
     const std::string word = firstword(ses.progbanner);
@@ -57,8 +58,8 @@ void startlog(Session& ses, std::string_view name) {
                                 : word == "vexlat"   ? "vx-log.txt"
                                                      : "log.txt";
     openchannel(ses, 3, logname);
-    putstr(ses, 0, "[display/print with fixed width font (eg Monaco)]", 2, 8);
-    putstr(ses, 0, "", 1, 9);
+    putstr(ses, 0, "[display/print with fixed width font (eg Monaco)]", 2, logmask);
+    putstr(ses, 0, "", 1, screenlogmask);
     for (auto& buffer : ses.ch.linebuffers) buffer.clear();
     for (int i = 4; i < nchannels; ++i) ses.ch.used[static_cast<std::size_t>(i)] = false;
     datetimetext(ses);
@@ -87,7 +88,7 @@ int16 getcalcmode(Session& ses) {
           "     1 = phase diagram calculations (and duDA+)",
           "     2 = average pressure-temperature calculations",
           "     3 = calculations on all reactions between end-members"}) {
-        putstr(ses, 0, line, 1, 9);
+        putstr(ses, 0, line, 1, screenlogmask);
     }
     std::string w;
     promptstring(ses, "calcmode code", w);
@@ -99,8 +100,9 @@ int16 getcalcmode(Session& ses) {
     if (!str2int(w, value, msg) || value < 0 || value > 3) {
         bomb("getcalcmode", "integer needed (2), between 0 and 3", yourfault);
     }
-    putstr(ses, 1, "this code can appear in the prefsfile (qv-prefs.txt) as", 1, 13);
-    putstr(ses, 0, "calcmode " + realstr(value), 2, 13);
+    putstr(ses, 1, "this code can appear in the prefsfile (qv-prefs.txt) as", 1,
+           screensummarylogmask);
+    putstr(ses, 0, "calcmode " + realstr(value), 2, screensummarylogmask);
     return value;
 }
 
@@ -118,7 +120,7 @@ void promptdatafile(Session& ses, std::string& filename, std::string_view prefix
     filename = std::string(prefix) + suffix + ".txt";
     ses.lastfilename = filename;
     if (!f.open(filename)) {
-        putstr(ses, 1, "cannot locate file " + quoted(filename), 1, 13);
+        putstr(ses, 1, "cannot locate file " + quoted(filename), 1, screensummarylogmask);
         bomb("promptdatafile", "datafile needed", yourfault);
     }
 }
@@ -133,9 +135,9 @@ void openwrite(Session& ses, std::string& filename, std::string_view prefix,
     f.name = filename;
 }
 
-void startout(Session& ses, RunFiles& files) {
+void startout(Session& ses, RunFiles& files, bool calibration) {
     const std::string& suffix = ses.prefs.scriptfilesuffix;
-    if (ses.runcalcmode == calcmodetype::lsqdscalc) {
+    if (calibration) {
         std::string scriptcheck;
         promptdatafile(ses, scriptcheck, "ds-scr", files.qvdssuffix, "script info",
                        files.scriptfilevar);
@@ -144,36 +146,41 @@ void startout(Session& ses, RunFiles& files) {
         putstr(
             ses, 0,
             "intermediate/auxiliary calc results are in the file, " + quoted(ses.ch.files[4].name),
-            1, 9);
+            1, screenlogmask);
         openchannel(ses, 7, "ds-" + files.qvdssuffix + ".csv");
-        putstr(ses, 0, "dataset in csv format in the file, " + quoted(ses.ch.files[7].name), 1, 9);
+        putstr(ses, 0, "dataset in csv format in the file, " + quoted(ses.ch.files[7].name), 1,
+               screenlogmask);
         promptdatafile(ses, files.scriptname, "qv-", ses.prefs.scriptfilesuffix, "script info",
                        files.scriptfilevar);
-        putstr(ses, 1, "running LSQDS from within " + ses.progbanner, 1, 13);
-        putstr(ses, 0, "at " + ses.datetimeline, 1, 13);
+        putstr(ses, 1, "running LSQDS from within " + ses.progbanner, 1, screensummarylogmask);
+        putstr(ses, 0, "at " + ses.datetimeline, 1, screensummarylogmask);
         if (files.qvdssuffix.empty()) bomb("startout", "blank datafilenamesuffix?", yourfault);
         return;
     }
-    putstr(ses, 1, ses.progbanner + "  running at " + ses.datetimeline, 1, 12);
+    putstr(ses, 1, ses.progbanner + "  running at " + ses.datetimeline, 1, summarylogmask);
     promptdatafile(ses, files.scriptname, "qv-", ses.prefs.scriptfilesuffix, "script info",
                    files.scriptfilevar);
     const std::string base = "qv-" + suffix;
     openchannel(ses, 2, base + "-o.txt");
-    putstr(ses, 0, "summary output in the file, " + quoted(ses.ch.files[2].name), 1, 9);
+    putstr(ses, 0, "summary output in the file, " + quoted(ses.ch.files[2].name), 1, screenlogmask);
     openchannel(ses, 6, base + "-vx.txt");
-    putstr(ses, 0, "other (eg vexlat) output in the file, " + quoted(ses.ch.files[6].name), 1, 9);
+    putstr(ses, 0, "other (eg vexlat) output in the file, " + quoted(ses.ch.files[6].name), 1,
+           screenlogmask);
     openchannel(ses, 5, base + "-it.txt");
-    putstr(ses, 0, "a-x info in the file, " + quoted(ses.ch.files[5].name), 1, 9);
+    putstr(ses, 0, "a-x info in the file, " + quoted(ses.ch.files[5].name), 1, screenlogmask);
     openchannel(ses, 4, base + "-ic.txt");
-    putstr(ses, 0, "details of calc results in the file, " + quoted(ses.ch.files[4].name), 1, 9);
+    putstr(ses, 0, "details of calc results in the file, " + quoted(ses.ch.files[4].name), 1,
+           screenlogmask);
     openchannel(ses, 7, base + ".csv");
-    putstr(ses, 0, "info in csv format in the files, " + quoted(ses.ch.files[7].name), 0, 9);
+    putstr(ses, 0, "info in csv format in the files, " + quoted(ses.ch.files[7].name), 0,
+           screenlogmask);
     openchannel(ses, 8, base + "-2.csv");
-    putstr(ses, 0, " and " + quoted(ses.ch.files[8].name), 1, 9);
+    putstr(ses, 0, " and " + quoted(ses.ch.files[8].name), 1, screenlogmask);
     openchannel(ses, 10, base + ".svg");
-    putstr(ses, 0, "graphics info in the files, " + quoted(ses.ch.files[10].name), 0, 9);
-    putstr(ses, 2, "these may not all be populated, depending on the calcs;", 1, 9);
-    putstr(ses, 0, "quorvantis should delete empty files at the end of each run", 1, 9);
+    putstr(ses, 0, "graphics info in the files, " + quoted(ses.ch.files[10].name), 0,
+           screenlogmask);
+    putstr(ses, 2, "these may not all be populated, depending on the calcs;", 1, screenlogmask);
+    putstr(ses, 0, "quorvantis should delete empty files at the end of each run", 1, screenlogmask);
 }
 
 void closeerase(Session& ses, OutFile& f, bool used, std::string_view name) {
@@ -210,10 +217,11 @@ void showelapsed(Session& ses) {
     const int64 elapsed = ses.clock.millis() - ses.starttime;
     const std::string count = ", n = " + realstr(ses.gemcount);
     if (elapsed < 5000) {
-        putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed)) + " msecs" + count, 1, 1);
+        putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed)) + " msecs" + count, 1,
+               screenmask);
     } else {
         putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed / 1000)) + " secs" + count,
-               1, 1);
+               1, screenmask);
     }
 }
 

@@ -25,8 +25,9 @@ void startlog(Session& ses, std::string_view name);
 void datetimetext(Session& ses);
 // The calculation code: from the preferences, else asked with the menu.
 int16 getcalcmode(Session& ses);
-// Opens the script file and the output files of the run and reports their names.
-void startout(Session& ses, RunFiles& files);
+// Opens the script file and the output files of the run and reports their names; a calibration
+// run opens the calibration files in their place.
+void startout(Session& ses, RunFiles& files, bool calibration);
 void closefiles(Session& ses);
 void closeerase(Session& ses, OutFile& f, bool used, std::string_view name);
 void showelapsed(Session& ses);

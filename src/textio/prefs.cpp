@@ -41,7 +41,7 @@ void prefsline(Session& ses, const strings& words, int16 n) {
             p.prefscalcmode = code;
         }
     } else {
-        putstr(ses, 1, keyword + " unrecognised", 1, 13);
+        putstr(ses, 1, keyword + " unrecognised", 1, screensummarylogmask);
         ++p.scriptproblems;
     }
 }
@@ -50,7 +50,7 @@ void prefschecks(Session& ses) {
     Preferences& p = ses.prefs;
     if (p.scriptproblems > 0) {
         putstr(ses, 0, "there are script problems in the prefs file listed immediately above:", 1,
-               9);
+               screenlogmask);
         if (query(ses, "exit, and delete unrecognised scripts from the prefs file")) killrun();
     }
     p.missingscripts = 0;
@@ -85,7 +85,8 @@ void reportproblems(Session& ses, std::string_view stopmessage) {
     const Preferences& p = ses.prefs;
     if (p.missingscripts == 0) {
         if (p.scriptproblems > 0) {
-            putstr(ses, 1, "there are script problems listed immediately above:", 1, 13);
+            putstr(ses, 1, "there are script problems listed immediately above:", 1,
+                   screensummarylogmask);
             if (query(ses, "exit, and correct the scriptfile")) killrun();
         }
         return;
@@ -141,28 +142,29 @@ void readprefs(Session& ses) {
         if (program == "QUORVANTIS") {
             InFile calibration;
             if (calibration.open("ds-prefs.txt")) return;
-            putstr(ses, 1, "\xA5\xA5 no prefs file " + quoted(name), 2, 9);
+            putstr(ses, 1, "\xA5\xA5 no prefs file " + quoted(name), 2, screenlogmask);
             putstr(ses, 0, "on the Mac, if you double-clicked the du351 icon then that won't work;",
-                   1, 9);
+                   1, screenlogmask);
             putstr(
                 ses, 0,
                 "try reading the " + quoted("getting started") + " info on the QUORVANTIS website.",
-                1, 9);
+                1, screenlogmask);
             bomb("readprefs", "can't open " + quoted(name), yourfault);
         }
         if (program == "vexlat") {
-            putstr(ses, 1, "no prefs file " + quoted(name), 2, 9);
+            putstr(ses, 1, "no prefs file " + quoted(name), 2, screenlogmask);
             putstr(ses, 0,
-                   "on the Mac, if you double-clicked the vexlat icon then that won't work;", 1, 9);
+                   "on the Mac, if you double-clicked the vexlat icon then that won't work;", 1,
+                   screenlogmask);
             putstr(
                 ses, 0,
                 "try reading the " + quoted("getting started") + " info on the QUORVANTIS website.",
-                2, 9);
-            putstr(ses, 0, "if you double-clicked the icon, enter 0 now", 1, 9);
+                2, screenlogmask);
+            putstr(ses, 0, "if you double-clicked the icon, enter 0 now", 1, screenlogmask);
             query(ses, "continue");
             return;
         }
-        putstr(ses, 1, "no prefs file " + quoted(name), 1, 9);
+        putstr(ses, 1, "no prefs file " + quoted(name), 1, screenlogmask);
         return;
     }
     strings words;

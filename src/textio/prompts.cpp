@@ -26,7 +26,7 @@ std::string readanswer(Session& ses) {
 }
 
 void echo_yesno(Session& ses, bool yes) {
-    if (active(ses, 3)) putstr(ses, 0, yes ? "yes" : "no", 1, 8);
+    if (active(ses, 3)) putstr(ses, 0, yes ? "yes" : "no", 1, logmask);
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ void prstrings(Session& ses, strings& words, int16& n) {
 
 void promptstrings(Session& ses, std::string_view prompt, strings& words, int16& n) {
     if (active(ses, 0)) {
-        putstr(ses, 0, std::string(prompt) + " : ", 0, 9);
+        putstr(ses, 0, std::string(prompt) + " : ", 0, screenlogmask);
         prstrings(ses, words, n);
         if (active(ses, 3)) {
             std::string echo;
@@ -58,7 +58,7 @@ void promptstrings(Session& ses, std::string_view prompt, strings& words, int16&
                 for (int i = 1; i <= n; ++i) echo += " " + words[i];
                 echo += " ";
             }
-            putstr(ses, 0, echo, 1, 8);
+            putstr(ses, 0, echo, 1, logmask);
         }
     } else if (active(ses, 1)) {
         bomb("promptstrings", "TE not impemented yet", yourfault);
@@ -118,7 +118,7 @@ void promptreals(Session& ses, std::string_view prompt, rrvector& xs, int16& n) 
     for (;;) {
         promptstrings(ses, prompt, words, m);
         if (wanted != 0 || m <= maxvalues) break;
-        putstr(ses, 0, "too many values" + maxtext(maxvalues), 1, 9);
+        putstr(ses, 0, "too many values" + maxtext(maxvalues), 1, screenlogmask);
     }
     if (wanted == 0) n = m;
     int16 total = m;
@@ -152,7 +152,7 @@ bool query(Session& ses, std::string_view prompt, bool lastwait) {
     if (active(ses, 0)) {
         const std::string question = std::string(prompt) + " ? ";
         for (int round = 0; round < 2; ++round) {
-            putstr(ses, 0, question, 0, 9);
+            putstr(ses, 0, question, 0, screenlogmask);
             flushfiles(ses);
             if (!ses.console.readline(answer)) {
                 if (!lastwait) readfault();
@@ -160,7 +160,7 @@ bool query(Session& ses, std::string_view prompt, bool lastwait) {
             }
             if (answer.size() > maxtextlength) answer.resize(maxtextlength);
             if (round == 0 && answer == "?") {
-                putstr(ses, 1, "sorry, you are on your own...", 2, 9);
+                putstr(ses, 1, "sorry, you are on your own...", 2, screenlogmask);
             } else {
                 break;
             }
@@ -179,7 +179,7 @@ void promptcontrol(Session& ses, std::string_view prompt, controlboolean& cb) {
     if (cb != controlboolean::ask) return;
     std::string answer;
     if (active(ses, 0)) {
-        putstr(ses, 0, std::string(prompt) + " ? ", 0, 9);
+        putstr(ses, 0, std::string(prompt) + " ? ", 0, screenlogmask);
         answer = trim(readanswer(ses));
     } else if (active(ses, 1)) {
         bomb("promptcontrol", "TE not impemented yet", yourfault);

@@ -7,6 +7,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/powers.hpp"
 #include "textio/channels.hpp"
 #include "textio/inputcheck.hpp"
@@ -21,7 +22,6 @@ namespace {
 constexpr real dxsd = 0.001L;     // composition step of the variable-sd derivative
 constexpr real fluiddt = 0.01L;   // steps of the linearised fluid sizes and interactions, K
 constexpr real fluiddp = 0.001L;  // and kbar
-constexpr int32 diagmask = 13;    // screen, summary and log
 
 using SfVector = Fixed1<real, maxsf>;
 using PropDerivs = Fixed1<Fixed1<real, maxssvars>, maxssem>;  // [end-member][variable]
@@ -291,22 +291,22 @@ void aqueousform(Session& ses, const CalcaTables& tab, MixModel& mm, real p, rea
                                   const ptype1& ph, int m, int factor, const SfVector& sf) {
     std::string line = "     ";
     for (int k = 3; k <= tab.nxvars; ++k) addstr(tab.xref.xnames[k], 12, line);
-    putstr(ses, 2, line, 1, diagmask);
+    putstr(ses, 2, line, 1, screensummarylogmask);
     line = "x =  ";
     for (int k = 3; k <= tab.nxvars; ++k) addreal(5, true, 12, line, x[k]);
-    putstr(ses, 0, line, 1, diagmask);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     line = "     ";
     for (int s = 1; s <= ph.nsf; ++s) addstr(ph.sfname[s], 12, line);
-    putstr(ses, 1, line, 1, diagmask);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     line = "sf = ";
     for (int s = 1; s <= ph.nsf; ++s) addreal(5, true, 12, line, sf[s]);
-    putstr(ses, 0, line, 1, diagmask);
+    putstr(ses, 0, line, 1, screensummarylogmask);
     const int s = ph.em[m].tmf[factor].sf;
     line = "phase = " + ph.name + ", end-member = " + ph.em[m].name +
            ", tmf term no = " + realstr(factor) + ", sf term no = " + realstr(s) + ", sf = ";
     addreal(4, true, 0, line, sf[s]);
-    putstr(ses, 1, line, 1, diagmask);
-    putstr(ses, 1, "sorry - try changing starting guesses!", 1, diagmask);
+    putstr(ses, 1, line, 1, screensummarylogmask);
+    putstr(ses, 1, "sorry - try changing starting guesses!", 1, screensummarylogmask);
     bomb("calca", "negative sf term", yourfault);
 }
 
@@ -326,16 +326,11 @@ CalcaScratch& calcascratch() {
     return *s;
 }
 
-// A rational of the a-x file, formed in double precision as the expression values are.
-real ratio(int16 num, int16 den) {
-    return static_cast<real>(static_cast<double>(num) / static_cast<double>(den));
-}
-
 // The value of one linear factor, formed as `evalexpr` forms it.
 real factorvalue(const xtermtype& xt, const eqvector& x, int offset) {
-    real f = ratio(xt.constnum, xt.constden);
+    real f = doubleratio(xt.constnum, xt.constden);
     for (int l = 1; l <= xt.nx; ++l)
-        f = ratio(xt.num[l], xt.den[l]) * x[xt.idx[l] + offset - 1] + f;
+        f = doubleratio(xt.num[l], xt.den[l]) * x[xt.idx[l] + offset - 1] + f;
     return f;
 }
 
@@ -446,7 +441,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
                     real s = 0;
                     for (int f = 1; f <= em.ntmf; ++f) {
                         const tmftermtype& tf = em.tmf[f];
-                        const real pq = ratio(tf.pnum, tf.pden);
+                        const real pq = doubleratio(tf.pnum, tf.pden);
                         s += pq * dsf[tf.sf][v] / sf[tf.sf];
                     }
                     d.dadx[row][offset + v - 1] = rt * s + e.dx[v];
@@ -524,15 +519,15 @@ void checkfiniteactivity(std::string_view proc, const ptype1& ph, int m, real a,
 }
 
 AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) {
-    constexpr int32 mask = 9;  // screen and log
     const ScriptSettings& sc = run.script;
     Dataset& ds = run.dataset;
     AxPT pt;
     int16 k = 0;
     if (run.nss > 0) {
-        putstr(ses, 0, "activities of end-members in solid solutions are calculated with", 1, mask);
+        putstr(ses, 0, "activities of end-members in solid solutions are calculated with", 1,
+               screenlogmask);
         if (sc.ptforaxecb == controlboolean::no) {
-            putstr(ses, 0, "input values of compositional variables", 1, mask);
+            putstr(ses, 0, "input values of compositional variables", 1, screenlogmask);
             do {
                 promptreal(ses, "P for a-x in kbar", pt.p);
             } while (!typedinputok(ses, pt.p > 0, "P", pt.p, "must be above 0 kbar"));
@@ -554,7 +549,7 @@ AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) 
             s += realfixstr(1, true, pt.p) + " kbar, " + realstr(pt.t) +
                  "\xA1"
                  "C (from script)";
-            putstr(ses, 0, s, 1, mask);
+            putstr(ses, 0, s, 1, screenlogmask);
         }
         pt.t += 273.15L;
     }
@@ -586,7 +581,7 @@ AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) 
             anyexcluded = true;
             addstr(ph.em[m].name + " ", 0, head);
         }
-        putstr(ses, 1, head, 1, mask);
+        putstr(ses, 1, head, 1, screenlogmask);
         for (int m = 1; m <= ph.nem; ++m) {
             if (ph.em[m].excluded) continue;
             const real was = act.a[m];
@@ -608,7 +603,7 @@ AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) 
                 addstr(" ## reset, was ", 0, s);
                 addreal(4, true, 8, s, was);
             }
-            putstr(ses, 0, s, 1, mask);
+            putstr(ses, 0, s, 1, screenlogmask);
             ++k;
             ds.emact[k] = a;
             ds.emsda[k] = sd;

@@ -69,7 +69,7 @@ real calcdh(Session& ses, bool newspfluid, int debuglev, real p, real t, real xc
         addreal(8, true, 0, line, b * 1e-10L);
         addstr(", DH(solute) = ", 0, line);
         addreal(5, false, 0, line, result);
-        putstr(ses, 0, line, 1, 13);
+        putstr(ses, 0, line, 1, screensummarylogmask);
     }
     return result;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/dumps.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -14,14 +15,8 @@ namespace qv {
 
 namespace {
 
-constexpr int32 allmask = 13;  // screen, summary and log
 constexpr real rankresidualtol = 1e-5L;
 constexpr int tableblock = 20;  // entries per block of a debug table
-
-// A component amount over its divisor, the quotient formed in double precision.
-real amount(int16 n, int32 div) {
-    return static_cast<real>(static_cast<double>(n) / static_cast<double>(div));
-}
 
 // One evaluation of the equations: the parent's state shared by the nested steps.
 struct Evaluation {
@@ -121,13 +116,13 @@ void Evaluation::clearjacobian() {
 
 void Evaluation::failedtable() {
     const CrossRefs& xr = xref();
-    putstr(ses(), 2, "FAILED in nlefunc, at which stage x was:", 1, allmask);
+    putstr(ses(), 2, "FAILED in nlefunc, at which stage x was:", 1, screensummarylogmask);
     const int n = nx + nmode;
     std::string line;
     for (int k = 1; k <= n; ++k) {
         addstr(xr.xnames[k], 10, line);
         if (k % 15 == 0 || k == n) {
-            putstr(ses(), 0, line, 1, allmask);
+            putstr(ses(), 0, line, 1, screensummarylogmask);
             line.clear();
         }
     }
@@ -140,7 +135,7 @@ void Evaluation::failedtable() {
             addreal(4, true, 10, line, x[k]);
         }
         if (k % 15 == 0 || k == n) {
-            putstr(ses(), 0, line, 1, allmask);
+            putstr(ses(), 0, line, 1, screensummarylogmask);
             line.clear();
         }
     }
@@ -281,8 +276,8 @@ void Evaluation::massbalance() {
         }
     }
     NleState& st = eq.st;
-    st.neqns = static_cast<int16>(nreac() + independent);
-    st.njaccols = static_cast<int16>(ncolx + nmodecols);
+    st.neqns = narrow16(nreac() + independent);
+    st.njaccols = narrow16(ncolx + nmodecols);
     if (st.neqns == st.njaccols) return;
     putstr(ses(), 0, "", 1, screenmask);
     if (st.batchno > 0) {
@@ -346,7 +341,7 @@ void Evaluation::printpreun() {
     for (int k = nx + 1; k <= nx + nmode; ++k) {
         if (xr.xfree[k]) addstr(xr.xnames[k], 10, line);
     }
-    putstr(ses(), 0, line, 1, allmask);
+    putstr(ses(), 0, line, 1, screensummarylogmask);
     line.clear();
     addstr("nlefunc", 12, line);
     for (int k = nx + 1; k <= nx + nmode; ++k) {
@@ -356,7 +351,7 @@ void Evaluation::printpreun() {
     const int last = nx + nmode;
     addreal(5, true, 10, line, xr.xscale[last]);
     addreal(5, true, 10, line, xr.xoffset[last]);
-    putstr(ses(), 0, line, 1, allmask);
+    putstr(ses(), 0, line, 1, screensummarylogmask);
 }
 
 void Evaluation::printun() {
@@ -373,8 +368,8 @@ void Evaluation::printun() {
     addstr("  un    ", 0, line);
     addreal(5, true, 10, line, s);
     addstr("  un/phi = mode", 0, phi);
-    putstr(ses(), 0, line, 1, allmask);
-    putstr(ses(), 0, phi, 1, allmask);
+    putstr(ses(), 0, line, 1, screensummarylogmask);
+    putstr(ses(), 0, phi, 1, screensummarylogmask);
 }
 
 void Evaluation::printprojc() {
@@ -383,15 +378,15 @@ void Evaluation::printprojc() {
     addgreal(0, line, m.rankdeficit);
     addstr(")", 0, line);
     if (m.rankdeficit == 0) addstr(" diagonal", 0, line);
-    putstr(ses(), 0, line, 1, allmask);
+    putstr(ses(), 0, line, 1, screensummarylogmask);
     if (m.rankdeficit == 0) return;
     line.clear();
     for (int k = 1; k <= m.nsyscomp; ++k) addstr(sysname(k), 7, line);
-    putstr(ses(), 0, line, 1, allmask);
+    putstr(ses(), 0, line, 1, screensummarylogmask);
     for (int i = 1; i <= m.nsyscomp; ++i) {
         line.clear();
         for (int k = 1; k <= m.nsyscomp; ++k) addgreal(7, line, m.projc[i][k]);
-        putstr(ses(), 0, line, 1, allmask);
+        putstr(ses(), 0, line, 1, screensummarylogmask);
     }
 }
 
@@ -405,8 +400,8 @@ void blocktable(Session& ses, int n, const std::string& indent, Label label, Val
             label(k, labels);
             value(k, values);
         }
-        putstr(ses, 0, labels, 1, allmask);
-        putstr(ses, 0, values, 1, allmask);
+        putstr(ses, 0, labels, 1, screensummarylogmask);
+        putstr(ses, 0, values, 1, screensummarylogmask);
     }
 }
 
@@ -417,7 +412,7 @@ void Evaluation::printnleresiduals() {
     std::string line = "residuals (f = ";
     addreal(4, true, 0, line, half / 2);
     addstr(")", 0, line);
-    putstr(ses(), 0, line, 1, allmask);
+    putstr(ses(), 0, line, 1, screensummarylogmask);
     blocktable(
         ses(), st.neqns, "",
         [&](int i, std::string& l) {
@@ -433,7 +428,7 @@ void Evaluation::printnleresiduals() {
 }
 
 void Evaluation::printnlexyz() {
-    putstr(ses(), 0, "xyz", 1, allmask);
+    putstr(ses(), 0, "xyz", 1, screensummarylogmask);
     blocktable(
         ses(), nx + nmode, std::string(22, ' '),
         [&](int k, std::string& l) { addstr(xref().xnames[k], 11, l); },
@@ -449,14 +444,14 @@ void Evaluation::printnlexyz() {
 }
 
 void Evaluation::printnlelnk() {
-    putstr(ses(), 0, "ln K", 1, allmask);
+    putstr(ses(), 0, "ln K", 1, screensummarylogmask);
     blocktable(
         ses(), nreac(), "", [&](int i, std::string& l) { addgreal(11, l, i); },
         [&](int i, std::string& l) { addreal(6, true, 11, l, eq.rxnlnk[i]); });
 }
 
 void Evaluation::printnleactivity() {
-    putstr(ses(), 0, "activity", 1, allmask);
+    putstr(ses(), 0, "activity", 1, screensummarylogmask);
     blocktable(
         ses(), ds().nem, "", [&](int j, std::string& l) { addstr(ds().emnames[j], 11, l); },
         [&](int j, std::string& l) { addreal(5, true, 11, l, ds().emact[j]); });
@@ -482,22 +477,24 @@ bool calcsf(Equations& eq, const eqvector& x) {
             if (silent) continue;
             std::string line(6, ' ');
             for (int k = 3; k <= run.nxvars; ++k) addstr(xr.xnames[k], 12, line);
-            putstr(eq.ses, 1, line, 1, allmask);
+            putstr(eq.ses, 1, line, 1, screensummarylogmask);
             line = "x =  ";
             for (int k = 3; k <= run.nxvars; ++k) addreal(5, false, 12, line, x[k]);
-            putstr(eq.ses, 0, line, 1, allmask);
+            putstr(eq.ses, 0, line, 1, screensummarylogmask);
             line = std::string(5, ' ');
             for (int q = 1; q <= ph.nsf; ++q) addstr(ph.sfname[q], 12, line);
-            putstr(eq.ses, 1, line, 1, allmask);
+            putstr(eq.ses, 1, line, 1, screensummarylogmask);
             line = "sf = ";
             for (int q = 1; q <= ph.nsf; ++q)
                 addreal(6, false, 12, line, evalexpr(x, offset, ph.sf[q]));
-            putstr(eq.ses, 0, line, 1, allmask);
+            putstr(eq.ses, 0, line, 1, screensummarylogmask);
             if (!sc.dogminon) {
-                putstr(eq.ses, 1, "sorry - try changing starting guesses!", 1, allmask);
+                putstr(eq.ses, 1, "sorry - try changing starting guesses!", 1,
+                       screensummarylogmask);
                 bomb("calcsf", "negative sf term", yourfault);
             }
-            putstr(eq.ses, 1, "checksf, negative sf term - change starting guesses?", 1, allmask);
+            putstr(eq.ses, 1, "checksf, negative sf term - change starting guesses?", 1,
+                   screensummarylogmask);
         }
     }
     if (!ok) putstr(eq.ses, 0, "*", 0, screenmask);
@@ -526,7 +523,7 @@ void calcdsf(Equations& eq, const eqvector& x) {
             e[i].fillto(mb.nsyscomp, 0);
             int k = 0;
             for (int c = 1; c <= sc.ncomp; ++c) {
-                if (mb.syscomp[c]) e[i][++k] = amount(ph.em[i].comp[c], sc.compdenom[c]);
+                if (mb.syscomp[c]) e[i][++k] = doubleratio(ph.em[i].comp[c], sc.compdenom[c]);
             }
             prop[i] = evalexpr(x, offset, ph.p[i]);
             for (int k2 = 1; k2 <= mb.nsyscomp; ++k2) comp[m][k2] += e[i][k2] * prop[i];
@@ -553,7 +550,8 @@ void calcdsf(Equations& eq, const eqvector& x) {
         comp[m].fill(0);
         int k = 0;
         for (int c = 1; c <= sc.ncomp; ++c) {
-            if (mb.syscomp[c]) comp[m][++k] = amount(ph.comp[c], sc.compdenom[c]) / ph.puresize;
+            if (mb.syscomp[c])
+                comp[m][++k] = doubleratio(ph.comp[c], sc.compdenom[c]) / ph.puresize;
         }
     }
 }
@@ -587,7 +585,7 @@ bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool
         if (ev.debuglev() == 4 && st.nleevalno == 1) {
             ev.printnleactivity();
             if (st.nleiter < 2) {
-                putstr(eq.ses, 0, "", 1, allmask);
+                putstr(eq.ses, 0, "", 1, screensummarylogmask);
             } else {
                 ev.printnlelnk();
             }

@@ -4,13 +4,13 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "thermo/phaseprops.hpp"
 
 namespace qv {
 namespace {
 
-constexpr int32 screensumlog = 13;
 constexpr real residualtol = 1e-6L;
 
 int16 findcomp(const SystemComponents& sc, const char* name) {
@@ -41,7 +41,7 @@ void conv2wt(Session& ses, const PointPhases& pt, const ComponentTable& oxides,
         if (name.size() >= 3 && name.compare(0, 3, "liq") == 0) {
             liq = i;
         } else {
-            first = static_cast<int16>(first + pt.prec1[i].nem);
+            first = narrow16(first + pt.prec1[i].nem);
         }
     }
     if (liq == 0 || ncols != sc.ncomp) return;
@@ -74,11 +74,11 @@ void conv2wt(Session& ses, const PointPhases& pt, const ComponentTable& oxides,
             for (int r = 1; r <= nrows; ++r) {
                 if (!taken[r] && conv[r][j] != 0) {
                     ++count;
-                    row = static_cast<int16>(r);
+                    row = narrow16(r);
                 }
             }
             if (count == 1) {
-                jj = static_cast<int16>(j);
+                jj = narrow16(j);
                 rr = row;
             }
         }
@@ -126,16 +126,16 @@ void conv2wt(Session& ses, const PointPhases& pt, const ComponentTable& oxides,
     const std::string lead(13, ' ');
     std::string line = lead;
     for (int j = 1; j <= ncomp; ++j) addstr(sc.compnames[j], 7, line);
-    putstr(ses, 1, line, 1, screensumlog);
+    putstr(ses, 1, line, 1, screensummarylogmask);
     line = lead;
     for (int j = 1; j <= ncomp; ++j) addreal(3, false, 7, line, 100 * comp[j] / s);
-    putstr(ses, 0, line + " ==>", 1, screensumlog);
+    putstr(ses, 0, line + " ==>", 1, screensummarylogmask);
     line = lead;
     for (int r = 1; r <= nrows; ++r) addreal(2, false, 7, line, m[r]);
-    putstr(ses, 0, line + " ==>", 1, screensumlog);
+    putstr(ses, 0, line + " ==>", 1, screensummarylogmask);
     line = lead;
     for (int r = 1; r <= nrows; ++r) addreal(2, false, 7, line, wt[r]);
-    putstr(ses, 0, line, 1, screensumlog);
+    putstr(ses, 0, line, 1, screensummarylogmask);
 }
 
 void fificalc(Session& ses, const PointPhases& pt, const Fixed1<bool, maxcomp>& marked, real& xco2,
@@ -194,7 +194,7 @@ void fificalc(Session& ses, const PointPhases& pt, const Fixed1<bool, maxcomp>& 
     for (int j = 1; j <= ncomp; ++j) {
         if (marked[j]) addstr(sc.compnames[j], 8, head);
     }
-    putstr(ses, 2, head, 1, screensumlog);
+    putstr(ses, 2, head, 1, screensummarylogmask);
     std::string values;
     for (int j = 1; j <= ncomp; ++j) {
         if (marked[j]) {
@@ -203,7 +203,7 @@ void fificalc(Session& ses, const PointPhases& pt, const Fixed1<bool, maxcomp>& 
             addreal(6, false, 10, values, 100 * tot[j]);
         }
     }
-    putstr(ses, 0, values, 1, screensumlog);
+    putstr(ses, 0, values, 1, screensummarylogmask);
 }
 
 }  // namespace qv

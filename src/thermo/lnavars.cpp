@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -76,7 +77,7 @@ void setupmu(Session& ses, Run& run) {
         ph = ptype0{};
         ph.name = sc.mu[k].name;
         ph.emname = sc.mu[k].name;
-        ph.comp[c] = static_cast<int16>(comps.compdenom[c]);
+        ph.comp[c] = narrow16(comps.compdenom[c]);
         for (int i = 1; i <= np00; ++i) {
             bool same = true;
             for (int r = 1; r <= comps.ncomp && same; ++r) same = pure[i].comp[r] == ph.comp[r];
@@ -89,7 +90,7 @@ void setupmu(Session& ses, Run& run) {
         ph.td.fill(0);
         Windows& w = run.windows;
         if (sc.mu[k].value == 0) {
-            promptmuwindow(ses, run, static_cast<int16>(k), kept);
+            promptmuwindow(ses, run, narrow16(k), kept);
             ph.td[1] = w.muvalues[kept][1];
         } else {
             w.muvalues[kept][1] = sc.mu[k].value;

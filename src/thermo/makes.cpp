@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 
 namespace qv {
 
@@ -53,8 +54,8 @@ real gemdriver(Session& ses, const GemSettings& gs, const GemTables& tables, int
     const tdvector& row = tables.td[k];
     if (row[30] == 0) return gem(ses, gs, row, tables.names[k], p, t);
     if (gs.ds190) bomb("gemdriver", "depem code for ds55??", yourfault);
-    const auto ph = static_cast<int16>(std::lround(row[29]));
-    const auto j = static_cast<int16>(std::lround(row[30]));
+    const auto ph = narrow16(std::lround(row[29]));
+    const auto j = narrow16(std::lround(row[30]));
     real g = row[3] * p + (row[1] - row[2] * t);
     const MakeList m = tables.makes(ph, j);
     if (m.n > 0 && m.den == 0) bomb("gemdriver", "made end-member with divisor 0", yourfault);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "numerics/convert.hpp"
 #include "thermo/volume.hpp"
 
 namespace qv {
@@ -11,7 +12,7 @@ namespace {
 constexpr real tr = trefk;
 
 int16 round16(real x) {
-    return static_cast<int16>(std::lround(x));
+    return narrow16(std::lround(x));
 }
 
 // x ln(x/c) with its limit 0 at x = 0 (a site that is empty at full order).

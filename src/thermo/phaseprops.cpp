@@ -6,6 +6,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 
 namespace qv {
 namespace {
@@ -21,8 +22,7 @@ void calcphasecomp(const ptype1& ph, const eqvector& x, int offset, const System
     for (int e = 1; e <= ph.nem; ++e) {
         const real pe = evalexpr(x, offset, ph.p[e]);
         for (int k = 1; k <= sc.ncomp; ++k) {
-            comp[k] += pe * static_cast<real>(static_cast<double>(ph.em[e].comp[k]) /
-                                              static_cast<double>(sc.compdenom[k]));
+            comp[k] += pe * doubleratio(ph.em[e].comp[k], sc.compdenom[k]);
         }
     }
 }

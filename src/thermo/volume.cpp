@@ -58,9 +58,7 @@ thread_local TaitRow taitrows[ntaitrows];
 
 const TaitRow& taitrow(std::string_view name, const tdvector& row) {
     const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
-    const auto slot =
-        static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector)) %
-        ntaitrows;
+    const std::size_t slot = reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector) % ntaitrows;
     TaitRow& tr_ = taitrows[slot];
     if (tr_.used && std::equal(std::begin(key), std::end(key), std::begin(tr_.key))) return tr_;
     TaitRow fresh;

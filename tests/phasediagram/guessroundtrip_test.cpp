@@ -8,6 +8,7 @@
 #include "phasediagram/pdfixture.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -140,7 +141,7 @@ TEST(GuessRoundTrip, PastedCompositionGuessesStartTheNextSolveAtTheResult) {
     const std::string block = guessblock(first.log);
     ASSERT_NE(block.find("xyzguess ca(pl)"), std::string::npos) << "log:\n" << first.log;
     const real capl = blockvalue(block, "xyzguess ca(pl)");
-    EXPECT_NEAR(static_cast<double>(capl), static_cast<double>(first.points[0].x[4]), 1e-7);
+    EXPECT_ABS_NEAR(static_cast<double>(capl), static_cast<double>(first.points[0].x[4]), 1e-7);
 
     const Solved second = runcase(pasted(atpt, block));
     ASSERT_EQ(second.points.size(), 1u) << second.screen;
@@ -153,7 +154,7 @@ TEST(GuessRoundTrip, PastedCompositionGuessesStartTheNextSolveAtTheResult) {
     // Started at the result, the solve needs at most one step; the first run needed several.
     EXPECT_GE(first.iterations[0], 3);
     EXPECT_LE(second.iterations[0], 1);
-    EXPECT_NEAR(static_cast<double>(second.points[0].x[4]), static_cast<double>(capl), 1e-7);
+    EXPECT_ABS_NEAR(static_cast<double>(second.points[0].x[4]), static_cast<double>(capl), 1e-7);
 }
 
 TEST(GuessRoundTrip, PastedTemperatureGuessStartsTheNextSolveAtTheResult) {
@@ -163,8 +164,8 @@ TEST(GuessRoundTrip, PastedTemperatureGuessStartsTheNextSolveAtTheResult) {
     ASSERT_NE(block.find("ptguess "), std::string::npos) << "log:\n" << first.log;
     const real pguess = blockvalue(block, "ptguess", 1);
     const real tguess = blockvalue(block, "ptguess", 2);
-    EXPECT_NEAR(static_cast<double>(pguess), 9, 1e-12);
-    EXPECT_NEAR(static_cast<double>(tguess), static_cast<double>(first.points[0].t - 273.15L),
+    EXPECT_ABS_NEAR(static_cast<double>(pguess), 9, 1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(tguess), static_cast<double>(first.points[0].t - 273.15L),
                 0.005);
 
     const Solved second = runcase(pasted(tatp, block));
@@ -175,7 +176,7 @@ TEST(GuessRoundTrip, PastedTemperatureGuessStartsTheNextSolveAtTheResult) {
     EXPECT_GE(first.iterations[0], 2);
     EXPECT_LE(second.iterations[0], 1);
     // The same T, to the two decimals of the pasted guess.
-    EXPECT_NEAR(static_cast<double>(second.points[0].t), static_cast<double>(first.points[0].t),
+    EXPECT_ABS_NEAR(static_cast<double>(second.points[0].t), static_cast<double>(first.points[0].t),
                 0.005);
 }
 

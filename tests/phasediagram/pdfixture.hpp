@@ -103,7 +103,7 @@ struct PdCase {
         ts.ses.prefs.scriptfilesuffix = "gasp";
         ts.ses.runcount = 1;
         initglobals(ts.ses, run);
-        startout(ts.ses, run.files);
+        startout(ts.ses, run.files, false);
         pd->onresult = [this](const SolveState& st) {
             Point pt{st.cur.p, st.cur.t, {0}};
             for (int i = 1; i <= run.nxvars + run.nmodevars; ++i) pt.x.push_back(st.varvalues[i]);

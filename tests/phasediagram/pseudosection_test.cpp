@@ -11,6 +11,7 @@
 
 #include "pdfixture.hpp"
 #include "textio/channels.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -123,7 +124,7 @@ void expectmassbalance(const std::vector<std::vector<long double>>& phases,
         for (std::size_t p = 0; p < phases.size(); ++p) {
             s += modes[p] * phases[p][j] / formulaatoms(phases[p]);
         }
-        EXPECT_NEAR(static_cast<double>(s), static_cast<double>(b[j] / sb), 1e-8) << "comp " << j;
+        EXPECT_ABS_NEAR(static_cast<double>(s), static_cast<double>(b[j] / sb), 1e-8) << "comp " << j;
     }
 }
 
@@ -215,15 +216,15 @@ TEST(Pseudosection, ModesInTheSolveMatchAnIndependentMinimumOfG) {
         };
         const long double hi = std::min(1.0L, b[4] / (2 * nol)) - 1e-12L;
         const long double y = golden(gtotal, 1e-12L, hi, 1e-13L);
-        EXPECT_NEAR(static_cast<double>(k.xol), static_cast<double>(y), 1e-6);
-        EXPECT_NEAR(static_cast<double>(k.xg), static_cast<double>(xgof(y)), 1e-6);
+        EXPECT_ABS_NEAR(static_cast<double>(k.xol), static_cast<double>(y), 1e-6);
+        EXPECT_ABS_NEAR(static_cast<double>(k.xg), static_cast<double>(xgof(y)), 1e-6);
         const long double ag = ng * formulaatoms(garnet(0));
         const long double aol = nol * formulaatoms(olivine(0));
         const long double aen = nen * formulaatoms(enstatite);
         const long double at = ag + aol + aen;
-        EXPECT_NEAR(static_cast<double>(m[0]), static_cast<double>(ag / at), 1e-6);
-        EXPECT_NEAR(static_cast<double>(m[1]), static_cast<double>(aol / at), 1e-6);
-        EXPECT_NEAR(static_cast<double>(m[3]), static_cast<double>(aen / at), 1e-6);
+        EXPECT_ABS_NEAR(static_cast<double>(m[0]), static_cast<double>(ag / at), 1e-6);
+        EXPECT_ABS_NEAR(static_cast<double>(m[1]), static_cast<double>(aol / at), 1e-6);
+        EXPECT_ABS_NEAR(static_cast<double>(m[3]), static_cast<double>(aen / at), 1e-6);
     }
 }
 
@@ -259,7 +260,7 @@ calcP 10
         const std::vector<long double> b = {0, 0.38L, 0.08L, 0.52L - 0.005L * w,
                                             0.02L + 0.005L * w};
         for (int j = 1; j <= 4; ++j) {
-            EXPECT_NEAR(static_cast<double>(k.stepbulk[s][static_cast<std::size_t>(j)]),
+            EXPECT_ABS_NEAR(static_cast<double>(k.stepbulk[s][static_cast<std::size_t>(j)]),
                         static_cast<double>(b[static_cast<std::size_t>(j)]), 1e-15);
         }
         const std::vector<long double>& m = k.stepmodes[s];
@@ -286,12 +287,12 @@ calcP 10
         };
         const long double x = golden(inner, 0.001L, 0.4L, 1e-12L);
         inner(x);
-        EXPECT_NEAR(static_cast<double>(k.xg), static_cast<double>(x), 1e-6);
-        EXPECT_NEAR(static_cast<double>(k.xol), static_cast<double>(ybest), 1e-6);
+        EXPECT_ABS_NEAR(static_cast<double>(k.xg), static_cast<double>(x), 1e-6);
+        EXPECT_ABS_NEAR(static_cast<double>(k.xol), static_cast<double>(ybest), 1e-6);
         std::vector<long double> modes;
         gof(x, ybest, &modes);
         for (std::size_t p = 0; p < 4; ++p) {
-            EXPECT_NEAR(static_cast<double>(m[p]), static_cast<double>(modes[p]), 1e-6);
+            EXPECT_ABS_NEAR(static_cast<double>(m[p]), static_cast<double>(modes[p]), 1e-6);
         }
     }
 }
@@ -332,10 +333,10 @@ TEST(Pseudosection, BulkAndRbiBlocksPastedBackGiveTheSameRun) {
         ASSERT_EQ(two.size(), 3U) << again.screen();
         for (std::size_t i = 0; i < 3; ++i) {
             // the tableau holds six decimals
-            EXPECT_NEAR(static_cast<double>(two[i].xg), static_cast<double>(one[i].xg), 1e-6);
-            EXPECT_NEAR(static_cast<double>(two[i].xol), static_cast<double>(one[i].xol), 1e-6);
+            EXPECT_ABS_NEAR(static_cast<double>(two[i].xg), static_cast<double>(one[i].xg), 1e-6);
+            EXPECT_ABS_NEAR(static_cast<double>(two[i].xol), static_cast<double>(one[i].xol), 1e-6);
             for (std::size_t p = 0; p < 4; ++p) {
-                EXPECT_NEAR(static_cast<double>(two[i].stepmodes[0][p]),
+                EXPECT_ABS_NEAR(static_cast<double>(two[i].stepmodes[0][p]),
                             static_cast<double>(one[i].stepmodes[0][p]), 1e-6);
             }
         }

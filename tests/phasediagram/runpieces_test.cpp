@@ -13,6 +13,7 @@
 #include "phasediagram/pdfixture.hpp"
 #include "phasediagram/runchoices.hpp"
 #include "phasediagram/solve.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -38,9 +39,9 @@ TEST(ExpandIsoValues, TruncationEndsAndEvenSpacing) {
         const int16 n = expandisovalues(c.low, c.high, c.inc, v);
         EXPECT_EQ(n, c.count) << static_cast<double>(c.high);
         for (std::size_t i = 0; i < c.first.size(); ++i) {
-            EXPECT_NEAR(static_cast<double>(v[static_cast<int>(i) + 1]), c.first[i], 1e-12);
+            EXPECT_ABS_NEAR(static_cast<double>(v[static_cast<int>(i) + 1]), c.first[i], 1e-12);
         }
-        EXPECT_NEAR(static_cast<double>(v[n]), c.last, 1e-12);
+        EXPECT_ABS_NEAR(static_cast<double>(v[n]), c.last, 1e-12);
     }
 }
 
@@ -120,12 +121,12 @@ TEST(SetModeGuess, FillsAndNormalises) {
     EXPECT_EQ(a.run(1)[1], 1);  // one mode is the whole rock
     ModeGuess b;                // no guesses: equal shares spread by at most 1/(5 n)
     const auto m = b.run(4);
-    EXPECT_NEAR(static_cast<double>(m[1]), 0.25 - 0.05, 1e-15);
-    EXPECT_NEAR(static_cast<double>(m[4]), 0.25 + 0.05, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(m[1]), 0.25 - 0.05, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(m[4]), 0.25 + 0.05, 1e-15);
     ModeGuess c;  // one guess, the rest share what is left
     c.guess[2] = 0.4L;
     const auto mc = c.run(3);
-    EXPECT_NEAR(static_cast<double>(mc[1] + mc[3]), 0.6, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(mc[1] + mc[3]), 0.6, 1e-15);
 }
 
 TEST(SetModeGuess, GivenModesSummingToOneInDecimalsAreAccepted) {
@@ -157,7 +158,7 @@ TEST(ModeNormFactor, ZeroedPhasesAndTheWholeAssemblage) {
     EXPECT_FALSE(zeroed[2]);
     r.sc.ninexcess0 = 1;
     r.sc.inexcess0list[1] = "H2O";
-    EXPECT_NEAR(static_cast<double>(modenormfactor(r.run, *res, 1, zeroed)), 4.0 / 3, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(modenormfactor(r.run, *res, 1, zeroed)), 4.0 / 3, 1e-15);
     EXPECT_TRUE(zeroed[2]);
     res->ph[2].mode[1] = 1;  // the zeroed phase is the whole assemblage: nothing to divide
     EXPECT_EQ(modenormfactor(r.run, *res, 1, zeroed), 1);
@@ -199,15 +200,15 @@ TEST(SolverScaling, WindowsWidenedWithinTheirLimits) {
     solverptscaling(r.run, lay);
     // P: 1 - 1.375 is below the smallest P allowed (0.0009 kbar); 9 + 1.375 = 10.375.
     const real plow = 0.0009L;
-    EXPECT_NEAR(static_cast<double>(w.scaling.pscale), static_cast<double>(1 / (10.375L - plow)),
+    EXPECT_ABS_NEAR(static_cast<double>(w.scaling.pscale), static_cast<double>(1 / (10.375L - plow)),
                 1e-15);
-    EXPECT_NEAR(static_cast<double>(w.scaling.poffset + plow * w.scaling.pscale), 0, 1e-15);
-    EXPECT_NEAR(static_cast<double>(w.scaling.tscale), 1.0 / 550, 1e-15);  // 425 to 975 K
-    EXPECT_NEAR(static_cast<double>(w.scaling.toffset), -425.0 / 550, 1e-15);
-    EXPECT_NEAR(static_cast<double>(lay.tsmallstep), 0.1 / 550, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(w.scaling.poffset + plow * w.scaling.pscale), 0, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(w.scaling.tscale), 1.0 / 550, 1e-15);  // 425 to 975 K
+    EXPECT_ABS_NEAR(static_cast<double>(w.scaling.toffset), -425.0 / 550, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(lay.tsmallstep), 0.1 / 550, 1e-15);
     w.twinlow = 300;
     solverptscaling(r.run, lay);
-    EXPECT_NEAR(static_cast<double>(w.scaling.toffset), -283.0 / (975 - 283), 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(w.scaling.toffset), -283.0 / (975 - 283), 1e-15);
 }
 
 // A run that asks for what the program cannot do yet never ends as if it had been done: either

@@ -12,6 +12,7 @@
 #include "support/oracles.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/thermo_support.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -74,21 +75,21 @@ TEST(XCO2Section, EachPointMatchesTheIndependentRoot) {
         for (std::size_t i = 0; i < c.points.size(); ++i) {
             const auto& pt = c.points[i];
             const real x = 0.2L * static_cast<real>(i + 1);
-            EXPECT_NEAR(static_cast<double>(pt.x[3]), static_cast<double>(x), 1e-12);
+            EXPECT_ABS_NEAR(static_cast<double>(pt.x[3]), static_cast<double>(x), 1e-12);
             if (k.tcalculated) {
-                EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(k.fixed), 1e-12);
+                EXPECT_ABS_NEAR(static_cast<double>(pt.p), static_cast<double>(k.fixed), 1e-12);
                 const real t =
                     bisect([&](real tk) { return decarbonationdg(dataset(), x, k.fixed, tk); },
                            673.15L, 1473.15L);
-                EXPECT_NEAR(static_cast<double>(pt.t), static_cast<double>(t), 1e-4)
+                EXPECT_ABS_NEAR(static_cast<double>(pt.t), static_cast<double>(t), 1e-4)
                     << "x(CO2) = " << static_cast<double>(x);
                 EXPECT_GT(pt.t, last);
                 last = pt.t;
             } else {
-                EXPECT_NEAR(static_cast<double>(pt.t), static_cast<double>(k.fixed), 1e-9);
+                EXPECT_ABS_NEAR(static_cast<double>(pt.t), static_cast<double>(k.fixed), 1e-9);
                 const real p = bisect(
                     [&](real pk) { return decarbonationdg(dataset(), x, pk, k.fixed); }, 0.5L, 12);
-                EXPECT_NEAR(static_cast<double>(pt.p), static_cast<double>(p), 1e-6)
+                EXPECT_ABS_NEAR(static_cast<double>(pt.p), static_cast<double>(p), 1e-6)
                     << "x(CO2) = " << static_cast<double>(x);
                 EXPECT_LT(pt.p, last);
                 last = pt.p;
@@ -111,7 +112,7 @@ TEST(XCO2Section, TxAndPxSectionsMeetOnTheSameLine) {
                   "", decarbax);
         px.go();
         ASSERT_EQ(px.points.size(), 1u) << px.screen();
-        EXPECT_NEAR(static_cast<double>(px.points[0].p), 2, 1e-3)
+        EXPECT_ABS_NEAR(static_cast<double>(px.points[0].p), 2, 1e-3)
             << "x(CO2) = " << static_cast<double>(pt.x[3]);
     }
 }

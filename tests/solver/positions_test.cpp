@@ -6,6 +6,7 @@
 
 #include "solver_support.hpp"
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -52,7 +53,7 @@ TEST(Positions, DatasetReactionsAgainstBisection) {
         ASSERT_TRUE(inrange(c.w, ft, pos.x1));
         const real x = k.byp ? c.bisect(1, true, k.fixed, c.w.pwinlow, c.w.pwinhigh)
                              : c.bisect(1, false, k.fixed, c.w.twinlow, c.w.twinhigh);
-        EXPECT_NEAR(static_cast<double>(pos.x1), static_cast<double>(x), k.byp ? 0.01 : 0.2);
+        EXPECT_ABS_NEAR(static_cast<double>(pos.x1), static_cast<double>(x), k.byp ? 0.01 : 0.2);
         EXPECT_EQ(pos.x2, nosecondroot);
         EXPECT_EQ(pos.sd2, 1e31L);
         EXPECT_TRUE(std::isfinite(pos.dtdp1));
@@ -80,10 +81,10 @@ TEST(Positions, Al2SiO5InvariantPoint) {
     ASSERT_TRUE(inrange(c.w, findtype::findp, p));
     for (int16 i = 1; i <= 3; ++i) {
         const Roots r = findrxnp(c.ev, i, false, 0, t, 0, 1);
-        EXPECT_NEAR(static_cast<double>(r.x1), static_cast<double>(p), 0.01) << i;
+        EXPECT_ABS_NEAR(static_cast<double>(r.x1), static_cast<double>(p), 0.01) << i;
     }
     const Roots r = findrxnt(c.ev, 3, false, 0, p, 0, 1);
-    EXPECT_NEAR(static_cast<double>(r.x1), static_cast<double>(t), 0.2);
+    EXPECT_ABS_NEAR(static_cast<double>(r.x1), static_cast<double>(t), 0.2);
 }
 
 // sd of a position: sqrt(n'Cn)/|dG/dP|, against the spread of re-solved positions with every

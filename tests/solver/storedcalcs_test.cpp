@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -53,14 +54,14 @@ TEST(Accumulate, FirstCalculationFixesTheListAndStoresValuesSdsAndCorrelations) 
     EXPECT_EQ(s.sc.calcxyznames[3], "z(ol)");
     const qvcalctype& r = (*s.sc.qvcalcs)[1];
     EXPECT_EQ(r.p, 8);
-    EXPECT_NEAR(static_cast<double>(r.t), 650, 1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(r.t), 650, 1e-12);
     EXPECT_EQ(r.xfluid, 0.875L);
     EXPECT_EQ(r.xyz[2], 0.5L);
     EXPECT_EQ(r.sdxyz[3], 0.04L);
     // (2,1), (3,1), (3,2)
-    EXPECT_NEAR(static_cast<double>(r.corr[1]), 0.5, 1e-15);
-    EXPECT_NEAR(static_cast<double>(r.corr[2]), -0.5, 1e-15);
-    EXPECT_NEAR(static_cast<double>(r.corr[3]), 0.5, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(r.corr[1]), 0.5, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(r.corr[2]), -0.5, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(r.corr[3]), 0.5, 1e-15);
     // Later calculations add a record and no progress header.
     s.v.xvalue[3] = 0.3L;
     s.run();
@@ -85,7 +86,7 @@ TEST(Accumulate, MarkerSdGivesTinyCorrelationsZeroSdNone) {
     s.u.sdx[6] = 0;  // not solved for
     s.run();
     const qvcalctype& r = (*s.sc.qvcalcs)[1];
-    EXPECT_NEAR(static_cast<double>(r.corr[1]), 1e-9 / (-10 * 0.02), 1e-20);
+    EXPECT_ABS_NEAR(static_cast<double>(r.corr[1]), 1e-9 / (-10 * 0.02), 1e-20);
     EXPECT_EQ(r.corr[2], 0);
     EXPECT_EQ(r.corr[3], 0);
     EXPECT_EQ(r.sdxyz[1], sdmarker);

@@ -11,6 +11,7 @@
 
 #include "solvedfixture.hpp"
 #include "textio/channels.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -66,8 +67,8 @@ TEST(Wsd, TenPerCentAtLeastOneKilojoule) {
 
 TEST(Dqfvariance, ByKind) {
     EXPECT_EQ(dqfvariance(-1, 7), 0);
-    EXPECT_NEAR(static_cast<double>(dqfvariance(1, 4)), 0.04, 1e-15);  // (0.05 x 4)^2
-    EXPECT_NEAR(static_cast<double>(dqfvariance(2, 4)), 4.0, 1e-15);   // (0.5 x 4)^2
+    EXPECT_ABS_NEAR(static_cast<double>(dqfvariance(1, 4)), 0.04, 1e-15);  // (0.05 x 4)^2
+    EXPECT_ABS_NEAR(static_cast<double>(dqfvariance(2, 4)), 4.0, 1e-15);   // (0.5 x 4)^2
     EXPECT_EQ(dqfvariance(3, 9), 0.25L);
     EXPECT_EQ(dqfvariance(4, 9), 0.25L);
     EXPECT_EQ(dqfvariance(5, 4), 1);

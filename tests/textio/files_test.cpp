@@ -59,7 +59,7 @@ TEST(Getcalcmode, FromPreferencesOrTheMenu) {
 TEST(Startout, CreatesTheRunFilesAndErasesTheUnusedOnes) {
     Folder f;
     startlog(f.t.ses, "QUORVANTIS 3.51");
-    startout(f.t.ses, f.files);
+    startout(f.t.ses, f.files, false);
     EXPECT_EQ(f.files.scriptname, "qv-AFM.txt");
     EXPECT_TRUE(f.files.scriptfilevar.is_open());
     for (const char* name : {"qv-AFM-o.txt", "qv-AFM-vx.txt", "qv-AFM-it.txt", "qv-AFM-ic.txt",
@@ -159,7 +159,7 @@ TEST(InputBytes, ANulByteIsReadAsTheTextBackslashZeroAndNeverEchoedRaw) {
 TEST(Fatal, BombWritesTheStopOnScreenSummaryLogAndDetails) {
     Folder f("\n");
     startlog(f.t.ses, "QUORVANTIS 3.51");
-    startout(f.t.ses, f.files);
+    startout(f.t.ses, f.files, false);
     f.t.console.output.clear();
     endbombed(f.t.ses, RunBombed{"readthermo", "too many end-members", myfault});
     const std::string text =
@@ -184,7 +184,7 @@ TEST(Fatal, BeforeTheLogOnlyTheScreenAndNoWaitWithAutoexit) {
 TEST(Fatal, KillWritesOnScreenSummaryAndLog) {
     Folder f;
     startlog(f.t.ses, "QUORVANTIS 3.51");
-    startout(f.t.ses, f.files);
+    startout(f.t.ses, f.files, false);
     f.t.console.output.clear();
     endkilled(f.t.ses);
     EXPECT_EQ(f.t.console.output, "\n-- run killed --\n\n");
@@ -198,7 +198,7 @@ TEST(FullDevice, EveryFailedWriteIsAFatalStopNamingTheFile) {
     const auto runfiles = [](Folder& f) {
         std::filesystem::create_symlink("/dev/full", "qv-AFM-ic.txt");
         startlog(f.t.ses, "QUORVANTIS 3.51");
-        startout(f.t.ses, f.files);
+        startout(f.t.ses, f.files, false);
         f.t.console.output.clear();
     };
     {  // the flush before each read

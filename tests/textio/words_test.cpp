@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 
 namespace qv {
 namespace {
@@ -546,7 +547,7 @@ TEST(Words, Real2Rational) {
     const real golden = (1.0L + std::sqrt(5.0L)) / 2.0L;
     real2rational(golden, num, den);
     EXPECT_GT(den, 0);
-    EXPECT_NEAR(static_cast<double>(num) / den, static_cast<double>(golden), 1e-6);
+    EXPECT_ABS_NEAR(static_cast<double>(num) / den, static_cast<double>(golden), 1e-6);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "calcfixture.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -100,11 +101,11 @@ TEST(Conv2wt, WorkedExample) {
     const real mq = l.mass("SiO2");
     const real mab = 3 * mq + 0.5L * l.mass("Al2O3") + 0.5L * l.mass("Na2O");
     const real w = 60 * mq + 40 * mab;
-    EXPECT_NEAR(static_cast<double>(l.wt[1]), static_cast<double>(100 * 60 * mq / w), 1e-12);
-    EXPECT_NEAR(static_cast<double>(l.wt[2]), static_cast<double>(100 * 40 * mab / w), 1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(l.wt[1]), static_cast<double>(100 * 60 * mq / w), 1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(l.wt[2]), static_cast<double>(100 * 40 * mab / w), 1e-12);
     // 100 x 60 x 60.0843 / (60 x 60.0843 + 40 x 262.2230), with albite 3 x 60.0843 + 101.9613 / 2 +
     // 61.9789 / 2 g/mol.
-    EXPECT_NEAR(static_cast<double>(l.wt[1]), 25.5787, 1e-4);
+    EXPECT_ABS_NEAR(static_cast<double>(l.wt[1]), 25.5787, 1e-4);
     const std::string lead(13, ' ');
     EXPECT_EQ(l.ts.console.output, "\n" + lead + "   SiO2  Al2O3   Na2O\n" +   //
                                        lead + "   81.8   9.09   9.09 ==>\n" +  //
@@ -194,8 +195,8 @@ TEST(Fificalc, FluidContentAndTheRestInPerCentOfTheMarkedComponents) {
     // px: MgO 1.5, SiO2 1 per 2.5; totals MgO 0.6 x 0.6 = 0.36, SiO2 0.24 + 0.4 = 0.64.
     Fifi f;
     f.run();
-    EXPECT_NEAR(static_cast<double>(f.xh2o), 0.8, 1e-15);
-    EXPECT_NEAR(static_cast<double>(f.xco2), 0.2, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(f.xh2o), 0.8, 1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(f.xco2), 0.2, 1e-15);
     EXPECT_EQ(f.ts.console.output,
               "\n\n       H2O       CO2    SiO2     MgO\n"
               "         0         0      64      36\n");

@@ -10,6 +10,7 @@
 #include "thermo/makes.hpp"
 #include "thermo/ordering.hpp"
 #include "thermo_support.hpp"
+#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -47,7 +48,7 @@ TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
     const GemTables gt{c.td, c.names, c.lookup};
     const real p = 8, t = 900;
     const real gky = c.d.g(ky, p, t), gsill = c.d.g(sill, p, t);
-    EXPECT_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
+    EXPECT_ABS_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
                 static_cast<double>((gky + gsill) / 2 + 1 - 0.002L * t + 0.05L * p), 1e-9);
     // A plain end-member is `gem` itself.
     EXPECT_EQ(gemdriver(c.d.ts.ses, c.d.gs, gt, ky, p, t), gky);
@@ -61,7 +62,7 @@ TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
     const real gdis = gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t);
     const tdvector& r = c.td[sill];
     const real q = bisectx(static_cast<int>(r[24]), t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
-    EXPECT_NEAR(static_cast<double>(gdis - geq),
+    EXPECT_ABS_NEAR(static_cast<double>(gdis - geq),
                 static_cast<double>(2 * (braggwilliamsg(r, 0, p, t) - braggwilliamsg(r, q, p, t))),
                 1e-9);
     // A constituent list with divisor 0 stops; an empty list leaves the linear term.
@@ -69,7 +70,7 @@ TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
     EXPECT_BOMB(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t), "gemdriver",
                 "made end-member with divisor 0");
     c.made.n = 0;
-    EXPECT_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
+    EXPECT_ABS_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
                 static_cast<double>(1 - 0.002L * t + 0.05L * p), 1e-12);
     GemSettings old = c.d.gs;
     old.ds190 = true;
@@ -87,16 +88,16 @@ TEST(Reactions, DgAndDerivatives) {
     const int64 before = c.d.ts.ses.gemcount;
     const ReactionDg r = calcdgr(c.d.ts.ses, c.d.gs, tab, rx, p, t, 0, 1);
     EXPECT_EQ(c.d.ts.ses.gemcount, before + 6);  // two end-members, three evaluations each
-    EXPECT_NEAR(static_cast<double>(r.dg),
+    EXPECT_ABS_NEAR(static_cast<double>(r.dg),
                 static_cast<double>(c.d.g(c.row("sill"), p, t) - c.d.g(c.row("ky"), p, t)), 1e-9);
     // Forward differences: dG/dP = dV and dG/dT = -dS to the order of the step.
     const real h = 1e-3L;
     auto dg = [&](real pp, real tt) {
         return c.d.g(c.row("sill"), pp, tt) - c.d.g(c.row("ky"), pp, tt);
     };
-    EXPECT_NEAR(static_cast<double>(r.dgdp),
+    EXPECT_ABS_NEAR(static_cast<double>(r.dgdp),
                 static_cast<double>((dg(p + h, t) - dg(p - h, t)) / (2 * h)), 1e-5);
-    EXPECT_NEAR(static_cast<double>(r.dgdt),
+    EXPECT_ABS_NEAR(static_cast<double>(r.dgdt),
                 static_cast<double>((dg(p, t + h) - dg(p, t - h)) / (2 * h)), 1e-5);
     // Exactly the forward differences with steps of 1e-5 kbar and 0.001 K.
     EXPECT_EQ(r.dgdp, (dg(p + 1e-5L, t) - dg(p, t)) / 1e-5L);
@@ -117,18 +118,18 @@ TEST(Reactions, LnKAndFluidTerms) {
     c.act[wo] = 0.5L;
     const real p = 2, t = 900, u = 0.4L, v = 0.6L;
     const ReactionDg a = calcdgr(c.d.ts.ses, c.d.gs, tab, rx, p, t, u, v);
-    EXPECT_NEAR(static_cast<double>(a.lnk), static_cast<double>(std::log(0.5L) + std::log(u)),
+    EXPECT_ABS_NEAR(static_cast<double>(a.lnk), static_cast<double>(std::log(0.5L) + std::log(u)),
                 1e-15);
     const ReactionDg b = calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, t);
-    EXPECT_NEAR(static_cast<double>(a.dg - b.dg), static_cast<double>(rgas * t * a.lnk), 1e-9);
-    EXPECT_NEAR(static_cast<double>(a.dgdt - b.dgdt), static_cast<double>(rgas * a.lnk), 1e-9);
+    EXPECT_ABS_NEAR(static_cast<double>(a.dg - b.dg), static_cast<double>(rgas * t * a.lnk), 1e-9);
+    EXPECT_ABS_NEAR(static_cast<double>(a.dgdt - b.dgdt), static_cast<double>(rgas * a.lnk), 1e-9);
     EXPECT_EQ(a.dgdp, b.dgdp);
     // The fluid terms went into the rows of the reaction's end-members only.
     EXPECT_EQ(c.td[co2][27], u);
     EXPECT_EQ(c.td[cc][28], v);
     EXPECT_EQ(c.td[c.row("ky")][27], 0);
     // u = 1 adds nothing; an activity of 0 in the reaction stops.
-    EXPECT_NEAR(static_cast<double>(calclnk(tab, rx, 1, v)), static_cast<double>(std::log(0.5L)),
+    EXPECT_ABS_NEAR(static_cast<double>(calclnk(tab, rx, 1, v)), static_cast<double>(std::log(0.5L)),
                 1e-15);
     c.act[q] = 0;
     EXPECT_BOMB(calclnk(tab, rx, u, v), "calclnk", "ln<=0");
@@ -169,7 +170,7 @@ TEST(Reactions, LnKFluidTermTable) {
         rx[h2o] = k.nh2o;
         rx[co2] = k.nco2;
         rx[aqsi] = k.naqsi;
-        EXPECT_NEAR(static_cast<double>(calclnk(tab, rx, k.u, k.v)), static_cast<double>(k.lnk),
+        EXPECT_ABS_NEAR(static_cast<double>(calclnk(tab, rx, k.u, k.v)), static_cast<double>(k.lnk),
                     1e-15);
     }
 }

@@ -109,10 +109,10 @@ Picture readpng(const std::string& png) {
     }
     const std::size_t stride = static_cast<std::size_t>(p.width) * p.bpp;
     std::vector<std::uint8_t> raw((stride + 1) * static_cast<std::size_t>(p.height));
-    uLongf rawsize = static_cast<uLongf>(raw.size());
-    EXPECT_EQ(uncompress(raw.data(), &rawsize, reinterpret_cast<const Bytef*>(idat.data()),
-                         static_cast<uLong>(idat.size())),
-              Z_OK);
+    uLongf rawsize = raw.size();
+    EXPECT_EQ(
+        uncompress(raw.data(), &rawsize, reinterpret_cast<const Bytef*>(idat.data()), idat.size()),
+        Z_OK);
     p.rgba.assign(stride * static_cast<std::size_t>(p.height), 0);
     for (std::size_t y = 0; y < static_cast<std::size_t>(p.height); ++y) {
         const std::uint8_t filter = raw[y * (stride + 1)];
