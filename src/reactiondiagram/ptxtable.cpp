@@ -298,7 +298,8 @@ void uncertainty(Diagram& d, int16 i, int b, int16 k0, int16 n, int w, std::stri
             if (std::fabs(g.dgdt * s) > std::fabs(100 * g.dgdp)) {
                 addstr("+", w, line);
             } else {
-                addreal(2, exact, w, line, std::fabs(g.dgdt * s / g.dgdp));
+                // no uncertainty in T carries none into P, even where the line is flat
+                addreal(2, exact, w, line, s == 0 ? 0.0L : std::fabs(g.dgdt * s / g.dgdp));
             }
         }
     } else {
@@ -307,7 +308,7 @@ void uncertainty(Diagram& d, int16 i, int b, int16 k0, int16 n, int w, std::stri
             if (std::fabs(g.dgdp * s) > std::fabs(1000 * g.dgdt)) {
                 addstr("+", w, line);
             } else {
-                addgreal(w, line, std::fabs(g.dgdp * s / g.dgdt));
+                addgreal(w, line, s == 0 ? 0.0L : std::fabs(g.dgdp * s / g.dgdt));
             }
         }
         addreal(2, true, w, line, std::fabs(s));

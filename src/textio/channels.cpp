@@ -1,7 +1,9 @@
 #include "textio/channels.hpp"
 
+#include <cmath>
 #include <cstdio>
 
+#include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 
@@ -80,11 +82,32 @@ void addstr(std::string_view s, int width, std::string& line) {
     if (line.size() > maxtextlength) line.resize(maxtextlength);
 }
 
-void addreal(int decimals, bool fixed, int width, std::string& line, real x) {
+// A table never shows a blank field for a number that overflowed or is undefined: the run stops
+// and names the procedure whose table it was.
+[[noreturn]] static void stop_unprintable(const std::source_location& where, real x) {
+    std::string name(where.function_name());
+    const auto paren = name.find('(');
+    if (paren != std::string::npos) name.resize(paren);
+    const auto space = name.rfind(' ');
+    if (space != std::string::npos) name.erase(0, space + 1);
+    for (const std::string_view scope : {"qv::", "{anonymous}::"}) {
+        if (name.rfind(scope, 0) == 0) name.erase(0, scope.size());
+    }
+    bomb(name,
+         std::string(std::isnan(x) ? "an undefined number (nan)"
+                                   : "a number that overflowed to infinity") +
+             " reached a printed table",
+         yourfault);
+}
+
+void addreal(int decimals, bool fixed, int width, std::string& line, real x,
+             std::source_location where) {
+    if (!std::isfinite(x)) stop_unprintable(where, x);
     addstr(realfixstr(decimals, fixed, x), width, line);
 }
 
-void addgreal(int width, std::string& line, real x) {
+void addgreal(int width, std::string& line, real x, std::source_location where) {
+    if (!std::isfinite(x)) stop_unprintable(where, x);
     addstr(realstr(x), width, line);
 }
 

@@ -2,6 +2,7 @@
 // All output: `putstr` writes a text to a set of channels (intersected with the open ones);
 // table lines are built field by field with `addstr`, `addreal` and `addgreal`.
 
+#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,11 @@ using eestrtype = Fixed1<std::string, 12>;
 void putstr(Session& ses, int before, std::string_view s, int after, int32 mask);
 // Appends a field: right-justified in `width` columns when width > 0, left-justified when < 0.
 void addstr(std::string_view s, int width, std::string& line);
-void addreal(int decimals, bool fixed, int width, std::string& line, real x);
-void addgreal(int width, std::string& line, real x);
+// A value that is not finite stops the run naming the calling procedure.
+void addreal(int decimals, bool fixed, int width, std::string& line, real x,
+             std::source_location where = std::source_location::current());
+void addgreal(int width, std::string& line, real x,
+              std::source_location where = std::source_location::current());
 // Writes `text` to the open file `f`; a failed write (a full device) is a fatal stop.
 void writefile(OutFile& f, std::string_view text);
 // Flushes every open run file; a failed write is a fatal stop.

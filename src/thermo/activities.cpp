@@ -588,17 +588,17 @@ AxPT extractem_activities(Session& ses, Run& run, const OrderSolver& findorder) 
             // An activity above 1 is reset: the line shows the value used and, after it, the old.
             const real a = was > 1 ? 0.999L : was;
             const real sd = act.sd[m];
-            if (!(was <= 0)) checkfiniteactivity("extractem", ph, m, was, sd);
+            if (was <= 0) {
+                bomb("extractem", "activity negative for " + ph.em[m].name + ", in " + ph.name,
+                     yourfault);
+            }
+            checkfiniteactivity("extractem", ph, m, was, sd);
             std::string s = "      ";
             addstr(ph.em[m].name, 7, s);
             addstr(": a = ", 0, s);
             addreal(4, true, 8, s, a);
             addstr(", sd(a) = ", 0, s);
             addreal(4, true, 8, s, sd);
-            if (was <= 0) {
-                bomb("extractem", "activity negative for " + ph.em[m].name + ", in " + ph.name,
-                     yourfault);
-            }
             if (was > 1) {
                 addstr(" ## reset, was ", 0, s);
                 addreal(4, true, 8, s, was);

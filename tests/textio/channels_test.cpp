@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "support/fakes.hpp"
 #include "textio/files.hpp"
 
@@ -86,6 +88,40 @@ TEST(Formattext, FillsLinesUpTo78CharactersOnScreenAndLog) {
     lines[4] = "not reached";
     formattext(t.ses, lines);
     EXPECT_EQ(t.console.output, "\n" + sixteen.substr(0, 75) + "\nabcd end \n");
+}
+
+// A number that is not finite never reaches a table as a blank field: the run stops and names the
+// procedure that was printing it.
+void print_activity_column(real x, bool general) {
+    std::string line;
+    if (general) {
+        addgreal(8, line, x);
+    } else {
+        addreal(4, true, 8, line, x);
+    }
+}
+
+TEST(Addreal, NonFiniteValueStopsNamingThePrinter) {
+    const real inf = std::numeric_limits<real>::infinity();
+    const real nan = std::numeric_limits<real>::quiet_NaN();
+    const struct {
+        real x;
+        bool general;
+        const char* message;
+    } cases[] = {
+        {inf, false, "a number that overflowed to infinity reached a printed table"},
+        {-inf, true, "a number that overflowed to infinity reached a printed table"},
+        {nan, false, "an undefined number (nan) reached a printed table"},
+        {nan, true, "an undefined number (nan) reached a printed table"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_BOMB(print_activity_column(c.x, c.general), "print_activity_column", c.message);
+    }
+    std::string line;
+    addreal(4, true, 8, line, 0.5L);  // finite values print as before
+    addgreal(8, line, 2.0L);
+    EXPECT_EQ(line, "  0.5000       2");
 }
 
 }  // namespace
