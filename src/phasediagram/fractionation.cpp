@@ -197,17 +197,16 @@ namespace qv {
 
 void printfractresults(Session& ses, const Run& run, const FractSettings& fs, const FractResult& r,
                        FractState& f) {
-    constexpr int32 logchannel = 8;
     const real d =
         r.calct ? fs.t0 + fs.dt * (f.fractstep + 1) - r.t : fs.p0 + fs.dp * (f.fractstep + 1) - r.p;
     if (!f.fractstop) f.fractstop = d > 0;
     if (d <= 0) return;
     ++f.naheadinstep;
-    putstr(ses, 0, "<-------------------------------------------------->", 1, screensummarylog);
+    putstr(ses, 0, "<-------------------------------------------------->", 1, screensummarylogmask);
     putstr(
         ses, 0,
         std::string(r.losing ? "losing " : "added ") + r.phase + " by batch " + realstr(r.member),
-        1, screensummarylog);
+        1, screensummarylogmask);
     real& modef = f.rbi.modes[f.fractphaserow];
     if (f.naheadinstep == 1) {
         f.lostnow = 0;
@@ -243,36 +242,36 @@ void printfractresults(Session& ses, const Run& run, const FractSettings& fs, co
     }
     const SystemComponents& comps = run.dataset.components;
     const std::string rule = "% ========================================================";
-    putstr(ses, 1, "% --------------------------------------------------------", 1, logchannel);
+    putstr(ses, 1, "% --------------------------------------------------------", 1, logmask);
     putstr(ses, 0, "% rbi with extra precision for restarting fractcalcs with new equilibrium", 1,
-           logchannel);
+           logmask);
     std::string line = "% at P = ";
     addreal(4, false, 0, line, r.p);
     line += " kbar, and T = ";
     addreal(3, false, 0, line, r.t - 273.15L);
-    putstr(ses, 0, line, 1, logchannel);
-    putstr(ses, 0, rule, 1, logchannel);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, rule, 1, logmask);
     putstr(ses, 0, run.dataset.ds190 ? "% 1-oxide-based modes" : "% 1-element-based modes", 1,
-           logchannel);
+           logmask);
     line = "%      ";
     for (int i = 1; i <= r.nmodes; ++i) addstr(r.names[i], 13, line);
-    putstr(ses, 0, line, 1, logchannel);
+    putstr(ses, 0, line, 1, logmask);
     line = "rbi yes";
     for (int i = 1; i <= r.nmodes; ++i) addreal(6, true, 13, line, modes[i]);
-    putstr(ses, 0, line, 1, logchannel);
+    putstr(ses, 0, line, 1, logmask);
     line = "%      ";
     for (int k = 1; k <= comps.ncomp; ++k) addstr(comps.compnames[k], 13, line);
-    putstr(ses, 1, line, 1, logchannel);
+    putstr(ses, 1, line, 1, logmask);
     RbiTableau tab;
     tab.nrbi = r.nmodes;
     for (int i = 1; i <= r.nmodes; ++i) {
         line = "rbi    ";
         for (int k = 1; k <= comps.ncomp; ++k) addreal(6, true, 13, line, r.rows[i][k]);
-        putstr(ses, 0, line + "    % " + r.names[i], 1, logchannel);
+        putstr(ses, 0, line + "    % " + r.names[i], 1, logmask);
         tab.modes[i] = modes[i];
         tab.comps[i] = r.rows[i];
     }
-    putstr(ses, 0, rule, 1, logchannel);
+    putstr(ses, 0, rule, 1, logmask);
     // The bulk of the rows with the working modes, normalised to 100.
     cvector bulk{};
     real total = 0;
@@ -290,11 +289,11 @@ void printfractresults(Session& ses, const Run& run, const FractSettings& fs, co
         if (f.flagged[k]) addreal(5, false, 11, line, std::fabs(bulk[k]) > 1e-9L ? bulk[k] : 0);
     }
     addreal(5, false, 11, line, f.totalfract);
-    putstr(ses, 0, line, 1, vxchannel);
+    putstr(ses, 0, line, 1, vxmask);
     line = "% bulk ";
     for (int k = 1; k <= comps.ncomp; ++k) addreal(6, true, 13, line, bulk[k]);
-    putstr(ses, 0, line, 1, logchannel);
-    putstr(ses, 0, "% --------------------------------------------------------", 1, logchannel);
+    putstr(ses, 0, line, 1, logmask);
+    putstr(ses, 0, "% --------------------------------------------------------", 1, logmask);
 }
 
 }  // namespace qv
