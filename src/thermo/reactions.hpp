@@ -31,9 +31,27 @@ struct ReactionDg {
     real lnk = 0;
 };
 
-// Standard-state change of the reaction with coefficients `rx` at p (kbar) and t (K).
+// The end-member Gibbs energies of one evaluation of several reactions at one P and T, at the
+// three points `calcdg0` takes (P, T; P + dp, T; P, T + dt): each end-member is evaluated once
+// at each point however many reactions share it. A value taken from here counts the `gem`
+// calls it stands for in ses.gemcount, so the counts stay those of evaluating every reaction
+// apart. Valid only while P, T and the data rows stay as they were: `clear` it before each
+// evaluation.
+struct EmGCache {
+    Fixed1<real, maxem> g[3]{};
+    Fixed1<bool, maxem> have[3]{};
+    Fixed1<int64, maxem> calls{};  // gem calls behind one value of end-member j
+    void clear(int16 nem) {
+        for (auto& h : have) {
+            for (int16 j = 1; j <= nem; ++j) h[j] = false;
+        }
+    }
+};
+
+// Standard-state change of the reaction with coefficients `rx` at p (kbar) and t (K); with a
+// cache, end-member values already formed at the same point are taken from it.
 ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
-                   const iemvector& rx, real p, real t);
+                   const iemvector& rx, real p, real t, EmGCache* cache = nullptr);
 // ln K from the activities and the fluid terms u = x(CO2) and v = x(H2O).
 real calclnk(const ReactionTables& tab, const iemvector& rx, real u, real v);
 // dG = dG0 + RT ln K with its derivatives (dG/dP holds the activities fixed); first writes u and
