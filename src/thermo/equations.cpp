@@ -181,12 +181,12 @@ void Evaluation::reactions() {
     const real p = x[1];
     const real t = x[2];
     // Reactions share end-members: each end-member G is formed once per point of the
-    // evaluation. Not where a G evaluation may write a warning or debug lines, which would then
-    // be written fewer times.
+    // evaluation, and kept for the next while P and T stay (see EmGCache). Not where a G evaluation
+    // may write a warning or debug lines, which would then be written fewer times.
     EmGCache* cache = nullptr;
     if (work().cachegem && !eq.gs.pthwarnonly && eq.gs.debuglev != 5 && debuglev() != 5) {
         cache = &work().gcache;
-        cache->clear(rn.dataset.nem);
+        cache->start(eq.gs, *rn.arrays.td, rn.dataset.emnames, rn.dataset.nem, p, t);
     }
     for (int i = 1; i <= nreac(); ++i) {
         const iemvector& rx = r[i];

@@ -28,13 +28,48 @@ real dg0gem(Session& ses, const GemSettings& gs, const ReactionTables& tab, cons
             cache->calls[j] = ses.gemcount - before;
             cache->g[point][j] = g;
             cache->have[point][j] = true;
+            cache->formed(j, tab.td[j], tab.names[j]);
         }
         sum += rx[j] * g;
     }
     return sum;
 }
 
+bool samerow(const tdvector& a, const tdvector& b) {
+    for (int k = 1; k <= ntd; ++k) {
+        if (!(a[k] == b[k]) || std::signbit(a[k]) != std::signbit(b[k])) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+void EmGCache::start(const GemSettings& s, const tdmatrix& td, const Fixed1<std::string, maxem>& nm,
+                     int16 nem, real p, real t) {
+    if (rows.empty()) {
+        rows.resize(maxem + 1);
+        names.resize(maxem + 1);
+    }
+    const bool same = any && p == atp && t == att && s == gs;
+    for (int16 j = 1; j <= nem; ++j) {
+        const auto u = static_cast<std::size_t>(j);
+        if (same && kept[j] && samerow(rows[u], td[j]) && names[u] == nm[j]) continue;
+        kept[j] = false;
+        for (auto& h : have) h[j] = false;
+    }
+    any = true;
+    atp = p;
+    att = t;
+    gs = s;
+}
+
+void EmGCache::formed(int16 j, const tdvector& row, const std::string& name) {
+    kept[j] = row[30] == 0;
+    if (!kept[j]) return;
+    const auto u = static_cast<std::size_t>(j);
+    rows[u] = row;
+    names[u] = name;
+}
 
 ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
                    const iemvector& rx, real p, real t, EmGCache* cache) {
