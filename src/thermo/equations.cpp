@@ -175,10 +175,18 @@ void Evaluation::reactions() {
     const rmatrix& r = *rn.arrays.r;
     const real p = x[1];
     const real t = x[2];
+    // Reactions share end-members: each end-member G is formed once per point of the
+    // evaluation, and kept for the next while P and T stay (see EmGCache). Not where a G evaluation
+    // may write a warning or debug lines, which would then be written fewer times.
+    EmGCache* cache = nullptr;
+    if (work().cachegem && !eq.gs.pthwarnonly && eq.gs.debuglev != 5 && debuglev() != 5) {
+        cache = &work().gcache;
+        cache->start(eq.gs, *rn.arrays.td, rn.dataset.emnames, rn.dataset.nem, p, t);
+    }
     for (int i = 1; i <= nreac(); ++i) {
         const iemvector& rx = r[i];
         eq.rxnlnk[i] = 0;
-        const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, p, t);
+        const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, p, t, cache);
         real lnk = 0;
         for (int j = 1; j <= rn.dataset.nem; ++j) {
             if (rx[j] == 0) continue;

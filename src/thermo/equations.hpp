@@ -21,6 +21,7 @@
 #include "textio/session.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/gem.hpp"
+#include "thermo/reactions.hpp"
 
 namespace qv {
 
@@ -47,6 +48,8 @@ struct NleWork {
     ActivityDerivatives deriv;
     Fixed1<cvector, maxeq> comp;  // comp[m][k]: mode variable m, system component k
     SsResults ssresults;
+    EmGCache gcache;       // end-member G of the evaluation in progress
+    bool cachegem = true;  // false: every reaction evaluates its end-members apart
 };
 
 // What the solver tells the equations and what an evaluation leaves for it.

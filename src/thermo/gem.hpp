@@ -29,6 +29,8 @@ struct GemSettings {
     bool pthwarnonly = false;     // warn and clamp a too large thermal pressure
     int16 currentxp = 1;          // experiment being assembled or written
     bool xpchannelfluid = false;  // the experiment admits the cordierite channel fluid
+
+    bool operator==(const GemSettings&) const = default;
 };
 
 // Stops the run for end-member `name` whose data row leaves its equations (procedure "gem").

@@ -8,28 +8,78 @@ namespace qv {
 
 namespace {
 
+// The sum over the reaction's end-members in end-member order; `point` picks the cached values
+// of that point when there is a cache.
 real dg0gem(Session& ses, const GemSettings& gs, const ReactionTables& tab, const iemvector& rx,
-            real p, real t) {
+            real p, real t, EmGCache* cache, int point) {
     const GemTables gt{tab.td, tab.names, tab.makes};
     real sum = 0;
     for (int16 j = 1; j <= tab.nem; ++j) {
         if (rx[j] == 0) continue;
-        sum += rx[j] * gemdriver(ses, gs, gt, j, p, t);
+        real g = 0;
+        if (cache == nullptr) {
+            g = gemdriver(ses, gs, gt, j, p, t);
+        } else if (cache->have[point][j]) {
+            g = cache->g[point][j];
+            ses.gemcount += cache->calls[j];
+        } else {
+            const int64 before = ses.gemcount;
+            g = gemdriver(ses, gs, gt, j, p, t);
+            cache->calls[j] = ses.gemcount - before;
+            cache->g[point][j] = g;
+            cache->have[point][j] = true;
+            cache->formed(j, tab.td[j], tab.names[j]);
+        }
+        sum += rx[j] * g;
     }
     return sum;
 }
 
+bool samerow(const tdvector& a, const tdvector& b) {
+    for (int k = 1; k <= ntd; ++k) {
+        if (!(a[k] == b[k]) || std::signbit(a[k]) != std::signbit(b[k])) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
+void EmGCache::start(const GemSettings& s, const tdmatrix& td, const Fixed1<std::string, maxem>& nm,
+                     int16 nem, real p, real t) {
+    if (rows.empty()) {
+        rows.resize(maxem + 1);
+        names.resize(maxem + 1);
+    }
+    const bool same = any && p == atp && t == att && s == gs;
+    for (int16 j = 1; j <= nem; ++j) {
+        const auto u = static_cast<std::size_t>(j);
+        if (same && kept[j] && samerow(rows[u], td[j]) && names[u] == nm[j]) continue;
+        kept[j] = false;
+        for (auto& h : have) h[j] = false;
+    }
+    any = true;
+    atp = p;
+    att = t;
+    gs = s;
+}
+
+void EmGCache::formed(int16 j, const tdvector& row, const std::string& name) {
+    kept[j] = row[30] == 0;
+    if (!kept[j]) return;
+    const auto u = static_cast<std::size_t>(j);
+    rows[u] = row;
+    names[u] = name;
+}
+
 ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
-                   const iemvector& rx, real p, real t) {
+                   const iemvector& rx, real p, real t, EmGCache* cache) {
     if (t <= 0) bomb("calcdg0", "T <= 0 !", myfault);
     constexpr real dp = 1e-5L;
     constexpr real dt = 0.001L;
     ReactionDg r;
-    r.dg = dg0gem(ses, gs, tab, rx, p, t);
-    r.dgdp = (dg0gem(ses, gs, tab, rx, p + dp, t) - r.dg) / dp;
-    r.dgdt = (dg0gem(ses, gs, tab, rx, p, t + dt) - r.dg) / dt;
+    r.dg = dg0gem(ses, gs, tab, rx, p, t, cache, 0);
+    r.dgdp = (dg0gem(ses, gs, tab, rx, p + dp, t, cache, 1) - r.dg) / dp;
+    r.dgdt = (dg0gem(ses, gs, tab, rx, p, t + dt, cache, 2) - r.dg) / dt;
     return r;
 }
 
