@@ -79,7 +79,6 @@ void CalibReader::skipline() {
 
 }  // namespace qv
 
-
 namespace qv {
 
 std::string fixfield(real x, int w, int d) {

@@ -14,10 +14,10 @@
 #include "phasediagram/pdfixture.hpp"
 #include "phasediagram/resultprinters.hpp"
 #include "solver/derivedmu.hpp"
+#include "support/near.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/settings.hpp"
 #include "thermo/thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -204,7 +204,7 @@ TEST(ModesTable, WaterActivityOfTheAssemblage) {
         const real expected = std::exp(
             (d.g(d.find("H2O"), pt.p, pt.t) - h2ogas(c.ts.ses, pt.p, pt.t)) / (rgas * pt.t));
         EXPECT_ABS_NEAR(static_cast<double>(column(table, "a(H2O)")), static_cast<double>(expected),
-                    1e-4)
+                        1e-4)
             << table;
         EXPECT_ABS_NEAR(static_cast<double>(column(table, "a(H2O)")), 1, 0.02) << table;
     }
@@ -221,7 +221,7 @@ TEST(ModesTable, WaterActivityOfTheAssemblage) {
                         h2ogas(c.ts.ses, pt.p, pt.t) - d.g(d.find("mu"), pt.p, pt.t) -
                         d.g(d.find("q"), pt.p, pt.t);
         EXPECT_ABS_NEAR(static_cast<double>(column(table, "a(H2O)")),
-                    static_cast<double>(std::exp(-dg / (rgas * pt.t))), 1e-4)
+                        static_cast<double>(std::exp(-dg / (rgas * pt.t))), 1e-4)
             << table;
         EXPECT_EQ(c.run.dataset.nem, 7);  // the end-members of the calculation are put back
     }
@@ -304,7 +304,7 @@ autoexit
             ASSERT_EQ(v.size(), row.expected.size()) << "result " << k << "\n" << s;
             for (std::size_t i = 0; i < v.size(); ++i) {
                 EXPECT_ABS_NEAR(static_cast<double>(v[i]), static_cast<double>(row.expected[i]),
-                            row.tol)
+                                row.tol)
                     << "result " << k << ", line " << row.line << "\n"
                     << s;
             }

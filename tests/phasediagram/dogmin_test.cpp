@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "phasediagram/pdfixture.hpp"
+#include "support/near.hpp"
 #include "textio/channels.hpp"
 #include "thermo/thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "phasediagram/pdfixture.hpp"
+#include "support/near.hpp"
 #include "support/oracles.hpp"
 #include "thermo/thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "phasediagram/pdfixture.hpp"
+#include "support/near.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -166,7 +166,7 @@ TEST(GuessRoundTrip, PastedTemperatureGuessStartsTheNextSolveAtTheResult) {
     const real tguess = blockvalue(block, "ptguess", 2);
     EXPECT_ABS_NEAR(static_cast<double>(pguess), 9, 1e-12);
     EXPECT_ABS_NEAR(static_cast<double>(tguess), static_cast<double>(first.points[0].t - 273.15L),
-                0.005);
+                    0.005);
 
     const Solved second = runcase(pasted(tatp, block));
     ASSERT_EQ(second.points.size(), 1u) << second.screen;
@@ -177,7 +177,7 @@ TEST(GuessRoundTrip, PastedTemperatureGuessStartsTheNextSolveAtTheResult) {
     EXPECT_LE(second.iterations[0], 1);
     // The same T, to the two decimals of the pasted guess.
     EXPECT_ABS_NEAR(static_cast<double>(second.points[0].t), static_cast<double>(first.points[0].t),
-                0.005);
+                    0.005);
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "phasediagram/pdfixture.hpp"
-#include "textio/channels.hpp"
 #include "support/near.hpp"
+#include "textio/channels.hpp"
 
 namespace qv::test {
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "pdfixture.hpp"
-#include "textio/channels.hpp"
 #include "support/near.hpp"
+#include "textio/channels.hpp"
 
 namespace qv::test {
 namespace {
@@ -124,7 +124,8 @@ void expectmassbalance(const std::vector<std::vector<long double>>& phases,
         for (std::size_t p = 0; p < phases.size(); ++p) {
             s += modes[p] * phases[p][j] / formulaatoms(phases[p]);
         }
-        EXPECT_ABS_NEAR(static_cast<double>(s), static_cast<double>(b[j] / sb), 1e-8) << "comp " << j;
+        EXPECT_ABS_NEAR(static_cast<double>(s), static_cast<double>(b[j] / sb), 1e-8)
+            << "comp " << j;
     }
 }
 
@@ -261,7 +262,7 @@ calcP 10
                                             0.02L + 0.005L * w};
         for (int j = 1; j <= 4; ++j) {
             EXPECT_ABS_NEAR(static_cast<double>(k.stepbulk[s][static_cast<std::size_t>(j)]),
-                        static_cast<double>(b[static_cast<std::size_t>(j)]), 1e-15);
+                            static_cast<double>(b[static_cast<std::size_t>(j)]), 1e-15);
         }
         const std::vector<long double>& m = k.stepmodes[s];
         expectmassbalance({garnet(k.xg), olivine(k.xol), spinel, enstatite}, m, b);
@@ -337,7 +338,7 @@ TEST(Pseudosection, BulkAndRbiBlocksPastedBackGiveTheSameRun) {
             EXPECT_ABS_NEAR(static_cast<double>(two[i].xol), static_cast<double>(one[i].xol), 1e-6);
             for (std::size_t p = 0; p < 4; ++p) {
                 EXPECT_ABS_NEAR(static_cast<double>(two[i].stepmodes[0][p]),
-                            static_cast<double>(one[i].stepmodes[0][p]), 1e-6);
+                                static_cast<double>(one[i].stepmodes[0][p]), 1e-6);
             }
         }
     }

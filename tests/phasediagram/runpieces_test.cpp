@@ -200,8 +200,8 @@ TEST(SolverScaling, WindowsWidenedWithinTheirLimits) {
     solverptscaling(r.run, lay);
     // P: 1 - 1.375 is below the smallest P allowed (0.0009 kbar); 9 + 1.375 = 10.375.
     const real plow = 0.0009L;
-    EXPECT_ABS_NEAR(static_cast<double>(w.scaling.pscale), static_cast<double>(1 / (10.375L - plow)),
-                1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(w.scaling.pscale),
+                    static_cast<double>(1 / (10.375L - plow)), 1e-15);
     EXPECT_ABS_NEAR(static_cast<double>(w.scaling.poffset + plow * w.scaling.pscale), 0, 1e-15);
     EXPECT_ABS_NEAR(static_cast<double>(w.scaling.tscale), 1.0 / 550, 1e-15);  // 425 to 975 K
     EXPECT_ABS_NEAR(static_cast<double>(w.scaling.toffset), -425.0 / 550, 1e-15);

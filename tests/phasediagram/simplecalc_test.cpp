@@ -23,8 +23,8 @@ TEST(SimpleCalc, KyaniteSillimaniteAgainstBisection) {
     run.windows.tcur = 973.15L;
     run.windows.pcur = 8;
     ASSERT_TRUE(simplecalc(h.d.ts.ses, run, h.d.gs, *res));
-    EXPECT_ABS_NEAR(static_cast<double>(res->p), static_cast<double>(h.bisect(1, true, 973.15L, 1, 15)),
-                1e-6);
+    EXPECT_ABS_NEAR(static_cast<double>(res->p),
+                    static_cast<double>(h.bisect(1, true, 973.15L, 1, 15)), 1e-6);
     EXPECT_EQ(res->t, 973.15L);
     // T at 6 kbar.
     run.windows.calcvariable = calcvariabletype::calctemperature;
@@ -32,7 +32,7 @@ TEST(SimpleCalc, KyaniteSillimaniteAgainstBisection) {
     run.windows.tcur = 900;
     ASSERT_TRUE(simplecalc(h.d.ts.ses, run, h.d.gs, *res));
     EXPECT_ABS_NEAR(static_cast<double>(res->t),
-                static_cast<double>(h.bisect(1, false, 6, 673.15L, 1373.15L)), 1e-4);
+                    static_cast<double>(h.bisect(1, false, 6, 673.15L, 1373.15L)), 1e-4);
     // A mixed fluid is no single reaction's business.
     run.runftype = ftype::h2oco2;
     EXPECT_BOMB(simplecalc(h.d.ts.ses, run, h.d.gs, *res), "simplecalc", "not simple?");

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "phasediagram/pdfixture.hpp"
+#include "support/near.hpp"
 #include "support/oracles.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {

@@ -7,8 +7,8 @@
 #include "rock/avlsq.hpp"
 #include "rock/avpt.hpp"
 #include "rockfixture.hpp"
-#include "textio/channels.hpp"
 #include "support/near.hpp"
+#include "textio/channels.hpp"
 
 namespace qv::test {
 namespace {

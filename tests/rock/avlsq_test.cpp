@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "rockfixture.hpp"
-#include "support/oracles.hpp"
 #include "support/near.hpp"
+#include "support/oracles.hpp"
 
 namespace qv::test {
 namespace {

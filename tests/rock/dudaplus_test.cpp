@@ -11,8 +11,8 @@
 
 #include "base/fatal.hpp"
 #include "support/fakes.hpp"
-#include "textio/numfmt.hpp"
 #include "support/near.hpp"
+#include "textio/numfmt.hpp"
 
 namespace qv::test {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "rock/avlsq.hpp"
 #include "rock/runrock.hpp"
+#include "support/near.hpp"
 #include "support/oracles.hpp"
 #include "thermo/thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {

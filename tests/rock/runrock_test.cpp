@@ -48,9 +48,9 @@ TEST(UpdateActivity, SolutionActivitiesAtTrialConditionsAboveOneCapped) {
         const real a = 0.5L * std::exp(w * 0.25L / (rgas * t));
         const real expected = a <= 1 ? a : 0.999L;
         EXPECT_ABS_NEAR(static_cast<double>(r.run.dataset.emact[1]), static_cast<double>(expected),
-                    1e-12);
+                        1e-12);
         EXPECT_ABS_NEAR(static_cast<double>(r.run.dataset.emact[2]), static_cast<double>(expected),
-                    1e-12);
+                        1e-12);
         EXPECT_EQ(r.run.dataset.emact[3], 1);  // the pure phase keeps its activity
     }
 }

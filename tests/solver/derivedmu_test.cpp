@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "solvedfixture.hpp"
+#include "support/near.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/makes.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -122,8 +122,8 @@ TEST(Docalcah2o, PureWaterHasUnitActivityAndAHalfGivesAHalf) {
     Ds62& ds = shareddataset();
     const real gds = ds.g(ds.find("H2O"), p, t);
     const real ggas = h2ogasg0(t) + spfluid(s.ses, s.run.dataset.newspfluid, p, t).rtlnf;
-    EXPECT_ABS_NEAR(static_cast<double>(a), static_cast<double>(std::exp((gds - ggas) / (rgas * t))),
-                1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(a),
+                    static_cast<double>(std::exp((gds - ggas) / (rgas * t))), 1e-12);
     EXPECT_ABS_NEAR(static_cast<double>(a), 1, 0.02);
     before.expectsame(s);
     EXPECT_EQ((*s.run.arrays.td)[2][27], 0);
@@ -161,7 +161,7 @@ TEST(Docalcmuo, OxygenPotentialOfFayaliteMagnetiteQuartz) {
                            3 * ds.g(ds.find("fa"), p, t)) /
                           2;
     EXPECT_ABS_NEAR(static_cast<double>(docalcmuo(s.ses, tab, p, t)), static_cast<double>(expected),
-                1e-9);
+                    1e-9);
 }
 
 TEST(Derivedmu, Stops) {

@@ -11,10 +11,10 @@
 
 #include "solver/calcq.hpp"
 #include "solver/nle.hpp"
+#include "support/near.hpp"
 #include "support/oracles.hpp"
 #include "thermo/calcfixture.hpp"
 #include "thermo/equations.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {

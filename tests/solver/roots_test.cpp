@@ -74,7 +74,8 @@ TEST(Roots, LinearReactions) {
         SCOPED_TRACE(k.label);
         const Roots r = find(w, linear(k.a, k.t0, k.b, k.p0), k.ft, false, 0, 8, 900);
         const real tol = k.ft == findtype::findt ? 0.001L : 0.0001L;
-        EXPECT_ABS_NEAR(static_cast<double>(r.x1), static_cast<double>(k.x1), static_cast<double>(tol));
+        EXPECT_ABS_NEAR(static_cast<double>(r.x1), static_cast<double>(k.x1),
+                        static_cast<double>(tol));
         EXPECT_EQ(r.x2, k.x2);
         if (inrange(w, k.ft, r.x1)) {
             EXPECT_EQ(r.dgdt1, k.a);

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "solvedfixture.hpp"
-#include "textio/channels.hpp"
 #include "support/near.hpp"
+#include "textio/channels.hpp"
 
 namespace qv::test {
 namespace {

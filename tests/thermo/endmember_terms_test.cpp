@@ -8,13 +8,13 @@
 #include <string>
 
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/aqueous.hpp"
 #include "thermo/einstein.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/gem.hpp"
 #include "thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -48,7 +48,7 @@ TEST(GemTerms, MinorFluidsByName) {
         SCOPED_TRACE(c.name);
         const real p = 3, t = 900;
         EXPECT_ABS_NEAR(static_cast<double>(term(ts.ses, gs, novolume(), c.name, p, t)),
-                    static_cast<double>(corkfluid(p, t, c.pcrit, c.tcrit).rtlnf), 1e-9);
+                        static_cast<double>(corkfluid(p, t, c.pcrit, c.tcrit).rtlnf), 1e-9);
     }
     // Names are exact: no fluid term for another case.
     EXPECT_EQ(term(ts.ses, gs, novolume(), "ch4", 3, 900), 0);
@@ -69,15 +69,15 @@ TEST(GemTerms, Co2MixingTerm) {
     const real mix = 2 * w * xw * xw * v2 * v1 * v1 / ((v1 + v2) * std::pow(xw * v1 + xc * v2, 2));
     const real rtlnf = spfluid2(ts.ses, true, p, t).rtlnf;
     EXPECT_ABS_NEAR(static_cast<double>(term(ts.ses, gs, r, "CO2", p, t)),
-                static_cast<double>(rtlnf + mix), 1e-9);
+                    static_cast<double>(rtlnf + mix), 1e-9);
     gs.runftype = ftype::h2oco2;
-    EXPECT_ABS_NEAR(static_cast<double>(term(ts.ses, gs, r, "CO2", p, t)), static_cast<double>(rtlnf),
-                1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(term(ts.ses, gs, r, "CO2", p, t)),
+                    static_cast<double>(rtlnf), 1e-12);
     gs.runftype = ftype::ih2oco2;
     r[27] = 1;
     r[28] = 0;
-    EXPECT_ABS_NEAR(static_cast<double>(term(ts.ses, gs, r, "CO2", p, t)), static_cast<double>(rtlnf),
-                1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(term(ts.ses, gs, r, "CO2", p, t)),
+                    static_cast<double>(rtlnf), 1e-12);
 }
 
 // Channel H2O and CO2 of cordierite: -R T ln(1 + x(H2O) f(H2O)/K1 + x(CO2) f(CO2)/K2), never in
@@ -116,7 +116,7 @@ TEST(GemTerms, CordieriteChannelFluid) {
         gs.ds190 = c.ds190;
         const real want = c.applies ? expected(c.ds190 ? 41.79L : 42.84L) : 0;
         EXPECT_ABS_NEAR(static_cast<double>(term(ts.ses, gs, r, c.name, p, t)),
-                    static_cast<double>(want), 1e-9);
+                        static_cast<double>(want), 1e-9);
     }
     GemSettings gs;
     gs.runcalcmode = calcmodetype::rockcalc;
@@ -146,19 +146,19 @@ TEST(GemTerms, AqueousTerms) {
         const real dh = 0.019144612724L * t * calcdh(ts.ses, true, 1, p, t, 0.25L, 0.5L, 0.1L, 3);
         GemSettings gs;
         EXPECT_ABS_NEAR(static_cast<double>(gem(ts.ses, gs, r, "aqx", p, t) -
-                                        gem(ts.ses, gs, novolume(), "aqx", p, t)),
-                    static_cast<double>(solvent + 0.03354L * t + dh), 1e-9);
+                                            gem(ts.ses, gs, novolume(), "aqx", p, t)),
+                        static_cast<double>(solvent + 0.03354L * t + dh), 1e-9);
         gs.runcalcmode = calcmodetype::lsqdscalc;
         EXPECT_ABS_NEAR(static_cast<double>(gem(ts.ses, gs, r, "aqx", p, t) -
-                                        gem(ts.ses, gs, novolume(), "aqx", p, t)),
-                    static_cast<double>(solvent), 1e-9);
+                                            gem(ts.ses, gs, novolume(), "aqx", p, t)),
+                        static_cast<double>(solvent), 1e-9);
         // No ionic strength: no Debye-Hueckel term.
         tdvector neutral = r;
         neutral[26] = 0;
         gs.runcalcmode = calcmodetype::nlecalc;
         EXPECT_ABS_NEAR(static_cast<double>(gem(ts.ses, gs, neutral, "aqx", p, t) -
-                                        gem(ts.ses, gs, novolume(), "aqx", p, t)),
-                    static_cast<double>(solvent + 0.03354L * t), 1e-9);
+                                            gem(ts.ses, gs, novolume(), "aqx", p, t)),
+                        static_cast<double>(solvent + 0.03354L * t), 1e-9);
     }
 }
 
@@ -171,8 +171,8 @@ TEST(GemTerms, DebyeHueckelMixedSolventAndDebugLine) {
         return xc * spfluid2(ts.ses, true, pp, t).v + xw * spfluid(ts.ses, true, pp, t).v;
     };
     const real v = vm(p) + 21 * xc * xw * (1 / vm(p + 0.0001L) - 1 / vm(p)) / 0.0001L;
-    EXPECT_ABS_NEAR(static_cast<double>(dhsolvent(ts.ses, true, p, t, xc, xw)), static_cast<double>(v),
-                1e-12);
+    EXPECT_ABS_NEAR(static_cast<double>(dhsolvent(ts.ses, true, p, t, xc, xw)),
+                    static_cast<double>(v), 1e-12);
     // Amounts 0.1 and 0.4 normalise to 0.2 and 0.8.
     const real e = calcdhab(p, t, xc, xw, v);
     const real s = 1 / std::sqrt(1e-5L * v * e * t);
@@ -221,7 +221,7 @@ TEST(GemTerms, EinsteinCorrectionBothWays) {
         const EinsteinEos eos(v, theta, a0, k0, kp, -kp / k0, hqz);
         for (real t : {200.0L, 250.0L, 308.15L}) {
             EXPECT_ABS_NEAR(static_cast<double>(eos.simpson(t)), static_cast<double>(eos.props(t)),
-                        1e-4);
+                            1e-4);
         }
         GemSettings gs;
         gs.dsmode = 7;
@@ -230,7 +230,7 @@ TEST(GemTerms, EinsteinCorrectionBothWays) {
         const real closed = gem(ts.ses, gs, r, "fo", p, t);
         gs.numericalon = true;
         EXPECT_ABS_NEAR(static_cast<double>(gem(ts.ses, gs, r, "fo", p, t) - closed),
-                    static_cast<double>(eos.simpson(t) - eos.props(t)), 1e-9);
+                        static_cast<double>(eos.simpson(t) - eos.props(t)), 1e-9);
     }
 }
 
@@ -267,8 +267,8 @@ TEST(GemTerms, ZeroVolumeInEveryForm) {
         tdvector row = r;
         row[31] = c.code;
         EXPECT_ABS_NEAR(static_cast<double>(gem(ts.ses, gs, row, c.name, 30, 1000) -
-                                        gem(ts.ses, gs, row, c.name, pr, 1000)),
-                    0.0, 1e-12);
+                                            gem(ts.ses, gs, row, c.name, pr, 1000)),
+                        0.0, 1e-12);
     }
 }
 
@@ -297,8 +297,8 @@ TEST(GemTerms, Ds190Landau) {
                 vmax * q298 * k * f * (std::pow(1 + n * p / k, 1 - 1 / n) - 1) / (n - 1);
             const real sod = smax * (q298 - q);
             EXPECT_ABS_NEAR(static_cast<double>(gem(ts.ses, gs, r, "q", p, t) -
-                                            gem(ts.ses, gs, plain, "q", p, t)),
-                        static_cast<double>(hod - t * sod), 1e-9);
+                                                gem(ts.ses, gs, plain, "q", p, t)),
+                            static_cast<double>(hod - t * sod), 1e-9);
         }
     }
     tdvector n1 = r;

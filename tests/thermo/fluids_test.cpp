@@ -6,8 +6,8 @@
 #include <string>
 
 #include "support/fakes.hpp"
-#include "textio/session.hpp"
 #include "support/near.hpp"
+#include "textio/session.hpp"
 
 namespace qv::test {
 namespace {
@@ -135,8 +135,9 @@ TEST(Fluids, SternerPitzerContinuousExceptAtTheSwitch) {
                 // Trapezoid rule: its error is below 1e-4 of the step for this spacing.
                 const real trap = (s0.v + s1.v) / 2 * (p1 - p0);
                 if (!switches(p0, p1, t)) {
-                    EXPECT_ABS_NEAR(static_cast<double>(s1.rtlnf - s0.rtlnf), static_cast<double>(trap),
-                                static_cast<double>(2e-3L * std::fabs(trap)) + 1e-9)
+                    EXPECT_ABS_NEAR(static_cast<double>(s1.rtlnf - s0.rtlnf),
+                                    static_cast<double>(trap),
+                                    static_cast<double>(2e-3L * std::fabs(trap)) + 1e-9)
                         << (co2 ? "CO2" : "H2O") << " T " << static_cast<double>(t) << " P "
                         << static_cast<double>(p1);
                 }
@@ -194,7 +195,7 @@ TEST(Fluids, SternerPitzerSmoothInPressureAndTemperature) {
                 const real d1 = (eval(p, t + 0.02L).rtlnf - eval(p, t - 0.02L).rtlnf) / 0.04L;
                 const real d2 = (eval(p, t + 0.01L).rtlnf - eval(p, t - 0.01L).rtlnf) / 0.02L;
                 EXPECT_ABS_NEAR(static_cast<double>(d1), static_cast<double>(d2),
-                            1e-7 + 1e-6 * std::fabs(static_cast<double>(d2)));
+                                1e-7 + 1e-6 * std::fabs(static_cast<double>(d2)));
             }
         }
     }
@@ -263,7 +264,7 @@ TEST(Fluids, RedlichKwongVirialTermStartsAtReferencePressure) {
         const real dp = 2 * h;
         const real jump = k.c * dp + k.d * std::sqrt(dp) + k.e * std::sqrt(std::sqrt(dp));
         EXPECT_ABS_NEAR(static_cast<double>(v(k.p0 + 2 * h) - v(k.p0)), static_cast<double>(jump),
-                    2e-5);
+                        2e-5);
         // Below the reference pressure nothing of it.
         EXPECT_ABS_NEAR(static_cast<double>(v(k.p0) - v(k.p0 - 2 * h)), 0.0, 2e-5);
     }

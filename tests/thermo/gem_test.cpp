@@ -6,11 +6,11 @@
 #include <string>
 
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 #include "thermo/einstein.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/ordering.hpp"
 #include "thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -119,7 +119,7 @@ TEST_F(Ds62Gem, PressureDerivativeIsTaitVolume) {
         for (real p : {10.0L, 40.0L}) {
             for (real t : {673.15L, 1173.15L}) {
                 EXPECT_ABS_NEAR(static_cast<double>(dgdp(*d, k, p, t, 1e-3L)),
-                            static_cast<double>(taitvolume(r, p, t)), 2e-6);
+                                static_cast<double>(taitvolume(r, p, t)), 2e-6);
             }
         }
     }
@@ -154,7 +154,7 @@ TEST_F(Ds62Gem, BraggWilliamsEquilibrium) {
                     plain[24] = 0;
                     const real vbw = r[21] + q * (r[23] - r[21]) - r[23] * q * q;
                     EXPECT_ABS_NEAR(static_cast<double>(dgdp(*d, k, p, t, 0.05L)),
-                                static_cast<double>(taitvolume(plain, p, t) + vbw), 2e-4);
+                                    static_cast<double>(taitvolume(plain, p, t) + vbw), 2e-4);
                 }
             }
         }
@@ -170,7 +170,8 @@ TEST_F(Ds62Gem, LandauContinuousAcrossTc) {
         for (real p : {pr, 5.0L}) {
             const real tc = r[14] + p * r[16] / r[15];
             const real e = 1e-4L;
-            EXPECT_ABS_NEAR(static_cast<double>(d->g(k, p, tc - e) - d->g(k, p, tc + e)), 0.0, 1e-4);
+            EXPECT_ABS_NEAR(static_cast<double>(d->g(k, p, tc - e) - d->g(k, p, tc + e)), 0.0,
+                            1e-4);
             const real sbelow = -(d->g(k, p, tc - e) - d->g(k, p, tc - 2 * e)) / e;
             const real sabove = -(d->g(k, p, tc + 2 * e) - d->g(k, p, tc + e)) / e;
             EXPECT_ABS_NEAR(static_cast<double>(sbelow - sabove), 0.0, 2e-5);
@@ -328,8 +329,8 @@ TEST(Gem, EinsteinVariantVolume) {
         for (real p : {10.0L, 40.0L, 100.0L}) {
             for (real t : {500.0L, 1200.0L}) {
                 const real x = eos.calcv(p, t);
-                EXPECT_ABS_NEAR(static_cast<double>(eos.pcold(x, eos.pth(t))), static_cast<double>(p),
-                            1e-6);
+                EXPECT_ABS_NEAR(static_cast<double>(eos.pcold(x, eos.pth(t))),
+                                static_cast<double>(p), 1e-6);
                 const real h = 1e-3L;
                 const real dg =
                     (gem(ts.ses, gs, r, "fo", p + h, t) - gem(ts.ses, gs, r, "fo", p - h, t)) /
@@ -403,7 +404,7 @@ TEST(Gem, ThermalPressureClamp) {
     tdvector novol = r;
     novol[3] = 0;
     EXPECT_ABS_NEAR(static_cast<double>(g - gem(ts.ses, gs, novol, "hot", p, t)),
-                static_cast<double>(gv), 1e-9);
+                    static_cast<double>(gv), 1e-9);
 }
 
 TEST(Gem, BisectionEnds) {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 #include "thermo/reactions.hpp"
 #include "thermo/settings.hpp"
 #include "thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -367,9 +367,9 @@ void expect_agree(const std::function<real(real, real)>& ours, const Independent
     auto theirs = [&](real p, real t) { return x.g(p, t); };
     EXPECT_ABS_NEAR(static_cast<double>(ours(s.p, s.t)), static_cast<double>(x.g(s.p, s.t)), 0.002);
     EXPECT_ABS_NEAR(static_cast<double>(dgdp(ours, s.p, s.t)), static_cast<double>(x.v(s.p, s.t)),
-                2e-4);
+                    2e-4);
     EXPECT_ABS_NEAR(static_cast<double>(mdgdt(ours, s.p, s.t)),
-                static_cast<double>(mdgdt(theirs, s.p, s.t)), 2e-5);
+                    static_cast<double>(mdgdt(theirs, s.p, s.t)), 2e-5);
 }
 
 class IndependentGem : public ::testing::Test {

@@ -5,12 +5,12 @@
 #include <cmath>
 
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 #include "thermo/aqueous.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/makes.hpp"
 #include "thermo/ordering.hpp"
 #include "thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
@@ -49,7 +49,7 @@ TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
     const real p = 8, t = 900;
     const real gky = c.d.g(ky, p, t), gsill = c.d.g(sill, p, t);
     EXPECT_ABS_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
-                static_cast<double>((gky + gsill) / 2 + 1 - 0.002L * t + 0.05L * p), 1e-9);
+                    static_cast<double>((gky + gsill) / 2 + 1 - 0.002L * t + 0.05L * p), 1e-9);
     // A plain end-member is `gem` itself.
     EXPECT_EQ(gemdriver(c.d.ts.ses, c.d.gs, gt, ky, p, t), gky);
     // The order-disorder term of a constituent is weighted like the rest: twice sill taken
@@ -62,16 +62,16 @@ TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
     const real gdis = gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t);
     const tdvector& r = c.td[sill];
     const real q = bisectx(static_cast<int>(r[24]), t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
-    EXPECT_ABS_NEAR(static_cast<double>(gdis - geq),
-                static_cast<double>(2 * (braggwilliamsg(r, 0, p, t) - braggwilliamsg(r, q, p, t))),
-                1e-9);
+    EXPECT_ABS_NEAR(
+        static_cast<double>(gdis - geq),
+        static_cast<double>(2 * (braggwilliamsg(r, 0, p, t) - braggwilliamsg(r, q, p, t))), 1e-9);
     // A constituent list with divisor 0 stops; an empty list leaves the linear term.
     c.made.den = 0;
     EXPECT_BOMB(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t), "gemdriver",
                 "made end-member with divisor 0");
     c.made.n = 0;
     EXPECT_ABS_NEAR(static_cast<double>(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t)),
-                static_cast<double>(1 - 0.002L * t + 0.05L * p), 1e-12);
+                    static_cast<double>(1 - 0.002L * t + 0.05L * p), 1e-12);
     GemSettings old = c.d.gs;
     old.ds190 = true;
     EXPECT_BOMB(gemdriver(c.d.ts.ses, old, gt, 30, p, t), "gemdriver", "depem code for ds55??");
@@ -89,16 +89,17 @@ TEST(Reactions, DgAndDerivatives) {
     const ReactionDg r = calcdgr(c.d.ts.ses, c.d.gs, tab, rx, p, t, 0, 1);
     EXPECT_EQ(c.d.ts.ses.gemcount, before + 6);  // two end-members, three evaluations each
     EXPECT_ABS_NEAR(static_cast<double>(r.dg),
-                static_cast<double>(c.d.g(c.row("sill"), p, t) - c.d.g(c.row("ky"), p, t)), 1e-9);
+                    static_cast<double>(c.d.g(c.row("sill"), p, t) - c.d.g(c.row("ky"), p, t)),
+                    1e-9);
     // Forward differences: dG/dP = dV and dG/dT = -dS to the order of the step.
     const real h = 1e-3L;
     auto dg = [&](real pp, real tt) {
         return c.d.g(c.row("sill"), pp, tt) - c.d.g(c.row("ky"), pp, tt);
     };
     EXPECT_ABS_NEAR(static_cast<double>(r.dgdp),
-                static_cast<double>((dg(p + h, t) - dg(p - h, t)) / (2 * h)), 1e-5);
+                    static_cast<double>((dg(p + h, t) - dg(p - h, t)) / (2 * h)), 1e-5);
     EXPECT_ABS_NEAR(static_cast<double>(r.dgdt),
-                static_cast<double>((dg(p, t + h) - dg(p, t - h)) / (2 * h)), 1e-5);
+                    static_cast<double>((dg(p, t + h) - dg(p, t - h)) / (2 * h)), 1e-5);
     // Exactly the forward differences with steps of 1e-5 kbar and 0.001 K.
     EXPECT_EQ(r.dgdp, (dg(p + 1e-5L, t) - dg(p, t)) / 1e-5L);
     EXPECT_EQ(r.dgdt, (dg(p, t + 0.001L) - dg(p, t)) / 0.001L);
@@ -119,7 +120,7 @@ TEST(Reactions, LnKAndFluidTerms) {
     const real p = 2, t = 900, u = 0.4L, v = 0.6L;
     const ReactionDg a = calcdgr(c.d.ts.ses, c.d.gs, tab, rx, p, t, u, v);
     EXPECT_ABS_NEAR(static_cast<double>(a.lnk), static_cast<double>(std::log(0.5L) + std::log(u)),
-                1e-15);
+                    1e-15);
     const ReactionDg b = calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, t);
     EXPECT_ABS_NEAR(static_cast<double>(a.dg - b.dg), static_cast<double>(rgas * t * a.lnk), 1e-9);
     EXPECT_ABS_NEAR(static_cast<double>(a.dgdt - b.dgdt), static_cast<double>(rgas * a.lnk), 1e-9);
@@ -129,8 +130,8 @@ TEST(Reactions, LnKAndFluidTerms) {
     EXPECT_EQ(c.td[cc][28], v);
     EXPECT_EQ(c.td[c.row("ky")][27], 0);
     // u = 1 adds nothing; an activity of 0 in the reaction stops.
-    EXPECT_ABS_NEAR(static_cast<double>(calclnk(tab, rx, 1, v)), static_cast<double>(std::log(0.5L)),
-                1e-15);
+    EXPECT_ABS_NEAR(static_cast<double>(calclnk(tab, rx, 1, v)),
+                    static_cast<double>(std::log(0.5L)), 1e-15);
     c.act[q] = 0;
     EXPECT_BOMB(calclnk(tab, rx, u, v), "calclnk", "ln<=0");
     const iemvector none;
@@ -171,7 +172,7 @@ TEST(Reactions, LnKFluidTermTable) {
         rx[co2] = k.nco2;
         rx[aqsi] = k.naqsi;
         EXPECT_ABS_NEAR(static_cast<double>(calclnk(tab, rx, k.u, k.v)), static_cast<double>(k.lnk),
-                    1e-15);
+                        1e-15);
     }
 }
 

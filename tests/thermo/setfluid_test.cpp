@@ -8,10 +8,10 @@
 
 #include "script/fluidcomp.hpp"
 #include "support/fakes.hpp"
+#include "support/near.hpp"
 #include "support/oracles.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/thermo_support.hpp"
-#include "support/near.hpp"
 
 namespace qv::test {
 namespace {
