@@ -14,7 +14,10 @@ namespace qv {
 class CalibReader {
 public:
     // `procname` names the reading routine in the fatal stops of a short or malformed file.
-    CalibReader(InFile& f, std::string_view procname) : f_(f), procname_(procname) {}
+    CalibReader(InFile& f, std::string_view procname, std::string_view filename = {})
+        : f_(f), procname_(procname), filename_(filename) {}
+    // The name of the file read, for input errors that name it.
+    const std::string& filename() const { return filename_; }
 
     // The next line with words, comments dropped; lines starting with "%" are skipped.
     // False at the end of the file.
@@ -38,6 +41,7 @@ private:
     bool nextline();
     InFile& f_;
     std::string procname_;
+    std::string filename_;
     std::string text_;
     std::size_t pos_ = 0;
 };

@@ -9,6 +9,7 @@
 #include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/ordering.hpp"
 
@@ -342,6 +343,8 @@ void readdirectcal(Session& ses, Calibration& cal, CalibReader& rd) {
             tdrec& t = cal.tda[i];
             t.hcal = getsingle(whatis(words[3]), words[3], "cal enthalpy");
             t.hcalsd = getsingle(whatis(words[4]), words[4], "cal enthalpy sd");
+            checkinput(t.hcalsd >= 0, "readxy", "sd of the calorimetric enthalpy of " + t.name,
+                       t.hcalsd, "must not be negative", rd.filename());
             if (t.hcalsd == 0) t.hcalsd = 0.001L;
             t.calrow = 0;
             if (code != 1) continue;
@@ -385,6 +388,10 @@ void readoxcal(Session& ses, Calibration& cal, CalibReader& rd) {
         o.hmeas = rd.number("oxcal enthalpy");
         o.sdmeas = rd.number("oxcal enthalpy sd");
         o.tmeas = rd.number("oxcal T");
+        checkinput(o.sdmeas >= 0, "readxy", "sd of an oxide calorimetry enthalpy", o.sdmeas,
+                   "must not be negative", rd.filename());
+        checkinput(o.tmeas > 0, "readxy", "T of an oxide calorimetry measurement", o.tmeas,
+                   "must be above absolute zero", rd.filename());
         rd.droprest();
         putstr(ses, 0, "  " + realstr(cal.nobs + 1) + ")  " + reactiontext(cal, o.coef, o.ix, o.n),
                1, logmask);
@@ -569,8 +576,9 @@ real heatcontent(const tdrec& t, int16 /*dsmode*/, real T) {
     return h;
 }
 
-void readxpfile(Session& ses, const Run& run, Calibration& cal, InFile& f) {
-    CalibReader rd(f, "readxy");
+void readxpfile(Session& ses, const Run& run, Calibration& cal, InFile& f,
+                std::string_view filename) {
+    CalibReader rd(f, "readxy", filename);
     cal.nobs = 0;
     readdirectcal(ses, cal, rd);
     readoxcal(ses, cal, rd);
@@ -619,7 +627,7 @@ void readxy(Session& ses, Run& run, Calibration& cal) {
     std::string suffix = "xp" + cal.prefs.xpsuffix;
     promptdatafile(ses, filename, "ds-", suffix, "xp info", f);
     run.dataset.ndsem = cal.ntp;
-    readxpfile(ses, run, cal, f);
+    readxpfile(ses, run, cal, f, filename);
     f.close();
     for (int i = maxxpss + 1; i <= cal.xpphasenames.size(); ++i) {
         printphaseinfo(ses, run, narrow16(i));

@@ -3,6 +3,7 @@
 // file with direct calorimetry, oxide calorimetry and experiments with their brackets.
 
 #include <string>
+#include <string_view>
 
 #include "calibration/calibdata.hpp"
 #include "model/run.hpp"
@@ -18,7 +19,8 @@ std::string reactiontext(const Calibration& cal, const Fixed1<int16, maxlist>& c
 // Heat content (kJ) of end-member t between 298.15 K and T.
 real heatcontent(const tdrec& t, int16 dsmode, real T);
 // Reads the open experimental data file (the end-member file has been read).
-void readxpfile(Session& ses, const Run& run, Calibration& cal, InFile& f);
+void readxpfile(Session& ses, const Run& run, Calibration& cal, InFile& f,
+                std::string_view filename = {});
 // Reads the end-member file, the a-x file and the experimental data file.
 void readxy(Session& ses, Run& run, Calibration& cal);
 

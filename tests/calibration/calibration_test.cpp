@@ -70,7 +70,7 @@ struct CalFixture {
         dir.write("ds-xp.txt", text);
         InFile f;
         ASSERT_TRUE(f.open("ds-xp.txt"));
-        readxpfile(t.ses, *run, *cal, f);
+        readxpfile(t.ses, *run, *cal, f, "ds-xp.txt");
     }
 };
 
@@ -369,6 +369,13 @@ TEST(CalibXpFile, ReadingErrors) {
         {head + "1 A B A B A B A B A B A B A B A B\n", "readxy",
          "too many members of a reaction" + maxtext(15)},
         {"1 Z -1 1\n", "posinphname", "Z is not an end-member name"},
+        {"1 A -1000 -0.5\n", "readxy",
+         "sd of the calorimetric enthalpy of A = -0.5 in \"ds-xp.txt\": must not be negative"},
+        {"0\n1 A\n 1 -1000 -1 298\n", "readxy",
+         "sd of an oxide calorimetry enthalpy = -1 in \"ds-xp.txt\": must not be negative"},
+        {"0\n1 A\n 1 -1000 1 -5\n", "readxy",
+         "T of an oxide calorimetry measurement = -5 in \"ds-xp.txt\": must be above absolute "
+         "zero"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
