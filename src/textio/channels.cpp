@@ -84,7 +84,7 @@ void addstr(std::string_view s, int width, std::string& line) {
 
 // A table never shows a blank field for a number that overflowed or is undefined: the run stops
 // and names the procedure whose table it was.
-[[noreturn]] static void stop_unprintable(const std::source_location& where, real x) {
+[[noreturn]] static void stop_unprintable(const CallSite& where, real x) {
     std::string name(where.function_name());
     const auto paren = name.find('(');
     if (paren != std::string::npos) name.resize(paren);
@@ -100,13 +100,12 @@ void addstr(std::string_view s, int width, std::string& line) {
          yourfault);
 }
 
-void addreal(int decimals, bool fixed, int width, std::string& line, real x,
-             std::source_location where) {
+void addreal(int decimals, bool fixed, int width, std::string& line, real x, CallSite where) {
     if (!std::isfinite(x)) stop_unprintable(where, x);
     addstr(realfixstr(decimals, fixed, x), width, line);
 }
 
-void addgreal(int width, std::string& line, real x, std::source_location where) {
+void addgreal(int width, std::string& line, real x, CallSite where) {
     if (!std::isfinite(x)) stop_unprintable(where, x);
     addstr(realstr(x), width, line);
 }

@@ -11,6 +11,18 @@
 
 namespace qv {
 
+// Where a printer was called from, for the stop of a value that is not finite. A compiler
+// without the library's source location (the static analyser's) gets a stand-in that names
+// nothing.
+#if defined(__cpp_lib_source_location)
+using CallSite = std::source_location;
+#else
+struct CallSite {
+    static constexpr CallSite current() noexcept { return {}; }
+    constexpr const char* function_name() const noexcept { return ""; }
+};
+#endif
+
 inline constexpr char overflowmark = '\xA4';  // ends a table line that reached 250 characters
 
 // Paragraph lines for `formattext`: up to 11 lines of text, ended by an empty line.
@@ -23,9 +35,8 @@ void putstr(Session& ses, int before, std::string_view s, int after, int32 mask)
 void addstr(std::string_view s, int width, std::string& line);
 // A value that is not finite stops the run naming the calling procedure.
 void addreal(int decimals, bool fixed, int width, std::string& line, real x,
-             std::source_location where = std::source_location::current());
-void addgreal(int width, std::string& line, real x,
-              std::source_location where = std::source_location::current());
+             CallSite where = CallSite::current());
+void addgreal(int width, std::string& line, real x, CallSite where = CallSite::current());
 // Writes `text` to the open file `f`; a failed write (a full device) is a fatal stop.
 void writefile(OutFile& f, std::string_view text);
 // Flushes every open run file; a failed write is a fatal stop.
