@@ -114,6 +114,9 @@ private:
     bool goodforaccum_ = false;
     BatchState batch_;
     std::unique_ptr<MonteCarlo> mc_ = std::make_unique<MonteCarlo>();
+    // The work tables of a point's phase properties, made at the first point that needs them.
+    std::unique_ptr<ActivityDerivatives> postd_;
+    std::unique_ptr<SystemProps> sums_;
     Accumulation acc_;
     ResultSds sds_;
     bool modesok_ = false;  // the modes of the point are usable
@@ -469,7 +472,11 @@ void Calculation::postprocess() {
         }
     }
     // Properties of the phases; the system sums need modes.
-    auto d = std::make_unique<ActivityDerivatives>();
+    // Made once for the calculation: each is 0.7 MB, and setting them up afresh cost more than
+    // the rest of a grid point. The activities below form no derivatives, so `d` is not read.
+    if (!postd_) postd_ = std::make_unique<ActivityDerivatives>();
+    if (!sums_) sums_ = std::make_unique<SystemProps>();
+    ActivityDerivatives* d = postd_.get();
     const CalcaTables ct = calcatables(run_, st_->xref);
     SsResults* ssr = &nst_.work->ssresults;
     ActivityFn activities = [&](const eqvector& x, real p, real t, emvector& a) {
@@ -479,11 +486,14 @@ void Calculation::postprocess() {
     };
     const PhaseEmTables tab{run_, mb_->syscomp, st_->xref, *run_.arrays.td, gs_, activities};
     for (int k = 1; k <= res.nphases; ++k) (*props_)[k].comp = res.ph[k].comp;
-    auto sums = std::make_unique<SystemProps>();
-    modestepfactors(run_, pd_, *st_, *props_, *sums);
+    // The sums are formed only with modes (the same test `modestepfactors` makes): only then is
+    // the table cleared, so nothing of an earlier point shows in them.
     const bool withsums = sc_.pseudoon && res.nmodesteps > 0;
+    SystemProps* sums = sums_.get();
+    if (withsums) *sums = SystemProps{};
+    modestepfactors(run_, pd_, *st_, *props_, *sums);
     calcgphase(ses_, tab, st_->equilphases, st_->varvalues, res.p, res.t, run_.xco2cur,
-               run_.xh2ocur, *props_, withsums ? sums.get() : nullptr);
+               run_.xh2ocur, *props_, withsums ? sums : nullptr);
     for (int k = 1; k <= res.nphases; ++k) res.ph[k].props = (*props_)[k];
     res.g = 0;
     if (withsums) {

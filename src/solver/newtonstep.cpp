@@ -83,15 +83,22 @@ bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real
             for (int c = k + 1; c < n; ++c) at(r, c) -= f * at(k, c);
         }
     }
-    // Solves the factored system for b in place.
-    const auto solve = [&](eqvector& b) {
+    // Solves the factored system for b in place. For a unit vector (a column of the inverse)
+    // the forward substitution starts at its 1: the multipliers are at most 1 in size, so every
+    // term skipped is a zero that leaves a +0 entry +0, and the column has the same bits at a
+    // third less work.
+    const auto solve = [&](eqvector& b, bool unit) {
         for (int k = 0; k < n; ++k) {
             const int p = perm[k + 1];
             if (p != k) std::swap(b[k + 1], b[p + 1]);
         }
-        for (int r = 1; r < n; ++r) {
+        int first = 0;
+        if (unit) {
+            while (first < n && b[first + 1] == 0) ++first;
+        }
+        for (int r = first + 1; r < n; ++r) {
             real s = b[r + 1];
-            for (int c = 0; c < r; ++c) s -= at(r, c) * b[c + 1];
+            for (int c = first; c < r; ++c) s -= at(r, c) * b[c + 1];
             b[r + 1] = s;
         }
         for (int r = n - 1; r >= 0; --r) {
@@ -105,7 +112,7 @@ bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real
     for (int c = 1; c <= n; ++c) {
         eqvector u;
         for (int r = 1; r <= n; ++r) u[r] = r == c ? 1 : 0;
-        solve(u);
+        solve(u, true);
         real sum = 0;
         for (int r = 1; r <= n; ++r) sum += std::fabs(u[r]);
         if (sum > inorm1) inorm1 = sum;
@@ -114,7 +121,7 @@ bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real
     if (!std::isfinite(cond1) || static_cast<real>(n) * cond1 >= lucondlimit) return false;
     eqvector b;
     for (int r = 1; r <= n; ++r) b[r] = e[r];
-    solve(b);
+    solve(b, false);
     for (int r = 1; r <= n; ++r) dx[r] = b[r];
     return true;
 }

@@ -194,9 +194,10 @@ void Nle::startup(real& slope0, real& slim, int16& code) {
     }
     f0 = sumsq(e, n);
     real cond1 = 0;
-    // A solve with modes (a bulk composition) keeps the decomposition: its converged modes, met
-    // only to the step test, follow the rounding of every direction into their printed digits.
-    if (!set.svdonly && v.nmodevars == 0 && ludirection(*jac, e, n, dx, cond1)) {
+    // Solves with modes take the LU route too: their modes, met only to the step test, differ
+    // from the decomposition's in the last bits, which shows in a printed digit only where the
+    // true mode lies on a rounding tie of the printed decimals.
+    if (!set.svdonly && ludirection(*jac, e, n, dx, cond1)) {
         // Nothing small to drop: the decomposition would have given this direction too. Its
         // condition number is formed at the end of the solve, when it is asked for.
         st.jacsingular = false;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "base/fatal.hpp"
@@ -319,6 +318,10 @@ using SfDerivs = Fixed1<Fixed1<real, maxssvars>, maxsf>;  // [site fraction][var
 struct CalcaScratch {
     SfDerivs dsf;
     PropDerivs dp;
+    // The mixing model of a non-ideal phase: `recordparameters` sets every size and interaction
+    // energy, and `mixfractions` every mixing fraction and derivative that `excess` reads after
+    // it, so the 10 kB are not cleared for each phase.
+    MixModel mm;
 };
 
 CalcaScratch& calcascratch() {
@@ -396,10 +399,11 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
         }
         for (int i = 1; i <= ph.nem; ++i) res.p[i] = evalexpr(x, offset, ph.p[i]);
         const bool ideal = ph.model == axtype::ideal;
-        // An ideal phase has no mixing model: its 9 kB are not set up for it.
-        std::optional<MixModel> mixmodel;
+        // An ideal phase has no mixing model.
+        MixModel* mixmodel = nullptr;
         if (!ideal) {
-            MixModel& mm = mixmodel.emplace();
+            mixmodel = &scratch.mm;
+            MixModel& mm = *mixmodel;
             mm.ph = &ph;
             PropDerivs& dp = scratch.dp;
             if (dox) {

@@ -1,10 +1,12 @@
 #include "thermo/equations.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
 #include "base/fatal.hpp"
+#include "base/narrow.hpp"
 #include "numerics/convert.hpp"
 #include "numerics/dumps.hpp"
 #include "textio/channels.hpp"
@@ -183,13 +185,25 @@ void Evaluation::reactions() {
         cache = &work().gcache;
         cache->start(eq.gs, *rn.arrays.td, rn.dataset.emnames, rn.dataset.nem, p, t);
     }
+    // With every activity derivative by a free composition variable finite, the terms of the
+    // end-members outside a reaction are exact zeros that leave its sums (which start at +0) as
+    // they are: the sums then run over the reaction's own end-members, in the same order.
+    bool sparse = wantjac;
+    for (int j = 1; j <= rn.dataset.nem && sparse; ++j) {
+        for (int k = 3; k <= nx; ++k) {
+            if (xr.xfree[k] && !std::isfinite(d.dadx[j][k])) sparse = false;
+        }
+    }
+    std::array<int16, maxem> members;  // the end-members of a reaction, ascending
     for (int i = 1; i <= nreac(); ++i) {
         const iemvector& rx = r[i];
         eq.rxnlnk[i] = 0;
         const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, p, t, cache);
         real lnk = 0;
+        std::size_t nmembers = 0;
         for (int j = 1; j <= rn.dataset.nem; ++j) {
             if (rx[j] == 0) continue;
+            members[nmembers++] = narrow16(j);
             if (act[j] <= 0) bomb("nlefunc", "ln<=0", myfault);
             lnk += rx[j] * std::log(act[j]);
         }
@@ -208,7 +222,14 @@ void Evaluation::reactions() {
         for (int k = 3; k <= nx; ++k) {
             if (!xr.xfree[k]) continue;
             real s = 0;
-            for (int j = 1; j <= rn.dataset.nem; ++j) s += rx[j] * d.dadx[j][k];
+            if (sparse) {
+                for (std::size_t m = 0; m < nmembers; ++m) {
+                    const int j = members[m];
+                    s += rx[j] * d.dadx[j][k];
+                }
+            } else {
+                for (int j = 1; j <= rn.dataset.nem; ++j) s += rx[j] * d.dadx[j][k];
+            }
             jac[i][column[k]] = s / (xr.xscale[k] * div);
         }
     }
