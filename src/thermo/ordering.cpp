@@ -15,6 +15,11 @@ int16 round16(real x) {
     return narrow16(std::lround(x));
 }
 
+real landau_q298(real tc0) {
+    // A transition below Tr leaves the reference state disordered.
+    return tc0 > tr ? std::sqrt(1 - tr / tc0) : 0;
+}
+
 // x ln(x/c) with its limit 0 at x = 0 (a site that is empty at full order).
 real xlnx(real x, real c) {
     return x == 0 ? 0 : x * std::log(x / c);
@@ -54,8 +59,7 @@ real landaug(const tdvector& row, bool ds190, std::string_view name, real p, rea
     const real tc0 = row[14];
     const real smax = row[15];
     const real vmax = row[16];
-    // A transition below Tr leaves the reference state disordered.
-    const real q298 = tc0 > tr ? std::sqrt(1 - tr / tc0) : 0;
+    const real q298 = landau_q298(tc0);
     const real tcrit = tc0 + p * vmax / smax;
     real q = 0;
     if (ds190) {
@@ -90,16 +94,74 @@ real bisectfunc(int n, real t, real dg, real w, real f, real x) {
            dg + (2 * x - 1) * w;
 }
 
-real bisectx(int n, real t, real dg, real w, real f) {
-    constexpr real xlo = 1e-7L;
-    constexpr real xhi = 0.9999999L;
-    const BisectDecider decide{n, t, dg, w, f};
-    const real flo = decide(xlo);
-    const real fhi = decide(xhi);
-    if (fhi > 0) return xhi;
-    if (flo < 0) return xlo;
-    real lo = xlo;
-    real hi = xhi;
+namespace {
+
+// bisectfunc (F) and its slope dF/dx = -d2G/dQ2 at x, in double precision.
+struct BwSlope {
+    double f, df;
+};
+
+BwSlope bwslope(const BisectDecider& d, double x) {
+    const double rn = d.rn;
+    const double om = 1 - x;
+    const double a = 1 + rn * x;
+    const double b = rn + x;
+    if (d.fd < 0) {
+        const double l = std::log(om * rn / a) - d.fd * std::log(om / b);
+        const double dl = -1 / om - rn / a - d.fd * (-1 / om - 1 / b);
+        return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
+    }
+    const double l = std::log(om * om * rn / (a * b));
+    const double dl = -2 / om - rn / a - 1 / b;
+    return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
+}
+
+// The least value over [0, 1] of the entropy's curvature -dF/dx / coef less 2W / coef, that is
+// of (1 - f)/(1 - x) + n/(1 + n x) - f/(n + x) (f < 0) or 2/(1 - x) + n/(1 + n x) + 1/(n + x):
+// a sum of convex terms, minimised by golden section. Depends on n and f only; the last one is
+// kept.
+double curvaturemin(double rn, double fd) {
+    thread_local double lastn = -1, lastf = 0, lastmin = 0;
+    if (rn == lastn && fd == lastf) return lastmin;
+    const auto h = [&](double x) {
+        return fd < 0 ? (1 - fd) / (1 - x) + rn / (1 + rn * x) - fd / (rn + x)
+                      : 2 / (1 - x) + rn / (1 + rn * x) + 1 / (rn + x);
+    };
+    const double ratio = 0.6180339887498949;
+    double a = 0, b = 1;
+    double x1 = b - ratio * (b - a), x2 = a + ratio * (b - a);
+    double h1 = h(x1), h2 = h(x2);
+    for (int i = 0; i < 80; ++i) {
+        if (h1 < h2) {
+            b = x2;
+            x2 = x1;
+            h2 = h1;
+            x1 = b - ratio * (b - a);
+            h1 = h(x1);
+        } else {
+            a = x1;
+            x1 = x2;
+            h1 = h2;
+            x2 = a + ratio * (b - a);
+            h2 = h(x2);
+        }
+    }
+    lastn = rn;
+    lastf = fd;
+    lastmin = (h1 < h2 ? h1 : h2) * (1 - 1e-9);
+    return lastmin;
+}
+
+// True when G is strictly convex in Q on [0, 1]: bisectfunc then falls monotonically and has one
+// root, which every bracketing search finds.
+bool convexinq(const BisectDecider& d) {
+    return d.coef * curvaturemin(d.rn, d.fd) > 2 * d.wd + 1e-12;
+}
+
+// The halving of earlier versions: up to 20 halvings of [xlo, xhi], stopping where bisectfunc is
+// within 0.001 kJ of 0; lo and hi keep F(lo) >= 0 >= F(hi). Where G is not convex in Q
+// bisectfunc may have several roots, and these halvings decide which one is meant.
+real halving(const BisectDecider& decide, real& lo, real& hi) {
     real x = 0.5L;
     real fx = decide(x);
     for (int i = 1; i <= 20; ++i) {
@@ -115,7 +177,52 @@ real bisectx(int n, real t, real dg, real w, real f) {
     return x;
 }
 
-real braggwilliamsg(const tdvector& row, real q, real p, real t) {
+// Safeguarded Newton from x on a root in [lo, hi] (F(lo) >= 0 >= F(hi)): the bracket shrinks with
+// every value, and a step that leaves it is replaced by the midpoint. Converged to the
+// resolution of a double; since G is stationary at the root, a Q error of 1e-12 changes G by
+// some 1e-23 kJ.
+real newtonq(const BisectDecider& decide, double lo, double hi, double x) {
+    for (int i = 0; i < 200; ++i) {
+        const BwSlope s = bwslope(decide, x);
+        if (s.f == 0) break;
+        if (s.f > 0) {
+            lo = x;
+        } else {
+            hi = x;
+        }
+        double next = s.df < 0 ? x - s.f / s.df : lo - 1;
+        if (!(next > lo && next < hi)) next = lo + (hi - lo) / 2;
+        const double dx = next - x;
+        x = next;
+        if (std::fabs(dx) <= 1e-14 * (x > 1e-3 ? x : 1e-3) || hi - lo <= 1e-15) break;
+    }
+    return static_cast<real>(x);
+}
+
+}  // namespace
+
+real bisectx(int n, real t, real dg, real w, real f) {
+    constexpr real xlo = 1e-7L;
+    constexpr real xhi = 0.9999999L;
+    const BisectDecider decide{n, t, dg, w, f};
+    const real flo = decide(xlo);
+    const real fhi = decide(xhi);
+    if (fhi > 0) return xhi;
+    if (flo < 0) return xlo;
+    if (convexinq(decide)) {
+        return newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi), 0.5);
+    }
+    // Several roots are possible: the halvings choose, Newton converges in their last bracket.
+    real lo = xlo, hi = xhi;
+    const real x = halving(decide, lo, hi);
+    return newtonq(decide, static_cast<double>(lo), static_cast<double>(hi),
+                   static_cast<double>(x));
+}
+
+namespace {
+
+// Bragg-Williams G at order fraction q with its partial derivatives at fixed q.
+GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
     const real dh = row[20], dv = row[21], w = row[22], wv = row[23];
     const real n = static_cast<real>(round16(row[24]));
     const real f = row[25];
@@ -128,25 +235,59 @@ real braggwilliamsg(const tdvector& row, real q, real p, real t) {
     const real l4 = n * xlnx(n + q, n + 1);
     const real sod = f >= 0 ? -rgas * f * (l1 + l3 + l2 + l4) / (n + 1)
                             : -rgas * (l1 + l2 - f * (l3 + l4)) / (n + 1);
-    return hod - t * sod;
+    return {hod - t * sod, dv + q * (wv - dv) - wv * q * q, -sod};
+}
+
+real bw_q(const tdvector& row, int16 nbw, real p, real t, OrderState order) {
+    if (order != OrderState::equilibrium) return order == OrderState::ordered ? 1 : 0;
+    const real a = row[20] + p * row[21];
+    const real b = row[22] + p * row[23];
+    return bisectx(nbw, t, a, b, row[25]);
+}
+
+}  // namespace
+
+real braggwilliamsg(const tdvector& row, real q, real p, real t) {
+    return braggwilliams_terms(row, q, p, t).g;
 }
 
 real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, real p, real t,
             OrderState order) {
     const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
     if (nbw > 0) {
-        real q = 0;
-        if (order == OrderState::equilibrium) {
-            const real a = row[20] + p * row[21];
-            const real b = row[22] + p * row[23];
-            q = bisectx(nbw, t, a, b, row[25]);
-        } else {
-            q = order == OrderState::ordered ? 1 : 0;
-        }
-        return braggwilliamsg(row, q, p, t);
+        return braggwilliamsg(row, bw_q(row, nbw, p, t, order), p, t);
     }
     if (row[15] > 0) return landaug(row, gs.ds190, name, p, t, order);
     return 0;
+}
+
+bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, OrderState order,
+                   GTerm& out) {
+    const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
+    if (nbw > 0) {
+        out = braggwilliams_terms(row, bw_q(row, nbw, p, t, order), p, t);
+        return true;
+    }
+    if (!(row[15] > 0)) {
+        out = {};
+        return true;
+    }
+    if (gs.ds190) return false;
+    // landaug's G, and its partial derivatives at fixed Q: dG/dQ vanishes at the equilibrium Q
+    // = ((Tc - T)/Tc0)^1/2 and Q is constant at 0 above Tc and in the held states.
+    const real tc0 = row[14];
+    const real smax = row[15];
+    const real vmax = row[16];
+    const real q298 = landau_q298(tc0);
+    const real tcrit = tc0 + p * vmax / smax;
+    real q = (t <= tcrit && tc0 > 0) ? std::sqrt((tcrit - t) / tc0) : 0;
+    if (order == OrderState::ordered) q = 1;
+    if (order == OrderState::disordered) q = 0;
+    const real sod = smax * (q298 - q);
+    const real hod =
+        (q298 - q) * p * vmax + smax * tc0 * ((q298 - q) - (q298 * q298 * q298 - q * q * q) / 3);
+    out = {hod - t * sod, (q298 - q) * vmax, -sod};
+    return true;
 }
 
 }  // namespace qv
