@@ -118,11 +118,22 @@ BwSlope bwslope(const BisectDecider& d, double x) {
 
 // The least value over [0, 1] of the entropy's curvature -dF/dx / coef less 2W / coef, that is
 // of (1 - f)/(1 - x) + n/(1 + n x) - f/(n + x) (f < 0) or 2/(1 - x) + n/(1 + n x) + 1/(n + x):
-// a sum of convex terms, minimised by golden section. Depends on n and f only; the last one is
+// a sum of convex terms, minimised by golden section. Depends on n and f only; the last few are
 // kept.
-double curvaturemin(double rn, double fd) {
-    thread_local double lastn = -1, lastf = 0, lastmin = 0;
-    if (rn == lastn && fd == lastf) return lastmin;
+struct CurvatureMin {
+    double min, at;
+};
+
+CurvatureMin curvaturemin(double rn, double fd) {
+    struct Kept {
+        double n = -1, f = 0, min = 0, at = 0;
+    };
+    constexpr int nkept = 8;
+    thread_local Kept kept[nkept];
+    thread_local int next = 0;
+    for (const Kept& k : kept) {
+        if (k.n == rn && k.f == fd) return {k.min, k.at};
+    }
     const auto h = [&](double x) {
         return fd < 0 ? (1 - fd) / (1 - x) + rn / (1 + rn * x) - fd / (rn + x)
                       : 2 / (1 - x) + rn / (1 + rn * x) + 1 / (rn + x);
@@ -146,21 +157,38 @@ double curvaturemin(double rn, double fd) {
             h2 = h(x2);
         }
     }
-    lastn = rn;
-    lastf = fd;
-    lastmin = (h1 < h2 ? h1 : h2) * (1 - 1e-9);
-    return lastmin;
+    Kept& k = kept[next];
+    next = (next + 1) % nkept;
+    k = {rn, fd, (h1 < h2 ? h1 : h2) * (1 - 1e-9), (a + b) / 2};
+    return {k.min, k.at};
 }
 
 // True when G is strictly convex in Q on [0, 1]: bisectfunc then falls monotonically and has one
 // root, which every bracketing search finds.
 bool convexinq(const BisectDecider& d) {
-    return d.coef * curvaturemin(d.rn, d.fd) > 2 * d.wd + 1e-12;
+    return d.coef * curvaturemin(d.rn, d.fd).min > 2 * d.wd + 1e-12;
+}
+
+// True when G is strictly convex in Q on [lo, hi]: the curvature, convex in x, rises away from
+// its least value on either side, so its value at the end nearer that least value bounds it.
+bool convexon(const BisectDecider& d, double lo, double hi) {
+    const CurvatureMin m = curvaturemin(d.rn, d.fd);
+    double x = 0;
+    if (lo >= m.at) {
+        x = lo;
+    } else if (hi <= m.at) {
+        x = hi;
+    } else {
+        return false;
+    }
+    const BwSlope s = bwslope(d, x);
+    return s.df < -1e-12 * (1 + std::fabs(2 * d.wd));
 }
 
 // The halving of earlier versions: up to 20 halvings of [xlo, xhi], stopping where bisectfunc is
 // within 0.001 kJ of 0; lo and hi keep F(lo) >= 0 >= F(hi). Where G is not convex in Q
-// bisectfunc may have several roots, and these halvings decide which one is meant.
+// bisectfunc may have several roots, and these halvings decide which one is meant; they stop
+// early once the bracket holds just one.
 real halving(const BisectDecider& decide, real& lo, real& hi) {
     real x = 0.5L;
     real fx = decide(x);
@@ -170,6 +198,9 @@ real halving(const BisectDecider& decide, real& lo, real& hi) {
         } else {
             hi = x;
         }
+        // Once G is convex over the bracket its one root there is the halvings' end: Newton
+        // finds it.
+        if (convexon(decide, static_cast<double>(lo), static_cast<double>(hi))) break;
         x = (lo + hi) / 2;
         fx = decide(x);
         if (std::fabs(fx) < 0.001L) break;
@@ -199,6 +230,21 @@ real newtonq(const BisectDecider& decide, double lo, double hi, double x) {
     return static_cast<real>(x);
 }
 
+// A start for Newton: near full order bisectfunc is about coef ln((1 - x)^2 g) + dg + w (g = n
+// / (n + 1)^2, f >= 0; ln((1 - x) n / (n + 1)) (1 - f) + ln(n + 1) f for f < 0), whose root is
+// close to the equilibrium wherever that lies above Q = 1/2; 1/2 otherwise.
+double orderedstart(const BisectDecider& d) {
+    const double rn = d.rn;
+    const double e = -(d.dgd + d.wd) / d.coef;
+    double om = 0;
+    if (d.fd < 0) {
+        om = (rn + 1) / rn * std::exp((e + d.fd * std::log(rn + 1)) / (1 - d.fd));
+    } else {
+        om = (rn + 1) / std::sqrt(rn) * std::exp(e / 2);
+    }
+    return om > 0 && om < 0.5 ? 1 - om : 0.5;
+}
+
 }  // namespace
 
 real bisectx(int n, real t, real dg, real w, real f) {
@@ -210,7 +256,8 @@ real bisectx(int n, real t, real dg, real w, real f) {
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
     if (convexinq(decide)) {
-        return newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi), 0.5);
+        return newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
+                       orderedstart(decide));
     }
     // Several roots are possible: the halvings choose, Newton converges in their last bracket.
     real lo = xlo, hi = xhi;
