@@ -116,10 +116,10 @@ BwSlope bwslope(const BisectDecider& d, double x) {
     return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
 }
 
-// The least value over [0, 1] of the entropy's curvature -dF/dx / coef less 2W / coef, that is
-// of (1 - f)/(1 - x) + n/(1 + n x) - f/(n + x) (f < 0) or 2/(1 - x) + n/(1 + n x) + 1/(n + x):
-// a sum of convex terms, minimised by golden section. Depends on n and f only; the last few are
-// kept.
+// The least value over [0, 1] of the entropy's share of d2G/dQ2 = -dF/dx, divided by coef, and
+// where it lies: (1 - f)/(1 - x) + n/(1 + n x) - f/(n + x) (f < 0) or 2/(1 - x) + n/(1 + n x) +
+// 1/(n + x), so that d2G/dQ2 = coef h(x) - 2W. h is a sum of convex terms, minimised by golden
+// section; it depends on n and f only, and the last few are kept.
 struct CurvatureMin {
     double min, at;
 };
