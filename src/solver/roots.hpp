@@ -19,9 +19,8 @@ namespace qv {
 inline constexpr real noroot = 1e21L;         // the Newton search failed
 inline constexpr real nosecondroot = -1e21L;  // there is no second root
 
-// The roots of one search and the P and T derivatives of dG there (kJ/kbar, kJ/K; analytic for
-// the reactions of findrxnp and findrxnt: the volume change, and R ln K less the entropy
-// change). x1 is the larger of two roots. A derivative is 0 unless its root lies in the window.
+// The roots of one search and the P and T derivatives of dG there (kJ/kbar, kJ/K). x1 is the
+// larger of two roots. A derivative is 0 unless its root lies in the window.
 struct Roots {
     real x1 = noroot;
     real x2 = nosecondroot;
