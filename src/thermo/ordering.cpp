@@ -169,50 +169,10 @@ bool convexinq(const BisectDecider& d) {
     return d.coef * curvaturemin(d.rn, d.fd).min > 2 * d.wd + 1e-12;
 }
 
-// True when G is strictly convex in Q on [lo, hi]: the curvature, convex in x, rises away from
-// its least value on either side, so its value at the end nearer that least value bounds it.
-bool convexon(const BisectDecider& d, double lo, double hi) {
-    const CurvatureMin m = curvaturemin(d.rn, d.fd);
-    double x = 0;
-    if (lo >= m.at) {
-        x = lo;
-    } else if (hi <= m.at) {
-        x = hi;
-    } else {
-        return false;
-    }
-    const BwSlope s = bwslope(d, x);
-    return s.df < -1e-12 * (1 + std::fabs(2 * d.wd));
-}
-
-// The halving of earlier versions: up to 20 halvings of [xlo, xhi], stopping where bisectfunc is
-// within 0.001 kJ of 0; lo and hi keep F(lo) >= 0 >= F(hi). Where G is not convex in Q
-// bisectfunc may have several roots, and these halvings decide which one is meant; they stop
-// early once the bracket holds just one.
-real halving(const BisectDecider& decide, real& lo, real& hi) {
-    real x = 0.5L;
-    real fx = decide(x);
-    for (int i = 1; i <= 20; ++i) {
-        if (fx > 0) {
-            lo = x;
-        } else {
-            hi = x;
-        }
-        // Once G is convex over the bracket its one root there is the halvings' end: Newton
-        // finds it.
-        if (convexon(decide, static_cast<double>(lo), static_cast<double>(hi))) break;
-        x = (lo + hi) / 2;
-        fx = decide(x);
-        if (std::fabs(fx) < 0.001L) break;
-    }
-    return x;
-}
-
-// Safeguarded Newton from x on a root in [lo, hi] (F(lo) >= 0 >= F(hi)): the bracket shrinks with
-// every value, and a step that leaves it is replaced by the midpoint. Converged to the
-// resolution of a double; since G is stationary at the root, a Q error of 1e-12 changes G by
-// some 1e-23 kJ.
-real newtonq(const BisectDecider& decide, double lo, double hi, double x) {
+// Safeguarded Newton from x on the root in [lo, hi] (F(lo) >= 0 >= F(hi)) where G is convex in
+// Q: the bracket shrinks with every value, and a step that leaves it is replaced by the midpoint.
+// Converged to the resolution of a double.
+double newtonq(const BisectDecider& decide, double lo, double hi, double x) {
     for (int i = 0; i < 200; ++i) {
         const BwSlope s = bwslope(decide, x);
         if (s.f == 0) break;
@@ -227,7 +187,7 @@ real newtonq(const BisectDecider& decide, double lo, double hi, double x) {
         x = next;
         if (std::fabs(dx) <= 1e-14 * (x > 1e-3 ? x : 1e-3) || hi - lo <= 1e-15) break;
     }
-    return static_cast<real>(x);
+    return x;
 }
 
 // A start for Newton: near full order bisectfunc is about coef ln((1 - x)^2 g) + dg + w (g = n
@@ -247,6 +207,12 @@ double orderedstart(const BisectDecider& d) {
 
 }  // namespace
 
+// The order fraction by up to 20 halvings of [1e-7, 0.9999999], stopping as soon as bisectfunc
+// is within 0.001 kJ of 0. Where G is convex in Q, bisectfunc falls monotonically through its one
+// root r with a slope of at least c = least d2G/dQ2, so |F(x)| >= c |x - r|: a halving point
+// far enough from r (found first by Newton in double precision) takes its side from r without
+// forming F, and only the points near r are evaluated. The halvings, and so the result, are those
+// of evaluating F everywhere.
 real bisectx(int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
@@ -255,15 +221,39 @@ real bisectx(int n, real t, real dg, real w, real f) {
     const real fhi = decide(xhi);
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
-    if (convexinq(decide)) {
-        return newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
-                       orderedstart(decide));
+    bool known = convexinq(decide);
+    double r = 0;
+    double reach = 0;  // |x - r| beyond which |F(x)| is surely above 0.001 kJ
+    if (known) {
+        const double c = decide.coef * curvaturemin(decide.rn, decide.fd).min - 2 * decide.wd;
+        r = newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
+                    orderedstart(decide));
+        reach = 0.0011 / c + 1e-9;
+        known = c > 0 && std::isfinite(reach);
     }
-    // Several roots are possible: the halvings choose, Newton converges in their last bracket.
-    real lo = xlo, hi = xhi;
-    const real x = halving(decide, lo, hi);
-    return newtonq(decide, static_cast<double>(lo), static_cast<double>(hi),
-                   static_cast<double>(x));
+    const auto value = [&](real x) -> real {
+        if (known) {
+            const double xd = static_cast<double>(x);
+            if (xd < r - reach) return 1;  // F(x) > 0.001
+            if (xd > r + reach) return -1;
+        }
+        return decide(x);
+    };
+    real lo = xlo;
+    real hi = xhi;
+    real x = 0.5L;
+    real fx = value(x);
+    for (int i = 1; i <= 20; ++i) {
+        if (fx > 0) {
+            lo = x;
+        } else {
+            hi = x;
+        }
+        x = (lo + hi) / 2;
+        fx = value(x);
+        if (std::fabs(fx) < 0.001L) break;
+    }
+    return x;
 }
 
 namespace {

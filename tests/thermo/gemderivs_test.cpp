@@ -70,8 +70,12 @@ TEST_F(Ds62Derivs, AnalyticDerivativesMatchDifferencesOfG) {
             EXPECT_EQ(a.g, d->g(k, s.p, s.t));
             const real v = richardson([&](real p) { return d->g(k, p, s.t); }, s.p, 1e-2L);
             const real ms = richardson([&](real t) { return d->g(k, s.p, t); }, s.t, 0.2L);
-            EXPECT_REL_NEAR(a.dgdp, v, 1e-7L);
-            EXPECT_REL_NEAR(a.dgdt, ms, 1e-7L);
+            // A Bragg-Williams order fraction is left within 0.001 kJ of dG/dQ = 0 (or after 20
+            // halvings), so G carries a small slope in Q and the derivatives at fixed Q depart
+            // from the differences by dG/dQ times the move of Q.
+            const real tol = r[24] > 0 ? 1e-5L : 1e-7L;
+            EXPECT_REL_NEAR(a.dgdp, v, tol);
+            EXPECT_REL_NEAR(a.dgdt, ms, tol);
             const GTerm onlyp = gem_derivs(d->ts.ses, d->gs, r, name, s.p, s.t,
                                            OrderState::equilibrium, GemNeed{true, false});
             EXPECT_EQ(onlyp.dgdp, a.dgdp);
@@ -117,101 +121,56 @@ TEST_F(Ds62Derivs, FluidMixture) {
     }
 }
 
-// The Bragg-Williams order fraction of the safeguarded Newton search is the minimum of G over Q
-// found by a golden-section search, from full order to near disorder.
-TEST_F(Ds62Derivs, OrderFractionMinimisesG) {
+// The Bragg-Williams order fraction is the end of the halvings that form bisectfunc at every
+// point (the program forms it only near the root), bit for bit, and lies at the minimum of G over
+// Q within the halvings' stopping rule; from full order to near disorder.
+TEST_F(Ds62Derivs, OrderFractionIsTheHalvingsEnd) {
     int interior = 0;
-    for (const char* n : {"sill", "an", "ab", "sp", "dol"}) {
+    for (const char* n : {"sill", "an", "ab", "sp", "dol", "san"}) {
         const int16 k = d->find(n);
         ASSERT_GT(k, 0);
         const tdvector& r = d->row(k);
-        for (real p : {0.001L, 10.0L, 30.0L}) {
-            for (real t : {500.0L, 773.15L, 1000.0L, 1173.15L, 1373.15L, 1573.15L, 1873.15L}) {
+        for (real p : {0.001L, 5.0L, 10.0L, 30.0L}) {
+            for (real t = 400; t <= 2000; t += 12.5L) {
                 SCOPED_TRACE(std::string(n) + " " + std::to_string(static_cast<double>(p)) + " " +
                              std::to_string(static_cast<double>(t)));
-                const auto g = [&](real q) { return braggwilliamsg(r, q, p, t); };
+                const int nb = static_cast<int>(r[24]);
+                const real dg = r[20] + p * r[21], w = r[22] + p * r[23], f = r[25];
+                const auto func = [&](real x) { return bisectfunc(nb, t, dg, w, f, x); };
+                real want = 0;
+                if (func(0.9999999L) > 0) {
+                    want = 0.9999999L;
+                } else if (func(1e-7L) < 0) {
+                    want = 1e-7L;
+                } else {
+                    real lo = 1e-7L, hi = 0.9999999L, x = 0.5L, fx = func(x);
+                    for (int i = 1; i <= 20; ++i) {
+                        (fx > 0 ? lo : hi) = x;
+                        x = (lo + hi) / 2;
+                        fx = func(x);
+                        if (std::fabs(fx) < 0.001L) break;
+                    }
+                    want = x;
+                }
+                const real q = bisectx(nb, t, dg, w, f);
+                EXPECT_EQ(q, want);
+
+                const auto g = [&](real x) { return braggwilliamsg(r, x, p, t); };
                 real a = 1e-7L, b = 0.9999999L;
                 const real ratio = (std::sqrt(5.0L) - 1) / 2;
-                real x1 = b - ratio * (b - a), x2 = a + ratio * (b - a);
-                real g1 = g(x1), g2 = g(x2);
-                while (b - a > 1e-13L) {
-                    if (g1 < g2) {
-                        b = x2;
-                        x2 = x1;
-                        g2 = g1;
-                        x1 = b - ratio * (b - a);
-                        g1 = g(x1);
-                    } else {
-                        a = x1;
-                        x1 = x2;
-                        g1 = g2;
-                        x2 = a + ratio * (b - a);
-                        g2 = g(x2);
-                    }
+                while (b - a > 1e-12L) {
+                    const real x1 = b - ratio * (b - a), x2 = a + ratio * (b - a);
+                    (g(x1) < g(x2) ? b : a) = g(x1) < g(x2) ? x2 : x1;
                 }
                 const real qmin = (a + b) / 2;
-                const int nb = static_cast<int>(r[24]);
-                const real q = bisectx(nb, t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
-                EXPECT_ABS_NEAR(static_cast<double>(q), static_cast<double>(qmin), 1e-6);
-                EXPECT_LE(g(q), g(qmin) + 1e-13L);
+                if (std::fabs(func(q)) >= 0.001L) {
+                    EXPECT_ABS_NEAR(static_cast<double>(q), static_cast<double>(qmin), 2e-6);
+                }
                 if (q > 1e-6L && q < 0.999999L) ++interior;
             }
         }
     }
     EXPECT_GT(interior, 20);
-}
-
-}  // namespace
-}  // namespace qv::test
-
-namespace qv::test {
-namespace {
-
-// G of end-member k with its Bragg-Williams order fraction found by a golden-section minimisation
-// of G over Q, independent of the program's own search.
-real goldeng(Ds62& d, int16 k, real p, real t) {
-    tdvector r = d.row(k);
-    if (!(r[24] > 0)) return d.g(k, p, t);
-    const auto g = [&](real q) { return braggwilliamsg(r, q, p, t); };
-    real a = 1e-7L, b = 0.9999999L;
-    const real ratio = (std::sqrt(5.0L) - 1) / 2;
-    while (b - a > 1e-14L) {
-        const real x1 = b - ratio * (b - a), x2 = a + ratio * (b - a);
-        if (g(x1) < g(x2)) {
-            b = x2;
-        } else {
-            a = x1;
-        }
-    }
-    const real border = g((a + b) / 2);
-    tdvector plain = r;
-    plain[24] = 0;
-    return gem(d.ts.ses, d.gs, plain, d.name(k), p, t) + border;
-}
-
-// The linearised reaction thermodynamics of the muscovite breakdown at 600 C and 6 kbar (the
-// whole-run case m3-with-bad-names prints b and c to 6 and 5 decimals, from forward differences
-// of G with steps 0.001 K and 1e-5 kbar). With the order fractions of sillimanite and sanidine
-// converged, b of q + mu = sill + san + H2O is -0.067278 and c of q + mu = ky + san + H2O is
-// 0.97561; the halving that stopped within 0.001 kJ of dG/dQ = 0 gave -0.067279 and 0.97562.
-TEST(OrderConverged, LinearisedSlopesOfMuscoviteBreakdown) {
-    Ds62 d;
-    const real t = 873.15L, p = 6;
-    const auto dg = [&](std::initializer_list<std::pair<const char*, int>> nu, real pp, real tt) {
-        real s = 0;
-        for (const auto& [n, c] : nu) s += c * goldeng(d, d.find(n), pp, tt);
-        return s;
-    };
-    const std::initializer_list<std::pair<const char*, int>> r2 = {
-        {"q", -1}, {"mu", -1}, {"ky", 1}, {"san", 1}, {"H2O", 1}};
-    const std::initializer_list<std::pair<const char*, int>> r3 = {
-        {"q", -1}, {"mu", -1}, {"sill", 1}, {"san", 1}, {"H2O", 1}};
-    const real b3 = (dg(r3, p, t + 0.001L) - dg(r3, p, t)) / 0.001L;
-    const real c2 = (dg(r2, p + 1e-5L, t) - dg(r2, p, t)) / 1e-5L;
-    EXPECT_GT(b3, -0.0672785L);
-    EXPECT_LT(b3, -0.0672775L);
-    EXPECT_GT(c2, 0.975605L);
-    EXPECT_LT(c2, 0.975615L);
 }
 
 }  // namespace
