@@ -143,9 +143,6 @@ void printphasevars(Session& ses, const Run& run, int16 k) {
 void orderstates(Session& ses, Run& run) {
     ScriptSettings& sc = run.script;
     prectype1& ss = *run.arrays.prec1;
-    auto xref = std::make_unique<CrossRefs>();
-    xref->calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
-    auto rl = std::make_unique<ReactionLists>();
     bool heading = false;
     for (int16 k = 1; k <= run.nss; ++k) {
         if (!ss[k].hasorder) continue;
@@ -157,14 +154,14 @@ void orderstates(Session& ses, Run& run) {
                        screensummarylogmask);
                 heading = true;
             }
-            if (!findlegalq(ses, run, *xref, *rl, k, true, random, w.pcur, w.tcur)) {
+            if (!findlegalq(ses, run, k, true, random, w.pcur, w.tcur)) {
                 putstr(ses, 1, "couldn't solve for state of order of " + ss[k].name, 1,
                        screensummarylogmask);
             } else {
                 printphasevars(ses, run, k);
             }
         } else {
-            if (!findlegalq(ses, run, *xref, *rl, k, false, random, w.pcur, w.tcur)) {
+            if (!findlegalq(ses, run, k, false, random, w.pcur, w.tcur)) {
                 putstr(ses, 1, "state of order for " + ss[k].name, 0, screenlogmask);
                 bomb("nlecalcs", "cannot find legal Q initial guess", yourfault);
             }

@@ -296,10 +296,8 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
         }
         if (!repair) continue;
         bool random = false;
-        CrossRefs scratch;
-        scratch.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
-        const bool found = findlegalq(ses_, run_, scratch, *rl_, iph, false, random,
-                                      run_.windows.pcur, run_.windows.tcur);
+        const bool found =
+            findlegalq(ses_, run_, iph, false, random, run_.windows.pcur, run_.windows.tcur);
         if (random) {
             putstr(ses_, 0,
                    "illegal Q starting guess in isopleth-ing involving " + ph.name +
@@ -358,7 +356,7 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
 }
 
 bool Calculation::donle() {
-    Equations eq{ses_, run_, gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
+    Equations eq{ses_, equationtables(run_), gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
     AssemblageEquations eqs(eq, st_->nlestatus);
     NleSettings set(sc_);
     if (sc_.calcsdlevel > 0) {
