@@ -9,6 +9,7 @@
 #include "model/emcomps.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/bulkreader.hpp"
 #include "phasediagram/calcwhat.hpp"
 #include "phasediagram/dogmin.hpp"
@@ -251,7 +252,7 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     const bool required = !yes(sc.batchcb) && run.nss > 0 && !sc.pseudoon &&
                           pd.iso.nisopleths == 0 && run.variance > 2;
     if (required) {
-        const int16 need = static_cast<int16>(run.variance - 2);
+        const int16 need = narrow16(run.variance - 2);
         putstr(ses, 1,
                "you will have to set at least " + realstr(need) +
                    (need == 1 ? " compositional variable" : " compositional variables"),
@@ -294,7 +295,7 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     const prectype1& ss = *run.arrays.prec1;
     for (int k = 1; k <= run.nss; ++k) {
         if (ss[k].isfluid) {
-            pd.fluidphase = static_cast<int16>(k);
+            pd.fluidphase = narrow16(k);
             if (run.runftype == ftype::h2oco2 && pd.xco2varon) pd.xco2fluidphase = pd.fluidphase;
         }
     }

@@ -8,6 +8,7 @@
 #include "model/expressions.hpp"
 #include "model/special.hpp"
 #include "model/statetable.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/accumulate.hpp"
 #include "phasediagram/batch.hpp"
 #include "phasediagram/debyehueckel.hpp"
@@ -525,7 +526,7 @@ void Calculation::step() {
     iemvector mixweights;
     int16 nsolem = 0;
     for (int k = 1; k <= run_.nss; ++k) {
-        if (st.equilphases[k]) nsolem = static_cast<int16>(nsolem + (*run_.arrays.prec1)[k].nem);
+        if (st.equilphases[k]) nsolem = narrow16(nsolem + (*run_.arrays.prec1)[k].nem);
     }
     for (int16 j = 1; j <= ds.nem; ++j)
         mixweights[j] = j <= nsolem ? std::max<int16>(1, ds.nsite[j]) : 0;
@@ -862,7 +863,7 @@ Fixed1<real, maxeq> setmodeguess(Session& ses, const Fixed1<real, maxeq>& guess,
         fill = true;
     }
     if (fill) {
-        const int16 u = static_cast<int16>(nmodevars - n);
+        const int16 u = narrow16(nmodevars - n);
         int16 c = 0;
         for (int k = 1; k <= nmodevars; ++k) {
             if (given[k] || guess[k] > 0) continue;

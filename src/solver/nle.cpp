@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "solver/newtonstep.hpp"
 #include "solver/nlework.hpp"
 #include "textio/channels.hpp"
@@ -377,7 +378,7 @@ bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, Nle
     } else if (s.overit) {
         code = nleoverit;
     } else if (slcode > 0) {
-        code = static_cast<int16>(slcode + 2);
+        code = narrow16(slcode + 2);
     } else {
         code = nleelse;
     }

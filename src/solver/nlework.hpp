@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "numerics/convert.hpp"
 #include "solver/nle.hpp"
 
 namespace qv::nlework {
@@ -76,7 +77,7 @@ struct Nle {
     real eps() const {
         return ses.tables.macheps > 0 ? ses.tables.macheps : std::numeric_limits<real>::epsilon();
     }
-    int16 nall() const { return static_cast<int16>(v.nxvars + v.nmodevars); }
+    int16 nall() const { return narrow16(v.nxvars + v.nmodevars); }
     real shown(int16 k) const {  // natural value as printed: T in C, modes over modephi
         real x = v.natural(k);
         if (k == 2) x -= 273.15L;
