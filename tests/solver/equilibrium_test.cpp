@@ -232,6 +232,42 @@ TEST(Calcq, CallersTablesComeBackExactlyConvergedOrNot) {
     }
 }
 
+// A made end-member takes its constituent's G as the rest of the run does, the constituent's
+// name included: here a melt, whose name selects the melt equation of state. Making the ordered
+// end-member from such a row gives the order of the phase whose end-member is that row itself.
+TEST(Calcq, MadeEndMemberKeepsItsConstituentsName) {
+    const real p = 10;
+    const real t = 900;
+    auto melt = [](tdvector row) {
+        row[8] = 3e-5L;  // alpha, 1/K
+        row[9] = 400;    // K, kbar
+        row[10] = 6;     // K'
+        row[11] = -0.015L;
+        return row;
+    };
+    Ordering made;
+    ssemtype& od = made.ol().em[3];
+    (*made.run.arrays.td)[400] = melt(od.td);
+    made.run.dataset.emnames[400] = "odL";
+    od.td[1] = od.td[2] = od.td[3] = 0;  // no linear term of its own
+    od.nmake = 1;
+    od.makeint2[1] = 400;
+    od.makecoef[1] = 1;
+    od.makeden = 1;
+    ASSERT_TRUE(calcq(made.ses, made.run, 1, p, t));
+
+    real q[2] = {};
+    for (const char* name : {"odL", "od"}) {
+        Ordering direct;
+        direct.ol().em[3].td = melt(direct.ol().em[3].td);
+        direct.ol().em[3].name = name;
+        ASSERT_TRUE(calcq(direct.ses, direct.run, 1, p, t));
+        q[name[2] == 'L' ? 0 : 1] = direct.ol().var[2].guess;
+    }
+    EXPECT_REL_NEAR(made.ol().var[2].guess, q[0], 1e-12L);
+    EXPECT_GT(std::fabs(q[0] - q[1]), 1e-6L);  // the name does matter to this row
+}
+
 TEST(Calcq, RefusesAPhaseWithoutOrder) {
     Ordering o;
     o.ol().hasorder = false;
