@@ -31,6 +31,18 @@ calcmodetype modeofcode(int16 code) {
     }
 }
 
+// What the chosen calculation decides for the layers below its driver.
+SetupOptions setupofmode(calcmodetype mode) {
+    switch (mode) {
+        case calcmodetype::utilitycalc: return utilitysetup();
+        case calcmodetype::nlecalc: return phasediagramsetup();
+        case calcmodetype::rockcalc: return rocksetup();
+        case calcmodetype::phasecalc: return diagramsetup();
+        case calcmodetype::lsqdscalc: return calibrationsetup();
+    }
+    bomb("setup", "unknown code", myfault);
+}
+
 // One pass of the loop of runs: the driver(s) of the mode; returns the question to go on.
 std::string runpass(Session& ses, Run& run, Calibration* cal) {
     switch (ses.runcalcmode) {
@@ -65,6 +77,7 @@ void mainblock(Session& ses, Run& run, StartOptions options) {
         bomb("setup", "sorry, mode 0 not available: use ro350", myfault);
     }
     const bool calibration = ses.runcalcmode == calcmodetype::lsqdscalc;
+    run.setup = setupofmode(ses.runcalcmode);
     initglobals(ses, run);
     std::unique_ptr<Calibration> cal;
     if (calibration) cal = lsqdsalloc(ses, run);

@@ -32,27 +32,19 @@ void addpressure(int w, std::string& line, real p, bool general) {
     }
 }
 
-// The state a calculation of an experiment changes besides its own tables.
+// The script switches a calculation of an experiment turns off besides its own tables.
 struct SavedSwitches {
-    Session& ses;
     Run& run;
-    calcmodetype mode;
     bool pseudoon;
     bool dogminon;
-    SavedSwitches(Session& s, Run& r)
-        : ses(s),
-          run(r),
-          mode(s.runcalcmode),
-          pseudoon(r.script.pseudoon),
-          dogminon(r.script.dogminon) {
-        ses.runcalcmode = calcmodetype::nlecalc;
+    explicit SavedSwitches(Run& r)
+        : run(r), pseudoon(r.script.pseudoon), dogminon(r.script.dogminon) {
         run.script.pseudoon = false;
         run.script.dogminon = false;
     }
     SavedSwitches(const SavedSwitches&) = delete;
     SavedSwitches& operator=(const SavedSwitches&) = delete;
     ~SavedSwitches() {
-        ses.runcalcmode = mode;
         run.script.pseudoon = pseudoon;
         run.script.dogminon = dogminon;
     }
@@ -181,7 +173,7 @@ void printbracket(Session& ses, const Run& run, const Calibration& cal, const Nl
 }
 
 void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool print) {
-    const SavedSwitches saved(ses, run);
+    const SavedSwitches saved(run);
     xprec& e = cal.xp[k];
     Dataset& ds = run.dataset;
 

@@ -18,6 +18,16 @@
 
 namespace qv {
 
+SetupOptions calibrationsetup() {
+    SetupOptions o;
+    o.script = ScriptOptions{.utilityrun = false, .calctypemax = 0, .lnaonly = false};
+    o.calibration = true;
+    o.clearcolours = false;
+    o.phaseinfochannels = icmask;
+    o.activitysd = true;
+    return o;
+}
+
 std::unique_ptr<Calibration> lsqdsalloc(Session& ses, Run& run) {
     auto cal = std::make_unique<Calibration>();
     cal->allocate();
@@ -37,7 +47,7 @@ void dolsqds(Session& ses, Run& run, Calibration& cal) {
     if (p.userfac == controlboolean::yes) {
         promptcontrol(ses, "effectively fix \"good\" equilibria", p.tighten);
     }
-    readscripts(ses, run.files, run.script, run.windows, false);
+    readscripts(ses, run.files, run.script, run.windows, false, run.setup.script);
     ses.prefs.notlsqdsflag = false;
     int16 n = 0;
     promptinteger(ses, "number of iterations ", n);

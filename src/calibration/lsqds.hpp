@@ -9,6 +9,9 @@
 
 namespace qv {
 
+// What a calibration decides below its driver: the calibration switch, the a-x summary on the
+// channel of detailed results, activities with uncertainties.
+SetupOptions calibrationsetup();
 // A new calibration for the run: its arrays allocated and its preferences read. The caller owns
 // it, and ends it (`endlsqds`) before the run's own tables are freed.
 std::unique_ptr<Calibration> lsqdsalloc(Session& ses, Run& run);

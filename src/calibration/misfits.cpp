@@ -65,7 +65,7 @@ GemSettings calibgem(const Calibration& cal) {
     gs.dsmode = cal.dsmode;
     gs.newspfluid = true;
     gs.runftype = ftype::ih2oco2;
-    gs.runcalcmode = calcmodetype::lsqdscalc;
+    gs.calibration = true;
     gs.currentxp = cal.curxp;
     gs.xpchannelfluid = cal.xpcrdflag;
     return gs;

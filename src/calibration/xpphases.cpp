@@ -34,22 +34,9 @@ void fromdataset(Run& run, const Calibration& cal, int16 e, int16 d) {
     }
 }
 
-// Keeps the calculation mode of the run and works in that of the phase diagram calculations.
-struct NleMode {
-    Session& ses;
-    calcmodetype saved;
-    explicit NleMode(Session& s) : ses(s), saved(s.runcalcmode) {
-        ses.runcalcmode = calcmodetype::nlecalc;
-    }
-    NleMode(const NleMode&) = delete;
-    NleMode& operator=(const NleMode&) = delete;
-    ~NleMode() { ses.runcalcmode = saved; }
-};
-
 }  // namespace
 
 void setupxpphases(Session& ses, Run& run, Calibration& cal, int16 k) {
-    const NleMode mode(ses);
     const xprec& e = cal.xp[k];
     prectype1& p1 = *run.arrays.prec1;
     prectype0& p0 = *run.arrays.prec0;
@@ -106,7 +93,8 @@ void setupxpphases(Session& ses, Run& run, Calibration& cal, int16 k) {
     // The a-x summary of the calibration's phases was written when they were read.
     const int16 runcount = ses.runcount;
     ses.runcount = 0;
-    lsqds(ses, run);
+    // The experiment's made end-members are built as in the other calculations.
+    lsqds(ses, run, /*calibrationmakes=*/false);
     ses.runcount = runcount;
 }
 
@@ -115,7 +103,6 @@ empvector xpactivities(const ptype1& ph, const eqvector& x, real p, real t) {
 }
 
 void lsqcalca(Session& ses, Run& run, Calibration& cal, int16 k, int16 i) {
-    const NleMode mode(ses);
     xprec& e = cal.xp[k];
     brrec& br = e.br[i];
     const real p = br.brP;

@@ -342,7 +342,7 @@ private:
             sc_.withlist[i] = ss_[found].name;
             sc_.withfull[i] = ss_[found].longname;
         }
-        if (ses_.runcalcmode == calcmodetype::utilitycalc) return;
+        if (run_.setup.utilityrun) return;
         for (int i = 1; i <= sc_.nwithphases; ++i) {
             for (int j = i + 1; j <= sc_.nwithphases; ++j) {
                 if (sc_.withfull[i] == sc_.withfull[j]) {

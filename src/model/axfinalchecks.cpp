@@ -200,7 +200,7 @@ void finalaxchecks(Session& ses, Run& run) {
             guessesinlimits(ph);
             ph.modeguess = scriptmodeguess(sc, ph.name);
         }
-        if (ses.runcalcmode == calcmodetype::nlecalc) {
+        if (run.setup.clearcolours) {
             for (int k = 1; k <= run.nss; ++k) ss[k].coloured = false;
             for (int k = 1; k <= run.npure; ++k) pure[k].coloured = false;
         }

@@ -268,7 +268,7 @@ void addnumber(int decimals, std::string& line, real x) {
 
 void printphaseinfo(Session& ses, const Run& run, int16 phase) {
     const bool magemin = run.script.magemincb == controlboolean::yes;
-    const int32 mask = ses.runcalcmode == calcmodetype::lsqdscalc ? icmask : itmask;
+    const int32 mask = run.setup.phaseinfochannels;
     PhaseInfoWriter w{
         ses, run, (*run.arrays.prec1)[phase], mask, magemin, multsign(magemin), powersign(magemin)};
     const ptype1& ph = w.ph;

@@ -19,8 +19,8 @@ void addnumber(int decimals, std::string& line, real x);
 
 // Writes the a-x summary of solution phase `phase` (index in the run's solution phases). Phase 1
 // is preceded by the header lines of the a-x file. Reads the phase record, the a-x header kept
-// by the a-x reader (`run.ax`), the script switch "magemin" and the calculation mode. Writes
-// nothing else.
+// by the a-x reader (`run.ax`), the script switch "magemin" and the printing channel of the
+// run's set-up (`run.setup.phaseinfochannels`). Writes nothing else.
 void printphaseinfo(Session& ses, const Run& run, int16 phase);
 
 }  // namespace qv

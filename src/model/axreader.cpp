@@ -107,11 +107,7 @@ void checkdsname(const Dataset& ds, std::string_view name) {
 // The outer grammar
 
 AxSetup::AxSetup(Session& s, Run& r)
-    : ses(s),
-      run(r),
-      rd(s, r.ax.file),
-      calib(s.runcalcmode == calcmodetype::lsqdscalc),
-      ds190(r.dataset.ds190) {}
+    : ses(s), run(r), rd(s, r.ax.file), calib(r.setup.calibration), ds190(r.dataset.ds190) {}
 
 void AxSetup::headerblock() {
     AxState& ax = run.ax;

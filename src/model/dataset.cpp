@@ -191,7 +191,7 @@ void ThermoReader::setuptextread() {
     } else if (ds.dsmode == 5) {
         in.skiplines(1, "fourth line");
     }
-    if (ses.runcalcmode == calcmodetype::lsqdscalc && ds.dsmode < 5) {
+    if (run.setup.calibration && ds.dsmode < 5) {
         bomb("thermo read", "old lsqds not implemented", yourfault);
     }
 

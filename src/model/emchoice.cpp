@@ -114,15 +114,14 @@ void choosephases(Session& ses, Run& run, bemvector& omit) {
 
     auto words = std::make_unique<strings>();
     int16 nwords = 0;
-    if ((ses.runcalcmode == calcmodetype::utilitycalc && sc.nwithphases == 0) ||
-        sc.nwithphases >= 100) {
+    if ((run.setup.utilityrun && sc.nwithphases == 0) || sc.nwithphases >= 100) {
         for (int k = 1; k <= nph; ++k) (*words)[k] = (*all)[k];
         nwords = narrow16(nph);
     } else if (sc.nwithphases > 0) {
         for (int k = 1; k <= sc.nwithphases; ++k) (*words)[k] = sc.withlist[k];
         nwords = sc.nwithphases;
     } else {
-        const bool ems = ses.runcalcmode == calcmodetype::rockcalc && run.nss == 0;
+        const bool ems = run.setup.endmembersasked && run.nss == 0;
         promptstrings(ses, ems ? "which end-members" : "which phases", *words, nwords);
     }
 
@@ -156,7 +155,7 @@ void extractem(Session& ses, Run& run, const ExtractemSteps& steps) {
 
     prectype1& ss = *run.arrays.prec1;
     prectype0& pure = *run.arrays.prec0;
-    const bool utilities = ses.runcalcmode == calcmodetype::utilitycalc;
+    const bool utilities = run.setup.utilityrun;
     if (!utilities) {
         steps.activities(ses, run);
         if (run.nss == 0) {
@@ -217,7 +216,7 @@ void extractem(Session& ses, Run& run, const ExtractemSteps& steps) {
 
 void resetuncertainty(Session& ses, Run& run, bool standard) {
     SdaParams& s = run.sda;
-    if (ses.runcalcmode == calcmodetype::lsqdscalc) {
+    if (run.setup.calibration) {
         s.sdafactor = 0.1L;
     } else if (run.script.justrelucb == controlboolean::yes) {
         s.sdafactor = 0;

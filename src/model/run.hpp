@@ -7,6 +7,7 @@
 #include "model/datamodel.hpp"
 #include "model/dataset.hpp"
 #include "model/phases.hpp"
+#include "model/setupoptions.hpp"
 #include "model/special.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
@@ -27,7 +28,8 @@ struct GlobalArrays {
 };
 
 struct Run {
-    RunFiles files;  // the script file of the run
+    RunFiles files;      // the script file of the run
+    SetupOptions setup;  // what the run's calculation decides below its driver
     ScriptSettings script;
     Windows windows;
     ComponentTable comps;

@@ -8,7 +8,7 @@ namespace qv {
 
 void startrun(Session& ses, Run& run) {
     readthermo(ses, run, 1);
-    readscripts(ses, run.files, run.script, run.windows, run.dataset.ds190);
+    readscripts(ses, run.files, run.script, run.windows, run.dataset.ds190, run.setup.script);
     setupphases(ses, run);
 }
 

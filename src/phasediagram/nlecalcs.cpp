@@ -177,6 +177,10 @@ void orderstates(Session& ses, Run& run) {
 
 }  // namespace
 
+SetupOptions phasediagramsetup() {
+    return SetupOptions{};
+}
+
 void nlecalcs(Session& ses, Run& run) {
     auto pdp = std::make_unique<PdRun>();
     nlecalcs(ses, run, *pdp);

@@ -7,6 +7,9 @@
 
 namespace qv {
 
+// What a phase diagram run decides below its driver: activities set by "lna" alone, the "with"
+// phases uncoloured at the start, no uncertainties of activities, no channel fluid.
+SetupOptions phasediagramsetup();
 // One complete phase diagram run.
 void nlecalcs(Session& ses, Run& run);
 // The same with the run-wide settings of the run kept by the caller.

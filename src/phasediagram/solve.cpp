@@ -675,7 +675,7 @@ bool Calculation::runsdone() const {
 }
 
 void Calculation::run() {
-    gs_ = gemsettings(ses_, run_);
+    gs_ = gemsettings(run_);
     ses_.starttime = ses_.clock.millis();
     setlayout();
     // The whole system: each component counts with the atoms of its formula.

@@ -129,7 +129,7 @@ real gridvalue(const DiagramState& ds, const DiagramRun& dr, int16 k, std::strin
 }
 
 void diagramlnavar(DiagramState& ds, const DiagramRun& dr) {
-    setlnavar(calcmodetype::phasecalc, dr.emact, dr.emsda, dr.nem, ds.lnavar);
+    setlnavar(/*activitysd=*/true, dr.emact, dr.emsda, dr.nem, ds.lnavar);
 }
 
 real lnafactor(const DiagramRun& dr) {

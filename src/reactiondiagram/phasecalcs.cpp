@@ -27,11 +27,11 @@ namespace qv {
 namespace {
 
 // Variance of ln a of each end-member from its activity uncertainty; unit activities keep 0.
-void setlnavar(Session& ses, Run& run) {
+void setlnavar(Run& run) {
     Dataset& ds = run.dataset;
     for (int k = 1; k <= ds.nem; ++k) {
         ds.emlnavar[k] = 0;
-        if (ses.runcalcmode == calcmodetype::nlecalc) continue;
+        if (!run.setup.activitysd) continue;
         const real a = ds.emact[k];
         if (a > 0 && a < 1) ds.emlnavar[k] = (ds.emsda[k] / a) * (ds.emsda[k] / a);
     }
@@ -66,7 +66,7 @@ void activityreport(Session& ses, Run& run) {
         putstr(ses, 1, "Unit activities", 1, screensummarylogmask);
         return;
     }
-    setlnavar(ses, run);
+    setlnavar(run);
     if (nflagged < 4) {
         putstr(ses, 1, "Unit activities except :", 1, screensummarylogmask);
         std::string line;
@@ -122,11 +122,14 @@ void reactiondiagram(Session& ses, Run& run, bool allreactionson) {
         w.calcvariable == calcvariabletype::calcpressure ? findtype::findp : findtype::findt;
     st->allreactionson = allreactionson;
 
-    const GemSettings gs = gemsettings(ses, run);
+    GemSettings gs = gemsettings(run);
+    gs.channelfluid = run.setup.channelfluid;
     ReactionTables tab{*run.arrays.td, ds.emnames, phasemakes(*run.arrays.prec0, *run.arrays.prec1),
                        ds.nem,         ds.emact,   sp.h2oem,
                        sp.co2em,       sp.aqsiem};
     ReactionEval ev{ses, gs, tab, *run.arrays.r, w, run.diagrammode, sp.lnaem, sp.muem};
+    ev.activitysd = run.setup.activitysd;
+    ev.sectionturns = true;  // the diagram's sections turn reactions into their variables
     const PositionData data{*run.arrays.cov, ds.emsda};
     auto rl = std::make_unique<ReactionLists>();
     rl->lnaterm = {sp.lnarefvalue, run.script.setlogacb == controlboolean::yes};
@@ -143,6 +146,7 @@ void reactiondiagram(Session& ses, Run& run, bool allreactionson) {
                           0,
                           sp.lnaem,
                           sp.lnalabel};
+    search.use = SearchUse::reactiondiagram;
     calcre(search);
     if (run.nreac == 0) return;
 
@@ -183,11 +187,16 @@ void reactiondiagram(Session& ses, Run& run, bool allreactionson) {
 
 }  // namespace
 
+SetupOptions diagramsetup() {
+    SetupOptions o;
+    o.script = ScriptOptions{.utilityrun = false, .calctypemax = 5, .lnaonly = false};
+    o.clearcolours = false;
+    o.channelfluid = true;
+    o.activitysd = true;
+    return o;
+}
+
 void getdiagramtype(Session& ses, Run& run) {
-    if (ses.runcalcmode != calcmodetype::phasecalc) {
-        run.diagrammode = diagramtype::ptcalc;
-        return;
-    }
     int16 code = run.script.calctype;
     if (code < 1 || code > 5) {
         putstr(ses, 1, "code for type of phase diagram :", 1, screenlogmask);

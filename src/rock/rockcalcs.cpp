@@ -13,6 +13,16 @@
 
 namespace qv {
 
+SetupOptions rocksetup() {
+    SetupOptions o;
+    o.script = ScriptOptions{.utilityrun = false, .calctypemax = 2, .lnaonly = false};
+    o.clearcolours = false;
+    o.endmembersasked = true;
+    o.channelfluid = true;
+    o.activitysd = true;
+    return o;
+}
+
 void setuprockcalcs(Session& ses, Run& run) {
     run.special.nexcludedems = 0;  // exclusions belong to one run
     startrun(ses, run);

@@ -25,12 +25,15 @@ RunRock::RunRock(Session& ses, Run& run)
     : ses_(ses),
       run_(run),
       ds_(run.dataset),
-      gs_(gemsettings(ses, run)),
+      gs_(gemsettings(run)),
       tab_{*run.arrays.td,    ds_.emnames,        phasemakes(*run.arrays.prec0, *run.arrays.prec1),
            ds_.nem,           ds_.emact,          run.special.h2oem,
            run.special.co2em, run.special.aqsiem, 4},
       ev_{ses, gs_, tab_, *run.arrays.r, run.windows},
-      data_{*run.arrays.cov, ds_.emsda} {}
+      data_{*run.arrays.cov, ds_.emsda} {
+    gs_.channelfluid = run.setup.channelfluid;
+    ev_.activitysd = run.setup.activitysd;
+}
 
 RxnRoots RunRock::findrxnp(int16 i, real t, real u, real v) {
     return rxnroots(qv::findrxnp(ev_, i, false, 0, t, u, v));
@@ -55,7 +58,7 @@ RxnPosition RunRock::calctsd(int16 i, real p, real u, real v) {
 }
 
 void RunRock::setlnavar() {
-    qv::setlnavar(ses_.runcalcmode, ds_.emact, ds_.emsda, ds_.nem, rl_->emlnavar);
+    qv::setlnavar(run_.setup.activitysd, ds_.emact, ds_.emsda, ds_.nem, rl_->emlnavar);
 }
 
 void RunRock::calcrxnlna() {
@@ -127,6 +130,7 @@ void RunRock::calcre(avtype kind, real maxsdallowed) {
     const CurrentConditions cur{run_.windows.pcur, run_.windows.tcur, run_.xco2cur, run_.xh2ocur};
     ReactionSearch s{ev_, data_, ct,   rl,           run_.nreac, ds_.nem,
                      cur, false, kind, maxsdallowed, 0,          ""};
+    s.use = SearchUse::rockaverages;
     qv::calcre(s);
 }
 

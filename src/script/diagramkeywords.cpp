@@ -46,7 +46,7 @@ void with(ScriptReader& r) {
     }
     int first = 1;
     if (v.scriptvalword[1] == "all") {
-        if (r.ses.runcalcmode != calcmodetype::utilitycalc) {
+        if (!r.opt.utilityrun) {
             bomb("reading script",
                  inquotes("all") + " in " + inquotes(r.keyword) + " only defined for utilitycalc",
                  yourfault);
@@ -387,7 +387,7 @@ void zeromodeisopleth(ScriptReader& r) {
 void lna(ScriptReader& r) {
     ScriptSettings& s = r.s;
     const ScriptValues& v = r.v;
-    if (r.ses.runcalcmode != calcmodetype::nlecalc) return;
+    if (!r.opt.lnaonly) return;
     s.lnacb = r.cb == controlboolean::yes ? controlboolean::yes : controlboolean::no;
     s.nlna = 0;
     if (s.lnacb == controlboolean::no) return;
@@ -428,7 +428,7 @@ void echovalue(ScriptReader& r, const std::string& head, const NamedValue& nv) {
 
 void seta(ScriptReader& r) {
     ScriptSettings& s = r.s;
-    if (r.ses.runcalcmode == calcmodetype::nlecalc) {
+    if (r.opt.lnaonly) {
         bomb("read scripts", "for mode 1, use 'lna' script", yourfault);
     }
     const bool logs = r.keyword == "setloga";

@@ -58,7 +58,7 @@ void explainmissing(Session& ses, std::initializer_list<const char*> text) {
     formattext(ses, lines);
 }
 
-void mandatorychecks(Session& ses, const ScriptSettings& s) {
+void mandatorychecks(Session& ses, const ScriptSettings& s, bool utilityrun) {
     ses.prefs.missingscripts = 0;
     if (ses.prefs.prefscalcmode == 9 || s.utilityconvertrun) return;
     if (ses.prefs.axfilesuffix.empty()) {
@@ -67,7 +67,7 @@ void mandatorychecks(Session& ses, const ScriptSettings& s) {
                              "of the axfile. So, if the axfile is called \"qv-blahblah\", the "
                              "script to use is \"axfile blahblah\""});
     }
-    if (ses.runcalcmode != calcmodetype::utilitycalc && s.nwithphases == 0) {
+    if (!utilityrun && s.nwithphases == 0) {
         explainmissing(
             ses,
             {") new in ro350, the \"with\" script is mandatory, followed by the list of phases "
@@ -134,14 +134,14 @@ void dogminsettings(Session& ses, ScriptSettings& s) {
 }
 
 // Zero-amount in-excess phases are in excess too, and every in-excess phase takes part.
-void mergephaselists(Session& ses, ScriptSettings& s) {
+void mergephaselists(ScriptSettings& s, bool utilityrun) {
     int16 pos = 0;
     for (int i = 1; i <= s.ninexcess0; ++i) {
         const std::string& name = s.inexcess0list[i];
         if (s.ninexcess > 0 && posinlist(name, s.inexcesslist, s.ninexcess, pos)) continue;
         s.inexcesslist[++s.ninexcess] = name;
     }
-    if (ses.runcalcmode == calcmodetype::utilitycalc) return;
+    if (utilityrun) return;
     if (s.nwithphases <= 0 || s.nwithphases >= 100) return;
     for (int i = 1; i <= s.ninexcess; ++i) {
         const std::string& name = s.inexcesslist[i];
@@ -155,8 +155,8 @@ void mergephaselists(Session& ses, ScriptSettings& s) {
 void closingchecks(ScriptReader& r, InFile& scriptfile, bool ds190) {
     Session& ses = r.ses;
     ScriptSettings& s = r.s;
-    s.utilityconvertrun = ses.runcalcmode == calcmodetype::utilitycalc && s.utilitycode == 1;
-    mandatorychecks(ses, s);
+    s.utilityconvertrun = r.opt.utilityrun && s.utilitycode == 1;
+    mandatorychecks(ses, s, r.opt.utilityrun);
     reportproblems(ses, "add mandatory scripts to scriptfile");
     scriptfile.close();
     s.scriptopen = false;
@@ -164,7 +164,7 @@ void closingchecks(ScriptReader& r, InFile& scriptfile, bool ds190) {
     dogminsettings(ses, s);
     closebatches(r, ds190);
     if (s.nmc <= 1 && s.nbatch <= 1 && s.debuglev == 0) s.debuglev = 1;
-    mergephaselists(ses, s);
+    mergephaselists(s, r.opt.utilityrun);
     if (s.pseudoon) {
         if (s.nbulk < 1) bomb("reading scripts", "no bulk for pseudosection calcs", yourfault);
         if (s.nrbi > 0) {
@@ -245,7 +245,8 @@ void getscriptfile(Session& ses, RunFiles& files, ScriptSettings& s) {
     s.scriptopen = true;
 }
 
-void readscripts(Session& ses, RunFiles& files, ScriptSettings& s, Windows& w, bool ds190) {
+void readscripts(Session& ses, RunFiles& files, ScriptSettings& s, Windows& w, bool ds190,
+                 const ScriptOptions& opt) {
     ses.prefs.scriptproblems = 0;
     if (ses.runcount > 1) {
         getscriptfile(ses, files, s);
@@ -255,7 +256,7 @@ void readscripts(Session& ses, RunFiles& files, ScriptSettings& s, Windows& w, b
         s.scriptopen = files.scriptfilevar.is_open();
     }
     scriptdefaults(ses, s, w, ds190);
-    ScriptReader r{ses, s, w, {}, controlboolean::yes, 1, {}, {}};
+    ScriptReader r{ses, s, w, {}, controlboolean::yes, 1, {}, {}, opt};
     InFile& f = files.scriptfilevar;
     while (!f.eof()) {
         strings entry;

@@ -9,10 +9,21 @@
 
 namespace qv {
 
+// What the run's calculation decides about reading its script; the driver of the run fills it.
+// The defaults are those of a phase diagram run.
+struct ScriptOptions {
+    // Utility run: no "with" list needed ("with all" admitted), the in-excess phases are not
+    // added to "with", and "utility 1" is a conversion run.
+    bool utilityrun = false;
+    int16 calctypemax = 0;  // highest code after "calctype" (rock 2, reaction diagrams 5; 0: none)
+    bool lnaonly = true;    // activities are set by "lna" alone: "seta" and "setloga" refused
+};
+
 // Reads the run's script (the file `startout` opened on the first run; on later runs it is
 // chosen again), runs the closing checks and closes it. `ds190` says whether the dataset is of
-// the 190-end-member kind.
-void readscripts(Session& ses, RunFiles& files, ScriptSettings& s, Windows& w, bool ds190);
+// the 190-end-member kind; `opt` what the run's calculation decides about the keywords.
+void readscripts(Session& ses, RunFiles& files, ScriptSettings& s, Windows& w, bool ds190,
+                 const ScriptOptions& opt);
 // Chooses and opens the script file of a further pass of the loop of runs.
 void getscriptfile(Session& ses, RunFiles& files, ScriptSettings& s);
 // Every script setting to its default, the problem counters to 0.

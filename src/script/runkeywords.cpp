@@ -144,9 +144,7 @@ void calctype(ScriptReader& r) {
     s.calctype = 0;
     s.calctypecb = r.cb == controlboolean::yes ? controlboolean::yes : controlboolean::no;
     if (s.calctypecb != controlboolean::yes) return;
-    int16 high = 0;
-    if (r.ses.runcalcmode == calcmodetype::rockcalc) high = 2;
-    if (r.ses.runcalcmode == calcmodetype::phasecalc) high = 5;
+    const int16 high = r.opt.calctypemax;
     const int16 low = high > 0 ? int16{1} : int16{0};
     if (scriptinteger(r, low, high)) {
         s.calctype = r.v.scriptvalint[1];

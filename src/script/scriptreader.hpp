@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fixed.hpp"
+#include "script/readscripts.hpp"
 #include "script/settings.hpp"
 #include "script/windows.hpp"
 #include "textio/prompts.hpp"
@@ -31,6 +32,7 @@ struct ScriptReader {
     int16 used = 1;                           // 2 when a switch word was written
     std::string switchword;                   // that word, when written
     ScriptValues v;
+    ScriptOptions opt{};  // what the run's calculation decides about the keywords
 };
 
 bool scriptisnumeric(valuetype t);

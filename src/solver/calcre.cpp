@@ -50,10 +50,10 @@ void ReactionSearchState::guard(const char* first, const char* second) {
 }
 
 bool ReactionSearchState::run() {
-    if (mode == calcmodetype::nlecalc) {
+    if (use == SearchUse::unset) {
         bomb("calcre", "mode 1 sent to the wrong place", myfault);
     }
-    const bool rock = mode == calcmodetype::rockcalc;
+    const bool rock = use == SearchUse::rockaverages;
     flatwindow = false;
     if (rock) {
         putstr(ses, 0, "reactions : ", 0, screenlogmask);
@@ -109,7 +109,8 @@ bool ReactionSearchState::run() {
             } else {
                 done = reactions(size, cf, pf, combo, cflags, rock);
             }
-            if (mode == calcmodetype::phasecalc && !done && !intfull && sysrank + 2 <= nsysphases) {
+            if (use == SearchUse::reactiondiagram && !done && !intfull &&
+                sysrank + 2 <= nsysphases) {
                 intersections(pf, combo, cflags);
             }
         }

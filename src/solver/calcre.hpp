@@ -20,6 +20,14 @@ using PhaseFlags = Fixed1<bool, maxem>;        // over the phases 1..nrxem
 using ComponentFlags = Fixed1<bool, maxcomp>;  // over the components 1..nucomp
 
 // What the reaction search reads and fills.
+// What a reaction search is for; its caller says which.
+enum class SearchUse {
+    unset,            // not said: the search refuses to run
+    rockaverages,     // independent reactions for an average P or T of a rock
+    reactiondiagram,  // reactions in the window and their intersections
+    reactiontable,    // every reaction of the phases, for a table
+};
+
 struct ReactionSearch {
     ReactionEval& ev;             // dG of reactions of ev.r, the session and the windows
     const PositionData& data;     // covariance and activity sds (rock calculation sds)
@@ -34,6 +42,7 @@ struct ReactionSearch {
     real maxsdrock = 0;                   // kbar, or K for an average T
     int16 lnaem = 0;                      // carrier of the activity variable, 0 none
     std::string lnaname;                  // name written for it in reaction texts
+    SearchUse use = SearchUse::unset;     // what the search is for
 };
 
 // The search. True, in a rock calculation, when it stopped with a full independent set (or the

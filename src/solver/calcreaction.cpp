@@ -59,7 +59,7 @@ bool ReactionSearchState::newindr() {
         }
     }
     if (allzero()) return false;
-    if (mode == calcmodetype::rockcalc && nreac > maxrockreactions) {
+    if (use == SearchUse::rockaverages && nreac > maxrockreactions) {
         bomb("newindr", "too many independent reactions", yourfault);
     }
     int16 first = 1;
@@ -74,7 +74,7 @@ bool ReactionSearchState::newindr() {
 
 void ReactionSearchState::newreactionlna() {
     real sum = 0;
-    if (mode != calcmodetype::nlecalc) {
+    if (use != SearchUse::unset) {
         for (int16 k = 1; k <= nem; ++k) {
             if (s.ev.r[nreac][k] != 0) {
                 sum += s.ev.r[nreac][k] * std::log(s.ev.tab.emactivity[k]);
@@ -346,12 +346,12 @@ void ReactionSearchState::re(int16 ncomps, const ComponentFlags& cf, const Phase
     for (int16 p = 1; p <= nrxem; ++p) comb[p] = coef[p] != 0;
     const bool recorded = rl.nrphasesets < maxphasesets;
     if (recorded) rl.rphasesets[++rl.nrphasesets] = phaseset(comb, nrxem);
-    if (mode != calcmodetype::rockcalc) newreactionlna();
+    if (use != SearchUse::rockaverages) newreactionlna();
     judge(coef, recorded);
 }
 
 void ReactionSearchState::judge(const Fixed1<int64, maxem>& coef, bool recorded) {
-    if (mode == calcmodetype::rockcalc) {
+    if (use == SearchUse::rockaverages) {
         char mark = '-';
         real sd = 0;
         if (newindr()) {
@@ -375,7 +375,7 @@ void ReactionSearchState::judge(const Fixed1<int64, maxem>& coef, bool recorded)
         } else {
             --nreac;
         }
-    } else if (mode == calcmodetype::phasecalc) {
+    } else if (use == SearchUse::reactiondiagram) {
         CornerSigns cs;
         if (inPTXwindow(s.ev, rl.lnaterm, s.cur, nreac, cs)) {
             progresschar('X');

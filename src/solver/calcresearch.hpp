@@ -41,7 +41,7 @@ struct ReactionSearchState {
     Session& ses;
     ReactionLists& rl;
     int16& nreac;
-    calcmodetype mode;
+    SearchUse use;  // what the search is for
     int16 nucomp, ncomp, nrxem, nem;
     int16 nsysphases = 0;
     int16 sysrank = 0;
@@ -59,7 +59,7 @@ struct ReactionSearchState {
           ses(rs.ev.ses),
           rl(rs.rl),
           nreac(rs.nreac),
-          mode(rs.ev.ses.runcalcmode),
+          use(rs.use),
           nucomp(rs.ct.comps.nucomp),
           ncomp(rs.ct.comps.ncomp),
           nrxem(rs.nrxem),

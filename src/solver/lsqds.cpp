@@ -79,9 +79,15 @@ struct Lsqds {
     Fixed1<EmRecord, maxem> rec;
     Fixed1<DependentRow, maxem> dep;
     int16 ndep = 0;
+    bool calibrationmakes;  // made end-members built by the calibration
 
-    Lsqds(Session& s, Run& r)
-        : ses(s), run(r), ds(r.dataset), td(*r.arrays.td), cov(*r.arrays.cov) {}
+    Lsqds(Session& s, Run& r, bool calmakes)
+        : ses(s),
+          run(r),
+          ds(r.dataset),
+          td(*r.arrays.td),
+          cov(*r.arrays.cov),
+          calibrationmakes(calmakes) {}
 
     int16 dspos(const std::string& name) {
         int16 pos = 0;
@@ -351,8 +357,7 @@ struct Lsqds {
     }
 
     void made(int16 k, bool pure) {
-        const bool calibration = ses.runcalcmode == calcmodetype::lsqdscalc;
-        if (calibration) {
+        if (calibrationmakes) {
             if (pure) bomb("lsqds", "make not allowed", yourfault);
             lsqdsmake(k);
         } else if (!ds.ds190) {
@@ -414,7 +419,11 @@ struct Lsqds {
 }  // namespace
 
 void lsqds(Session& ses, Run& run) {
-    auto work = std::make_unique<Lsqds>(ses, run);
+    lsqds(ses, run, run.setup.calibration);
+}
+
+void lsqds(Session& ses, Run& run, bool calibrationmakes) {
+    auto work = std::make_unique<Lsqds>(ses, run, calibrationmakes);
     work->doall();
 }
 

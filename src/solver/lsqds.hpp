@@ -14,7 +14,7 @@ namespace qv {
 // Needs, before the call: the chosen phases in `prec1` (1..nss) and `prec0` (1..npure) with
 // their make definitions; dataset passes 2 and 3 done, so that rows 1..nem of `td` and of `cov`
 // and `dataset.emnames` hold the dataset end-members named by the phases (the list `makename`
-// gathers); `ses.runcalcmode`, `dataset.ds190` and `ses.runcount`.
+// gathers); the calibration switch of `run.setup`, `dataset.ds190` and `ses.runcount`.
 // Leaves: in each solution end-member record and each pure-phase record its data row (`td`)
 // and covariance row (`vec`) in the run's order; for made end-members their constituent rows
 // (`makeint2`), which point at dependent rows of `td` and `emnames` taken from 400 downwards;
@@ -23,6 +23,10 @@ namespace qv {
 // of every solution phase (`printphaseinfo`). Prints nothing else, except the "in the make
 // for" line before its two make-action stops.
 void lsqds(Session& ses, Run& run);
+// The same with the made end-members built by the calibration (`calibrationmakes`) or as in
+// the other calculations, whatever the run's calibration switch says: the phases of one
+// experiment are made as a phase diagram run makes them.
+void lsqds(Session& ses, Run& run, bool calibrationmakes);
 
 // The later-layer steps of `extractem` for the rock calculations, reaction diagrams and
 // utilities: `lsqds`, then the activity table at the P-T for a-x, which also becomes the current

@@ -44,7 +44,7 @@ Position position(ReactionEval& ev, const PositionData& data, ReactionLists& rl,
     pos.x1 = roots.x1;
     pos.x2 = roots.x2;
     if (!inrange(ev.w, ft, roots.x1)) return pos;
-    setlnavar(ev.ses.runcalcmode, ev.tab.emactivity, data.emactivitysd, ev.tab.nem, rl.emlnavar);
+    setlnavar(ev.activitysd, ev.tab.emactivity, data.emactivitysd, ev.tab.nem, rl.emlnavar);
     const Variances v = reactionvariances(ev.r[i], ev.tab.nem, data.cov, rl.emlnavar);
     const bool byp = ft == findtype::findp;
     pos.sd1 = rootsd(v, rgas * (byp ? t : roots.x1), byp ? roots.dgdp1 : roots.dgdt1);
@@ -58,10 +58,10 @@ Position position(ReactionEval& ev, const PositionData& data, ReactionLists& rl,
 
 }  // namespace
 
-void setlnavar(calcmodetype mode, const emvector& emactivity, const emvector& emactivitysd,
-               int16 nem, emvector& emlnavar) {
+void setlnavar(bool activitysd, const emvector& emactivity, const emvector& emactivitysd, int16 nem,
+               emvector& emlnavar) {
     for (int16 k = 1; k <= nem; ++k) emlnavar[k] = 0;
-    if (mode == calcmodetype::nlecalc) return;
+    if (!activitysd) return;
     for (int16 k = 1; k <= nem; ++k) {
         const real a = emactivity[k];
         if (a > 0 && a < 1) {
@@ -96,7 +96,7 @@ void calcrxnlna(const rmatrix& r, int16 nreac, const emvector& emactivity, int16
 
 void turnreaction(ReactionEval& ev, ReactionLists& rl, int16 i, real p, real t, real u, real v,
                   real lna, real mu) {
-    if (ev.ses.runcalcmode != calcmodetype::phasecalc) {
+    if (!ev.sectionturns) {
         putstr(ev.ses, 1, "call of turnreaction unexpected", 1, screenlogmask);
         return;
     }

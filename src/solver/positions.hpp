@@ -26,10 +26,10 @@ struct PositionData {
     const emvector& emactivitysd;
 };
 
-// Variance of ln a of each end-member 1..nem: (sd/a)^2 for 0 < a < 1, else 0; all 0 in phase
-// diagram runs, whose activities are not uncertain.
-void setlnavar(calcmodetype mode, const emvector& emactivity, const emvector& emactivitysd,
-               int16 nem, emvector& emlnavar);
+// Variance of ln a of each end-member 1..nem: (sd/a)^2 for 0 < a < 1, else 0; all 0
+// unless the run asks for an uncertainty per activity (phase diagram runs do not).
+void setlnavar(bool activitysd, const emvector& emactivity, const emvector& emactivitysd, int16 nem,
+               emvector& emlnavar);
 
 // Pressures (kbar) of reaction i at t (K) with x(CO2) = u, x(H2O) = v, with their sds.
 Position calcpsd(ReactionEval& ev, const PositionData& data, ReactionLists& rl, int16 i, real t,

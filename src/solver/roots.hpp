@@ -43,6 +43,8 @@ struct ReactionEval {
     // Rows of the end-members of a section's ln a and mu variables; 0: the last row (nem).
     int16 lnaem = 0;
     int16 muem = 0;
+    bool activitysd = false;    // asks for an uncertainty per activity in the positions' sds
+    bool sectionturns = false;  // reactions may be turned into a section's variables
 };
 
 // True when both are <= 0 or both are >= 0 (a zero goes with either sign); false for a NaN.

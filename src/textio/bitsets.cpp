@@ -1,6 +1,7 @@
 #include "textio/bitsets.hpp"
 
 #include "base/fatal.hpp"
+#include "base/narrow.hpp"
 
 namespace qv {
 
@@ -20,10 +21,10 @@ int wordof(int16 i, int16& bit) {
         return 1;
     }
     if (i <= 2 * lastbit) {
-        bit = static_cast<int16>(i - lastbit);
+        bit = narrow16(i - lastbit);
         return 2;
     }
-    bit = static_cast<int16>(i - 2 * lastbit);
+    bit = narrow16(i - 2 * lastbit);
     return 3;
 }
 

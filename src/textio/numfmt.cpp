@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/narrow.hpp"
+
 namespace qv {
 
 namespace {
@@ -62,7 +64,7 @@ decimalrec real2digits(int mode, int p, real x) {
             rec.digits = std::string(blankdigits);  // the scaled value is taken as 2^31
             return rec;
         }
-        rec.exponent = static_cast<int16>(-p);
+        rec.exponent = narrow16(-p);
         scaled = a * powerof10(p);
     } else {
         // Significant mode: the search finds the true exponent of any finite value.
@@ -70,11 +72,11 @@ decimalrec real2digits(int mode, int p, real x) {
         int k = 1;
         if (a >= 1.0L - t) {
             while (std::trunc(a * powerof10(-k) + t) != 0.0L && k <= hardsearchlimit) ++k;
-            rec.exponent = static_cast<int16>(k - p);
+            rec.exponent = narrow16(k - p);
             scaled = a * powerof10(p - k);
         } else {
             while (!(std::trunc(a * powerof10(k) + t) > 0.0L) && k <= searchlimit) ++k;
-            rec.exponent = static_cast<int16>(1 - k - p);
+            rec.exponent = narrow16(1 - k - p);
             scaled = a * powerof10(p + k - 1);
         }
     }

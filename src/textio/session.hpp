@@ -94,8 +94,10 @@ struct Session {
 
     bool autoexiton = false;  // no questions at the end of a pass or of the process
     bool traceon = false;
-    int16 calcmodecode = 0;                            // menu code of the calculation mode
-    calcmodetype runcalcmode = calcmodetype::nlecalc;  // chosen once at start-up, for every pass
+    int16 calcmodecode = 0;  // menu code of the calculation mode
+    // Chosen once at start-up, for every pass; read by the main block and the calculations'
+    // drivers only, which pass what it decides below them as options.
+    calcmodetype runcalcmode = calcmodetype::nlecalc;
     int16 runcount = 0;
     std::string morequestion;
 

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/fatal.hpp"
+#include "base/narrow.hpp"
 
 namespace qv {
 
@@ -59,8 +60,8 @@ void blankbounds(std::string_view s, int16& first, int16& last) {
         first = 0;
         last = 0;
     } else {
-        first = static_cast<int16>(f + 1);
-        last = static_cast<int16>(l);
+        first = narrow16(f + 1);
+        last = narrow16(l);
     }
 }
 
@@ -90,7 +91,7 @@ bool posinlist(std::string_view name, const strings& list, int n, int16& pos) {
     const int m = std::min(n, strings::capacity());
     for (int i = 1; i <= m; ++i) {
         if (str22(list[i]) == key) {
-            pos = static_cast<int16>(i);
+            pos = narrow16(i);
             return true;
         }
     }
@@ -119,7 +120,7 @@ void string2strings(std::string_view line, int len, strings& words, int16& n) {
 int16 uncommented(const strings& words, int16 n) {
     const int m = std::min<int>(n, maxwords);
     for (int i = 1; i <= m; ++i) {
-        if (!words[i].empty() && words[i][0] == '%') return static_cast<int16>(i - 1);
+        if (!words[i].empty() && words[i][0] == '%') return narrow16(i - 1);
     }
     return n;
 }
@@ -255,7 +256,7 @@ void text2digits(std::string_view w, decimalrec& rec, bool& ok) {
     if (e < std::numeric_limits<int16>::min()) e = std::numeric_limits<int16>::min();
 
     rec.negative = negative;
-    rec.exponent = static_cast<int16>(e);
+    rec.exponent = narrow16(e);
     rec.digits = digits;
     ok = true;
 }
@@ -329,7 +330,7 @@ bool str2int(std::string_view w, int16& i, std::string& msg) {
         msg = std::string(w) + " too large: replace with";
         return false;
     }
-    i = static_cast<int16>(r);
+    i = static_cast<int16>(r);  // whole and within range: checked above
     return true;
 }
 
@@ -365,7 +366,7 @@ int leadingvalues(const strings& words, int n, int start, int capacity, int16& c
         ++found;
     }
     if (c > 0) return found < c ? -1 : c;
-    count = static_cast<int16>(found);
+    count = narrow16(found);
     return found < -c ? -1 : found;
 }
 

@@ -82,7 +82,7 @@ real gaqueous(Session& ses, const GemSettings& gs, const tdvector& row, std::str
     if (!(v1 > 0)) bad_row(name, "zero water volume in the aqueous term");
     real g = row[17] * (-27.091L + 0.09086L * t + 350.42L * (t / tp) * std::log(1.81799456L / v1) -
                         15.8L * p);
-    if (gs.runcalcmode != calcmodetype::lsqdscalc) {
+    if (!gs.calibration) {
         g += 0.03354L * t;
         if (row[18] != 0 && row[26] > 0) {
             // The charges are stored with their signs; the law takes |z1 z2|, so that the

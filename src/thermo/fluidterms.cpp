@@ -60,9 +60,7 @@ real gfluid(Session& ses, const GemSettings& gs, const tdvector& row, std::strin
 
 real gchannel(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
               real p, real t) {
-    const bool channel = gs.runcalcmode == calcmodetype::lsqdscalc
-                             ? gs.xpchannelfluid
-                             : gs.runcalcmode != calcmodetype::nlecalc;
+    const bool channel = gs.calibration ? gs.xpchannelfluid : gs.channelfluid;
     if ((name != "crd" && name != "fcrd") || !channel) return 0;
     const real xco2 = row[27];
     const real xh2o = row[28];

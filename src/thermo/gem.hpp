@@ -24,7 +24,12 @@ struct GemSettings {
     bool hqzon = false;        // script "hqz": exponential cold curve of the Einstein variant
     bool numericalon = false;  // script "numerical": Simpson rule for the Einstein correction
     int16 debuglev = 1;
-    calcmodetype runcalcmode = calcmodetype::nlecalc;
+    // Calibration switch: the aqueous species without the 0.03354 T and Debye-Hueckel terms, and
+    // the cordierite channel fluid only where the experiment admits it.
+    bool calibration = false;
+    // The H2O-CO2 channel fluid of cordierite is counted (outside the calibration); the
+    // equilibrium solves of phase diagrams and of states of order leave it out.
+    bool channelfluid = false;
     // Calibration state.
     bool pthwarnonly = false;     // warn and clamp a too large thermal pressure
     int16 currentxp = 1;          // experiment being assembled or written

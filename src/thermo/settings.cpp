@@ -2,7 +2,7 @@
 
 namespace qv {
 
-GemSettings gemsettings(const Session& ses, const Run& run) {
+GemSettings gemsettings(const Run& run) {
     GemSettings gs;
     gs.dsmode = run.dataset.dsmode;
     gs.ds190 = run.dataset.ds190;
@@ -10,9 +10,12 @@ GemSettings gemsettings(const Session& ses, const Run& run) {
     gs.hqzon = run.script.hqzon;
     gs.numericalon = run.script.numericalon;
     gs.debuglev = run.script.debuglev;
-    gs.runcalcmode = ses.runcalcmode;
     gs.runftype = run.runftype;
     return gs;
+}
+
+GemSettings gemsettings(const Session& /*ses*/, const Run& run) {
+    return gemsettings(run);
 }
 
 }  // namespace qv

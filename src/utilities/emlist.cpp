@@ -134,7 +134,8 @@ void activitiesfrommu(Session& ses, Run& run) {
     writeline(realstr(run.npure) + " " + realstr(comps.ncomp) + " " + realstr(pt.nmu));
     writeline("");
 
-    const GemSettings gs = gemsettings(ses, run);
+    GemSettings gs = gemsettings(run);
+    gs.channelfluid = run.setup.channelfluid;
     const GemTables tab{*run.arrays.td, ds.emnames,
                         phasemakes(*run.arrays.prec0, *run.arrays.prec1)};
     for (int16 j = 1; j <= run.npure; ++j) {

@@ -115,8 +115,10 @@ struct Tables {
     Tables(Session& s, Run& r)
         : ses(s),
           run(r),
-          gs(gemsettings(s, r)),
-          tab{*r.arrays.td, r.dataset.emnames, phasemakes(*r.arrays.prec0, *r.arrays.prec1)} {}
+          gs(gemsettings(r)),
+          tab{*r.arrays.td, r.dataset.emnames, phasemakes(*r.arrays.prec0, *r.arrays.prec1)} {
+        gs.channelfluid = r.setup.channelfluid;
+    }
 
     real g(int16 k, real p, real t) {
         tdvector& row = (*run.arrays.td)[k];
@@ -398,11 +400,13 @@ void rthermo(Session& ses, Run& run) {
                       run.special.h2oem, run.special.co2em, run.special.aqsiem, 4};
     rmatrix& r = *run.arrays.r;
     ReactionEval ev{ses, tb.gs, rt, r, run.windows};
+    ev.activitysd = run.setup.activitysd;
     const PositionData data{*run.arrays.cov, ds.emsda};
     const CompositionTables ct{*run.arrays.c, ds.components, ds.emnames, nem};
     auto rl = std::make_unique<ReactionLists>();
     int16 nreac = 0;
     ReactionSearch search{ev, data, ct, *rl, nreac, nem, {}, true, avtype::avpmode, 0, 0, ""};
+    search.use = SearchUse::reactiontable;
     calcre(search);
     run.nreac = nreac;
     if (nreac == 0) bomb("rthermo", "no reactions", yourfault);

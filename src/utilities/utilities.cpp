@@ -42,8 +42,18 @@ int16 askutilitycode(Session& ses) {
 
 }  // namespace
 
+SetupOptions utilitysetup() {
+    SetupOptions o;
+    o.script = ScriptOptions{.utilityrun = true, .calctypemax = 0, .lnaonly = false};
+    o.utilityrun = true;
+    o.clearcolours = false;
+    o.channelfluid = true;
+    o.activitysd = true;
+    return o;
+}
+
 void doutilities(Session& ses, Run& run) {
-    readscripts(ses, run.files, run.script, run.windows, run.dataset.ds190);
+    readscripts(ses, run.files, run.script, run.windows, run.dataset.ds190, run.setup.script);
     const int16 scriptcode = run.script.utilitycode;
     const int16 code =
         scriptcode >= 0 && scriptcode <= maxutilitycode ? scriptcode : askutilitycode(ses);

@@ -15,6 +15,7 @@
 #include "calibration/calibfiles.hpp"
 #include "calibration/dsprefs.hpp"
 #include "calibration/emfile.hpp"
+#include "calibration/lsqds.hpp"
 #include "calibration/lsqsolve.hpp"
 #include "calibration/misfits.hpp"
 #include "calibration/results.hpp"
@@ -413,7 +414,7 @@ struct PhaseFixture : CalFixture {
     PhaseFixture() {
         run->arrays.prec0 = std::make_unique<prectype0>();
         run->arrays.prec1 = std::make_unique<prectype1>();
-        t.ses.runcalcmode = calcmodetype::lsqdscalc;
+        run->setup = calibrationsetup();
         readem(emfile);
         dir.write("ds-ax.txt", idealax);
         readax(t.ses, *run, *cal);
@@ -463,7 +464,7 @@ const std::string garnetax =
 struct AxCalFixture : CalFixture {
     AxCalFixture(const std::string& em, const std::string& ax) {
         initglobals(t.ses, *run);
-        t.ses.runcalcmode = calcmodetype::lsqdscalc;
+        run->setup = calibrationsetup();
         readem(em);
         dir.write("ds-ax.txt", ax);
         readax(t.ses, *run, *cal);

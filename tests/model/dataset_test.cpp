@@ -515,7 +515,7 @@ TEST(Dataset, MissingFileAndOldLayoutChecks) {
     {
         DatasetRun d;
         d.file("6old", oldlayout(190, {}, filler, "t"));
-        d.ts.ses.runcalcmode = calcmodetype::lsqdscalc;
+        d.run.setup.calibration = true;
         EXPECT_BOMB(readthermo(d.ts.ses, d.run, 1), "thermo read", "old lsqds not implemented");
     }
 }

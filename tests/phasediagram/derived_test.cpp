@@ -148,7 +148,7 @@ std::string lastmodestable(PdCase& c, const std::string& script) {
     sc.calcmuocb =
         script.find("calcmuo yes") != std::string::npos ? controlboolean::yes : controlboolean::no;
     auto rl = std::make_unique<ReactionLists>();
-    const GemSettings gs = gemsettings(c.ts.ses, c.run);
+    const GemSettings gs = gemsettings(c.run);
     auto st = std::make_unique<SolveState>();
     st->rl = rl.get();
     st->gs = &gs;

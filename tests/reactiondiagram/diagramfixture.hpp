@@ -33,7 +33,6 @@ struct DiagramFixture {
         cov = std::make_unique<emmatrix>();
         r = std::make_unique<rmatrix>();
         rl = std::make_unique<ReactionLists>();
-        ts.ses.runcalcmode = calcmodetype::phasecalc;
         emact.fill(1);
         w.twinlow = 673.15L;
         w.twinhigh = 1173.15L;
@@ -138,7 +137,7 @@ struct FixtureLines {
     explicit FixtureLines(DiagramFixture& f)
         : tab{*f.td,     f.names,  [](int16, int16) { return MakeList{}; }, f.nem, f.emact,
               f.h2oemno, f.co2emno},
-          ev{f.ts.ses, f.gs, tab, *f.r, f.w, f.ds.mode},
+          ev{f.ts.ses, f.gs, tab, *f.r, f.w, f.ds.mode, 0, 0, true, true},
           data{*f.cov, f.emsda},
           lines(ev, data, *f.rl) {
         f.rl->lnaterm = {f.lnasref, f.script.setlogacb == controlboolean::yes};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "rock/avlsq.hpp"
+#include "rock/rockcalcs.hpp"
 #include "rock/runrock.hpp"
 #include "support/near.hpp"
 #include "support/oracles.hpp"
@@ -32,7 +33,7 @@ struct Granulite {
         {"GAEK", {{"gr", -2}, {"en", -3}, {"ky", -6}, {"py", 2}, {"an", 6}}},
     };
     Granulite() {
-        d.ts.ses.runcalcmode = calcmodetype::rockcalc;
+        d.run.setup = rocksetup();
         for (int16 k = 1; k <= maxem; ++k) {
             ds.emact[k] = 1;
             ds.emsda[k] = 0;

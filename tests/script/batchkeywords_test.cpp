@@ -196,7 +196,7 @@ TEST(Fractionation, YesEndsTheRunAndNoIsReported) {
 
 TEST(Convert, MineralsBulkAndTheirLimits) {
     ScriptRun run;
-    run.t.ses.runcalcmode = calcmodetype::utilitycalc;
+    run.opt = test::utilityscript;
     run.read(
         "utilitycode 1\nconvert g 2 SiO2 FeOt\nconvert g wt2xyz 38 30\n"
         "convert g info 12 0.1 0.3 0.01 0.5\n"
@@ -227,7 +227,7 @@ TEST(Convert, MineralsBulkAndTheirLimits) {
     // Defaults of "info": a = 0 gives 0.035, a multiplier of 0 gives 3; a range at 0 means all
     // iron ferrous, just inside.
     ScriptRun pinned;
-    pinned.t.ses.runcalcmode = calcmodetype::utilitycalc;
+    pinned.opt = test::utilityscript;
     pinned.read("utilitycode 1\nconvert g 2 SiO2 FeO\nconvert g info 12 0 0 0 0\n");
     const mineraltype& p = pinned.s.tables->wtminerals[1];
     EXPECT_EQ(p.aerr, 0.035L);
@@ -259,7 +259,7 @@ TEST(Convert, MineralsBulkAndTheirLimits) {
     };
     for (const Case& c : cases) {
         ScriptRun bad;
-        bad.t.ses.runcalcmode = calcmodetype::utilitycalc;
+        bad.opt = test::utilityscript;
         EXPECT_BOMB(bad.read("utilitycode 1\n" + c.script), "reading scripts", c.message);
     }
 }

@@ -171,7 +171,7 @@ TEST(Guesses, XyzguessDropsAndLimits) {
 
 TEST(SmallTables, ActivitiesMuX_CO2AndBuffer) {
     ScriptRun rx;
-    rx.t.ses.runcalcmode = calcmodetype::phasecalc;
+    rx.opt = test::diagramscript;
     rx.read(mandatory +
             "seta H2O 0.5 CO2\nmu O2 -500\nxco2values 0.1 0.5 0.1\n"
             "buffer qfm 0.5\nrgb 255 0 0\n");
@@ -252,7 +252,7 @@ TEST(SmallTables, FaultyEntriesStopWithTheirMessages) {
     };
     for (const Case& c : cases) {
         ScriptRun run;
-        run.t.ses.runcalcmode = calcmodetype::phasecalc;
+        run.opt = test::diagramscript;
         SCOPED_TRACE(c.lines);
         EXPECT_BOMB(run.read(mandatory + c.lines), c.proc, c.message);
     }

@@ -131,7 +131,7 @@ TEST(ScriptMandatory, CalibrationAndConversionRunsNeedNone) {
     EXPECT_EQ(calib.t.ses.prefs.missingscripts, 0);
 
     ScriptRun convert;
-    convert.t.ses.runcalcmode = calcmodetype::utilitycalc;
+    convert.opt = test::utilityscript;
     convert.read("utilitycode 1\n");
     EXPECT_TRUE(convert.s.utilityconvertrun);
 }

@@ -230,14 +230,14 @@ TEST(RunKeywords, SwitchNoKeepsTheDefaultValue) {
 
 TEST(RunKeywords, ConvergenceEchoAndCalctypeLimits) {
     ScriptRun run;
-    run.t.ses.runcalcmode = calcmodetype::rockcalc;
+    run.opt = test::rockscript;
     run.read(mandatory + "convergence 1e-9 0 0.001 1e-5\ncalctype 2\n");
     EXPECT_TRUE(contains(run.screen(), "conv: 1e-9\n0 \n1e-3\n1e-5\n"));
     EXPECT_EQ(run.s.convergence[3], 0.001L);
     EXPECT_EQ(run.s.calctype, 2);
 
     ScriptRun bad("n\n");
-    bad.t.ses.runcalcmode = calcmodetype::rockcalc;
+    bad.opt = test::rockscript;
     bad.read(mandatory + "calctype 3\n");
     EXPECT_EQ(bad.s.calctype, 0);
     EXPECT_EQ(bad.s.calctypecb, controlboolean::no);

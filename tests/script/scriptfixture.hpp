@@ -13,9 +13,15 @@ namespace qv::test {
 inline const std::string mandatory =
     "axfile tc\nwith q ky sill and bi\ndiagramPT 1 10 400 800\npseudosection no\n";
 
+// What the drivers of the other calculations decide about their scripts.
+inline constexpr ScriptOptions rockscript{.utilityrun = false, .calctypemax = 2, .lnaonly = false};
+inline constexpr ScriptOptions diagramscript{
+    .utilityrun = false, .calctypemax = 5, .lnaonly = false};
+inline constexpr ScriptOptions utilityscript{
+    .utilityrun = true, .calctypemax = 0, .lnaonly = false};
+
 struct ScriptRun {
     explicit ScriptRun(std::string input = {}) : t(std::move(input)) {
-        t.ses.runcalcmode = calcmodetype::nlecalc;
         t.ses.prefs.scriptfilesuffix = "t";
         t.ses.runcount = 1;
         t.ses.ch.pagewidth = 250;  // whole messages on the screen
@@ -24,7 +30,7 @@ struct ScriptRun {
     void read(const std::string& text, bool ds190 = false) {
         dir.write("qv-t.txt", text);
         if (t.ses.runcount <= 1) files.scriptfilevar.open("qv-t.txt");
-        readscripts(t.ses, files, s, w, ds190);
+        readscripts(t.ses, files, s, w, ds190, opt);
     }
     const std::string& screen() const { return t.console.output; }
 
@@ -33,6 +39,7 @@ struct ScriptRun {
     RunFiles files;
     ScriptSettings s;
     Windows w;
+    ScriptOptions opt;  // a phase diagram run unless a test says otherwise
 };
 
 }  // namespace qv::test

@@ -188,7 +188,7 @@ TEST(Lsqds, Stops) {
     }
     {
         CovRun r;
-        r.ses.runcalcmode = calcmodetype::lsqdscalc;
+        r.run.setup.calibration = true;
         r.solution({"a"});
         ptype0& p = r.addpure("ab");
         p.nmake = 1;

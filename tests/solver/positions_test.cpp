@@ -139,7 +139,7 @@ TEST(Positions, SdWithActivityUncertainty) {
     DsReactions c;
     c.setreaction(1, {{"ky", -1}, {"sill", 1}});
     for (int i = 1; i <= maxem; ++i) c.cov[i] = emvector{};
-    c.d.ts.ses.runcalcmode = calcmodetype::rockcalc;
+    c.ev.activitysd = true;
     const int16 sill = c.em("sill");
     c.act[sill] = 0.8L;
     c.actsd[sill] = 0.04L;
@@ -155,7 +155,7 @@ TEST(Positions, SdWithActivityUncertainty) {
     EXPECT_REL_NEAR(c.rl.emlnavar[sill], 0.05L * 0.05L, 1e-15L);
     // In a phase diagram run the activities carry no variance: sd 0.
     c.act[sill] = 0.8L;
-    c.d.ts.ses.runcalcmode = calcmodetype::nlecalc;
+    c.ev.activitysd = false;
     EXPECT_EQ(calcpsd(c.ev, data, c.rl, 1, t, 0, 1).sd1, 0);
     // No root in the window: sd 1e31, no slope.
     c.w.pwinhigh = 2;
@@ -174,10 +174,10 @@ TEST(Positions, LnaVariance) {
         sd[k] = sds[k - 1];
         var[k] = 7;
     }
-    setlnavar(calcmodetype::rockcalc, a, sd, 5, var);
+    setlnavar(true, a, sd, 5, var);
     const real expect[] = {0, 0.01L, 0, 0.04L, 0};
     for (int k = 1; k <= 5; ++k) EXPECT_REL_NEAR(var[k], expect[k - 1], 1e-15L);
-    setlnavar(calcmodetype::nlecalc, a, sd, 5, var);
+    setlnavar(false, a, sd, 5, var);
     for (int k = 1; k <= 5; ++k) EXPECT_EQ(var[k], 0) << k;
 }
 
@@ -199,19 +199,18 @@ TEST(Positions, ReactionLnK) {
 // After turning, the right-hand side is the side stable one step up in T (or in P).
 TEST(Positions, TurnReaction) {
     DsReactions c;
-    Session& ses = c.d.ts.ses;
     c.setreaction(1, {{"sill", -1}, {"ky", 1}});
     const int16 ky = c.em("ky"), sill = c.em("sill");
     const real t = 973.15L;
     const real p = findrxnp(c.ev, 1, false, 0, t, 0, 1).x1;
     c.rl.rxnlnk[1] = 0.25L;
     // Outside phase diagram runs: a note and nothing else.
-    ses.runcalcmode = calcmodetype::rockcalc;
+    c.ev.sectionturns = false;
     c.d.ts.console.output.clear();
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, 0);
     EXPECT_EQ(c.d.ts.console.output, "\ncall of turnreaction unexpected\n");
     EXPECT_EQ(c.r[1][ky], 1);
-    ses.runcalcmode = calcmodetype::phasecalc;
+    c.ev.sectionturns = true;
     // P-T: 5 K hotter is sillimanite.
     c.ev.diagram = diagramtype::ptcalc;
     turnreaction(c.ev, c.rl, 1, p, t, 0, 1, 0, 0);

@@ -173,13 +173,13 @@ TEST(RealReaction, NullVectorWithMinusOne) {
 // coefficients 1, 1 and -1, its text, and the counts line.
 TEST(ReactionSearch, ThreePhasesOfTwoComponents) {
     HandSystem h({{"a", {1, 0}}, {"b", {0, 1}}, {"c", {1, 1}}});
-    h.ts.ses.runcalcmode = calcmodetype::utilitycalc;
     const CompositionTables ct{*h.c, h.comps, h.names, h.nem};
     ReactionTables tab{*h.td, h.names, h.lookup, h.nem, h.act, 0, 0, 0, 4};
     ReactionEval ev{h.ts.ses, h.gs, tab, *h.r, h.w};
     emmatrix* cov = new emmatrix;
     const PositionData data{*cov, h.act};
     ReactionSearch s{ev, data, ct, *h.rl, h.nreac, 3, {}, false, avtype::avpmode, 0, 0, ""};
+    s.use = SearchUse::reactiontable;
     EXPECT_TRUE(calcre(s));
     delete cov;
     ASSERT_EQ(h.nreac, 1);
@@ -189,7 +189,7 @@ TEST(ReactionSearch, ThreePhasesOfTwoComponents) {
     EXPECT_EQ(h.rl->rxntext[1], "1)  c = a + b");
     EXPECT_EQ(h.ts.console.output,
               "\nno excluded assemblages\n\nno of reactions = 1, no of intersections = 0\n");
-    h.ts.ses.runcalcmode = calcmodetype::nlecalc;
+    s.use = SearchUse::unset;
     EXPECT_BOMB(calcre(s), "calcre", "mode 1 sent to the wrong place");
 }
 
@@ -197,13 +197,13 @@ TEST(ReactionSearch, ThreePhasesOfTwoComponents) {
 // (0, 223) and (1, 1) balance only as 211 x 223 (1, 1) = 223 (211, 0) + 211 (0, 223).
 TEST(ReactionSearch, CoefficientOverflowStops) {
     HandSystem h({{"a", {211, 0}}, {"b", {0, 223}}, {"c", {1, 1}}});
-    h.ts.ses.runcalcmode = calcmodetype::utilitycalc;
     const CompositionTables ct{*h.c, h.comps, h.names, h.nem};
     ReactionTables tab{*h.td, h.names, h.lookup, h.nem, h.act, 0, 0, 0, 4};
     ReactionEval ev{h.ts.ses, h.gs, tab, *h.r, h.w};
     auto cov = std::make_unique<emmatrix>();
     const PositionData data{*cov, h.act};
     ReactionSearch s{ev, data, ct, *h.rl, h.nreac, 3, {}, false, avtype::avpmode, 0, 0, ""};
+    s.use = SearchUse::reactiontable;
     EXPECT_BOMB(calcre(s), "vectorlcm", "integer overflow in vectorlcm");
     // Within range the same shape balances exactly.
     (*h.c)[1][1] = 3;
@@ -220,7 +220,6 @@ TEST(ReactionSearch, CoefficientOverflowStops) {
 TEST(ReactionSearch, Al2SiO5Diagram) {
     DsReactions d;
     Session& ses = d.d.ts.ses;
-    ses.runcalcmode = calcmodetype::phasecalc;
     // The three polymorphs as the run's phases 1..3.
     const int16 ky = d.em("ky"), an = d.em("and"), sill = d.em("sill");
     auto td = std::make_unique<tdmatrix>();
@@ -236,10 +235,12 @@ TEST(ReactionSearch, Al2SiO5Diagram) {
     }
     ReactionTables tab{*td, names, d.lookup, 3, d.act, 0, 0, 0, 4};
     ReactionEval ev{ses, d.d.gs, tab, d.r, d.w};
+    ev.activitysd = true;
     const CompositionTables ct{*c, comps, names, 3};
     const PositionData data{d.cov, d.actsd};
     int16 nreac = 0;
     ReactionSearch s{ev, data, ct, d.rl, nreac, 3, {}, false, avtype::avpmode, 0, 0, ""};
+    s.use = SearchUse::reactiondiagram;
     d.w.twinlow = 673.15L;
     d.w.twinhigh = 1073.15L;
     EXPECT_TRUE(calcre(s));

@@ -554,10 +554,9 @@ TEST_F(IndependentReactions, Al2SiO5TriplePoint) {
     EXPECT_ABS_NEAR(static_cast<double>(ours.t - 273.15L), 540, 25);
 }
 
-TEST(GemSettingsOfRun, FromDatasetScriptAndCalculationMode) {
-    TestSession ts;
-    ts.ses.runcalcmode = calcmodetype::rockcalc;
+TEST(GemSettingsOfRun, FromDatasetAndScript) {
     qv::Run run;
+    run.setup.channelfluid = true;  // the drivers that count it add it themselves
     run.dataset.dsmode = 7;
     run.dataset.ds190 = true;
     run.dataset.newspfluid = false;
@@ -565,14 +564,15 @@ TEST(GemSettingsOfRun, FromDatasetScriptAndCalculationMode) {
     run.script.numericalon = true;
     run.script.debuglev = 4;
     run.runftype = ftype::ih2oco2;
-    const GemSettings gs = gemsettings(ts.ses, run);
+    const GemSettings gs = gemsettings(run);
     EXPECT_EQ(gs.dsmode, 7);
     EXPECT_TRUE(gs.ds190);
     EXPECT_FALSE(gs.newspfluid);
     EXPECT_TRUE(gs.hqzon);
     EXPECT_TRUE(gs.numericalon);
     EXPECT_EQ(gs.debuglev, 4);
-    EXPECT_EQ(gs.runcalcmode, calcmodetype::rockcalc);
+    EXPECT_FALSE(gs.channelfluid);
+    EXPECT_FALSE(gs.calibration);
     EXPECT_EQ(gs.runftype, ftype::ih2oco2);
 }
 

@@ -21,7 +21,7 @@ const std::string menutext =
 
 struct MenuRun {
     explicit MenuRun(std::string input) : t(std::move(input)) {
-        t.ses.runcalcmode = calcmodetype::utilitycalc;
+        run->setup = utilitysetup();
         t.ses.prefs.scriptfilesuffix = "t";
         t.ses.runcount = 1;
         t.ses.ch.pagewidth = 250;

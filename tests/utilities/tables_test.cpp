@@ -101,7 +101,7 @@ TEST(Tables, GibbsEnergiesEqualTheEndMemberOracle) {
               std::string::npos)
         << out;
     qv::Run& run = *u.run;
-    const GemSettings gs = gemsettings(u.t.ses, run);
+    const GemSettings gs = gemsettings(run);
     ASSERT_EQ(run.dataset.nem, 4);  // py, alm, gr, q
     for (int k = 1; k <= run.dataset.nem; ++k) {
         const std::string& name = run.dataset.emnames[k];
@@ -241,7 +241,7 @@ struct ReactionRun : UtilityRun {
     // G of the reaction with coefficients nu (ky, sill, and) at p (kbar) and t (K), from the
     // end-member Gibbs energies.
     long double dg(const long double nu[3], long double p, long double tk) {
-        const GemSettings gs = gemsettings(t.ses, *run);
+        const GemSettings gs = gemsettings(*run);
         long double sum = 0;
         for (int k = 1; k <= 3; ++k) {
             sum += nu[k - 1] * gem(t.ses, gs, (*run->arrays.td)[k], run->dataset.emnames[k], p, tk);

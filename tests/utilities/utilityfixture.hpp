@@ -44,7 +44,7 @@ q
 struct UtilityRun {
     explicit UtilityRun(std::string input = {}) : t(std::move(input)) {
         Session& ses = t.ses;
-        ses.runcalcmode = calcmodetype::utilitycalc;
+        run->setup = utilitysetup();
         ses.prefs.scriptfilesuffix = "t";
         ses.prefs.dsfilesuffix = "62";
         ses.runcount = 1;
