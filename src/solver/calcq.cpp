@@ -140,11 +140,12 @@ OrderProblem::OrderProblem(Session& ses, const Run& run, int16 phase, real p, re
     }
 
     debuglev = sc.debuglevq;
-    gs = gemsettings(ses, run);
+    gs = gemsettings(run);
     gs.debuglev = debuglev;
-    // The end-member G of a state of order follows the equilibrium calculation's conventions
-    // whatever the run's mode.
-    gs.runcalcmode = calcmodetype::nlecalc;
+    // The end-member G of a state of order is that of an equilibrium solve whatever the run:
+    // no calibration forms, no channel fluid of cordierite.
+    gs.calibration = false;
+    gs.channelfluid = false;
 }
 
 }  // namespace
