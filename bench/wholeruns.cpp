@@ -1,9 +1,12 @@
-// Benchmark of whole runs of the built program: the example folder (a phase diagram run, mode 1)
-// and the aluminosilicate reaction diagram of the whole-run tests (mode 3), each run in a fresh
-// copy of its folder with its typed answers. For each: the elapsed time of the best of five
-// runs beside the reference loop of one long double log and exp, and the peak resident memory
-// and minor page faults of the process as /usr/bin/time counts them. The time in reference units
-// is the user and system time of the run (the elapsed time depends on the machine's load).
+// Benchmark of whole runs of the built program: the example folder with each of its scripts
+// (phase diagram runs, mode 1: "pseudo", the one tools/run-example runs by default, and
+// "example") and the aluminosilicate reaction diagram of the whole-run tests (mode 3, with the
+// shared inputs its case names), each run in a fresh copy of its folder with its typed answers.
+// For each: the elapsed time of the best of five runs beside the reference loop of one long
+// double log and exp, and the peak resident memory and minor page faults of the process as
+// /usr/bin/time counts them. The time in reference units is the user and system time of the run
+// (the elapsed time depends on the machine's load). QV_BENCH_PROGRAM=<path> times another
+// build's program with the same cases (a before/after pair in one session).
 //
 // Entry point: qv::wholerun_bench(), called by qv_bench.
 
