@@ -3,13 +3,13 @@
 #include <cmath>
 #include <vector>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "calibration/calcass.hpp"
 #include "calibration/emfile.hpp"
 #include "calibration/misfits.hpp"
 #include "calibration/xpfile.hpp"
 #include "calibration/xpphases.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/activities.hpp"

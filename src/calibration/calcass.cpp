@@ -4,10 +4,10 @@
 #include <cmath>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "calibration/misfits.hpp"
 #include "model/special.hpp"
-#include "numerics/convert.hpp"
 #include "solver/reactionlists.hpp"
 #include "solver/reactionsets.hpp"
 #include "textio/channels.hpp"

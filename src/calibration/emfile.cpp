@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "calibration/calibfiles.hpp"
 #include "model/axprint.hpp"
 #include "model/axreader.hpp"
-#include "numerics/convert.hpp"
 #include "solver/calcq.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "numerics/sorting.hpp"
 
 namespace qv {

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "calibration/calibfiles.hpp"
 #include "calibration/emfile.hpp"
 #include "model/axprint.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
 #include "textio/inputcheck.hpp"

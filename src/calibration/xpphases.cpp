@@ -3,11 +3,11 @@
 #include <cmath>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "calibration/misfits.hpp"
 #include "model/components.hpp"
 #include "model/emcomps.hpp"
-#include "numerics/convert.hpp"
 #include "solver/calcq.hpp"
 #include "solver/lsqds.hpp"
 #include "textio/channels.hpp"

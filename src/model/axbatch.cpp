@@ -6,10 +6,10 @@
 
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/axchoices.hpp"
 #include "model/run.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"

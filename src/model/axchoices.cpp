@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/run.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/powers.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -3,10 +3,10 @@
 #include <array>
 #include <string_view>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/axchoices.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
 #include "model/run.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/files.hpp"
 #include "textio/numfmt.hpp"

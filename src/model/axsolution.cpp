@@ -4,10 +4,10 @@
 
 #include <cmath>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/axsetup.hpp"
 #include "model/dataset.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"

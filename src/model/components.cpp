@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/run.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/run.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {

@@ -4,11 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/dataset.hpp"
 #include "model/emcomps.hpp"
 #include "model/run.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"

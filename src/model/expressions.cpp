@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/convert.hpp"
 #include "model/phases.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {

@@ -1,6 +1,6 @@
 #include "numerics/combinations.hpp"
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 
 namespace qv {
 

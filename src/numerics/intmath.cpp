@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 

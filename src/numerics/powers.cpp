@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 
 namespace qv {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <utility>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 
 namespace qv {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 

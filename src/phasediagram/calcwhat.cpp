@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "numerics/combinations.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "phasediagram/dogmin.hpp"
 #include "phasediagram/solve.hpp"

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"

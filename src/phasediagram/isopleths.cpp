@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"

@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "numerics/cholesky.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/random.hpp"
 #include "numerics/sorting.hpp"
 #include "textio/channels.hpp"

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "phasediagram/isopleths.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/convert.hpp"
 #include "phasediagram/solve.hpp"
 #include "solver/calcre.hpp"
 #include "textio/channels.hpp"

@@ -4,12 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/dataset.hpp"
 #include "model/emcomps.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
-#include "numerics/convert.hpp"
 #include "phasediagram/bulkreader.hpp"
 #include "phasediagram/calcwhat.hpp"
 #include "phasediagram/dogmin.hpp"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "textio/channels.hpp"
 
 namespace qv {

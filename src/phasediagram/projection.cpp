@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "phasediagram/bulk.hpp"
 #include "phasediagram/bulkreader.hpp"
 #include "textio/channels.hpp"

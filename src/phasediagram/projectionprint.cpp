@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "phasediagram/bulk.hpp"
 #include "phasediagram/projection.hpp"
 #include "solver/calcre.hpp"

@@ -1,6 +1,6 @@
 #include "phasediagram/resultsds.hpp"
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "solver/storedcalcs.hpp"
 
 namespace qv {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/emchoice.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"

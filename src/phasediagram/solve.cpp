@@ -4,11 +4,11 @@
 #include <cmath>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "model/special.hpp"
 #include "model/statetable.hpp"
-#include "numerics/convert.hpp"
 #include "phasediagram/accumulate.hpp"
 #include "phasediagram/batch.hpp"
 #include "phasediagram/debyehueckel.hpp"

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "reactiondiagram/intersectionsearch.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/sorting.hpp"
 #include "reactiondiagram/intersectionsearch.hpp"
 #include "textio/channels.hpp"

@@ -4,13 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/components.hpp"
 #include "model/emchoice.hpp"
 #include "model/inexcess.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
-#include "numerics/convert.hpp"
 #include "reactiondiagram/intersections.hpp"
 #include "reactiondiagram/ptxtable.hpp"
 #include "reactiondiagram/runlines.hpp"

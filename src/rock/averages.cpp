@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "rock/avlsq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

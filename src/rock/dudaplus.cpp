@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "numerics/cholesky.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/sorting.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -6,8 +6,8 @@
 
 #include <cmath>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "rock/dudaplus.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "rock/dudaplus.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "rock/averages.hpp"
 #include "rock/avlsq.hpp"
 #include "rock/avpt.hpp"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "rock/avlsq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -1,8 +1,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "script/readscripts.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"

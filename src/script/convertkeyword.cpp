@@ -1,8 +1,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/numfmt.hpp"
 

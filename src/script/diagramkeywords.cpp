@@ -2,8 +2,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
 #include "textio/inputcheck.hpp"

@@ -1,7 +1,7 @@
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

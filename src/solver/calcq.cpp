@@ -2,9 +2,9 @@
 
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/random.hpp"
 #include "solver/nle.hpp"
 #include "solver/reactionlists.hpp"

@@ -2,9 +2,9 @@
 #include <limits>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "numerics/combinations.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/intmath.hpp"
 #include "solver/calcresearch.hpp"
 #include "textio/channels.hpp"

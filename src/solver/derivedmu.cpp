@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "solver/reactionsets.hpp"
 #include "thermo/fluids.hpp"
 

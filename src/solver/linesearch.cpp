@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/convert.hpp"
 #include "solver/nlework.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/axprint.hpp"
-#include "numerics/convert.hpp"
 #include "solver/calcq.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "numerics/svd.hpp"
 
 namespace qv {

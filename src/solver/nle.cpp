@@ -4,8 +4,8 @@
 #include <limits>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "solver/newtonstep.hpp"
 #include "solver/nlework.hpp"
 #include "textio/channels.hpp"

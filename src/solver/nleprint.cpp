@@ -1,7 +1,7 @@
 // The iteration table of the equilibrium solver, its starting guesses and the line of unknowns
 // after each step, and the report of a solve by its result code.
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "solver/nlework.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

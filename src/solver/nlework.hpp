@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "solver/nle.hpp"
 
 namespace qv::nlework {

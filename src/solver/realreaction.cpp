@@ -1,8 +1,8 @@
 #include <cmath>
 #include <memory>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "solver/calcre.hpp"
 
 namespace qv {

@@ -1,7 +1,7 @@
 #include "textio/bitsets.hpp"
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "base/narrow.hpp"
 
 namespace qv {
 

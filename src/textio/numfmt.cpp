@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "base/narrow.hpp"
+#include "base/convert.hpp"
 
 namespace qv {
 

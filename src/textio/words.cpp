@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "base/narrow.hpp"
 
 namespace qv {
 
@@ -383,7 +383,7 @@ bool str2value(const strings& words, int n, int start, rrvector& values, int16& 
             int16 num = 0;
             int16 den = 0;
             if (!str2rational(w, num, den, msg)) return false;
-            values[k] = static_cast<real>(static_cast<double>(num) / static_cast<double>(den));
+            values[k] = doubleratio(num, den);
         } else {
             real x = 0.0L;
             if (!str2real(w, x, msg)) return false;

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/powers.hpp"
 #include "textio/channels.hpp"
 #include "textio/inputcheck.hpp"

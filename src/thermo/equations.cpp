@@ -5,9 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "base/narrow.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/dumps.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 #include "thermo/volume.hpp"
 
 namespace qv {

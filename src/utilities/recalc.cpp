@@ -2,11 +2,11 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/families.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "numerics/cholesky.hpp"
-#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "utilities/analyses.hpp"

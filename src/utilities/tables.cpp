@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "solver/calcre.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"

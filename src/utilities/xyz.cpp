@@ -3,9 +3,9 @@
 #include <numbers>
 #include <string>
 
+#include "base/convert.hpp"
 #include "base/families.hpp"
 #include "base/fatal.hpp"
-#include "numerics/convert.hpp"
 #include "numerics/random.hpp"
 #include "numerics/sorting.hpp"
 #include "textio/channels.hpp"

@@ -1,7 +1,7 @@
 // The conversions between number types: 16-bit narrowing that refuses a value out of range, and
 // the rational coefficients formed in double and widened.
 
-#include "numerics/convert.hpp"
+#include "base/convert.hpp"
 
 #include <gtest/gtest.h>
 
