@@ -91,7 +91,9 @@ struct Calc {
             if (xref.xfree[k]) start[k] = xref.xoffset[k] + xref.xscale[k] * start[k];
         }
     }
-    Equations equations() { return Equations{ses, run, gs, xref, mb, rdiv, rxnlnk, nst}; }
+    Equations equations() {
+        return Equations{ses, equationtables(run), gs, xref, mb, rdiv, rxnlnk, nst};
+    }
 };
 
 // A data row of made-up solid properties: H, S, V, heat capacity a and b.

@@ -265,7 +265,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
             vars->xvalue[q] = xref->xoffset[q] + br.xyz[q - 2] * xref->xscale[q];
         }
         NleState nst;
-        Equations eq{ses, run, gs, *xref, *mb, rl->rdiv, rl->rxnlnk, nst};
+        Equations eq{ses, equationtables(run), gs, *xref, *mb, rl->rdiv, rl->rxnlnk, nst};
         NleStatus st;
         AssemblageEquations eqs(eq, st);
         NleSettings set(run.script);

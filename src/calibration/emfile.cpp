@@ -230,10 +230,8 @@ void readax(Session& ses, Run& run, Calibration& cal) {
     // their equilibrium state of order at each run.
     for (int16 i = 1; i <= run.nss; ++i) {
         if (!p1[i].hasorder) continue;
-        auto xref = std::make_unique<CrossRefs>();
-        auto rl = std::make_unique<ReactionLists>();
         bool wasillegal = false;
-        if (!findlegalq(ses, run, *xref, *rl, i, false, wasillegal, 0, 0)) {
+        if (!findlegalq(ses, run, i, false, wasillegal, 0, 0)) {
             bomb("readax", "cannot find legal Q guess", yourfault);
         }
     }

@@ -120,10 +120,8 @@ void lsqcalca(Session& ses, Run& run, Calibration& cal, int16 k, int16 i) {
             continue;
         }
         for (int v = 1; v <= ph.nvar; ++v) ph.var[v].guess = br.xyz[pos + v - 1];
-        auto xref = std::make_unique<CrossRefs>();
-        auto rl = std::make_unique<ReactionLists>();
         bool wasillegal = false;
-        if (!findlegalq(ses, run, *xref, *rl, s, true, wasillegal, p, t)) {
+        if (!findlegalq(ses, run, s, true, wasillegal, p, t)) {
             std::string line = "xp = ";
             addgreal(4, line, k);
             addstr(", br = ", 0, line);

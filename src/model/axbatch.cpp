@@ -9,6 +9,7 @@
 #include "base/fatal.hpp"
 #include "model/axchoices.hpp"
 #include "model/run.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
@@ -61,7 +62,7 @@ private:
 
     int16 solutionphase(const std::string& name, int last) const {
         for (int k = 1; k <= last; ++k) {
-            if (ss_[k].name == name) return static_cast<int16>(k);
+            if (ss_[k].name == name) return narrow16(k);
         }
         return 0;
     }
@@ -75,7 +76,7 @@ private:
 
     int16 withposition(const std::string& name) const {
         for (int i = 1; i <= sc_.nwithphases; ++i) {
-            if (sc_.withlist[i] == name) return static_cast<int16>(i);
+            if (sc_.withlist[i] == name) return narrow16(i);
         }
         return 0;
     }

@@ -483,7 +483,7 @@ private:
                 default: bomb("read", "finding kp in mc (2a)", yourfault);
             }
             if (index == 0) bomb("read", "finding kp in mc (3)", yourfault);
-            t.index = static_cast<int16>(index);
+            t.index = narrow16(index);
             setmcvalue(ph, t, line.value);
         }
     }

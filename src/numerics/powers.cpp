@@ -53,8 +53,7 @@ real rationalpower(int16 p, int16 q, real x) {
     if (q == 1) return std::exp(static_cast<real>(p) * std::log(x));
     // The exponent is rounded to double before it scales ln x: the last bits of site-fraction
     // powers, and so of activities, depend on it.
-    const double e = static_cast<double>(p) / static_cast<double>(q);
-    return std::exp(static_cast<real>(e) * std::log(x));
+    return std::exp(doubleratio(p, q) * std::log(x));
 }
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
@@ -31,7 +32,7 @@ void setupbatch(Run& run, const bemvector& equilphases, BatchState& bs) {
     for (int k = 1; k <= run.nss + run.npure; ++k) {
         if (!equilphases[k]) continue;
         names[++n] = phasename(run, k);
-        where[n] = static_cast<int16>(k);
+        where[n] = narrow16(k);
     }
     for (int w = 1; w <= sc.nwithphases && w <= maxwords; ++w) {
         int16 pos = 0;
@@ -59,8 +60,8 @@ void setupbatch(Run& run, const bemvector& equilphases, BatchState& bs) {
                 if (!ph[k]) continue;
                 for (int v = 1; v <= ss[k].nvar; ++v) {
                     if (ss[k].var[v].name == rec.isonames[i]) {
-                        bs.isophase[b][i] = static_cast<int16>(k);
-                        bs.isovar[b][i] = static_cast<int16>(v);
+                        bs.isophase[b][i] = narrow16(k);
+                        bs.isovar[b][i] = narrow16(v);
                     }
                 }
             }
@@ -158,7 +159,7 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
         int16 nvalues = 0;
         for (int i = 1; i <= maxwords && i <= maxcomp; ++i) {
             if (c1[i] != 0 || (rec.comp2 != 0 && tab.mcbulk[rec.comp2][i] != 0))
-                nvalues = static_cast<int16>(i);
+                nvalues = narrow16(i);
         }
         if (firstrun && nused != nvalues) bomb("dobatch", "mismatch in making bcomps", yourfault);
         bs.bulk.fill(0);
@@ -189,30 +190,30 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
     }
     // Modes held at the member's values.
     if (rec.nmodeset > 0) {
-        variance = static_cast<int16>(2 - rec.nmodeset);
+        variance = narrow16(2 - rec.nmodeset);
         if (variance < 0) bomb("dobatch", "negative variance (1)", yourfault);
         for (int m = 1; m <= rec.nmodeset; ++m) {
             const int16 k = bs.modephase[b][m];
             if (k <= run.nss) {
                 ss[k].flag2 = true;
-                ss[k].int2 = static_cast<int16>(m);
+                ss[k].int2 = narrow16(m);
             } else {
                 pure[k - run.nss].flag2 = true;
-                pure[k - run.nss].int1 = static_cast<int16>(m);
+                pure[k - run.nss].int1 = narrow16(m);
             }
             pd.iso.values[m][1] = rec.mode[m];
             pd.iso.nvalues[m] = 1;
-            pd.iso.moderow[k] = static_cast<int16>(m);
+            pd.iso.moderow[k] = narrow16(m);
         }
         pd.iso.nmodeisopleths = rec.nmodeset;
     }
     // Composition variables held at the member's values, numbered after the modes.
     if (rec.nisopleth > 0) {
         if (bs.bulkgiven && rec.nmodeset == 0) variance = 2;
-        variance = static_cast<int16>(variance - rec.nisopleth);
+        variance = narrow16(variance - rec.nisopleth);
         if (variance < 0) bomb("dobatch", "negative variance (2)", yourfault);
         for (int i = 1; i <= rec.nisopleth; ++i) {
-            const int16 row = static_cast<int16>(rec.nmodeset + i);
+            const int16 row = narrow16(rec.nmodeset + i);
             xvartype& var = ss[bs.isophase[b][i]].var[bs.isovar[b][i]];
             var.flag = true;
             var.int3 = row;
@@ -222,7 +223,7 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
         }
         pd.iso.nxyzisopleths = rec.nisopleth;
     }
-    pd.iso.nisopleths = static_cast<int16>(rec.nmodeset + rec.nisopleth);
+    pd.iso.nisopleths = narrow16(rec.nmodeset + rec.nisopleth);
     // The isopleths lower the variance of the calculation, not that of the member's equilibria.
     run.variance = variance;
     pd.variance = variance;

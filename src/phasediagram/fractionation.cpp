@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
@@ -93,7 +94,7 @@ void setupfract(Session& ses, const Run& run, const FractSettings& fs, bool rbig
         f.bulk[f.nbulk] = bulk[f.nbulk];
     }
     for (int i = 1; i <= rbi.nrbi && f.fractphaserow == 0; ++i) {
-        if (rbi.names[i] == fs.phase) f.fractphaserow = static_cast<int16>(i);
+        if (rbi.names[i] == fs.phase) f.fractphaserow = narrow16(i);
     }
     if (f.fractphaserow == 0) bomb("setupfract", "bad name \"" + fs.phase + "\"", yourfault);
     splitbulk(run, f);
@@ -225,7 +226,7 @@ void printfractresults(Session& ses, const Run& run, const FractSettings& fs, co
     Fixed1<real, maxeq> modes = r.modes;
     int16 row = 0;
     for (int i = 1; i <= r.nmodes && row == 0; ++i) {
-        if (r.names[i] == fs.phase) row = static_cast<int16>(i);
+        if (r.names[i] == fs.phase) row = narrow16(i);
     }
     if (row == 0) bomb("printfractresults", "bad name \"" + fs.phase + "\"", yourfault);
     const real m = modes[row];
@@ -276,7 +277,7 @@ void printfractresults(Session& ses, const Run& run, const FractSettings& fs, co
     cvector bulk{};
     real total = 0;
     for (int i = 1; i <= r.nmodes; ++i) {
-        const cvector moles = rowmoles(tab, comps, static_cast<int16>(i));
+        const cvector moles = rowmoles(tab, comps, narrow16(i));
         for (int k = 1; k <= comps.ncomp; ++k) bulk[k] += moles[k];
     }
     for (int k = 1; k <= comps.ncomp; ++k) total += bulk[k];

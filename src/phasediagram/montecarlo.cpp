@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "numerics/random.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -285,7 +286,7 @@ void setupmontecarlo(Session& ses, Run& run, const BatchState& bs, MonteCarlo& m
         p.h = line.range;
         auto phaseno = [&](const std::string& name) {
             for (int k = 1; k <= run.nss; ++k) {
-                if (ss[k].name == name) return static_cast<int16>(k);
+                if (ss[k].name == name) return narrow16(k);
             }
             bomb("setupmontecarlo", "bad name \"" + name + "\"", yourfault);
         };
@@ -293,12 +294,12 @@ void setupmontecarlo(Session& ses, Run& run, const BatchState& bs, MonteCarlo& m
         for (int i = 1; i <= target.nphases; ++i) p.phases[++p.nphases] = phaseno(target.phases[i]);
         if (line.relation[0] == 'f') {
             for (int j = 1; j <= sc.nmcfunc && p.rangecode == 0; ++j) {
-                if (tab.mcfunc[j].name == line.relname) p.rangecode = static_cast<int16>(-j);
+                if (tab.mcfunc[j].name == line.relname) p.rangecode = narrow16(-j);
             }
             p.subcode = -2;
         } else if (!line.relname.empty()) {
             for (int k = 1; k <= sc.nmcrange && p.rangecode == 0; ++k) {
-                if (tab.mcrange[k].name == line.relname) p.rangecode = static_cast<int16>(k);
+                if (tab.mcrange[k].name == line.relname) p.rangecode = narrow16(k);
             }
             p.subcode = 0;
         }

@@ -9,6 +9,7 @@
 #include "model/emcomps.hpp"
 #include "model/runstart.hpp"
 #include "model/special.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/bulkreader.hpp"
 #include "phasediagram/calcwhat.hpp"
 #include "phasediagram/dogmin.hpp"
@@ -143,9 +144,6 @@ void printphasevars(Session& ses, const Run& run, int16 k) {
 void orderstates(Session& ses, Run& run) {
     ScriptSettings& sc = run.script;
     prectype1& ss = *run.arrays.prec1;
-    auto xref = std::make_unique<CrossRefs>();
-    xref->calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
-    auto rl = std::make_unique<ReactionLists>();
     bool heading = false;
     for (int16 k = 1; k <= run.nss; ++k) {
         if (!ss[k].hasorder) continue;
@@ -157,14 +155,14 @@ void orderstates(Session& ses, Run& run) {
                        screensummarylogmask);
                 heading = true;
             }
-            if (!findlegalq(ses, run, *xref, *rl, k, true, random, w.pcur, w.tcur)) {
+            if (!findlegalq(ses, run, k, true, random, w.pcur, w.tcur)) {
                 putstr(ses, 1, "couldn't solve for state of order of " + ss[k].name, 1,
                        screensummarylogmask);
             } else {
                 printphasevars(ses, run, k);
             }
         } else {
-            if (!findlegalq(ses, run, *xref, *rl, k, false, random, w.pcur, w.tcur)) {
+            if (!findlegalq(ses, run, k, false, random, w.pcur, w.tcur)) {
                 putstr(ses, 1, "state of order for " + ss[k].name, 0, screenlogmask);
                 bomb("nlecalcs", "cannot find legal Q initial guess", yourfault);
             }
@@ -258,7 +256,7 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     const bool required = !yes(sc.batchcb) && run.nss > 0 && !sc.pseudoon &&
                           pd.iso.nisopleths == 0 && run.variance > 2;
     if (required) {
-        const int16 need = static_cast<int16>(run.variance - 2);
+        const int16 need = narrow16(run.variance - 2);
         putstr(ses, 1,
                "you will have to set at least " + realstr(need) +
                    (need == 1 ? " compositional variable" : " compositional variables"),
@@ -301,7 +299,7 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     const prectype1& ss = *run.arrays.prec1;
     for (int k = 1; k <= run.nss; ++k) {
         if (ss[k].isfluid) {
-            pd.fluidphase = static_cast<int16>(k);
+            pd.fluidphase = narrow16(k);
             if (run.runftype == ftype::h2oco2 && pd.xco2varon) pd.xco2fluidphase = pd.fluidphase;
         }
     }

@@ -1,5 +1,6 @@
 #include "phasediagram/resultsds.hpp"
 
+#include "numerics/convert.hpp"
 #include "solver/storedcalcs.hpp"
 
 namespace qv {
@@ -29,7 +30,7 @@ void calcresultsds(Session& ses, Run& run, SolveState& st, const NleVariables& v
         st.sdv.b[k] = u.sdxb[i];
     }
     st.sdv.refmodevar =
-        modeson && r.der->dropmode > 0 ? static_cast<int16>(vars.nxvars + r.der->dropmode) : 0;
+        modeson && r.der->dropmode > 0 ? narrow16(vars.nxvars + r.der->dropmode) : 0;
     SdFollowUps next;
     next.calcsdlevel = run.script.calcsdlevel;
     if (next.calcsdlevel >= 2) {

@@ -8,6 +8,7 @@
 #include "model/expressions.hpp"
 #include "model/special.hpp"
 #include "model/statetable.hpp"
+#include "numerics/convert.hpp"
 #include "phasediagram/accumulate.hpp"
 #include "phasediagram/batch.hpp"
 #include "phasediagram/debyehueckel.hpp"
@@ -299,10 +300,8 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
         }
         if (!repair) continue;
         bool random = false;
-        CrossRefs scratch;
-        scratch.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
-        const bool found = findlegalq(ses_, run_, scratch, *rl_, iph, false, random,
-                                      run_.windows.pcur, run_.windows.tcur);
+        const bool found =
+            findlegalq(ses_, run_, iph, false, random, run_.windows.pcur, run_.windows.tcur);
         if (random) {
             putstr(ses_, 0,
                    "illegal Q starting guess in isopleth-ing involving " + ph.name +
@@ -361,7 +360,7 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
 }
 
 bool Calculation::donle() {
-    Equations eq{ses_, run_, gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
+    Equations eq{ses_, equationtables(run_), gs_, st_->xref, *mb_, rl_->rdiv, rl_->rxnlnk, nst_};
     AssemblageEquations eqs(eq, st_->nlestatus);
     NleSettings set(sc_);
     if (sc_.calcsdlevel > 0) {
@@ -537,7 +536,7 @@ void Calculation::step() {
     iemvector mixweights;
     int16 nsolem = 0;
     for (int k = 1; k <= run_.nss; ++k) {
-        if (st.equilphases[k]) nsolem = static_cast<int16>(nsolem + (*run_.arrays.prec1)[k].nem);
+        if (st.equilphases[k]) nsolem = narrow16(nsolem + (*run_.arrays.prec1)[k].nem);
     }
     for (int16 j = 1; j <= ds.nem; ++j)
         mixweights[j] = j <= nsolem ? std::max<int16>(1, ds.nsite[j]) : 0;
@@ -874,7 +873,7 @@ Fixed1<real, maxeq> setmodeguess(Session& ses, const Fixed1<real, maxeq>& guess,
         fill = true;
     }
     if (fill) {
-        const int16 u = static_cast<int16>(nmodevars - n);
+        const int16 u = narrow16(nmodevars - n);
         int16 c = 0;
         for (int k = 1; k <= nmodevars; ++k) {
             if (given[k] || guess[k] > 0) continue;

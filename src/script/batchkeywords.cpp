@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "script/readscripts.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
@@ -34,7 +35,7 @@ bool isinteger(const ScriptValues& v, int i) {
 }
 
 int16 nextcount(int16 n) {
-    return n < 0 ? int16{1} : static_cast<int16>(n + 1);
+    return n < 0 ? int16{1} : narrow16(n + 1);
 }
 
 // Walks through the values of a "batch" entry part by part.
@@ -78,7 +79,7 @@ struct BatchParser {
         b.nt = integer("insufficient info in batch (1)");
         if (b.np < 1 || b.nt < 1) fail("not enough batch PT");
         if (b.np * b.nt > maxbatchpt) fail("too many batch PT");
-        b.npt = static_cast<int16>(b.np * b.nt);
+        b.npt = narrow16(b.np * b.nt);
         for (int k = 1; k <= b.np; ++k) b.p[k] = number("insufficient info in batch (2)");
         for (int k = 1; k <= b.nt; ++k) b.t[k] = number("insufficient info in batch (2)") + 273.15L;
     }
@@ -189,7 +190,7 @@ void batchreq(ScriptReader& r) {
     BatchRequest& req = s.tables->batchreq[k];
     req = BatchRequest{};
     for (int i = 1; i <= maxbatch; ++i) {
-        if (on[i]) req.index[++req.n] = static_cast<int16>(i);
+        if (on[i]) req.index[++req.n] = narrow16(i);
     }
     s.nbatchreq = k;
 }
@@ -391,7 +392,7 @@ void matchmclines(const ScriptSettings& s) {
         for (int k = 1; k <= f.nterms; ++k) {
             f.range[k] = 0;
             for (int q = 1; q <= s.nmcrange && f.range[k] == 0; ++q) {
-                if (t.mcrange[q].name == f.rangename[k]) f.range[k] = static_cast<int16>(q);
+                if (t.mcrange[q].name == f.rangename[k]) f.range[k] = narrow16(q);
             }
             if (f.range[k] == 0) bomb("read scripts", "wrong mcfunc info (3)", yourfault);
         }
@@ -461,7 +462,7 @@ void switchbatches(ScriptSettings& s) {
     for (int i = 1; i <= s.nbatch; ++i) {
         if (!t.batchon[i]) continue;
         ++n;
-        t.batchmap[n] = static_cast<int16>(i);
+        t.batchmap[n] = narrow16(i);
         if (n != i) {
             t.batch[n] = t.batch[i];
             if (s.filtersgiven) t.filterset[n] = t.filterset[i];
@@ -482,7 +483,7 @@ void maprequests(Session& ses, ScriptSettings& s) {
         BatchRequest mapped;
         for (int i = 1; i <= req.n; ++i) {
             for (int j = 1; j <= s.nbatch; ++j) {
-                if (t.batchmap[j] == req.index[i]) mapped.index[++mapped.n] = static_cast<int16>(j);
+                if (t.batchmap[j] == req.index[i]) mapped.index[++mapped.n] = narrow16(j);
             }
         }
         if (mapped.n > 0) t.batchreq[++kept] = mapped;

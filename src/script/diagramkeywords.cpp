@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
 #include "textio/inputcheck.hpp"
@@ -145,7 +146,7 @@ void bulk(ScriptReader& r) {
     if (k == 2 && v.nscriptvalues > s.nbulkox) {
         dropvalues(r.v, s.nbulkox);
         if (!scriptinteger(r, 2, 100)) return drop();
-        s.nbulkinc = static_cast<int16>(r.v.scriptvalint[1] + 1);
+        s.nbulkinc = narrow16(r.v.scriptvalint[1] + 1);
     }
 }
 
@@ -215,14 +216,14 @@ void rbi(ScriptReader& r) {
     }
     t.rbiphase[row] = v.scriptvalword[1];
     dropvalues(r.v, 1);
-    int16 n = static_cast<int16>(s.nrbiox + 1);
+    int16 n = narrow16(s.nrbiox + 1);
     if (!scriptreals(r, n)) {
         s.nrbi = 0;
         return;
     }
     t.rbimode[row] = r.v.scriptvalreal[1];
     for (int i = 1; i <= s.nrbiox; ++i) t.rbicomp[row][i] = r.v.scriptvalreal[i + 1];
-    s.nrbi = static_cast<int16>(row);
+    s.nrbi = narrow16(row);
     s.nbulk = 1;
 }
 
@@ -270,7 +271,7 @@ void projplane(ScriptReader& r) {
     }
     t.projapexname[row] = name;
     for (int i = 1; i <= s.nprojplaneox; ++i) t.projapex[row][i] = r.v.scriptvalreal[i];
-    s.nprojox = static_cast<int16>(row);
+    s.nprojox = narrow16(row);
 }
 
 void isr(ScriptReader& r) {
@@ -298,7 +299,7 @@ void isr(ScriptReader& r) {
         bomb(rs, "too many reactions in isr" + maxtext(maxblockrows), yourfault);
     for (int i = 1; i <= n; ++i) t.isrrow[row][i] = v.scriptvalint[i];
     t.isrrowlength[row] = n;
-    s.nisr = static_cast<int16>(row);
+    s.nisr = narrow16(row);
 }
 
 // One or two isopleths in the forms: name; name name2; name value; name value name2 value2;
@@ -379,7 +380,7 @@ void zeromodeisopleth(ScriptReader& r) {
     if (r.cb != controlboolean::yes) return;
     for (int i = 1; i <= r.v.nscriptvalues && i <= 2; ++i) {
         s.zeromode[i] = r.v.scriptvalword[i];
-        s.nzeromode = static_cast<int16>(i);
+        s.nzeromode = narrow16(i);
     }
 }
 
@@ -643,7 +644,7 @@ void xyzguess(ScriptReader& r) {
     const int k = s.nxyzguess < 0 ? 1 : s.nxyzguess + 1;
     if (k > maxxyzguess) bomb(rs, "too many xyzguess", yourfault);
     s.tables->xyzguess[k] = g;
-    s.nxyzguess = static_cast<int16>(k);
+    s.nxyzguess = narrow16(k);
     s.xyzguesscb = controlboolean::yes;
 }
 
@@ -659,7 +660,7 @@ void modeguess(ScriptReader& r) {
     const int k = s.nmodeguess < 0 ? 1 : s.nmodeguess + 1;
     if (k > maxmodeguess) bomb(rs, "too many modeguess", yourfault);
     s.tables->modeguess[k] = ModeGuess{v.scriptvalword[1], v.scriptvalreal[2]};
-    s.nmodeguess = static_cast<int16>(k);
+    s.nmodeguess = narrow16(k);
     s.modeguesscb = controlboolean::yes;
 }
 
@@ -673,7 +674,7 @@ void samecoding(ScriptReader& r) {
     if (v.nscriptvalues > maxsameitems) bomb(rs, "too many items in a samecoding", yourfault);
     for (int i = 1; i <= v.nscriptvalues; ++i) s.tables->samecoding[k][i] = v.scriptvalword[i];
     s.tables->nsameitems[k] = v.nscriptvalues;
-    s.nsamecoding = static_cast<int16>(k);
+    s.nsamecoding = narrow16(k);
 }
 
 void convliq(ScriptReader& r) {
@@ -686,7 +687,7 @@ void convliq(ScriptReader& r) {
     const int row = s.nconvliqrows < 0 ? 1 : s.nconvliqrows + 1;
     if (row > maxconvliqrows) bomb("control", "too many rows in convliq matrix", yourfault);
     for (int i = 1; i <= n; ++i) s.tables->convliq[row][i] = r.v.scriptvalreal[i];
-    s.nconvliqrows = static_cast<int16>(row);
+    s.nconvliqrows = narrow16(row);
     if (n > s.nconvliqcols) s.nconvliqcols = n;
 }
 

@@ -5,34 +5,29 @@
 // and legal starting values of the order variables drawn at random within their ranges. Placed
 // with the solver because it lays out and solves a problem of its own.
 
-#include "model/crossrefs.hpp"
 #include "model/run.hpp"
-#include "solver/reactionlists.hpp"
 #include "textio/session.hpp"
 
 namespace qv {
 
 // Solves the order variables of solution phase `phase` (in prec1) at p (kbar) and t (K), with
-// the script's "debuglevelq" as the solver's debug level. True when the solver converged; the
-// phase's order variables (`guess`) then hold their equilibrium values, else they are unchanged.
-// The data rows `td`, the reactions `r` with `nreac` and `rl`, the compositions `c`, the
-// end-member names, counts and activities of the run are restored exactly, converged or not;
-// `xref`, `run.nxvars` and `run.nmodevars` are left describing the one-phase problem.
+// the script's "debuglevelq" as the solver's debug level, as a problem of its own: the caller's
+// calculation (its end-members, reactions, layout and settings) is read, never written. True
+// when the solver converged; the phase's order variables (`guess`) then hold their equilibrium
+// values, else they are unchanged.
 // Stops the run: "not an OD phase", "no of reactions not equal to no of Qs", "too many
 // varlims", "no site fractions not handled too big".
-bool calcq(Session& ses, Run& run, CrossRefs& xref, ReactionLists& rl, int16 phase, real p, real t);
+bool calcq(Session& ses, Run& run, int16 phase, real p, real t);
 
 // Legal values (every site fraction positive) of the order variables of solution phase
 // `phase`, drawn within their ranges when the present ones are not legal (at most 1001 draws);
 // with `solve`, driven on until `calcq` converges. wasillegal: the values were not legal on
 // entry. The variables keep the last values tried. Stops the run: "not an odd phase".
-bool findlegalq(Session& ses, Run& run, CrossRefs& xref, ReactionLists& rl, int16 phase, bool solve,
-                bool& wasillegal, real p, real t);
+bool findlegalq(Session& ses, Run& run, int16 phase, bool solve, bool& wasillegal, real p, real t);
 
 // The equilibrium state of order of solution phase `phase` at p (kbar) and t (K) for the modes
-// that take mineral compositions as data: `findlegalq` with the solve flag on scratch tables of
-// its own; the run's `nxvars` and `nmodevars` are kept. True when found, the order variables
-// (`guess`) then holding it.
+// that take mineral compositions as data: `findlegalq` with the solve flag. True when found, the
+// order variables (`guess`) then holding it.
 bool solve_order(Session& ses, Run& run, int16 phase, real p, real t);
 
 }  // namespace qv

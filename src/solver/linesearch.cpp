@@ -6,17 +6,13 @@
 
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "numerics/convert.hpp"
 #include "solver/nlework.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv::nlework {
 namespace {
-
-// A coefficient of a variable limit or of an a-x factor: formed in double, then widened.
-real ratio(int16 num, int16 den) {
-    return static_cast<real>(static_cast<double>(num) / static_cast<double>(den));
-}
 
 // Exact change per unit step of expression e when the variables move by -dv: the sum over terms
 // of coefficient x (sum over factors of the other factors' product x the factor's own rate).
@@ -29,12 +25,12 @@ real exprrate(const eqvector& vt, const eqvector& dv, int offset, const termtype
         Fixed1<real, maxxterms> slope;
         for (int j = 1; j <= t.nxterms; ++j) {
             const xtermtype& x = t.xterm[j];
-            real f = ratio(x.constnum, x.constden);
+            real f = doubleratio(x.constnum, x.constden);
             real d = 0;
             for (int k = 1; k <= x.nx; ++k) {
                 const int pos = x.idx[k] + offset - 1;
-                f = ratio(x.num[k], x.den[k]) * vt[pos] + f;
-                d += ratio(x.num[k], x.den[k]) * dv[pos];
+                f = doubleratio(x.num[k], x.den[k]) * vt[pos] + f;
+                d += doubleratio(x.num[k], x.den[k]) * dv[pos];
             }
             value[j] = f;
             slope[j] = d;
@@ -121,12 +117,12 @@ void Nle::findlimit(real& slim) {
     for (int l = 1; l <= v.nvarlims; ++l) {
         const auto& num = v.varlimnum[l];
         const auto& den = v.varlimden[l];
-        real t = ratio(num[v.nxvars + 1], den[v.nxvars + 1]);
+        real t = doubleratio(num[v.nxvars + 1], den[v.nxvars + 1]);
         real r = 0;
         bool involved = false;
         for (int16 k = 1; k <= v.nxvars; ++k) {
             if (num[k] == 0) continue;
-            const real q = ratio(num[k], den[k]);
+            const real q = doubleratio(num[k], den[k]);
             t += q * nv[k];
             r += q * dv[k];
             if (v.xfree[k]) involved = true;

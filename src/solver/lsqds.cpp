@@ -211,7 +211,7 @@ struct Lsqds {
         for (int d = 1; d <= ndep; ++d) {
             if (dep[d].name == name && dep[d].action == action) return dep[d].row;
         }
-        const auto r = static_cast<int16>(maxem - ndep);
+        const auto r = narrow16(maxem - ndep);
         if (r <= ds.nem) bomb("finddep", "too many end-members", yourfault);
         int16 pos = 0;
         if (!posinlist(name, ds.emnames, ds.nem, pos)) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "numerics/convert.hpp"
 #include "numerics/svd.hpp"
 
 namespace qv {
@@ -28,7 +29,7 @@ SvdDirectionInfo decompose(Console& con, const eqmatrix& j, int n) {
     for (int r = 1; r <= n; ++r) {
         for (int c = 1; c <= n; ++c) s.svda[r][c] = j[r][c];
     }
-    if (n > 0) svd(con, s, static_cast<int16>(n), static_cast<int16>(n));
+    if (n > 0) svd(con, s, narrow16(n), narrow16(n));
     int k = n;
     for (int i = 1; i <= n - 1; ++i) {
         if (s.svdw[i] > 1e-12L * s.svdw[n]) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/fatal.hpp"
+#include "numerics/convert.hpp"
 #include "solver/newtonstep.hpp"
 #include "solver/nlework.hpp"
 #include "textio/channels.hpp"
@@ -12,12 +13,6 @@
 
 namespace qv {
 namespace nlework {
-
-eqmatrix& matrixscratch(int i) {
-    static std::unique_ptr<eqmatrix> m[3] = {
-        std::make_unique<eqmatrix>(), std::make_unique<eqmatrix>(), std::make_unique<eqmatrix>()};
-    return *m[i];
-}
 
 namespace {
 
@@ -76,11 +71,11 @@ void Nle::fdjacobian(const eqvector& x0, eqmatrix& j, eqvector& f) {
         eqvector x = x0;
         x[k] = x0[k] + fdstep;
         ++st.nevaluations;
-        eqs.nlefunc(x, *scratch, f, false);
+        eqs.nlefunc(x, made(scratch), f, false);
         for (int i = 1; i <= n; ++i) j[i][c] = (f[i] - f0v[i]) / fdstep;
     }
     ++st.nevaluations;
-    eqs.nlefunc(x0, *scratch, f, false);
+    eqs.nlefunc(x0, made(scratch), f, false);
     st.nleevalno = saved;
 }
 
@@ -107,7 +102,7 @@ void Nle::checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f) {
         eqvector x = x0;
         x[k] = x0[k] + fdstep;
         ++st.nevaluations;
-        eqs.nlefunc(x, *scratch, f, false);
+        eqs.nlefunc(x, made(scratch), f, false);
         for (int i = 1; i <= n; ++i) {
             if (std::fabs(j[i][c]) < 1e-8L) continue;
             const real d = ((f[i] - f0v[i]) / fdstep) / j[i][c] - 1;
@@ -130,7 +125,7 @@ void Nle::checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f) {
     }
     putstr(ses, 1, line, set.debuglev == 3 ? 2 : 1, screensummarylogmask);
     ++st.nevaluations;
-    eqs.nlefunc(x0, *scratch, f, false);
+    eqs.nlefunc(x0, made(scratch), f, false);
     st.nleevalno = saved;
 }
 
@@ -203,7 +198,7 @@ void Nle::startup(real& slope0, real& slim, int16& code) {
         st.jacsingular = false;
         st.jaccond = cond1;
         lastbylu = true;
-        if (set.conditionwanted()) *lastlujac = *jac;
+        if (set.conditionwanted()) made(lastlujac) = *jac;
     } else {
         const SvdDirectionInfo info = svddirection(ses.console, *jac, e, n, dx);
         st.jacsingular = info.singular;
@@ -286,11 +281,13 @@ real NleVariables::natural(int16 k) const {
     return xfree[k] ? (xvalue[k] - xoffset[k]) / xscale[k] : xvalue[k];
 }
 
-NleSettings::NleSettings(ScriptSettings& s)
+NleSettings::NleSettings(ScriptSettings& s) : NleSettings(s, s.debuglev) {}
+
+NleSettings::NleSettings(const ScriptSettings& s, int16& level)
     : esizetol(s.convergence[1]),
       fsizetol(s.convergence[2]),
       dxtol(s.convergence[3]),
-      debuglev(s.debuglev),
+      debuglev(level),
       dogminon(s.dogminon),
       dogminlevel(s.dogminlevel),
       mctrials(s.mctrials),
@@ -331,9 +328,9 @@ bool AssemblageEquations::nlefunc(const eqvector& x, eqmatrix& jac, eqvector& f,
 }
 
 void AssemblageEquations::jacobianlabels(JacobianLabels& labels) const {
-    labels.nreac = eq_.run.nreac;
+    labels.nreac = eq_.calc.nreac;
     int k = 0;
-    const SystemComponents& sc = eq_.run.dataset.components;
+    const SystemComponents& sc = eq_.calc.components;
     for (int c = 1; c <= sc.ncomp; ++c) {
         if (eq_.mb.syscomp[c]) labels.compnames[++k] = sc.compnames[c];
     }
@@ -382,11 +379,11 @@ bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, Nle
     } else if (s.overit) {
         code = nleoverit;
     } else if (slcode > 0) {
-        code = static_cast<int16>(slcode + 2);
+        code = narrow16(slcode + 2);
     } else {
         code = nleelse;
     }
-    if (s.lastbylu && set.conditionwanted()) {
+    if (s.lastbylu && s.lastlujac && set.conditionwanted()) {
         st.jaccond = svdcondition(ses.console, *s.lastlujac, s.n).cond;
     }
     if (code == 0 && set.calcsdlevel > 0 && set.makedeqdx) set.makedeqdx();

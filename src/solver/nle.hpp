@@ -81,9 +81,10 @@ void nlevariables(const CrossRefs& xref, int16 nxvars, int16 nmodevars, const pr
 struct NleSettings {
     explicit NleSettings(int16& level) : debuglev(level) {}
     NleSettings(ScriptSettings& s);  // the script's "convergence", "debuglevel", "dogmin", ...
-    real esizetol = 1e-8L;           // largest residual
-    real fsizetol = 1e-6L;           // norm of the residuals
-    real dxtol = 0.005L;             // largest change of an unknown in its step unit
+    NleSettings(const ScriptSettings& s, int16& level);  // the same with a debug level apart
+    real esizetol = 1e-8L;                               // largest residual
+    real fsizetol = 1e-6L;                               // norm of the residuals
+    real dxtol = 0.005L;  // largest change of an unknown in its step unit
     int16& debuglev;
     bool dogminon = false;
     int16 dogminlevel = -1;

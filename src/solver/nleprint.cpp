@@ -1,6 +1,7 @@
 // The iteration table of the equilibrium solver, its starting guesses and the line of unknowns
 // after each step, and the report of a solve by its result code.
 
+#include "numerics/convert.hpp"
 #include "solver/nlework.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
@@ -144,7 +145,7 @@ void Nle::report(int16 code) {
     if (v.nmodevars > 0) {
         names.assign(20, ' ');
         values.assign(20, ' ');
-        for (int16 k = static_cast<int16>(v.nxvars + 1); k <= nall(); ++k) {
+        for (int16 k = narrow16(v.nxvars + 1); k <= nall(); ++k) {
             addstr(v.xname[k], 10, names);
             addreal(4, true, 10, values, shown(k));
         }

@@ -4,16 +4,13 @@
 // (linesearch.cpp) and the iteration table and reports (nleprint.cpp). Not for use outside them.
 
 #include <limits>
+#include <memory>
 #include <string>
 
+#include "numerics/convert.hpp"
 #include "solver/nle.hpp"
 
 namespace qv::nlework {
-
-// The jacobian and two further matrices of one solve (130 kB each), kept for the process: a
-// solve is never nested in another, and allocating them afresh would cost more than a small
-// solve.
-eqmatrix& matrixscratch(int i);
 
 inline std::string intstr(int v) {
     return std::to_string(v);
@@ -38,11 +35,13 @@ struct Nle {
     int16 limit = 25;
     int16 counter = 0;
     eqvector e;
-    eqmatrix* jac = &matrixscratch(0);
-    eqmatrix* scratch = &matrixscratch(1);
+    // The solve's own matrices (130 kB each, on the heap): the jacobian at the point of e, and
+    // the jacobian the finite-difference checks evaluate into, made when a check first runs.
+    std::unique_ptr<eqmatrix> jac = std::make_unique<eqmatrix>();
+    std::unique_ptr<eqmatrix> scratch;
     // The jacobian of the last direction, when it came from the LU factors and the solve's
     // condition number is asked for: its singular values are formed once, after the solve.
-    eqmatrix* lastlujac = &matrixscratch(2);
+    std::unique_ptr<eqmatrix> lastlujac;
     bool lastbylu = false;
     real f0 = 0;
     real maxe0 = 0;
@@ -78,12 +77,18 @@ struct Nle {
     real eps() const {
         return ses.tables.macheps > 0 ? ses.tables.macheps : std::numeric_limits<real>::epsilon();
     }
-    int16 nall() const { return static_cast<int16>(v.nxvars + v.nmodevars); }
+    int16 nall() const { return narrow16(v.nxvars + v.nmodevars); }
     real shown(int16 k) const {  // natural value as printed: T in C, modes over modephi
         real x = v.natural(k);
         if (k == 2) x -= 273.15L;
         if (k > v.nxvars) x /= v.modephi;
         return x;
+    }
+
+    // The matrix held by m, made (zeroed) on first use.
+    static eqmatrix& made(std::unique_ptr<eqmatrix>& m) {
+        if (!m) m = std::make_unique<eqmatrix>();
+        return *m;
     }
 
     bool evalnle(const eqvector& x, eqmatrix& j, eqvector& f);

@@ -17,7 +17,8 @@ constexpr int maxhalvings = 200;
 // The shared state of one root search; the methods are the steps that work on it.
 struct Finder {
     const Windows& w;
-    const DgAt& dg;
+    const DgNeedAt& dg;
+    const DgAt& slopes;  // dG with the derivatives reported at the roots
     findtype ft;
     real p, t;    // conditions; the sought one is replaced by each trial value
     real lo = 0;  // window of the sought variable
@@ -30,19 +31,19 @@ struct Finder {
     // dG and its slope in the sought variable at x.
     void calc(real x, real& g, real& slope) const {
         if (ft == findtype::findt) {
-            const ReactionDg r = dg(p, x);
+            const ReactionDg r = dg(p, x, GemNeed{false, true});
             g = r.dg;
             slope = r.dgdt;
         } else {
-            const ReactionDg r = dg(x, t);
+            const ReactionDg r = dg(x, t, GemNeed{true, false});
             g = r.dg;
             slope = r.dgdp;
         }
     }
     real dgat(real x) const {
-        real g = 0, s = 0;
-        calc(x, g, s);
-        return g;
+        return (ft == findtype::findt ? dg(p, x, GemNeed{false, false})
+                                      : dg(x, t, GemNeed{false, false}))
+            .dg;
     }
 
     // A relative limit below 1 kbar, with a floor so that a search at 0 kbar still ends.
@@ -267,7 +268,7 @@ struct Finder {
     }
 
     void derivatives(real x, real& dgdp, real& dgdt) const {
-        const ReactionDg r = ft == findtype::findt ? dg(p, x) : dg(x, t);
+        const ReactionDg r = ft == findtype::findt ? slopes(p, x) : slopes(x, t);
         dgdp = r.dgdp;
         dgdt = r.dgdt;
     }
@@ -284,20 +285,54 @@ ReactionDg dgofreaction(ReactionEval& ev, int16 i, real p, real t, real u, real 
     return calcdgr(ev.ses, ev.gs, ev.tab, ev.r[i], p, t, u, v);
 }
 
-Roots find(const Windows& w, const DgAt& dg, findtype ft, bool usestart, real start, real p,
+Roots find(const Windows& w, const DgNeedAt& dg, findtype ft, bool usestart, real start, real p,
            real t) {
-    Finder f{w, dg, ft, p, t};
+    const DgAt slopes = [&dg](real pp, real tt) { return dg(pp, tt, GemNeed{}); };
+    Finder f{w, dg, slopes, ft, p, t};
     return f.run(usestart, start);
 }
 
+Roots find(const Windows& w, const DgAt& dg, findtype ft, bool usestart, real start, real p,
+           real t) {
+    const DgNeedAt withneed = [&dg](real pp, real tt, GemNeed) { return dg(pp, tt); };
+    Finder f{w, withneed, dg, ft, p, t};
+    return f.run(usestart, start);
+}
+
+namespace {
+
+// The search with `dg` for the steps and `slopes` for the derivatives reported at the roots.
+Roots findwith(const Windows& w, const DgNeedAt& dg, const DgAt& slopes, findtype ft, bool usestart,
+               real start, real p, real t) {
+    Finder f{w, dg, slopes, ft, p, t};
+    return f.run(usestart, start);
+}
+
+}  // namespace
+
+namespace {
+
+// dG of reaction i of the table with the derivatives the search needs, V and -S of each
+// end-member from its own evaluation.
+DgNeedAt reactiondg(ReactionEval& ev, int16 i, real u, real v) {
+    return [&ev, i, u, v](real pp, real tt, GemNeed need) {
+        return calcdgr_derivs(ev.ses, ev.gs, ev.tab, ev.r[i], pp, tt, u, v, need);
+    };
+}
+
+}  // namespace
+
+// The derivatives reported at the roots stay the forward differences of `calcdgr` (steps 1e-5
+// kbar and 0.001 K): the printed linearised reaction thermodynamics, uncertainties and slopes
+// are formed from them.
 Roots findrxnp(ReactionEval& ev, int16 i, bool usestart, real start, real t, real u, real v) {
-    const DgAt dg = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
-    return find(ev.w, dg, findtype::findp, usestart, start, 0, t);
+    const DgAt slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
+    return findwith(ev.w, reactiondg(ev, i, u, v), slopes, findtype::findp, usestart, start, 0, t);
 }
 
 Roots findrxnt(ReactionEval& ev, int16 i, bool usestart, real start, real p, real u, real v) {
-    const DgAt dg = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
-    return find(ev.w, dg, findtype::findt, usestart, start, p, 0);
+    const DgAt slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
+    return findwith(ev.w, reactiondg(ev, i, u, v), slopes, findtype::findt, usestart, start, p, 0);
 }
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include "model/datamodel.hpp"
 #include "script/windows.hpp"
 #include "textio/session.hpp"
+#include "thermo/gemderivs.hpp"
 #include "thermo/reactions.hpp"
 
 namespace qv {
@@ -31,6 +32,9 @@ struct Roots {
 
 // dG of one reaction with its derivatives at p (kbar) and t (K), the fluid held fixed.
 using DgAt = std::function<ReactionDg(real p, real t)>;
+
+// dG at p and t with the derivatives `need` asks for (the others may be 0).
+using DgNeedAt = std::function<ReactionDg(real p, real t, GemNeed need)>;
 
 // What evaluating dG of a reaction of the run's reaction table needs.
 struct ReactionEval {
@@ -57,6 +61,9 @@ ReactionDg dgofreaction(ReactionEval& ev, int16 i, real p, real t, real u, real 
 // the window of that variable. With `usestart` only Newton steps from `start` are taken: a start
 // outside the window gives (noroot, nosecondroot) and no derivatives.
 Roots find(const Windows& w, const DgAt& dg, findtype ft, bool usestart, real start, real p,
+           real t);
+// The same search on a dG that forms only the derivatives asked for.
+Roots find(const Windows& w, const DgNeedAt& dg, findtype ft, bool usestart, real start, real p,
            real t);
 
 // Pressures (kbar) of reaction i at temperature t (K) with the fluid terms u = x(CO2) and

@@ -15,6 +15,28 @@
 
 namespace qv {
 
+EquationTables equationtables(Run& run) {
+    Dataset& ds = run.dataset;
+    return EquationTables{*run.arrays.prec0,
+                          *run.arrays.prec1,
+                          *run.arrays.td,
+                          ds.emnames,
+                          ds.nem,
+                          ds.emact,
+                          ds.emsda,
+                          *run.arrays.r,
+                          run.nreac,
+                          run.nxvars,
+                          run.nmodevars,
+                          ds.components,
+                          run.arrays.compdx.get(),
+                          run.ax.fluid,
+                          ds.newspfluid,
+                          run.script.debuglev,
+                          run.script.dogminon,
+                          run.script.dogminlevel};
+}
+
 namespace {
 
 constexpr real rankresidualtol = 1e-5L;
@@ -36,17 +58,16 @@ struct Evaluation {
     Fixed1<int16, maxeq> column{};  // jacobian column of each free position, 0 for a held one
 
     Session& ses() { return eq.ses; }
-    Run& run() { return eq.run; }
+    EquationTables& calc() { return eq.calc; }
     const CrossRefs& xref() { return eq.xref; }
     const MassBalance& mb() { return eq.mb; }
     NleWork& work() { return *eq.st.work; }
-    int16 debuglev() { return eq.run.script.debuglev; }
-    int16 nreac() { return eq.run.nreac; }
-    const Dataset& ds() { return eq.run.dataset; }
+    int16 debuglev() { return eq.calc.debuglev; }
+    int16 nreac() { return eq.calc.nreac; }
 
     // Name of system component k.
     const std::string& sysname(int k) {
-        const SystemComponents& sc = ds().components;
+        const SystemComponents& sc = calc().components;
         int n = 0;
         for (int c = 1; c <= sc.ncomp; ++c) {
             if (mb().syscomp[c] && ++n == k) return sc.compnames[c];
@@ -147,9 +168,9 @@ void Evaluation::failedtable() {
 // end-members' data rows; 0 for every other solution phase.
 void Evaluation::evalprops() {
     const CrossRefs& xr = xref();
-    const prectype1& p1 = *run().arrays.prec1;
-    tdmatrix& td = *run().arrays.td;
-    for (int j = 1; j <= ds().nem; ++j) {
+    const prectype1& p1 = calc().prec1;
+    tdmatrix& td = calc().td;
+    for (int j = 1; j <= calc().nem; ++j) {
         if (!xr.phasestart[j]) continue;
         const ptype1& ph = p1[xr.emphase[j]];
         real u = 0;
@@ -168,13 +189,12 @@ void Evaluation::evalprops() {
 }
 
 void Evaluation::reactions() {
-    Run& rn = run();
+    EquationTables& rn = calc();
     const CrossRefs& xr = xref();
     const ActivityDerivatives& d = work().deriv;
-    const emvector& act = rn.dataset.emact;
-    const ReactionTables tab{*rn.arrays.td, rn.dataset.emnames,
-                             phasemakes(*rn.arrays.prec0, *rn.arrays.prec1), rn.dataset.nem, act};
-    const rmatrix& r = *rn.arrays.r;
+    const emvector& act = rn.emact;
+    const ReactionTables tab{rn.td, rn.emnames, phasemakes(rn.prec0, rn.prec1), rn.nem, act};
+    const rmatrix& r = rn.r;
     const real p = x[1];
     const real t = x[2];
     // Reactions share end-members: each end-member G is formed once per point of the
@@ -183,13 +203,13 @@ void Evaluation::reactions() {
     EmGCache* cache = nullptr;
     if (work().cachegem && !eq.gs.pthwarnonly && eq.gs.debuglev != 5 && debuglev() != 5) {
         cache = &work().gcache;
-        cache->start(eq.gs, *rn.arrays.td, rn.dataset.emnames, rn.dataset.nem, p, t);
+        cache->start(eq.gs, rn.td, rn.emnames, rn.nem, p, t);
     }
     // With every activity derivative by a free composition variable finite, the terms of the
     // end-members outside a reaction are exact zeros that leave its sums (which start at +0) as
     // they are: the sums then run over the reaction's own end-members, in the same order.
     bool sparse = wantjac;
-    for (int j = 1; j <= rn.dataset.nem && sparse; ++j) {
+    for (int j = 1; j <= rn.nem && sparse; ++j) {
         for (int k = 3; k <= nx; ++k) {
             if (xr.xfree[k] && !std::isfinite(d.dadx[j][k])) sparse = false;
         }
@@ -201,7 +221,7 @@ void Evaluation::reactions() {
         const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, p, t, cache);
         real lnk = 0;
         std::size_t nmembers = 0;
-        for (int j = 1; j <= rn.dataset.nem; ++j) {
+        for (int j = 1; j <= rn.nem; ++j) {
             if (rx[j] == 0) continue;
             members[nmembers++] = narrow16(j);
             if (act[j] <= 0) bomb("nlefunc", "ln<=0", myfault);
@@ -212,7 +232,7 @@ void Evaluation::reactions() {
         eq.rxnlnk[i] = lnk;
         real dgdp = g.dgdp;
         real dgdt = g.dgdt;
-        for (int j = 1; j <= rn.dataset.nem; ++j) {
+        for (int j = 1; j <= rn.nem; ++j) {
             dgdp += rx[j] * d.dadp[j];
             dgdt += rx[j] * d.dadt[j];
         }
@@ -228,7 +248,7 @@ void Evaluation::reactions() {
                     s += rx[j] * d.dadx[j][k];
                 }
             } else {
-                for (int j = 1; j <= rn.dataset.nem; ++j) s += rx[j] * d.dadx[j][k];
+                for (int j = 1; j <= rn.nem; ++j) s += rx[j] * d.dadx[j][k];
             }
             jac[i][column[k]] = s / (xr.xscale[k] * div);
         }
@@ -237,7 +257,7 @@ void Evaluation::reactions() {
 
 void Evaluation::checkrankresiduals(int i, real residual) {
     const MassBalance& m = mb();
-    const ScriptSettings& sc = run().script;
+    const EquationTables& sc = calc();
     if (i < m.nsyscomp - m.rankdeficit + 1) return;
     if (!std::isfinite(residual)) {
         ok = false;  // inadmissible, as any residual that is not a number
@@ -259,8 +279,8 @@ void Evaluation::massbalance() {
     const CrossRefs& xr = xref();
     calcdsf(eq, x);
     const Fixed1<cvector, maxeq>& comp = work().comp;
-    const dcompdxtype& compdx = *run().arrays.compdx;
-    const prectype1& p1 = *run().arrays.prec1;
+    const dcompdxtype& compdx = *calc().compdx;
+    const prectype1& p1 = calc().prec1;
     real s = 0;
     for (int k = 1; k <= nmode; ++k) s += x[nx + k];
     // A_i: the phases' amounts of independent combination i, weighted by their modes.
@@ -331,7 +351,7 @@ void Evaluation::massbalance() {
     addstr(")", 0, line);
     putstr(ses(), 0, line, 1, screenmask);
     putstr(ses(), 0, "", 1, screenmask);
-    run().script.debuglev = 4;
+    calc().debuglev = 4;
     printprojc();
     printnlexyz();
     printnleresiduals();
@@ -482,20 +502,20 @@ void Evaluation::printnlelnk() {
 void Evaluation::printnleactivity() {
     putstr(ses(), 0, "activity", 1, screensummarylogmask);
     blocktable(
-        ses(), ds().nem, "", [&](int j, std::string& l) { addstr(ds().emnames[j], 11, l); },
-        [&](int j, std::string& l) { addreal(5, true, 11, l, ds().emact[j]); });
+        ses(), calc().nem, "", [&](int j, std::string& l) { addstr(calc().emnames[j], 11, l); },
+        [&](int j, std::string& l) { addreal(5, true, 11, l, calc().emact[j]); });
 }
 
 }  // namespace
 
 bool calcsf(Equations& eq, const eqvector& x) {
     const CrossRefs& xr = eq.xref;
-    const Run& run = eq.run;
-    const ScriptSettings& sc = run.script;
-    const prectype1& p1 = *run.arrays.prec1;
+    const EquationTables& calc = eq.calc;
+    const EquationTables& sc = calc;
+    const prectype1& p1 = calc.prec1;
     const bool silent = eq.st.mcinprogress || (sc.dogminon && sc.dogminlevel <= 1);
     bool ok = true;
-    for (int j = 1; j <= run.dataset.nem; ++j) {
+    for (int j = 1; j <= calc.nem; ++j) {
         if (!xr.phasestart[j]) continue;
         const ptype1& ph = p1[xr.emphase[j]];
         const int offset = xr.emvarpos[j];
@@ -505,10 +525,10 @@ bool calcsf(Equations& eq, const eqvector& x) {
             ok = false;
             if (silent) continue;
             std::string line(6, ' ');
-            for (int k = 3; k <= run.nxvars; ++k) addstr(xr.xnames[k], 12, line);
+            for (int k = 3; k <= calc.nxvars; ++k) addstr(xr.xnames[k], 12, line);
             putstr(eq.ses, 1, line, 1, screensummarylogmask);
             line = "x =  ";
-            for (int k = 3; k <= run.nxvars; ++k) addreal(5, false, 12, line, x[k]);
+            for (int k = 3; k <= calc.nxvars; ++k) addreal(5, false, 12, line, x[k]);
             putstr(eq.ses, 0, line, 1, screensummarylogmask);
             line = std::string(5, ' ');
             for (int q = 1; q <= ph.nsf; ++q) addstr(ph.sfname[q], 12, line);
@@ -532,13 +552,13 @@ bool calcsf(Equations& eq, const eqvector& x) {
 
 void calcdsf(Equations& eq, const eqvector& x) {
     const CrossRefs& xr = eq.xref;
-    const Run& run = eq.run;
+    const EquationTables& calc = eq.calc;
     const MassBalance& mb = eq.mb;
-    const SystemComponents& sc = run.dataset.components;
-    const prectype1& p1 = *run.arrays.prec1;
-    const prectype0& p0 = *run.arrays.prec0;
+    const SystemComponents& sc = calc.components;
+    const prectype1& p1 = calc.prec1;
+    const prectype0& p0 = calc.prec0;
     Fixed1<cvector, maxeq>& comp = eq.st.work->comp;
-    dcompdxtype& compdx = *eq.run.arrays.compdx;
+    dcompdxtype& compdx = *calc.compdx;
     // Amounts of the system components in each end-member of the phase at hand; set up once for
     // all the phases, each end-member's row cleared over the components read before it is filled.
     Fixed1<cvector, maxssem> e;
@@ -574,7 +594,7 @@ void calcdsf(Equations& eq, const eqvector& x) {
             }
         }
     }
-    for (int m = xr.nssmodes + 1; m <= run.nmodevars; ++m) {
+    for (int m = xr.nssmodes + 1; m <= calc.nmodevars; ++m) {
         const ptype0& ph = p0[xr.modephase[m]];
         comp[m].fill(0);
         int k = 0;
@@ -587,8 +607,8 @@ void calcdsf(Equations& eq, const eqvector& x) {
 
 bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool wantjac) {
     Evaluation ev{eq, xs, xs, jac, f, wantjac, true, 0, 0, 0, 0, {}};
-    ev.nx = eq.run.nxvars;
-    ev.nmode = eq.run.nmodevars;
+    ev.nx = eq.calc.nxvars;
+    ev.nmode = eq.calc.nmodevars;
     const bool modeson = eq.mb.modeson;
     ev.admissible();
     if (modeson && ev.debuglev() > 5) ev.printpreun();
@@ -601,7 +621,7 @@ bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool
         return false;
     }
     NleWork& w = ev.work();
-    Dataset& ds = eq.run.dataset;
+    EquationTables& ds = eq.calc;
     // The reactions read the derivatives of the calculation's end-members by its P, T and
     // composition positions only: the rest of the 600 kB is never cleared.
     w.deriv.clear(ds.nem, ev.nx);
@@ -610,7 +630,8 @@ bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool
     NleState& st = eq.st;
     if (ev.ok) {
         CalcaOut out{ds.emact, ds.emsda, w.ssresults};
-        calca(eq.ses, calcatables(eq.run, eq.xref), ev.x, true, true, w.deriv, out, p, t);
+        const CalcaTables tab{ds.prec1, eq.xref, ds.nem, ds.nxvars, ds.fluid, ds.newspfluid};
+        calca(eq.ses, tab, ev.x, true, true, w.deriv, out, p, t);
         if (ev.debuglev() == 4 && st.nleevalno == 1) {
             ev.printnleactivity();
             if (st.nleiter < 2) {

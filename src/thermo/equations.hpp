@@ -63,15 +63,38 @@ struct NleState {
     std::unique_ptr<NleWork> work = std::make_unique<NleWork>();
 };
 
+// The calculation as its equations read it, each piece read afresh at every evaluation: a run's
+// own calculation (`equationtables`), or a problem laid out apart from the run (the state of
+// order of one phase, solver/calcq).
+struct EquationTables {
+    const prectype0& prec0;  // pure phases (make lists of made pure end-members)
+    const prectype1& prec1;  // solution phases
+    // Data rows of the calculation's end-members 1..nem and of the constituents of made ones;
+    // values 27 and 28 of aqueous phases' end-members are written.
+    tdmatrix& td;
+    const strings& emnames;  // names of the rows of td
+    const int16& nem;        // end-members of the calculation
+    emvector& emact;         // activity of each end-member, written
+    emvector& emsda;         // and its sd, written
+    const rmatrix& r;        // reaction coefficients by end-member, reactions 1..nreac
+    const int16& nreac;
+    const int16& nxvars;     // P, T and the composition positions
+    const int16& nmodevars;  // mode positions
+    const SystemComponents& components;
+    dcompdxtype* compdx;  // phase compositions by composition variable (written); modes only
+    const FluidSpeciesTable& fluid;
+    bool newspfluid;           // fluid equation of state of the dataset
+    int16& debuglev;           // the script's debug level, set to 4 before a non-square stop
+    const bool& dogminon;      // Gibbs energy minimisation in progress
+    const int16& dogminlevel;  // and its print level
+};
+// The calculation `makecrossrefs` laid out in `run`.
+EquationTables equationtables(Run& run);
+
 // Everything an evaluation reads and writes besides the solver variables.
-// From `run`: the phase records, the data rows `td` (values 27 and 28 of aqueous phases'
-// end-members are written), the reactions `r` 1..nreac, nxvars and nmodevars, the component
-// divisors, `compdx` (written), the fluid species table, the activities `dataset.emact` and
-// `emsda` (written), the script's debug level (set to 4 before a non-square stop) and the
-// Gibbs energy minimisation switch and print level.
 struct Equations {
     Session& ses;
-    Run& run;
+    EquationTables calc;
     const GemSettings& gs;
     const CrossRefs& xref;  // layout of the calculation; `nssmodes` solution phases have modes
     const MassBalance& mb;

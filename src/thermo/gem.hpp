@@ -55,6 +55,14 @@ inline constexpr real trsqrt = 17.267020588393354L;       // Tr^1/2
 inline constexpr real trinvsq = 1.1249426244107093e-05L;  // 1/Tr^2
 inline constexpr real trinvsqrt = 0.05791387083143839L;   // 1/Tr^1/2
 
+// A term of G (kJ) with its derivatives by P (kJ/kbar, a volume) and T (kJ/K, minus an entropy)
+// from the same evaluation.
+struct GTerm {
+    real g = 0;
+    real dgdp = 0;
+    real dgdt = 0;
+};
+
 // G (kJ) of the end-member with data row `row` and name `name` at p (kbar) and t (K).
 // Counts one evaluation in ses.gemcount. Rows 27 and 28 hold x(CO2) and x(H2O) of the fluid.
 real gem(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name, real p,

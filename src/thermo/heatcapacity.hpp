@@ -3,10 +3,13 @@
 
 #include "base/real.hpp"
 #include "model/datamodel.hpp"
+#include "thermo/gem.hpp"
 
 namespace qv {
 
 // G (kJ) of Cp = a + bT + c/T^2 + d/sqrt(T) (rows 4-7) integrated from Tr to t (K).
 real gcp_ordinary(const tdvector& row, real t);
+// The same G (the same value to the last bit) with its T derivative, minus the entropy integral.
+GTerm gcp_ordinary_derivs(const tdvector& row, real t);
 
 }  // namespace qv

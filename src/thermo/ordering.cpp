@@ -15,6 +15,11 @@ int16 round16(real x) {
     return narrow16(std::lround(x));
 }
 
+real landau_q298(real tc0) {
+    // A transition below Tr leaves the reference state disordered.
+    return tc0 > tr ? std::sqrt(1 - tr / tc0) : 0;
+}
+
 // x ln(x/c) with its limit 0 at x = 0 (a site that is empty at full order).
 real xlnx(real x, real c) {
     return x == 0 ? 0 : x * std::log(x / c);
@@ -54,8 +59,7 @@ real landaug(const tdvector& row, bool ds190, std::string_view name, real p, rea
     const real tc0 = row[14];
     const real smax = row[15];
     const real vmax = row[16];
-    // A transition below Tr leaves the reference state disordered.
-    const real q298 = tc0 > tr ? std::sqrt(1 - tr / tc0) : 0;
+    const real q298 = landau_q298(tc0);
     const real tcrit = tc0 + p * vmax / smax;
     real q = 0;
     if (ds190) {
@@ -90,6 +94,125 @@ real bisectfunc(int n, real t, real dg, real w, real f, real x) {
            dg + (2 * x - 1) * w;
 }
 
+namespace {
+
+// bisectfunc (F) and its slope dF/dx = -d2G/dQ2 at x, in double precision.
+struct BwSlope {
+    double f, df;
+};
+
+BwSlope bwslope(const BisectDecider& d, double x) {
+    const double rn = d.rn;
+    const double om = 1 - x;
+    const double a = 1 + rn * x;
+    const double b = rn + x;
+    if (d.fd < 0) {
+        const double l = std::log(om * rn / a) - d.fd * std::log(om / b);
+        const double dl = -1 / om - rn / a - d.fd * (-1 / om - 1 / b);
+        return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
+    }
+    const double l = std::log(om * om * rn / (a * b));
+    const double dl = -2 / om - rn / a - 1 / b;
+    return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
+}
+
+// The least value over [0, 1] of the entropy's share of d2G/dQ2 = -dF/dx, divided by coef, and
+// where it lies: (1 - f)/(1 - x) + n/(1 + n x) - f/(n + x) (f < 0) or 2/(1 - x) + n/(1 + n x) +
+// 1/(n + x), so that d2G/dQ2 = coef h(x) - 2W. h is a sum of convex terms, minimised by golden
+// section; it depends on n and f only, and the last few are kept.
+struct CurvatureMin {
+    double min, at;
+};
+
+CurvatureMin curvaturemin(double rn, double fd) {
+    struct Kept {
+        double n = -1, f = 0, min = 0, at = 0;
+    };
+    constexpr int nkept = 8;
+    thread_local Kept kept[nkept];
+    thread_local int next = 0;
+    for (const Kept& k : kept) {
+        if (k.n == rn && k.f == fd) return {k.min, k.at};
+    }
+    const auto h = [&](double x) {
+        return fd < 0 ? (1 - fd) / (1 - x) + rn / (1 + rn * x) - fd / (rn + x)
+                      : 2 / (1 - x) + rn / (1 + rn * x) + 1 / (rn + x);
+    };
+    const double ratio = 0.6180339887498949;
+    double a = 0, b = 1;
+    double x1 = b - ratio * (b - a), x2 = a + ratio * (b - a);
+    double h1 = h(x1), h2 = h(x2);
+    for (int i = 0; i < 80; ++i) {
+        if (h1 < h2) {
+            b = x2;
+            x2 = x1;
+            h2 = h1;
+            x1 = b - ratio * (b - a);
+            h1 = h(x1);
+        } else {
+            a = x1;
+            x1 = x2;
+            h1 = h2;
+            x2 = a + ratio * (b - a);
+            h2 = h(x2);
+        }
+    }
+    Kept& k = kept[next];
+    next = (next + 1) % nkept;
+    k = {rn, fd, (h1 < h2 ? h1 : h2) * (1 - 1e-9), (a + b) / 2};
+    return {k.min, k.at};
+}
+
+// True when G is strictly convex in Q on [0, 1]: bisectfunc then falls monotonically and has one
+// root, which every bracketing search finds.
+bool convexinq(const BisectDecider& d) {
+    return d.coef * curvaturemin(d.rn, d.fd).min > 2 * d.wd + 1e-12;
+}
+
+// Safeguarded Newton from x on the root in [lo, hi] (F(lo) >= 0 >= F(hi)) where G is convex in
+// Q: the bracket shrinks with every value, and a step that leaves it is replaced by the midpoint.
+// Converged to the resolution of a double.
+double newtonq(const BisectDecider& decide, double lo, double hi, double x) {
+    for (int i = 0; i < 200; ++i) {
+        const BwSlope s = bwslope(decide, x);
+        if (s.f == 0) break;
+        if (s.f > 0) {
+            lo = x;
+        } else {
+            hi = x;
+        }
+        double next = s.df < 0 ? x - s.f / s.df : lo - 1;
+        if (!(next > lo && next < hi)) next = lo + (hi - lo) / 2;
+        const double dx = next - x;
+        x = next;
+        if (std::fabs(dx) <= 1e-14 * (x > 1e-3 ? x : 1e-3) || hi - lo <= 1e-15) break;
+    }
+    return x;
+}
+
+// A start for Newton: near full order bisectfunc is about coef ln((1 - x)^2 g) + dg + w (g = n
+// / (n + 1)^2, f >= 0; ln((1 - x) n / (n + 1)) (1 - f) + ln(n + 1) f for f < 0), whose root is
+// close to the equilibrium wherever that lies above Q = 1/2; 1/2 otherwise.
+double orderedstart(const BisectDecider& d) {
+    const double rn = d.rn;
+    const double e = -(d.dgd + d.wd) / d.coef;
+    double om = 0;
+    if (d.fd < 0) {
+        om = (rn + 1) / rn * std::exp((e + d.fd * std::log(rn + 1)) / (1 - d.fd));
+    } else {
+        om = (rn + 1) / std::sqrt(rn) * std::exp(e / 2);
+    }
+    return om > 0 && om < 0.5 ? 1 - om : 0.5;
+}
+
+}  // namespace
+
+// The order fraction by up to 20 halvings of [1e-7, 0.9999999], stopping as soon as bisectfunc
+// is within 0.001 kJ of 0. Where G is convex in Q, bisectfunc falls monotonically through its one
+// root r with a slope of at least c = least d2G/dQ2, so |F(x)| >= c |x - r|: a halving point
+// far enough from r (found first by Newton in double precision) takes its side from r without
+// forming F, and only the points near r are evaluated. The halvings, and so the result, are those
+// of evaluating F everywhere.
 real bisectx(int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
@@ -98,10 +221,28 @@ real bisectx(int n, real t, real dg, real w, real f) {
     const real fhi = decide(xhi);
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
+    bool known = convexinq(decide);
+    double r = 0;
+    double reach = 0;  // |x - r| beyond which |F(x)| is surely above 0.001 kJ
+    if (known) {
+        const double c = decide.coef * curvaturemin(decide.rn, decide.fd).min - 2 * decide.wd;
+        r = newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
+                    orderedstart(decide));
+        reach = 0.0011 / c + 1e-9;
+        known = c > 0 && std::isfinite(reach);
+    }
+    const auto value = [&](real x) -> real {
+        if (known) {
+            const double xd = static_cast<double>(x);
+            if (xd < r - reach) return 1;  // F(x) > 0.001
+            if (xd > r + reach) return -1;
+        }
+        return decide(x);
+    };
     real lo = xlo;
     real hi = xhi;
     real x = 0.5L;
-    real fx = decide(x);
+    real fx = value(x);
     for (int i = 1; i <= 20; ++i) {
         if (fx > 0) {
             lo = x;
@@ -109,13 +250,16 @@ real bisectx(int n, real t, real dg, real w, real f) {
             hi = x;
         }
         x = (lo + hi) / 2;
-        fx = decide(x);
+        fx = value(x);
         if (std::fabs(fx) < 0.001L) break;
     }
     return x;
 }
 
-real braggwilliamsg(const tdvector& row, real q, real p, real t) {
+namespace {
+
+// Bragg-Williams G at order fraction q with its partial derivatives at fixed q.
+GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
     const real dh = row[20], dv = row[21], w = row[22], wv = row[23];
     const real n = static_cast<real>(round16(row[24]));
     const real f = row[25];
@@ -128,25 +272,59 @@ real braggwilliamsg(const tdvector& row, real q, real p, real t) {
     const real l4 = n * xlnx(n + q, n + 1);
     const real sod = f >= 0 ? -rgas * f * (l1 + l3 + l2 + l4) / (n + 1)
                             : -rgas * (l1 + l2 - f * (l3 + l4)) / (n + 1);
-    return hod - t * sod;
+    return {hod - t * sod, dv + q * (wv - dv) - wv * q * q, -sod};
+}
+
+real bw_q(const tdvector& row, int16 nbw, real p, real t, OrderState order) {
+    if (order != OrderState::equilibrium) return order == OrderState::ordered ? 1 : 0;
+    const real a = row[20] + p * row[21];
+    const real b = row[22] + p * row[23];
+    return bisectx(nbw, t, a, b, row[25]);
+}
+
+}  // namespace
+
+real braggwilliamsg(const tdvector& row, real q, real p, real t) {
+    return braggwilliams_terms(row, q, p, t).g;
 }
 
 real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, real p, real t,
             OrderState order) {
     const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
     if (nbw > 0) {
-        real q = 0;
-        if (order == OrderState::equilibrium) {
-            const real a = row[20] + p * row[21];
-            const real b = row[22] + p * row[23];
-            q = bisectx(nbw, t, a, b, row[25]);
-        } else {
-            q = order == OrderState::ordered ? 1 : 0;
-        }
-        return braggwilliamsg(row, q, p, t);
+        return braggwilliamsg(row, bw_q(row, nbw, p, t, order), p, t);
     }
     if (row[15] > 0) return landaug(row, gs.ds190, name, p, t, order);
     return 0;
+}
+
+bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, OrderState order,
+                   GTerm& out) {
+    const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
+    if (nbw > 0) {
+        out = braggwilliams_terms(row, bw_q(row, nbw, p, t, order), p, t);
+        return true;
+    }
+    if (!(row[15] > 0)) {
+        out = {};
+        return true;
+    }
+    if (gs.ds190) return false;
+    // landaug's G, and its partial derivatives at fixed Q: dG/dQ vanishes at the equilibrium Q
+    // = ((Tc - T)/Tc0)^1/2 and Q is constant at 0 above Tc and in the held states.
+    const real tc0 = row[14];
+    const real smax = row[15];
+    const real vmax = row[16];
+    const real q298 = landau_q298(tc0);
+    const real tcrit = tc0 + p * vmax / smax;
+    real q = (t <= tcrit && tc0 > 0) ? std::sqrt((tcrit - t) / tc0) : 0;
+    if (order == OrderState::ordered) q = 1;
+    if (order == OrderState::disordered) q = 0;
+    const real sod = smax * (q298 - q);
+    const real hod =
+        (q298 - q) * p * vmax + smax * tc0 * ((q298 - q) - (q298 * q298 * q298 - q * q * q) / 3);
+    out = {hod - t * sod, (q298 - q) * vmax, -sod};
+    return true;
 }
 
 }  // namespace qv

@@ -30,4 +30,11 @@ real bisectfunc(int n, real t, real dg, real w, real f, real x);
 // of the equilibrium and for the order states of made end-members).
 real braggwilliamsg(const tdvector& row, real q, real p, real t);
 
+// gorder with its P and T derivatives. At the equilibrium order parameter dG/dQ = 0, and where Q
+// sits at a bound of its range (or is held ordered or disordered) it does not move with P and T:
+// either way the total derivatives are the partial ones at fixed Q. False, with `out` untouched,
+// for the Landau form of the 190 layout (its Murnaghan term): the caller takes differences.
+bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, OrderState order,
+                   GTerm& out);
+
 }  // namespace qv

@@ -126,6 +126,42 @@ real gv_tait(Session& ses, const GemSettings& gs, const tdvector& row, std::stri
 
 }  // namespace
 
+bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_view name, bool melt,
+                     real p, real t, GTerm& out) {
+    const real v = row[3];
+    if (v == 0) {
+        out = {};
+        return true;
+    }
+    if (gs.ds190 || melt) return false;
+    if (row[9] == 0) {
+        out = {v * (p - pr), v, 0};
+        return true;
+    }
+    // The Tait integral of gv_tait, with V = dG/dP and dG/dT through the thermal pressure.
+    const TaitRow& rt = taitrow(name, row);
+    const Tait& tc = rt.tc;
+    const real theta = row[12];
+    real pth = 0;
+    real dpthdt = 0;
+    if (theta > 0) {
+        const real u = theta / t;
+        pth = rt.pthscale * (efun(u) - rt.e0);
+        dpthdt = rt.pthscale * xifun(u) / theta;
+    } else {
+        pth = row[8] * row[9] * (t - tr);
+        dpthdt = row[8] * row[9];
+    }
+    if (tc.b * pth > 1) return false;
+    const real a = tc.a, b = tc.b, c = tc.c;
+    const real atp = onepluspow(b * (p - pth), -c);
+    const real atpr = onepluspow(b * (pr - pth), -c);
+    out.g = taitgv(v, tc, rt.norm, p, pth);
+    out.dgdp = v * ((1 - a) + a * atp) / rt.norm;
+    out.dgdt = v * a * (atpr - atp) / rt.norm * dpthdt;
+    return true;
+}
+
 Tait taitcoefficients(std::string_view name, real k, real kp, real kpp) {
     Tait tc{};
     if (kpp == 0) {

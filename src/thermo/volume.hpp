@@ -17,6 +17,12 @@ namespace qv {
 real gv_solid(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
               bool melt, real p, real t);
 
+// The same term with its P and T derivatives, for solids of the Tait form and of a constant
+// volume. False, with `out` untouched, for the 190 layout, melts and a thermal pressure the run
+// would clamp or stop at: the caller then takes differences of G.
+bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_view name, bool melt,
+                     real p, real t, GTerm& out);
+
 // The bulk modulus (kbar), square-root expansion, Murnaghan exponent and thermal volume factor
 // of the 190 layout at t.
 struct Murnaghan {

@@ -117,7 +117,7 @@ TEST(Makedeqdx, WithoutAReferenceModeNothingIsPropagated) {
     s.v->xfree[5] = true;
     s.v->xvalue[5] = s.xref.xoffset[5];
     s.v->xvalue[6] = s.xref.xoffset[6];
-    Equations eq{s.ses, s.run, s.gs, s.xref, s.mb, s.rl.rdiv, s.rl.rxnlnk, s.nst};
+    Equations eq{s.ses, equationtables(s.run), s.gs, s.xref, s.mb, s.rl.rdiv, s.rl.rxnlnk, s.nst};
     AssemblageEquations eqs(eq, s.st);
     makedeqdx(s.ses, eqs, *s.v, s.run.nreac, s.rl.rdiv, s.bulk, 0, *s.der);
     EXPECT_FALSE(s.der->valid);

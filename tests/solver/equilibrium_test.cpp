@@ -11,6 +11,7 @@
 
 #include "solver/calcq.hpp"
 #include "solver/nle.hpp"
+#include "solver/reactionlists.hpp"
 #include "support/near.hpp"
 #include "support/oracles.hpp"
 #include "thermo/calcfixture.hpp"
@@ -48,7 +49,7 @@ struct Solve : Calc {
         }
     }
     bool solve() {
-        Equations eq{ses, run, gs, xref, mb, rl.rdiv, rl.rxnlnk, nst};
+        Equations eq{ses, equationtables(run), gs, xref, mb, rl.rdiv, rl.rxnlnk, nst};
         AssemblageEquations eqs(eq, st);
         return nle(ses, eqs, *v, set, st, code);
     }
@@ -190,7 +191,7 @@ TEST(Calcq, OrderEqualsTheRootOfTheInternalReaction) {
     for (int level : {1, 5}) {  // analytical, then finite-difference jacobian
         Ordering o;
         o.run.script.debuglevq = static_cast<int16>(level);
-        ASSERT_TRUE(calcq(o.ses, o.run, o.xref, o.rl, 1, p, t));
+        ASSERT_TRUE(calcq(o.ses, o.run, 1, p, t));
         if (level == 1) q1 = o.ol().var[2].guess;
         EXPECT_ABS_NEAR(static_cast<double>(o.ol().var[2].guess), static_cast<double>(q1), 1e-8);
         EXPECT_EQ(o.ol().var[1].guess, 0.3L);
@@ -214,7 +215,7 @@ TEST(Calcq, CallersTablesComeBackExactlyConvergedOrNot) {
         const emvector act = o.run.dataset.emact;
         const strings names = o.run.dataset.emnames;
         const ReactionLists rl = o.rl;
-        EXPECT_EQ(calcq(o.ses, o.run, o.xref, o.rl, 1, 10, 900), converge);
+        EXPECT_EQ(calcq(o.ses, o.run, 1, 10, 900), converge);
         EXPECT_EQ(std::memcmp(td.get(), o.run.arrays.td.get(), sizeof(tdmatrix)), 0);
         EXPECT_EQ(std::memcmp(r.get(), o.run.arrays.r.get(), sizeof(rmatrix)), 0);
         EXPECT_EQ(std::memcmp(c.get(), o.run.arrays.c.get(), sizeof(icmatrix)), 0);
@@ -231,25 +232,60 @@ TEST(Calcq, CallersTablesComeBackExactlyConvergedOrNot) {
     }
 }
 
+// A made end-member takes its constituent's G as the rest of the run does, the constituent's
+// name included: here a melt, whose name selects the melt equation of state. Making the ordered
+// end-member from such a row gives the order of the phase whose end-member is that row itself.
+TEST(Calcq, MadeEndMemberKeepsItsConstituentsName) {
+    const real p = 10;
+    const real t = 900;
+    auto melt = [](tdvector row) {
+        row[8] = 3e-5L;  // alpha, 1/K
+        row[9] = 400;    // K, kbar
+        row[10] = 6;     // K'
+        row[11] = -0.015L;
+        return row;
+    };
+    Ordering made;
+    ssemtype& od = made.ol().em[3];
+    (*made.run.arrays.td)[400] = melt(od.td);
+    made.run.dataset.emnames[400] = "odL";
+    od.td[1] = od.td[2] = od.td[3] = 0;  // no linear term of its own
+    od.nmake = 1;
+    od.makeint2[1] = 400;
+    od.makecoef[1] = 1;
+    od.makeden = 1;
+    ASSERT_TRUE(calcq(made.ses, made.run, 1, p, t));
+
+    real q[2] = {};
+    for (const char* name : {"odL", "od"}) {
+        Ordering direct;
+        direct.ol().em[3].td = melt(direct.ol().em[3].td);
+        direct.ol().em[3].name = name;
+        ASSERT_TRUE(calcq(direct.ses, direct.run, 1, p, t));
+        q[name[2] == 'L' ? 0 : 1] = direct.ol().var[2].guess;
+    }
+    EXPECT_REL_NEAR(made.ol().var[2].guess, q[0], 1e-12L);
+    EXPECT_GT(std::fabs(q[0] - q[1]), 1e-6L);  // the name does matter to this row
+}
+
 TEST(Calcq, RefusesAPhaseWithoutOrder) {
     Ordering o;
     o.ol().hasorder = false;
-    EXPECT_BOMB(calcq(o.ses, o.run, o.xref, o.rl, 1, 10, 900), "calcq", "not an OD phase");
+    EXPECT_BOMB(calcq(o.ses, o.run, 1, 10, 900), "calcq", "not an OD phase");
     bool was = false;
-    EXPECT_BOMB(findlegalq(o.ses, o.run, o.xref, o.rl, 1, false, was, 10, 900), "findlegalq",
-                "not an odd phase");
+    EXPECT_BOMB(findlegalq(o.ses, o.run, 1, false, was, 10, 900), "findlegalq", "not an odd phase");
 }
 
 TEST(Findlegalq, DrawsOnlyWhenTheOrderIsIllegal) {
     Ordering o;
     bool was = true;
-    EXPECT_TRUE(findlegalq(o.ses, o.run, o.xref, o.rl, 1, false, was, 10, 900));
+    EXPECT_TRUE(findlegalq(o.ses, o.run, 1, false, was, 10, 900));
     EXPECT_FALSE(was);
     EXPECT_EQ(o.ol().var[2].guess, 0.1L);  // nothing drawn
     o.ol().var[2].guess = 0.9L;            // Fe on M1 would be negative
     o.ol().var[2].lower = 0;
     o.ol().var[2].upper = 0.3L;
-    EXPECT_TRUE(findlegalq(o.ses, o.run, o.xref, o.rl, 1, true, was, 10, 900));
+    EXPECT_TRUE(findlegalq(o.ses, o.run, 1, true, was, 10, 900));
     EXPECT_TRUE(was);
     EXPECT_GT(o.ol().var[2].guess, 0);
     EXPECT_LT(o.ol().var[2].guess, 0.3L);

@@ -62,7 +62,7 @@ struct SolvedCalc : Calc {
         for (int16 k = 1; k <= run.nxvars + run.nmodevars; ++k) {
             v->xvalue[k] = v->xfree[k] ? xref.xoffset[k] + xref.xscale[k] * start[k] : start[k];
         }
-        Equations eq{ses, run, gs, xref, mb, rl.rdiv, rl.rxnlnk, nst};
+        Equations eq{ses, equationtables(run), gs, xref, mb, rl.rdiv, rl.rxnlnk, nst};
         AssemblageEquations eqs(eq, st);
         set.makedeqdx = [&] { makedeqdx(ses, eqs, *v, run.nreac, rl.rdiv, bulk, level, *der); };
         const bool ok = nle(ses, eqs, *v, set, st, code);

@@ -90,7 +90,7 @@ struct Assemblage : Calc {
         mb.bulkcomp[3] = 0.5L + 0.3L + 0.2L;
         mb.modeson = true;
     }
-    Equations eq() { return Equations{ses, run, gs, xref, mb, rdiv, rxnlnk, st}; }
+    Equations eq() { return Equations{ses, equationtables(run), gs, xref, mb, rdiv, rxnlnk, st}; }
     void hold(int k) { xref.xfree[k] = false; }
     // P, T, x(ol), Q(ol), x(px) and the modes of ol, px and q.
     eqvector natural() const {
@@ -391,7 +391,7 @@ TEST(Nlefunc, AqueousSolventFractionsGoIntoTheDataRows) {
     Fixed1<real, maxreac> lnk;
     NleState st;
     GemSettings gs;
-    Equations e{c.ses, c.run, gs, c.xref, mb, rdiv, lnk, st};
+    Equations e{c.ses, equationtables(c.run), gs, c.xref, mb, rdiv, lnk, st};
     eqvector s;
     s[3] = 0.1L;
     s[4] = 0.05L;
