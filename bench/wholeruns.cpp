@@ -1,9 +1,12 @@
-// Benchmark of whole runs of the built program: the example folder (a phase diagram run, mode 1)
-// and the aluminosilicate reaction diagram of the whole-run tests (mode 3), each run in a fresh
-// copy of its folder with its typed answers. For each: the elapsed time of the best of five
-// runs beside the reference loop of one long double log and exp, and the peak resident memory
-// and minor page faults of the process as /usr/bin/time counts them. The time in reference units
-// is the user and system time of the run (the elapsed time depends on the machine's load).
+// Benchmark of whole runs of the built program: the example folder with each of its scripts
+// (phase diagram runs, mode 1: "pseudo", the one tools/run-example runs by default, and
+// "example") and the aluminosilicate reaction diagram of the whole-run tests (mode 3, with the
+// shared inputs its case names), each run in a fresh copy of its folder with its typed answers.
+// For each: the elapsed time of the best of five runs beside the reference loop of one long
+// double log and exp, and the peak resident memory and minor page faults of the process as
+// /usr/bin/time counts them. The time in reference units is the user and system time of the run
+// (the elapsed time depends on the machine's load). QV_BENCH_PROGRAM=<path> times another
+// build's program with the same cases (a before/after pair in one session).
 //
 // Entry point: qv::wholerun_bench(), called by qv_bench.
 
@@ -13,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -37,11 +41,19 @@ struct RunFigures {
 
 constexpr const char* timeprogram = "/usr/bin/time";
 
+// The program to run: the one built with the bench, or another build's named by the environment
+// variable QV_BENCH_PROGRAM (to measure two builds side by side with the same bench).
+std::string programpath() {
+    const char* other = std::getenv("QV_BENCH_PROGRAM");
+    return other != nullptr && *other != '\0' ? std::string(other) : std::string(QV_BENCH_PROGRAM);
+}
+
 // Runs the program once in `dir` with standard input from `input` (or /dev/null), under
 // /usr/bin/time: the peak memory and page faults of a process include what it held before it
 // started the program, so they are taken from that small process, not from a copy of the bench.
 RunFigures runonce(const fs::path& dir, const fs::path& input) {
     RunFigures f;
+    const std::string program = programpath();
     const fs::path figures = dir / "time-figures.txt";
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = fork();
@@ -54,7 +66,7 @@ RunFigures runonce(const fs::path& dir, const fs::path& input) {
         dup2(in, 0);
         dup2(out, 1);
         dup2(out, 2);
-        execl(timeprogram, timeprogram, "-f", "%M %R", "-o", figures.c_str(), QV_BENCH_PROGRAM,
+        execl(timeprogram, timeprogram, "-f", "%M %R", "-o", figures.c_str(), program.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -73,16 +85,43 @@ RunFigures runonce(const fs::path& dir, const fs::path& input) {
     return f;
 }
 
+// Copies the input files of a run folder into `dir`: its own files, and for a whole-run test case
+// the shared inputs that its "shared-inputs.txt" names, one a line, from the cases' "inputs"
+// folder.
+void copyinputs(const fs::path& source, const fs::path& dir) {
+    for (const auto& entry : fs::directory_iterator(source)) {
+        if (entry.is_regular_file()) fs::copy_file(entry.path(), dir / entry.path().filename());
+    }
+    std::ifstream list(source / "shared-inputs.txt");
+    const fs::path shared = source.parent_path().parent_path() / "inputs";
+    std::string name;
+    while (list >> name)
+        fs::copy_file(shared / name, dir / name, fs::copy_options::overwrite_existing);
+}
+
+// Makes the preferences file of `dir` name the script qv-<script>.txt, as tools/run-example does.
+void usescript(const fs::path& dir, const std::string& script) {
+    const fs::path prefs = dir / "qv-prefs.txt";
+    std::ifstream in(prefs);
+    std::string text, line;
+    while (std::getline(in, line)) {
+        if (line.rfind("scriptfile ", 0) == 0) line = "scriptfile  " + script;
+        text += line + "\n";
+    }
+    in.close();
+    std::ofstream(prefs) << text;
+}
+
 // The best of five runs, each in a fresh copy of `source` (without its expected/ folder).
-RunFigures bestrun(const fs::path& source, const std::string& stdinname) {
+RunFigures bestrun(const fs::path& source, const std::string& stdinname,
+                   const std::string& script) {
     const fs::path dir = fs::temp_directory_path() / "qv_wholerun_bench";
     RunFigures best;
     for (int rep = 0; rep < 5; ++rep) {
         fs::remove_all(dir);
         fs::create_directories(dir);
-        for (const auto& entry : fs::directory_iterator(source)) {
-            if (entry.is_regular_file()) fs::copy_file(entry.path(), dir / entry.path().filename());
-        }
+        copyinputs(source, dir);
+        if (!script.empty()) usescript(dir, script);
         const fs::path input = stdinname.empty() ? fs::path{} : dir / stdinname;
         const RunFigures f = runonce(dir, input);
         if (!f.ok) return f;
@@ -107,19 +146,21 @@ int wholerun_bench() {
         const char* label;
         const char* folder;
         const char* stdinname;
+        const char* script;  // the example folder's script to run; "" the folder's own choice
     };
     const Case cases[] = {
-        {"example folder (mode 1)", QV_BENCH_EXAMPLES, ""},
-        {"m3-al2sio5 (mode 3)", QV_BENCH_E2E_CASES "/m3-al2sio5", "stdin.txt"},
+        {"example, pseudo (mode 1)", QV_BENCH_EXAMPLES, "", "pseudo"},
+        {"example, example (mode 1)", QV_BENCH_EXAMPLES, "", "example"},
+        {"m3-al2sio5 (mode 3)", QV_BENCH_E2E_CASES "/m3-al2sio5", "stdin.txt", ""},
     };
-    std::cout << "whole runs of " << fs::path(QV_BENCH_PROGRAM).filename().string()
+    std::cout << "whole runs of " << programpath()
               << " (best of 5; peak memory and minor page faults of the process)\n";
     std::cout << padded("run", 28) << padded("elapsed ms", 12) << padded("cpu ms", 10)
               << padded("cpu reference units", 21) << padded("peak RSS (kB)", 15)
               << "minor faults\n";
     int status = 0;
     for (const Case& c : cases) {
-        const RunFigures f = bestrun(c.folder, c.stdinname);
+        const RunFigures f = bestrun(c.folder, c.stdinname, c.script);
         if (!f.ok) {
             std::cout << padded(c.label, 28) << "did not run to a normal end\n";
             status = 1;

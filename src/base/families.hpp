@@ -31,7 +31,9 @@ using liemvector = Fixed1<int32, maxem>;
 using xemvector = Fixed1<real, maxem>;
 // Covariance of end-member enthalpies: rows are made as the run's end-members use them.
 using emmatrix = Grow1<emvector, maxem>;
-using liemmatrix = Fixed1<liemvector, maxem>;  // 640 kB: allocate on the heap
+// Integer matrices of compositions and reactions (rows are components, at most a few dozen):
+// rows are made as written, so a matrix costs what it holds rather than 640 kB.
+using liemmatrix = Grow1<liemvector, maxem>;
 
 // The 150-entry family.
 using rmatrix = Fixed1<iemvector, maxreac>;  // reaction coefficients: reaction x end-member

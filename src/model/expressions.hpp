@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/dense.hpp"
 #include "model/datamodel.hpp"
 #include "textio/session.hpp"
 
@@ -35,10 +36,13 @@ struct sxtermtype {
     Fixed1<xtermtype, maxxterms> xterm;
 };
 
-// One expression: the sum of its terms; no terms means the value 0.
-struct termtype {
+// One expression: the sum of its terms; no terms means the value 0. Most expressions have one
+// to three terms, and a phase holds some seventy expressions, so the terms are made as written.
+// The record keeps the alignment of its terms, so that a phase record at full capacity (as the
+// heap report gives it) is its size plus the room of the terms.
+struct alignas(sxtermtype) termtype {
     int16 nsxterms = 0;  // 0 to 24
-    Fixed1<sxtermtype, maxsxterms> sxterm;
+    Dense1<sxtermtype, maxsxterms> sxterm;
 };
 
 struct ptype1;

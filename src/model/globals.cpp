@@ -16,6 +16,18 @@ constexpr std::size_t reportedbytes(const Grow1<T, N>*) {
     return Grow1<T, N>::capacitybytes();
 }
 
+// A phase record at full capacity: its expressions (each end-member's proportion, each site
+// fraction, each variable's numerator and denominator) hold their terms outside the record,
+// made as read, so the report adds the room of all `maxsxterms` terms of each expression
+// beside its count.
+constexpr std::size_t fulltermbytes =
+    alignof(sxtermtype) + static_cast<std::size_t>(maxsxterms) * sizeof(sxtermtype);
+constexpr std::size_t phaseexpressions = maxssem + maxsf + 2 * maxssvars;
+constexpr std::size_t reportedbytes(const prectype1*) {
+    return (sizeof(ptype1) + phaseexpressions * (fulltermbytes - sizeof(termtype))) *
+           static_cast<std::size_t>(prectype1::capacity());
+}
+
 template <class T>
 void allocate(Session& ses, std::unique_ptr<T>& p, const char* name) {
     p = std::make_unique<T>();

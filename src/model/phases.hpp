@@ -290,8 +290,8 @@ struct AxState {
     int16 nsamecoding = 0;
     Fixed1<SameCodingGroup, maxsamegroups> samecoding;
     FluidSpeciesTable fluid;
-    int16 bufferindex = 0;       // the script's buffer phase among `buffers`; 0 none
-    Fixed1<McTarget, maxmc> mc;  // one per "mc" line of the script
+    int16 bufferindex = 0;      // the script's buffer phase among `buffers`; 0 none
+    Grow1<McTarget, maxmc> mc;  // one per "mc" line of the script, made as written
 };
 
 struct Run;

@@ -45,7 +45,7 @@ struct DudaInputs {
     StoredCalcs& calcs;  // may be reordered or replaced when x(CO2) varies
     DudaSettings set;
     const Windows& win;  // calcP/calcT windows (T in K) and the overall window
-    const Fixed1<mineraltype, maxminerals>& minerals;
+    const mineraltable& minerals;
     int16 nmin = 0;
     std::vector<std::string> phasenames;  // solution phases, then pure phases
     std::vector<real> xco2values;         // the script's "xco2values" list, in order

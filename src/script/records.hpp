@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/fixed.hpp"
+#include "base/grow.hpp"
 #include "base/real.hpp"
 #include "textio/words.hpp"
 
@@ -227,5 +228,9 @@ struct mineraltype {
     // A variable whose denominator is zero for the analysis itself has no value ("*").
     Fixed1<bool, maxmineralxyz> xyzundefined{};
 };
+
+// The analysed minerals of a run (a mineral record is large, and most runs have none): a record
+// is made when the run first writes it (base/grow.hpp).
+using mineraltable = Grow1<mineraltype, maxminerals>;
 
 }  // namespace qv

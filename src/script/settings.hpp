@@ -52,9 +52,9 @@ struct ScriptTables {
     Grow1<McRange, maxmc> mcrange{};
     Grow1<McFunc, maxmc> mcfunc{};
     Grow1<valreals, maxmcbulk> mcbulk{};
-    Fixed1<mineraltype, maxminerals> wtminerals{};
+    mineraltable wtminerals{};
     // The rock's minerals that the recalculation and the rbi rows work on (count `nmin`).
-    Fixed1<mineraltype, maxminerals> minerals{};
+    mineraltable minerals{};
 };
 
 // The state of the script file itself and the discipline of reading it.

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "base/dense.hpp"
 #include "base/families.hpp"
 #include "support/fakes.hpp"
 
@@ -95,6 +96,34 @@ TEST(Grow1, APreparerSetsUpEveryNewEntry) {
     EXPECT_EQ(t[2].n, 4);
     EXPECT_EQ(t[3].name, "unset");
     EXPECT_EQ(t[3].n, 5);
+}
+
+// The terms of an expression: made as written, with their member defaults, and the capacity and
+// its fault as for a fixed table.
+TEST(Dense1, EntriesAreMadeWithTheirDefaultsUpToTheHighestIndexWritten) {
+    struct Term {
+        real coef = 1;
+        int16 n = 0;
+    };
+    Dense1<Term, 24> t;
+    const Dense1<Term, 24>& ct = t;
+    EXPECT_EQ(ct[24].coef, 1);  // a read of an entry not made sees the defaults, makes nothing
+    EXPECT_EQ(t.size(), 0);
+    t[3].n = 2;
+    EXPECT_EQ(t.size(), 3);
+    EXPECT_EQ(t[1].coef, 1);
+    EXPECT_EQ(t[2].n, 0);
+    EXPECT_EQ(ct[3].n, 2);
+    Dense1<Term, 24> copy = t;
+    copy[3].n = 5;
+    EXPECT_EQ(t[3].n, 2);  // copies are independent
+    EXPECT_EQ((Dense1<Term, 24>::capacity()), 24);
+    for (int i : {0, -1, 25}) {
+        EXPECT_BOMB(t[i].n = 1, "index", "subscript out of range");
+        EXPECT_BOMB(static_cast<void>(ct[i]), "index", "subscript out of range");
+    }
+    t.clear();
+    EXPECT_EQ(t.size(), 0);
 }
 
 }  // namespace

@@ -77,8 +77,7 @@ struct DudaHarness {
     StoredCalcs calcs;
     DudaSettings set;
     Windows win;
-    std::unique_ptr<Fixed1<mineraltype, maxminerals>> minerals =
-        std::make_unique<Fixed1<mineraltype, maxminerals>>();
+    std::unique_ptr<mineraltable> minerals = std::make_unique<mineraltable>();
 };
 
 // The stages of the driver up to the nominal solution.
