@@ -7,8 +7,9 @@
 namespace qv {
 namespace {
 
-bool active(const Session& ses, int channel) {
-    return (ses.ch.activechannels & (int32{1} << channel)) != 0;
+// True when the channel of `mask` is open.
+bool active(const Session& ses, int32 mask) {
+    return (ses.ch.activechannels & mask) != 0;
 }
 
 [[noreturn]] void readfault() {
@@ -26,7 +27,7 @@ std::string readanswer(Session& ses) {
 }
 
 void echo_yesno(Session& ses, bool yes) {
-    if (active(ses, 3)) putstr(ses, 0, yes ? "yes" : "no", 1, logmask);
+    if (active(ses, logmask)) putstr(ses, 0, yes ? "yes" : "no", 1, logmask);
 }
 
 }  // namespace
@@ -45,10 +46,10 @@ void prstrings(Session& ses, strings& words, int16& n) {
 }
 
 void promptstrings(Session& ses, std::string_view prompt, strings& words, int16& n) {
-    if (active(ses, 0)) {
+    if (active(ses, screenmask)) {
         putstr(ses, 0, std::string(prompt) + " : ", 0, screenlogmask);
         prstrings(ses, words, n);
-        if (active(ses, 3)) {
+        if (active(ses, logmask)) {
             std::string echo;
             if (n == 0) {
                 echo = "(nothing input)";
@@ -60,7 +61,7 @@ void promptstrings(Session& ses, std::string_view prompt, strings& words, int16&
             }
             putstr(ses, 0, echo, 1, logmask);
         }
-    } else if (active(ses, 1)) {
+    } else if (active(ses, temask)) {
         bomb("promptstrings", "TE not impemented yet", yourfault);
     }
     if (n == 1 && iskill(words[1])) killrun();
@@ -149,7 +150,7 @@ void promptreals(Session& ses, std::string_view prompt, rrvector& xs, int16& n) 
 
 bool query(Session& ses, std::string_view prompt, bool lastwait) {
     std::string answer;
-    if (active(ses, 0)) {
+    if (active(ses, screenmask)) {
         const std::string question = std::string(prompt) + " ? ";
         for (int round = 0; round < 2; ++round) {
             putstr(ses, 0, question, 0, screenlogmask);
@@ -170,7 +171,7 @@ bool query(Session& ses, std::string_view prompt, bool lastwait) {
     const bool yes =
         answer.empty() || answer == "1" || answer == "yes" || answer == "y" || answer == "Y";
     echo_yesno(ses, yes);
-    if (active(ses, 1)) bomb("query", "TE not impemented yet", yourfault);
+    if (active(ses, temask)) bomb("query", "TE not impemented yet", yourfault);
     if (answer == "kill") killrun();
     return yes;
 }
@@ -178,10 +179,10 @@ bool query(Session& ses, std::string_view prompt, bool lastwait) {
 void promptcontrol(Session& ses, std::string_view prompt, controlboolean& cb) {
     if (cb != controlboolean::ask) return;
     std::string answer;
-    if (active(ses, 0)) {
+    if (active(ses, screenmask)) {
         putstr(ses, 0, std::string(prompt) + " ? ", 0, screenlogmask);
         answer = trim(readanswer(ses));
-    } else if (active(ses, 1)) {
+    } else if (active(ses, temask)) {
         bomb("promptcontrol", "TE not impemented yet", yourfault);
     }
     const bool yes =
