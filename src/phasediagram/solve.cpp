@@ -250,7 +250,7 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
         res.ph[p].stepfactor.fill(0);
     }
     res.g = 0;
-    res.sys = SystemProps{};
+    clear_sums(res.sys);
     res.nmodesteps = pd_.modesinsolve ? 1 : 0;
     res.firstmodestep = res.nmodesteps;
     res.ncomp = comps.ncomp;
@@ -489,14 +489,14 @@ void Calculation::postprocess() {
     // the table cleared, so nothing of an earlier point shows in them.
     const bool withsums = sc_.pseudoon && res.nmodesteps > 0;
     SystemProps* sums = sums_.get();
-    if (withsums) *sums = SystemProps{};
+    if (withsums) clear_sums(*sums);
     modestepfactors(run_, pd_, *st_, *props_, *sums);
     calcgphase(ses_, tab, st_->equilphases, st_->varvalues, res.p, res.t, run_.xco2cur,
                run_.xh2ocur, *props_, withsums ? sums : nullptr);
     for (int k = 1; k <= res.nphases; ++k) res.ph[k].props = (*props_)[k];
     res.g = 0;
     if (withsums) {
-        res.sys = *sums;
+        copy_sums(res.sys, *sums);
         res.g = sums->g[1];
     }
 }

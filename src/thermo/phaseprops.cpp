@@ -1,5 +1,6 @@
 #include "thermo/phaseprops.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -13,6 +14,14 @@ namespace {
 
 constexpr real dpstep = 2e-5L;  // kbar
 constexpr real dtstep = 2e-4L;  // K
+
+// Working tables of `calcgphase` (38 kB), made once instead of at each call: each call reads only
+// the entries it has written itself.
+std::array<emvector, 6>& phasepropsscratch() {
+    static const std::unique_ptr<std::array<emvector, 6>> s =
+        std::make_unique<std::array<emvector, 6>>();
+    return *s;
+}
 
 }  // namespace
 
@@ -48,6 +57,9 @@ int16 calcphaseemg(Session& ses, const PhaseEmTables& tab, const bemvector& phas
     for (int16 i = 1; i <= run.npure; ++i) {
         if (phases[run.nss + i]) one();
     }
+    // The working tables are kept from call to call: an entry the activities leave unset reads 0,
+    // as it would in a fresh table.
+    for (int16 k = 1; k <= n; ++k) activity[k] = 0;
     tab.activities(x, p, t, activity);
     for (int16 k = 1; k <= n; ++k) mu[k] = g[k] + rgas * t * std::log(activity[k]);
     return n;
@@ -73,6 +85,27 @@ Fixed1<int16, maxcomp> makemw2c(const ComponentTable& oxides, const SystemCompon
     return map;
 }
 
+void clear_sums(SystemProps& sums) {
+    for (int i = 1; i <= sums.nbulk; ++i) {
+        sums.bulk[i].fill(0);
+        sums.g[i] = sums.h[i] = sums.s[i] = sums.v[i] = sums.density[i] = 0;
+    }
+    sums.nbulk = 1;
+}
+
+void copy_sums(SystemProps& to, const SystemProps& from) {
+    const int n = std::max(to.nbulk, from.nbulk);
+    for (int i = 1; i <= n; ++i) {
+        to.bulk[i] = from.bulk[i];
+        to.g[i] = from.g[i];
+        to.h[i] = from.h[i];
+        to.s[i] = from.s[i];
+        to.v[i] = from.v[i];
+        to.density[i] = from.density[i];
+    }
+    to.nbulk = from.nbulk;
+}
+
 void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases, const eqvector& x,
                 real p, real t, real u, real v, Fixed1<PhaseProps, maxeq>& props,
                 SystemProps* sums) {
@@ -81,13 +114,13 @@ void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases,
     const Fixed1<int16, maxcomp> map = makemw2c(run.comps, sc, tab.syscomp);
     int nsys = 0;
     for (int c = 1; c <= sc.ncomp; ++c) nsys += tab.syscomp[c] ? 1 : 0;
-    auto work = std::make_unique<std::array<emvector, 7>>();
-    emvector& g0 = (*work)[0];
-    emvector& mu0 = (*work)[1];
-    emvector& mup = (*work)[2];
-    emvector& mut = (*work)[3];
-    emvector& act = (*work)[4];
-    emvector& scratch = (*work)[5];
+    std::array<emvector, 6>& work = phasepropsscratch();
+    emvector& g0 = work[0];
+    emvector& mu0 = work[1];
+    emvector& mup = work[2];
+    emvector& mut = work[3];
+    emvector& act = work[4];
+    emvector& scratch = work[5];
     calcphaseemg(ses, tab, phases, x, scratch, mup, act, p + dpstep, t, u, v);
     calcphaseemg(ses, tab, phases, x, scratch, mut, act, p, t + dtstep, u, v);
     calcphaseemg(ses, tab, phases, x, g0, mu0, act, p, t, u, v);

@@ -82,6 +82,13 @@ struct SystemProps {
     Fixed1<real, maxbulk> density;
 };
 
+// Sets `sums` to the state of a fresh table (as `sums = SystemProps{}`), and copies `from` into
+// `to` (as `to = from`), touching only the bulk compositions that are in use. Both need tables
+// whose entries above `nbulk` are zero: a fresh table and every table formed from it by the mode
+// step factors and `calcgphase` are. A table holds 100 kB, most of which a point never uses.
+void clear_sums(SystemProps& sums);
+void copy_sums(SystemProps& to, const SystemProps& from);
+
 // G, S, V, H and density of every phase of the set, solution phases in layout order then pure
 // phases, into props[1..]; S and V by forward differences of the chemical potentials (2e-4 K,
 // 2e-5 kbar). A pure phase of fixed activity a below 1 has G lowered by RT ln(1/a). With
