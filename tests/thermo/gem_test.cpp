@@ -51,16 +51,7 @@ real dgdt(Ds62& d, int16 k, real p, real t, real h) {
     return (d.g(k, p, t + h) - d.g(k, p, t - h)) / (2 * h);
 }
 
-class Ds62Gem : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { d = new Ds62(); }
-    static void TearDownTestSuite() {
-        delete d;
-        d = nullptr;
-    }
-    static Ds62* d;
-};
-Ds62* Ds62Gem::d = nullptr;
+class Ds62Gem : public Ds62Suite {};
 
 TEST_F(Ds62Gem, ReadsAllEndMembers) {
     ASSERT_EQ(d->nem(), 29);

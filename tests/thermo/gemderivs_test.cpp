@@ -15,16 +15,7 @@
 namespace qv::test {
 namespace {
 
-class Ds62Derivs : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { d = new Ds62(); }
-    static void TearDownTestSuite() {
-        delete d;
-        d = nullptr;
-    }
-    static Ds62* d;
-};
-Ds62* Ds62Derivs::d = nullptr;
+class Ds62Derivs : public Ds62Suite {};
 
 // Central differences of G refined by one Richardson step (error of order h^4).
 real richardson(const std::function<real(real)>& g, real x, real h) {

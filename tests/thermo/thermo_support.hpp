@@ -2,6 +2,8 @@
 // Shared fixtures of the thermodynamic tests: the real dataset read by the dataset reader, and
 // synthetic data rows.
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -45,6 +47,17 @@ struct Ds62 {
     }
     real g(int16 k, real p, real t) { return gem(ts.ses, gs, row(k), name(k), p, t); }
     GemSettings gs;
+};
+
+// A test suite that reads the dataset once for all its tests.
+class Ds62Suite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { d = new Ds62(); }
+    static void TearDownTestSuite() {
+        delete d;
+        d = nullptr;
+    }
+    static inline Ds62* d = nullptr;
 };
 
 // A data row from its leading values (1-based order H, S, V, a, b, c, d, a0, K0, K0', K0'',
