@@ -33,6 +33,7 @@ eqvector testresiduals(int n) {
 
 TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
     FakeConsole con;
+    NewtonScratch work;
     for (int n : {1, 2, 5, 16, 18}) {
         for (real ratio : {1.0L, 1.2L}) {
             const eqmatrix j = testmatrix(n, ratio);
@@ -40,8 +41,8 @@ TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
             eqvector lu;
             eqvector sv;
             real cond1 = 0;
-            ASSERT_TRUE(ludirection(j, e, n, lu, cond1)) << n;
-            const SvdDirectionInfo info = svddirection(con, j, e, n, sv);
+            ASSERT_TRUE(ludirection(work, j, e, n, lu, cond1)) << n;
+            const SvdDirectionInfo info = svddirection(con, work, j, e, n, sv);
             EXPECT_FALSE(info.singular);
             EXPECT_GT(info.cond, 0);
             // The 1-norm condition number bounds the 2-norm one within a factor n.
@@ -60,6 +61,7 @@ TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
 
 TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
     FakeConsole con;
+    NewtonScratch work;
     const int n = 6;
     const eqvector e = testresiduals(n);
     // Columns ten orders of magnitude apart: the decomposition keeps every value, but the LU
@@ -68,8 +70,8 @@ TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
         const eqmatrix j = testmatrix(n, 100);
         eqvector dx;
         real cond1 = 0;
-        EXPECT_FALSE(ludirection(j, e, n, dx, cond1));
-        const SvdDirectionInfo info = svddirection(con, j, e, n, dx);
+        EXPECT_FALSE(ludirection(work, j, e, n, dx, cond1));
+        const SvdDirectionInfo info = svddirection(con, work, j, e, n, dx);
         EXPECT_FALSE(info.singular);
         EXPECT_GT(info.cond, 1e9L);
     }
@@ -79,8 +81,8 @@ TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
         j[4] = j[2];
         eqvector dx;
         real cond1 = 0;
-        EXPECT_FALSE(ludirection(j, e, n, dx, cond1));
-        const SvdDirectionInfo info = svddirection(con, j, e, n, dx);
+        EXPECT_FALSE(ludirection(work, j, e, n, dx, cond1));
+        const SvdDirectionInfo info = svddirection(con, work, j, e, n, dx);
         EXPECT_TRUE(info.singular);
         EXPECT_EQ(info.cond, 0);
     }
@@ -88,7 +90,7 @@ TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
     {
         eqvector dx;
         real cond1 = 0;
-        EXPECT_FALSE(ludirection(eqmatrix{}, e, 0, dx, cond1));
+        EXPECT_FALSE(ludirection(work, eqmatrix{}, e, 0, dx, cond1));
     }
 }
 
