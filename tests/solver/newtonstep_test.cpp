@@ -59,6 +59,35 @@ TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
     }
 }
 
+// Each solve owns its working space, kept between its iterations: space left by a larger system
+// must not change the direction of a smaller one, by either route, to the last bit.
+TEST(NewtonStep, ReusedWorkingSpaceGivesTheBitsOfFreshSpace) {
+    FakeConsole con;
+    NewtonScratch used;
+    for (int n : {18, 5, 1, 7}) {
+        const eqmatrix j = testmatrix(n, 1.2L);
+        const eqvector e = testresiduals(n);
+        NewtonScratch fresh;
+        eqvector lu1;
+        eqvector lu2;
+        eqvector sv1;
+        eqvector sv2;
+        real c1 = 0;
+        real c2 = 0;
+        ASSERT_TRUE(ludirection(used, j, e, n, lu1, c1)) << n;
+        ASSERT_TRUE(ludirection(fresh, j, e, n, lu2, c2)) << n;
+        EXPECT_EQ(c1, c2) << n;
+        const SvdDirectionInfo i1 = svddirection(con, used, j, e, n, sv1);
+        const SvdDirectionInfo i2 = svddirection(con, fresh, j, e, n, sv2);
+        EXPECT_EQ(i1.cond, i2.cond) << n;
+        EXPECT_EQ(svdcondition(con, used, j, n).cond, i2.cond) << n;
+        for (int k = 1; k <= n; ++k) {
+            EXPECT_EQ(lu1[k], lu2[k]) << n << " " << k;
+            EXPECT_EQ(sv1[k], sv2[k]) << n << " " << k;
+        }
+    }
+}
+
 TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
     FakeConsole con;
     NewtonScratch work;
