@@ -1,31 +1,14 @@
 #include "solver/newtonstep.hpp"
 
 #include <cmath>
-#include <memory>
 #include <vector>
 
 #include "base/convert.hpp"
-#include "numerics/svd.hpp"
 
 namespace qv {
 namespace {
 
-// The decomposition's working arrays, kept for the process: a solve is never nested in
-// another. Their rows are made as the sizes of the jacobians need them.
-SvdArrays& svdscratch() {
-    static std::unique_ptr<SvdArrays> s = std::make_unique<SvdArrays>();
-    return *s;
-}
-
-// An n x n matrix in one block, row-major from 0, for the LU factors; kept between calls.
-std::vector<real>& luscratch(std::size_t size) {
-    static std::vector<real> m;
-    if (m.size() < size) m.resize(size);
-    return m;
-}
-
-SvdDirectionInfo decompose(Console& con, const eqmatrix& j, int n) {
-    SvdArrays& s = svdscratch();
+SvdDirectionInfo decompose(Console& con, SvdArrays& s, const eqmatrix& j, int n) {
     for (int r = 1; r <= n; ++r) {
         for (int c = 1; c <= n; ++c) s.svda[r][c] = j[r][c];
     }
@@ -45,10 +28,12 @@ SvdDirectionInfo decompose(Console& con, const eqmatrix& j, int n) {
 
 }  // namespace
 
-bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real& cond1) {
+bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int n, eqvector& dx,
+                 real& cond1) {
     if (n <= 0) return false;
     const auto un = static_cast<std::size_t>(n);
-    std::vector<real>& a = luscratch(un * un);
+    std::vector<real>& a = work.lu;
+    if (a.size() < un * un) a.resize(un * un);
     const auto at = [&](int r, int c) -> real& {
         return a[static_cast<std::size_t>(r) * un + static_cast<std::size_t>(c)];
     };
@@ -127,10 +112,10 @@ bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real
     return true;
 }
 
-SvdDirectionInfo svddirection(Console& con, const eqmatrix& j, const eqvector& e, int n,
-                              eqvector& dx) {
-    const SvdDirectionInfo info = decompose(con, j, n);
-    const SvdArrays& s = svdscratch();
+SvdDirectionInfo svddirection(Console& con, NewtonScratch& work, const eqmatrix& j,
+                              const eqvector& e, int n, eqvector& dx) {
+    SvdArrays& s = work.svdarrays();
+    const SvdDirectionInfo info = decompose(con, s, j, n);
     int k = n;
     for (int i = 1; i <= n - 1; ++i) {
         if (s.svdw[i] > 1e-12L * s.svdw[n]) {
@@ -148,8 +133,8 @@ SvdDirectionInfo svddirection(Console& con, const eqmatrix& j, const eqvector& e
     return info;
 }
 
-SvdDirectionInfo svdcondition(Console& con, const eqmatrix& j, int n) {
-    return decompose(con, j, n);
+SvdDirectionInfo svdcondition(Console& con, NewtonScratch& work, const eqmatrix& j, int n) {
+    return decompose(con, work.svdarrays(), j, n);
 }
 
 }  // namespace qv

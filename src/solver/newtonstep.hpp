@@ -9,7 +9,11 @@
 // condition number from the exact inverse, times n (which bounds the 2-norm one), must stay below
 // 1e10, a hundredfold inside the decomposition's own limit.
 
+#include <memory>
+#include <vector>
+
 #include "base/families.hpp"
+#include "numerics/svd.hpp"
 #include "textio/console.hpp"
 
 namespace qv {
@@ -23,15 +27,29 @@ struct SvdDirectionInfo {
     real cond = 0;
 };
 
+// The working space of the directions of one solve, kept between its iterations: the
+// decomposition's arrays, made on first need (their rows as the jacobians' sizes need them), and
+// the LU factors as one n x n block, row-major from 0, grown as needed.
+struct NewtonScratch {
+    std::unique_ptr<SvdArrays> svd;
+    std::vector<real> lu;
+
+    SvdArrays& svdarrays() {
+        if (!svd) svd = std::make_unique<SvdArrays>();
+        return *svd;
+    }
+};
+
 // dx by LU with partial pivoting. False, with dx unset, when a pivot is zero or n times the
 // 1-norm condition number reaches `lucondlimit`; `cond1` is then meaningless.
-bool ludirection(const eqmatrix& j, const eqvector& e, int n, eqvector& dx, real& cond1);
+bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int n, eqvector& dx,
+                 real& cond1);
 
 // dx by the singular value decomposition over the singular values kept.
-SvdDirectionInfo svddirection(Console& con, const eqmatrix& j, const eqvector& e, int n,
-                              eqvector& dx);
+SvdDirectionInfo svddirection(Console& con, NewtonScratch& work, const eqmatrix& j,
+                              const eqvector& e, int n, eqvector& dx);
 
 // The singular values' verdict on a jacobian without forming a direction.
-SvdDirectionInfo svdcondition(Console& con, const eqmatrix& j, int n);
+SvdDirectionInfo svdcondition(Console& con, NewtonScratch& work, const eqmatrix& j, int n);
 
 }  // namespace qv

@@ -192,7 +192,7 @@ void Nle::startup(real& slope0, real& slim, int16& code) {
     // Solves with modes take the LU route too: their modes, met only to the step test, differ
     // from the decomposition's in the last bits, which shows in a printed digit only where the
     // true mode lies on a rounding tie of the printed decimals.
-    if (!set.svdonly && ludirection(*jac, e, n, dx, cond1)) {
+    if (!set.svdonly && ludirection(newton, *jac, e, n, dx, cond1)) {
         // Nothing small to drop: the decomposition would have given this direction too. Its
         // condition number is formed at the end of the solve, when it is asked for.
         st.jacsingular = false;
@@ -200,7 +200,7 @@ void Nle::startup(real& slope0, real& slim, int16& code) {
         lastbylu = true;
         if (set.conditionwanted()) made(lastlujac) = *jac;
     } else {
-        const SvdDirectionInfo info = svddirection(ses.console, *jac, e, n, dx);
+        const SvdDirectionInfo info = svddirection(ses.console, newton, *jac, e, n, dx);
         st.jacsingular = info.singular;
         st.jaccond = info.cond;
         lastbylu = false;
@@ -384,7 +384,7 @@ bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, Nle
         code = nleelse;
     }
     if (s.lastbylu && s.lastlujac && set.conditionwanted()) {
-        st.jaccond = svdcondition(ses.console, *s.lastlujac, s.n).cond;
+        st.jaccond = svdcondition(ses.console, s.newton, *s.lastlujac, s.n).cond;
     }
     if (code == 0 && set.calcsdlevel > 0 && set.makedeqdx) set.makedeqdx();
     if (set.debuglev >= 2 && set.debuglev <= 4) s.report(code);

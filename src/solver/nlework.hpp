@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/convert.hpp"
+#include "solver/newtonstep.hpp"
 #include "solver/nle.hpp"
 
 namespace qv::nlework {
@@ -43,6 +44,8 @@ struct Nle {
     // condition number is asked for: its singular values are formed once, after the solve.
     std::unique_ptr<eqmatrix> lastlujac;
     bool lastbylu = false;
+    // The working space of the directions' LU factors and decompositions.
+    NewtonScratch newton;
     real f0 = 0;
     real maxe0 = 0;
     eqvector dx;

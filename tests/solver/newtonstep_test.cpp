@@ -33,6 +33,7 @@ eqvector testresiduals(int n) {
 
 TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
     FakeConsole con;
+    NewtonScratch work;
     for (int n : {1, 2, 5, 16, 18}) {
         for (real ratio : {1.0L, 1.2L}) {
             const eqmatrix j = testmatrix(n, ratio);
@@ -40,8 +41,8 @@ TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
             eqvector lu;
             eqvector sv;
             real cond1 = 0;
-            ASSERT_TRUE(ludirection(j, e, n, lu, cond1)) << n;
-            const SvdDirectionInfo info = svddirection(con, j, e, n, sv);
+            ASSERT_TRUE(ludirection(work, j, e, n, lu, cond1)) << n;
+            const SvdDirectionInfo info = svddirection(con, work, j, e, n, sv);
             EXPECT_FALSE(info.singular);
             EXPECT_GT(info.cond, 0);
             // The 1-norm condition number bounds the 2-norm one within a factor n.
@@ -58,8 +59,38 @@ TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
     }
 }
 
+// Each solve owns its working space, kept between its iterations: space left by a larger system
+// must not change the direction of a smaller one, by either route, to the last bit.
+TEST(NewtonStep, ReusedWorkingSpaceGivesTheBitsOfFreshSpace) {
+    FakeConsole con;
+    NewtonScratch used;
+    for (int n : {18, 5, 1, 7}) {
+        const eqmatrix j = testmatrix(n, 1.2L);
+        const eqvector e = testresiduals(n);
+        NewtonScratch fresh;
+        eqvector lu1;
+        eqvector lu2;
+        eqvector sv1;
+        eqvector sv2;
+        real c1 = 0;
+        real c2 = 0;
+        ASSERT_TRUE(ludirection(used, j, e, n, lu1, c1)) << n;
+        ASSERT_TRUE(ludirection(fresh, j, e, n, lu2, c2)) << n;
+        EXPECT_EQ(c1, c2) << n;
+        const SvdDirectionInfo i1 = svddirection(con, used, j, e, n, sv1);
+        const SvdDirectionInfo i2 = svddirection(con, fresh, j, e, n, sv2);
+        EXPECT_EQ(i1.cond, i2.cond) << n;
+        EXPECT_EQ(svdcondition(con, used, j, n).cond, i2.cond) << n;
+        for (int k = 1; k <= n; ++k) {
+            EXPECT_EQ(lu1[k], lu2[k]) << n << " " << k;
+            EXPECT_EQ(sv1[k], sv2[k]) << n << " " << k;
+        }
+    }
+}
+
 TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
     FakeConsole con;
+    NewtonScratch work;
     const int n = 6;
     const eqvector e = testresiduals(n);
     // Columns ten orders of magnitude apart: the decomposition keeps every value, but the LU
@@ -68,8 +99,8 @@ TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
         const eqmatrix j = testmatrix(n, 100);
         eqvector dx;
         real cond1 = 0;
-        EXPECT_FALSE(ludirection(j, e, n, dx, cond1));
-        const SvdDirectionInfo info = svddirection(con, j, e, n, dx);
+        EXPECT_FALSE(ludirection(work, j, e, n, dx, cond1));
+        const SvdDirectionInfo info = svddirection(con, work, j, e, n, dx);
         EXPECT_FALSE(info.singular);
         EXPECT_GT(info.cond, 1e9L);
     }
@@ -79,8 +110,8 @@ TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
         j[4] = j[2];
         eqvector dx;
         real cond1 = 0;
-        EXPECT_FALSE(ludirection(j, e, n, dx, cond1));
-        const SvdDirectionInfo info = svddirection(con, j, e, n, dx);
+        EXPECT_FALSE(ludirection(work, j, e, n, dx, cond1));
+        const SvdDirectionInfo info = svddirection(con, work, j, e, n, dx);
         EXPECT_TRUE(info.singular);
         EXPECT_EQ(info.cond, 0);
     }
@@ -88,7 +119,7 @@ TEST(NewtonStep, SingularAndIllConditionedJacobiansGoToTheDecomposition) {
     {
         eqvector dx;
         real cond1 = 0;
-        EXPECT_FALSE(ludirection(eqmatrix{}, e, 0, dx, cond1));
+        EXPECT_FALSE(ludirection(work, eqmatrix{}, e, 0, dx, cond1));
     }
 }
 
