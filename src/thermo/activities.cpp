@@ -362,6 +362,37 @@ real dexprdx(int k, const eqvector& x, int offset, const termtype& e) {
     return sum;
 }
 
+namespace {
+
+// The derivatives of expression e by each of the phase's variables 1..nvar, into row[1..nvar]:
+// entry v is `dexprdx`(v, ...) to the last bit (the same terms added in the same order), with the
+// factor values formed once instead of once per variable.
+void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
+                 Fixed1<real, maxssvars>& row) {
+    for (int v = 1; v <= nvar; ++v) row[v] = 0;
+    for (int i = 1; i <= e.nsxterms; ++i) {
+        const sxtermtype& t = e.sxterm[i];
+        if (t.coef == 0) continue;
+        Fixed1<real, maxxterms> fv;
+        for (int j = 1; j <= t.nxterms; ++j) fv[j] = factorvalue(t.xterm[j], x, offset);
+        for (int j = 1; j <= t.nxterms; ++j) {
+            const xtermtype& xt = t.xterm[j];
+            for (int l = 1; l <= xt.nx; ++l) {
+                const int k = xt.idx[l];
+                if (k < 1 || k > nvar) continue;
+                real others = 1;
+                for (int o = 1; o <= t.nxterms; ++o) {
+                    if (o != j) others *= fv[o];
+                }
+                row[k] +=
+                    t.coef * static_cast<real>(xt.num[l]) / static_cast<real>(xt.den[l]) * others;
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void ActivityDerivatives::clear(int nem, int nxvars) {
     for (int i = 1; i <= nem; ++i) {
         dadp[i] = 0;
@@ -394,7 +425,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
         SfDerivs& dsf = scratch.dsf;
         if (dox) {
             for (int s = 1; s <= ph.nsf; ++s) {
-                for (int v = 1; v <= ph.nvar; ++v) dsf[s][v] = dexprdx(v, x, offset, ph.sf[s]);
+                dexprdx_row(x, offset, ph.sf[s], ph.nvar, dsf[s]);
             }
         }
         for (int i = 1; i <= ph.nem; ++i) res.p[i] = evalexpr(x, offset, ph.p[i]);
@@ -408,7 +439,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             PropDerivs& dp = scratch.dp;
             if (dox) {
                 for (int i = 1; i <= ph.nem; ++i) {
-                    for (int v = 1; v <= ph.nvar; ++v) dp[i][v] = dexprdx(v, x, offset, ph.p[i]);
+                    dexprdx_row(x, offset, ph.p[i], ph.nvar, dp[i]);
                 }
             }
             recordparameters(mm, p, t);
