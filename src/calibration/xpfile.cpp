@@ -152,6 +152,23 @@ void setfluidactivities(const SpecialPositions& sp, int16 nlist, brrec& br) {
     }
 }
 
+// The next counted bracket of experiment e: bracket lines are read up to the negative code, and
+// those of code 2 are read but not counted; false at the end.
+bool nextbracket(CalibReader& rd, const Run& run, xprec& e, const SpecialPositions& sp,
+                 strings& words, int16& n, brrec& br) {
+    for (;;) {
+        br = brrec{};
+        int16 bcode = 0;
+        if (!readbrackethead(rd, words, n, br, bcode)) return false;
+        readbracketvalues(run, e, words, n, br);
+        setfluidactivities(sp, e.nlist, br);
+        if (bcode == 2) continue;
+        ++e.nbr;
+        if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
+        return true;
+    }
+}
+
 // An experiment given as an assemblage of phases: the expanded end-member list of its header
 // members, its reactions (one record each) and its runs, which give the phase compositions.
 void readgroup(Session& ses, const Run& run, Calibration& cal, CalibReader& rd, int16 k,
@@ -283,15 +300,7 @@ void readgroup(Session& ses, const Run& run, Calibration& cal, CalibReader& rd, 
     // order; an experiment with unknown compositions may leave them to the a-x file's guesses.
     const SpecialPositions sp = specialems(cal, e.listix, e.nlist);
     e.nbr = 0;
-    for (;;) {
-        brrec br;
-        int16 bcode = 0;
-        if (!readbrackethead(rd, words, n, br, bcode)) break;
-        readbracketvalues(run, e, words, n, br);
-        setfluidactivities(sp, e.nlist, br);
-        if (bcode == 2) continue;
-        ++e.nbr;
-        if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
+    for (brrec br; nextbracket(rd, run, e, sp, words, n, br);) {
         for (int16 r = k; r <= lastrec; ++r) checkactivities(cal.xp[r], br, e.nbr, k);
         e.br.push_back(br);
         for (int16 r = narrow16(k + 1); r <= lastrec; ++r) {
@@ -520,15 +529,7 @@ void readplainxp(Session& ses, const Run& run, Calibration& cal, CalibReader& rd
 
     // Brackets, ended by a negative code.
     e.nbr = 0;
-    for (;;) {
-        brrec br;
-        int16 bcode = 0;
-        if (!readbrackethead(rd, words, n, br, bcode)) break;
-        readbracketvalues(run, e, words, n, br);
-        setfluidactivities(sp, e.nlist, br);
-        if (bcode == 2) continue;
-        ++e.nbr;
-        if (e.nbr > maxnb) bomb("readxy", "need to increase maxnb", yourfault);
+    for (brrec br; nextbracket(rd, run, e, sp, words, n, br);) {
         // ln a of every member enters the misfit: an activity that is not positive has none.
         checkactivities(e, br, e.nbr, k);
         e.br.push_back(br);
