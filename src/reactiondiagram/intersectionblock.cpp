@@ -124,24 +124,18 @@ void IntersectionSearch::printheader(real x, real y, bool stable, bool converged
                 break;
             }
             case diagramtype::plnacalc:
-            case diagramtype::tlnacalc: {
-                if (dr.lnaemno < 1 || rows[j][dr.lnaemno] == 0) break;
-                DiagramPoint q = pt;
-                setlnamuterm(ds, dr, q);
-                const real y1 = root(i, pt.xco2, pt.xh2o);
-                q.lna = pt.lna + step;
-                setlnamuterm(ds, dr, q);
-                const real y2 = root(i, pt.xco2, pt.xh2o);
-                s = slopeof(step, y1, y2);
-                break;
-            }
+            case diagramtype::tlnacalc:
             case diagramtype::pmucalc:
             case diagramtype::tmucalc: {
-                if (dr.muemno < 1 || rows[j][dr.muemno] == 0) break;
+                // An activity or a chemical potential as the section variable: one step of it.
+                const bool lna =
+                    ds.mode == diagramtype::plnacalc || ds.mode == diagramtype::tlnacalc;
+                const int16 emno = lna ? dr.lnaemno : dr.muemno;
+                if (emno < 1 || rows[j][emno] == 0) break;
                 DiagramPoint q = pt;
                 setlnamuterm(ds, dr, q);
                 const real y1 = root(i, pt.xco2, pt.xh2o);
-                q.mu = pt.mu + step;
+                (lna ? q.lna : q.mu) += step;
                 setlnamuterm(ds, dr, q);
                 const real y2 = root(i, pt.xco2, pt.xh2o);
                 s = slopeof(step, y1, y2);
