@@ -1,5 +1,6 @@
 #include "thermo/activities.hpp"
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 #include "thermo/fluids.hpp"
+#include "thermo/realbits.hpp"
 
 namespace qv {
 
@@ -181,7 +183,9 @@ void recordparameters(MixModel& mm, real p, real t) {
         mm.alphab[i] = ph.alphab[i];
         mm.alphac[i] = ph.alphac[i];
     }
-    for (int k = 1; k <= maxw; ++k) {
+    // The energies of the W numbers the pair terms take, the only ones `excess` reads.
+    for (int g = 1; g <= ph.ngterm; ++g) {
+        const int k = ph.gterm[g].term;
         mm.w[k] = ph.wa[k] + ph.wb[k] * t + ph.wc[k] * p;
         mm.wb[k] = ph.wb[k];
         mm.wc[k] = ph.wc[k];
@@ -195,17 +199,68 @@ struct SpeciesVolumes {
     real vp = 0;  // at p + fluiddp
 };
 
-SpeciesVolumes speciesvolumes(Session& ses, const CalcaTables& tab, const ptype1& ph, int i, real p,
-                              real t) {
+// The three volumes of fluid species at recent (P, T). The equations of state are functions of
+// their arguments alone, so the volumes of a species at the same P, T and equation (and critical
+// constants, for a minor species), matched bit for bit, are taken from here instead of formed
+// again: P and T stay fixed through most solves.
+class VolumeMemo {
+public:
+    // The entry of species `kind` (1 H2O, 2 CO2, 3 a minor species) at these arguments, if kept.
+    const SpeciesVolumes* find(int kind, bool newsp, real pcrit, real tcrit, real p, real t) const {
+        for (const Entry& e : entries_) {
+            if (e.kind == kind && e.newsp == newsp &&
+                (realbitdiff(e.p, p) | realbitdiff(e.t, t) | realbitdiff(e.pcrit, pcrit) |
+                 realbitdiff(e.tcrit, tcrit)) == 0) {
+                return &e.v;
+            }
+        }
+        return nullptr;
+    }
+    void keep(int kind, bool newsp, real pcrit, real tcrit, real p, real t,
+              const SpeciesVolumes& v) {
+        entries_[next_] = Entry{kind, newsp, pcrit, tcrit, p, t, v};
+        next_ = (next_ + 1) % entries_.size();
+    }
+
+private:
+    struct Entry {
+        int kind = 0;  // 0: empty
+        bool newsp = false;
+        real pcrit = 0;
+        real tcrit = 0;
+        real p = 0;
+        real t = 0;
+        SpeciesVolumes v;
+    };
+    std::array<Entry, 8> entries_{};
+    std::size_t next_ = 0;
+};
+
+SpeciesVolumes speciesvolumes(Session& ses, const CalcaTables& tab, VolumeMemo& memo,
+                              const ptype1& ph, int i, real p, real t) {
+    int kind = 3;
+    real pcrit = 0;
+    real tcrit = 0;
+    if (i == ph.ih2o) {
+        kind = 1;
+    } else if (i == ph.ico2) {
+        kind = 2;
+    } else {
+        const int code = ph.em[i].fluidindex;
+        pcrit = tab.fluid.pcrit[code];
+        tcrit = tab.fluid.tcrit[code];
+    }
+    if (const SpeciesVolumes* kept = memo.find(kind, tab.newspfluid, pcrit, tcrit, p, t)) {
+        return *kept;
+    }
     auto volume = [&](real pp, real tt) {
         real v = 0;
-        if (i == ph.ih2o) {
+        if (kind == 1) {
             v = spfluid(ses, tab.newspfluid, pp, tt).v;
-        } else if (i == ph.ico2) {
+        } else if (kind == 2) {
             v = spfluid2(ses, tab.newspfluid, pp, tt).v;
         } else {
-            const int code = ph.em[i].fluidindex;
-            v = corkfluid(pp, tt, tab.fluid.pcrit[code], tab.fluid.tcrit[code]).v;
+            v = corkfluid(pp, tt, pcrit, tcrit).v;
         }
         if (!(v > 0) || !std::isfinite(v)) {
             bomb("calca", "fluid volume not positive for " + ph.em[i].name + " in " + ph.name,
@@ -213,7 +268,9 @@ SpeciesVolumes speciesvolumes(Session& ses, const CalcaTables& tab, const ptype1
         }
         return v;
     };
-    return SpeciesVolumes{volume(p, t), volume(p, t + fluiddt), volume(p + fluiddp, t)};
+    const SpeciesVolumes v{volume(p, t), volume(p, t + fluiddt), volume(p + fluiddp, t)};
+    memo.keep(kind, tab.newspfluid, pcrit, tcrit, p, t, v);
+    return v;
 }
 
 // A size relative to the solvent (species 1), linearised in T and P about (p, t).
@@ -244,10 +301,11 @@ void fluidinteraction(MixModel& mm, int k, real kij, const SpeciesVolumes& vi,
 // Molecular fluid: sizes from the species volumes relative to the first species, and every
 // pair term's energy from the pair's interaction constant. Each pair term takes its own pair,
 // whatever the number of species.
-void fluidform(Session& ses, const CalcaTables& tab, MixModel& mm, real p, real t) {
+void fluidform(Session& ses, const CalcaTables& tab, VolumeMemo& memo, MixModel& mm, real p,
+               real t) {
     const ptype1& ph = *mm.ph;
     Fixed1<SpeciesVolumes, maxssem> v;
-    for (int i = 1; i <= ph.nem; ++i) v[i] = speciesvolumes(ses, tab, ph, i, p, t);
+    for (int i = 1; i <= ph.nem; ++i) v[i] = speciesvolumes(ses, tab, memo, ph, i, p, t);
     mm.alpha[1] = 1;
     mm.alphab[1] = 0;
     mm.alphac[1] = 0;
@@ -262,15 +320,16 @@ void fluidform(Session& ses, const CalcaTables& tab, MixModel& mm, real p, real 
 // Aqueous phase: H2O (end-member 1) is the solvent; CO2 (end-member 2, when present) takes its
 // size from its volume and the built-in interaction with H2O as W number 1; every solute's size
 // from the record, relative to the volume of H2O.
-void aqueousform(Session& ses, const CalcaTables& tab, MixModel& mm, real p, real t) {
+void aqueousform(Session& ses, const CalcaTables& tab, VolumeMemo& memo, MixModel& mm, real p,
+                 real t) {
     const ptype1& ph = *mm.ph;
-    const SpeciesVolumes v1 = speciesvolumes(ses, tab, ph, 1, p, t);
+    const SpeciesVolumes v1 = speciesvolumes(ses, tab, memo, ph, 1, p, t);
     mm.alpha[1] = 1;
     mm.alphab[1] = 0;
     mm.alphac[1] = 0;
     int first = 2;
     if (ph.ico2 > 0) {
-        const SpeciesVolumes v2 = speciesvolumes(ses, tab, ph, 2, p, t);
+        const SpeciesVolumes v2 = speciesvolumes(ses, tab, memo, ph, 2, p, t);
         relativesize(mm, 2, v2, v1, p, t);
         fluidinteraction(mm, 1, tab.fluid.w[1][2], v2, v1, p, t);
         first = 3;
@@ -318,10 +377,12 @@ using SfDerivs = Fixed1<Fixed1<real, maxssvars>, maxsf>;  // [site fraction][var
 struct CalcaScratch {
     SfDerivs dsf;
     PropDerivs dp;
-    // The mixing model of a non-ideal phase: `recordparameters` sets every size and interaction
-    // energy, and `mixfractions` every mixing fraction and derivative that `excess` reads after
-    // it, so the 10 kB are not cleared for each phase.
+    // The mixing model of a non-ideal phase: `recordparameters` sets every size and the energy
+    // of every W number a pair term takes, and `mixfractions` every mixing fraction and
+    // derivative that `excess` reads after it, so the 10 kB are not cleared for each phase.
     MixModel mm;
+    // Fluid species volumes of recent P-T: process-wide, as they depend on their arguments only.
+    VolumeMemo volumes;
 };
 
 CalcaScratch& calcascratch() {
@@ -362,11 +423,6 @@ real dexprdx(int k, const eqvector& x, int offset, const termtype& e) {
     return sum;
 }
 
-namespace {
-
-// The derivatives of expression e by each of the phase's variables 1..nvar, into row[1..nvar]:
-// entry v is `dexprdx`(v, ...) to the last bit (the same terms added in the same order), with the
-// factor values formed once instead of once per variable.
 void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
                  Fixed1<real, maxssvars>& row) {
     for (int v = 1; v <= nvar; ++v) row[v] = 0;
@@ -390,8 +446,6 @@ void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
         }
     }
 }
-
-}  // namespace
 
 void ActivityDerivatives::clear(int nem, int nxvars) {
     for (int i = 1; i <= nem; ++i) {
@@ -444,9 +498,9 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             }
             recordparameters(mm, p, t);
             if (ph.isfluid) {
-                fluidform(ses, tab, mm, p, t);
+                fluidform(ses, tab, scratch.volumes, mm, p, t);
             } else if (ph.isaq) {
-                aqueousform(ses, tab, mm, p, t);
+                aqueousform(ses, tab, scratch.volumes, mm, p, t);
             }
             mm.sizeweighted = ph.model == axtype::vanlaar;
             mm.aqueous = ph.isaq;

@@ -38,6 +38,11 @@ ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
 // Derivative of the a-x expression e by the phase's own composition variable k (1..nvar), with
 // variable v read from x[offset + v - 1] as `evalexpr` reads it.
 real dexprdx(int k, const eqvector& x, int offset, const termtype& e);
+// The derivatives of e by each of the phase's variables 1..nvar, into row[1..nvar]: entry v is
+// `dexprdx`(v, ...) to the last bit (the same terms added in the same order), with the factor
+// values formed once instead of once per variable.
+void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
+                 Fixed1<real, maxssvars>& row);
 
 // What the activities of one solution phase of a calculation came to: the end-member
 // proportions, and per end-member the ideal (site-mixing) activity, the activity coefficient

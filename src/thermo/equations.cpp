@@ -288,10 +288,15 @@ void Evaluation::massbalance() {
         for (int k = 1; k <= m.nsyscomp; ++k) sum += c[k] * m.projc[i][k];
         return sum;
     };
+    // proj[i][k]: projected(i, comp[k]), kept for the jacobian.
+    Fixed1<Fixed1<real, maxeq>, maxcomp>& proj = work().projcomp;
     cvector a;
     for (int i = 1; i <= m.nsyscomp; ++i) {
         a[i] = 0;
-        for (int k = 1; k <= nmode; ++k) a[i] += x[nx + k] * projected(i, comp[k]);
+        for (int k = 1; k <= nmode; ++k) {
+            proj[i][k] = projected(i, comp[k]);
+            a[i] += x[nx + k] * proj[i][k];
+        }
         real bulk = 0;
         for (int k = 1; k <= m.nsyscomp; ++k) bulk += m.bulkcomp[k] * m.projc[i][k];
         f[nreac() + i] = s * a[i] - bulk;
@@ -308,18 +313,19 @@ void Evaluation::massbalance() {
             for (int ph = 1; ph <= xr.nssmodes; ++ph) {
                 const ptype1& rec = p1[xr.modephase[ph]];
                 const real mode = x[nx + ph];
+                const auto& cdx = compdx[ph];
                 for (int v = 1; v <= rec.nvar; ++v) {
                     const int pos = xr.modevarpos[ph] + v - 1;
                     if (rec.var[v].flag || !xr.xfree[pos]) continue;
                     real sum = 0;
-                    for (int k = 1; k <= m.nsyscomp; ++k) sum += m.projc[i][k] * compdx[ph][k][v];
+                    for (int k = 1; k <= m.nsyscomp; ++k) sum += m.projc[i][k] * cdx[k][v];
                     jac[row][column[pos]] = s * mode * sum / xr.xscale[pos];
                 }
             }
             for (int k = 1; k <= nmode; ++k) {
                 const int pos = nx + k;
                 if (!xr.xfree[pos]) continue;
-                jac[row][column[pos]] = (a[i] + s * projected(i, comp[k])) / xr.xscale[pos];
+                jac[row][column[pos]] = (a[i] + s * proj[i][k]) / xr.xscale[pos];
             }
         }
     }
@@ -556,40 +562,44 @@ void calcdsf(Equations& eq, const eqvector& x) {
     const SystemComponents& sc = calc.components;
     const prectype1& p1 = calc.prec1;
     const prectype0& p0 = calc.prec0;
-    Fixed1<cvector, maxeq>& comp = eq.st.work->comp;
+    NleWork& w = *eq.st.work;
+    Fixed1<cvector, maxeq>& comp = w.comp;
     dcompdxtype& compdx = *calc.compdx;
-    // Amounts of the system components in each end-member of the phase at hand; set up once for
-    // all the phases, each end-member's row cleared over the components read before it is filled.
-    Fixed1<cvector, maxssem> e;
+    // Amounts of the system components in each end-member of the phase at hand, its proportions
+    // and their derivatives by its variables: every entry read below is written first.
+    Fixed1<cvector, maxssem>& e = w.emcomp;
+    empvector& prop = w.prop;
+    Fixed1<Fixed1<real, maxssvars>, maxssem>& dprop = w.dprop;
+    const int nsys = mb.nsyscomp;
     for (int m = 1; m <= xr.nssmodes; ++m) {
         const ptype1& ph = p1[xr.modephase[m]];
         const int offset = xr.modevarpos[m];
-        empvector prop;
-        comp[m].fill(0);
+        cvector& cm = comp[m];
+        cm.fill(0);
         real norm = 0;
         for (int i = 1; i <= ph.nem; ++i) {
-            e[i].fillto(mb.nsyscomp, 0);
+            cvector& ei = e[i];
+            ei.fillto(nsys, 0);
             int k = 0;
             for (int c = 1; c <= sc.ncomp; ++c) {
-                if (mb.syscomp[c]) e[i][++k] = doubleratio(ph.em[i].comp[c], sc.compdenom[c]);
+                if (mb.syscomp[c]) ei[++k] = doubleratio(ph.em[i].comp[c], sc.compdenom[c]);
             }
             prop[i] = evalexpr(x, offset, ph.p[i]);
-            for (int k2 = 1; k2 <= mb.nsyscomp; ++k2) comp[m][k2] += e[i][k2] * prop[i];
+            for (int k2 = 1; k2 <= nsys; ++k2) cm[k2] += ei[k2] * prop[i];
             norm += prop[i] * ph.em[i].emsize;
         }
-        for (int k = 1; k <= mb.nsyscomp; ++k) comp[m][k] /= norm;
+        for (int k = 1; k <= nsys; ++k) cm[k] /= norm;
+        if (ph.nvar < 1) continue;
         // The derivative of the normalised composition, normalising amount included.
+        for (int i = 1; i <= ph.nem; ++i) dexprdx_row(x, offset, ph.p[i], ph.nvar, dprop[i]);
+        auto& cdx = compdx[m];
         for (int v = 1; v <= ph.nvar; ++v) {
-            empvector dp;
             real dnorm = 0;
-            for (int i = 1; i <= ph.nem; ++i) {
-                dp[i] = dexprdx(v, x, offset, ph.p[i]);
-                dnorm += dp[i] * ph.em[i].emsize;
-            }
-            for (int k = 1; k <= mb.nsyscomp; ++k) {
+            for (int i = 1; i <= ph.nem; ++i) dnorm += dprop[i][v] * ph.em[i].emsize;
+            for (int k = 1; k <= nsys; ++k) {
                 real s = 0;
-                for (int i = 1; i <= ph.nem; ++i) s += dp[i] * e[i][k];
-                compdx[m][k][v] = (s - comp[m][k] * dnorm) / norm;
+                for (int i = 1; i <= ph.nem; ++i) s += dprop[i][v] * e[i][k];
+                cdx[k][v] = (s - cm[k] * dnorm) / norm;
             }
         }
     }

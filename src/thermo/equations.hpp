@@ -47,6 +47,14 @@ struct MassBalance {
 struct NleWork {
     ActivityDerivatives deriv;
     Fixed1<cvector, maxeq> comp;  // comp[m][k]: mode variable m, system component k
+    // For `calcdsf`, of the phase at hand (entries filled before they are read): the amounts of
+    // the system components in each end-member, the end-member proportions and their
+    // derivatives by the phase's variables.
+    Fixed1<cvector, maxssem> emcomp;
+    empvector prop;
+    Fixed1<Fixed1<real, maxssvars>, maxssem> dprop;
+    // For the mass balances: each phase's composition projected onto each combination.
+    Fixed1<Fixed1<real, maxeq>, maxcomp> projcomp;
     SsResults ssresults;
     EmGCache gcache;       // end-member G of the evaluation in progress
     bool cachegem = true;  // false: every reaction evaluates its end-members apart

@@ -1,8 +1,11 @@
 #include "thermo/reactions.hpp"
 
 #include <cmath>
+#include <cstdint>
+#include <optional>
 
 #include "base/fatal.hpp"
+#include "thermo/realbits.hpp"
 
 namespace qv {
 
@@ -12,19 +15,24 @@ namespace {
 // of that point when there is a cache.
 real dg0gem(Session& ses, const GemSettings& gs, const ReactionTables& tab, const iemvector& rx,
             real p, real t, EmGCache* cache, int point) {
-    const GemTables gt{tab.td, tab.names, tab.makes};
+    // The tables (with a copy of the make lookup) are set up only when a value is formed.
+    std::optional<GemTables> gt;
+    auto formed = [&](int16 j) {
+        if (!gt) gt.emplace(GemTables{tab.td, tab.names, tab.makes});
+        return gemdriver(ses, gs, *gt, j, p, t);
+    };
     real sum = 0;
     for (int16 j = 1; j <= tab.nem; ++j) {
         if (rx[j] == 0) continue;
         real g = 0;
         if (cache == nullptr) {
-            g = gemdriver(ses, gs, gt, j, p, t);
+            g = formed(j);
         } else if (cache->have[point][j]) {
             g = cache->g[point][j];
             ses.gemcount += cache->calls[j];
         } else {
             const int64 before = ses.gemcount;
-            g = gemdriver(ses, gs, gt, j, p, t);
+            g = formed(j);
             cache->calls[j] = ses.gemcount - before;
             cache->g[point][j] = g;
             cache->have[point][j] = true;
@@ -35,11 +43,11 @@ real dg0gem(Session& ses, const GemSettings& gs, const ReactionTables& tab, cons
     return sum;
 }
 
+// The two rows hold the same values bit for bit (padding aside).
 bool samerow(const tdvector& a, const tdvector& b) {
-    for (int k = 1; k <= ntd; ++k) {
-        if (!(a[k] == b[k]) || std::signbit(a[k]) != std::signbit(b[k])) return false;
-    }
-    return true;
+    std::uint64_t diff = 0;
+    for (int k = 1; k <= ntd; ++k) diff |= realbitdiff(a[k], b[k]);
+    return diff == 0;
 }
 
 }  // namespace

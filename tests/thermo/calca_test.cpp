@@ -206,13 +206,13 @@ TEST(Calca, GibbsDuhem) {
 
 // van Laar activities of a fluid from the species volumes, over every pair i < j.
 empvector fluidclosedform(Session& ses, const FluidSpeciesTable& tab, const ptype1& ph,
-                          const empvector& y, real p, real t) {
+                          const empvector& y, real p, real t, bool newsp = false) {
     const int n = ph.nem;
     empvector v;
     for (int i = 1; i <= n; ++i) {
         const int f = ph.em[i].fluidindex;
-        v[i] = f == 1   ? spfluid(ses, false, p, t).v
-               : f == 2 ? spfluid2(ses, false, p, t).v
+        v[i] = f == 1   ? spfluid(ses, newsp, p, t).v
+               : f == 2 ? spfluid2(ses, newsp, p, t).v
                         : corkfluid(p, t, tab.pcrit[f], tab.tcrit[f]).v;
     }
     empvector alpha, phi, a;
@@ -255,6 +255,47 @@ TEST(Calca, FluidPairTermsOfTwoAndFourSpecies) {
         const empvector a = fluidclosedform(c.ses, c.run.ax.fluid, c.ss(1), y, p0, t0);
         for (int m = 1; m <= n; ++m) {
             SCOPED_TRACE(n * 10 + m);
+            EXPECT_REL_NEAR(c.act[m], a[m], 1e-12L);
+        }
+    }
+}
+
+// The species volumes behind a fluid's activities follow every change of what they are formed
+// from, whatever was evaluated before: P, T (back and forth), the equation of state of H2O and
+// CO2, and the critical constants of a minor species.
+TEST(Calca, FluidVolumesFollowPTTheEquationAndCriticalConstants) {
+    Calc c;
+    c.addss(fluid(4));
+    c.layout();
+    const empvector y = [] {
+        empvector r;
+        r[1] = 0.5L;
+        r[2] = 0.3L;
+        r[3] = 0.15L;
+        r[4] = 0.05L;
+        return r;
+    }();
+    eqvector x;
+    for (int i = 2; i <= 4; ++i) x[i + 1] = y[i];
+    struct Step {
+        const char* label;
+        real p, t;
+        bool newsp;
+        real tcrit3;
+    };
+    const real tc = c.run.ax.fluid.tcrit[3];
+    for (const Step& k :
+         {Step{"start", p0, t0, false, tc}, Step{"other P", 2 * p0, t0, false, tc},
+          Step{"back", p0, t0, false, tc}, Step{"other T", p0, t0 + 50, false, tc},
+          Step{"other equation", p0, t0, true, tc}, Step{"equation back", p0, t0, false, tc},
+          Step{"other critical T", p0, t0, false, tc + 10}}) {
+        SCOPED_TRACE(k.label);
+        c.run.dataset.newspfluid = k.newsp;
+        c.run.ax.fluid.tcrit[3] = k.tcrit3;
+        c.activities(x, k.p, k.t);
+        const empvector a = fluidclosedform(c.ses, c.run.ax.fluid, c.ss(1), y, k.p, k.t, k.newsp);
+        for (int m = 1; m <= 4; ++m) {
+            SCOPED_TRACE(m);
             EXPECT_REL_NEAR(c.act[m], a[m], 1e-12L);
         }
     }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <string>
 
 #include "support/fakes.hpp"
 #include "support/near.hpp"
@@ -140,6 +142,58 @@ TEST(Reactions, LnKAndFluidTerms) {
     EXPECT_EQ(z.dgdp, 0);
     EXPECT_EQ(z.dgdt, 0);
     EXPECT_BOMB(calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, 0), "calcdg0", "T <= 0 !");
+}
+
+// The end-member values kept from one evaluation to the next are dropped as soon as anything of
+// the end-member's data row changes, however little (one unit in the last place of any value,
+// the sign of a zero), or its name; the other end-members' values stay. A kept value, once
+// dropped, is formed again from the row as it now is.
+TEST(EmGCache, AnyChangeOfARowOrNameDropsItsValues) {
+    Calc c;
+    ReactionTables tab = c.tables();
+    const int16 ky = c.row("ky"), sill = c.row("sill");
+    iemvector rx;
+    rx[ky] = -1;
+    rx[sill] = 1;
+    const real p = 8, t = 1000;
+    EmGCache cache;
+    auto evaluate = [&] {
+        cache.start(c.d.gs, c.td, c.names, tab.nem, p, t);
+        return calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, t, &cache);
+    };
+    auto kept = [&](int16 j) {
+        cache.start(c.d.gs, c.td, c.names, tab.nem, p, t);
+        return cache.have[0][j] && cache.have[1][j] && cache.have[2][j];
+    };
+    evaluate();
+    ASSERT_TRUE(kept(ky));
+    ASSERT_TRUE(kept(sill));
+    const tdvector original = c.td[ky];
+    for (int k = 1; k <= ntd; ++k) {
+        SCOPED_TRACE("value " + std::to_string(k));
+        const real v = original[k];
+        const real up = std::nextafter(v, std::numeric_limits<real>::infinity());
+        for (const real changed : {up, v == 0 ? -v : std::nextafter(v, 0.0L)}) {
+            c.td[ky] = original;
+            evaluate();
+            c.td[ky][k] = changed;
+            EXPECT_FALSE(kept(ky));
+            EXPECT_TRUE(kept(sill));
+        }
+    }
+    // Formed again from the changed row: as without a cache.
+    c.td[ky] = original;
+    c.td[ky][1] = original[1] + 0.5L;
+    const ReactionDg fresh = evaluate();
+    const ReactionDg apart = calcdg0(c.d.ts.ses, c.d.gs, tab, rx, p, t);
+    EXPECT_EQ(fresh.dg, apart.dg);
+    EXPECT_EQ(fresh.dgdp, apart.dgdp);
+    EXPECT_EQ(fresh.dgdt, apart.dgdt);
+    c.td[ky] = original;
+    evaluate();
+    c.names[ky] = "ky2";
+    EXPECT_FALSE(kept(ky));
+    EXPECT_TRUE(kept(sill));
 }
 
 // The fluid terms of ln K: n ln u for CO2, n ln v for H2O, -4 n(aqSi) ln v for aqSi (whatever the
