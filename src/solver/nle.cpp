@@ -50,11 +50,15 @@ bool Nle::evaluate(const eqvector& x) {
     return ok;
 }
 
-// Whether e and jac hold the results at x: the same values, bit for bit (the sign of a zero
-// included), of every entry, those the equations read beyond the solver's unknowns included.
-bool Nle::holds(const eqvector& x) const {
+// Whether e and jac hold the results at the current point v.xvalue: the same values, bit for bit
+// (the sign of a zero included), of every entry the equations read. Every point a solve
+// evaluates is v.xvalue with its free entries changed, and a solve changes no other entry of
+// v.xvalue, so the free entries are the only ones that can differ.
+bool Nle::holds() const {
     if (!held || set.debuglev > 2) return false;
-    for (int k = 1; k <= maxeq; ++k) {
+    const eqvector& x = v.xvalue;
+    for (int k = 1; k <= nall(); ++k) {
+        if (!v.xfree[k]) continue;
         if (!(x[k] == heldx[k]) || std::signbit(x[k]) != std::signbit(heldx[k])) return false;
     }
     return true;
@@ -197,7 +201,7 @@ void Nle::illegalstart() {
 void Nle::startup(real& slope0, real& slim, int16& code) {
     expansionended = false;
     maxdx = 0;
-    if (!holds(v.xvalue) && !evaluate(v.xvalue)) {
+    if (!holds() && !evaluate(v.xvalue)) {
         bomb("startup", "bad start to iteration", yourfault);
     }
     f0 = sumsq(e, n);

@@ -105,7 +105,7 @@ struct Nle {
 
     bool evalnle(const eqvector& x, eqmatrix& j, eqvector& f);
     bool evaluate(const eqvector& x);
-    bool holds(const eqvector& x) const;
+    bool holds() const;
     void clearjacobian();
     void fdjacobian(const eqvector& x0, eqmatrix& j, eqvector& f);
     void checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f);
