@@ -44,6 +44,7 @@ struct Calc {
     Fixed1<real, maxreac> rxnlnk;
     NleState nst;
     NleStatus st;
+    NleWorkspace work;
     GemSettings gs;
     std::unique_ptr<NleVariables> v = std::make_unique<NleVariables>();
     eqvector start;
@@ -177,12 +178,12 @@ void bench(Calc& c, const std::string& label) {
         [&] {
             for (int i = 0; i < reps; ++i) {
                 c.v->xvalue = c.start;
-                nle(c.ses, eqs, *c.v, set, c.st, code);
+                nle(c.ses, eqs, *c.v, set, c.st, c.work, code);
             }
         },
         reps);
     c.v->xvalue = c.start;
-    nle(c.ses, eqs, *c.v, set, c.st, code);
+    nle(c.ses, eqs, *c.v, set, c.st, c.work, code);
     report(label + (code == 0 ? "" : " (code " + std::to_string(code) + ")"), ev, sv,
            reference_ns(), c.v->nfree(), c.st.niterations, c.st.nevaluations);
 }

@@ -241,6 +241,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
     const GemSettings gs = calibgem(cal);
     auto mb = std::make_unique<MassBalance>();
     auto vars = std::make_unique<NleVariables>();
+    NleWorkspace work;  // the solver's matrices, kept from bracket to bracket
     bool armed = false;
     bool counted = false;
     for (int16 i = 1; i <= e.nbr; ++i) {
@@ -270,7 +271,7 @@ void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool
         AssemblageEquations eqs(eq, st);
         NleSettings set(run.script);
         int16 code = 0;
-        if (nle(ses, eqs, *vars, set, st, code)) {
+        if (nle(ses, eqs, *vars, set, st, work, code)) {
             // The run that closes a pair with this one stands at the same P (or T) of the same
             // univariant equilibrium: its phases have the compositions just solved.
             const bool sharedcomps =

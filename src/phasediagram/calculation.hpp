@@ -78,6 +78,7 @@ private:
     std::unique_ptr<Fixed1<PhaseProps, maxeq>> props_ =
         std::make_unique<Fixed1<PhaseProps, maxeq>>();
     NleState nst_;
+    NleWorkspace nlework_;  // the solver's matrices, kept from point to point
     CalcLayoutSettings lay_;
     GemSettings gs_;
     bool solved_ = false;

@@ -266,7 +266,9 @@ bool Calculation::donle() {
     }
     nst_.mcinprogress = mc_->mcon;
     nst_.batchno = batchon_ ? st_->stepno : int16{0};
-    auto solveonce = [&] { return nle(ses_, eqs, *vars_, set, st_->nlestatus, st_->calcstatus); };
+    auto solveonce = [&] {
+        return nle(ses_, eqs, *vars_, set, st_->nlestatus, nlework_, st_->calcstatus);
+    };
     // Phases with charged aqueous species: their ionic strength follows the solved composition.
     return debyehueckelsolve(run_, st_->xref, *vars_, solveonce);
 }

@@ -176,8 +176,9 @@ bool calcq(Session& ses, Run& run, int16 phase, real p, real t) {
     NleStatus st;
     AssemblageEquations eqs(eq, st);
     NleSettings set(sc, pr->debuglev);
+    NleWorkspace work;
     int16 code = 0;
-    const bool ok = nle(ses, eqs, pr->vars, set, st, code);
+    const bool ok = nle(ses, eqs, pr->vars, set, st, work, code);
     if (ok) {
         ptype1& ph = (*run.arrays.prec1)[phase];
         for (int16 k = 3; k <= pr->nxvars; ++k) ph.var[k - 2].guess = pr->vars.natural(k);

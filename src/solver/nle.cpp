@@ -37,12 +37,12 @@ bool Nle::evalnle(const eqvector& x, eqmatrix& j, eqvector& f) {
     return ok;
 }
 
-// Evaluates the equations at x into e and *jac and keeps x as the point they hold. Only a
+// Evaluates the equations at x into e and jac and keeps x as the point they hold. Only a
 // successful evaluation with its analytic jacobian, and no debug output or check that goes with
 // each evaluation, is kept.
 bool Nle::evaluate(const eqvector& x) {
     held = false;
-    const bool ok = evalnle(x, *jac, e);
+    const bool ok = evalnle(x, jac, e);
     if (ok && set.debuglev <= 2) {
         held = true;
         heldx = x;
@@ -50,11 +50,15 @@ bool Nle::evaluate(const eqvector& x) {
     return ok;
 }
 
-// Whether e and *jac hold the results at x: the same values, bit for bit (the sign of a zero
-// included), of every entry, those the equations read beyond the solver's unknowns included.
-bool Nle::holds(const eqvector& x) const {
+// Whether e and jac hold the results at the current point v.xvalue: the same values, bit for bit
+// (the sign of a zero included), of every entry the equations read. Every point a solve
+// evaluates is v.xvalue with its free entries changed, and a solve changes no other entry of
+// v.xvalue, so the free entries are the only ones that can differ.
+bool Nle::holds() const {
     if (!held || set.debuglev > 2) return false;
-    for (int k = 1; k <= maxeq; ++k) {
+    const eqvector& x = v.xvalue;
+    for (int k = 1; k <= nall(); ++k) {
+        if (!v.xfree[k]) continue;
         if (!(x[k] == heldx[k]) || std::signbit(x[k]) != std::signbit(heldx[k])) return false;
     }
     return true;
@@ -129,9 +133,22 @@ void Nle::checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f) {
     st.nleevalno = saved;
 }
 
+// Zeroes what this solve reads of the kept jacobian, before its first evaluation: an entry the
+// equations leave unwritten then reads as in a fresh matrix. The solve reads the n x n block; the
+// check of debug levels 3 and 4 prints the rows the equations label, so there it is all cleared.
+void Nle::clearjacobian() {
+    if (freshjac) return;
+    if (set.debuglev == 3 || set.debuglev == 4) {
+        for (int i = 1; i <= maxeq; ++i) jac[i].fill(0);
+    } else {
+        for (int i = 1; i <= n; ++i) jac[i].fillto(n, 0);
+    }
+}
+
 bool Nle::initialise() {
     limit = 25;
     n = v.nfree();
+    clearjacobian();
     if (set.debuglev == 2) printiterhead();
     maxe = 1;
     maxdx = 1;
@@ -184,7 +201,7 @@ void Nle::illegalstart() {
 void Nle::startup(real& slope0, real& slim, int16& code) {
     expansionended = false;
     maxdx = 0;
-    if (!holds(v.xvalue) && !evaluate(v.xvalue)) {
+    if (!holds() && !evaluate(v.xvalue)) {
         bomb("startup", "bad start to iteration", yourfault);
     }
     f0 = sumsq(e, n);
@@ -192,15 +209,20 @@ void Nle::startup(real& slope0, real& slim, int16& code) {
     // Solves with modes take the LU route too: their modes, met only to the step test, differ
     // from the decomposition's in the last bits, which shows in a printed digit only where the
     // true mode lies on a rounding tie of the printed decimals.
-    if (!set.svdonly && ludirection(newton, *jac, e, n, dx, cond1)) {
+    if (!set.svdonly && ludirection(w.newton, jac, e, n, dx, cond1)) {
         // Nothing small to drop: the decomposition would have given this direction too. Its
         // condition number is formed at the end of the solve, when it is asked for.
         st.jacsingular = false;
         st.jaccond = cond1;
         lastbylu = true;
-        if (set.conditionwanted()) made(lastlujac) = *jac;
+        if (set.conditionwanted()) {
+            eqmatrix& kept = made(w.lastlujac);
+            for (int i = 1; i <= n; ++i) {
+                for (int c = 1; c <= n; ++c) kept[i][c] = jac[i][c];
+            }
+        }
     } else {
-        const SvdDirectionInfo info = svddirection(ses.console, newton, *jac, e, n, dx);
+        const SvdDirectionInfo info = svddirection(ses.console, w.newton, jac, e, n, dx);
         st.jacsingular = info.singular;
         st.jaccond = info.cond;
         lastbylu = false;
@@ -231,13 +253,12 @@ bool Nle::fn(real& f, real& slope, int16 mode, real a) {
         }
         bomb("fn", "not ok (" + intstr(mode) + ")", myfault);
     }
-    const eqmatrix& jm = *jac;
     f = sumsq(e, n);
     real s = 0;
     maxe = 0;
     for (int i = 1; i <= n; ++i) {
         real jd = 0;
-        for (int c = 1; c <= n; ++c) jd += jm[i][c] * dx[c];
+        for (int c = 1; c <= n; ++c) jd += jac[i][c] * dx[c];
         s += e[i] * jd;
         maxe = std::max(maxe, std::fabs(e[i]));
     }
@@ -337,12 +358,12 @@ void AssemblageEquations::jacobianlabels(JacobianLabels& labels) const {
 }
 
 bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, NleStatus& st,
-         int16& code) {
+         NleWorkspace& work, int16& code) {
     st.nleiter = 0;
     st.nleevalno = 0;
     st.niterations = 0;
     st.nevaluations = 0;
-    Nle s(ses, eqs, v, set, st);
+    Nle s(ses, eqs, v, set, st, work);
     if (!s.initialise()) {
         code = nleillegalstart;
         return false;
@@ -383,8 +404,8 @@ bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, Nle
     } else {
         code = nleelse;
     }
-    if (s.lastbylu && s.lastlujac && set.conditionwanted()) {
-        st.jaccond = svdcondition(ses.console, s.newton, *s.lastlujac, s.n).cond;
+    if (s.lastbylu && set.conditionwanted()) {
+        st.jaccond = svdcondition(ses.console, work.newton, *work.lastlujac, s.n).cond;
     }
     if (code == 0 && set.calcsdlevel > 0 && set.makedeqdx) set.makedeqdx();
     if (set.debuglev >= 2 && set.debuglev <= 4) s.report(code);

@@ -6,6 +6,7 @@
 // table and the debug-level checks of the analytical jacobian.
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "base/families.hpp"
@@ -13,6 +14,7 @@
 #include "model/phases.hpp"
 #include "numerics/dumps.hpp"
 #include "script/settings.hpp"
+#include "solver/newtonstep.hpp"
 #include "textio/session.hpp"
 #include "thermo/equations.hpp"
 
@@ -126,6 +128,17 @@ inline constexpr int16 nleslimsmall = 7;    // the largest admissible step is be
 inline constexpr int16 nleillegalstart = 9;
 inline constexpr int16 nleelse = 10;  // a failed trial evaluation was absorbed
 
+// The working matrices of the solver, kept by its caller from one solve to the next: each is made
+// (zeroed) on first need, and a solve clears only the part it reads, so that one call costs no
+// zeroing of 130 kB jacobians or of the 7.5 MB decomposition arrays.
+struct NleWorkspace {
+    std::unique_ptr<eqmatrix> jac;  // the jacobian at the point of the residuals
+    // The jacobian of the last direction from the LU factors, kept when the solve's condition
+    // number is asked for: its singular values are formed once, after the solve.
+    std::unique_ptr<eqmatrix> lastlujac;
+    NewtonScratch newton;  // LU factors and the decomposition's arrays
+};
+
 // The equilibrium equations of an assemblage as the solver takes them: each evaluation tells
 // them the solver's iteration and evaluation numbers for their diagnostics.
 class AssemblageEquations final : public NleEquations {
@@ -142,7 +155,9 @@ private:
 // Solves the equations from v.xvalue by damped Newton steps and leaves the solution, or the last
 // admissible point reached, in v.xvalue. True exactly when code is 0. The iteration table, the
 // jacobian check and the "No solution (" report go to screen, summary and log by the debug level.
+// `work` is the caller's, for any number of solves of any problems: what a solve reads of it is
+// as a fresh workspace would have it.
 bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, NleStatus& st,
-         int16& code);
+         NleWorkspace& work, int16& code);
 
 }  // namespace qv

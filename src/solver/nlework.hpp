@@ -31,21 +31,22 @@ struct Nle {
     NleVariables& v;
     NleSettings& set;
     NleStatus& st;
+    NleWorkspace& w;
 
     int16 n = 0;
     int16 limit = 25;
     int16 counter = 0;
     eqvector e;
-    // The solve's own matrices (130 kB each, on the heap): the jacobian at the point of e, and
-    // the jacobian the finite-difference checks evaluate into, made when a check first runs.
-    std::unique_ptr<eqmatrix> jac = std::make_unique<eqmatrix>();
+    // The jacobian at the point of e, kept in the caller's workspace, and whether this solve
+    // made it (all zeros then); see `clearjacobian`.
+    bool freshjac = false;
+    eqmatrix& jac;
+    // The jacobian the finite-difference checks evaluate into (130 kB on the heap), made when a
+    // check first runs.
     std::unique_ptr<eqmatrix> scratch;
-    // The jacobian of the last direction, when it came from the LU factors and the solve's
-    // condition number is asked for: its singular values are formed once, after the solve.
-    std::unique_ptr<eqmatrix> lastlujac;
+    // The last direction came from the LU factors, and w.lastlujac holds its jacobian when the
+    // condition number is asked for.
     bool lastbylu = false;
-    // The working space of the directions' LU factors and decompositions.
-    NewtonScratch newton;
     real f0 = 0;
     real maxe0 = 0;
     eqvector dx;
@@ -68,14 +69,22 @@ struct Nle {
     bool trialfailed = false;
     real failedat = 0;
     bool acceptedfailed = false;
-    // The point of the last evaluation into e and *jac, while they hold its results: the start
+    // The point of the last evaluation into e and jac, while they hold its results: the start
     // of an iteration at the point the line search accepted, or the first iteration at the start,
     // takes them over instead of evaluating the equations once more at the same point.
     bool held = false;
     eqvector heldx;
 
-    Nle(Session& s, NleEquations& q, NleVariables& vars, NleSettings& se, NleStatus& status)
-        : ses(s), eqs(q), v(vars), set(se), st(status) {}
+    Nle(Session& s, NleEquations& q, NleVariables& vars, NleSettings& se, NleStatus& status,
+        NleWorkspace& work)
+        : ses(s),
+          eqs(q),
+          v(vars),
+          set(se),
+          st(status),
+          w(work),
+          freshjac(!work.jac),
+          jac(made(work.jac)) {}
 
     real eps() const {
         return ses.tables.macheps > 0 ? ses.tables.macheps : std::numeric_limits<real>::epsilon();
@@ -96,7 +105,8 @@ struct Nle {
 
     bool evalnle(const eqvector& x, eqmatrix& j, eqvector& f);
     bool evaluate(const eqvector& x);
-    bool holds(const eqvector& x) const;
+    bool holds() const;
+    void clearjacobian();
     void fdjacobian(const eqvector& x0, eqmatrix& j, eqvector& f);
     void checkjacobian(const eqvector& x0, const eqmatrix& j, eqvector& f);
     bool initialise();

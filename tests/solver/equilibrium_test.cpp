@@ -26,6 +26,7 @@ struct Solve : Calc {
     ReactionLists rl;
     NleState nst;
     NleStatus st;
+    NleWorkspace work;
     GemSettings gs;
     std::unique_ptr<NleVariables> v = std::make_unique<NleVariables>();
     int16 level = 1;
@@ -51,7 +52,7 @@ struct Solve : Calc {
     bool solve() {
         Equations eq{ses, equationtables(run), gs, xref, mb, rl.rdiv, rl.rxnlnk, nst};
         AssemblageEquations eqs(eq, st);
-        return nle(ses, eqs, *v, set, st, code);
+        return nle(ses, eqs, *v, set, st, work, code);
     }
 };
 

@@ -38,6 +38,7 @@ struct Problem {
     int16 level = 1;
     NleSettings set{level};
     NleStatus st;
+    NleWorkspace work;
     std::unique_ptr<NleVariables> v = std::make_unique<NleVariables>();
     FnEquations eqs;
     int16 code = -1;
@@ -64,7 +65,7 @@ struct Problem {
             v->xname[k] = "x" + std::to_string(i + 1);
         }
     }
-    bool solve() { return nle(ses, eqs, *v, set, st, code); }
+    bool solve() { return nle(ses, eqs, *v, set, st, work, code); }
     real x(int i) const { return v->xvalue[2 + i]; }
     const std::string& screen() const { return ts.console.output; }
 };
@@ -373,6 +374,52 @@ TEST(Nle, AnIterationStartsFromTheEvaluationOfTheAcceptedPoint) {
         EXPECT_FALSE(pts[i][3] == pts[i - 1][3] && pts[i][4] == pts[i - 1][4]) << i;
     }
     EXPECT_EQ(quiet.st.nevaluations, static_cast<int32>(pts.size()));
+}
+
+TEST(Nle, AKeptWorkspaceSolvesAsAFreshOne) {
+    // The equations write only the diagonal of their jacobian and leave the rest as they find
+    // it: a solve with a workspace that earlier solves left full of other values must read
+    // zeros there, as a fresh workspace gives, and take the same steps to the same bits.
+    const auto decoupled = [](Problem& p) {
+        p.eqs.resid = [](const eqvector& x, eqvector& f) {
+            f[1] = x[3] * x[3] - 0.09L;
+            f[2] = x[4] * x[4] * x[4] - 0.125L;
+            return true;
+        };
+        p.eqs.jacfn = [](const eqvector& x, eqmatrix& j) {
+            j[1][1] = 2 * x[3];
+            j[2][2] = 3 * x[4] * x[4];
+        };
+        p.set.condwanted = true;
+    };
+    for (const int16 level : {int16{1}, int16{3}}) {
+        SCOPED_TRACE(level);
+        Problem fresh({0.9L, 0.9L});
+        decoupled(fresh);
+        fresh.level = level;
+        ASSERT_TRUE(fresh.solve());
+        Problem kept({0.9L, 0.9L});
+        decoupled(kept);
+        kept.level = level;
+        for (auto* m : {&kept.work.jac, &kept.work.lastlujac}) {
+            *m = std::make_unique<eqmatrix>();
+            for (int i = 1; i <= maxeq; ++i) (**m)[i].fill(0.5L);
+        }
+        kept.work.newton.lu.assign(100, 0.5L);
+        ASSERT_TRUE(kept.solve());
+        EXPECT_EQ(kept.x(1), fresh.x(1));
+        EXPECT_EQ(kept.x(2), fresh.x(2));
+        EXPECT_EQ(kept.st.nevaluations, fresh.st.nevaluations);
+        EXPECT_EQ(kept.st.jaccond, fresh.st.jaccond);
+        EXPECT_EQ(kept.screen(), fresh.screen());
+        // The same workspace serves the next solve as well.
+        kept.v->xvalue[3] = kept.v->xvalue[4] = 0.9L;
+        kept.ts.console.output.clear();
+        ASSERT_TRUE(kept.solve());
+        EXPECT_EQ(kept.x(1), fresh.x(1));
+        EXPECT_EQ(kept.x(2), fresh.x(2));
+        EXPECT_EQ(kept.screen(), fresh.screen());
+    }
 }
 
 TEST(Nle, JacobianCheckNamesTheWrongEntries) {

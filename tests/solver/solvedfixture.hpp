@@ -30,6 +30,7 @@ struct SolvedCalc : Calc {
     ReactionLists rl;
     NleState nst;
     NleStatus st;
+    NleWorkspace work;
     GemSettings gs;
     BulkRatios bulk;
     std::unique_ptr<NleVariables> v = std::make_unique<NleVariables>();
@@ -65,7 +66,7 @@ struct SolvedCalc : Calc {
         Equations eq{ses, equationtables(run), gs, xref, mb, rl.rdiv, rl.rxnlnk, nst};
         AssemblageEquations eqs(eq, st);
         set.makedeqdx = [&] { makedeqdx(ses, eqs, *v, run.nreac, rl.rdiv, bulk, level, *der); };
-        const bool ok = nle(ses, eqs, *v, set, st, code);
+        const bool ok = nle(ses, eqs, *v, set, st, work, code);
         set.makedeqdx = nullptr;
         return ok;
     }
