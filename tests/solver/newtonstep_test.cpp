@@ -143,7 +143,7 @@ TEST(NewtonStep, TheRouteFollowsTheExactConditionNumber) {
     const eqvector e = testresiduals(n);
     // Cases 0 to 100 draw the columns apart, 101 to 165 two rows together.
     const auto makecase = [n](int k) {
-        if (k <= 100) return testmatrix(n, std::pow(10.0L, 1 + k / 80.0L));
+        if (k <= 100) return testmatrix(n, std::pow(10.0L, k / 40.0L));
         eqmatrix j = testmatrix(n, 1.1L);
         const real eps = std::pow(10.0L, -(k - 101) / 4.0L);
         for (int c = 1; c <= n; ++c) j[4][c] = j[2][c] + eps * j[5][c];
