@@ -6,8 +6,10 @@
 // ill-conditioned one goes to the singular value decomposition, which drops the singular values
 // up to 1e-12 of the largest; the LU route is taken only where that decomposition would drop
 // none, so both give the same direction up to rounding. The LU test is strict: the 1-norm
-// condition number from the exact inverse, times n (which bounds the 2-norm one), must stay below
-// 1e10, a hundredfold inside the decomposition's own limit.
+// condition number, times n (which bounds the 2-norm one), must stay below 1e10, a hundredfold
+// inside the decomposition's own limit. It is decided as the exact inverse would decide it; an
+// estimate of the inverse's norm settles the clear cases, and only a jacobian near the limit pays
+// for the whole inverse.
 
 #include <memory>
 #include <vector>
@@ -41,7 +43,10 @@ struct NewtonScratch {
 };
 
 // dx by LU with partial pivoting. False, with dx unset, when a pivot is zero or n times the
-// 1-norm condition number reaches `lucondlimit`; `cond1` is then meaningless.
+// 1-norm condition number reaches `lucondlimit`. `cond1` is the 1-norm condition number the
+// choice was made on: the exact value near the limit, else a bound from below (an estimate
+// within a small factor, or one column of the inverse past the limit); meaningless after a zero
+// pivot.
 bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int n, eqvector& dx,
                  real& cond1);
 

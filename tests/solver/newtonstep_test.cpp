@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "support/fakes.hpp"
@@ -31,32 +32,150 @@ eqvector testresiduals(int n) {
     return e;
 }
 
+// Gaussian elimination with partial pivoting written out plainly on the arrays from 1: the first
+// largest pivot of each column, whole rows exchanged, each row below updated left to right by its
+// multiplier, then forward and back substitution by rows. That fixes every rounding, so the
+// direction it gives has the bits the solver's must have.
+struct PlainLu {
+    int n;
+    eqmatrix a;
+    Fixed1<int, maxeq> piv;
+
+    PlainLu(const eqmatrix& j, int size) : n(size), a(j) {
+        for (int k = 1; k <= n; ++k) {
+            int p = k;
+            for (int r = k + 1; r <= n; ++r) {
+                if (std::fabs(a[r][k]) > std::fabs(a[p][k])) p = r;
+            }
+            piv[k] = p;
+            std::swap(a[k], a[p]);
+            for (int r = k + 1; r <= n; ++r) {
+                a[r][k] /= a[k][k];
+                for (int c = k + 1; c <= n; ++c) a[r][c] -= a[r][k] * a[k][c];
+            }
+        }
+    }
+    eqvector solve(eqvector b) const {
+        for (int k = 1; k <= n; ++k) std::swap(b[k], b[piv[k]]);
+        for (int r = 2; r <= n; ++r) {
+            for (int c = 1; c < r; ++c) b[r] -= a[r][c] * b[c];
+        }
+        for (int r = n; r >= 1; --r) {
+            for (int c = r + 1; c <= n; ++c) b[r] -= a[r][c] * b[c];
+            b[r] /= a[r][r];
+        }
+        return b;
+    }
+    // The 1-norm condition number from the whole inverse.
+    real cond1(const eqmatrix& j) const {
+        real norm = 0;
+        real inorm = 0;
+        for (int c = 1; c <= n; ++c) {
+            eqvector u;
+            u[c] = 1;
+            u = solve(u);
+            real sum = 0;
+            real isum = 0;
+            for (int r = 1; r <= n; ++r) {
+                sum += std::fabs(j[r][c]);
+                isum += std::fabs(u[r]);
+            }
+            norm = std::max(norm, sum);
+            inorm = std::max(inorm, isum);
+        }
+        return norm * inorm;
+    }
+};
+
+// The rows of `testmatrix` turned upside down, so that every column needs a row exchange.
+eqmatrix reversedrows(const eqmatrix& j, int n) {
+    eqmatrix r;
+    for (int k = 1; k <= n; ++k) r[k] = j[n + 1 - k];
+    return r;
+}
+
 TEST(NewtonStep, LuAndDecompositionGiveTheSameDirection) {
     FakeConsole con;
     NewtonScratch work;
     for (int n : {1, 2, 5, 16, 18}) {
         for (real ratio : {1.0L, 1.2L}) {
-            const eqmatrix j = testmatrix(n, ratio);
-            const eqvector e = testresiduals(n);
-            eqvector lu;
-            eqvector sv;
-            real cond1 = 0;
-            ASSERT_TRUE(ludirection(work, j, e, n, lu, cond1)) << n;
-            const SvdDirectionInfo info = svddirection(con, work, j, e, n, sv);
-            EXPECT_FALSE(info.singular);
-            EXPECT_GT(info.cond, 0);
-            // The 1-norm condition number bounds the 2-norm one within a factor n.
-            EXPECT_LE(info.cond, n * cond1 * (1 + 1e-12L));
-            EXPECT_GE(info.cond * n, cond1 * (1 - 1e-12L));
-            for (int k = 1; k <= n; ++k) EXPECT_REL_NEAR(lu[k], sv[k], 1e-15L);
-            // And the direction solves J dx = e.
-            for (int r = 1; r <= n; ++r) {
-                real s = 0;
-                for (int c = 1; c <= n; ++c) s += j[r][c] * lu[c];
-                EXPECT_REL_NEAR(s, e[r], 1e-15L);
+            for (bool reversed : {false, true}) {
+                const eqmatrix j =
+                    reversed ? reversedrows(testmatrix(n, ratio), n) : testmatrix(n, ratio);
+                const eqvector e = testresiduals(n);
+                const PlainLu plain(j, n);
+                const real exact = plain.cond1(j);
+                eqvector lu;
+                eqvector sv;
+                real cond1 = 0;
+                ASSERT_TRUE(ludirection(work, j, e, n, lu, cond1)) << n;
+                // The direction of plain elimination to the last bit.
+                const eqvector want = plain.solve(e);
+                for (int k = 1; k <= n; ++k) EXPECT_EQ(lu[k], want[k]) << n << " " << k;
+                // The condition number the route was chosen on is the exact one or an estimate
+                // of it from below, never far below.
+                EXPECT_LE(cond1, exact * (1 + 1e-15L)) << n;
+                EXPECT_GE(cond1, exact / 3) << n;
+                const SvdDirectionInfo info = svddirection(con, work, j, e, n, sv);
+                EXPECT_FALSE(info.singular);
+                EXPECT_GT(info.cond, 0);
+                // The 1-norm condition number bounds the 2-norm one within a factor n.
+                EXPECT_LE(info.cond, n * exact * (1 + 1e-12L));
+                EXPECT_GE(info.cond * n, exact * (1 - 1e-12L));
+                for (int k = 1; k <= n; ++k) EXPECT_REL_NEAR(lu[k], sv[k], 1e-15L);
+                // And the direction solves J dx = e.
+                for (int r = 1; r <= n; ++r) {
+                    real s = 0;
+                    for (int c = 1; c <= n; ++c) s += j[r][c] * lu[c];
+                    EXPECT_REL_NEAR(s, e[r], 1e-15L);
+                }
             }
         }
     }
+}
+
+// The LU route is taken exactly where n times the exact 1-norm condition number stays below the
+// limit, through the whole range from well-conditioned to refused: columns drawn apart step by
+// step, and two rows drawn together step by step.
+TEST(NewtonStep, TheRouteFollowsTheExactConditionNumber) {
+    NewtonScratch work;
+    const int n = 6;
+    const eqvector e = testresiduals(n);
+    // Cases 0 to 100 draw the columns apart, 101 to 165 two rows together.
+    const auto makecase = [n](int k) {
+        if (k <= 100) return testmatrix(n, std::pow(10.0L, k / 40.0L));
+        eqmatrix j = testmatrix(n, 1.1L);
+        const real eps = std::pow(10.0L, -(k - 101) / 4.0L);
+        for (int c = 1; c <= n; ++c) j[4][c] = j[2][c] + eps * j[5][c];
+        return reversedrows(j, n);
+    };
+    int lu = 0;
+    int refused = 0;
+    int near = 0;  // within four orders of magnitude below the limit
+    for (int k = 0; k <= 165; ++k) {
+        const eqmatrix j = makecase(k);
+        const PlainLu plain(j, n);
+        const real exact = plain.cond1(j);
+        const bool want = std::isfinite(exact) && n * exact < lucondlimit;
+        if (want && n * exact >= lucondlimit * 1e-4L) ++near;
+        eqvector dx;
+        real cond1 = 0;
+        const bool got = ludirection(work, j, e, n, dx, cond1);
+        EXPECT_EQ(got, want) << k << " " << static_cast<double>(n * exact);
+        if (!got) {
+            ++refused;
+            continue;
+        }
+        ++lu;
+        const eqvector plaindx = plain.solve(e);
+        for (int i = 1; i <= n; ++i) EXPECT_EQ(dx[i], plaindx[i]) << k << " " << i;
+        EXPECT_LE(cond1, exact * (1 + 1e-15L));
+        EXPECT_GE(cond1, exact / 3);
+    }
+    // The sweep crosses the limit both ways and spends a good part near it.
+    EXPECT_GT(lu, 20);
+    EXPECT_GT(refused, 20);
+    EXPECT_GT(near, 20);
 }
 
 // Each solve owns its working space, kept between its iterations: space left by a larger system
