@@ -104,13 +104,21 @@ void Calculation::postprocess() {
     if (!sums_) sums_ = std::make_unique<SystemProps>();
     ActivityDerivatives* d = postd_.get();
     const CalcaTables ct = calcatables(run_, st_->xref);
-    SsResults* ssr = &nst_.work->ssresults;
+    NleWork& work = *nst_.work;
+    SsResults* ssr = &work.ssresults;
     ActivityFn activities = [&](const eqvector& x, real p, real t, emvector& a) {
         emvector sd;
         CalcaOut out{a, sd, *ssr};
         calca(ses_, ct, x, false, false, *d, out, p, t);
     };
-    const PhaseEmTables tab{run_, mb_->syscomp, st_->xref, *run_.arrays.td, gs_, activities};
+    // G of the end-members at the solved point is that of the solve's last evaluation.
+    const PhaseEmTables tab{run_,
+                            mb_->syscomp,
+                            st_->xref,
+                            *run_.arrays.td,
+                            gs_,
+                            activities,
+                            work.cachegem ? &work.gcache : nullptr};
     for (int k = 1; k <= res.nphases; ++k) (*props_)[k].comp = res.ph[k].comp;
     // The sums are formed only with modes (the same test `modestepfactors` makes): only then is
     // the table cleared, so nothing of an earlier point shows in them.

@@ -11,6 +11,7 @@
 #include "model/phases.hpp"
 #include "model/run.hpp"
 #include "thermo/makes.hpp"
+#include "thermo/reactions.hpp"
 
 namespace qv {
 
@@ -36,6 +37,11 @@ struct PhaseEmTables {
     tdmatrix& td;  // values 27 and 28 of the rows evaluated take u and v
     const GemSettings& gs;
     ActivityFn activities;
+    // The end-member G a solve formed at its last point, or none. A value formed at the same P
+    // and T with the same settings, data row (u and v included) and name is taken from it in place
+    // of a `gemdriver` call, and counts the calls it stands for in ses.gemcount; never where a G
+    // evaluation may write a warning or debug lines.
+    const EmGCache* solved = nullptr;
 };
 
 // G (kJ) and chemical potential mu = G + RT ln a (kJ) of each end-member of the calculation at
