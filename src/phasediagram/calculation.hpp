@@ -94,6 +94,7 @@ private:
     // The work tables of a point's phase properties, made at the first point that needs them.
     std::unique_ptr<ActivityDerivatives> postd_;
     std::unique_ptr<SystemProps> sums_;
+    std::unique_ptr<emvector> postsd_;
     Accumulation acc_;
     ResultSds sds_;
     bool modesok_ = false;  // the modes of the point are usable

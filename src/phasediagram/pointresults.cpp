@@ -106,9 +106,11 @@ void Calculation::postprocess() {
     const CalcaTables ct = calcatables(run_, st_->xref);
     NleWork& work = *nst_.work;
     SsResults* ssr = &work.ssresults;
+    // The activities' uncertainties are set and not read: one table serves every call.
+    if (!postsd_) postsd_ = std::make_unique<emvector>();
+    emvector* sd = postsd_.get();
     ActivityFn activities = [&](const eqvector& x, real p, real t, emvector& a) {
-        emvector sd;
-        CalcaOut out{a, sd, *ssr};
+        CalcaOut out{a, *sd, *ssr};
         calca(ses_, ct, x, false, false, *d, out, p, t);
     };
     // G of the end-members at the solved point is that of the solve's last evaluation.
