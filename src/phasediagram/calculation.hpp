@@ -75,8 +75,7 @@ private:
     std::unique_ptr<ReactionLists> rl_ = std::make_unique<ReactionLists>();
     std::unique_ptr<MassBalance> mb_ = std::make_unique<MassBalance>();
     std::unique_ptr<NleVariables> vars_ = std::make_unique<NleVariables>();
-    std::unique_ptr<Fixed1<PhaseProps, maxeq>> props_ =
-        std::make_unique<Fixed1<PhaseProps, maxeq>>();
+    std::unique_ptr<PhasePropsTable> props_ = std::make_unique<PhasePropsTable>();
     NleState nst_;
     CalcLayoutSettings lay_;
     GemSettings gs_;

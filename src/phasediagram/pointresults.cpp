@@ -130,7 +130,8 @@ void Calculation::postprocess() {
     modestepfactors(run_, pd_, *st_, *props_, *sums);
     calcgphase(ses_, tab, st_->equilphases, st_->varvalues, res.p, res.t, run_.xco2cur,
                run_.xh2ocur, *props_, withsums ? sums : nullptr);
-    for (int k = 1; k <= res.nphases; ++k) res.ph[k].props = (*props_)[k];
+    for (int k = 1; k <= res.nphases; ++k)
+        copy_props(res.ph[k].props, (*props_)[k], res.nmodesteps);
     res.g = 0;
     if (withsums) {
         copy_sums(res.sys, *sums);

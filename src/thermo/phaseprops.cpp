@@ -134,9 +134,26 @@ void copy_sums(SystemProps& to, const SystemProps& from) {
     to.nbulk = from.nbulk;
 }
 
+void copy_props(PhaseProps& to, const PhaseProps& from, int nbulk) {
+    to.comp = from.comp;
+    const int n = std::max(1, nbulk);
+    for (int i = 1; i <= n; ++i) {
+        to.mode[i] = from.mode[i];
+        to.factor[i] = from.factor[i];
+    }
+    to.nem = from.nem;
+    to.p = from.p;
+    to.gem = from.gem;
+    to.rtlna = from.rtlna;
+    to.g = from.g;
+    to.s = from.s;
+    to.v = from.v;
+    to.h = from.h;
+    to.density = from.density;
+}
+
 void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases, const eqvector& x,
-                real p, real t, real u, real v, Fixed1<PhaseProps, maxeq>& props,
-                SystemProps* sums) {
+                real p, real t, real u, real v, PhasePropsTable& props, SystemProps* sums) {
     const Run& run = tab.run;
     const SystemComponents& sc = run.dataset.components;
     const Fixed1<int16, maxcomp> map = makemw2c(run.comps, sc, tab.syscomp);

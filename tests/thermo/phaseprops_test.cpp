@@ -17,8 +17,7 @@ namespace {
 
 struct Props : Calc {
     GemSettings gs;
-    std::unique_ptr<Fixed1<PhaseProps, maxeq>> props =
-        std::make_unique<Fixed1<PhaseProps, maxeq>>();
+    std::unique_ptr<PhasePropsTable> props = std::make_unique<PhasePropsTable>();
     Fixed1<bool, maxcomp> syscomp;
     Props() {
         gs.dsmode = 6;
