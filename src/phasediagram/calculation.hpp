@@ -91,7 +91,6 @@ private:
     BatchState batch_;
     std::unique_ptr<MonteCarlo> mc_ = std::make_unique<MonteCarlo>();
     // The work tables of a point's phase properties, made at the first point that needs them.
-    std::unique_ptr<ActivityDerivatives> postd_;
     std::unique_ptr<SystemProps> sums_;
     std::unique_ptr<emvector> postsd_;
     Accumulation acc_;

@@ -98,13 +98,14 @@ void Calculation::postprocess() {
         }
     }
     // Properties of the phases; the system sums need modes.
-    // Made once for the calculation: each is 0.7 MB, and setting them up afresh cost more than
-    // the rest of a grid point. The activities below form no derivatives, so `d` is not read.
-    if (!postd_) postd_ = std::make_unique<ActivityDerivatives>();
+    // Made once for the calculation: the table holds 100 kB, and setting it up afresh cost more
+    // than the rest of a grid point.
     if (!sums_) sums_ = std::make_unique<SystemProps>();
-    ActivityDerivatives* d = postd_.get();
     const CalcaTables ct = calcatables(run_, st_->xref);
     NleWork& work = *nst_.work;
+    // The activities below form no derivatives: the solve's derivative table (0.6 MB) is neither
+    // read nor written.
+    ActivityDerivatives* d = &work.deriv;
     SsResults* ssr = &work.ssresults;
     // The activities' uncertainties are set and not read: one table serves every call.
     if (!postsd_) postsd_ = std::make_unique<emvector>();
