@@ -205,6 +205,7 @@ void accumulateresults(Session& ses, const Run& run, const SolveState& st, const
     acc.solved[b][k] = good;
     acc.passed[b][k] = true;
     if (acc.nstored >= maxstored) bomb("accumulateresults", "too many results", myfault);
+    if (!acc.stored) acc.stored = std::make_unique<Fixed1<StoredResult, maxstored>>();
     StoredResult& r = (*acc.stored)[++acc.nstored];
     r = StoredResult{};
     r.member = b;

@@ -75,8 +75,7 @@ private:
     std::unique_ptr<ReactionLists> rl_ = std::make_unique<ReactionLists>();
     std::unique_ptr<MassBalance> mb_ = std::make_unique<MassBalance>();
     std::unique_ptr<NleVariables> vars_ = std::make_unique<NleVariables>();
-    std::unique_ptr<Fixed1<PhaseProps, maxeq>> props_ =
-        std::make_unique<Fixed1<PhaseProps, maxeq>>();
+    std::unique_ptr<PhasePropsTable> props_ = std::make_unique<PhasePropsTable>();
     NleState nst_;
     NleWorkspace nlework_;  // the solver's matrices, kept from point to point
     CalcLayoutSettings lay_;
@@ -93,8 +92,8 @@ private:
     BatchState batch_;
     std::unique_ptr<MonteCarlo> mc_ = std::make_unique<MonteCarlo>();
     // The work tables of a point's phase properties, made at the first point that needs them.
-    std::unique_ptr<ActivityDerivatives> postd_;
     std::unique_ptr<SystemProps> sums_;
+    std::unique_ptr<emvector> postsd_;
     Accumulation acc_;
     ResultSds sds_;
     bool modesok_ = false;  // the modes of the point are usable

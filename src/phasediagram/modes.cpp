@@ -394,8 +394,8 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
     return ok;
 }
 
-void modestepfactors(const Run& run, const PdRun& pd, SolveState& st,
-                     Fixed1<PhaseProps, maxeq>& props, SystemProps& sums) {
+void modestepfactors(const Run& run, const PdRun& pd, SolveState& st, PhasePropsTable& props,
+                     SystemProps& sums) {
     Result& res = st.cur;
     const SystemComponents& comps = run.dataset.components;
     for (int p = 1; p <= res.nphases; ++p) {

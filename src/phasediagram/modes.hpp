@@ -50,8 +50,8 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st);
 
 // The per-step bulk factors of the phases and, for calcgphase, the modes and bulks of each mode
 // set; call before calcgphase with the system sums to fill.
-void modestepfactors(const Run& run, const PdRun& pd, SolveState& st,
-                     Fixed1<PhaseProps, maxeq>& props, SystemProps& sums);
+void modestepfactors(const Run& run, const PdRun& pd, SolveState& st, PhasePropsTable& props,
+                     SystemProps& sums);
 
 // Debug listings on the console of the starting modes (`xguessprint`) and of the solved modes
 // before and after their normalisation (`xprint`).

@@ -98,19 +98,30 @@ void Calculation::postprocess() {
         }
     }
     // Properties of the phases; the system sums need modes.
-    // Made once for the calculation: each is 0.7 MB, and setting them up afresh cost more than
-    // the rest of a grid point. The activities below form no derivatives, so `d` is not read.
-    if (!postd_) postd_ = std::make_unique<ActivityDerivatives>();
+    // Made once for the calculation: the table holds 100 kB, and setting it up afresh cost more
+    // than the rest of a grid point.
     if (!sums_) sums_ = std::make_unique<SystemProps>();
-    ActivityDerivatives* d = postd_.get();
     const CalcaTables ct = calcatables(run_, st_->xref);
-    SsResults* ssr = &nst_.work->ssresults;
+    NleWork& work = *nst_.work;
+    // The activities below form no derivatives: the solve's derivative table (0.6 MB) is neither
+    // read nor written.
+    ActivityDerivatives* d = &work.deriv;
+    SsResults* ssr = &work.ssresults;
+    // The activities' uncertainties are set and not read: one table serves every call.
+    if (!postsd_) postsd_ = std::make_unique<emvector>();
+    emvector* sd = postsd_.get();
     ActivityFn activities = [&](const eqvector& x, real p, real t, emvector& a) {
-        emvector sd;
-        CalcaOut out{a, sd, *ssr};
+        CalcaOut out{a, *sd, *ssr};
         calca(ses_, ct, x, false, false, *d, out, p, t);
     };
-    const PhaseEmTables tab{run_, mb_->syscomp, st_->xref, *run_.arrays.td, gs_, activities};
+    // G of the end-members at the solved point is that of the solve's last evaluation.
+    const PhaseEmTables tab{run_,
+                            mb_->syscomp,
+                            st_->xref,
+                            *run_.arrays.td,
+                            gs_,
+                            activities,
+                            work.cachegem ? &work.gcache : nullptr};
     for (int k = 1; k <= res.nphases; ++k) (*props_)[k].comp = res.ph[k].comp;
     // The sums are formed only with modes (the same test `modestepfactors` makes): only then is
     // the table cleared, so nothing of an earlier point shows in them.
@@ -120,7 +131,8 @@ void Calculation::postprocess() {
     modestepfactors(run_, pd_, *st_, *props_, *sums);
     calcgphase(ses_, tab, st_->equilphases, st_->varvalues, res.p, res.t, run_.xco2cur,
                run_.xh2ocur, *props_, withsums ? sums : nullptr);
-    for (int k = 1; k <= res.nphases; ++k) res.ph[k].props = (*props_)[k];
+    for (int k = 1; k <= res.nphases; ++k)
+        copy_props(res.ph[k].props, (*props_)[k], res.nmodesteps);
     res.g = 0;
     if (withsums) {
         copy_sums(res.sys, *sums);

@@ -91,8 +91,9 @@ void addmode(int d, int width, real m, std::string& line) {
 void addfixed(int d, int width, std::string& line, real x) {
     const auto fits = [x](int k) { return std::fabs(x) * powerof10(k) < 2147483646.0L; };
     int k = d;
-    while (k > 5 && !fits(k)) --k;
-    if (!fits(k)) k = d;
+    bool fit = fits(k);
+    while (k > 5 && !fit) fit = fits(--k);
+    if (!fit) k = d;
     addreal(k, true, width, line, x);
 }
 

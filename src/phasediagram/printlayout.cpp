@@ -60,12 +60,12 @@ std::string tempcheading() {
            "C)";
 }
 
-std::string rule60() {
-    return "% " + std::string(58, '-');
+std::string_view rule60() {
+    return "% ----------------------------------------------------------";
 }
 
-std::string rule31() {
-    return "% " + std::string(29, '-');
+std::string_view rule31() {
+    return "% -----------------------------";
 }
 
 void addamount(int width, std::string& line, real x, real tol) {

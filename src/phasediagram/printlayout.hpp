@@ -4,6 +4,7 @@
 // blocks, and the number forms that several tables share.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/real.hpp"
@@ -32,9 +33,9 @@ std::vector<ColumnBlock> activityblocks(int16 nem, int16 pagewidth);
 // "T(°C)" with the program's degree byte.
 std::string tempcheading();
 // "% " and 58 hyphens: the rule around the script-form blocks of the log.
-std::string rule60();
+std::string_view rule60();
 // "% " and 29 hyphens: the rule between the phases of a "xyzguess" block.
-std::string rule31();
+std::string_view rule31();
 // An amount of a component: whole numbers (within `tol`) in general form, others with 6
 // decimals, right-justified in `width`.
 void addamount(int width, std::string& line, real x, real tol);

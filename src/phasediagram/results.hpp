@@ -21,10 +21,10 @@
 
 namespace qv {
 
-inline constexpr int maxresultphases = 15;  // phases of one result
-inline constexpr int maxmodeslots = 202;    // mode sets of one result (two per bulk step at most)
-inline constexpr int maxisopleths = 10;     // isopleth rows of a run
-inline constexpr int maxisovalues = 202;    // values of one isopleth row (201 and the high end)
+inline constexpr int maxresultphases = maxpropsphases;  // phases of one result
+inline constexpr int maxmodeslots = 202;  // mode sets of one result (two per bulk step at most)
+inline constexpr int maxisopleths = 10;   // isopleth rows of a run
+inline constexpr int maxisovalues = 202;  // values of one isopleth row (201 and the high end)
 
 // The isopleths of a run: rows 1..nmodeisopleths are modes, then x(CO2), then composition
 // variables; each row holds its values in the order the calculation steps over them.
@@ -94,8 +94,9 @@ struct ResultPhase {
     Fixed1<real, maxmodeslots> mode{};        // per mode set; slot 1 is -1 when it has no mode
     Fixed1<real, maxmodeslots> stepfactor{};  // per mode set: bulk atoms over the mode factor
     real sdmode = 0;
-    // G, H, S, V, density and the end-members' G and RT ln a (its mode and factor rows are
-    // what the property sums took)
+    // G, H, S, V, density and the end-members' G and RT ln a (its mode and factor rows
+    // 1..nmodesteps, and at least the first, are what the property sums took; the rows above are
+    // not kept)
     PhaseProps props;
 };
 

@@ -10,6 +10,10 @@ void setupresultsds(const Run& run, const PdRun& pd, ResultSds& r) {
     r.bulk.modeson = pd.modesinsolve;
     r.bulk.nsyscomp = comps.ncomp;
     r.bulk.rankdeficit = pd.rankdeficit;
+    if (run.script.calcsdlevel <= 0) return;
+    if (!r.der) r.der = std::make_unique<SolutionDerivatives>();
+    if (!r.covbp) r.covbp = std::make_unique<bulkmatrix>();
+    if (!r.u) r.u = std::make_unique<Uncertainties>();
 }
 
 void calcresultsds(Session& ses, Run& run, SolveState& st, const NleVariables& vars,

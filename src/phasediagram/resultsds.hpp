@@ -14,15 +14,17 @@
 
 namespace qv {
 
-// What the propagation keeps over the points of one calculation.
+// What the propagation keeps over the points of one calculation. The tables are made by
+// `setupresultsds` when the run asks for uncertainties, and are none otherwise.
 struct ResultSds {
     BulkRatios bulk;
-    std::unique_ptr<SolutionDerivatives> der = std::make_unique<SolutionDerivatives>();
-    std::unique_ptr<bulkmatrix> covbp = std::make_unique<bulkmatrix>();
-    std::unique_ptr<Uncertainties> u = std::make_unique<Uncertainties>();
+    std::unique_ptr<SolutionDerivatives> der;
+    std::unique_ptr<bulkmatrix> covbp;
+    std::unique_ptr<Uncertainties> u;
 };
 
-// The bulk seen by the derivatives: the system's components, with the modes as unknowns.
+// The bulk seen by the derivatives: the system's components, with the modes as unknowns; and
+// the tables, when the run's uncertainty level is above 0.
 void setupresultsds(const Run& run, const PdRun& pd, ResultSds& r);
 
 // Propagates the uncertainties of the result just solved (`vars`, with the derivatives the

@@ -11,10 +11,12 @@
 #include "model/phases.hpp"
 #include "model/run.hpp"
 #include "thermo/makes.hpp"
+#include "thermo/reactions.hpp"
 
 namespace qv {
 
-inline constexpr int maxbulk = 202;  // bulk compositions a run can sum over
+inline constexpr int maxbulk = 202;        // bulk compositions a run can sum over
+inline constexpr int maxpropsphases = 15;  // phases of one solved equilibrium
 
 // Amount of each component (1..ncomp, every component of the run) in solution phase `ph` whose
 // composition variables are read from x[offset..]: the proportion-weighted end-member formulas,
@@ -36,6 +38,11 @@ struct PhaseEmTables {
     tdmatrix& td;  // values 27 and 28 of the rows evaluated take u and v
     const GemSettings& gs;
     ActivityFn activities;
+    // The end-member G a solve formed at its last point, or none. A value formed at the same P
+    // and T with the same settings, data row (u and v included) and name is taken from it in place
+    // of a `gemdriver` call, and counts the calls it stands for in ses.gemcount; never where a G
+    // evaluation may write a warning or debug lines.
+    const EmGCache* solved = nullptr;
 };
 
 // G (kJ) and chemical potential mu = G + RT ln a (kJ) of each end-member of the calculation at
@@ -68,6 +75,7 @@ struct PhaseProps {
     real h = 0;
     real density = 0;
 };
+using PhasePropsTable = Fixed1<PhaseProps, maxpropsphases>;
 
 // Sums of the system per bulk composition: G, H, S, V weighted by the phases' mode and factor,
 // and the density from the bulk composition (0 when V is 0). bulk[i] is composition i in the
@@ -89,13 +97,17 @@ struct SystemProps {
 void clear_sums(SystemProps& sums);
 void copy_sums(SystemProps& to, const SystemProps& from);
 
+// Copies `from` into `to` (as `to = from`) but for the mode and factor of the bulk compositions
+// above `nbulk` (at least the first is copied). A table holds 7.7 kB, most of which a point never
+// uses.
+void copy_props(PhaseProps& to, const PhaseProps& from, int nbulk);
+
 // G, S, V, H and density of every phase of the set, solution phases in layout order then pure
-// phases, into props[1..]; S and V by forward differences of the chemical potentials (2e-4 K,
-// 2e-5 kbar). A pure phase of fixed activity a below 1 has G lowered by RT ln(1/a). With
-// `sums` the system sums. Stops the run: "vph=0" (solution phase) or "vph=0 2" (pure phase) for a
-// phase of zero volume.
+// phases, into props[1..] (maxpropsphases at most); S and V by forward differences of the chemical
+// potentials (2e-4 K, 2e-5 kbar). A pure phase of fixed activity a below 1 has G lowered by RT
+// ln(1/a). With `sums` the system sums. Stops the run: "vph=0" (solution phase) or "vph=0 2" (pure
+// phase) for a phase of zero volume.
 void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases, const eqvector& x,
-                real p, real t, real u, real v, Fixed1<PhaseProps, maxeq>& props,
-                SystemProps* sums);
+                real p, real t, real u, real v, PhasePropsTable& props, SystemProps* sums);
 
 }  // namespace qv

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "calcfixture.hpp"
 
@@ -14,8 +17,7 @@ namespace {
 
 struct Props : Calc {
     GemSettings gs;
-    std::unique_ptr<Fixed1<PhaseProps, maxeq>> props =
-        std::make_unique<Fixed1<PhaseProps, maxeq>>();
+    std::unique_ptr<PhasePropsTable> props = std::make_unique<PhasePropsTable>();
     Fixed1<bool, maxcomp> syscomp;
     Props() {
         gs.dsmode = 6;
@@ -33,10 +35,28 @@ struct Props : Calc {
         en.td = makerow({-1545.0L, 0.0663L, 3.133L, 0.1780L, 2.0e-6L});
         layout();
     }
+    const EmGCache* solved = nullptr;
     PhaseEmTables tables() {
-        return PhaseEmTables{run,  syscomp,
-                             xref, *run.arrays.td,
-                             gs,   [](const eqvector&, real, real, emvector& a) { a.fill(1); }};
+        return PhaseEmTables{run,   syscomp,
+                             xref,  *run.arrays.td,
+                             gs,    [](const eqvector&, real, real, emvector& a) { a.fill(1); },
+                             solved};
+    }
+    // The end-member G that a solve's evaluation at p, t leaves, with the fluid terms u = 0,
+    // v = 1 that `calc` takes.
+    std::unique_ptr<EmGCache> solveat(real p, real t) {
+        auto c = std::make_unique<EmGCache>();
+        Dataset& ds = run.dataset;
+        tdmatrix& td = *run.arrays.td;
+        td[1][27] = 0;
+        td[1][28] = 1;
+        c->start(gs, td, ds.emnames, ds.nem, p, t);
+        iemvector rx{};
+        rx[1] = 1;
+        const ReactionTables rt{td, ds.emnames, phasemakes(*run.arrays.prec0, *run.arrays.prec1),
+                                ds.nem, ds.emact};
+        calcdg0(ses, gs, rt, rx, p, t, c.get());
+        return c;
     }
     PhaseProps& calc(real p, real t) {
         bemvector phases;
@@ -74,6 +94,48 @@ TEST(Calcgphase, FixedActivityOfHalfLowersGByRTLnTwo) {
     EXPECT_EQ(half.s, one.s);
     EXPECT_EQ(half.v, one.v);
     EXPECT_EQ(half.h, one.h);
+}
+
+TEST(Calcgphase, GOfTheSolvedPointIsTakenFromTheSolve) {
+    Props s;
+    const int64 before = s.ses.gemcount;
+    const PhaseProps fresh = s.calc(8, 900);
+    const int64 calls = s.ses.gemcount - before;
+    const std::unique_ptr<EmGCache> c = s.solveat(8, 900);
+    s.solved = c.get();
+    const int64 start = s.ses.gemcount;
+    const PhaseProps taken = s.calc(8, 900);
+    EXPECT_EQ(s.ses.gemcount - start, calls);  // the calls the value stands for count
+    EXPECT_EQ(taken.g, fresh.g);
+    EXPECT_EQ(taken.s, fresh.s);
+    EXPECT_EQ(taken.v, fresh.v);
+    // The value at P, T is the solve's: an altered one shows.
+    c->g[0][1] += 1;
+    EXPECT_EQ(s.calc(8, 900).g, fresh.g + 1);
+}
+
+TEST(Calcgphase, GOfAnotherPointRowOrNameIsFormedAfresh) {
+    struct Case {
+        const char* what;
+        real t;                                  // where the solve formed its values
+        std::function<void(Props&)> afterwards;  // changed before the properties are formed
+    };
+    const std::vector<Case> cases = {
+        {"another T", 900.5L, [](Props&) {}},
+        {"another data row", 900, [](Props& s) { (*s.run.arrays.td)[1][1] += 0.5L; }},
+        {"another name", 900, [](Props& s) { s.run.dataset.emnames[1] = "en2"; }},
+        {"a pth warning", 900, [](Props& s) { s.gs.pthwarnonly = true; }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Props s;
+        const std::unique_ptr<EmGCache> c = s.solveat(8, k.t);
+        c->g[0][1] += 1;  // a value taken from the solve would show
+        k.afterwards(s);
+        const PhaseProps fresh = s.calc(8, 900);
+        s.solved = c.get();
+        EXPECT_EQ(s.calc(8, 900).g, fresh.g);
+    }
 }
 
 TEST(Calcgphase, ComponentThatIsNoOxideStops) {
