@@ -261,10 +261,13 @@ void text2digits(std::string_view w, decimalrec& rec, bool& ok) {
     ok = true;
 }
 
-real powerof10(int k) {
+namespace {
+
+// 10^k by binary powers, 10^-k as the reciprocal of 10^k.
+constexpr real powerof10bybits(int k) {
     // 10^(2^i) for i = 0 .. 12; 10^8192 is beyond the extended range.
-    static constexpr real factors[] = {1e1L,   1e2L,   1e4L,   1e8L,    1e16L,   1e32L,  1e64L,
-                                       1e128L, 1e256L, 1e512L, 1e1024L, 1e2048L, 1e4096L};
+    constexpr real factors[] = {1e1L,   1e2L,   1e4L,   1e8L,    1e16L,   1e32L,  1e64L,
+                                1e128L, 1e256L, 1e512L, 1e1024L, 1e2048L, 1e4096L};
     constexpr int nfactors = static_cast<int>(sizeof(factors) / sizeof(factors[0]));
     long long m = k < 0 ? -static_cast<long long>(k) : static_cast<long long>(k);
     real r = 1.0L;
@@ -277,6 +280,26 @@ real powerof10(int k) {
         r = r * factors[bit];
     }
     return k < 0 ? 1.0L / r : r;
+}
+
+// The powers the number text asks for most, formed by the same products when the program is
+// compiled (the compiler rounds each product and quotient to the extended format as the
+// processor does).
+constexpr int tabledpowers = 40;
+struct PowerTable {
+    real v[2 * tabledpowers + 1] = {};
+    constexpr PowerTable() {
+        for (int k = -tabledpowers; k <= tabledpowers; ++k)
+            v[k + tabledpowers] = powerof10bybits(k);
+    }
+};
+constexpr PowerTable powertable;
+
+}  // namespace
+
+real powerof10(int k) {
+    if (k >= -tabledpowers && k <= tabledpowers) return powertable.v[k + tabledpowers];
+    return powerof10bybits(k);
 }
 
 real digits2real(const decimalrec& rec) {
