@@ -61,10 +61,10 @@ public:
 
     real value(std::string_view context) {
         const std::string_view w = token(context);
-        const valuetype t = whatis(w);
         real x = 0;
-        std::string msg;
-        if ((t != valuetype::aninteger && t != valuetype::areal) || !str2real(w, x, msg)) {
+        bool read = false;
+        const valuetype t = whatisreal(w, x, read);
+        if ((t != valuetype::aninteger && t != valuetype::areal) || !read) {
             bomb("readthermo",
                  "expecting a number; got: " + std::string(w) + " - " + std::string(context),
                  yourfault);

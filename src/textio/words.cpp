@@ -127,10 +127,6 @@ int32 sat32(int64 v) {
 // ---------------------------------------------------------------------------------------------
 // Word layer
 
-bool isblankchar(char c) {
-    return c == '\t' || c == ' ' || static_cast<unsigned char>(c) == 202;
-}
-
 void blankbounds(std::string_view s, int16& first, int16& last) {
     // Positions are 1-based and 16-bit: only the first 32767 characters can be addressed.
     const std::string_view t = s.substr(0, std::min<std::size_t>(s.size(), 32767));
@@ -209,13 +205,21 @@ int16 uncommented(const strings& words, int16 n) {
 // ---------------------------------------------------------------------------------------------
 // Classification
 
-valuetype whatis(std::string_view w) {
+namespace {
+
+// `whatis`, with the value of the word as `wordvalue` reads it (`read` false when it reads none).
+valuetype classify(std::string_view w, real& x, bool& read) {
+    read = false;
     const std::string_view s = w.substr(0, maxwordlength);
     std::size_t f = 0;
     std::size_t l = 0;
     bounds0(s, f, l);
     if (f == l) return valuetype::anemptystring;
-    if (l - f == 1) return isdigitchar(s[f]) ? valuetype::aninteger : valuetype::astring;
+    if (l - f == 1) {
+        if (!isdigitchar(s[f])) return valuetype::astring;
+        read = wordvalue(s, x);
+        return valuetype::aninteger;
+    }
 
     std::size_t i = f;
     if (s[i] == '-') ++i;
@@ -258,10 +262,27 @@ valuetype whatis(std::string_view w) {
     if (slash) return valuetype::arational;
     // A number beyond the range of input numbers ("1e4000") is not a value the program can use:
     // it is a word like any other, refused where a number is wanted.
-    real x = 0.0L;
-    if (wordvalue(s, x) && !withininputrange(x)) return valuetype::astring;
+    read = wordvalue(s, x);
+    if (read && !withininputrange(x)) return valuetype::astring;
     if (!point && !expo) return valuetype::aninteger;
     return valuetype::areal;
+}
+
+}  // namespace
+
+valuetype whatis(std::string_view w) {
+    real x = 0.0L;
+    bool read = false;
+    return classify(w, x, read);
+}
+
+valuetype whatisreal(std::string_view w, real& x, bool& read) {
+    x = 0.0L;
+    const valuetype t = classify(w, x, read);
+    // A number word within the input range is what `str2real` reads.
+    if (t != valuetype::aninteger && t != valuetype::areal) read = false;
+    if (!read) x = 0.0L;
+    return t;
 }
 
 bool isnumeric(valuetype t) {

@@ -365,7 +365,7 @@ TEST(Words, Str2Real) {
 // A number word's value is the digit record's: the digits folded one by one in extended reals
 // times the power of ten. Words of 19 to 22 digits (where the fold starts to round), leading
 // zeros, a zero with a huge exponent, signs, blanks and words cut at 22 characters.
-TEST(Words, Str2RealIsTheDigitRecordsValue) {
+TEST(Words, Str2RealAndWhatIsRealGiveTheDigitRecordsValue) {
     const std::vector<std::string> words = {
         "1234567890123456789",
         "12345678901234567891",
@@ -400,7 +400,21 @@ TEST(Words, Str2RealIsTheDigitRecordsValue) {
         ASSERT_TRUE(str2real(w, x, msg)) << w;
         EXPECT_EQ(x, expected) << w;
         EXPECT_EQ(std::signbit(x), std::signbit(expected)) << w;
-        EXPECT_TRUE(isnumeric(whatis(w))) << w;
+        real y = 1.0L;
+        bool read = false;
+        const valuetype t = whatisreal(w, y, read);
+        EXPECT_EQ(t, whatis(w)) << w;
+        EXPECT_TRUE(t == valuetype::aninteger || t == valuetype::areal) << w;
+        EXPECT_TRUE(read) << w;
+        EXPECT_EQ(y, expected) << w;
+    }
+    // Words str2real does not read, or that are not integers or reals.
+    for (const std::string w : {"3/4", "1e4000", "abc", "", "1e", "-", "5."}) {
+        real y = 1.0L;
+        bool read = true;
+        EXPECT_EQ(whatisreal(w, y, read), whatis(w)) << w;
+        EXPECT_FALSE(read) << w;
+        EXPECT_EQ(y, 0.0L) << w;
     }
 }
 
