@@ -4,7 +4,7 @@ namespace qv {
 
 namespace {
 
-constexpr std::size_t blocksize = 16384;
+constexpr std::size_t blocksize = 8192;
 
 }  // namespace
 
@@ -13,7 +13,9 @@ bool InFile::open(const std::string& name) {
     f_ = std::fopen(name.c_str(), "rb");
     if (f_ != nullptr) {
         name_ = name;
-        if (!block_) block_ = std::make_unique<char[]>(blocksize);
+        // The blocks are the file's only buffer.
+        std::setvbuf(f_, nullptr, _IONBF, 0);
+        block_ = std::make_unique<char[]>(blocksize);
     }
     return f_ != nullptr;
 }
@@ -67,6 +69,7 @@ void InFile::rewind() {
 void InFile::close() {
     if (f_ != nullptr) std::fclose(f_);
     f_ = nullptr;
+    block_.reset();
     pos_ = 0;
     end_ = 0;
 }
