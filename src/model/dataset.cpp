@@ -60,30 +60,33 @@ public:
     void skiprest() { midline_ = false; }
 
     real value(std::string_view context) {
-        const std::string w = token(context);
-        const valuetype t = whatis(w);
+        const std::string_view w = token(context);
         real x = 0;
-        std::string msg;
-        if ((t != valuetype::aninteger && t != valuetype::areal) || !str2real(w, x, msg)) {
-            bomb("readthermo", "expecting a number; got: " + w + " - " + std::string(context),
+        bool read = false;
+        const valuetype t = whatisreal(w, x, read);
+        if ((t != valuetype::aninteger && t != valuetype::areal) || !read) {
+            bomb("readthermo",
+                 "expecting a number; got: " + std::string(w) + " - " + std::string(context),
                  yourfault);
         }
         return x;
     }
 
     int16 integer(std::string_view context) {
-        const std::string w = token(context);
+        const std::string_view w = token(context);
         int16 i = 0;
         std::string msg;
         if (whatis(w) != valuetype::aninteger || !str2int(w, i, msg)) {
-            bomb("readthermo", "expecting an integer; got: " + w + " - " + std::string(context),
+            bomb("readthermo",
+                 "expecting an integer; got: " + std::string(w) + " - " + std::string(context),
                  yourfault);
         }
         return i;
     }
 
 private:
-    std::string token(std::string_view context) {
+    // The next word, valid until the next read.
+    std::string_view token(std::string_view context) {
         for (;;) {
             if (!midline_) {
                 if (!f_.readline(line_)) endoffile(context);
@@ -96,7 +99,7 @@ private:
         }
         const std::size_t start = pos_;
         while (pos_ < line_.size() && !isblankchar(line_[pos_])) ++pos_;
-        return line_.substr(start, pos_ - start);
+        return std::string_view(line_).substr(start, pos_ - start);
     }
 
     [[noreturn]] static void endoffile(std::string_view context) {

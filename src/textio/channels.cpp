@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
@@ -15,25 +16,44 @@ std::string_view line_ends(int count) {
     return count == 1 ? "\n" : "\n\n";
 }
 
+// A text between its line ends, composed once for every channel it goes to.
+class Framed {
+public:
+    Framed(int before, std::string_view s, int after) {
+        const std::string_view b = line_ends(before);
+        const std::string_view a = line_ends(after);
+        size_ = b.size() + s.size() + a.size();
+        char* o =
+            size_ <= sizeof(local_) ? local_ : (heap_ = std::make_unique<char[]>(size_)).get();
+        b.copy(o, b.size());
+        s.copy(o + b.size(), s.size());
+        a.copy(o + b.size() + s.size(), a.size());
+        text_ = o;
+    }
+    std::string_view view() const { return {text_, size_}; }
+
+private:
+    char local_[2 + maxtextlength + 2];
+    std::unique_ptr<char[]> heap_;
+    const char* text_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 void putscreen(Session& ses, int before, std::string_view s, int after) {
     const int limit = ses.ch.pagewidth - 2;
-    std::string text(s);
-    if (ses.ch.dontwrapon && static_cast<int>(text.size()) > limit) {
-        text.resize(static_cast<std::size_t>(limit));
+    if (ses.ch.dontwrapon && static_cast<int>(s.size()) > limit) {
+        std::string text(s.substr(0, static_cast<std::size_t>(limit < 0 ? 0 : limit)));
         text.push_back('#');
+        ses.console.write(Framed(before, text, after).view());
+    } else {
+        ses.console.write(Framed(before, s, after).view());
     }
-    std::string out(line_ends(before));
-    out += text;
-    out += line_ends(after);
-    ses.console.write(out);
     if (after == 0) ses.console.flush();
 }
 
-void putfile(OutFile& f, int before, std::string_view s, int after) {
-    std::string out(line_ends(before));
-    out += s;
-    out += line_ends(after);
-    writefile(f, out);
+// The padding of a field: n blanks, none for a count outside 1 .. 249 (as `spaces` gives).
+void appendblanks(int n, std::string& line) {
+    if (n > 0 && n < 250) line.append(static_cast<std::size_t>(n), ' ');
 }
 
 }  // namespace
@@ -47,6 +67,11 @@ void writefile(OutFile& f, std::string_view text) {
 void putstr(Session& ses, int before, std::string_view s, int after, int32 mask) {
     const std::string_view text = s.substr(0, maxtextlength);
     const int32 set = mask & ses.ch.activechannels;
+    if ((set & ~screenmask) == 0) {
+        if (set != 0) putscreen(ses, before, text, after);
+        return;
+    }
+    const Framed framed(before, text, after);
     for (int i = 0; i < nchannels; ++i) {
         if ((set & (int32{1} << i)) == 0) continue;
         if (i == 0) {
@@ -56,7 +81,7 @@ void putstr(Session& ses, int before, std::string_view s, int after, int32 mask)
         } else if (ses.ch.files[static_cast<std::size_t>(i)].f != nullptr) {
             // Marked used first: a file that failed keeps what it holds.
             if (i >= 4) ses.ch.used[static_cast<std::size_t>(i)] = true;
-            putfile(ses.ch.files[static_cast<std::size_t>(i)], before, text, after);
+            writefile(ses.ch.files[static_cast<std::size_t>(i)], framed.view());
         }
     }
 }
@@ -65,17 +90,19 @@ void addstr(std::string_view s, int width, std::string& line) {
     const auto length = static_cast<int>(line.size());
     const auto n = static_cast<int>(s.size());
     if (length > 0 && line.back() == overflowmark) return;
+    // A table line is built field by field up to its full length: room for it at once.
+    if (line.capacity() < maxtextlength + 1) line.reserve(maxtextlength + 1);
     int padded = n;
     if (width != 0 && (width > 0 ? width : -width) > n) padded = width > 0 ? width : -width;
     // The limit is tested on the field as it will stand, blanks included.
     if (length > 0 && length + padded > 250) {
         line.push_back(overflowmark);
     } else if (width > 0 && width != n) {
-        line += spaces(width - n);
+        appendblanks(width - n, line);
         line += s;
     } else if (width < 0 && -width != n) {
         line += s;
-        line += spaces(-width - n);
+        appendblanks(-width - n, line);
     } else {
         line += s;
     }
@@ -102,12 +129,16 @@ void addstr(std::string_view s, int width, std::string& line) {
 
 void addreal(int decimals, bool fixed, int width, std::string& line, real x, CallSite where) {
     if (!std::isfinite(x)) stop_unprintable(where, x);
-    addstr(realfixstr(decimals, fixed, x), width, line);
+    NumberText text;
+    realfixtext(decimals, fixed, x, text);
+    addstr(text.view(), width, line);
 }
 
 void addgreal(int width, std::string& line, real x, CallSite where) {
     if (!std::isfinite(x)) stop_unprintable(where, x);
-    addstr(realstr(x), width, line);
+    NumberText text;
+    realtext(x, text);
+    addstr(text.view(), width, line);
 }
 
 void flushfiles(Session& ses) {

@@ -1,7 +1,9 @@
 #pragma once
 // A text file opened for reading line by line.
 
+#include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace qv {
@@ -24,8 +26,15 @@ public:
     const std::string& name() const { return name_; }
 
 private:
+    // Reads the next block of the file into the buffer; false at the end of the file.
+    bool fill();
+
     std::FILE* f_ = nullptr;
     std::string name_;
+    // The file is read in blocks: the bytes [pos_, end_) of the block are still to be read.
+    std::unique_ptr<char[]> block_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
 };
 
 }  // namespace qv

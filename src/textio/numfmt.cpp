@@ -1,6 +1,8 @@
 #include "textio/numfmt.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "base/convert.hpp"
 
@@ -40,6 +42,110 @@ std::string unprintable() {
 std::string dropblank(std::string s) {
     if (!s.empty() && s[0] == ' ') s.erase(0, 1);
     return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Direct forms: the same arithmetic as `real2digits` (the same products of the same powers of
+// ten, rounded halves to even) and the same layout as `digits2text`, written into a
+// `NumberText` without the digit record's strings. They cover the finite values with 0 .. 18
+// decimals or significant digits whose scaled value stays below 2147483646; anything else goes
+// through the general conversion.
+
+constexpr int directmaxdecimals = 18;
+
+// nearbyint of 0 <= s < 2147483646 in the default rounding: the remainder after the integer part
+// is exact at this size, so halves go to the even neighbour.
+std::uint32_t roundhalfeven(real s) {
+    const auto n = static_cast<std::uint32_t>(s);
+    const real f = s - static_cast<real>(n);
+    return (f > 0.5L || (f == 0.5L && (n & 1U) != 0)) ? n + 1 : n;
+}
+
+// The digits of `real2digits(fixedmode, p, a)` for a >= zerothreshold as a whole number; false
+// when it gives the blank digit string.
+bool fixeddigits(int p, real a, std::uint32_t& n) {
+    if (a > largest) return false;
+    const real scaled = a * powerof10(p);
+    if (!(scaled < largestscaled)) return false;
+    n = roundhalfeven(scaled);
+    return true;
+}
+
+// The exponent and the digits of `real2digits(significantmode, p, a)`; false when the digits are
+// the blank string (the exponent is set all the same). The exponent search tests whether
+// a x 10^-k + t reaches 1 (the integer part `trunc` tests is nonzero); the test changes only once
+// as k grows, so the search starts at the first k the binary exponent allows and steps back or
+// on to the same k as a search from 1.
+bool significantdigits(int p, real a, int& exponent, std::uint32_t& n) {
+    const real t = guard * powerof10(-p);
+    const int binexp = std::ilogb(a);
+    real scaled = 0.0L;
+    if (a >= 1.0L - t) {
+        const auto stays = [&](int k) { return a * powerof10(-k) + t >= 1.0L; };
+        int k = binexp > 0 ? binexp * 1233 / 4096 + 1 : 1;  // 1233 / 4096 < log10(2)
+        while (k > 1 && !stays(k - 1)) --k;
+        while (stays(k) && k <= hardsearchlimit) ++k;
+        exponent = k - p;
+        scaled = a * powerof10(p - k);
+    } else {
+        const auto reaches = [&](int k) { return a * powerof10(k) + t >= 1.0L; };
+        int k = binexp < -1 ? std::min((-binexp - 1) * 1233 / 4096, searchlimit + 1) : 1;
+        if (k < 1) k = 1;
+        while (k > 1 && reaches(k - 1)) --k;
+        while (!reaches(k) && k <= searchlimit) ++k;
+        exponent = 1 - k - p;
+        scaled = a * powerof10(p + k - 1);
+    }
+    if (!(scaled < largestscaled)) return false;
+    n = roundhalfeven(scaled);
+    return true;
+}
+
+// Whether n has more than `digits` decimal digits.
+bool moredigits(std::uint32_t n, int digits) {
+    static constexpr std::uint32_t tens[] = {1U,      10U,      100U,      1000U,      10000U,
+                                             100000U, 1000000U, 10000000U, 100000000U, 1000000000U};
+    return digits < 10 && n >= tens[digits];
+}
+
+// `digits2text` in fixed mode: the digits of n with w decimals (w <= directmaxdecimals), written
+// from the last character back: the w decimals (zeros once n runs out), the point, the integer
+// part (at least "0") and the sign.
+void writefixed(std::uint32_t n, int w, bool negative, NumberText& out) {
+    char* o = out.end();
+    for (int i = 0; i < w; ++i) {
+        *--o = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    if (w > 0) *--o = '.';
+    do {
+        *--o = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    if (negative) *--o = '-';
+    out.setfirst(o);
+}
+
+// `digits2text` in significant mode: the digits of n as d.ddd with the exponent `exponent` of the
+// last digit shifted to the first (p digits asked for); an exponent 0 is written "e-0".
+void writesignificant(std::uint32_t n, int exponent, int p, bool negative, NumberText& out) {
+    char* o = out.end();
+    const int e = exponent + p - 1;
+    auto m = static_cast<std::uint32_t>(e < 0 ? -e : e);
+    do {
+        *--o = static_cast<char>('0' + m % 10);
+        m /= 10;
+    } while (m != 0);
+    *--o = e < 1 ? '-' : '+';
+    *--o = 'e';
+    while (n >= 10) {
+        *--o = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    *--o = '.';
+    *--o = static_cast<char>('0' + n);
+    if (negative) *--o = '-';
+    out.setfirst(o);
 }
 
 }  // namespace
@@ -108,7 +214,11 @@ std::string digits2text(int mode, int w, const decimalrec& rec) {
     return digits22(s);
 }
 
-std::string realfixstr(int d, bool fixed, real x) {
+namespace {
+
+// The general conversion through a digit record, for every case the direct forms below leave
+// to it (blank digit strings, more decimals than they write).
+std::string realfixgeneral(int d, bool fixed, real x) {
     if (std::fabs(x) < zerothreshold) return "0";
     if (!std::isfinite(x)) return unprintable();
     int mode = significantmode;
@@ -136,7 +246,7 @@ std::string realfixstr(int d, bool fixed, real x) {
     return dropblank(digits2text(mode, w, rec));
 }
 
-std::string realstr(real x) {
+std::string realgeneral(real x) {
     if (std::fabs(x) < zerothreshold) return "0";
     if (!std::isfinite(x)) return unprintable();
     const decimalrec rec = real2digits(fixedmode, 0, x);
@@ -145,6 +255,100 @@ std::string realstr(real x) {
         return dropblank(digits2text(significantmode, 6, real2digits(significantmode, 6, x)));
     }
     return dropblank(digits2text(fixedmode, 0, rec));
+}
+
+}  // namespace
+
+void NumberText::assign(std::string_view s) {
+    const std::size_t n = std::min(s.size(), capacity);
+    first_ = static_cast<int>(capacity - n);
+    s.copy(chars_ + first_, n);
+}
+
+void realfixtext(int d, bool fixed, real x, NumberText& out) {
+    if (std::fabs(x) < zerothreshold) {
+        out.assign("0");
+        return;
+    }
+    if (!std::isfinite(x)) {
+        out.assign(blankdigits.substr(1));
+        return;
+    }
+    if (d < 0 || d > directmaxdecimals) {
+        out.assign(realfixgeneral(d, fixed, x));
+        return;
+    }
+    const real a = std::fabs(x);
+    const bool negative = x < 0;
+    std::uint32_t n = 0;
+    int e = 0;
+    if (fixed) {
+        if (fixeddigits(d, a, n)) {
+            // More than d + 5 digits (a long integer part): d significant digits instead.
+            if (!moredigits(n, d + 5)) {
+                writefixed(n, d, negative, out);
+                return;
+            }
+        } else if (blankdigits.size() <= static_cast<std::size_t>(d + 5)) {
+            out.assign(realfixgeneral(d, fixed, x));  // the blank string kept in fixed form
+            return;
+        }
+        if (!significantdigits(d, a, e, n)) {
+            out.assign(realfixgeneral(d, fixed, x));
+            return;
+        }
+        writesignificant(n, e, d, negative, out);
+        return;
+    }
+    const bool digitsok = significantdigits(d, a, e, n);
+    if (-e < d + 4 && e < 2) {
+        const int w = e < 0 ? -e : 0;
+        if (w <= directmaxdecimals && fixeddigits(w, a, n)) {
+            writefixed(n, w, negative, out);
+        } else {
+            out.assign(realfixgeneral(d, fixed, x));
+        }
+        return;
+    }
+    if (!digitsok) {
+        out.assign(realfixgeneral(d, fixed, x));
+        return;
+    }
+    writesignificant(n, e, d, negative, out);
+}
+
+std::string realfixstr(int d, bool fixed, real x) {
+    NumberText text;
+    realfixtext(d, fixed, x, text);
+    return std::string(text.view());
+}
+
+void realtext(real x, NumberText& out) {
+    if (std::fabs(x) < zerothreshold) {
+        out.assign("0");
+        return;
+    }
+    if (!std::isfinite(x)) {
+        out.assign(blankdigits.substr(1));
+        return;
+    }
+    const real a = std::fabs(x);
+    std::uint32_t n = 0;
+    int e = 0;
+    if (fixeddigits(0, a, n)) {
+        writefixed(n, 0, x < 0, out);
+    } else if (significantdigits(6, a, e, n)) {
+        // Too large for the whole-number form: six significant digits in exponent form.
+        writesignificant(n, e, 6, x < 0, out);
+    } else {
+        out.assign(realgeneral(x));
+    }
+}
+
+std::string realstr(real x) {
+    NumberText text;
+    realtext(x, text);
+    return std::string(text.view());
 }
 
 int16 ndecimals(real x) {

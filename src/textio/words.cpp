@@ -35,6 +35,87 @@ int64 roundsat(long double y) {
     return static_cast<int64>(r);
 }
 
+// Whether the first 22 characters of `w` are all blanks.
+bool blankword(std::string_view w) {
+    std::size_t f = 0;
+    std::size_t l = 0;
+    bounds0(w.substr(0, maxwordlength), f, l);
+    return f == l;
+}
+
+// The value `digits2real` gives for the record `text2digits` makes of `w`, formed without the
+// record: the same mantissa digits folded in the same order (leading zeros add nothing to the
+// fold, so the count of 19 may include them), and the same power of ten. False where `text2digits`
+// finds no number.
+bool wordvalue(std::string_view w, real& x) {
+    const std::string_view s = w.substr(0, maxwordlength);
+    std::size_t f = 0;
+    std::size_t l = 0;
+    bounds0(s, f, l);
+    if (f == l) return false;
+    if (l - f == 1 && s[f] == '-') return false;
+
+    bool negative = false;
+    std::size_t i = f;
+    if (s[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    // The fold 10 d + digit is exact in extended reals while d has at most 19 digits: it is kept
+    // in an integer that long, then continued in reals.
+    std::uint64_t whole = 0;
+    int ndigits = 0;
+    real d = 0.0L;
+    bool anydigit = false;
+    bool nonzero = false;
+    int decimals = 0;
+    bool point = false;
+    bool inexp = false;
+    bool signseen = false;
+    bool expnegative = false;
+    int64 expval = 0;
+    for (; i < l; ++i) {
+        const char c = s[i];
+        if (!inexp) {
+            if (isdigitchar(c)) {
+                if (ndigits < 19) {
+                    whole = 10 * whole + static_cast<std::uint64_t>(c - '0');
+                    if (++ndigits == 19) d = static_cast<real>(whole);
+                } else {
+                    d = 10.0L * d + static_cast<real>(c - '0');
+                }
+                anydigit = true;
+                nonzero = nonzero || c != '0';
+                if (point) ++decimals;
+            } else if (c == '.') {
+                if (point) return false;
+                point = true;
+            } else if (c == 'e' || c == 'E') {
+                inexp = true;
+            } else {
+                return false;
+            }
+        } else if (isdigitchar(c)) {
+            expval = 10 * expval + (c - '0');
+            if (expval > 1000000) expval = 1000000;
+        } else if (c == '-' || c == '+') {
+            if (signseen) return false;
+            signseen = true;
+            expnegative = c == '-';
+        } else {
+            return false;
+        }
+    }
+    if (!anydigit) return false;
+    if (ndigits < 19) d = static_cast<real>(whole);
+    int64 e = (expnegative ? -expval : expval) - decimals;
+    if (!nonzero) e = 0;  // the record of a zero is "0" with exponent 0
+    e = std::clamp<int64>(e, std::numeric_limits<int16>::min(), std::numeric_limits<int16>::max());
+    if (negative) d = -d;
+    x = d * powerof10(static_cast<int>(e));
+    return true;
+}
+
 int32 sat32(int64 v) {
     if (v > std::numeric_limits<int32>::max()) return std::numeric_limits<int32>::max();
     if (v < std::numeric_limits<int32>::min()) return std::numeric_limits<int32>::min();
@@ -45,10 +126,6 @@ int32 sat32(int64 v) {
 
 // ---------------------------------------------------------------------------------------------
 // Word layer
-
-bool isblankchar(char c) {
-    return c == '\t' || c == ' ' || static_cast<unsigned char>(c) == 202;
-}
 
 void blankbounds(std::string_view s, int16& first, int16& last) {
     // Positions are 1-based and 16-bit: only the first 32767 characters can be addressed.
@@ -128,13 +205,21 @@ int16 uncommented(const strings& words, int16 n) {
 // ---------------------------------------------------------------------------------------------
 // Classification
 
-valuetype whatis(std::string_view w) {
-    const std::string s = str22(w);
+namespace {
+
+// `whatis`, with the value of the word as `wordvalue` reads it (`read` false when it reads none).
+valuetype classify(std::string_view w, real& x, bool& read) {
+    read = false;
+    const std::string_view s = w.substr(0, maxwordlength);
     std::size_t f = 0;
     std::size_t l = 0;
     bounds0(s, f, l);
     if (f == l) return valuetype::anemptystring;
-    if (l - f == 1) return isdigitchar(s[f]) ? valuetype::aninteger : valuetype::astring;
+    if (l - f == 1) {
+        if (!isdigitchar(s[f])) return valuetype::astring;
+        read = wordvalue(s, x);
+        return valuetype::aninteger;
+    }
 
     std::size_t i = f;
     if (s[i] == '-') ++i;
@@ -177,12 +262,27 @@ valuetype whatis(std::string_view w) {
     if (slash) return valuetype::arational;
     // A number beyond the range of input numbers ("1e4000") is not a value the program can use:
     // it is a word like any other, refused where a number is wanted.
-    decimalrec rec;
-    bool ok = false;
-    text2digits(s, rec, ok);
-    if (ok && !withininputrange(digits2real(rec))) return valuetype::astring;
+    read = wordvalue(s, x);
+    if (read && !withininputrange(x)) return valuetype::astring;
     if (!point && !expo) return valuetype::aninteger;
     return valuetype::areal;
+}
+
+}  // namespace
+
+valuetype whatis(std::string_view w) {
+    real x = 0.0L;
+    bool read = false;
+    return classify(w, x, read);
+}
+
+valuetype whatisreal(std::string_view w, real& x, bool& read) {
+    x = 0.0L;
+    const valuetype t = classify(w, x, read);
+    // A number word within the input range is what `str2real` reads.
+    if (t != valuetype::aninteger && t != valuetype::areal) read = false;
+    if (!read) x = 0.0L;
+    return t;
 }
 
 bool isnumeric(valuetype t) {
@@ -261,10 +361,13 @@ void text2digits(std::string_view w, decimalrec& rec, bool& ok) {
     ok = true;
 }
 
-real powerof10(int k) {
+namespace {
+
+// 10^k by binary powers, 10^-k as the reciprocal of 10^k.
+constexpr real powerof10bybits(int k) {
     // 10^(2^i) for i = 0 .. 12; 10^8192 is beyond the extended range.
-    static constexpr real factors[] = {1e1L,   1e2L,   1e4L,   1e8L,    1e16L,   1e32L,  1e64L,
-                                       1e128L, 1e256L, 1e512L, 1e1024L, 1e2048L, 1e4096L};
+    constexpr real factors[] = {1e1L,   1e2L,   1e4L,   1e8L,    1e16L,   1e32L,  1e64L,
+                                1e128L, 1e256L, 1e512L, 1e1024L, 1e2048L, 1e4096L};
     constexpr int nfactors = static_cast<int>(sizeof(factors) / sizeof(factors[0]));
     long long m = k < 0 ? -static_cast<long long>(k) : static_cast<long long>(k);
     real r = 1.0L;
@@ -279,6 +382,26 @@ real powerof10(int k) {
     return k < 0 ? 1.0L / r : r;
 }
 
+// The powers the number text asks for most, formed by the same products when the program is
+// compiled (the compiler rounds each product and quotient to the extended format as the
+// processor does).
+constexpr int tabledpowers = 40;
+struct PowerTable {
+    real v[2 * tabledpowers + 1] = {};
+    constexpr PowerTable() {
+        for (int k = -tabledpowers; k <= tabledpowers; ++k)
+            v[k + tabledpowers] = powerof10bybits(k);
+    }
+};
+constexpr PowerTable powertable;
+
+}  // namespace
+
+real powerof10(int k) {
+    if (k >= -tabledpowers && k <= tabledpowers) return powertable.v[k + tabledpowers];
+    return powerof10bybits(k);
+}
+
 real digits2real(const decimalrec& rec) {
     real d = 0.0L;
     for (char c : rec.digits) {
@@ -291,15 +414,12 @@ real digits2real(const decimalrec& rec) {
 bool str2real(std::string_view w, real& x, std::string& msg) {
     msg.clear();
     x = 0.0L;
-    if (trim(str22(w)).empty()) return false;
-    decimalrec rec;
-    bool ok = false;
-    text2digits(w, rec, ok);
-    if (!ok) {
+    if (blankword(w)) return false;
+    if (!wordvalue(w, x)) {
+        x = 0.0L;
         msg = std::string(w) + " not a real: replace with";
         return false;
     }
-    x = digits2real(rec);
     if (!withininputrange(x)) {
         // beyond the range of input numbers: refused like any other word that is not a number
         x = 0.0L;
@@ -312,15 +432,13 @@ bool str2real(std::string_view w, real& x, std::string& msg) {
 bool str2int(std::string_view w, int16& i, std::string& msg) {
     msg.clear();
     i = 0;
-    if (trim(str22(w)).empty()) return false;
-    decimalrec rec;
-    bool ok = false;
-    text2digits(w, rec, ok);
-    if (!ok) {
+    if (blankword(w)) return false;
+    real value = 0.0L;
+    if (!wordvalue(w, value)) {
         msg = std::string(w) + " not an integer: replace with";
         return false;
     }
-    const double y = static_cast<double>(digits2real(rec));
+    const double y = static_cast<double>(value);
     const double r = std::round(y);
     if (std::fabs(y - r) > 1e-8) {
         msg = std::string(w) + " not an integer: replace with";

@@ -27,7 +27,9 @@ struct decimalrec {
 };
 
 // Blanks are tab, space and the byte 202.
-bool isblankchar(char c);
+inline bool isblankchar(char c) {
+    return c == '\t' || c == ' ' || static_cast<unsigned char>(c) == 202;
+}
 void blankbounds(std::string_view s, int16& first, int16& last);
 std::string trim(std::string_view s);
 std::string str22(std::string_view s);
@@ -47,6 +49,9 @@ inline bool withininputrange(real x) {
     return x >= -largestinput && x <= largestinput;  // false for nan too
 }
 valuetype whatis(std::string_view w);
+// `whatis`, and for an integer or a real whether `str2real` reads it (`read`) and the value it
+// reads: one pass over the word for readers of long lists of numbers.
+valuetype whatisreal(std::string_view w, real& x, bool& read);
 bool isnumeric(valuetype t);
 void text2digits(std::string_view w, decimalrec& rec, bool& ok);
 real digits2real(const decimalrec& rec);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "support/fakes.hpp"
 #include "textio/channels.hpp"
@@ -154,6 +156,48 @@ TEST(InputBytes, ANulByteIsReadAsTheTextBackslashZeroAndNeverEchoedRaw) {
     std::string line;
     ASSERT_TRUE(f.t.console.readline(line));
     EXPECT_EQ(line, "y\\0es");
+}
+
+// Every kind of line end at every position of the file's blocks: lines of one character with
+// "\r\n" after a lead of 0, 1 or 2 bytes (so that in one of the files a "\r\n" is split by any
+// block boundary), then "\r" and "\n" ends, a NUL byte and a last line without a line end. The
+// lines are checked against a plain split of the text.
+TEST(InFile, LineEndsAcrossTheBlocksOfALongFile) {
+    test::TempDir dir;
+    for (int lead = 0; lead < 3; ++lead) {
+        std::string text(static_cast<std::size_t>(lead), 'z');
+        for (int i = 0; i < 12000; ++i) text += i % 7 == 0 ? "\r\n" : "a\r\n";
+        text += std::string("b\rc\n\nd") + '\0' + "e\r\rf";
+        std::vector<std::string> expected(1);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '\n' || c == '\r') {
+                if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+                expected.emplace_back();
+            } else if (c == '\0') {
+                expected.back() += "\\0";
+            } else {
+                expected.back() += c;
+            }
+        }
+        dir.write("lines.txt", text);
+        InFile f;
+        ASSERT_TRUE(f.open("lines.txt"));
+        for (int pass = 0; pass < 2; ++pass) {
+            std::string line;
+            std::size_t k = 0;
+            while (!f.eof()) {
+                ASSERT_TRUE(f.readline(line));
+                ASSERT_LT(k, expected.size());
+                ASSERT_EQ(line, expected[k]) << "lead " << lead << ", line " << k + 1;
+                ++k;
+            }
+            EXPECT_EQ(k, expected.size());
+            EXPECT_FALSE(f.readline(line));
+            EXPECT_EQ(line, "");
+            f.rewind();
+        }
+    }
 }
 
 TEST(Fatal, BombWritesTheStopOnScreenSummaryLogAndDetails) {

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -197,6 +202,153 @@ TEST(NumFmt, NonFiniteValuesPrintBlank) {
     EXPECT_EQ(realstr(nan), std::string(19, ' '));
     EXPECT_EQ(realfixstr(3, true, inf), std::string(19, ' '));
     EXPECT_EQ(realfixstr(3, false, nan), std::string(19, ' '));
+}
+
+// The text of x through the digit record, as the forms are specified: d decimals unless the
+// integer part is too long (then d significant digits), or d significant digits unless the
+// value reads better with decimals.
+std::string viarecord(int d, bool fixed, real x) {
+    if (std::fabs(x) < 1e-12L) return "0";
+    if (!std::isfinite(x)) return std::string(19, ' ');
+    std::string s;
+    if (fixed) {
+        const decimalrec r = real2digits(fixedmode, d, x);
+        s = static_cast<int>(r.digits.size()) > d + 5
+                ? digits2text(significantmode, d, real2digits(significantmode, d, x))
+                : digits2text(fixedmode, d, r);
+    } else {
+        const decimalrec r = real2digits(significantmode, d, x);
+        const int e = r.exponent;
+        if (-e < d + 4 && e < 2) {
+            const int w = e < 0 ? -e : 0;
+            s = digits2text(fixedmode, w, real2digits(fixedmode, w, x));
+        } else {
+            s = digits2text(significantmode, d, r);
+        }
+    }
+    if (!s.empty() && s[0] == ' ') s.erase(0, 1);
+    return s;
+}
+
+std::string realviarecord(real x) {
+    if (std::fabs(x) < 1e-12L) return "0";
+    if (!std::isfinite(x)) return std::string(19, ' ');
+    const decimalrec r = real2digits(fixedmode, 0, x);
+    std::string s = r.digits == blanks20
+                        ? digits2text(significantmode, 6, real2digits(significantmode, 6, x))
+                        : digits2text(fixedmode, 0, r);
+    if (!s.empty() && s[0] == ' ') s.erase(0, 1);
+    return s;
+}
+
+// Values of every size: exact halves at several scales, the edges of the forms (powers of ten
+// and their neighbours, the largest scaled value, the zero threshold, 1e20) and pseudo-random
+// values over 40 decades.
+std::vector<real> formvalues() {
+    std::vector<real> v;
+    for (int k = -14; k <= 24; ++k) {
+        const real p = powerof10(k);
+        for (const real m : {1.0L, 0.5L, 0.95L, 0.995L, 0.9995L, 0.99995L, 0.999995L, 9.9996L,
+                             0.55L, 2.5L, 1.25L, 0.125L, 0.375L, 0.0625L}) {
+            const real y = m * p;
+            v.insert(v.end(), {y, std::nextafter(y, 0.0L), std::nextafter(y, 1e30L)});
+        }
+    }
+    for (int j = 0; j <= 20; ++j) {
+        // Ties of d decimals: (2m + 1) / 2^(d + 1) times 10^d ends in exactly one half.
+        for (const real m : {0.0L, 1.0L, 2.0L, 7.0L, 12345.0L})
+            v.push_back((2 * m + 1) / std::ldexp(1.0L, j));
+    }
+    for (const real y : {2147483645.0L, 2147483645.5L, 2147483646.0L, 2147483646.5L, 2147483647.0L,
+                         1e-12L, 1e20L, 3e20L, 99999.994L, 99999.996L, 0.005L}) {
+        v.insert(v.end(), {y, std::nextafter(y, 0.0L), std::nextafter(y, 1e30L)});
+    }
+    unsigned long long state = 88172645463325252ULL;
+    for (int i = 0; i < 4000; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const real u = static_cast<real>(state >> 11) / 9007199254740992.0L;  // [0, 1)
+        v.push_back(std::pow(10.0L, 40 * u - 16));
+    }
+    return v;
+}
+
+TEST(NumFmt, DirectFormsMatchTheDigitRecord) {
+    for (const real a : formvalues()) {
+        for (const real x : {a, -a}) {
+            ASSERT_EQ(realstr(x), realviarecord(x)) << static_cast<double>(x);
+            for (int d = 0; d <= 22; ++d) {
+                for (const bool fixed : {true, false}) {
+                    ASSERT_EQ(realfixstr(d, fixed, x), viarecord(d, fixed, x))
+                        << "d=" << d << " fixed=" << fixed << " x=" << static_cast<double>(x);
+                }
+            }
+        }
+    }
+}
+
+// The C library's correctly rounded decimals: equal to the program's digits wherever the exact
+// value is not within a hair of a rounding edge (the program rounds the scaled product), and on
+// exact halves whose scaled product is exact (both go to the even neighbour).
+std::string cdecimals(int d, real x) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%.*Lf", d, x);
+    return buf;
+}
+
+TEST(NumFmt, FixedDigitsAreTheCorrectlyRoundedDecimals) {
+    int compared = 0;
+    for (const real a : formvalues()) {
+        for (int d = 0; d <= 9; ++d) {
+            const real scaled = a * powerof10(d);
+            if (!(scaled < 2e9L) || a < 1e-12L) continue;
+            const real frac = scaled - std::floor(scaled);
+            // A half in the scaled value is a tie of the exact decimals only when the product
+            // was exact.
+            const bool exacttie = frac == 0.5L && std::fma(a, powerof10(d), -scaled) == 0.0L;
+            if (!exacttie && std::fabs(frac - 0.5L) < 1e-6L) continue;
+            for (const real x : {a, -a}) {
+                if (static_cast<int>(cdecimals(0, std::fabs(x)).size()) > 5) continue;
+                ASSERT_EQ(realfixstr(d, true, x), cdecimals(d, x))
+                    << "d=" << d << " x=" << static_cast<double>(x);
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GT(compared, 10000);
+}
+
+TEST(NumFmt, SignificantDigitsAreTheCorrectlyRoundedDecimals) {
+    int compared = 0;
+    for (const real a : formvalues()) {
+        if (a < 1e-12L || a > 1e20L) continue;
+        for (int p = 1; p <= 9; ++p) {
+            // Only where the rounding to p digits is the same a hair either side, and below the
+            // band where the program's guard already takes the next power of ten (a mantissa
+            // from 10 - 0.55 units of the last digit: 9.9945 gives 10.0 with 3 digits).
+            char full[64];
+            std::snprintf(full, sizeof full, "%.20Le", a);
+            if (std::strtold(full, nullptr) / powerof10(std::atoi(std::strchr(full, 'e') + 1)) >=
+                10 - 0.6L * powerof10(1 - p))
+                continue;
+            char lo[64], mid[64], hi[64];
+            std::snprintf(lo, sizeof lo, "%.*Le", p - 1, a * (1 - 1e-9L));
+            std::snprintf(mid, sizeof mid, "%.*Le", p - 1, a);
+            std::snprintf(hi, sizeof hi, "%.*Le", p - 1, a * (1 + 1e-9L));
+            if (std::string(lo) != mid || std::string(hi) != mid) continue;
+            const std::string c(mid);
+            const std::size_t epos = c.find('e');
+            std::string digits = c.substr(0, epos);
+            digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+            const int e10 = std::stoi(c.substr(epos + 1));
+            const decimalrec r = real2digits(significantmode, p, a);
+            ASSERT_EQ(r.digits, digits) << "p=" << p << " x=" << static_cast<double>(a);
+            ASSERT_EQ(r.exponent, e10 - (p - 1)) << "p=" << p << " x=" << static_cast<double>(a);
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 10000);
 }
 
 TEST(NumFmt, NDecimals) {

@@ -362,6 +362,62 @@ TEST(Words, Str2Real) {
     EXPECT_EQ(x, -3.5L);
 }
 
+// A number word's value is the digit record's: the digits folded one by one in extended reals
+// times the power of ten. Words of 19 to 22 digits (where the fold starts to round), leading
+// zeros, a zero with a huge exponent, signs, blanks and words cut at 22 characters.
+TEST(Words, Str2RealAndWhatIsRealGiveTheDigitRecordsValue) {
+    const std::vector<std::string> words = {
+        "1234567890123456789",
+        "12345678901234567891",
+        "123456789012345678912",
+        "9999999999999999999",
+        "99999999999999999999",
+        "999999999999999999999",
+        "18446744073709551615",
+        "18446744073709551617",
+        "0000000000000000000001",
+        "-0.000000000000000001",
+        "0.12345678901234567891",
+        "1234567890.1234567891",
+        "123456789012345678901234",
+        "-987654321098765432e-5",
+        "0e5000",
+        "-0",
+        "000",
+        "  7.25 ",
+        "-1.5e+3",
+        "2.0000000000000000001",
+        "3.14159265358979323846",
+    };
+    for (const std::string& w : words) {
+        decimalrec rec;
+        bool ok = false;
+        text2digits(w, rec, ok);
+        ASSERT_TRUE(ok) << w;
+        const real expected = digits2real(rec);
+        real x = 0.0L;
+        std::string msg;
+        ASSERT_TRUE(str2real(w, x, msg)) << w;
+        EXPECT_EQ(x, expected) << w;
+        EXPECT_EQ(std::signbit(x), std::signbit(expected)) << w;
+        real y = 1.0L;
+        bool read = false;
+        const valuetype t = whatisreal(w, y, read);
+        EXPECT_EQ(t, whatis(w)) << w;
+        EXPECT_TRUE(t == valuetype::aninteger || t == valuetype::areal) << w;
+        EXPECT_TRUE(read) << w;
+        EXPECT_EQ(y, expected) << w;
+    }
+    // Words str2real does not read, or that are not integers or reals.
+    for (const std::string w : {"3/4", "1e4000", "abc", "", "1e", "-", "5."}) {
+        real y = 1.0L;
+        bool read = true;
+        EXPECT_EQ(whatisreal(w, y, read), whatis(w)) << w;
+        EXPECT_FALSE(read) << w;
+        EXPECT_EQ(y, 0.0L) << w;
+    }
+}
+
 TEST(Words, Str2Int) {
     struct Case {
         std::string w;
