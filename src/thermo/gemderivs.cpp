@@ -96,7 +96,8 @@ GTerm gem_derivs(Session& ses, const GemSettings& gs, const tdvector& row, std::
     const bool melt = !name.empty() && name.back() == 'L';
     const bool channel = name == "crd" || name == "fcrd";
     GTerm gv, gord;
-    if (einstein || channel || row[17] != 0 || !gv_solid_derivs(gs, row, name, melt, p, t, gv) ||
+    if (einstein || channel || row[17] != 0 ||
+        !gv_solid_derivs(gs, row, name, melt, p, t, gv, need.p, need.t) ||
         !gorder_derivs(gs, row, p, t, order, gord)) {
         return gem_differenced(ses, gs, row, name, p, t, order, need);
     }
