@@ -258,6 +258,40 @@ real bisectx(int n, real t, real dg, real w, real f) {
 
 namespace {
 
+// The configurational terms x ln(x/c) of the Bragg-Williams entropy at order fraction q: they
+// depend on n and q alone, and a search along a line or the differences of G meet the same
+// order fraction again and again (the halvings end on one of few values), so the last few are
+// kept. Each is the value formed at the call, to the bit.
+struct BwLogs {
+    real l1, l2, l3, l4;
+};
+
+bool samebits(real a, real b) {
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+BwLogs bwlogs(real n, real q) {
+    struct Kept {
+        real n = 0, q = 0;
+        BwLogs l{};
+        bool used = false;
+    };
+    constexpr int nkept = 4;
+    thread_local Kept kept[nkept];
+    thread_local int next = 0;
+    for (const Kept& k : kept) {
+        if (k.used && samebits(k.n, n) && samebits(k.q, q)) return k.l;
+    }
+    Kept& k = kept[next];
+    next = (next + 1) % nkept;
+    k.n = n;
+    k.q = q;
+    k.l = {xlnx(1 + n * q, n + 1), n * xlnx(1 - q, (n + 1) / n), n * xlnx(1 - q, n + 1),
+           n * xlnx(n + q, n + 1)};
+    k.used = true;
+    return k.l;
+}
+
 // Bragg-Williams G at order fraction q with its partial derivatives at fixed q.
 GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
     const real dh = row[20], dv = row[21], w = row[22], wv = row[23];
@@ -266,12 +300,9 @@ GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
     const real a = dh + p * dv;
     const real b = w + p * wv;
     const real hod = a + q * ((w - dh) + p * (wv - dv)) - b * q * q;
-    const real l1 = xlnx(1 + n * q, n + 1);
-    const real l2 = n * xlnx(1 - q, (n + 1) / n);
-    const real l3 = n * xlnx(1 - q, n + 1);
-    const real l4 = n * xlnx(n + q, n + 1);
-    const real sod = f >= 0 ? -rgas * f * (l1 + l3 + l2 + l4) / (n + 1)
-                            : -rgas * (l1 + l2 - f * (l3 + l4)) / (n + 1);
+    const BwLogs l = bwlogs(n, q);
+    const real sod = f >= 0 ? -rgas * f * (l.l1 + l.l3 + l.l2 + l.l4) / (n + 1)
+                            : -rgas * (l.l1 + l.l2 - f * (l.l3 + l.l4)) / (n + 1);
     return {hod - t * sod, dv + q * (wv - dv) - wv * q * q, -sod};
 }
 
