@@ -283,6 +283,43 @@ double orderedstart(const BisectDecider& d) {
     return om > 0 && om < 0.5 ? 1 - om : 0.5;
 }
 
+// The roots of the last few convex cases: a state next to one of them (a root search, the
+// differences of G) starts Newton there. Only the start changes: Newton converges to the root
+// either way, and the halvings do not depend on where the root came from.
+struct KeptRoot {
+    int n = 0;
+    double fd = 0, coef = 0, dgd = 0, wd = 0, r = 0;
+    bool used = false;
+};
+constexpr int nkeptroots = 4;
+thread_local KeptRoot keptroots[nkeptroots];
+thread_local int nextroot = 0;
+
+bool nearby(double a, double b) {
+    return std::fabs(a - b) <= 1e-3 * (std::fabs(a) + std::fabs(b)) + 1e-6;
+}
+
+double newtonstart(const BisectDecider& d) {
+    for (const KeptRoot& k : keptroots) {
+        if (k.used && k.n == d.n && k.fd == d.fd && nearby(k.coef, d.coef) &&
+            nearby(k.dgd, d.dgd) && nearby(k.wd, d.wd)) {
+            return k.r;
+        }
+    }
+    return orderedstart(d);
+}
+
+void keeproot(const BisectDecider& d, double r) {
+    for (KeptRoot& k : keptroots) {
+        if (k.used && k.n == d.n && k.fd == d.fd) {
+            k = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
+            return;
+        }
+    }
+    keptroots[nextroot] = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
+    nextroot = (nextroot + 1) % nkeptroots;
+}
+
 }  // namespace
 
 // The order fraction by up to 20 halvings of [1e-7, 0.9999999], stopping as soon as bisectfunc
@@ -306,7 +343,8 @@ real bisectx(int n, real t, real dg, real w, real f) {
     if (known) {
         const double c = decide.coef * curvaturemin(decide.rn, decide.fd).min - 2 * decide.wd;
         r = newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
-                    orderedstart(decide));
+                    newtonstart(decide));
+        keeproot(decide, r);
         reach = 0.0011 / c + 1e-9;
         known = c > 0 && std::isfinite(reach);
     }
