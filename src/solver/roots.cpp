@@ -313,10 +313,10 @@ Roots findwith(const Windows& w, const DgNeedAt& dg, const DgAt& slopes, findtyp
 namespace {
 
 // dG of reaction i of the table with the derivatives the search needs, V and -S of each
-// end-member from its own evaluation.
-DgNeedAt reactiondg(ReactionEval& ev, int16 i, real u, real v) {
-    return [&ev, i, u, v](real pp, real tt, GemNeed need) {
-        return calcdgr_derivs(ev.ses, ev.gs, ev.tab, ev.r[i], pp, tt, u, v, need);
+// end-member from its own evaluation; ln K, fixed during the search, is formed once into `lnk`.
+DgNeedAt reactiondg(ReactionEval& ev, int16 i, real u, real v, LnkMemo& lnk) {
+    return [&ev, i, u, v, &lnk](real pp, real tt, GemNeed need) {
+        return calcdgr_derivs(ev.ses, ev.gs, ev.tab, ev.r[i], pp, tt, u, v, need, &lnk);
     };
 }
 
@@ -327,12 +327,16 @@ DgNeedAt reactiondg(ReactionEval& ev, int16 i, real u, real v) {
 // are formed from them.
 Roots findrxnp(ReactionEval& ev, int16 i, bool usestart, real start, real t, real u, real v) {
     const DgAt slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
-    return findwith(ev.w, reactiondg(ev, i, u, v), slopes, findtype::findp, usestart, start, 0, t);
+    LnkMemo lnk;
+    return findwith(ev.w, reactiondg(ev, i, u, v, lnk), slopes, findtype::findp, usestart, start, 0,
+                    t);
 }
 
 Roots findrxnt(ReactionEval& ev, int16 i, bool usestart, real start, real p, real u, real v) {
     const DgAt slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
-    return findwith(ev.w, reactiondg(ev, i, u, v), slopes, findtype::findt, usestart, start, p, 0);
+    LnkMemo lnk;
+    return findwith(ev.w, reactiondg(ev, i, u, v, lnk), slopes, findtype::findt, usestart, start, p,
+                    0);
 }
 
 }  // namespace qv

@@ -23,6 +23,11 @@ real xifun(real u) {
     return u * u * (em + 1) / (em * em);
 }
 
+EinsteinPair efun_xifun(real u) {
+    const real em = std::expm1(u);
+    return {1 / em, u * u * (em + 1) / (em * em)};
+}
+
 real intpow(int n, real x) {
     if (n == 2) return x * x;
     real r = 1;

@@ -15,6 +15,11 @@ namespace qv {
 real efun(real u);
 // xi(u) = u^2 e^u/(e^u - 1)^2, the Einstein heat capacity over its high-temperature limit.
 real xifun(real u);
+// E(u) and xi(u) from one exponential, each equal to efun and xifun to the last bit.
+struct EinsteinPair {
+    real e, xi;
+};
+EinsteinPair efun_xifun(real u);
 
 // x to the integer power n.
 real intpow(int n, real x);

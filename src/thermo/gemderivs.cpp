@@ -96,7 +96,8 @@ GTerm gem_derivs(Session& ses, const GemSettings& gs, const tdvector& row, std::
     const bool melt = !name.empty() && name.back() == 'L';
     const bool channel = name == "crd" || name == "fcrd";
     GTerm gv, gord;
-    if (einstein || channel || row[17] != 0 || !gv_solid_derivs(gs, row, name, melt, p, t, gv) ||
+    if (einstein || channel || row[17] != 0 ||
+        !gv_solid_derivs(gs, row, name, melt, p, t, gv, need.p, need.t) ||
         !gorder_derivs(gs, row, p, t, order, gord)) {
         return gem_differenced(ses, gs, row, name, p, t, order, need);
     }
@@ -148,7 +149,8 @@ GTerm gemdriver_derivs(Session& ses, const GemSettings& gs, const GemTables& tab
 }
 
 ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
-                          const iemvector& rx, real p, real t, real u, real v, GemNeed need) {
+                          const iemvector& rx, real p, real t, real u, real v, GemNeed need,
+                          LnkMemo* memo) {
     if (t <= 0) bomb("calcdg0", "T <= 0 !", myfault);
     const GemTables gt{tab.td, tab.names, tab.makes};
     ReactionDg r;
@@ -164,7 +166,12 @@ ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& t
         r.dgdp += rx[j] * g.dgdp;
         r.dgdt += rx[j] * g.dgdt;
     }
-    r.lnk = calclnk(tab, rx, u, v);
+    if (memo != nullptr && memo->have) {
+        r.lnk = memo->lnk;
+    } else {
+        r.lnk = calclnk(tab, rx, u, v);
+        if (memo != nullptr) *memo = {true, r.lnk};
+    }
     r.dg += rgas * t * r.lnk;
     if (need.t) r.dgdt += rgas * r.lnk;
     return r;

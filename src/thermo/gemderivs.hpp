@@ -31,9 +31,18 @@ GTerm gem_derivs(Session& ses, const GemSettings& gs, const tdvector& row, std::
 GTerm gemdriver_derivs(Session& ses, const GemSettings& gs, const GemTables& tables, int16 k,
                        real p, real t, GemNeed need = {});
 
+// ln K of one reaction at one fluid composition, kept by a caller that evaluates the reaction
+// again and again with the activities unchanged (a root search): calclnk forms it at the first
+// evaluation, the later ones take it from here.
+struct LnkMemo {
+    bool have = false;
+    real lnk = 0;
+};
+
 // `calcdgr` with derivatives from gemdriver_derivs: dG (the same value as calcdgr's to the last
-// bit), its derivatives as asked, and ln K.
+// bit), its derivatives as asked, and ln K (from `memo` once it holds it).
 ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
-                          const iemvector& rx, real p, real t, real u, real v, GemNeed need);
+                          const iemvector& rx, real p, real t, real u, real v, GemNeed need,
+                          LnkMemo* memo = nullptr);
 
 }  // namespace qv

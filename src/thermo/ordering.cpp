@@ -1,6 +1,8 @@
 #include "thermo/ordering.hpp"
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "base/convert.hpp"
 #include "thermo/volume.hpp"
@@ -25,30 +27,112 @@ real xlnx(real x, real c) {
     return x == 0 ? 0 : x * std::log(x / c);
 }
 
+// The logarithm of bisectfunc in double precision at x: it depends on n, f and x alone.
+double bwlogd(double rn, double fd, double xd) {
+    return fd < 0 ? std::log((1 - xd) * rn / (1 + rn * xd)) - fd * std::log((1 - xd) / (rn + xd))
+                  : std::log((1 - xd) * (1 - xd) * rn / ((1 + rn * xd) * (rn + xd)));
+}
+
+// The same in extended precision, as bisectfunc forms it.
+real bwlog(real rn, real f, real x) {
+    if (f < 0) return std::log((1 - x) * rn / (1 + rn * x)) - f * std::log((1 - x) / (rn + x));
+    return std::log((1 - x) * (1 - x) * rn / ((1 + rn * x) * (rn + x)));
+}
+
+// The halvings of bisectx visit the same points call after call: 1/2, then the midpoints of the
+// halves, and so on down a binary tree, and the ends of the range. The logarithms of bisectfunc
+// at those points depend on n and f alone, so they are kept per (n, f) for the first levels of
+// the tree (node 1 is 1/2, the children of node k are 2k and 2k + 1) and for the ends: formed
+// on the first visit, each is the value the call would form, to the bit. Some 36 kB for each
+// (n, f); the deeper levels are formed at each visit (the paths of different states part there).
+struct HalvingLogs {
+    static constexpr int levels = 12;
+    static constexpr int nodes = 1 << levels;  // nodes 1 .. nodes - 1 are kept
+    static constexpr int lonode = -1;          // the end 1e-7
+    static constexpr int hinode = -2;          // the end 0.9999999
+    std::vector<double> l = std::vector<double>(nodes);
+    std::vector<unsigned char> have = std::vector<unsigned char>(nodes);
+    real ext[2] = {};  // extended logarithms at the ends
+    bool haveext[2] = {};
+    double end[2] = {};
+    bool haveend[2] = {};
+};
+
+HalvingLogs& halvinglogs(int n, real f) {
+    struct Kept {
+        int n = 0;
+        real f = 0;
+        std::unique_ptr<HalvingLogs> logs;
+    };
+    constexpr int nkept = 6;
+    thread_local Kept kept[nkept];
+    thread_local int next = 0;
+    for (Kept& k : kept) {
+        if (k.logs && k.n == n && k.f == f && std::signbit(k.f) == std::signbit(f)) return *k.logs;
+    }
+    Kept& k = kept[next];
+    next = (next + 1) % nkept;
+    k.n = n;
+    k.f = f;
+    k.logs = std::make_unique<HalvingLogs>();
+    return *k.logs;
+}
+
 // bisectfunc for the bisection's decisions only: its sign, and whether it lies below the 0.001 kJ
 // stop. Evaluated in double precision (its logarithms five times cheaper, within 1e-8 kJ of the
 // extended value on [1e-7, 0.9999999], the worst case at 1 - x near 1e-7), the value decides
 // wherever it is clear of 0 and of 0.001 by far more than that; close to either the extended
-// value decides, so the bisection takes the same path as in extended precision.
+// value decides, so the bisection takes the same path as in extended precision. At a node of the
+// halving tree (or an end) the logarithms come from `logs`.
 struct BisectDecider {
     int n;
     real t, dg, w, f;
+    HalvingLogs* logs = nullptr;
     double rn = n;
     double coef = static_cast<double>((f < 0 ? 1 : f) * rgas * t) * n / (n + 1.0);
     double dgd = static_cast<double>(dg);
     double wd = static_cast<double>(w);
     double fd = static_cast<double>(f);
 
-    real operator()(real x) const {
+    real operator()(real x, int node = 0) const {
         constexpr double margin = 1e-6;  // kJ
         const double xd = static_cast<double>(x);
-        const double l =
-            fd < 0 ? std::log((1 - xd) * rn / (1 + rn * xd)) - fd * std::log((1 - xd) / (rn + xd))
-                   : std::log((1 - xd) * (1 - xd) * rn / ((1 + rn * xd) * (rn + xd)));
+        double l = 0;
+        if (logs != nullptr && node >= 1 && node < HalvingLogs::nodes) {
+            if (logs->have[node] == 0) {
+                logs->l[node] = bwlogd(rn, fd, xd);
+                logs->have[node] = 1;
+            }
+            l = logs->l[node];
+        } else if (logs != nullptr && node < 0) {
+            const int e = -1 - node;
+            if (!logs->haveend[e]) {
+                logs->end[e] = bwlogd(rn, fd, xd);
+                logs->haveend[e] = true;
+            }
+            l = logs->end[e];
+        } else {
+            l = bwlogd(rn, fd, xd);
+        }
         const double d = coef * l + dgd + (2 * xd - 1) * wd;
         const double a = std::fabs(d);
         if (a > margin && std::fabs(a - 0.001) > margin) return d;
+        if (logs != nullptr && node < 0) {
+            const int e = -1 - node;
+            if (!logs->haveext[e]) {
+                logs->ext[e] = bwlog(static_cast<real>(n), f, x);
+                logs->haveext[e] = true;
+            }
+            return bisectfuncwith(logs->ext[e], x);
+        }
         return bisectfunc(n, t, dg, w, f, x);
+    }
+
+    // bisectfunc at x from its logarithm there.
+    real bisectfuncwith(real lg, real x) const {
+        const real nr = static_cast<real>(n);
+        if (f < 0) return (nr / (nr + 1)) * rgas * t * lg + dg + (2 * x - 1) * w;
+        return (nr * f / (nr + 1)) * rgas * t * lg + dg + (2 * x - 1) * w;
     }
 };
 
@@ -84,14 +168,8 @@ real landaug(const tdvector& row, bool ds190, std::string_view name, real p, rea
 
 real bisectfunc(int n, real t, real dg, real w, real f, real x) {
     const real rn = static_cast<real>(n);
-    if (f < 0) {
-        return (rn / (rn + 1)) * rgas * t *
-                   (std::log((1 - x) * rn / (1 + rn * x)) - f * std::log((1 - x) / (rn + x))) +
-               dg + (2 * x - 1) * w;
-    }
-    return (rn * f / (rn + 1)) * rgas * t *
-               std::log((1 - x) * (1 - x) * rn / ((1 + rn * x) * (rn + x))) +
-           dg + (2 * x - 1) * w;
+    if (f < 0) return (rn / (rn + 1)) * rgas * t * bwlog(rn, f, x) + dg + (2 * x - 1) * w;
+    return (rn * f / (rn + 1)) * rgas * t * bwlog(rn, f, x) + dg + (2 * x - 1) * w;
 }
 
 namespace {
@@ -205,20 +283,58 @@ double orderedstart(const BisectDecider& d) {
     return om > 0 && om < 0.5 ? 1 - om : 0.5;
 }
 
+// The roots of the last few convex cases: a state next to one of them (a root search, the
+// differences of G) starts Newton there. Only the start changes: Newton converges to the root
+// either way, and the halvings do not depend on where the root came from.
+struct KeptRoot {
+    int n = 0;
+    double fd = 0, coef = 0, dgd = 0, wd = 0, r = 0;
+    bool used = false;
+};
+constexpr int nkeptroots = 4;
+thread_local KeptRoot keptroots[nkeptroots];
+thread_local int nextroot = 0;
+
+bool nearby(double a, double b) {
+    return std::fabs(a - b) <= 1e-3 * (std::fabs(a) + std::fabs(b)) + 1e-6;
+}
+
+double newtonstart(const BisectDecider& d) {
+    for (const KeptRoot& k : keptroots) {
+        if (k.used && k.n == d.n && k.fd == d.fd && nearby(k.coef, d.coef) &&
+            nearby(k.dgd, d.dgd) && nearby(k.wd, d.wd)) {
+            return k.r;
+        }
+    }
+    return orderedstart(d);
+}
+
+void keeproot(const BisectDecider& d, double r) {
+    for (KeptRoot& k : keptroots) {
+        if (k.used && k.n == d.n && k.fd == d.fd) {
+            k = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
+            return;
+        }
+    }
+    keptroots[nextroot] = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
+    nextroot = (nextroot + 1) % nkeptroots;
+}
+
 }  // namespace
 
 // The order fraction by up to 20 halvings of [1e-7, 0.9999999], stopping as soon as bisectfunc
-// is within 0.001 kJ of 0. Where G is convex in Q, bisectfunc falls monotonically through its one
-// root r with a slope of at least c = least d2G/dQ2, so |F(x)| >= c |x - r|: a halving point
+// is within 0.001 kJ of 0; the logarithms at the points of the first halvings are kept from the
+// calls before (HalvingLogs). Where G is convex in Q, bisectfunc falls monotonically through its
+// one root r with a slope of at least c = least d2G/dQ2, so |F(x)| >= c |x - r|: a halving point
 // far enough from r (found first by Newton in double precision) takes its side from r without
 // forming F, and only the points near r are evaluated. The halvings, and so the result, are those
 // of evaluating F everywhere.
 real bisectx(int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
-    const BisectDecider decide{n, t, dg, w, f};
-    const real flo = decide(xlo);
-    const real fhi = decide(xhi);
+    const BisectDecider decide{n, t, dg, w, f, &halvinglogs(n, f)};
+    const real flo = decide(xlo, HalvingLogs::lonode);
+    const real fhi = decide(xhi, HalvingLogs::hinode);
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
     bool known = convexinq(decide);
@@ -227,36 +343,74 @@ real bisectx(int n, real t, real dg, real w, real f) {
     if (known) {
         const double c = decide.coef * curvaturemin(decide.rn, decide.fd).min - 2 * decide.wd;
         r = newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
-                    orderedstart(decide));
+                    newtonstart(decide));
+        keeproot(decide, r);
         reach = 0.0011 / c + 1e-9;
         known = c > 0 && std::isfinite(reach);
     }
-    const auto value = [&](real x) -> real {
+    const auto value = [&](real x, int node) -> real {
         if (known) {
             const double xd = static_cast<double>(x);
             if (xd < r - reach) return 1;  // F(x) > 0.001
             if (xd > r + reach) return -1;
         }
-        return decide(x);
+        return decide(x, node);
     };
     real lo = xlo;
     real hi = xhi;
     real x = 0.5L;
-    real fx = value(x);
+    int node = 1;  // of the halving tree
+    real fx = value(x, node);
     for (int i = 1; i <= 20; ++i) {
         if (fx > 0) {
             lo = x;
+            node = 2 * node + 1;
         } else {
             hi = x;
+            node = 2 * node;
         }
         x = (lo + hi) / 2;
-        fx = value(x);
+        fx = value(x, node);
         if (std::fabs(fx) < 0.001L) break;
     }
     return x;
 }
 
 namespace {
+
+// The configurational terms x ln(x/c) of the Bragg-Williams entropy at order fraction q: they
+// depend on n and q alone, and a search along a line or the differences of G meet the same
+// order fraction again and again (the halvings end on one of few values), so the last few are
+// kept. Each is the value formed at the call, to the bit.
+struct BwLogs {
+    real l1, l2, l3, l4;
+};
+
+bool samebits(real a, real b) {
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+BwLogs bwlogs(real n, real q) {
+    struct Kept {
+        real n = 0, q = 0;
+        BwLogs l{};
+        bool used = false;
+    };
+    constexpr int nkept = 4;
+    thread_local Kept kept[nkept];
+    thread_local int next = 0;
+    for (const Kept& k : kept) {
+        if (k.used && samebits(k.n, n) && samebits(k.q, q)) return k.l;
+    }
+    Kept& k = kept[next];
+    next = (next + 1) % nkept;
+    k.n = n;
+    k.q = q;
+    k.l = {xlnx(1 + n * q, n + 1), n * xlnx(1 - q, (n + 1) / n), n * xlnx(1 - q, n + 1),
+           n * xlnx(n + q, n + 1)};
+    k.used = true;
+    return k.l;
+}
 
 // Bragg-Williams G at order fraction q with its partial derivatives at fixed q.
 GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
@@ -266,12 +420,9 @@ GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
     const real a = dh + p * dv;
     const real b = w + p * wv;
     const real hod = a + q * ((w - dh) + p * (wv - dv)) - b * q * q;
-    const real l1 = xlnx(1 + n * q, n + 1);
-    const real l2 = n * xlnx(1 - q, (n + 1) / n);
-    const real l3 = n * xlnx(1 - q, n + 1);
-    const real l4 = n * xlnx(n + q, n + 1);
-    const real sod = f >= 0 ? -rgas * f * (l1 + l3 + l2 + l4) / (n + 1)
-                            : -rgas * (l1 + l2 - f * (l3 + l4)) / (n + 1);
+    const BwLogs l = bwlogs(n, q);
+    const real sod = f >= 0 ? -rgas * f * (l.l1 + l.l3 + l.l2 + l.l4) / (n + 1)
+                            : -rgas * (l.l1 + l.l2 - f * (l.l3 + l.l4)) / (n + 1);
     return {hod - t * sod, dv + q * (wv - dv) - wv * q * q, -sod};
 }
 

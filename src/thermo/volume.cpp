@@ -25,22 +25,43 @@ real onepluspow(real z, real e) {
 }
 
 // Thermal-pressure-free Tait integral from Pr to p, normalised so that V is the volume at Pr;
-// `norm` is (1 - a) + a (1 + b Pr)^-c.
-real taitgv(real v, const Tait& tc, real norm, real p, real pth) {
+// `norm` is (1 - a) + a (1 + b Pr)^-c, `powpr` and `powp` are (1 + b (Pr - Pth))^(1 - c) and
+// (1 + b (p - Pth))^(1 - c).
+real taitgvpow(real v, const Tait& tc, real norm, real p, real powpr, real powp) {
     const real a = tc.a, b = tc.b, c = tc.c;
-    return v *
-           ((1 - a) * (p - pr) +
-            a * (onepluspow(b * (pr - pth), 1 - c) - onepluspow(b * (p - pth), 1 - c)) /
-                (b * (c - 1))) /
-           norm;
+    return v * ((1 - a) * (p - pr) + a * (powpr - powp) / (b * (c - 1))) / norm;
+}
+
+real taitgv(real v, const Tait& tc, real norm, real p, real pth) {
+    const real b = tc.b, c = tc.c;
+    return taitgvpow(v, tc, norm, p, onepluspow(b * (pr - pth), 1 - c),
+                     onepluspow(b * (p - pth), 1 - c));
 }
 
 real taitnorm(const Tait& tc) {
     return (1 - tc.a) + tc.a * onepluspow(tc.b * pr, -tc.c);
 }
 
+// The terms of a Tait row at one temperature: the thermal pressure with its T derivative and,
+// where b Pth <= 1 (the run neither stops nor clamps), ln(1 + b (Pr - Pth)) with the powers of
+// 1 + b (Pr - Pth) that the volume integral and its T derivative take. Each is the value of the
+// same expression formed at the call, to the last bit.
+struct TaitAtT {
+    real t = 0;
+    bool used = false;
+    real pth = 0;
+    real dpthdt = 0;
+    bool clear = false;  // b Pth <= 1
+    real lpr = 0;        // ln(1 + b (Pr - Pth))
+    real powpr = 0;      // (1 + b (Pr - Pth))^(1 - c)
+    real powpr0 = 0;     // (1 + b (Pr - Pth))^-c, once haspowpr0
+    bool haspowpr0 = false;
+};
+
 // What the Tait volume term needs of a row alone, formed once per row: the Tait coefficients,
-// the normalisation at Pr and the thermal-pressure scale and reference occupation.
+// the normalisation at Pr and the thermal-pressure scale and reference occupation; and its terms
+// at the last temperature asked for (a root search at fixed T, and the differences in P, ask
+// for them again and again).
 struct TaitRow {
     real key[6] = {};  // V, a0, K0, K0', K0'', theta of the row the terms were formed from
     Tait tc{};
@@ -48,6 +69,7 @@ struct TaitRow {
     real pthscale = 0;  // a0 K0 theta / xi(theta/Tr), kbar
     real e0 = 0;        // E(theta/Tr)
     bool used = false;
+    TaitAtT at;
 };
 
 // A small table of row terms, keyed by the row's address and checked against its values on every
@@ -56,7 +78,7 @@ struct TaitRow {
 constexpr std::size_t ntaitrows = 64;
 thread_local TaitRow taitrows[ntaitrows];
 
-const TaitRow& taitrow(std::string_view name, const tdvector& row) {
+TaitRow& taitrow(std::string_view name, const tdvector& row) {
     const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
     const std::size_t slot = reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector) % ntaitrows;
     TaitRow& tr_ = taitrows[slot];
@@ -74,6 +96,44 @@ const TaitRow& taitrow(std::string_view name, const tdvector& row) {
     fresh.used = true;
     tr_ = fresh;
     return tr_;
+}
+
+// The same temperature to the bit (a zero of either sign kept apart).
+bool samet(real a, real b) {
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+// The terms of the row at t, formed on the first call at that temperature.
+TaitAtT& taitatt(TaitRow& rt, const tdvector& row, real t) {
+    TaitAtT& at = rt.at;
+    if (at.used && samet(at.t, t)) return at;
+    at = TaitAtT{};
+    at.t = t;
+    at.used = true;
+    const real theta = row[12];
+    if (theta > 0) {
+        const real u = theta / t;
+        const EinsteinPair ex = efun_xifun(u);
+        at.pth = rt.pthscale * (ex.e - rt.e0);
+        at.dpthdt = rt.pthscale * ex.xi / theta;
+    } else {
+        at.pth = row[8] * row[9] * (t - tr);  // the classical limit of a vanishing theta
+        at.dpthdt = row[8] * row[9];
+    }
+    at.clear = !(rt.tc.b * at.pth > 1);
+    if (at.clear) {
+        at.lpr = std::log1p(rt.tc.b * (pr - at.pth));
+        at.powpr = std::exp((1 - rt.tc.c) * at.lpr);
+    }
+    return at;
+}
+
+real powpr0(TaitAtT& at, const Tait& tc) {
+    if (!at.haspowpr0) {
+        at.powpr0 = std::exp(-tc.c * at.lpr);
+        at.haspowpr0 = true;
+    }
+    return at.powpr0;
 }
 
 void write_pth_stop(Session& ses, const GemSettings& gs, std::string_view name, real p, real t,
@@ -103,31 +163,26 @@ void write_pth_warning(Session& ses, std::string_view name, real p, real t) {
 // The modified Tait form with the Einstein thermal pressure of the row's theta (row 12).
 real gv_tait(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
              real p, real t) {
-    const TaitRow& rt = taitrow(name, row);
+    TaitRow& rt = taitrow(name, row);
     const Tait& tc = rt.tc;
-    const real theta = row[12];
-    real pth = 0;
-    if (theta > 0) {
-        pth = rt.pthscale * (efun(theta / t) - rt.e0);
-    } else {
-        pth = row[8] * row[9] * (t - tr);  // the classical limit of a vanishing theta
-    }
-    if (tc.b * pth > 1) {
+    const TaitAtT& at = taitatt(rt, row, t);
+    if (!at.clear) {
         if (!gs.pthwarnonly) {
-            write_pth_stop(ses, gs, name, p, t, pth, tc);
+            write_pth_stop(ses, gs, name, p, t, at.pth, tc);
             bomb("gem", std::string(name) + ": b Pth > 1, log(-ve)", yourfault);
         }
         write_pth_warning(ses, name, p, t);
         // Keeps 1 + b (Pr - Pth) just positive.
-        pth = pr + 0.999L / tc.b;
+        return taitgv(row[3], tc, rt.norm, p, pr + 0.999L / tc.b);
     }
-    return taitgv(row[3], tc, rt.norm, p, pth);
+    const real lp = std::log1p(tc.b * (p - at.pth));
+    return taitgvpow(row[3], tc, rt.norm, p, at.powpr, std::exp((1 - tc.c) * lp));
 }
 
 }  // namespace
 
 bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_view name, bool melt,
-                     real p, real t, GTerm& out) {
+                     real p, real t, GTerm& out, bool needp, bool needt) {
     const real v = row[3];
     if (v == 0) {
         out = {};
@@ -138,27 +193,21 @@ bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_vie
         out = {v * (p - pr), v, 0};
         return true;
     }
-    // The Tait integral of gv_tait, with V = dG/dP and dG/dT through the thermal pressure.
-    const TaitRow& rt = taitrow(name, row);
+    // The Tait integral of gv_tait, with V = dG/dP and dG/dT through the thermal pressure; the
+    // powers of 1 + b (p - Pth) share its logarithm.
+    TaitRow& rt = taitrow(name, row);
     const Tait& tc = rt.tc;
-    const real theta = row[12];
-    real pth = 0;
-    real dpthdt = 0;
-    if (theta > 0) {
-        const real u = theta / t;
-        pth = rt.pthscale * (efun(u) - rt.e0);
-        dpthdt = rt.pthscale * xifun(u) / theta;
-    } else {
-        pth = row[8] * row[9] * (t - tr);
-        dpthdt = row[8] * row[9];
+    TaitAtT& at = taitatt(rt, row, t);
+    if (!at.clear) return false;
+    const real a = tc.a, c = tc.c;
+    const real lp = std::log1p(tc.b * (p - at.pth));
+    out = {};
+    out.g = taitgvpow(v, tc, rt.norm, p, at.powpr, std::exp((1 - c) * lp));
+    if (needp || needt) {
+        const real atp = std::exp(-c * lp);
+        if (needp) out.dgdp = v * ((1 - a) + a * atp) / rt.norm;
+        if (needt) out.dgdt = v * a * (powpr0(at, tc) - atp) / rt.norm * at.dpthdt;
     }
-    if (tc.b * pth > 1) return false;
-    const real a = tc.a, b = tc.b, c = tc.c;
-    const real atp = onepluspow(b * (p - pth), -c);
-    const real atpr = onepluspow(b * (pr - pth), -c);
-    out.g = taitgv(v, tc, rt.norm, p, pth);
-    out.dgdp = v * ((1 - a) + a * atp) / rt.norm;
-    out.dgdt = v * a * (atpr - atp) / rt.norm * dpthdt;
     return true;
 }
 

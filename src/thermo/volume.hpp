@@ -18,10 +18,11 @@ real gv_solid(Session& ses, const GemSettings& gs, const tdvector& row, std::str
               bool melt, real p, real t);
 
 // The same term with its P and T derivatives, for solids of the Tait form and of a constant
-// volume. False, with `out` untouched, for the 190 layout, melts and a thermal pressure the run
-// would clamp or stop at: the caller then takes differences of G.
+// volume; a derivative not asked for (needp, needt) may come back as 0. False, with `out`
+// untouched, for the 190 layout, melts and a thermal pressure the run would clamp or stop at: the
+// caller then takes differences of G.
 bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_view name, bool melt,
-                     real p, real t, GTerm& out);
+                     real p, real t, GTerm& out, bool needp = true, bool needt = true);
 
 // The bulk modulus (kbar), square-root expansion, Murnaghan exponent and thermal volume factor
 // of the 190 layout at t.

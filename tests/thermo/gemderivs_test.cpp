@@ -5,6 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "support/fakes.hpp"
@@ -110,6 +111,46 @@ TEST_F(Ds62Derivs, FluidMixture) {
         EXPECT_REL_NEAR(a.dgdp, richardson([&](real x) { return g(x, t); }, p, 1e-2L), 1e-7L);
         EXPECT_REL_NEAR(a.dgdt, richardson([&](real x) { return g(p, x); }, t, 0.2L), 1e-7L);
     }
+}
+
+// G and its derivatives are the same to the bit whatever was evaluated before: what is kept
+// between calls (a Tait row's terms at its last temperature, ln(T/Tr), the logarithms of recent
+// order fractions) is what the call would form. Each value is compared with its evaluation in a
+// new thread, which starts with nothing kept, after evaluations at the same temperature, at
+// neighbouring states and of the other end-members.
+TEST_F(Ds62Derivs, ValuesDoNotDependOnEarlierCalls) {
+    const real pressures[] = {0.5L, 5, 5.00001L, 20};
+    const real temperatures[] = {673.15L, 673.151L, 1100};
+    const GemNeed needs[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+    int compared = 0;
+    for (real t : temperatures) {
+        for (int16 k = 1; k <= d->nem(); ++k) {
+            const std::string& name = d->name(k);
+            const tdvector& r = d->row(k);
+            for (real p : pressures) {
+                for (const GemNeed& need : needs) {
+                    SCOPED_TRACE(name + " at " + std::to_string(static_cast<double>(p)) +
+                                 " kbar, " + std::to_string(static_cast<double>(t)) + " K");
+                    GTerm fresh;
+                    real freshg = 0;
+                    std::thread([&] {
+                        fresh = gem_derivs(d->ts.ses, d->gs, r, name, p, t, OrderState::equilibrium,
+                                           need);
+                        freshg = gem(d->ts.ses, d->gs, r, name, p, t);
+                    }).join();
+                    const GTerm here =
+                        gem_derivs(d->ts.ses, d->gs, r, name, p, t, OrderState::equilibrium, need);
+                    EXPECT_EQ(here.g, fresh.g);
+                    EXPECT_EQ(here.dgdp, fresh.dgdp);
+                    EXPECT_EQ(here.dgdt, fresh.dgdt);
+                    EXPECT_EQ(gem(d->ts.ses, d->gs, r, name, p, t), freshg);
+                    EXPECT_EQ(freshg, fresh.g);
+                    ++compared;
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 300);
 }
 
 // The Bragg-Williams order fraction is the end of the halvings that form bisectfunc at every
