@@ -292,8 +292,8 @@ struct CrossRefBuilder {
     }
 
     void phaselist() {
-        if (!x.calcphaselist) x.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
-        Fixed1<CalcPhase, maxem>& list = *x.calcphaselist;
+        if (!x.calcphaselist) x.calcphaselist = std::make_unique<CalcPhaseList>();
+        CalcPhaseList& list = *x.calcphaselist;
         prectype1& p1 = *run.arrays.prec1;
         prectype0& p0 = *run.arrays.prec0;
         int16 n = 0;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "base/grow.hpp"
 #include "model/datamodel.hpp"
 #include "model/phases.hpp"
 #include "script/windows.hpp"
@@ -39,6 +40,11 @@ struct CalcPhase {
     Fixed1<std::string, maxsf> sfnames;
     Fixed1<std::string, maxssem> emnames;
 };
+
+// The phase list of a calculation: a few entries in use of a capacity of maxem, made as they are
+// written (a whole list of empty records cost more to make and free than a dogmin candidate's
+// solve).
+using CalcPhaseList = Grow1<CalcPhase, maxem>;
 
 // What the phase diagram driver sets before it lays out a calculation.
 struct CalcLayoutSettings {
@@ -87,7 +93,7 @@ struct CrossRefs {
     Fixed1<int16, maxsfchecks> sfcheckpos;
     // The phase list of the result printers.
     int16 ncalcphases = 0;
-    std::unique_ptr<Fixed1<CalcPhase, maxem>> calcphaselist;
+    std::unique_ptr<CalcPhaseList> calcphaselist;
 };
 
 // Lays out the calculation of the phases flagged in `phases` (1..nss solution phases, then

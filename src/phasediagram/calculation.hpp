@@ -39,18 +39,43 @@
 #include "thermo/reactions.hpp"
 #include "thermo/settings.hpp"
 
+namespace qv {
+
+// The solver's work tables of a phase diagram run, which each candidate's calculation borrows:
+// what a solve reads of them is as fresh tables would have it (the evaluation's arrays are
+// filled before they are read, the end-member G cache checks the data and point of every value
+// it keeps), so one set serves all the candidates of a run.
+struct CalcWorkTables {
+    std::unique_ptr<NleWork> nlework;
+    NleWorkspace solver;
+};
+
+}  // namespace qv
+
 namespace qv::pdsolve {
 
 // The calculation of one candidate: the state that the nested steps share.
 class Calculation {
 public:
     Calculation(Session& ses, Run& run, PdRun& pd, const bemvector& phases)
-        : ses_(ses), run_(run), pd_(pd), sc_(run.script) {
+        : ses_(ses),
+          run_(run),
+          pd_(pd),
+          sc_(run.script),
+          kept_(keptworktables(pd)),
+          nst_{.work = takework(kept_)},
+          nlework_(std::move(kept_.solver)) {
         st_->equilphases = phases;
-        st_->xref.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
         st_->rl = rl_.get();
         st_->gs = &gs_;
     }
+    // The solver's tables go back to the run for its next candidate.
+    ~Calculation() {
+        kept_.nlework = std::move(nst_.work);
+        kept_.solver = std::move(nlework_);
+    }
+    Calculation(const Calculation&) = delete;
+    Calculation& operator=(const Calculation&) = delete;
     void run();
 
 private:
@@ -67,17 +92,30 @@ private:
     void postprocess();
     void showprogress();
 
+    static CalcWorkTables& keptworktables(PdRun& pd) {
+        if (!pd.calcwork) pd.calcwork = std::make_shared<CalcWorkTables>();
+        return *pd.calcwork;
+    }
+    static std::unique_ptr<NleWork> takework(CalcWorkTables& kept) {
+        return kept.nlework ? std::move(kept.nlework) : std::make_unique<NleWork>();
+    }
+    MonteCarlo& mc() {
+        if (!mc_) mc_ = std::make_unique<MonteCarlo>();
+        return *mc_;
+    }
+    bool mcon() const { return mc_ && mc_->mcon; }
+
     Session& ses_;
     Run& run_;
     PdRun& pd_;
     ScriptSettings& sc_;
+    CalcWorkTables& kept_;
     std::unique_ptr<SolveState> st_ = std::make_unique<SolveState>();
     std::unique_ptr<ReactionLists> rl_ = std::make_unique<ReactionLists>();
     std::unique_ptr<MassBalance> mb_ = std::make_unique<MassBalance>();
     std::unique_ptr<NleVariables> vars_ = std::make_unique<NleVariables>();
-    std::unique_ptr<PhasePropsTable> props_ = std::make_unique<PhasePropsTable>();
-    NleState nst_;
-    NleWorkspace nlework_;  // the solver's matrices, kept from point to point
+    NleState nst_;          // its work tables are the run's, kept from candidate to candidate
+    NleWorkspace nlework_;  // the solver's matrices, the same
     CalcLayoutSettings lay_;
     GemSettings gs_;
     bool solved_ = false;
@@ -90,8 +128,9 @@ private:
     int16 npointsinstep_ = 0;
     bool goodforaccum_ = false;
     BatchState batch_;
-    std::unique_ptr<MonteCarlo> mc_ = std::make_unique<MonteCarlo>();
+    std::unique_ptr<MonteCarlo> mc_;  // made by a Monte Carlo run or a batch that collects
     // The work tables of a point's phase properties, made at the first point that needs them.
+    std::unique_ptr<PhasePropsTable> props_;
     std::unique_ptr<SystemProps> sums_;
     std::unique_ptr<emvector> postsd_;
     Accumulation acc_;

@@ -61,7 +61,7 @@ std::string pointtext(const Run& run, const DogminPoint& r) {
 std::unique_ptr<SolveState> beststate(const DogminTables& dm) {
     auto st = std::make_unique<SolveState>();
     st->cur = *dm.bestresult;
-    st->xref.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
+    st->xref.calcphaselist = std::make_unique<CalcPhaseList>();
     for (int i = 1; i <= dm.bestresult->nphases; ++i)
         (*st->xref.calcphaselist)[i] = (*dm.bestphases)[i];
     st->xref.ncalcphases = dm.bestresult->nphases;

@@ -49,7 +49,7 @@ ModePhases modephases(const Run& run, const PdRun& pd, const SolveState& st) {
     const prectype1& ss = *run.arrays.prec1;
     const prectype0& pure = *run.arrays.prec0;
     const SystemComponents& comps = run.dataset.components;
-    const Fixed1<CalcPhase, maxem>& list = *xref.calcphaselist;
+    const CalcPhaseList& list = *xref.calcphaselist;
     const BulkState& bulk = pd.bulk;
     for (int k = 1; k <= xref.ncalcphases; ++k) {
         const CalcPhase& cp = list[k];

@@ -22,7 +22,7 @@ void Calculation::extract() {
     res.p = xref.xfree[1] ? held(vv[1], w.pwinlow, w.pwinhigh) : vv[1];
     res.t = xref.xfree[2] ? held(vv[2], w.twinlow, w.twinhigh) : vv[2];
 
-    const Fixed1<CalcPhase, maxem>& list = *xref.calcphaselist;
+    const CalcPhaseList& list = *xref.calcphaselist;
     const SsResults& ssr = nst_.work->ssresults;
     int16 s = 0;
     int16 nsol = 0;
@@ -122,6 +122,7 @@ void Calculation::postprocess() {
                             gs_,
                             activities,
                             work.cachegem ? &work.gcache : nullptr};
+    if (!props_) props_ = std::make_unique<PhasePropsTable>();
     for (int k = 1; k <= res.nphases; ++k) (*props_)[k].comp = res.ph[k].comp;
     // The sums are formed only with modes (the same test `modestepfactors` makes): only then is
     // the table cleared, so nothing of an earlier point shows in them.

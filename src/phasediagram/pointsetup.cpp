@@ -264,7 +264,7 @@ bool Calculation::donle() {
             makedeqdx(ses_, eqs, *vars_, run_.nreac, rl_->rdiv, sds_.bulk, sc_.debuglev, *sds_.der);
         };
     }
-    nst_.mcinprogress = mc_->mcon;
+    nst_.mcinprogress = mcon();
     nst_.batchno = batchon_ ? st_->stepno : int16{0};
     auto solveonce = [&] {
         return nle(ses_, eqs, *vars_, set, st_->nlestatus, nlework_, st_->calcstatus);

@@ -44,6 +44,7 @@ struct SolveState;
 struct DogminTables;     // phasediagram/dogmin.hpp
 struct FractRun;         // phasediagram/fractrun.hpp
 struct ProjectionPlane;  // phasediagram/projection.hpp
+struct CalcWorkTables;   // phasediagram/calculation.hpp
 
 // Settings of a phase diagram run, set by the driver and read by the calculation and printing.
 struct PdRun {
@@ -73,6 +74,8 @@ struct PdRun {
     // The fractionation of a run with "fractionation" (given in-process: the script reader ends
     // such a run).
     std::shared_ptr<FractRun> fract;
+    // The solver's work tables, kept from one candidate's calculation to the next.
+    std::shared_ptr<CalcWorkTables> calcwork;
 };
 
 // One phase of a result.

@@ -145,7 +145,7 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
     // printed of it.
     const bool accumulate = batchon_ && (yes(sc_.mcdebugcb) || sc_.debuglev == 0);
     if (accumulate) {
-        accumulateresults(ses_, run_, st, *mc_, acc_, rc_, st.stepno, npointsinstep_,
+        accumulateresults(ses_, run_, st, mc(), acc_, rc_, st.stepno, npointsinstep_,
                           goodforaccum_);
     }
     if (batchon_ && sc_.debuglev == 0) return;
@@ -174,7 +174,7 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
 // Carlo run: whose trial was not accepted).
 bool Calculation::stepsdone() const {
     if (st_->stepno >= st_->nbatch) return true;
-    if (mc_->mcon) return !goodforaccum_;
+    if (mcon()) return !goodforaccum_;
     if (st_->fracton && st_->stepno >= 2) return false;
     return !good_;
 }
@@ -182,7 +182,7 @@ bool Calculation::stepsdone() const {
 // The run loop ends at the trial limit or with the wanted accepted trials; a plain run after
 // one pass.
 bool Calculation::runsdone() const {
-    if (mc_->mcon) {
+    if (mcon()) {
         return rc_.number() >= sc_.mctrials || acc_.mcsuccesses == acc_.mcwanted;
     }
     if (st_->fracton) {
@@ -214,7 +214,6 @@ void Calculation::run() {
     for (int j = 1; j <= run_.npure; ++j) pure[j].puresize = formulaatoms(pure[j].comp, comps);
 
     st_->cur.ah2o = 1;
-    mc_->mcon = false;
     batchon_ = yes(sc_.batchcb);
     st_->nbatch = batchon_ ? sc_.nbatch : int16{1};
     if (batchon_) setupbatch(run_, st_->equilphases, batch_);
@@ -226,7 +225,7 @@ void Calculation::run() {
     }
     setupresultsds(run_, pd_, sds_);
     if (yes(sc_.mccb)) {
-        setupmontecarlo(ses_, run_, batch_, *mc_, acc_.filtercode);
+        setupmontecarlo(ses_, run_, batch_, mc(), acc_.filtercode);
         acc_.mcwanted = sc_.mcitcount;
         acc_.nresultblocks = 0;
     }
@@ -239,7 +238,7 @@ void Calculation::run() {
         rc_.firstrun = rc_.irunblock == 0 && rc_.irun == 1;
         if (!rc_.firstrun && st_->fracton) {
             fract_nextstep(ses_, run_, *pd_.fract);
-        } else if (!rc_.firstrun && mc_->mcon) {
+        } else if (!rc_.firstrun && mcon()) {
             domontecarlo(ses_, run_, *mc_);
         }
         st_->stepno = 0;
@@ -250,12 +249,12 @@ void Calculation::run() {
 
     // (batch members take their guesses from their blocks: the advice about the a-x file's
     // guesses does not apply)
-    if (!mc_->mcon && !batchon_ && !st_->fracton) guessadvice(ses_, run_);
+    if (!mcon() && !batchon_ && !st_->fracton) guessadvice(ses_, run_);
     if (acc_.mcwanted > 0 && acc_.mcsuccesses == acc_.mcwanted) {
         ses_.console.write("\n" + realstr(acc_.mcsuccesses) + " successes in " +
                            realstr(rc_.number()) + " runs.\n");
     }
-    if (mc_->mcon) {
+    if (mcon()) {
         closeresults(ses_, acc_);
         if (sc_.debuglev == 0) {
             putstr(ses_, 0, realstr(acc_.mcsuccesses), 1, summarymask);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "phasediagram/pdfixture.hpp"
+#include "phasediagram/solve.hpp"
 #include "support/near.hpp"
 #include "textio/channels.hpp"
 #include "thermo/thermo_support.hpp"
@@ -304,6 +305,43 @@ TEST(Dogmin, OnePointCandidatesAndTheAllEquilibriaTable) {
     EXPECT_NE(c.screen().find("Gibbs energy minimisation gives the"), std::string::npos);
 }
 
+// The candidates of a run share the solver's work tables: a candidate solved after the others,
+// from the tables they leave, gives the result it gets from fresh tables, to the last bit.
+TEST(Dogmin, CandidatesSolveAsWithFreshWorkTables) {
+    PdCase c(dogminscript("1", "5", "1100"), "", pseudoax());
+    struct Seen {
+        bemvector phases;
+        std::vector<real> values;  // P, T, G, the solution vector and each phase's activities
+    };
+    std::vector<Seen> seen;
+    c.pd->onresult = [&](const SolveState& st) {
+        Seen s{st.equilphases, {st.cur.p, st.cur.t, st.cur.g}};
+        for (int i = 1; i <= c.run.nxvars + c.run.nmodevars; ++i)
+            s.values.push_back(st.varvalues[i]);
+        for (int k = 1; k <= st.cur.nphases; ++k) {
+            for (int e = 1; e <= st.cur.ph[k].nem; ++e) s.values.push_back(st.cur.ph[k].act[e]);
+        }
+        seen.push_back(s);
+    };
+    c.go();
+    ASSERT_GE(seen.size(), 3u) << c.screen();
+    const std::vector<Seen> inrun = seen;
+    // Each candidate solved again after the run, alone from fresh tables and then after the
+    // others from the tables they leave.
+    auto again = [&](std::size_t k, bool fresh) {
+        if (fresh) c.pd->calcwork.reset();
+        seen.clear();
+        solve(c.ts.ses, c.run, *c.pd, inrun[k].phases);
+        return seen.size() == 1 ? seen[0].values : std::vector<real>{};
+    };
+    std::vector<std::vector<real>> alone;
+    for (std::size_t k = 0; k < inrun.size(); ++k) alone.push_back(again(k, true));
+    for (std::size_t k = inrun.size(); k-- > 0;) {
+        EXPECT_FALSE(alone[k].empty()) << "candidate " << k;
+        EXPECT_TRUE(again(k, false) == alone[k]) << "candidate " << k;
+    }
+}
+
 // The "rbi" block of the winner, pasted into the script in place of the bulk, is the same rock:
 // the same winner, its G within the rounding of the block's modes (6 decimals).
 TEST(Dogmin, RbiBlockPastedBackGivesTheSameWinner) {
@@ -352,7 +390,7 @@ struct Bookkeeping {
         w.ntvalues = static_cast<int16>(nt);
         for (int i = 1; i <= np; ++i) w.pvalues[i] = i;
         for (int j = 1; j <= nt; ++j) w.tvalues[j] = 1000 + j;
-        st->xref.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
+        st->xref.calcphaselist = std::make_unique<CalcPhaseList>();
     }
     // Candidate `number` with the phases of `set` (g, en, q) and G at point 1.
     void candidate(int16 number, const std::string& set, real gibbs, bool modesok = true,

@@ -77,8 +77,8 @@ struct Fixture {
         p0[2].name = "q";
         for (int i = 1; i <= 4; ++i) st.equilphases[i] = true;
 
-        st.xref.calcphaselist = std::make_unique<Fixed1<CalcPhase, maxem>>();
-        Fixed1<CalcPhase, maxem>& cp = *st.xref.calcphaselist;
+        st.xref.calcphaselist = std::make_unique<CalcPhaseList>();
+        CalcPhaseList& cp = *st.xref.calcphaselist;
         st.xref.ncalcphases = 4;
         const char* names[] = {"g", "pl", "ky", "q"};
         const char* ems[][3] = {
@@ -618,7 +618,7 @@ TEST(ActivityRow, BlocksOfEndMembersAndNothingElse) {
     Printed out;
     Fixture f;
     Result& r = f.st.cur;
-    Fixed1<CalcPhase, maxem>& cp = *f.st.xref.calcphaselist;
+    CalcPhaseList& cp = *f.st.xref.calcphaselist;
     r.nphases = 2;
     r.ph[2] = ResultPhase{};
     r.ph[2].name = "ky";
