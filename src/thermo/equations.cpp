@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 #include <string>
 
 #include "base/convert.hpp"
@@ -204,52 +205,80 @@ void Evaluation::reactions() {
         cache = &work().gcache;
         cache->start(eq.gs, rn.td, rn.emnames, rn.nem, p, t);
     }
+    const int nem = rn.nem;
+    if (nem < 0 || nem > maxem || nx < 2 || nx > maxeq) index_fault();
+    // The free composition positions, whose jacobian columns the reactions fill.
+    std::array<int16, maxeq> freex{};
+    int nfreex = 0;
+    for (int k = 3; k <= nx; ++k) {
+        if (xr.xfree[k]) freex[static_cast<std::size_t>(nfreex++)] = narrow16(k);
+    }
+    const int16* col = column.a.data();
+    const real* scale = xr.xscale.a.data();
     // With every activity derivative by a free composition variable finite, the terms of the
     // end-members outside a reaction are exact zeros that leave its sums (which start at +0) as
     // they are: the sums then run over the reaction's own end-members, in the same order.
     bool sparse = wantjac;
-    for (int j = 1; j <= rn.nem && sparse; ++j) {
-        for (int k = 3; k <= nx; ++k) {
-            if (xr.xfree[k] && !std::isfinite(d.dadx[j][k])) sparse = false;
+    for (int j = 1; j <= nem && sparse; ++j) {
+        const real* row = d.dadx[j].a.data();
+        for (int m = 0; m < nfreex; ++m) {
+            if (!std::isfinite(row[freex[static_cast<std::size_t>(m)] - 1])) sparse = false;
         }
     }
-    std::array<int16, maxem> members;  // the end-members of a reaction, ascending
+    // The P and T derivatives start from those of dG0: there the zero terms of the other
+    // end-members can change the sign of a zero sum (and any term that is not finite spoils it),
+    // so such a sum is formed over every end-member.
+    bool ptfinite = true;
+    for (int j = 1; j <= nem; ++j) {
+        ptfinite = ptfinite && std::isfinite(d.dadp[j]) && std::isfinite(d.dadt[j]);
+    }
+    const real* dadp = d.dadp.a.data();
+    const real* dadt = d.dadt.a.data();
+    std::array<int16, maxem> members{};  // the end-members of a reaction, ascending
+    std::array<const real*, maxem> dadxrows{};
     for (int i = 1; i <= nreac(); ++i) {
         const iemvector& rx = r[i];
+        const int16* coef = rx.a.data();
+        const std::size_t nmembers = reactionmembers(rx, rn.nem, members);
+        const std::span<const int16> own(members.data(), nmembers);
         eq.rxnlnk[i] = 0;
-        const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, p, t, cache);
+        const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, own, p, t, cache);
         real lnk = 0;
-        std::size_t nmembers = 0;
-        for (int j = 1; j <= rn.nem; ++j) {
-            if (rx[j] == 0) continue;
-            members[nmembers++] = narrow16(j);
+        for (const int16 j : own) {
             if (act[j] <= 0) bomb("nlefunc", "ln<=0", myfault);
             lnk += rx[j] * std::log(act[j]);
         }
         const real div = eq.rdiv[i];
         f[i] = (g.dg + rgas * t * lnk) / div;
         eq.rxnlnk[i] = lnk;
-        real dgdp = g.dgdp;
-        real dgdt = g.dgdt;
-        for (int j = 1; j <= rn.nem; ++j) {
-            dgdp += rx[j] * d.dadp[j];
-            dgdt += rx[j] * d.dadt[j];
-        }
         if (!wantjac) continue;
-        if (xr.xfree[1]) jac[i][column[1]] = dgdp / (xr.xscale[1] * div);
-        if (xr.xfree[2]) jac[i][column[2]] = dgdt / (xr.xscale[2] * div);
-        for (int k = 3; k <= nx; ++k) {
-            if (!xr.xfree[k]) continue;
+        auto ptsum = [&](real start, const real* dadv) {
+            real sum = start;
+            for (const int16 j : own) sum += coef[j - 1] * dadv[j - 1];
+            if (ptfinite && sum != 0) return sum;
+            sum = start;
+            for (int j = 1; j <= nem; ++j) sum += coef[j - 1] * dadv[j - 1];
+            return sum;
+        };
+        const real dgdp = ptsum(g.dgdp, dadp);
+        const real dgdt = ptsum(g.dgdt, dadt);
+        real* jrow = jac[i].a.data();
+        if (xr.xfree[1]) jrow[col[0] - 1] = dgdp / (scale[0] * div);
+        if (xr.xfree[2]) jrow[col[1] - 1] = dgdt / (scale[1] * div);
+        if (sparse) {
+            for (std::size_t m = 0; m < nmembers; ++m) dadxrows[m] = d.dadx[members[m]].a.data();
+        }
+        for (int m = 0; m < nfreex; ++m) {
+            const int k = freex[static_cast<std::size_t>(m)];
             real s = 0;
             if (sparse) {
-                for (std::size_t m = 0; m < nmembers; ++m) {
-                    const int j = members[m];
-                    s += rx[j] * d.dadx[j][k];
+                for (std::size_t n = 0; n < nmembers; ++n) {
+                    s += coef[members[n] - 1] * dadxrows[n][k - 1];
                 }
             } else {
-                for (int j = 1; j <= rn.nem; ++j) s += rx[j] * d.dadx[j][k];
+                for (int j = 1; j <= nem; ++j) s += coef[j - 1] * d.dadx[j][k];
             }
-            jac[i][column[k]] = s / (xr.xscale[k] * div);
+            jrow[col[k - 1] - 1] = s / (scale[k - 1] * div);
         }
     }
 }
