@@ -225,9 +225,9 @@ void Evaluation::reactions() {
             if (!std::isfinite(row[freex[static_cast<std::size_t>(m)] - 1])) sparse = false;
         }
     }
-    // The P and T derivatives start from those of dG0: there the zero terms of the other
-    // end-members can change the sign of a zero sum (and any term that is not finite spoils it),
-    // so such a sum is formed over every end-member.
+    // The P and T derivatives start from those of dG0, which may be -0: then the other
+    // end-members' zero terms leave a -0 sum only where each is -0 too (a +0 sum stays +0), and
+    // any term that is not finite spoils the sum. Such sums are formed over every end-member.
     bool ptfinite = true;
     for (int j = 1; j <= nem; ++j) {
         ptfinite = ptfinite && std::isfinite(d.dadp[j]) && std::isfinite(d.dadt[j]);
@@ -255,7 +255,7 @@ void Evaluation::reactions() {
         auto ptsum = [&](real start, const real* dadv) {
             real sum = start;
             for (const int16 j : own) sum += coef[j - 1] * dadv[j - 1];
-            if (ptfinite && sum != 0) return sum;
+            if (ptfinite && !(sum == 0 && std::signbit(sum))) return sum;
             sum = start;
             for (int j = 1; j <= nem; ++j) sum += coef[j - 1] * dadv[j - 1];
             return sum;
