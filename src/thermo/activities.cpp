@@ -40,7 +40,7 @@ real idealactivity(const ptype1& ph, int m, const SfVector& sf, bool positiveonl
     return a;
 }
 
-SfVector sitefractions(const ptype1& ph, const eqvector& x, int offset) {
+SfVector phasesitefractions(const ptype1& ph, const eqvector& x, int offset) {
     SfVector sf;
     for (int s = 1; s <= ph.nsf; ++s) sf[s] = evalexpr(x, offset, ph.sf[s]);
     return sf;
@@ -375,6 +375,7 @@ using SfDerivs = Fixed1<Fixed1<real, maxssvars>, maxsf>;  // [site fraction][var
 // cleared, serves every call of the process (a call is never nested in another); setting up 11 kB
 // afresh for each phase of each evaluation of the equations would cost more than the phase.
 struct CalcaScratch {
+    SfVector sf;  // the site fractions of the phase at hand, when `calca` forms them
     SfDerivs dsf;
     PropDerivs dp;
     // The mixing model of a non-ideal phase: `recordparameters` sets every size and the energy
@@ -462,7 +463,8 @@ CalcaTables calcatables(const Run& run, const CrossRefs& xref) {
 }
 
 void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, bool dox,
-           ActivityDerivatives& d, CalcaOut& out, real p, real t) {
+           ActivityDerivatives& d, CalcaOut& out, real p, real t,
+           const SsSiteFractions* sitefractions) {
     CalcaScratch& scratch = calcascratch();
     for (int k = 1; k <= tab.nem; ++k) {
         out.emactivity[k] = 1;
@@ -475,7 +477,8 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
         const ptype1& ph = tab.prec1[tab.xref.emphase[k]];
         const int offset = tab.xref.emvarpos[k];
         PhaseActivities& res = out.ssresults[++slot];
-        const SfVector sf = sitefractions(ph, x, offset);
+        if (sitefractions == nullptr) scratch.sf = phasesitefractions(ph, x, offset);
+        const SfVector& sf = sitefractions == nullptr ? scratch.sf : (*sitefractions)[slot];
         SfDerivs& dsf = scratch.dsf;
         if (dox) {
             for (int s = 1; s <= ph.nsf; ++s) {
@@ -559,14 +562,14 @@ ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
         mixfractions("calcactivitysd", mm, prop, nullptr, false);
     }
 
-    const SfVector sf = sitefractions(ph, x, 1);
+    const SfVector sf = phasesitefractions(ph, x, 1);
     // Site fractions with each variable that carries an sd shifted by the step.
     Fixed1<SfVector, maxssvars> sfshift;
     for (int v = 1; v <= ph.nvar; ++v) {
         if (ph.var[v].guesssd <= 0) continue;
         eqvector xs = x;
         xs[v] += dxsd;
-        sfshift[v] = sitefractions(ph, xs, 1);
+        sfshift[v] = phasesitefractions(ph, xs, 1);
     }
     const real rt = rgas * t;
     for (int m = 1; m <= n; ++m) {

@@ -305,7 +305,7 @@ void Evaluation::checkrankresiduals(int i, real residual) {
 void Evaluation::massbalance() {
     const MassBalance& m = mb();
     const CrossRefs& xr = xref();
-    calcdsf(eq, x);
+    calcdsf(eq, x, &work().ssresults);
     const Fixed1<cvector, maxeq>& comp = work().comp;
     const dcompdxtype& compdx = *calc().compdx;
     const prectype1& p1 = calc().prec1;
@@ -549,12 +549,15 @@ bool calcsf(Equations& eq, const eqvector& x) {
     const prectype1& p1 = calc.prec1;
     const bool silent = eq.st.mcinprogress || (sc.dogminon && sc.dogminlevel <= 1);
     bool ok = true;
+    int slot = 0;
     for (int j = 1; j <= calc.nem; ++j) {
         if (!xr.phasestart[j]) continue;
         const ptype1& ph = p1[xr.emphase[j]];
         const int offset = xr.emvarpos[j];
+        Fixed1<real, maxsf>& sf = eq.st.work->sitefractions[++slot];
         for (int s = 1; s <= ph.nsf; ++s) {
             const real y = evalexpr(x, offset, ph.sf[s]);
+            sf[s] = y;
             if (y > 0) continue;
             ok = false;
             if (silent) continue;
@@ -584,7 +587,7 @@ bool calcsf(Equations& eq, const eqvector& x) {
     return ok;
 }
 
-void calcdsf(Equations& eq, const eqvector& x) {
+void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
     const CrossRefs& xr = eq.xref;
     const EquationTables& calc = eq.calc;
     const MassBalance& mb = eq.mb;
@@ -600,9 +603,25 @@ void calcdsf(Equations& eq, const eqvector& x) {
     empvector& prop = w.prop;
     Fixed1<Fixed1<real, maxssvars>, maxssem>& dprop = w.dprop;
     const int nsys = mb.nsyscomp;
+    // The phase index and first variable of each result of `calca`, in its order.
+    std::array<int16, maxss> slotphase{};
+    std::array<int16, maxss> slotoffset{};
+    std::size_t nslots = 0;
+    for (int j = 1; props != nullptr && j <= calc.nem; ++j) {
+        if (!xr.phasestart[j]) continue;
+        if (nslots == slotphase.size()) index_fault();
+        slotphase[nslots] = xr.emphase[j];
+        slotoffset[nslots++] = xr.emvarpos[j];
+    }
     for (int m = 1; m <= xr.nssmodes; ++m) {
         const ptype1& ph = p1[xr.modephase[m]];
         const int offset = xr.modevarpos[m];
+        const PhaseActivities* given = nullptr;
+        for (std::size_t q = 0; q < nslots && given == nullptr; ++q) {
+            if (slotphase[q] == xr.modephase[m] && slotoffset[q] == offset) {
+                given = &(*props)[static_cast<int>(q) + 1];
+            }
+        }
         cvector& cm = comp[m];
         cm.fill(0);
         real norm = 0;
@@ -613,7 +632,7 @@ void calcdsf(Equations& eq, const eqvector& x) {
             for (int c = 1; c <= sc.ncomp; ++c) {
                 if (mb.syscomp[c]) ei[++k] = doubleratio(ph.em[i].comp[c], sc.compdenom[c]);
             }
-            prop[i] = evalexpr(x, offset, ph.p[i]);
+            prop[i] = given != nullptr ? given->p[i] : evalexpr(x, offset, ph.p[i]);
             for (int k2 = 1; k2 <= nsys; ++k2) cm[k2] += ei[k2] * prop[i];
             norm += prop[i] * ph.em[i].emsize;
         }
@@ -669,7 +688,7 @@ bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool
     if (ev.ok) {
         CalcaOut out{ds.emact, ds.emsda, w.ssresults};
         const CalcaTables tab{ds.prec1, eq.xref, ds.nem, ds.nxvars, ds.fluid, ds.newspfluid};
-        calca(eq.ses, tab, ev.x, true, true, w.deriv, out, p, t);
+        calca(eq.ses, tab, ev.x, true, true, w.deriv, out, p, t, &w.sitefractions);
         if (ev.debuglev() == 4 && st.nleevalno == 1) {
             ev.printnleactivity();
             if (st.nleiter < 2) {
