@@ -426,22 +426,31 @@ real dexprdx(int k, const eqvector& x, int offset, const termtype& e) {
 
 void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
                  Fixed1<real, maxssvars>& row) {
-    for (int v = 1; v <= nvar; ++v) row[v] = 0;
+    if (nvar < 0 || nvar > maxssvars) index_fault();
+    real* out = row.a.data();  // out[k - 1] is row[k]
+    std::fill_n(out, nvar, real{0});
+    // The factor values; a term of one factor multiplies its derivative by the empty product,
+    // 1, and needs none.
+    std::array<real, maxxterms> fv{};
     for (int i = 1; i <= e.nsxterms; ++i) {
         const sxtermtype& t = e.sxterm[i];
         if (t.coef == 0) continue;
-        Fixed1<real, maxxterms> fv;
-        for (int j = 1; j <= t.nxterms; ++j) fv[j] = factorvalue(t.xterm[j], x, offset);
-        for (int j = 1; j <= t.nxterms; ++j) {
+        const int nf = t.nxterms;
+        if (nf < 0 || nf > maxxterms) index_fault();
+        if (nf > 1) {
+            for (int j = 1; j <= nf; ++j)
+                fv[static_cast<std::size_t>(j - 1)] = factorvalue(t.xterm[j], x, offset);
+        }
+        for (int j = 1; j <= nf; ++j) {
             const xtermtype& xt = t.xterm[j];
             for (int l = 1; l <= xt.nx; ++l) {
                 const int k = xt.idx[l];
                 if (k < 1 || k > nvar) continue;
                 real others = 1;
-                for (int o = 1; o <= t.nxterms; ++o) {
-                    if (o != j) others *= fv[o];
+                for (int o = 1; o <= nf; ++o) {
+                    if (o != j) others *= fv[static_cast<std::size_t>(o - 1)];
                 }
-                row[k] +=
+                out[k - 1] +=
                     t.coef * static_cast<real>(xt.num[l]) / static_cast<real>(xt.den[l]) * others;
             }
         }

@@ -603,6 +603,7 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
     empvector& prop = w.prop;
     Fixed1<Fixed1<real, maxssvars>, maxssem>& dprop = w.dprop;
     const int nsys = mb.nsyscomp;
+    if (nsys < 0 || nsys > maxcomp) index_fault();
     // The phase index and first variable of each result of `calca`, in its order.
     std::array<int16, maxss> slotphase{};
     std::array<int16, maxss> slotoffset{};
@@ -622,32 +623,52 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
                 given = &(*props)[static_cast<int>(q) + 1];
             }
         }
+        const int nem = ph.nem;
+        const int nvar = ph.nvar;
+        if (nem < 0 || nem > maxssem || nvar > maxssvars) index_fault();
         cvector& cm = comp[m];
         cm.fill(0);
+        real* c = cm.a.data();  // c[k - 1] is cm[k]
+        // Row pointers of the end-members' amounts and proportion derivatives: ei[i - 1] is e[i].
+        std::array<real*, maxssem> ei{};
+        std::array<real*, maxssem> di{};
+        for (int i = 1; i <= nem; ++i) {
+            ei[static_cast<std::size_t>(i - 1)] = e[i].a.data();
+            di[static_cast<std::size_t>(i - 1)] = dprop[i].a.data();
+        }
         real norm = 0;
-        for (int i = 1; i <= ph.nem; ++i) {
-            cvector& ei = e[i];
-            ei.fillto(nsys, 0);
+        for (int i = 1; i <= nem; ++i) {
+            real* row = ei[static_cast<std::size_t>(i - 1)];
+            std::fill_n(row, nsys, real{0});
             int k = 0;
-            for (int c = 1; c <= sc.ncomp; ++c) {
-                if (mb.syscomp[c]) ei[++k] = doubleratio(ph.em[i].comp[c], sc.compdenom[c]);
+            for (int cc = 1; cc <= sc.ncomp; ++cc) {
+                if (mb.syscomp[cc]) row[k++] = doubleratio(ph.em[i].comp[cc], sc.compdenom[cc]);
             }
             prop[i] = given != nullptr ? given->p[i] : evalexpr(x, offset, ph.p[i]);
-            for (int k2 = 1; k2 <= nsys; ++k2) cm[k2] += ei[k2] * prop[i];
-            norm += prop[i] * ph.em[i].emsize;
+            const real pi = prop[i];
+            for (int k2 = 0; k2 < nsys; ++k2) c[k2] += row[k2] * pi;
+            norm += pi * ph.em[i].emsize;
         }
-        for (int k = 1; k <= nsys; ++k) cm[k] /= norm;
-        if (ph.nvar < 1) continue;
+        for (int k = 0; k < nsys; ++k) c[k] /= norm;
+        if (nvar < 1) continue;
         // The derivative of the normalised composition, normalising amount included.
-        for (int i = 1; i <= ph.nem; ++i) dexprdx_row(x, offset, ph.p[i], ph.nvar, dprop[i]);
+        for (int i = 1; i <= nem; ++i) dexprdx_row(x, offset, ph.p[i], nvar, dprop[i]);
+        std::array<real, maxssem> emsize{};
+        for (int i = 1; i <= nem; ++i) emsize[static_cast<std::size_t>(i - 1)] = ph.em[i].emsize;
         auto& cdx = compdx[m];
-        for (int v = 1; v <= ph.nvar; ++v) {
+        for (int v = 0; v < nvar; ++v) {
             real dnorm = 0;
-            for (int i = 1; i <= ph.nem; ++i) dnorm += dprop[i][v] * ph.em[i].emsize;
-            for (int k = 1; k <= nsys; ++k) {
+            for (int i = 0; i < nem; ++i) {
+                dnorm += di[static_cast<std::size_t>(i)][v] * emsize[static_cast<std::size_t>(i)];
+            }
+            for (int k = 0; k < nsys; ++k) {
                 real s = 0;
-                for (int i = 1; i <= ph.nem; ++i) s += dprop[i][v] * e[i][k];
-                cdx[k][v] = (s - cm[k] * dnorm) / norm;
+                for (int i = 0; i < nem; ++i) {
+                    const auto u = static_cast<std::size_t>(i);
+                    s += di[u][v] * ei[u][k];
+                }
+                cdx.a[static_cast<std::size_t>(k)].a[static_cast<std::size_t>(v)] =
+                    (s - c[k] * dnorm) / norm;
             }
         }
     }
