@@ -309,25 +309,30 @@ void Evaluation::massbalance() {
     const Fixed1<cvector, maxeq>& comp = work().comp;
     const dcompdxtype& compdx = *calc().compdx;
     const prectype1& p1 = calc().prec1;
+    const int nsys = m.nsyscomp;
+    if (nsys < 0 || nsys > maxcomp || nmode < 0 || nx + nmode > maxeq) index_fault();
+    const real* xv = x.a.data();  // xv[k - 1] is x[k]
     real s = 0;
-    for (int k = 1; k <= nmode; ++k) s += x[nx + k];
+    for (int k = 1; k <= nmode; ++k) s += xv[nx + k - 1];
     // A_i: the phases' amounts of independent combination i, weighted by their modes.
-    auto projected = [&](int i, const cvector& c) {
-        real sum = 0;
-        for (int k = 1; k <= m.nsyscomp; ++k) sum += c[k] * m.projc[i][k];
-        return sum;
-    };
-    // proj[i][k]: projected(i, comp[k]), kept for the jacobian.
+    // proj[i][k]: the composition of mode variable k projected onto combination i, kept for the
+    // jacobian.
     Fixed1<Fixed1<real, maxeq>, maxcomp>& proj = work().projcomp;
     cvector a;
-    for (int i = 1; i <= m.nsyscomp; ++i) {
-        a[i] = 0;
+    for (int i = 1; i <= nsys; ++i) {
+        const int32* pc = m.projc[i].a.data();
+        real* pr = proj[i].a.data();
+        real ai = 0;
         for (int k = 1; k <= nmode; ++k) {
-            proj[i][k] = projected(i, comp[k]);
-            a[i] += x[nx + k] * proj[i][k];
+            const real* c = comp[k].a.data();
+            real sum = 0;
+            for (int l = 0; l < nsys; ++l) sum += c[l] * pc[l];
+            pr[k - 1] = sum;
+            ai += xv[nx + k - 1] * sum;
         }
+        a[i] = ai;
         real bulk = 0;
-        for (int k = 1; k <= m.nsyscomp; ++k) bulk += m.bulkcomp[k] * m.projc[i][k];
+        for (int k = 1; k <= nsys; ++k) bulk += m.bulkcomp[k] * pc[k - 1];
         f[nreac() + i] = s * a[i] - bulk;
         checkrankresiduals(i, f[nreac() + i]);
     }
@@ -335,20 +340,25 @@ void Evaluation::massbalance() {
     for (int k = 1; k <= nmode; ++k) {
         if (xr.xfree[nx + k]) ++nmodecols;
     }
-    const int independent = m.nsyscomp - m.rankdeficit;
+    const int independent = nsys - m.rankdeficit;
     if (wantjac) {
         for (int i = 1; i <= independent; ++i) {
             const int row = nreac() + i;
+            const int32* pc = m.projc[i].a.data();
+            real* jrow = jac[row].a.data();
             for (int ph = 1; ph <= xr.nssmodes; ++ph) {
                 const ptype1& rec = p1[xr.modephase[ph]];
                 const real mode = x[nx + ph];
-                const auto& cdx = compdx[ph];
+                const auto& cdx = compdx[ph].a;
                 for (int v = 1; v <= rec.nvar; ++v) {
                     const int pos = xr.modevarpos[ph] + v - 1;
                     if (rec.var[v].flag || !xr.xfree[pos]) continue;
+                    const auto u = static_cast<std::size_t>(v - 1);
                     real sum = 0;
-                    for (int k = 1; k <= m.nsyscomp; ++k) sum += m.projc[i][k] * cdx[k][v];
-                    jac[row][column[pos]] = s * mode * sum / xr.xscale[pos];
+                    for (int k = 0; k < nsys; ++k) {
+                        sum += pc[k] * cdx[static_cast<std::size_t>(k)].a[u];
+                    }
+                    jrow[column[pos] - 1] = s * mode * sum / xr.xscale[pos];
                 }
             }
             for (int k = 1; k <= nmode; ++k) {
@@ -406,11 +416,14 @@ void Evaluation::massbalance() {
 // Residuals and, when asked, jacobian entries are all finite numbers.
 bool Evaluation::finite() {
     const NleState& st = eq.st;
+    const int ncols = st.njaccols;
+    if (ncols < 0 || ncols > maxeq) index_fault();
     for (int i = 1; i <= st.neqns; ++i) {
         if (!std::isfinite(f[i])) return false;
         if (!wantjac) continue;
-        for (int k = 1; k <= st.njaccols; ++k) {
-            if (!std::isfinite(jac[i][k])) return false;
+        const real* row = jac[i].a.data();
+        for (int k = 0; k < ncols; ++k) {
+            if (!std::isfinite(row[k])) return false;
         }
     }
     return true;
