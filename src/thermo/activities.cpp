@@ -1,5 +1,6 @@
 #include "thermo/activities.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -382,6 +383,7 @@ struct CalcaScratch {
     // of every W number a pair term takes, and `mixfractions` every mixing fraction and
     // derivative that `excess` reads after it, so the 10 kB are not cleared for each phase.
     MixModel mm;
+    ExcessTerms excess;  // of the end-member at hand of a non-ideal phase
     // Fluid species volumes of recent P-T: process-wide, as they depend on their arguments only.
     VolumeMemo volumes;
 };
@@ -458,12 +460,10 @@ void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
 }
 
 void ActivityDerivatives::clear(int nem, int nxvars) {
-    for (int i = 1; i <= nem; ++i) {
-        dadp[i] = 0;
-        dadt[i] = 0;
-        Fixed1<real, maxeq>& row = dadx[i];
-        for (int k = 1; k <= nxvars; ++k) row[k] = 0;
-    }
+    if (nem < 0 || nem > maxem || nxvars < 0 || nxvars > maxeq) index_fault();
+    std::fill_n(dadp.a.data(), nem, real{0});
+    std::fill_n(dadt.a.data(), nem, real{0});
+    for (int i = 1; i <= nem; ++i) std::fill_n(dadx[i].a.data(), nxvars, real{0});
 }
 
 CalcaTables calcatables(const Run& run, const CrossRefs& xref) {
@@ -525,8 +525,10 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             }
             const real aid = idealactivity(ph, m, sf, false);
             if (aid <= 0) bomb("calca", "ln <= 0", myfault);
-            ExcessTerms e;
-            if (!ideal) e = excess("calca", *mixmodel, m, dopt, dox, nullptr);
+            // An ideal phase has no excess terms: zeros, which the derivatives still add.
+            static const ExcessTerms noexcess{};
+            if (!ideal) scratch.excess = excess("calca", *mixmodel, m, dopt, dox, nullptr);
+            const ExcessTerms& e = ideal ? noexcess : scratch.excess;
             const int row = k + m - 1;
             res.aideal[m] = aid;
             if (ideal) {
@@ -538,14 +540,32 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             }
             out.emactivity[row] = res.a[m];
             if (dox) {
-                for (int v = 1; v <= ph.nvar; ++v) {
+                // Per factor: its power, its site fraction and that one's derivative row.
+                const int ntmf = em.ntmf;
+                const int nvar = ph.nvar;
+                if (ntmf < 0 || ntmf > maxtmf || nvar < 0 || nvar > maxssvars || offset < 1 ||
+                    offset + nvar - 1 > maxeq) {
+                    index_fault();
+                }
+                // Entries 1..ntmf are written before they are read: not cleared.
+                std::array<real, maxtmf> pq;
+                std::array<real, maxtmf> sfv;
+                std::array<const real*, maxtmf> dsfrow;
+                for (int f = 1; f <= ntmf; ++f) {
+                    const tmftermtype& tf = em.tmf[f];
+                    const auto u = static_cast<std::size_t>(f - 1);
+                    pq[u] = doubleratio(tf.pnum, tf.pden);
+                    sfv[u] = sf[tf.sf];
+                    dsfrow[u] = dsf[tf.sf].a.data();
+                }
+                real* drow = d.dadx[row].a.data() + (offset - 1);  // drow[v - 1]: variable v
+                const real* edx = e.dx.a.data();
+                for (int v = 0; v < nvar; ++v) {
                     real s = 0;
-                    for (int f = 1; f <= em.ntmf; ++f) {
-                        const tmftermtype& tf = em.tmf[f];
-                        const real pq = doubleratio(tf.pnum, tf.pden);
-                        s += pq * dsf[tf.sf][v] / sf[tf.sf];
+                    for (std::size_t u = 0; u < static_cast<std::size_t>(ntmf); ++u) {
+                        s += pq[u] * dsfrow[u][v] / sfv[u];
                     }
-                    d.dadx[row][offset + v - 1] = rt * s + e.dx[v];
+                    drow[v] = rt * s + edx[v];
                 }
             }
             if (dopt) {
