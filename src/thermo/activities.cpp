@@ -461,6 +461,7 @@ void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
 
 void ActivityDerivatives::clear(int nem, int nxvars) {
     if (nem < 0 || nem > maxem || nxvars < 0 || nxvars > maxeq) index_fault();
+    dadxfinite = true;
     std::fill_n(dadp.a.data(), nem, real{0});
     std::fill_n(dadt.a.data(), nem, real{0});
     for (int i = 1; i <= nem; ++i) std::fill_n(dadx[i].a.data(), nxvars, real{0});
@@ -481,6 +482,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
     }
     const real rt = rgas * t;
     int slot = 0;
+    bool finite = d.dadxfinite;
     for (int k = 1; k <= tab.nem; ++k) {
         if (!tab.xref.phasestart[k]) continue;
         const ptype1& ph = tab.prec1[tab.xref.emphase[k]];
@@ -566,6 +568,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
                         s += pq[u] * dsfrow[u][v] / sfv[u];
                     }
                     drow[v] = rt * s + edx[v];
+                    finite = finite && std::isfinite(drow[v]);
                 }
             }
             if (dopt) {
@@ -574,6 +577,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             }
         }
     }
+    d.dadxfinite = finite;
 }
 
 ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,

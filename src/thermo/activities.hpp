@@ -67,6 +67,8 @@ struct ActivityDerivatives {
     emvector dadp;
     emvector dadt;
     dRTlnadxtype dadx;
+    // False once `calca` wrote an entry of `dadx` that is not a finite number since `clear`.
+    bool dadxfinite = true;
     // Zeroes rows 1..nem of all three and columns 1..nxvars of `dadx`: the part a calculation of
     // nem end-members and nxvars P, T and composition positions reads; the rest is left as is.
     void clear(int nem, int nxvars);

@@ -217,9 +217,11 @@ void Evaluation::reactions() {
     const real* scale = xr.xscale.a.data();
     // With every activity derivative by a free composition variable finite, the terms of the
     // end-members outside a reaction are exact zeros that leave its sums (which start at +0) as
-    // they are: the sums then run over the reaction's own end-members, in the same order.
+    // they are: the sums then run over the reaction's own end-members, in the same order. The
+    // derivatives are zeros but for those the activities wrote: when all of these are finite,
+    // so is every one.
     bool sparse = wantjac;
-    for (int j = 1; j <= nem && sparse; ++j) {
+    for (int j = 1; j <= nem && sparse && !d.dadxfinite; ++j) {
         const real* row = d.dadx[j].a.data();
         for (int m = 0; m < nfreex; ++m) {
             if (!std::isfinite(row[freex[static_cast<std::size_t>(m)] - 1])) sparse = false;
