@@ -432,8 +432,8 @@ void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
     real* out = row.a.data();  // out[k - 1] is row[k]
     std::fill_n(out, nvar, real{0});
     // The factor values; a term of one factor multiplies its derivative by the empty product,
-    // 1, and needs none.
-    std::array<real, maxxterms> fv{};
+    // 1, and needs none. Entries 1..nxterms of a term are written before they are read.
+    std::array<real, maxxterms> fv;
     for (int i = 1; i <= e.nsxterms; ++i) {
         const sxtermtype& t = e.sxterm[i];
         if (t.coef == 0) continue;

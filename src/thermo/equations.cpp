@@ -46,7 +46,7 @@ constexpr int tableblock = 20;  // entries per block of a debug table
 struct Evaluation {
     Equations& eq;
     const eqvector& xs;  // scaled, as the solver has them
-    eqvector x;          // natural values
+    eqvector x;          // natural values (a copy of xs until `tonatural`)
     eqmatrix& jac;
     eqvector& f;
     bool wantjac;
@@ -111,9 +111,9 @@ bool Evaluation::admissible() {
     return ok;
 }
 
+// The natural values of the free positions into x, which holds a copy of xs from the start.
 void Evaluation::tonatural() {
     const CrossRefs& xr = xref();
-    x = xs;
     int16 col = 0;
     for (int k = 1; k <= nx + nmode; ++k) {
         column[k] = 0;
