@@ -1,5 +1,6 @@
 #include "thermo/activities.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -40,7 +41,7 @@ real idealactivity(const ptype1& ph, int m, const SfVector& sf, bool positiveonl
     return a;
 }
 
-SfVector sitefractions(const ptype1& ph, const eqvector& x, int offset) {
+SfVector phasesitefractions(const ptype1& ph, const eqvector& x, int offset) {
     SfVector sf;
     for (int s = 1; s <= ph.nsf; ++s) sf[s] = evalexpr(x, offset, ph.sf[s]);
     return sf;
@@ -375,12 +376,14 @@ using SfDerivs = Fixed1<Fixed1<real, maxssvars>, maxsf>;  // [site fraction][var
 // cleared, serves every call of the process (a call is never nested in another); setting up 11 kB
 // afresh for each phase of each evaluation of the equations would cost more than the phase.
 struct CalcaScratch {
+    SfVector sf;  // the site fractions of the phase at hand, when `calca` forms them
     SfDerivs dsf;
     PropDerivs dp;
     // The mixing model of a non-ideal phase: `recordparameters` sets every size and the energy
     // of every W number a pair term takes, and `mixfractions` every mixing fraction and
     // derivative that `excess` reads after it, so the 10 kB are not cleared for each phase.
     MixModel mm;
+    ExcessTerms excess;  // of the end-member at hand of a non-ideal phase
     // Fluid species volumes of recent P-T: process-wide, as they depend on their arguments only.
     VolumeMemo volumes;
 };
@@ -425,22 +428,31 @@ real dexprdx(int k, const eqvector& x, int offset, const termtype& e) {
 
 void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
                  Fixed1<real, maxssvars>& row) {
-    for (int v = 1; v <= nvar; ++v) row[v] = 0;
+    if (nvar < 0 || nvar > maxssvars) index_fault();
+    real* out = row.a.data();  // out[k - 1] is row[k]
+    std::fill_n(out, nvar, real{0});
+    // The factor values; a term of one factor multiplies its derivative by the empty product,
+    // 1, and needs none. Entries 1..nxterms of a term are written before they are read.
+    std::array<real, maxxterms> fv;
     for (int i = 1; i <= e.nsxterms; ++i) {
         const sxtermtype& t = e.sxterm[i];
         if (t.coef == 0) continue;
-        Fixed1<real, maxxterms> fv;
-        for (int j = 1; j <= t.nxterms; ++j) fv[j] = factorvalue(t.xterm[j], x, offset);
-        for (int j = 1; j <= t.nxterms; ++j) {
+        const int nf = t.nxterms;
+        if (nf < 0 || nf > maxxterms) index_fault();
+        if (nf > 1) {
+            for (int j = 1; j <= nf; ++j)
+                fv[static_cast<std::size_t>(j - 1)] = factorvalue(t.xterm[j], x, offset);
+        }
+        for (int j = 1; j <= nf; ++j) {
             const xtermtype& xt = t.xterm[j];
             for (int l = 1; l <= xt.nx; ++l) {
                 const int k = xt.idx[l];
                 if (k < 1 || k > nvar) continue;
                 real others = 1;
-                for (int o = 1; o <= t.nxterms; ++o) {
-                    if (o != j) others *= fv[o];
+                for (int o = 1; o <= nf; ++o) {
+                    if (o != j) others *= fv[static_cast<std::size_t>(o - 1)];
                 }
-                row[k] +=
+                out[k - 1] +=
                     t.coef * static_cast<real>(xt.num[l]) / static_cast<real>(xt.den[l]) * others;
             }
         }
@@ -448,12 +460,11 @@ void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
 }
 
 void ActivityDerivatives::clear(int nem, int nxvars) {
-    for (int i = 1; i <= nem; ++i) {
-        dadp[i] = 0;
-        dadt[i] = 0;
-        Fixed1<real, maxeq>& row = dadx[i];
-        for (int k = 1; k <= nxvars; ++k) row[k] = 0;
-    }
+    if (nem < 0 || nem > maxem || nxvars < 0 || nxvars > maxeq) index_fault();
+    dadxfinite = true;
+    std::fill_n(dadp.a.data(), nem, real{0});
+    std::fill_n(dadt.a.data(), nem, real{0});
+    for (int i = 1; i <= nem; ++i) std::fill_n(dadx[i].a.data(), nxvars, real{0});
 }
 
 CalcaTables calcatables(const Run& run, const CrossRefs& xref) {
@@ -462,7 +473,8 @@ CalcaTables calcatables(const Run& run, const CrossRefs& xref) {
 }
 
 void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, bool dox,
-           ActivityDerivatives& d, CalcaOut& out, real p, real t) {
+           ActivityDerivatives& d, CalcaOut& out, real p, real t,
+           const SsSiteFractions* sitefractions) {
     CalcaScratch& scratch = calcascratch();
     for (int k = 1; k <= tab.nem; ++k) {
         out.emactivity[k] = 1;
@@ -470,12 +482,14 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
     }
     const real rt = rgas * t;
     int slot = 0;
+    bool finite = d.dadxfinite;
     for (int k = 1; k <= tab.nem; ++k) {
         if (!tab.xref.phasestart[k]) continue;
         const ptype1& ph = tab.prec1[tab.xref.emphase[k]];
         const int offset = tab.xref.emvarpos[k];
         PhaseActivities& res = out.ssresults[++slot];
-        const SfVector sf = sitefractions(ph, x, offset);
+        if (sitefractions == nullptr) scratch.sf = phasesitefractions(ph, x, offset);
+        const SfVector& sf = sitefractions == nullptr ? scratch.sf : (*sitefractions)[slot];
         SfDerivs& dsf = scratch.dsf;
         if (dox) {
             for (int s = 1; s <= ph.nsf; ++s) {
@@ -513,8 +527,10 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             }
             const real aid = idealactivity(ph, m, sf, false);
             if (aid <= 0) bomb("calca", "ln <= 0", myfault);
-            ExcessTerms e;
-            if (!ideal) e = excess("calca", *mixmodel, m, dopt, dox, nullptr);
+            // An ideal phase has no excess terms: zeros, which the derivatives still add.
+            static const ExcessTerms noexcess{};
+            if (!ideal) scratch.excess = excess("calca", *mixmodel, m, dopt, dox, nullptr);
+            const ExcessTerms& e = ideal ? noexcess : scratch.excess;
             const int row = k + m - 1;
             res.aideal[m] = aid;
             if (ideal) {
@@ -526,14 +542,33 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             }
             out.emactivity[row] = res.a[m];
             if (dox) {
-                for (int v = 1; v <= ph.nvar; ++v) {
+                // Per factor: its power, its site fraction and that one's derivative row.
+                const int ntmf = em.ntmf;
+                const int nvar = ph.nvar;
+                if (ntmf < 0 || ntmf > maxtmf || nvar < 0 || nvar > maxssvars || offset < 1 ||
+                    offset + nvar - 1 > maxeq) {
+                    index_fault();
+                }
+                // Entries 1..ntmf are written before they are read: not cleared.
+                std::array<real, maxtmf> pq;
+                std::array<real, maxtmf> sfv;
+                std::array<const real*, maxtmf> dsfrow;
+                for (int f = 1; f <= ntmf; ++f) {
+                    const tmftermtype& tf = em.tmf[f];
+                    const auto u = static_cast<std::size_t>(f - 1);
+                    pq[u] = doubleratio(tf.pnum, tf.pden);
+                    sfv[u] = sf[tf.sf];
+                    dsfrow[u] = dsf[tf.sf].a.data();
+                }
+                real* drow = d.dadx[row].a.data() + (offset - 1);  // drow[v - 1]: variable v
+                const real* edx = e.dx.a.data();
+                for (int v = 0; v < nvar; ++v) {
                     real s = 0;
-                    for (int f = 1; f <= em.ntmf; ++f) {
-                        const tmftermtype& tf = em.tmf[f];
-                        const real pq = doubleratio(tf.pnum, tf.pden);
-                        s += pq * dsf[tf.sf][v] / sf[tf.sf];
+                    for (std::size_t u = 0; u < static_cast<std::size_t>(ntmf); ++u) {
+                        s += pq[u] * dsfrow[u][v] / sfv[u];
                     }
-                    d.dadx[row][offset + v - 1] = rt * s + e.dx[v];
+                    drow[v] = rt * s + edx[v];
+                    finite = finite && std::isfinite(drow[v]);
                 }
             }
             if (dopt) {
@@ -542,6 +577,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
             }
         }
     }
+    d.dadxfinite = finite;
 }
 
 ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
@@ -559,14 +595,14 @@ ActivitiesSd calcactivitysd(const ptype1& ph, const eqvector& x, real p, real t,
         mixfractions("calcactivitysd", mm, prop, nullptr, false);
     }
 
-    const SfVector sf = sitefractions(ph, x, 1);
+    const SfVector sf = phasesitefractions(ph, x, 1);
     // Site fractions with each variable that carries an sd shifted by the step.
     Fixed1<SfVector, maxssvars> sfshift;
     for (int v = 1; v <= ph.nvar; ++v) {
         if (ph.var[v].guesssd <= 0) continue;
         eqvector xs = x;
         xs[v] += dxsd;
-        sfshift[v] = sitefractions(ph, xs, 1);
+        sfshift[v] = phasesitefractions(ph, xs, 1);
     }
     const real rt = rgas * t;
     for (int m = 1; m <= n; ++m) {

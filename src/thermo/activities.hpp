@@ -54,6 +54,8 @@ struct PhaseActivities {
     empvector a;
 };
 using SsResults = Fixed1<PhaseActivities, maxss>;  // in the order the solution phases are met
+// The site fractions of each solution phase of a calculation, in the same order.
+using SsSiteFractions = Fixed1<Fixed1<real, maxsf>, maxss>;
 
 // d(RT ln a)/dx: row = calculation end-member, column = position in the solver vector (kJ).
 using dRTlnadxtype = Fixed1<Fixed1<real, maxeq>, maxem>;
@@ -65,6 +67,8 @@ struct ActivityDerivatives {
     emvector dadp;
     emvector dadt;
     dRTlnadxtype dadx;
+    // False once `calca` wrote an entry of `dadx` that is not a finite number since `clear`.
+    bool dadxfinite = true;
     // Zeroes rows 1..nem of all three and columns 1..nxvars of `dadx`: the part a calculation of
     // nem end-members and nxvars P, T and composition positions reads; the rest is left as is.
     void clear(int nem, int nxvars);
@@ -106,8 +110,11 @@ struct CalcaOut {
 // after a diagnostic to screen, summary and log); an ideal activity at or below 0 ("ln <= 0");
 // a symmetric aqueous phase with a solute ("symmetric aq??"); a zero size-weighted sum, a zero
 // sum of two sizes or a fluid volume that is not positive and finite (named messages).
+// With `sitefractions`, the site fractions are taken from there: those of each phase at x,
+// formed as `evalexpr` forms them.
 void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, bool dox,
-           ActivityDerivatives& d, CalcaOut& out, real p, real t);
+           ActivityDerivatives& d, CalcaOut& out, real p, real t,
+           const SsSiteFractions* sitefractions = nullptr);
 
 // Pressure (kbar) and temperature (K) at which the activities of a run were evaluated.
 struct AxPT {

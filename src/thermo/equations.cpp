@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 #include <string>
 
 #include "base/convert.hpp"
@@ -45,7 +46,7 @@ constexpr int tableblock = 20;  // entries per block of a debug table
 struct Evaluation {
     Equations& eq;
     const eqvector& xs;  // scaled, as the solver has them
-    eqvector x;          // natural values
+    eqvector x;          // natural values (a copy of xs until `tonatural`)
     eqmatrix& jac;
     eqvector& f;
     bool wantjac;
@@ -110,9 +111,9 @@ bool Evaluation::admissible() {
     return ok;
 }
 
+// The natural values of the free positions into x, which holds a copy of xs from the start.
 void Evaluation::tonatural() {
     const CrossRefs& xr = xref();
-    x = xs;
     int16 col = 0;
     for (int k = 1; k <= nx + nmode; ++k) {
         column[k] = 0;
@@ -204,52 +205,82 @@ void Evaluation::reactions() {
         cache = &work().gcache;
         cache->start(eq.gs, rn.td, rn.emnames, rn.nem, p, t);
     }
+    const int nem = rn.nem;
+    if (nem < 0 || nem > maxem || nx < 2 || nx > maxeq) index_fault();
+    // The free composition positions, whose jacobian columns the reactions fill.
+    std::array<int16, maxeq> freex{};
+    int nfreex = 0;
+    for (int k = 3; k <= nx; ++k) {
+        if (xr.xfree[k]) freex[static_cast<std::size_t>(nfreex++)] = narrow16(k);
+    }
+    const int16* col = column.a.data();
+    const real* scale = xr.xscale.a.data();
     // With every activity derivative by a free composition variable finite, the terms of the
     // end-members outside a reaction are exact zeros that leave its sums (which start at +0) as
-    // they are: the sums then run over the reaction's own end-members, in the same order.
+    // they are: the sums then run over the reaction's own end-members, in the same order. The
+    // derivatives are zeros but for those the activities wrote: when all of these are finite,
+    // so is every one.
     bool sparse = wantjac;
-    for (int j = 1; j <= rn.nem && sparse; ++j) {
-        for (int k = 3; k <= nx; ++k) {
-            if (xr.xfree[k] && !std::isfinite(d.dadx[j][k])) sparse = false;
+    for (int j = 1; j <= nem && sparse && !d.dadxfinite; ++j) {
+        const real* row = d.dadx[j].a.data();
+        for (int m = 0; m < nfreex; ++m) {
+            if (!std::isfinite(row[freex[static_cast<std::size_t>(m)] - 1])) sparse = false;
         }
     }
-    std::array<int16, maxem> members;  // the end-members of a reaction, ascending
+    // The P and T derivatives start from those of dG0, which may be -0: then the other
+    // end-members' zero terms leave a -0 sum only where each is -0 too (a +0 sum stays +0), and
+    // any term that is not finite spoils the sum. Such sums are formed over every end-member.
+    bool ptfinite = true;
+    for (int j = 1; j <= nem; ++j) {
+        ptfinite = ptfinite && std::isfinite(d.dadp[j]) && std::isfinite(d.dadt[j]);
+    }
+    const real* dadp = d.dadp.a.data();
+    const real* dadt = d.dadt.a.data();
+    std::array<int16, maxem> members{};  // the end-members of a reaction, ascending
+    std::array<const real*, maxem> dadxrows{};
     for (int i = 1; i <= nreac(); ++i) {
         const iemvector& rx = r[i];
+        const int16* coef = rx.a.data();
+        const std::size_t nmembers = reactionmembers(rx, rn.nem, members);
+        const std::span<const int16> own(members.data(), nmembers);
         eq.rxnlnk[i] = 0;
-        const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, p, t, cache);
+        const ReactionDg g = calcdg0(ses(), eq.gs, tab, rx, own, p, t, cache);
         real lnk = 0;
-        std::size_t nmembers = 0;
-        for (int j = 1; j <= rn.nem; ++j) {
-            if (rx[j] == 0) continue;
-            members[nmembers++] = narrow16(j);
+        for (const int16 j : own) {
             if (act[j] <= 0) bomb("nlefunc", "ln<=0", myfault);
             lnk += rx[j] * std::log(act[j]);
         }
         const real div = eq.rdiv[i];
         f[i] = (g.dg + rgas * t * lnk) / div;
         eq.rxnlnk[i] = lnk;
-        real dgdp = g.dgdp;
-        real dgdt = g.dgdt;
-        for (int j = 1; j <= rn.nem; ++j) {
-            dgdp += rx[j] * d.dadp[j];
-            dgdt += rx[j] * d.dadt[j];
-        }
         if (!wantjac) continue;
-        if (xr.xfree[1]) jac[i][column[1]] = dgdp / (xr.xscale[1] * div);
-        if (xr.xfree[2]) jac[i][column[2]] = dgdt / (xr.xscale[2] * div);
-        for (int k = 3; k <= nx; ++k) {
-            if (!xr.xfree[k]) continue;
+        auto ptsum = [&](real start, const real* dadv) {
+            real sum = start;
+            for (const int16 j : own) sum += coef[j - 1] * dadv[j - 1];
+            if (ptfinite && !(sum == 0 && std::signbit(sum))) return sum;
+            sum = start;
+            for (int j = 1; j <= nem; ++j) sum += coef[j - 1] * dadv[j - 1];
+            return sum;
+        };
+        const real dgdp = ptsum(g.dgdp, dadp);
+        const real dgdt = ptsum(g.dgdt, dadt);
+        real* jrow = jac[i].a.data();
+        if (xr.xfree[1]) jrow[col[0] - 1] = dgdp / (scale[0] * div);
+        if (xr.xfree[2]) jrow[col[1] - 1] = dgdt / (scale[1] * div);
+        if (sparse) {
+            for (std::size_t m = 0; m < nmembers; ++m) dadxrows[m] = d.dadx[members[m]].a.data();
+        }
+        for (int m = 0; m < nfreex; ++m) {
+            const int k = freex[static_cast<std::size_t>(m)];
             real s = 0;
             if (sparse) {
-                for (std::size_t m = 0; m < nmembers; ++m) {
-                    const int j = members[m];
-                    s += rx[j] * d.dadx[j][k];
+                for (std::size_t n = 0; n < nmembers; ++n) {
+                    s += coef[members[n] - 1] * dadxrows[n][k - 1];
                 }
             } else {
-                for (int j = 1; j <= rn.nem; ++j) s += rx[j] * d.dadx[j][k];
+                for (int j = 1; j <= nem; ++j) s += coef[j - 1] * d.dadx[j][k];
             }
-            jac[i][column[k]] = s / (xr.xscale[k] * div);
+            jrow[col[k - 1] - 1] = s / (scale[k - 1] * div);
         }
     }
 }
@@ -276,29 +307,34 @@ void Evaluation::checkrankresiduals(int i, real residual) {
 void Evaluation::massbalance() {
     const MassBalance& m = mb();
     const CrossRefs& xr = xref();
-    calcdsf(eq, x);
+    calcdsf(eq, x, &work().ssresults);
     const Fixed1<cvector, maxeq>& comp = work().comp;
     const dcompdxtype& compdx = *calc().compdx;
     const prectype1& p1 = calc().prec1;
+    const int nsys = m.nsyscomp;
+    if (nsys < 0 || nsys > maxcomp || nmode < 0 || nx + nmode > maxeq) index_fault();
+    const real* xv = x.a.data();  // xv[k - 1] is x[k]
     real s = 0;
-    for (int k = 1; k <= nmode; ++k) s += x[nx + k];
+    for (int k = 1; k <= nmode; ++k) s += xv[nx + k - 1];
     // A_i: the phases' amounts of independent combination i, weighted by their modes.
-    auto projected = [&](int i, const cvector& c) {
-        real sum = 0;
-        for (int k = 1; k <= m.nsyscomp; ++k) sum += c[k] * m.projc[i][k];
-        return sum;
-    };
-    // proj[i][k]: projected(i, comp[k]), kept for the jacobian.
+    // proj[i][k]: the composition of mode variable k projected onto combination i, kept for the
+    // jacobian.
     Fixed1<Fixed1<real, maxeq>, maxcomp>& proj = work().projcomp;
     cvector a;
-    for (int i = 1; i <= m.nsyscomp; ++i) {
-        a[i] = 0;
+    for (int i = 1; i <= nsys; ++i) {
+        const int32* pc = m.projc[i].a.data();
+        real* pr = proj[i].a.data();
+        real ai = 0;
         for (int k = 1; k <= nmode; ++k) {
-            proj[i][k] = projected(i, comp[k]);
-            a[i] += x[nx + k] * proj[i][k];
+            const real* c = comp[k].a.data();
+            real sum = 0;
+            for (int l = 0; l < nsys; ++l) sum += c[l] * pc[l];
+            pr[k - 1] = sum;
+            ai += xv[nx + k - 1] * sum;
         }
+        a[i] = ai;
         real bulk = 0;
-        for (int k = 1; k <= m.nsyscomp; ++k) bulk += m.bulkcomp[k] * m.projc[i][k];
+        for (int k = 1; k <= nsys; ++k) bulk += m.bulkcomp[k] * pc[k - 1];
         f[nreac() + i] = s * a[i] - bulk;
         checkrankresiduals(i, f[nreac() + i]);
     }
@@ -306,20 +342,25 @@ void Evaluation::massbalance() {
     for (int k = 1; k <= nmode; ++k) {
         if (xr.xfree[nx + k]) ++nmodecols;
     }
-    const int independent = m.nsyscomp - m.rankdeficit;
+    const int independent = nsys - m.rankdeficit;
     if (wantjac) {
         for (int i = 1; i <= independent; ++i) {
             const int row = nreac() + i;
+            const int32* pc = m.projc[i].a.data();
+            real* jrow = jac[row].a.data();
             for (int ph = 1; ph <= xr.nssmodes; ++ph) {
                 const ptype1& rec = p1[xr.modephase[ph]];
                 const real mode = x[nx + ph];
-                const auto& cdx = compdx[ph];
+                const auto& cdx = compdx[ph].a;
                 for (int v = 1; v <= rec.nvar; ++v) {
                     const int pos = xr.modevarpos[ph] + v - 1;
                     if (rec.var[v].flag || !xr.xfree[pos]) continue;
+                    const auto u = static_cast<std::size_t>(v - 1);
                     real sum = 0;
-                    for (int k = 1; k <= m.nsyscomp; ++k) sum += m.projc[i][k] * cdx[k][v];
-                    jac[row][column[pos]] = s * mode * sum / xr.xscale[pos];
+                    for (int k = 0; k < nsys; ++k) {
+                        sum += pc[k] * cdx[static_cast<std::size_t>(k)].a[u];
+                    }
+                    jrow[column[pos] - 1] = s * mode * sum / xr.xscale[pos];
                 }
             }
             for (int k = 1; k <= nmode; ++k) {
@@ -377,11 +418,14 @@ void Evaluation::massbalance() {
 // Residuals and, when asked, jacobian entries are all finite numbers.
 bool Evaluation::finite() {
     const NleState& st = eq.st;
+    const int ncols = st.njaccols;
+    if (ncols < 0 || ncols > maxeq) index_fault();
     for (int i = 1; i <= st.neqns; ++i) {
         if (!std::isfinite(f[i])) return false;
         if (!wantjac) continue;
-        for (int k = 1; k <= st.njaccols; ++k) {
-            if (!std::isfinite(jac[i][k])) return false;
+        const real* row = jac[i].a.data();
+        for (int k = 0; k < ncols; ++k) {
+            if (!std::isfinite(row[k])) return false;
         }
     }
     return true;
@@ -520,12 +564,15 @@ bool calcsf(Equations& eq, const eqvector& x) {
     const prectype1& p1 = calc.prec1;
     const bool silent = eq.st.mcinprogress || (sc.dogminon && sc.dogminlevel <= 1);
     bool ok = true;
+    int slot = 0;
     for (int j = 1; j <= calc.nem; ++j) {
         if (!xr.phasestart[j]) continue;
         const ptype1& ph = p1[xr.emphase[j]];
         const int offset = xr.emvarpos[j];
+        Fixed1<real, maxsf>& sf = eq.st.work->sitefractions[++slot];
         for (int s = 1; s <= ph.nsf; ++s) {
             const real y = evalexpr(x, offset, ph.sf[s]);
+            sf[s] = y;
             if (y > 0) continue;
             ok = false;
             if (silent) continue;
@@ -555,7 +602,7 @@ bool calcsf(Equations& eq, const eqvector& x) {
     return ok;
 }
 
-void calcdsf(Equations& eq, const eqvector& x) {
+void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
     const CrossRefs& xr = eq.xref;
     const EquationTables& calc = eq.calc;
     const MassBalance& mb = eq.mb;
@@ -571,35 +618,72 @@ void calcdsf(Equations& eq, const eqvector& x) {
     empvector& prop = w.prop;
     Fixed1<Fixed1<real, maxssvars>, maxssem>& dprop = w.dprop;
     const int nsys = mb.nsyscomp;
+    if (nsys < 0 || nsys > maxcomp) index_fault();
+    // The phase index and first variable of each result of `calca`, in its order.
+    std::array<int16, maxss> slotphase{};
+    std::array<int16, maxss> slotoffset{};
+    std::size_t nslots = 0;
+    for (int j = 1; props != nullptr && j <= calc.nem; ++j) {
+        if (!xr.phasestart[j]) continue;
+        if (nslots == slotphase.size()) index_fault();
+        slotphase[nslots] = xr.emphase[j];
+        slotoffset[nslots++] = xr.emvarpos[j];
+    }
     for (int m = 1; m <= xr.nssmodes; ++m) {
         const ptype1& ph = p1[xr.modephase[m]];
         const int offset = xr.modevarpos[m];
+        const PhaseActivities* given = nullptr;
+        for (std::size_t q = 0; q < nslots && given == nullptr; ++q) {
+            if (slotphase[q] == xr.modephase[m] && slotoffset[q] == offset) {
+                given = &(*props)[static_cast<int>(q) + 1];
+            }
+        }
+        const int nem = ph.nem;
+        const int nvar = ph.nvar;
+        if (nem < 0 || nem > maxssem || nvar > maxssvars) index_fault();
         cvector& cm = comp[m];
         cm.fill(0);
-        real norm = 0;
-        for (int i = 1; i <= ph.nem; ++i) {
-            cvector& ei = e[i];
-            ei.fillto(nsys, 0);
-            int k = 0;
-            for (int c = 1; c <= sc.ncomp; ++c) {
-                if (mb.syscomp[c]) ei[++k] = doubleratio(ph.em[i].comp[c], sc.compdenom[c]);
-            }
-            prop[i] = evalexpr(x, offset, ph.p[i]);
-            for (int k2 = 1; k2 <= nsys; ++k2) cm[k2] += ei[k2] * prop[i];
-            norm += prop[i] * ph.em[i].emsize;
+        real* c = cm.a.data();  // c[k - 1] is cm[k]
+        // Row pointers of the end-members' amounts and proportion derivatives: ei[i - 1] is e[i].
+        std::array<real*, maxssem> ei{};
+        std::array<real*, maxssem> di{};
+        for (int i = 1; i <= nem; ++i) {
+            ei[static_cast<std::size_t>(i - 1)] = e[i].a.data();
+            di[static_cast<std::size_t>(i - 1)] = dprop[i].a.data();
         }
-        for (int k = 1; k <= nsys; ++k) cm[k] /= norm;
-        if (ph.nvar < 1) continue;
+        real norm = 0;
+        for (int i = 1; i <= nem; ++i) {
+            real* row = ei[static_cast<std::size_t>(i - 1)];
+            std::fill_n(row, nsys, real{0});
+            int k = 0;
+            for (int cc = 1; cc <= sc.ncomp; ++cc) {
+                if (mb.syscomp[cc]) row[k++] = doubleratio(ph.em[i].comp[cc], sc.compdenom[cc]);
+            }
+            prop[i] = given != nullptr ? given->p[i] : evalexpr(x, offset, ph.p[i]);
+            const real pi = prop[i];
+            for (int k2 = 0; k2 < nsys; ++k2) c[k2] += row[k2] * pi;
+            norm += pi * ph.em[i].emsize;
+        }
+        for (int k = 0; k < nsys; ++k) c[k] /= norm;
+        if (nvar < 1) continue;
         // The derivative of the normalised composition, normalising amount included.
-        for (int i = 1; i <= ph.nem; ++i) dexprdx_row(x, offset, ph.p[i], ph.nvar, dprop[i]);
+        for (int i = 1; i <= nem; ++i) dexprdx_row(x, offset, ph.p[i], nvar, dprop[i]);
+        std::array<real, maxssem> emsize{};
+        for (int i = 1; i <= nem; ++i) emsize[static_cast<std::size_t>(i - 1)] = ph.em[i].emsize;
         auto& cdx = compdx[m];
-        for (int v = 1; v <= ph.nvar; ++v) {
+        for (int v = 0; v < nvar; ++v) {
             real dnorm = 0;
-            for (int i = 1; i <= ph.nem; ++i) dnorm += dprop[i][v] * ph.em[i].emsize;
-            for (int k = 1; k <= nsys; ++k) {
+            for (int i = 0; i < nem; ++i) {
+                dnorm += di[static_cast<std::size_t>(i)][v] * emsize[static_cast<std::size_t>(i)];
+            }
+            for (int k = 0; k < nsys; ++k) {
                 real s = 0;
-                for (int i = 1; i <= ph.nem; ++i) s += dprop[i][v] * e[i][k];
-                cdx[k][v] = (s - cm[k] * dnorm) / norm;
+                for (int i = 0; i < nem; ++i) {
+                    const auto u = static_cast<std::size_t>(i);
+                    s += di[u][v] * ei[u][k];
+                }
+                cdx.a[static_cast<std::size_t>(k)].a[static_cast<std::size_t>(v)] =
+                    (s - c[k] * dnorm) / norm;
             }
         }
     }
@@ -640,7 +724,7 @@ bool nlefunc(Equations& eq, const eqvector& xs, eqmatrix& jac, eqvector& f, bool
     if (ev.ok) {
         CalcaOut out{ds.emact, ds.emsda, w.ssresults};
         const CalcaTables tab{ds.prec1, eq.xref, ds.nem, ds.nxvars, ds.fluid, ds.newspfluid};
-        calca(eq.ses, tab, ev.x, true, true, w.deriv, out, p, t);
+        calca(eq.ses, tab, ev.x, true, true, w.deriv, out, p, t, &w.sitefractions);
         if (ev.debuglev() == 4 && st.nleevalno == 1) {
             ev.printnleactivity();
             if (st.nleiter < 2) {

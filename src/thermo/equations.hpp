@@ -56,8 +56,9 @@ struct NleWork {
     // For the mass balances: each phase's composition projected onto each combination.
     Fixed1<Fixed1<real, maxeq>, maxcomp> projcomp;
     SsResults ssresults;
-    EmGCache gcache;       // end-member G of the evaluation in progress
-    bool cachegem = true;  // false: every reaction evaluates its end-members apart
+    SsSiteFractions sitefractions;  // `calcsf`'s site fractions, which `calca` takes
+    EmGCache gcache;                // end-member G of the evaluation in progress
+    bool cachegem = true;           // false: every reaction evaluates its end-members apart
 };
 
 // What the solver tells the equations and what an evaluation leaves for it.
@@ -123,16 +124,17 @@ struct Equations {
 bool nlefunc(Equations& eq, const eqvector& x, eqmatrix& jac, eqvector& f, bool wantjac);
 
 // True when every site fraction of every solution phase of the calculation is above 0 at the
-// natural solver values x. A failure is reported (and, outside minimisation, stops the run with
-// "negative sf term") unless a Monte Carlo run is in progress or minimisation prints at level 1
-// or below.
+// natural solver values x; the site fractions are left in `eq.st.work->sitefractions`. A failure is
+// reported (and, outside minimisation, stops the run with "negative sf term") unless a Monte Carlo
+// run is in progress or minimisation prints at level 1 or below.
 bool calcsf(Equations& eq, const eqvector& x);
 
 // The composition of each mode variable's phase in the system components per unit of mode into
 // `eq.st.work->comp`, and for solution phases the derivatives by their composition variables
 // into `compdx`, at the natural solver values x. Each phase is normalised by its end-members'
 // `emsize` weighted by their proportions (a pure phase by `puresize`); a zero amount gives
-// compositions that are not finite, which `nlefunc` refuses.
-void calcdsf(Equations& eq, const eqvector& x);
+// compositions that are not finite, which `nlefunc` refuses. With `props`, what `calca` left at
+// the same x, the end-member proportions of the solution phases are taken from there.
+void calcdsf(Equations& eq, const eqvector& x, const SsResults* props = nullptr);
 
 }  // namespace qv

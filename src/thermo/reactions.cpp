@@ -1,7 +1,9 @@
 #include "thermo/reactions.hpp"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "base/fatal.hpp"
@@ -11,40 +13,48 @@ namespace qv {
 
 namespace {
 
-// The sum over the reaction's end-members in end-member order; `point` picks the cached values
-// of that point when there is a cache.
+// The sum over the reaction's end-members `members` in end-member order; `point` picks the
+// cached values of that point when there is a cache.
 real dg0gem(Session& ses, const GemSettings& gs, const ReactionTables& tab, const iemvector& rx,
-            real p, real t, EmGCache* cache, int point) {
+            std::span<const int16> members, real p, real t, EmGCache* cache, int point) {
     // The tables (with a copy of the make lookup) are set up only when a value is formed.
     std::optional<GemTables> gt;
     auto formed = [&](int16 j) {
         if (!gt) gt.emplace(GemTables{tab.td, tab.names, tab.makes});
         return gemdriver(ses, gs, *gt, j, p, t);
     };
+    const int16* coef = rx.a.data();
     real sum = 0;
-    for (int16 j = 1; j <= tab.nem; ++j) {
-        if (rx[j] == 0) continue;
+    if (cache == nullptr) {
+        for (const int16 j : members) sum += coef[j - 1] * formed(j);
+        return sum;
+    }
+    real* cg = cache->g[point].a.data();
+    bool* have = cache->have[point].a.data();
+    const int64* calls = cache->calls.a.data();
+    for (const int16 j : members) {
+        const auto u = static_cast<std::size_t>(j - 1);
         real g = 0;
-        if (cache == nullptr) {
-            g = formed(j);
-        } else if (cache->have[point][j]) {
-            g = cache->g[point][j];
-            ses.gemcount += cache->calls[j];
+        if (have[u]) {
+            g = cg[u];
+            ses.gemcount += calls[u];
         } else {
             const int64 before = ses.gemcount;
             g = formed(j);
             cache->calls[j] = ses.gemcount - before;
-            cache->g[point][j] = g;
-            cache->have[point][j] = true;
+            cg[u] = g;
+            have[u] = true;
             cache->formed(j, tab.td[j], tab.names[j]);
         }
-        sum += rx[j] * g;
+        sum += coef[u] * g;
     }
     return sum;
 }
 
-// The two rows hold the same values bit for bit (padding aside).
+// The two rows hold the same values bit for bit (padding aside). Rows kept from a copy of the
+// other mostly match in their padding as well: one compare of the whole storage settles those.
 bool samerow(const tdvector& a, const tdvector& b) {
+    if (std::memcmp(a.a.data(), b.a.data(), sizeof a.a) == 0) return true;
     std::uint64_t diff = 0;
     for (int k = 1; k <= ntd; ++k) diff |= realbitdiff(a[k], b[k]);
     return diff == 0;
@@ -79,16 +89,35 @@ void EmGCache::formed(int16 j, const tdvector& row, const std::string& name) {
     names[u] = name;
 }
 
+std::size_t reactionmembers(const iemvector& rx, int16 nem, std::span<int16, maxem> members) {
+    if (nem < 0 || nem > maxem) index_fault();
+    const int16* coef = rx.a.data();
+    std::size_t n = 0;
+    for (int16 j = 1; j <= nem; ++j) {
+        if (coef[j - 1] != 0) members[n++] = j;
+    }
+    return n;
+}
+
 ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
-                   const iemvector& rx, real p, real t, EmGCache* cache) {
+                   const iemvector& rx, std::span<const int16> members, real p, real t,
+                   EmGCache* cache) {
     if (t <= 0) bomb("calcdg0", "T <= 0 !", myfault);
     constexpr real dp = 1e-5L;
     constexpr real dt = 0.001L;
     ReactionDg r;
-    r.dg = dg0gem(ses, gs, tab, rx, p, t, cache, 0);
-    r.dgdp = (dg0gem(ses, gs, tab, rx, p + dp, t, cache, 1) - r.dg) / dp;
-    r.dgdt = (dg0gem(ses, gs, tab, rx, p, t + dt, cache, 2) - r.dg) / dt;
+    r.dg = dg0gem(ses, gs, tab, rx, members, p, t, cache, 0);
+    r.dgdp = (dg0gem(ses, gs, tab, rx, members, p + dp, t, cache, 1) - r.dg) / dp;
+    r.dgdt = (dg0gem(ses, gs, tab, rx, members, p, t + dt, cache, 2) - r.dg) / dt;
     return r;
+}
+
+ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
+                   const iemvector& rx, real p, real t, EmGCache* cache) {
+    if (t <= 0) bomb("calcdg0", "T <= 0 !", myfault);
+    std::array<int16, maxem> members{};
+    const std::size_t n = reactionmembers(rx, tab.nem, members);
+    return calcdg0(ses, gs, tab, rx, std::span<const int16>(members.data(), n), p, t, cache);
 }
 
 real calclnk(const ReactionTables& tab, const iemvector& rx, real u, real v) {

@@ -3,6 +3,7 @@
 // change with its P and T derivatives, ln K from the activities and the fluid terms, and their
 // sum dG = dG0 + RT ln K.
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,14 @@ struct EmGCache {
 // cache, end-member values already formed at the same point are taken from it.
 ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
                    const iemvector& rx, real p, real t, EmGCache* cache = nullptr);
+// The same with the reaction's end-members (those with rx[j] != 0, each within 1..tab.nem) listed
+// in ascending order by the caller.
+ReactionDg calcdg0(Session& ses, const GemSettings& gs, const ReactionTables& tab,
+                   const iemvector& rx, std::span<const int16> members, real p, real t,
+                   EmGCache* cache);
+// The end-members of the reaction rx among 1..nem (rx[j] != 0), ascending, into `members`;
+// returns how many.
+std::size_t reactionmembers(const iemvector& rx, int16 nem, std::span<int16, maxem> members);
 // ln K from the activities and the fluid terms u = x(CO2) and v = x(H2O).
 real calclnk(const ReactionTables& tab, const iemvector& rx, real u, real v);
 // dG = dG0 + RT ln K with its derivatives (dG/dP holds the activities fixed); first writes u and
