@@ -132,6 +132,47 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
             b[r] = subtractproducts(b[r], rr + r + 1, b + r + 1, n - r - 1) / rr[r];
         }
     };
+    // Solves the factored system for three right-hand sides at once, each in place and by the
+    // very operations of `solve`: the entries of the factors are read once for the three.
+    const auto solve3 = [&](real* b0, real* b1, real* b2) {
+        for (int k = 0; k < n; ++k) {
+            const int p = perm[static_cast<std::size_t>(k)];
+            if (p == k) continue;
+            std::swap(b0[k], b0[p]);
+            std::swap(b1[k], b1[p]);
+            std::swap(b2[k], b2[p]);
+        }
+        for (int r = 1; r < n; ++r) {
+            const real* const rr = row(r);
+            real s0 = b0[r];
+            real s1 = b1[r];
+            real s2 = b2[r];
+            for (int c = 0; c < r; ++c) {
+                const real l = rr[c];
+                s0 -= l * b0[c];
+                s1 -= l * b1[c];
+                s2 -= l * b2[c];
+            }
+            b0[r] = s0;
+            b1[r] = s1;
+            b2[r] = s2;
+        }
+        for (int r = n - 1; r >= 0; --r) {
+            const real* const rr = row(r);
+            real s0 = b0[r];
+            real s1 = b1[r];
+            real s2 = b2[r];
+            for (int c = r + 1; c < n; ++c) {
+                const real u = rr[c];
+                s0 -= u * b0[c];
+                s1 -= u * b1[c];
+                s2 -= u * b2[c];
+            }
+            b0[r] = s0 / rr[r];
+            b1[r] = s1 / rr[r];
+            b2[r] = s2 / rr[r];
+        }
+    };
     // Solves the transposed system in place: U^T, then the unit L^T (each by columns of the
     // factors), then the row exchanges undone.
     const auto solvet = [&](real* b) {
@@ -159,6 +200,12 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
     const real fn = static_cast<real>(n);
     std::array<real, maxeq> xstore;
     real* const x = xstore.data();
+    // The direction's right-hand side, solved beside the estimate's first and last test vectors
+    // (in `xalt`) where there are more than one unknown.
+    std::array<real, maxeq> xestore;
+    real* const xe = xestore.data();
+    std::copy_n(e.a.begin(), n, xe);
+    bool esolved = false;
     // The 1-norm of the inverse is estimated from below as LAPACK's xLACN2 does (Hager's method
     // with Higham's refinements): a few solves with the factors and their transpose, and the
     // alternating test vector. `colmax` is the largest column sum met, formed by the very
@@ -184,8 +231,16 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
         };
         std::array<real, maxeq> sgnstore;
         real* const sgn = sgnstore.data();
+        std::array<real, maxeq> altstore;
+        real* const xalt = altstore.data();
+        real alt = 1;
+        for (int r = 0; r < n; ++r) {
+            xalt[r] = alt * (1 + static_cast<real>(r) / (fn - 1));
+            alt = -alt;
+        }
         std::fill_n(x, n, 1 / fn);
-        solve(x, false);
+        solve3(x, xalt, xe);
+        esolved = true;
         est = take(sum1(x));
         for (int r = 0; r < n; ++r) x[r] = sgn[r] = sign(x[r]);
         solvet(x);
@@ -204,13 +259,7 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
             col = argmax(x);
             if (x[last] == std::fabs(x[col])) break;
         }
-        real alt = 1;
-        for (int r = 0; r < n; ++r) {
-            x[r] = alt * (1 + static_cast<real>(r) / (fn - 1));
-            alt = -alt;
-        }
-        solve(x, false);
-        const real t = take(2 * (sum1(x) / (3 * fn)));
+        const real t = take(2 * (sum1(xalt) / (3 * fn)));
         if (t > est) est = t;
     }
     // The decision as the exact norm would make it, at a fraction of the work:
@@ -239,9 +288,8 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
         cond1 = norm1 * inorm1;
         if (!std::isfinite(cond1) || fn * cond1 >= lucondlimit) return false;
     }
-    std::copy_n(e.a.begin(), n, x);
-    solve(x, false);
-    std::copy_n(x, n, dx.a.begin());
+    if (!esolved) solve(xe, false);
+    std::copy_n(xe, n, dx.a.begin());
     return true;
 }
 
