@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -462,9 +463,14 @@ void dexprdx_row(const eqvector& x, int offset, const termtype& e, int nvar,
 void ActivityDerivatives::clear(int nem, int nxvars) {
     if (nem < 0 || nem > maxem || nxvars < 0 || nxvars > maxeq) index_fault();
     dadxfinite = true;
-    std::fill_n(dadp.a.data(), nem, real{0});
-    std::fill_n(dadt.a.data(), nem, real{0});
-    for (int i = 1; i <= nem; ++i) std::fill_n(dadx[i].a.data(), nxvars, real{0});
+    // Zero bytes are +0 in the real format: cleared by bytes, which costs a fraction of storing
+    // each value.
+    const auto zero = [](real* p, int n) {
+        std::memset(p, 0, static_cast<std::size_t>(n) * sizeof(real));
+    };
+    zero(dadp.a.data(), nem);
+    zero(dadt.a.data(), nem);
+    for (int i = 1; i <= nem; ++i) zero(dadx[i].a.data(), nxvars);
 }
 
 CalcaTables calcatables(const Run& run, const CrossRefs& xref) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -134,7 +135,10 @@ void Evaluation::clearjacobian() {
     int rows = nreac();
     if (m.modeson) rows += m.nsyscomp - m.rankdeficit;
     rows = std::min(std::max(rows, static_cast<int>(ncol)), maxeq);
-    for (int i = 1; i <= rows; ++i) jac[i].fillto(ncol, 0);
+    // Zero bytes are +0 in the real format: cleared by bytes.
+    for (int i = 1; i <= rows; ++i) {
+        std::memset(jac[i].a.data(), 0, static_cast<std::size_t>(ncol) * sizeof(real));
+    }
 }
 
 void Evaluation::failedtable() {
@@ -236,8 +240,11 @@ void Evaluation::reactions() {
     }
     const real* dadp = d.dadp.a.data();
     const real* dadt = d.dadt.a.data();
-    std::array<int16, maxem> members{};  // the end-members of a reaction, ascending
-    std::array<const real*, maxem> dadxrows{};
+    // The end-members of a reaction, ascending, and (where the sums run over them alone) their
+    // coefficients and derivative rows: entries 0..nmembers - 1 written before they are read.
+    std::array<int16, maxem> members;
+    std::array<real, maxem> mcoef;
+    std::array<const real*, maxem> dadxrows;
     for (int i = 1; i <= nreac(); ++i) {
         const iemvector& rx = r[i];
         const int16* coef = rx.a.data();
@@ -268,14 +275,17 @@ void Evaluation::reactions() {
         if (xr.xfree[1]) jrow[col[0] - 1] = dgdp / (scale[0] * div);
         if (xr.xfree[2]) jrow[col[1] - 1] = dgdt / (scale[1] * div);
         if (sparse) {
-            for (std::size_t m = 0; m < nmembers; ++m) dadxrows[m] = d.dadx[members[m]].a.data();
+            for (std::size_t m = 0; m < nmembers; ++m) {
+                mcoef[m] = coef[members[m] - 1];
+                dadxrows[m] = d.dadx[members[m]].a.data();
+            }
         }
         for (int m = 0; m < nfreex; ++m) {
             const int k = freex[static_cast<std::size_t>(m)];
             real s = 0;
             if (sparse) {
                 for (std::size_t n = 0; n < nmembers; ++n) {
-                    s += coef[members[n] - 1] * dadxrows[n][k - 1];
+                    s += mcoef[n] * dadxrows[n][k - 1];
                 }
             } else {
                 for (int j = 1; j <= nem; ++j) s += coef[j - 1] * d.dadx[j][k];
@@ -344,14 +354,23 @@ void Evaluation::massbalance() {
     }
     const int independent = nsys - m.rankdeficit;
     if (wantjac) {
+        // The record and composition derivatives of each solution phase with a mode, looked up
+        // once for every combination.
+        std::array<const ptype1*, maxeq> moderec;
+        std::array<const Fixed1<Fixed1<real, maxssvars>, maxcomp>*, maxeq> modecdx;
+        if (xr.nssmodes < 0 || xr.nssmodes > maxeq) index_fault();
+        for (int ph = 1; ph <= xr.nssmodes; ++ph) {
+            moderec[static_cast<std::size_t>(ph - 1)] = &p1[xr.modephase[ph]];
+            modecdx[static_cast<std::size_t>(ph - 1)] = &compdx[ph];
+        }
         for (int i = 1; i <= independent; ++i) {
             const int row = nreac() + i;
             const int32* pc = m.projc[i].a.data();
             real* jrow = jac[row].a.data();
             for (int ph = 1; ph <= xr.nssmodes; ++ph) {
-                const ptype1& rec = p1[xr.modephase[ph]];
+                const ptype1& rec = *moderec[static_cast<std::size_t>(ph - 1)];
                 const real mode = x[nx + ph];
-                const auto& cdx = compdx[ph].a;
+                const auto& cdx = modecdx[static_cast<std::size_t>(ph - 1)]->a;
                 for (int v = 1; v <= rec.nvar; ++v) {
                     const int pos = xr.modevarpos[ph] + v - 1;
                     if (rec.var[v].flag || !xr.xfree[pos]) continue;
@@ -642,11 +661,12 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
         const int nvar = ph.nvar;
         if (nem < 0 || nem > maxssem || nvar > maxssvars) index_fault();
         cvector& cm = comp[m];
-        cm.fill(0);
-        real* c = cm.a.data();  // c[k - 1] is cm[k]
-        // Row pointers of the end-members' amounts and proportion derivatives: ei[i - 1] is e[i].
-        std::array<real*, maxssem> ei{};
-        std::array<real*, maxssem> di{};
+        std::memset(cm.a.data(), 0, sizeof cm.a);  // zero bytes are +0
+        real* c = cm.a.data();                     // c[k - 1] is cm[k]
+        // Row pointers of the end-members' amounts and proportion derivatives: ei[i - 1] is e[i]
+        // (entries 0..nem - 1 written here, the only ones read).
+        std::array<real*, maxssem> ei;
+        std::array<real*, maxssem> di;
         for (int i = 1; i <= nem; ++i) {
             ei[static_cast<std::size_t>(i - 1)] = e[i].a.data();
             di[static_cast<std::size_t>(i - 1)] = dprop[i].a.data();
@@ -654,7 +674,7 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
         real norm = 0;
         for (int i = 1; i <= nem; ++i) {
             real* row = ei[static_cast<std::size_t>(i - 1)];
-            std::fill_n(row, nsys, real{0});
+            std::memset(row, 0, static_cast<std::size_t>(nsys) * sizeof(real));
             int k = 0;
             for (int cc = 1; cc <= sc.ncomp; ++cc) {
                 if (mb.syscomp[cc]) row[k++] = doubleratio(ph.em[i].comp[cc], sc.compdenom[cc]);
@@ -668,7 +688,7 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
         if (nvar < 1) continue;
         // The derivative of the normalised composition, normalising amount included.
         for (int i = 1; i <= nem; ++i) dexprdx_row(x, offset, ph.p[i], nvar, dprop[i]);
-        std::array<real, maxssem> emsize{};
+        std::array<real, maxssem> emsize;  // entries 0..nem - 1, written before they are read
         for (int i = 1; i <= nem; ++i) emsize[static_cast<std::size_t>(i - 1)] = ph.em[i].emsize;
         auto& cdx = compdx[m];
         for (int v = 0; v < nvar; ++v) {
