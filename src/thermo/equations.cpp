@@ -43,6 +43,19 @@ namespace {
 constexpr real rankresidualtol = 1e-5L;
 constexpr int tableblock = 20;  // entries per block of a debug table
 
+// s plus a[i] * b[i] for i = 0..n - 1, added in that order, two to a loop step: the roundings
+// of the plain loop at fewer loop steps.
+template <class A>
+real addproducts(real s, const A* a, const real* b, int n) {
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        s += a[i] * b[i];
+        s += a[i + 1] * b[i + 1];
+    }
+    if (i < n) s += a[i] * b[i];
+    return s;
+}
+
 // One evaluation of the equations: the parent's state shared by the nested steps.
 struct Evaluation {
     Equations& eq;
@@ -280,13 +293,31 @@ void Evaluation::reactions() {
                 dadxrows[m] = d.dadx[members[m]].a.data();
             }
         }
+        if (sparse && nmembers == 2) {
+            // The common reaction of two end-members, its two terms written out.
+            const real c0 = mcoef[0];
+            const real c1 = mcoef[1];
+            const real* r0 = dadxrows[0];
+            const real* r1 = dadxrows[1];
+            for (int m = 0; m < nfreex; ++m) {
+                const int k = freex[static_cast<std::size_t>(m)];
+                real s = 0;
+                s += c0 * r0[k - 1];
+                s += c1 * r1[k - 1];
+                jrow[col[k - 1] - 1] = s / (scale[k - 1] * div);
+            }
+            continue;
+        }
         for (int m = 0; m < nfreex; ++m) {
             const int k = freex[static_cast<std::size_t>(m)];
             real s = 0;
             if (sparse) {
-                for (std::size_t n = 0; n < nmembers; ++n) {
+                std::size_t n = 0;
+                for (; n + 1 < nmembers; n += 2) {
                     s += mcoef[n] * dadxrows[n][k - 1];
+                    s += mcoef[n + 1] * dadxrows[n + 1][k - 1];
                 }
+                if (n < nmembers) s += mcoef[n] * dadxrows[n][k - 1];
             } else {
                 for (int j = 1; j <= nem; ++j) s += coef[j - 1] * d.dadx[j][k];
             }
@@ -337,8 +368,7 @@ void Evaluation::massbalance() {
         real ai = 0;
         for (int k = 1; k <= nmode; ++k) {
             const real* c = comp[k].a.data();
-            real sum = 0;
-            for (int l = 0; l < nsys; ++l) sum += c[l] * pc[l];
+            const real sum = addproducts(real{0}, pc, c, nsys);
             pr[k - 1] = sum;
             ai += xv[nx + k - 1] * sum;
         }
@@ -376,9 +406,13 @@ void Evaluation::massbalance() {
                     if (rec.var[v].flag || !xr.xfree[pos]) continue;
                     const auto u = static_cast<std::size_t>(v - 1);
                     real sum = 0;
-                    for (int k = 0; k < nsys; ++k) {
-                        sum += pc[k] * cdx[static_cast<std::size_t>(k)].a[u];
+                    int k = 0;
+                    for (; k + 1 < nsys; k += 2) {
+                        const auto uk = static_cast<std::size_t>(k);
+                        sum += pc[k] * cdx[uk].a[u];
+                        sum += pc[k + 1] * cdx[uk + 1].a[u];
                     }
+                    if (k < nsys) sum += pc[k] * cdx[static_cast<std::size_t>(k)].a[u];
                     jrow[column[pos] - 1] = s * mode * sum / xr.xscale[pos];
                 }
             }
@@ -442,10 +476,17 @@ bool Evaluation::finite() {
     for (int i = 1; i <= st.neqns; ++i) {
         if (!std::isfinite(f[i])) return false;
         if (!wantjac) continue;
+        // v - v is +0 for a finite v and not a number otherwise, so the row's sum of these is +0
+        // exactly where every entry is finite.
         const real* row = jac[i].a.data();
-        for (int k = 0; k < ncols; ++k) {
-            if (!std::isfinite(row[k])) return false;
+        real zero = 0;
+        int k = 0;
+        for (; k + 1 < ncols; k += 2) {
+            zero += row[k] - row[k];
+            zero += row[k + 1] - row[k + 1];
         }
+        if (k < ncols) zero += row[k] - row[k];
+        if (!(zero == 0)) return false;
     }
     return true;
 }
@@ -681,7 +722,12 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
             }
             prop[i] = given != nullptr ? given->p[i] : evalexpr(x, offset, ph.p[i]);
             const real pi = prop[i];
-            for (int k2 = 0; k2 < nsys; ++k2) c[k2] += row[k2] * pi;
+            int k2 = 0;
+            for (; k2 + 1 < nsys; k2 += 2) {
+                c[k2] += row[k2] * pi;
+                c[k2 + 1] += row[k2 + 1] * pi;
+            }
+            if (k2 < nsys) c[k2] += row[k2] * pi;
             norm += pi * ph.em[i].emsize;
         }
         for (int k = 0; k < nsys; ++k) c[k] /= norm;
@@ -698,7 +744,13 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
             }
             for (int k = 0; k < nsys; ++k) {
                 real s = 0;
-                for (int i = 0; i < nem; ++i) {
+                int i = 0;
+                for (; i + 1 < nem; i += 2) {
+                    const auto u = static_cast<std::size_t>(i);
+                    s += di[u][v] * ei[u][k];
+                    s += di[u + 1][v] * ei[u + 1][k];
+                }
+                if (i < nem) {
                     const auto u = static_cast<std::size_t>(i);
                     s += di[u][v] * ei[u][k];
                 }
