@@ -196,6 +196,41 @@ TEST(EmGCache, AnyChangeOfARowOrNameDropsItsValues) {
     EXPECT_TRUE(kept(sill));
 }
 
+// A reaction whose every end-member value is already in the cache gives the bits, and counts the
+// gem evaluations, of the same reaction formed without a cache: coefficients other than 1, and a
+// value formed at another reaction's evaluation.
+TEST(EmGCache, AReactionFromTheCacheIsTheReactionFormedAfresh) {
+    Calc c;
+    ReactionTables tab = c.tables();
+    const int16 ky = c.row("ky"), sill = c.row("sill"), and_ = c.row("and");
+    ASSERT_GT(and_, 0);
+    iemvector first;
+    first[ky] = -1;
+    first[sill] = 1;
+    iemvector rx;
+    rx[ky] = 3;
+    rx[sill] = -2;
+    rx[and_] = -1;
+    const real p = 7.5L, t = 950;
+    Session& ses = c.d.ts.ses;
+    const int64 start = ses.gemcount;
+    const ReactionDg apart = calcdg0(ses, c.d.gs, tab, rx, p, t);
+    const int64 apartcount = ses.gemcount - start;
+    EmGCache cache;
+    cache.start(c.d.gs, c.td, c.names, tab.nem, p, t);
+    calcdg0(ses, c.d.gs, tab, first, p, t, &cache);                        // ky and sill formed
+    const ReactionDg mixed = calcdg0(ses, c.d.gs, tab, rx, p, t, &cache);  // and formed
+    cache.start(c.d.gs, c.td, c.names, tab.nem, p, t);
+    const int64 before = ses.gemcount;
+    const ReactionDg kept = calcdg0(ses, c.d.gs, tab, rx, p, t, &cache);  // all from the cache
+    EXPECT_EQ(ses.gemcount - before, apartcount);
+    for (const ReactionDg& g : {mixed, kept}) {
+        EXPECT_EQ(g.dg, apart.dg);
+        EXPECT_EQ(g.dgdp, apart.dgdp);
+        EXPECT_EQ(g.dgdt, apart.dgdt);
+    }
+}
+
 // The fluid terms of ln K: n ln u for CO2, n ln v for H2O, -4 n(aqSi) ln v for aqSi (whatever the
 // H2O coefficient, as long as H2O is in the calculation), each only for 0 < u, v < 1.
 TEST(Reactions, LnKFluidTermTable) {
