@@ -568,13 +568,26 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
                 }
                 real* drow = d.dadx[row].a.data() + (offset - 1);  // drow[v - 1]: variable v
                 const real* edx = e.dx.a.data();
-                for (int v = 0; v < nvar; ++v) {
-                    real s = 0;
-                    for (std::size_t u = 0; u < static_cast<std::size_t>(ntmf); ++u) {
-                        s += pq[u] * dsfrow[u][v] / sfv[u];
+                if (ntmf == 1) {
+                    // One site fraction (a one-site ideal end-member): its term written out.
+                    const real pq0 = pq[0];
+                    const real sfv0 = sfv[0];
+                    const real* dsf0 = dsfrow[0];
+                    for (int v = 0; v < nvar; ++v) {
+                        real s = 0;
+                        s += pq0 * dsf0[v] / sfv0;
+                        drow[v] = rt * s + edx[v];
+                        finite = finite && std::isfinite(drow[v]);
                     }
-                    drow[v] = rt * s + edx[v];
-                    finite = finite && std::isfinite(drow[v]);
+                } else {
+                    for (int v = 0; v < nvar; ++v) {
+                        real s = 0;
+                        for (std::size_t u = 0; u < static_cast<std::size_t>(ntmf); ++u) {
+                            s += pq[u] * dsfrow[u][v] / sfv[u];
+                        }
+                        drow[v] = rt * s + edx[v];
+                        finite = finite && std::isfinite(drow[v]);
+                    }
                 }
             }
             if (dopt) {

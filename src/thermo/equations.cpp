@@ -715,11 +715,12 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
         real norm = 0;
         for (int i = 1; i <= nem; ++i) {
             real* row = ei[static_cast<std::size_t>(i - 1)];
-            std::memset(row, 0, static_cast<std::size_t>(nsys) * sizeof(real));
             int k = 0;
             for (int cc = 1; cc <= sc.ncomp; ++cc) {
                 if (mb.syscomp[cc]) row[k++] = doubleratio(ph.em[i].comp[cc], sc.compdenom[cc]);
             }
+            if (k < nsys)
+                std::memset(row + k, 0, static_cast<std::size_t>(nsys - k) * sizeof(real));
             prop[i] = given != nullptr ? given->p[i] : evalexpr(x, offset, ph.p[i]);
             const real pi = prop[i];
             int k2 = 0;

@@ -93,8 +93,18 @@ std::size_t reactionmembers(const iemvector& rx, int16 nem, std::span<int16, max
     if (nem < 0 || nem > maxem) index_fault();
     const int16* coef = rx.a.data();
     std::size_t n = 0;
-    for (int16 j = 1; j <= nem; ++j) {
-        if (coef[j - 1] != 0) members[n++] = j;
+    int j = 1;
+    // Four coefficients at a time: a reaction has few end-members, so most groups are all zero.
+    for (; j + 3 <= nem; j += 4) {
+        std::uint64_t group = 0;
+        std::memcpy(&group, coef + j - 1, sizeof group);
+        if (group == 0) continue;
+        for (int q = j; q < j + 4; ++q) {
+            if (coef[q - 1] != 0) members[n++] = static_cast<int16>(q);
+        }
+    }
+    for (; j <= nem; ++j) {
+        if (coef[j - 1] != 0) members[n++] = static_cast<int16>(j);
     }
     return n;
 }
