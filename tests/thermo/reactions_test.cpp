@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -194,6 +195,28 @@ TEST(EmGCache, AnyChangeOfARowOrNameDropsItsValues) {
     c.names[ky] = "ky2";
     EXPECT_FALSE(kept(ky));
     EXPECT_TRUE(kept(sill));
+}
+
+// The members of a reaction are its end-members of nonzero coefficient within 1..nem, ascending:
+// against a plain scan, for counts of end-members that do and do not fill whole groups of four,
+// members at either end of a group, and coefficients past nem that must not count.
+TEST(ReactionMembers, TheEndMembersOfNonzeroCoefficientAscending) {
+    for (const int nem : {0, 1, 3, 4, 5, 8, 11, 18, 399, 400}) {
+        iemvector rx;
+        for (int j = 1; j <= maxem; ++j) {
+            if (j % 7 == 1 || j % 4 == 0 || j == nem + 1) rx[j] = j % 2 == 0 ? 2 : -1;
+        }
+        std::array<int16, maxem> members{};
+        const std::size_t n = reactionmembers(rx, static_cast<int16>(nem), members);
+        std::size_t want = 0;
+        for (int j = 1; j <= nem; ++j) {
+            if (rx[j] == 0) continue;
+            ASSERT_LT(want, n) << nem;
+            EXPECT_EQ(members[want], j) << nem;
+            ++want;
+        }
+        EXPECT_EQ(n, want) << nem;
+    }
 }
 
 // A reaction whose every end-member value is already in the cache gives the bits, and counts the
