@@ -28,6 +28,30 @@ SvdDirectionInfo decompose(Console& con, SvdArrays& s, const eqmatrix& j, int n)
     return info;
 }
 
+// s minus a[i] * b[i] for i = 0..len - 1, subtracted in that order; two to a pass, which
+// saves loop steps and leaves every rounding as it was.
+inline real subtractproducts(real s, const real* a, const real* b, int len) {
+    int i = 0;
+    for (; i + 1 < len; i += 2) {
+        s -= a[i] * b[i];
+        s -= a[i + 1] * b[i + 1];
+    }
+    if (i < len) s -= a[i] * b[i];
+    return s;
+}
+
+// The same with a[i] read at a + i * stride.
+inline real subtractproductsstrided(real s, const real* a, std::size_t stride, const real* b,
+                                    int len) {
+    int i = 0;
+    for (; i + 1 < len; i += 2, a += 2 * stride) {
+        s -= *a * b[i];
+        s -= a[stride] * b[i + 1];
+    }
+    if (i < len) s -= *a * b[i];
+    return s;
+}
+
 }  // namespace
 
 bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int n, eqvector& dx,
@@ -47,7 +71,12 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
     for (int c = 0; c < n; ++c) {
         real sum = 0;
         const real* p = a + c;
-        for (int r = 0; r < n; ++r, p += n) sum += std::fabs(*p);
+        int r = 0;
+        for (; r + 1 < n; r += 2, p += 2 * un) {
+            sum += std::fabs(*p);
+            sum += std::fabs(p[un]);
+        }
+        if (r < n) sum += std::fabs(*p);
         if (sum > norm1) norm1 = sum;
     }
     std::array<int, maxeq> perm;
@@ -74,7 +103,12 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
             const real f = rr[k] / pivot;
             rr[k] = f;
             if (f == 0) continue;
-            for (int c = k + 1; c < n; ++c) rr[c] -= f * rk[c];
+            int c = k + 1;
+            for (; c + 1 < n; c += 2) {
+                rr[c] -= f * rk[c];
+                rr[c + 1] -= f * rk[c + 1];
+            }
+            if (c < n) rr[c] -= f * rk[c];
         }
     }
     // Solves the factored system for b (from 0) in place. For a unit vector (a column of the
@@ -91,32 +125,62 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
             while (first < n && b[first] == 0) ++first;
         }
         for (int r = first + 1; r < n; ++r) {
-            const real* const rr = row(r);
-            real s = b[r];
-            for (int c = first; c < r; ++c) s -= rr[c] * b[c];
-            b[r] = s;
+            b[r] = subtractproducts(b[r], row(r) + first, b + first, r - first);
         }
         for (int r = n - 1; r >= 0; --r) {
             const real* const rr = row(r);
-            real s = b[r];
-            for (int c = r + 1; c < n; ++c) s -= rr[c] * b[c];
-            b[r] = s / rr[r];
+            b[r] = subtractproducts(b[r], rr + r + 1, b + r + 1, n - r - 1) / rr[r];
+        }
+    };
+    // Solves the factored system for three right-hand sides at once, each in place and by the
+    // very operations of `solve`: the entries of the factors are read once for the three.
+    const auto solve3 = [&](real* b0, real* b1, real* b2) {
+        for (int k = 0; k < n; ++k) {
+            const int p = perm[static_cast<std::size_t>(k)];
+            if (p == k) continue;
+            std::swap(b0[k], b0[p]);
+            std::swap(b1[k], b1[p]);
+            std::swap(b2[k], b2[p]);
+        }
+        for (int r = 1; r < n; ++r) {
+            const real* const rr = row(r);
+            real s0 = b0[r];
+            real s1 = b1[r];
+            real s2 = b2[r];
+            for (int c = 0; c < r; ++c) {
+                const real l = rr[c];
+                s0 -= l * b0[c];
+                s1 -= l * b1[c];
+                s2 -= l * b2[c];
+            }
+            b0[r] = s0;
+            b1[r] = s1;
+            b2[r] = s2;
+        }
+        for (int r = n - 1; r >= 0; --r) {
+            const real* const rr = row(r);
+            real s0 = b0[r];
+            real s1 = b1[r];
+            real s2 = b2[r];
+            for (int c = r + 1; c < n; ++c) {
+                const real u = rr[c];
+                s0 -= u * b0[c];
+                s1 -= u * b1[c];
+                s2 -= u * b2[c];
+            }
+            b0[r] = s0 / rr[r];
+            b1[r] = s1 / rr[r];
+            b2[r] = s2 / rr[r];
         }
     };
     // Solves the transposed system in place: U^T, then the unit L^T (each by columns of the
     // factors), then the row exchanges undone.
     const auto solvet = [&](real* b) {
         for (int r = 0; r < n; ++r) {
-            const real* q = a + r;
-            real s = b[r];
-            for (int c = 0; c < r; ++c, q += n) s -= *q * b[c];
-            b[r] = s / *q;
+            b[r] = subtractproductsstrided(b[r], a + r, un, b, r) / row(r)[r];
         }
         for (int r = n - 2; r >= 0; --r) {
-            const real* q = row(r + 1) + r;
-            real s = b[r];
-            for (int c = r + 1; c < n; ++c, q += n) s -= *q * b[c];
-            b[r] = s;
+            b[r] = subtractproductsstrided(b[r], row(r + 1) + r, un, b + r + 1, n - r - 1);
         }
         for (int k = n - 1; k >= 0; --k) {
             const int p = perm[static_cast<std::size_t>(k)];
@@ -136,6 +200,12 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
     const real fn = static_cast<real>(n);
     std::array<real, maxeq> xstore;
     real* const x = xstore.data();
+    // The direction's right-hand side, solved beside the estimate's first and last test vectors
+    // (in `xalt`) where there are more than one unknown.
+    std::array<real, maxeq> xestore;
+    real* const xe = xestore.data();
+    std::copy_n(e.a.begin(), n, xe);
+    bool esolved = false;
     // The 1-norm of the inverse is estimated from below as LAPACK's xLACN2 does (Hager's method
     // with Higham's refinements): a few solves with the factors and their transpose, and the
     // alternating test vector. `colmax` is the largest column sum met, formed by the very
@@ -161,8 +231,16 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
         };
         std::array<real, maxeq> sgnstore;
         real* const sgn = sgnstore.data();
+        std::array<real, maxeq> altstore;
+        real* const xalt = altstore.data();
+        real alt = 1;
+        for (int r = 0; r < n; ++r) {
+            xalt[r] = alt * (1 + static_cast<real>(r) / (fn - 1));
+            alt = -alt;
+        }
         std::fill_n(x, n, 1 / fn);
-        solve(x, false);
+        solve3(x, xalt, xe);
+        esolved = true;
         est = take(sum1(x));
         for (int r = 0; r < n; ++r) x[r] = sgn[r] = sign(x[r]);
         solvet(x);
@@ -181,13 +259,7 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
             col = argmax(x);
             if (x[last] == std::fabs(x[col])) break;
         }
-        real alt = 1;
-        for (int r = 0; r < n; ++r) {
-            x[r] = alt * (1 + static_cast<real>(r) / (fn - 1));
-            alt = -alt;
-        }
-        solve(x, false);
-        const real t = take(2 * (sum1(x) / (3 * fn)));
+        const real t = take(2 * (sum1(xalt) / (3 * fn)));
         if (t > est) est = t;
     }
     // The decision as the exact norm would make it, at a fraction of the work:
@@ -216,9 +288,8 @@ bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int 
         cond1 = norm1 * inorm1;
         if (!std::isfinite(cond1) || fn * cond1 >= lucondlimit) return false;
     }
-    std::copy_n(e.a.begin(), n, x);
-    solve(x, false);
-    std::copy_n(x, n, dx.a.begin());
+    if (!esolved) solve(xe, false);
+    std::copy_n(xe, n, dx.a.begin());
     return true;
 }
 

@@ -256,9 +256,18 @@ bool Nle::fn(real& f, real& slope, int16 mode, real a) {
     f = sumsq(e, n);
     real s = 0;
     maxe = 0;
+    if (n > maxeq) index_fault();
+    const real* const d = dx.a.data();  // d[c - 1] is dx[c]
     for (int i = 1; i <= n; ++i) {
+        // The products summed in column order, two to a loop step.
+        const real* const row = jac[i].a.data();
         real jd = 0;
-        for (int c = 1; c <= n; ++c) jd += jac[i][c] * dx[c];
+        int c = 0;
+        for (; c + 1 < n; c += 2) {
+            jd += row[c] * d[c];
+            jd += row[c + 1] * d[c + 1];
+        }
+        if (c < n) jd += row[c] * d[c];
         s += e[i] * jd;
         maxe = std::max(maxe, std::fabs(e[i]));
     }

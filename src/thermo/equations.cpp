@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -41,6 +42,19 @@ namespace {
 
 constexpr real rankresidualtol = 1e-5L;
 constexpr int tableblock = 20;  // entries per block of a debug table
+
+// s plus a[i] * b[i] for i = 0..n - 1, added in that order, two to a loop step: the roundings
+// of the plain loop at fewer loop steps.
+template <class A>
+real addproducts(real s, const A* a, const real* b, int n) {
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        s += a[i] * b[i];
+        s += a[i + 1] * b[i + 1];
+    }
+    if (i < n) s += a[i] * b[i];
+    return s;
+}
 
 // One evaluation of the equations: the parent's state shared by the nested steps.
 struct Evaluation {
@@ -134,7 +148,10 @@ void Evaluation::clearjacobian() {
     int rows = nreac();
     if (m.modeson) rows += m.nsyscomp - m.rankdeficit;
     rows = std::min(std::max(rows, static_cast<int>(ncol)), maxeq);
-    for (int i = 1; i <= rows; ++i) jac[i].fillto(ncol, 0);
+    // Zero bytes are +0 in the real format: cleared by bytes.
+    for (int i = 1; i <= rows; ++i) {
+        std::memset(jac[i].a.data(), 0, static_cast<std::size_t>(ncol) * sizeof(real));
+    }
 }
 
 void Evaluation::failedtable() {
@@ -236,8 +253,11 @@ void Evaluation::reactions() {
     }
     const real* dadp = d.dadp.a.data();
     const real* dadt = d.dadt.a.data();
-    std::array<int16, maxem> members{};  // the end-members of a reaction, ascending
-    std::array<const real*, maxem> dadxrows{};
+    // The end-members of a reaction, ascending, and (where the sums run over them alone) their
+    // coefficients and derivative rows: entries 0..nmembers - 1 written before they are read.
+    std::array<int16, maxem> members;
+    std::array<real, maxem> mcoef;
+    std::array<const real*, maxem> dadxrows;
     for (int i = 1; i <= nreac(); ++i) {
         const iemvector& rx = r[i];
         const int16* coef = rx.a.data();
@@ -268,15 +288,36 @@ void Evaluation::reactions() {
         if (xr.xfree[1]) jrow[col[0] - 1] = dgdp / (scale[0] * div);
         if (xr.xfree[2]) jrow[col[1] - 1] = dgdt / (scale[1] * div);
         if (sparse) {
-            for (std::size_t m = 0; m < nmembers; ++m) dadxrows[m] = d.dadx[members[m]].a.data();
+            for (std::size_t m = 0; m < nmembers; ++m) {
+                mcoef[m] = coef[members[m] - 1];
+                dadxrows[m] = d.dadx[members[m]].a.data();
+            }
+        }
+        if (sparse && nmembers == 2) {
+            // The common reaction of two end-members, its two terms written out.
+            const real c0 = mcoef[0];
+            const real c1 = mcoef[1];
+            const real* r0 = dadxrows[0];
+            const real* r1 = dadxrows[1];
+            for (int m = 0; m < nfreex; ++m) {
+                const int k = freex[static_cast<std::size_t>(m)];
+                real s = 0;
+                s += c0 * r0[k - 1];
+                s += c1 * r1[k - 1];
+                jrow[col[k - 1] - 1] = s / (scale[k - 1] * div);
+            }
+            continue;
         }
         for (int m = 0; m < nfreex; ++m) {
             const int k = freex[static_cast<std::size_t>(m)];
             real s = 0;
             if (sparse) {
-                for (std::size_t n = 0; n < nmembers; ++n) {
-                    s += coef[members[n] - 1] * dadxrows[n][k - 1];
+                std::size_t n = 0;
+                for (; n + 1 < nmembers; n += 2) {
+                    s += mcoef[n] * dadxrows[n][k - 1];
+                    s += mcoef[n + 1] * dadxrows[n + 1][k - 1];
                 }
+                if (n < nmembers) s += mcoef[n] * dadxrows[n][k - 1];
             } else {
                 for (int j = 1; j <= nem; ++j) s += coef[j - 1] * d.dadx[j][k];
             }
@@ -327,8 +368,7 @@ void Evaluation::massbalance() {
         real ai = 0;
         for (int k = 1; k <= nmode; ++k) {
             const real* c = comp[k].a.data();
-            real sum = 0;
-            for (int l = 0; l < nsys; ++l) sum += c[l] * pc[l];
+            const real sum = addproducts(real{0}, pc, c, nsys);
             pr[k - 1] = sum;
             ai += xv[nx + k - 1] * sum;
         }
@@ -344,22 +384,35 @@ void Evaluation::massbalance() {
     }
     const int independent = nsys - m.rankdeficit;
     if (wantjac) {
+        // The record and composition derivatives of each solution phase with a mode, looked up
+        // once for every combination.
+        std::array<const ptype1*, maxeq> moderec;
+        std::array<const Fixed1<Fixed1<real, maxssvars>, maxcomp>*, maxeq> modecdx;
+        if (xr.nssmodes < 0 || xr.nssmodes > maxeq) index_fault();
+        for (int ph = 1; ph <= xr.nssmodes; ++ph) {
+            moderec[static_cast<std::size_t>(ph - 1)] = &p1[xr.modephase[ph]];
+            modecdx[static_cast<std::size_t>(ph - 1)] = &compdx[ph];
+        }
         for (int i = 1; i <= independent; ++i) {
             const int row = nreac() + i;
             const int32* pc = m.projc[i].a.data();
             real* jrow = jac[row].a.data();
             for (int ph = 1; ph <= xr.nssmodes; ++ph) {
-                const ptype1& rec = p1[xr.modephase[ph]];
+                const ptype1& rec = *moderec[static_cast<std::size_t>(ph - 1)];
                 const real mode = x[nx + ph];
-                const auto& cdx = compdx[ph].a;
+                const auto& cdx = modecdx[static_cast<std::size_t>(ph - 1)]->a;
                 for (int v = 1; v <= rec.nvar; ++v) {
                     const int pos = xr.modevarpos[ph] + v - 1;
                     if (rec.var[v].flag || !xr.xfree[pos]) continue;
                     const auto u = static_cast<std::size_t>(v - 1);
                     real sum = 0;
-                    for (int k = 0; k < nsys; ++k) {
-                        sum += pc[k] * cdx[static_cast<std::size_t>(k)].a[u];
+                    int k = 0;
+                    for (; k + 1 < nsys; k += 2) {
+                        const auto uk = static_cast<std::size_t>(k);
+                        sum += pc[k] * cdx[uk].a[u];
+                        sum += pc[k + 1] * cdx[uk + 1].a[u];
                     }
+                    if (k < nsys) sum += pc[k] * cdx[static_cast<std::size_t>(k)].a[u];
                     jrow[column[pos] - 1] = s * mode * sum / xr.xscale[pos];
                 }
             }
@@ -423,10 +476,17 @@ bool Evaluation::finite() {
     for (int i = 1; i <= st.neqns; ++i) {
         if (!std::isfinite(f[i])) return false;
         if (!wantjac) continue;
+        // v - v is +0 for a finite v and not a number otherwise, so the row's sum of these is +0
+        // exactly where every entry is finite.
         const real* row = jac[i].a.data();
-        for (int k = 0; k < ncols; ++k) {
-            if (!std::isfinite(row[k])) return false;
+        real zero = 0;
+        int k = 0;
+        for (; k + 1 < ncols; k += 2) {
+            zero += row[k] - row[k];
+            zero += row[k + 1] - row[k + 1];
         }
+        if (k < ncols) zero += row[k] - row[k];
+        if (!(zero == 0)) return false;
     }
     return true;
 }
@@ -642,11 +702,12 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
         const int nvar = ph.nvar;
         if (nem < 0 || nem > maxssem || nvar > maxssvars) index_fault();
         cvector& cm = comp[m];
-        cm.fill(0);
-        real* c = cm.a.data();  // c[k - 1] is cm[k]
-        // Row pointers of the end-members' amounts and proportion derivatives: ei[i - 1] is e[i].
-        std::array<real*, maxssem> ei{};
-        std::array<real*, maxssem> di{};
+        std::memset(cm.a.data(), 0, sizeof cm.a);  // zero bytes are +0
+        real* c = cm.a.data();                     // c[k - 1] is cm[k]
+        // Row pointers of the end-members' amounts and proportion derivatives: ei[i - 1] is e[i]
+        // (entries 0..nem - 1 written here, the only ones read).
+        std::array<real*, maxssem> ei;
+        std::array<real*, maxssem> di;
         for (int i = 1; i <= nem; ++i) {
             ei[static_cast<std::size_t>(i - 1)] = e[i].a.data();
             di[static_cast<std::size_t>(i - 1)] = dprop[i].a.data();
@@ -654,21 +715,27 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
         real norm = 0;
         for (int i = 1; i <= nem; ++i) {
             real* row = ei[static_cast<std::size_t>(i - 1)];
-            std::fill_n(row, nsys, real{0});
             int k = 0;
             for (int cc = 1; cc <= sc.ncomp; ++cc) {
                 if (mb.syscomp[cc]) row[k++] = doubleratio(ph.em[i].comp[cc], sc.compdenom[cc]);
             }
+            if (k < nsys)
+                std::memset(row + k, 0, static_cast<std::size_t>(nsys - k) * sizeof(real));
             prop[i] = given != nullptr ? given->p[i] : evalexpr(x, offset, ph.p[i]);
             const real pi = prop[i];
-            for (int k2 = 0; k2 < nsys; ++k2) c[k2] += row[k2] * pi;
+            int k2 = 0;
+            for (; k2 + 1 < nsys; k2 += 2) {
+                c[k2] += row[k2] * pi;
+                c[k2 + 1] += row[k2 + 1] * pi;
+            }
+            if (k2 < nsys) c[k2] += row[k2] * pi;
             norm += pi * ph.em[i].emsize;
         }
         for (int k = 0; k < nsys; ++k) c[k] /= norm;
         if (nvar < 1) continue;
         // The derivative of the normalised composition, normalising amount included.
         for (int i = 1; i <= nem; ++i) dexprdx_row(x, offset, ph.p[i], nvar, dprop[i]);
-        std::array<real, maxssem> emsize{};
+        std::array<real, maxssem> emsize;  // entries 0..nem - 1, written before they are read
         for (int i = 1; i <= nem; ++i) emsize[static_cast<std::size_t>(i - 1)] = ph.em[i].emsize;
         auto& cdx = compdx[m];
         for (int v = 0; v < nvar; ++v) {
@@ -678,7 +745,13 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
             }
             for (int k = 0; k < nsys; ++k) {
                 real s = 0;
-                for (int i = 0; i < nem; ++i) {
+                int i = 0;
+                for (; i + 1 < nem; i += 2) {
+                    const auto u = static_cast<std::size_t>(i);
+                    s += di[u][v] * ei[u][k];
+                    s += di[u + 1][v] * ei[u + 1][k];
+                }
+                if (i < nem) {
                     const auto u = static_cast<std::size_t>(i);
                     s += di[u][v] * ei[u][k];
                 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -194,6 +195,63 @@ TEST(EmGCache, AnyChangeOfARowOrNameDropsItsValues) {
     c.names[ky] = "ky2";
     EXPECT_FALSE(kept(ky));
     EXPECT_TRUE(kept(sill));
+}
+
+// The members of a reaction are its end-members of nonzero coefficient within 1..nem, ascending:
+// against a plain scan, for counts of end-members that do and do not fill whole groups of four,
+// members at either end of a group, and coefficients past nem that must not count.
+TEST(ReactionMembers, TheEndMembersOfNonzeroCoefficientAscending) {
+    for (const int nem : {0, 1, 3, 4, 5, 8, 11, 18, 399, 400}) {
+        iemvector rx;
+        for (int j = 1; j <= maxem; ++j) {
+            if (j % 7 == 1 || j % 4 == 0 || j == nem + 1) rx[j] = j % 2 == 0 ? 2 : -1;
+        }
+        std::array<int16, maxem> members{};
+        const std::size_t n = reactionmembers(rx, static_cast<int16>(nem), members);
+        std::size_t want = 0;
+        for (int j = 1; j <= nem; ++j) {
+            if (rx[j] == 0) continue;
+            ASSERT_LT(want, n) << nem;
+            EXPECT_EQ(members[want], j) << nem;
+            ++want;
+        }
+        EXPECT_EQ(n, want) << nem;
+    }
+}
+
+// A reaction whose every end-member value is already in the cache gives the bits, and counts the
+// gem evaluations, of the same reaction formed without a cache: coefficients other than 1, and a
+// value formed at another reaction's evaluation.
+TEST(EmGCache, AReactionFromTheCacheIsTheReactionFormedAfresh) {
+    Calc c;
+    ReactionTables tab = c.tables();
+    const int16 ky = c.row("ky"), sill = c.row("sill"), and_ = c.row("and");
+    ASSERT_GT(and_, 0);
+    iemvector first;
+    first[ky] = -1;
+    first[sill] = 1;
+    iemvector rx;
+    rx[ky] = 3;
+    rx[sill] = -2;
+    rx[and_] = -1;
+    const real p = 7.5L, t = 950;
+    Session& ses = c.d.ts.ses;
+    const int64 start = ses.gemcount;
+    const ReactionDg apart = calcdg0(ses, c.d.gs, tab, rx, p, t);
+    const int64 apartcount = ses.gemcount - start;
+    EmGCache cache;
+    cache.start(c.d.gs, c.td, c.names, tab.nem, p, t);
+    calcdg0(ses, c.d.gs, tab, first, p, t, &cache);                        // ky and sill formed
+    const ReactionDg mixed = calcdg0(ses, c.d.gs, tab, rx, p, t, &cache);  // and formed
+    cache.start(c.d.gs, c.td, c.names, tab.nem, p, t);
+    const int64 before = ses.gemcount;
+    const ReactionDg kept = calcdg0(ses, c.d.gs, tab, rx, p, t, &cache);  // all from the cache
+    EXPECT_EQ(ses.gemcount - before, apartcount);
+    for (const ReactionDg& g : {mixed, kept}) {
+        EXPECT_EQ(g.dg, apart.dg);
+        EXPECT_EQ(g.dgdp, apart.dgdp);
+        EXPECT_EQ(g.dgdt, apart.dgdt);
+    }
 }
 
 // The fluid terms of ln K: n ln u for CO2, n ln v for H2O, -4 n(aqSi) ln v for aqSi (whatever the
