@@ -140,8 +140,9 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
     CrossRefs& xref = st_->xref;
     prectype1& ss = *run_.arrays.prec1;
     const SystemComponents& comps = run_.dataset.components;
-    // Clear every slot a result of this point can read, so nothing of the last point shows.
-    for (int p = 1; p <= maxresultphases; ++p) {
+    // Clear every slot a result of this point can read, so nothing of the last point shows (the
+    // phases not made yet read as zeros).
+    for (int p = 1; p <= res.ph.size(); ++p) {
         res.ph[p].mode.fill(0);
         res.ph[p].stepfactor.fill(0);
     }
