@@ -31,6 +31,10 @@ using eestrtype = Fixed1<std::string, 12>;
 // Writes `s` to the channels of `mask` that are open, with `before` and `after` line ends
 // (0 none, 1 one, any other value two).
 void putstr(Session& ses, int before, std::string_view s, int after, int32 mask);
+// Whether any channel of `mask` is open: text for none of them need not be composed.
+inline bool anyopen(const Session& ses, int32 mask) {
+    return (ses.ch.activechannels & mask) != 0;
+}
 // Appends a field: right-justified in `width` columns when width > 0, left-justified when < 0.
 void addstr(std::string_view s, int width, std::string& line);
 // A value that is not finite stops the run naming the calling procedure.
