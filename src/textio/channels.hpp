@@ -45,6 +45,8 @@ void addgreal(int width, std::string& line, real x, CallSite where = CallSite::c
 void writefile(OutFile& f, std::string_view text);
 // Flushes every open run file; a failed write is a fatal stop.
 void flushfiles(Session& ses);
+// The same for the file of one channel (2 .. 10), when it is open.
+void flushfile(Session& ses, int channel);
 // Writes the words of `lines` as a paragraph of at most 78 characters a line, screen and log.
 void formattext(Session& ses, const eestrtype& lines);
 
