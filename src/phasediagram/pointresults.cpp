@@ -98,8 +98,8 @@ void Calculation::postprocess() {
         }
     }
     // Properties of the phases; the system sums need modes.
-    // Made once for the calculation: the table holds 100 kB, and setting it up afresh cost more
-    // than the rest of a grid point.
+    // Made once for the calculation: the table holds 16 kB, and setting it up afresh at each point
+    // cost more than the rest of it.
     if (!sums_) sums_ = std::make_unique<SystemProps>();
     const CalcaTables ct = calcatables(run_, st_->xref);
     NleWork& work = *nst_.work;

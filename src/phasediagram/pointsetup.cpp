@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "phasediagram/calculation.hpp"
 
 namespace qv::pdsolve {
@@ -15,6 +17,12 @@ bool dependson(const termtype& e, int v) {
         }
     }
     return false;
+}
+
+// Sets every entry of `v` to 0 in one pass over its storage (all bits clear is +0).
+template <int N>
+void zero(Fixed1<real, N>& v) {
+    std::memset(v.a.data(), 0, sizeof v.a);
 }
 
 }  // namespace
@@ -140,10 +148,11 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
     CrossRefs& xref = st_->xref;
     prectype1& ss = *run_.arrays.prec1;
     const SystemComponents& comps = run_.dataset.components;
-    // Clear every slot a result of this point can read, so nothing of the last point shows.
-    for (int p = 1; p <= maxresultphases; ++p) {
-        res.ph[p].mode.fill(0);
-        res.ph[p].stepfactor.fill(0);
+    // Clear every slot a result of this point can read, so nothing of the last point shows (the
+    // phases not made yet read as zeros).
+    for (int p = 1; p <= res.ph.size(); ++p) {
+        zero(res.ph[p].mode);
+        zero(res.ph[p].stepfactor);
     }
     res.g = 0;
     clear_sums(res.sys);

@@ -22,6 +22,8 @@ int modevarrunphase(const Run& run, const CrossRefs& xref, int j) {
 }  // namespace
 
 void printresultguesses(Session& ses, Run& run, PdRun& pd, SolveState& st) {
+    // The block goes to the log alone (and changes nothing else): without the log, no block.
+    if (!anyopen(ses, logmask)) return;
     const Result& cur = st.cur;
     const int16 nx = run.nxvars;
     putstr(ses, 1, rule60(), 1, logmask);

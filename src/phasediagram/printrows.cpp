@@ -400,7 +400,7 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
     }
     putstr(ses, 0, line, 1, csvmask);
-    flushfiles(ses);
+    flushfile(ses, csvchannel);
 }
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/families.hpp"
+#include "base/grow.hpp"
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
 #include "phasediagram/bulk.hpp"
@@ -114,9 +115,10 @@ struct Result {
     int16 nbulkcomp = 0;
     Fixed1<std::string, maxcomp> compnames{};
     Fixed1<bool, maxcomp> compused{};
-    // The bulk line: compositions per step (fractions), the position of each step.
+    // The bulk line: compositions per step (fractions), the position of each step. (Most runs
+    // have one step: the compositions are made as they are written.)
     int16 nbulk = 0;
-    Fixed1<cvector, maxbulk> bulk{};
+    Grow1<cvector, maxbulk> bulk;
     Fixed1<real, maxbulk> bulkpos{};
     int16 bulkstep = 0;     // the bulk step of a solve with modes
     real bulkposition = 0;  // its position on the bulk line
@@ -124,7 +126,8 @@ struct Result {
     int16 nmodesteps = 0;
     int16 firstmodestep = 0;
     int16 nphases = 0;
-    Fixed1<ResultPhase, maxresultphases> ph{};
+    // The phases, made as a point first writes them (16 kB each, a handful in use).
+    Grow1<ResultPhase, maxresultphases> ph;
     SystemProps sys;  // G, H, S, V and density of the system per mode set
     real g = 0;       // G of the first bulk step
     real ah2o = 1;    // a(H2O) of the assemblage

@@ -141,13 +141,16 @@ void addgreal(int width, std::string& line, real x, CallSite where) {
     addstr(text.view(), width, line);
 }
 
-void flushfiles(Session& ses) {
-    for (int i = 2; i < nchannels; ++i) {
-        const OutFile& f = ses.ch.files[static_cast<std::size_t>(i)];
-        if (f.f != nullptr && (std::fflush(f.f) != 0 || std::ferror(f.f) != 0)) {
-            bomb("flushfiles", "problem writing " + f.name, yourfault);
-        }
+void flushfile(Session& ses, int channel) {
+    if (channel < 2 || channel >= nchannels) bomb("flushfile", "not a file channel", myfault);
+    const OutFile& f = ses.ch.files[static_cast<std::size_t>(channel)];
+    if (f.f != nullptr && (std::fflush(f.f) != 0 || std::ferror(f.f) != 0)) {
+        bomb("flushfiles", "problem writing " + f.name, yourfault);
     }
+}
+
+void flushfiles(Session& ses) {
+    for (int i = 2; i < nchannels; ++i) flushfile(ses, i);
 }
 
 void formattext(Session& ses, const eestrtype& lines) {

@@ -31,6 +31,10 @@ using eestrtype = Fixed1<std::string, 12>;
 // Writes `s` to the channels of `mask` that are open, with `before` and `after` line ends
 // (0 none, 1 one, any other value two).
 void putstr(Session& ses, int before, std::string_view s, int after, int32 mask);
+// Whether any channel of `mask` is open: text for none of them need not be composed.
+inline bool anyopen(const Session& ses, int32 mask) {
+    return (ses.ch.activechannels & mask) != 0;
+}
 // Appends a field: right-justified in `width` columns when width > 0, left-justified when < 0.
 void addstr(std::string_view s, int width, std::string& line);
 // A value that is not finite stops the run naming the calling procedure.
@@ -41,6 +45,8 @@ void addgreal(int width, std::string& line, real x, CallSite where = CallSite::c
 void writefile(OutFile& f, std::string_view text);
 // Flushes every open run file; a failed write is a fatal stop.
 void flushfiles(Session& ses);
+// The same for the file of one channel (2 .. 10), when it is open.
+void flushfile(Session& ses, int channel);
 // Writes the words of `lines` as a paragraph of at most 78 characters a line, screen and log.
 void formattext(Session& ses, const eestrtype& lines);
 

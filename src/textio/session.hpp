@@ -25,6 +25,7 @@ inline constexpr int32 icmask = 16;     // detailed results
 inline constexpr int32 itmask = 32;     // a-x information
 inline constexpr int32 vxmask = 64;     // drawing-program input
 inline constexpr int32 csvmask = 128;   // csv
+inline constexpr int csvchannel = 7;    // the channel of csvmask
 inline constexpr int32 csv2mask = 256;  // second csv
 inline constexpr int32 psmask = 512;    // PostScript
 inline constexpr int32 svgmask = 1024;  // SVG

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "base/convert.hpp"
@@ -23,8 +24,16 @@ std::array<emvector, 6>& phasepropsscratch() {
     return *s;
 }
 
-// Bit for bit the same data rows (the sign of a zero included).
+// Bit for bit the same data rows (the sign of a zero included; a value that is not a number
+// matches nothing). A kept row is a copy of the other, padding and all, as a rule: one compare of
+// the whole storage then leaves only the test for such values.
 bool samerow(const tdvector& a, const tdvector& b) {
+    if (std::memcmp(a.a.data(), b.a.data(), sizeof a.a) == 0) {
+        for (int k = 1; k <= ntd; ++k) {
+            if (std::isnan(a[k])) return false;
+        }
+        return true;
+    }
     for (int k = 1; k <= ntd; ++k) {
         if (!(a[k] == b[k]) || std::signbit(a[k]) != std::signbit(b[k])) return false;
     }

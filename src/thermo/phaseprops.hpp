@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "base/grow.hpp"
 #include "model/crossrefs.hpp"
 #include "model/dataset.hpp"
 #include "model/phases.hpp"
@@ -75,14 +76,15 @@ struct PhaseProps {
     real h = 0;
     real density = 0;
 };
-using PhasePropsTable = Fixed1<PhaseProps, maxpropsphases>;
+// Made as they are written: a point has a handful of phases of 7.7 kB each.
+using PhasePropsTable = Grow1<PhaseProps, maxpropsphases>;
 
 // Sums of the system per bulk composition: G, H, S, V weighted by the phases' mode and factor,
 // and the density from the bulk composition (0 when V is 0). bulk[i] is composition i in the
-// system components (in).
+// system components (in), made as it is written (most runs have one).
 struct SystemProps {
     int16 nbulk = 1;
-    Fixed1<cvector, maxbulk> bulk;
+    Grow1<cvector, maxbulk> bulk;
     Fixed1<real, maxbulk> g;
     Fixed1<real, maxbulk> h;
     Fixed1<real, maxbulk> s;
@@ -93,7 +95,7 @@ struct SystemProps {
 // Sets `sums` to the state of a fresh table (as `sums = SystemProps{}`), and copies `from` into
 // `to` (as `to = from`), touching only the bulk compositions that are in use. Both need tables
 // whose entries above `nbulk` are zero: a fresh table and every table formed from it by the mode
-// step factors and `calcgphase` are. A table holds 100 kB, most of which a point never uses.
+// step factors and `calcgphase` are. A table holds 16 kB, most of which a point never uses.
 void clear_sums(SystemProps& sums);
 void copy_sums(SystemProps& to, const SystemProps& from);
 

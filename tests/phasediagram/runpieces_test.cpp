@@ -189,6 +189,30 @@ autoexit
     EXPECT_EQ(seen[1], 0);
 }
 
+TEST(PhaseDiagramRun, EachCsvRowIsInItsFileBeforeTheNextPoint) {
+    PdCase c(R"(axfile axgasp
+with g pl ky q
+diagramPT 2 16 500 900
+pseudosection no
+inexcess yes
+calcTatP no
+calcT 500 600 100
+isopleth z(g) 0.2 ca(pl) 0.5
+autoexit
+*
+)");
+    // The results are seen before they are printed: at the second point the file must hold the
+    // heading and the row of the first, though the other files need not be written yet.
+    std::vector<std::string> csv;
+    c.pd->onresult = [&](const SolveState&) { csv.push_back(c.dir.read("qv-gasp.csv")); };
+    c.go();
+    ASSERT_EQ(csv.size(), 2u);
+    EXPECT_EQ(csv[0], "");
+    EXPECT_NE(csv[1].find("P(kbar)"), std::string::npos) << csv[1];
+    EXPECT_NE(csv[1].find("500.00"), std::string::npos) << csv[1];
+    EXPECT_EQ(csv[1].find("600.00"), std::string::npos) << csv[1];
+}
+
 TEST(SolverScaling, WindowsWidenedWithinTheirLimits) {
     PhaseRun r;
     CalcLayoutSettings lay;

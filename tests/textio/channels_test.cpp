@@ -57,6 +57,26 @@ TEST(Addstr, JustifiesAndNeverCutsAField) {
     }
 }
 
+TEST(Addstr, PadsAnEmptyLineWithFewerThan250BlanksOnly) {
+    struct Case {
+        const char* field;
+        int width;
+        std::string line;
+    } const cases[] = {
+        {"ab", 200, std::string(198, ' ') + "ab"},
+        {"ab", -200, "ab" + std::string(198, ' ')},
+        {"ab", 251, std::string(249, ' ') + "ab"},
+        {"ab", 252, "ab"},  // 250 blanks are none
+        {"ab", -252, "ab"},
+        {"x", 300, "x"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        addstr(c.field, c.width, line);
+        EXPECT_EQ(line, c.line) << c.width;
+    }
+}
+
 TEST(Addstr, MarksALineThatWouldPass250AndTakesNoMore) {
     std::string line(249, 'x');
     addstr("ab", 0, line);
