@@ -43,19 +43,43 @@ real bwlog(real rn, real f, real x) {
 // halves, and so on down a binary tree, and the ends of the range. The logarithms of bisectfunc
 // at those points depend on n and f alone, so they are kept per (n, f) for the first levels of
 // the tree (node 1 is 1/2, the children of node k are 2k and 2k + 1) and for the ends: formed
-// on the first visit, each is the value the call would form, to the bit. Some 36 kB for each
-// (n, f); the deeper levels are formed at each visit (the paths of different states part there).
+// on the first visit, each is the value the call would form, to the bit. The deeper levels are
+// kept by slot (the last bits of the node), each with its node: the evaluations of a search, and
+// the differences of G, end their halvings close to one another and visit the same deep nodes.
+// Some 100 kB for each (n, f).
 struct HalvingLogs {
     static constexpr int levels = 12;
     static constexpr int nodes = 1 << levels;  // nodes 1 .. nodes - 1 are kept
-    static constexpr int lonode = -1;          // the end 1e-7
-    static constexpr int hinode = -2;          // the end 0.9999999
+    static constexpr int deepslots = 4096;
+    static constexpr int lonode = -1;  // the end 1e-7
+    static constexpr int hinode = -2;  // the end 0.9999999
     std::vector<double> l = std::vector<double>(nodes);
     std::vector<unsigned char> have = std::vector<unsigned char>(nodes);
+    std::vector<int> deepnode = std::vector<int>(deepslots);  // 0: an empty slot
+    std::vector<double> deepl = std::vector<double>(deepslots);
     real ext[2] = {};  // extended logarithms at the ends
     bool haveext[2] = {};
     double end[2] = {};
     bool haveend[2] = {};
+
+    // The logarithm at node `node` (>= 1) at x = xd, formed by `form` on the first visit.
+    template <class Form>
+    double at(int node, double xd, Form form) {
+        if (node < nodes) {
+            const auto k = static_cast<std::size_t>(node);
+            if (have[k] == 0) {
+                l[k] = form(xd);
+                have[k] = 1;
+            }
+            return l[k];
+        }
+        const auto k = static_cast<std::size_t>(node & (deepslots - 1));
+        if (deepnode[k] != node) {
+            deepl[k] = form(xd);
+            deepnode[k] = node;
+        }
+        return deepl[k];
+    }
 };
 
 HalvingLogs& halvinglogs(int n, real f) {
@@ -78,6 +102,39 @@ HalvingLogs& halvinglogs(int n, real f) {
     return *k.logs;
 }
 
+// The points of the kept levels of the halving tree, the same for every call: x as the halvings
+// form it ((lo + hi) / 2 of the interval the path leads to), its double value and 2 x - 1 in
+// double, which the double-precision decisions take.
+struct HalvingTree {
+    std::vector<real> x = std::vector<real>(HalvingLogs::nodes);
+    std::vector<double> xd = std::vector<double>(HalvingLogs::nodes);
+    std::vector<double> s = std::vector<double>(HalvingLogs::nodes);
+};
+
+const HalvingTree& halvingtree() {
+    static const HalvingTree tree = [] {
+        HalvingTree h;
+        std::vector<real> lo(HalvingLogs::nodes), hi(HalvingLogs::nodes);
+        h.x[1] = 0.5L;
+        lo[1] = 1e-7L;
+        hi[1] = 0.9999999L;
+        for (int k = 2; k < HalvingLogs::nodes; ++k) {
+            const int up = k / 2;
+            const auto u = static_cast<std::size_t>(up);
+            const auto v = static_cast<std::size_t>(k);
+            lo[v] = k % 2 == 0 ? lo[u] : h.x[u];
+            hi[v] = k % 2 == 0 ? h.x[u] : hi[u];
+            h.x[v] = (lo[v] + hi[v]) / 2;
+        }
+        for (std::size_t k = 1; k < h.x.size(); ++k) {
+            h.xd[k] = static_cast<double>(h.x[k]);
+            h.s[k] = 2 * h.xd[k] - 1;
+        }
+        return h;
+    }();
+    return tree;
+}
+
 // bisectfunc for the bisection's decisions only: its sign, and whether it lies below the 0.001 kJ
 // stop. Evaluated in double precision (its logarithms five times cheaper, within 1e-8 kJ of the
 // extended value on [1e-7, 0.9999999], the worst case at 1 - x near 1e-7), the value decides
@@ -94,16 +151,27 @@ struct BisectDecider {
     double wd = static_cast<double>(w);
     double fd = static_cast<double>(f);
 
-    real operator()(real x, int node = 0) const {
+    // The double value d decides: it is clear of 0 and of 0.001 by far more than its error.
+    static bool clear(double d) {
         constexpr double margin = 1e-6;  // kJ
+        const double a = std::fabs(d);
+        return a > margin && std::fabs(a - 0.001) > margin;
+    }
+
+    // The value at node `node` (1 <= node < HalvingLogs::nodes) of the halving tree `tree`.
+    real atnode(const HalvingTree& tree, int node) const {
+        const auto k = static_cast<std::size_t>(node);
+        const double l = logs->at(node, tree.xd[k], [this](double y) { return bwlogd(rn, fd, y); });
+        const double d = coef * l + dgd + tree.s[k] * wd;
+        if (clear(d)) return d;
+        return bisectfunc(n, t, dg, w, f, tree.x[k]);
+    }
+
+    real operator()(real x, int node = 0) const {
         const double xd = static_cast<double>(x);
         double l = 0;
-        if (logs != nullptr && node >= 1 && node < HalvingLogs::nodes) {
-            if (logs->have[node] == 0) {
-                logs->l[node] = bwlogd(rn, fd, xd);
-                logs->have[node] = 1;
-            }
-            l = logs->l[node];
+        if (logs != nullptr && node >= 1) {
+            l = logs->at(node, xd, [this](double y) { return bwlogd(rn, fd, y); });
         } else if (logs != nullptr && node < 0) {
             const int e = -1 - node;
             if (!logs->haveend[e]) {
@@ -115,8 +183,7 @@ struct BisectDecider {
             l = bwlogd(rn, fd, xd);
         }
         const double d = coef * l + dgd + (2 * xd - 1) * wd;
-        const double a = std::fabs(d);
-        if (a > margin && std::fabs(a - 0.001) > margin) return d;
+        if (clear(d)) return d;
         if (logs != nullptr && node < 0) {
             const int e = -1 - node;
             if (!logs->haveext[e]) {
@@ -348,20 +415,50 @@ real bisectx(int n, real t, real dg, real w, real f) {
         reach = 0.0011 / c + 1e-9;
         known = c > 0 && std::isfinite(reach);
     }
+    const double below = r - reach;  // F(x) > 0.001 at x below
+    const double above = r + reach;  // F(x) < -0.001 at x above
     const auto value = [&](real x, int node) -> real {
         if (known) {
             const double xd = static_cast<double>(x);
-            if (xd < r - reach) return 1;  // F(x) > 0.001
-            if (xd > r + reach) return -1;
+            if (xd < below) return 1;
+            if (xd > above) return -1;
         }
         return decide(x, node);
     };
+    // The kept levels of the tree, with x and its logarithms from the tables.
+    const HalvingTree& tree = halvingtree();
+    const auto atnode = [&](int node) -> real {
+        if (known) {
+            const double xd = tree.xd[static_cast<std::size_t>(node)];
+            if (xd < below) return 1;
+            if (xd > above) return -1;
+        }
+        return decide.atnode(tree, node);
+    };
     real lo = xlo;
     real hi = xhi;
-    real x = 0.5L;
-    int node = 1;  // of the halving tree
-    real fx = value(x, node);
-    for (int i = 1; i <= 20; ++i) {
+    int node = 1;
+    real fx = atnode(node);
+    int i = 1;
+    for (; i <= 20; ++i) {
+        const real x = tree.x[static_cast<std::size_t>(node)];
+        if (fx > 0) {
+            lo = x;
+            node = 2 * node + 1;
+        } else {
+            hi = x;
+            node = 2 * node;
+        }
+        if (node >= HalvingLogs::nodes) break;
+        fx = atnode(node);
+        if (std::fabs(fx) < 0.001L) return tree.x[static_cast<std::size_t>(node)];
+    }
+    if (i > 20) return tree.x[static_cast<std::size_t>(node)];
+    // Deeper, the points are formed at each visit.
+    real x = (lo + hi) / 2;
+    fx = value(x, node);
+    if (std::fabs(fx) < 0.001L) return x;
+    for (++i; i <= 20; ++i) {
         if (fx > 0) {
             lo = x;
             node = 2 * node + 1;
