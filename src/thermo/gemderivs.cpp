@@ -1,5 +1,6 @@
 #include "thermo/gemderivs.hpp"
 
+#include <array>
 #include <cmath>
 
 #include "base/convert.hpp"
@@ -151,16 +152,23 @@ GTerm gemdriver_derivs(Session& ses, const GemSettings& gs, const GemTables& tab
 ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
                           const iemvector& rx, real p, real t, real u, real v, GemNeed need,
                           LnkMemo* memo) {
+    std::array<int16, maxem> members{};
+    const std::size_t n = reactionmembers(rx, tab.nem, members);
+    return calcdgr_derivs(ses, gs, tab, rx, std::span<const int16>(members.data(), n), p, t, u, v,
+                          need, memo);
+}
+
+ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
+                          const iemvector& rx, std::span<const int16> members, real p, real t,
+                          real u, real v, GemNeed need, LnkMemo* memo) {
     if (t <= 0) bomb("calcdg0", "T <= 0 !", myfault);
     const GemTables gt{tab.td, tab.names, tab.makes};
     ReactionDg r;
-    for (int16 j = 1; j <= tab.nem; ++j) {
-        if (rx[j] == 0) continue;
+    for (const int16 j : members) {
         tab.td[j][27] = u;
         tab.td[j][28] = v;
     }
-    for (int16 j = 1; j <= tab.nem; ++j) {
-        if (rx[j] == 0) continue;
+    for (const int16 j : members) {
         const GTerm g = gemdriver_derivs(ses, gs, gt, j, p, t, need);
         r.dg += rx[j] * g.g;
         r.dgdp += rx[j] * g.dgdp;
