@@ -7,7 +7,6 @@
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "numerics/powers.hpp"
-#include "thermo/realbits.hpp"
 
 namespace qv {
 
@@ -319,7 +318,7 @@ public:
 
     ReactionDg operator()(real p, real t, GemNeed need) {
         for (const Kept& k : kept_) {
-            if (k.used && samebits(p, k.p) && samebits(t, k.t) && need.p == k.need.p &&
+            if (k.used && same(p, k.p) && same(t, k.t) && need.p == k.need.p &&
                 need.t == k.need.t) {
                 ev_.ses.gemcount += k.calls;
                 return k.dg;
@@ -340,6 +339,11 @@ public:
     }
 
 private:
+    // The same value to the bit (a zero of either sign kept apart); never a NaN.
+    static bool same(real a, real b) {
+        return a == b && (a != 0 || std::signbit(a) == std::signbit(b));
+    }
+
     struct Kept {
         bool used = false;
         real p = 0, t = 0;

@@ -10,18 +10,22 @@ namespace {
 
 constexpr real tr = trefk;
 
-// ln(t/Tr) of the last temperature asked for: the end-members of a reaction or an assemblage are
-// evaluated at one temperature after another. The same value as formed at the call, to the bit.
+// ln(t/Tr) of the recent temperatures, kept by slot: the end-members of a reaction or an
+// assemblage are evaluated at one temperature after another, and a search along a line comes
+// back to the ends of its window. The same value as formed at the call, to the bit (a zero of
+// either sign kept apart).
 real lntovertr(real t) {
-    thread_local real last = 0;
-    thread_local real lnlast = 0;
-    thread_local bool used = false;
-    if (!(used && t == last && std::signbit(t) == std::signbit(last))) {
-        last = t;
-        lnlast = std::log(t / tr);
-        used = true;
+    struct Kept {
+        real t = 0;
+        real ln = 0;
+        bool used = false;
+    };
+    thread_local Kept kept[temperatureslots];
+    Kept& k = kept[temperatureslot(t)];
+    if (!(k.used && k.t == t && (t != 0 || std::signbit(t) == std::signbit(k.t)))) {
+        k = {t, std::log(t / tr), true};
     }
-    return lnlast;
+    return k.ln;
 }
 
 }  // namespace

@@ -92,7 +92,9 @@ HalvingLogs& halvinglogs(int n, real f) {
     thread_local Kept kept[nkept];
     thread_local int next = 0;
     for (Kept& k : kept) {
-        if (k.logs && k.n == n && k.f == f && std::signbit(k.f) == std::signbit(f)) return *k.logs;
+        if (k.logs && k.n == n && k.f == f && (f != 0 || std::signbit(k.f) == std::signbit(f))) {
+            return *k.logs;
+        }
     }
     Kept& k = kept[next];
     next = (next + 1) % nkept;
@@ -484,7 +486,7 @@ struct BwLogs {
 };
 
 bool samebits(real a, real b) {
-    return a == b && std::signbit(a) == std::signbit(b);
+    return a == b && (a != 0 || std::signbit(a) == std::signbit(b));
 }
 
 BwLogs bwlogs(real n, real q) {

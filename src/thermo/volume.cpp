@@ -60,8 +60,8 @@ struct TaitAtT {
 
 // What the Tait volume term needs of a row alone, formed once per row: the Tait coefficients,
 // the normalisation at Pr and the thermal-pressure scale and reference occupation; and its terms
-// at the last temperature asked for (a root search at fixed T, and the differences in P, ask
-// for them again and again).
+// at the last few temperatures asked for (a root search at fixed T, and the differences in P, ask
+// for them again and again; a search in T comes back to the ends of its window).
 struct TaitRow {
     real key[6] = {};  // V, a0, K0, K0', K0'', theta of the row the terms were formed from
     Tait tc{};
@@ -69,7 +69,7 @@ struct TaitRow {
     real pthscale = 0;  // a0 K0 theta / xi(theta/Tr), kbar
     real e0 = 0;        // E(theta/Tr)
     bool used = false;
-    TaitAtT at;
+    TaitAtT at[temperatureslots];  // by temperatureslot
 };
 
 // A small table of row terms, keyed by the row's address and checked against its values on every
@@ -100,12 +100,12 @@ TaitRow& taitrow(std::string_view name, const tdvector& row) {
 
 // The same temperature to the bit (a zero of either sign kept apart).
 bool samet(real a, real b) {
-    return a == b && std::signbit(a) == std::signbit(b);
+    return a == b && (a != 0 || std::signbit(a) == std::signbit(b));
 }
 
 // The terms of the row at t, formed on the first call at that temperature.
 TaitAtT& taitatt(TaitRow& rt, const tdvector& row, real t) {
-    TaitAtT& at = rt.at;
+    TaitAtT& at = rt.at[temperatureslot(t)];
     if (at.used && samet(at.t, t)) return at;
     at = TaitAtT{};
     at.t = t;
