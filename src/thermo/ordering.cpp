@@ -1,6 +1,8 @@
 #include "thermo/ordering.hpp"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -478,9 +480,9 @@ real bisectx(int n, real t, real dg, real w, real f) {
 namespace {
 
 // The configurational terms x ln(x/c) of the Bragg-Williams entropy at order fraction q: they
-// depend on n and q alone, and a search along a line or the differences of G meet the same
-// order fraction again and again (the halvings end on one of few values), so the last few are
-// kept. Each is the value formed at the call, to the bit.
+// depend on n and q alone, and the order fractions are points of the halving tree, which a
+// search along a line or the differences of G meet again and again, so they are kept by slot
+// (from the bits of q). Each is the value formed at the call, to the bit.
 struct BwLogs {
     real l1, l2, l3, l4;
 };
@@ -495,14 +497,11 @@ BwLogs bwlogs(real n, real q) {
         BwLogs l{};
         bool used = false;
     };
-    constexpr int nkept = 4;
-    thread_local Kept kept[nkept];
-    thread_local int next = 0;
-    for (const Kept& k : kept) {
-        if (k.used && samebits(k.n, n) && samebits(k.q, q)) return k.l;
-    }
-    Kept& k = kept[next];
-    next = (next + 1) % nkept;
+    constexpr int slots = 256;
+    thread_local Kept kept[slots];
+    const auto bits = std::bit_cast<std::uint64_t>(static_cast<double>(q));
+    Kept& k = kept[(bits * 0x9e3779b97f4a7c15ULL) >> 56];
+    if (k.used && samebits(k.n, n) && samebits(k.q, q)) return k.l;
     k.n = n;
     k.q = q;
     k.l = {xlnx(1 + n * q, n + 1), n * xlnx(1 - q, (n + 1) / n), n * xlnx(1 - q, n + 1),
