@@ -243,163 +243,10 @@ real bisectfunc(int n, real t, real dg, real w, real f, real x) {
     return (rn * f / (rn + 1)) * rgas * t * bwlog(rn, f, x) + dg + (2 * x - 1) * w;
 }
 
-namespace {
-
-// bisectfunc (F) and its slope dF/dx = -d2G/dQ2 at x, in double precision.
-struct BwSlope {
-    double f, df;
-};
-
-BwSlope bwslope(const BisectDecider& d, double x) {
-    const double rn = d.rn;
-    const double om = 1 - x;
-    const double a = 1 + rn * x;
-    const double b = rn + x;
-    if (d.fd < 0) {
-        const double l = std::log(om * rn / a) - d.fd * std::log(om / b);
-        const double dl = -1 / om - rn / a - d.fd * (-1 / om - 1 / b);
-        return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
-    }
-    const double l = std::log(om * om * rn / (a * b));
-    const double dl = -2 / om - rn / a - 1 / b;
-    return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
-}
-
-// The least value over [0, 1] of the entropy's share of d2G/dQ2 = -dF/dx, divided by coef, and
-// where it lies: (1 - f)/(1 - x) + n/(1 + n x) - f/(n + x) (f < 0) or 2/(1 - x) + n/(1 + n x) +
-// 1/(n + x), so that d2G/dQ2 = coef h(x) - 2W. h is a sum of convex terms, minimised by golden
-// section; it depends on n and f only, and the last few are kept.
-struct CurvatureMin {
-    double min, at;
-};
-
-CurvatureMin curvaturemin(double rn, double fd) {
-    struct Kept {
-        double n = -1, f = 0, min = 0, at = 0;
-    };
-    constexpr int nkept = 8;
-    thread_local Kept kept[nkept];
-    thread_local int next = 0;
-    for (const Kept& k : kept) {
-        if (k.n == rn && k.f == fd) return {k.min, k.at};
-    }
-    const auto h = [&](double x) {
-        return fd < 0 ? (1 - fd) / (1 - x) + rn / (1 + rn * x) - fd / (rn + x)
-                      : 2 / (1 - x) + rn / (1 + rn * x) + 1 / (rn + x);
-    };
-    const double ratio = 0.6180339887498949;
-    double a = 0, b = 1;
-    double x1 = b - ratio * (b - a), x2 = a + ratio * (b - a);
-    double h1 = h(x1), h2 = h(x2);
-    for (int i = 0; i < 80; ++i) {
-        if (h1 < h2) {
-            b = x2;
-            x2 = x1;
-            h2 = h1;
-            x1 = b - ratio * (b - a);
-            h1 = h(x1);
-        } else {
-            a = x1;
-            x1 = x2;
-            h1 = h2;
-            x2 = a + ratio * (b - a);
-            h2 = h(x2);
-        }
-    }
-    Kept& k = kept[next];
-    next = (next + 1) % nkept;
-    k = {rn, fd, (h1 < h2 ? h1 : h2) * (1 - 1e-9), (a + b) / 2};
-    return {k.min, k.at};
-}
-
-// True when G is strictly convex in Q on [0, 1]: bisectfunc then falls monotonically and has one
-// root, which every bracketing search finds.
-bool convexinq(const BisectDecider& d) {
-    return d.coef * curvaturemin(d.rn, d.fd).min > 2 * d.wd + 1e-12;
-}
-
-// Safeguarded Newton from x on the root in [lo, hi] (F(lo) >= 0 >= F(hi)) where G is convex in
-// Q: the bracket shrinks with every value, and a step that leaves it is replaced by the midpoint.
-// Converged to the resolution of a double.
-double newtonq(const BisectDecider& decide, double lo, double hi, double x) {
-    for (int i = 0; i < 200; ++i) {
-        const BwSlope s = bwslope(decide, x);
-        if (s.f == 0) break;
-        if (s.f > 0) {
-            lo = x;
-        } else {
-            hi = x;
-        }
-        double next = s.df < 0 ? x - s.f / s.df : lo - 1;
-        if (!(next > lo && next < hi)) next = lo + (hi - lo) / 2;
-        const double dx = next - x;
-        x = next;
-        if (std::fabs(dx) <= 1e-14 * (x > 1e-3 ? x : 1e-3) || hi - lo <= 1e-15) break;
-    }
-    return x;
-}
-
-// A start for Newton: near full order bisectfunc is about coef ln((1 - x)^2 g) + dg + w (g = n
-// / (n + 1)^2, f >= 0; ln((1 - x) n / (n + 1)) (1 - f) + ln(n + 1) f for f < 0), whose root is
-// close to the equilibrium wherever that lies above Q = 1/2; 1/2 otherwise.
-double orderedstart(const BisectDecider& d) {
-    const double rn = d.rn;
-    const double e = -(d.dgd + d.wd) / d.coef;
-    double om = 0;
-    if (d.fd < 0) {
-        om = (rn + 1) / rn * std::exp((e + d.fd * std::log(rn + 1)) / (1 - d.fd));
-    } else {
-        om = (rn + 1) / std::sqrt(rn) * std::exp(e / 2);
-    }
-    return om > 0 && om < 0.5 ? 1 - om : 0.5;
-}
-
-// The roots of the last few convex cases: a state next to one of them (a root search, the
-// differences of G) starts Newton there. Only the start changes: Newton converges to the root
-// either way, and the halvings do not depend on where the root came from.
-struct KeptRoot {
-    int n = 0;
-    double fd = 0, coef = 0, dgd = 0, wd = 0, r = 0;
-    bool used = false;
-};
-constexpr int nkeptroots = 4;
-thread_local KeptRoot keptroots[nkeptroots];
-thread_local int nextroot = 0;
-
-bool nearby(double a, double b) {
-    return std::fabs(a - b) <= 1e-3 * (std::fabs(a) + std::fabs(b)) + 1e-6;
-}
-
-double newtonstart(const BisectDecider& d) {
-    for (const KeptRoot& k : keptroots) {
-        if (k.used && k.n == d.n && k.fd == d.fd && nearby(k.coef, d.coef) &&
-            nearby(k.dgd, d.dgd) && nearby(k.wd, d.wd)) {
-            return k.r;
-        }
-    }
-    return orderedstart(d);
-}
-
-void keeproot(const BisectDecider& d, double r) {
-    for (KeptRoot& k : keptroots) {
-        if (k.used && k.n == d.n && k.fd == d.fd) {
-            k = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
-            return;
-        }
-    }
-    keptroots[nextroot] = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
-    nextroot = (nextroot + 1) % nkeptroots;
-}
-
-}  // namespace
-
 // The order fraction by up to 20 halvings of [1e-7, 0.9999999], stopping as soon as bisectfunc
-// is within 0.001 kJ of 0; the logarithms at the points of the first halvings are kept from the
-// calls before (HalvingLogs). Where G is convex in Q, bisectfunc falls monotonically through its
-// one root r with a slope of at least c = least d2G/dQ2, so |F(x)| >= c |x - r|: a halving point
-// far enough from r (found first by Newton in double precision) takes its side from r without
-// forming F, and only the points near r are evaluated. The halvings, and so the result, are those
-// of evaluating F everywhere.
+// is within 0.001 kJ of 0. The logarithms at the points of the halvings are kept from the calls
+// before (HalvingLogs), so that a halving costs a few operations in double precision; the
+// halvings, and so the result, are those of evaluating bisectfunc in extended precision.
 real bisectx(int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
@@ -408,37 +255,9 @@ real bisectx(int n, real t, real dg, real w, real f) {
     const real fhi = decide(xhi, HalvingLogs::hinode);
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
-    bool known = convexinq(decide);
-    double r = 0;
-    double reach = 0;  // |x - r| beyond which |F(x)| is surely above 0.001 kJ
-    if (known) {
-        const double c = decide.coef * curvaturemin(decide.rn, decide.fd).min - 2 * decide.wd;
-        r = newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
-                    newtonstart(decide));
-        keeproot(decide, r);
-        reach = 0.0011 / c + 1e-9;
-        known = c > 0 && std::isfinite(reach);
-    }
-    const double below = r - reach;  // F(x) > 0.001 at x below
-    const double above = r + reach;  // F(x) < -0.001 at x above
-    const auto value = [&](real x, int node) -> real {
-        if (known) {
-            const double xd = static_cast<double>(x);
-            if (xd < below) return 1;
-            if (xd > above) return -1;
-        }
-        return decide(x, node);
-    };
     // The kept levels of the tree, with x and its logarithms from the tables.
     const HalvingTree& tree = halvingtree();
-    const auto atnode = [&](int node) -> real {
-        if (known) {
-            const double xd = tree.xd[static_cast<std::size_t>(node)];
-            if (xd < below) return 1;
-            if (xd > above) return -1;
-        }
-        return decide.atnode(tree, node);
-    };
+    const auto atnode = [&](int node) { return decide.atnode(tree, node); };
     real lo = xlo;
     real hi = xhi;
     int node = 1;
@@ -458,9 +277,9 @@ real bisectx(int n, real t, real dg, real w, real f) {
         if (std::fabs(fx) < 0.001L) return tree.x[static_cast<std::size_t>(node)];
     }
     if (i > 20) return tree.x[static_cast<std::size_t>(node)];
-    // Deeper, the points are formed at each visit.
+    // Deeper, x is formed at each visit (its logarithm is kept by slot).
     real x = (lo + hi) / 2;
-    fx = value(x, node);
+    fx = decide(x, node);
     if (std::fabs(fx) < 0.001L) return x;
     for (++i; i <= 20; ++i) {
         if (fx > 0) {
@@ -471,7 +290,7 @@ real bisectx(int n, real t, real dg, real w, real f) {
             node = 2 * node;
         }
         x = (lo + hi) / 2;
-        fx = value(x, node);
+        fx = decide(x, node);
         if (std::fabs(fx) < 0.001L) break;
     }
     return x;
