@@ -162,13 +162,22 @@ struct BisectDecider {
         return a > margin && std::fabs(a - 0.001) > margin;
     }
 
-    // The value at node `node` (1 <= node < HalvingLogs::nodes) of the halving tree `tree`.
-    real atnode(const HalvingTree& tree, int node) const {
+    // The decisions at node `node` (1 <= node < HalvingLogs::nodes) of the halving tree `tree`:
+    // whether bisectfunc is positive there, and whether it lies below the 0.001 kJ stop. Where
+    // the double value is clear, its decisions are those of the extended value (it lies farther
+    // from 0.001 than the double and extended 0.001 lie apart).
+    void atnode(const HalvingTree& tree, int node, bool& positive, bool& stop) const {
         const auto k = static_cast<std::size_t>(node);
         const double l = logs->at(node, tree.xd[k], [this](double y) { return bwlogd(rn, fd, y); });
         const double d = coef * l + dgd + tree.s[k] * wd;
-        if (clear(d)) return d;
-        return bisectfunc(n, t, dg, w, f, tree.x[k]);
+        if (clear(d)) {
+            positive = d > 0;
+            stop = std::fabs(d) < 0.001;
+            return;
+        }
+        const real fx = bisectfunc(n, t, dg, w, f, tree.x[k]);
+        positive = fx > 0;
+        stop = std::fabs(fx) < 0.001L;
     }
 
     real operator()(real x, int node = 0) const {
@@ -255,31 +264,38 @@ real bisectx(int n, real t, real dg, real w, real f) {
     const real fhi = decide(xhi, HalvingLogs::hinode);
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
-    // The kept levels of the tree, with x and its logarithms from the tables.
+    // The kept levels of the tree, with x and its logarithms from the tables; i is the
+    // depth of `node`. The value at the first point does not stop the halvings.
     const HalvingTree& tree = halvingtree();
-    const auto atnode = [&](int node) { return decide.atnode(tree, node); };
+    int node = 1;
+    int i = 0;
+    for (;; ++i) {
+        bool positive = false, stop = false;
+        decide.atnode(tree, node, positive, stop);
+        if (i > 0 && stop) return tree.x[static_cast<std::size_t>(node)];
+        if (i == 20) return tree.x[static_cast<std::size_t>(node)];
+        node = 2 * node + (positive ? 1 : 0);
+        if (node >= HalvingLogs::nodes) break;
+    }
+    ++i;  // the halving that leads to `node`
+    // The interval it halves: its ends are the points above it where the path turned right (lo)
+    // and left (hi), the nearest of each, else the ends of the range.
     real lo = xlo;
     real hi = xhi;
-    int node = 1;
-    real fx = atnode(node);
-    int i = 1;
-    for (; i <= 20; ++i) {
-        const real x = tree.x[static_cast<std::size_t>(node)];
-        if (fx > 0) {
-            lo = x;
-            node = 2 * node + 1;
-        } else {
-            hi = x;
-            node = 2 * node;
+    bool havelo = false, havehi = false;
+    for (int k = node; k > 1 && !(havelo && havehi); k /= 2) {
+        const real up = tree.x[static_cast<std::size_t>(k / 2)];
+        if (k % 2 == 1 && !havelo) {
+            lo = up;
+            havelo = true;
+        } else if (k % 2 == 0 && !havehi) {
+            hi = up;
+            havehi = true;
         }
-        if (node >= HalvingLogs::nodes) break;
-        fx = atnode(node);
-        if (std::fabs(fx) < 0.001L) return tree.x[static_cast<std::size_t>(node)];
     }
-    if (i > 20) return tree.x[static_cast<std::size_t>(node)];
     // Deeper, x is formed at each visit (its logarithm is kept by slot).
     real x = (lo + hi) / 2;
-    fx = decide(x, node);
+    real fx = decide(x, node);
     if (std::fabs(fx) < 0.001L) return x;
     for (++i; i <= 20; ++i) {
         if (fx > 0) {
