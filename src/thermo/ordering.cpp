@@ -15,7 +15,15 @@ namespace {
 
 constexpr real tr = trefk;
 
+// lround to a 16-bit integer; within the range by truncation and the exact fraction left over.
 int16 round16(real x) {
+    if (x > -32767 && x < 32767) {
+        const auto i = static_cast<int>(x);
+        const real frac = x - static_cast<real>(i);
+        if (frac >= 0.5L) return static_cast<int16>(i + 1);
+        if (frac <= -0.5L) return static_cast<int16>(i - 1);
+        return static_cast<int16>(i);
+    }
     return narrow16(std::lround(x));
 }
 
