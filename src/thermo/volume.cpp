@@ -10,6 +10,7 @@
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/einstein.hpp"
+#include "thermo/realbits.hpp"
 
 namespace qv {
 
@@ -79,10 +80,15 @@ constexpr std::size_t ntaitrows = 64;
 thread_local TaitRow taitrows[ntaitrows];
 
 TaitRow& taitrow(std::string_view name, const tdvector& row) {
-    const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
     const std::size_t slot = reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector) % ntaitrows;
     TaitRow& tr_ = taitrows[slot];
-    if (tr_.used && std::equal(std::begin(key), std::end(key), std::begin(tr_.key))) return tr_;
+    // The row's values are matched bit for bit (the terms of a row with the same bits are the
+    // same).
+    const std::uint64_t diff = realbitdiff(row[3], tr_.key[0]) | realbitdiff(row[8], tr_.key[1]) |
+                               realbitdiff(row[9], tr_.key[2]) | realbitdiff(row[10], tr_.key[3]) |
+                               realbitdiff(row[11], tr_.key[4]) | realbitdiff(row[12], tr_.key[5]);
+    if (tr_.used && diff == 0) return tr_;
+    const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
     TaitRow fresh;
     std::copy(std::begin(key), std::end(key), std::begin(fresh.key));
     fresh.tc = taitcoefficients(name, row[9], row[10], row[11]);
