@@ -56,7 +56,7 @@ real bwlog(real rn, real f, real x) {
 // on the first visit, each is the value the call would form, to the bit. The deeper levels are
 // kept by slot (the last bits of the node), each with its node: the evaluations of a search, and
 // the differences of G, end their halvings close to one another and visit the same deep nodes.
-// Some 100 kB for each (n, f).
+// Some 85 kB for each (n, f).
 struct HalvingLogs {
     static constexpr int levels = 12;
     static constexpr int nodes = 1 << levels;  // nodes 1 .. nodes - 1 are kept
