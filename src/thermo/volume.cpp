@@ -88,19 +88,26 @@ TaitRow& taitrow(std::string_view name, const tdvector& row) {
                                realbitdiff(row[9], tr_.key[2]) | realbitdiff(row[10], tr_.key[3]) |
                                realbitdiff(row[11], tr_.key[4]) | realbitdiff(row[12], tr_.key[5]);
     if (tr_.used && diff == 0) return tr_;
-    const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
-    TaitRow fresh;
-    std::copy(std::begin(key), std::end(key), std::begin(fresh.key));
-    fresh.tc = taitcoefficients(name, row[9], row[10], row[11]);
-    fresh.norm = taitnorm(fresh.tc);
+    // Formed first, then set in place (with the terms at temperatures dropped): a row that stops
+    // the run leaves the slot as it was.
+    const Tait tc = taitcoefficients(name, row[9], row[10], row[11]);
+    const real norm = taitnorm(tc);
+    real pthscale = 0;
+    real e0 = 0;
     const real theta = row[12];
     if (theta > 0) {
         const real u0 = theta / tr;
-        fresh.pthscale = row[8] * row[9] * theta / xifun(u0);
-        fresh.e0 = efun(u0);
+        pthscale = row[8] * row[9] * theta / xifun(u0);
+        e0 = efun(u0);
     }
-    fresh.used = true;
-    tr_ = fresh;
+    const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
+    std::copy(std::begin(key), std::end(key), std::begin(tr_.key));
+    tr_.tc = tc;
+    tr_.norm = norm;
+    tr_.pthscale = pthscale;
+    tr_.e0 = e0;
+    tr_.used = true;
+    for (TaitAtT& at : tr_.at) at.used = false;
     return tr_;
 }
 
