@@ -1,11 +1,8 @@
 #include "thermo/heatcapacity.hpp"
 
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
 
 #include "thermo/gem.hpp"
-#include "thermo/realbits.hpp"
 
 namespace qv {
 
@@ -53,42 +50,13 @@ real gcp_ordinary(const tdvector& row, real t) {
     return gcp_ordinary_derivs(row, t).g;
 }
 
-namespace {
-
-GTerm gcp_formed(const tdvector& row, real t) {
+GTerm gcp_ordinary_derivs(const tdvector& row, real t) {
     const real a = row[4], b = row[5], c = row[6], d = row[7];
     const TTerms& e = tterms(t);
     const real dh = a * e.dt + b / 2 * e.dt2 - c * e.dinv + 2 * d * e.dsq;
     const real ds = a * e.ln + b * e.dt - c / 2 * e.dinv2 - 2 * d * e.dinvsq;
     // dH/dT = Cp = T dS/dT, so dG/dT is -S alone.
     return {dh - t * ds, 0, -ds};
-}
-
-// The terms of a row at the last few temperatures, kept by the row's address and the temperature's
-// slot and checked against the row's values (bit for bit) and the temperature: the end-members of
-// a search in P are evaluated at one temperature again and again, a search in T comes back to the
-// ends of its window.
-struct KeptCp {
-    real a = 0, b = 0, c = 0, d = 0, t = 0;
-    bool used = false;
-    GTerm cp;
-};
-constexpr std::size_t cprows = 64;
-constexpr std::size_t cptemperatures = 4;
-thread_local KeptCp keptcp[cprows][cptemperatures];
-
-}  // namespace
-
-GTerm gcp_ordinary_derivs(const tdvector& row, real t) {
-    const std::size_t slot = reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector) % cprows;
-    KeptCp& k = keptcp[slot][temperatureslot(t) % cptemperatures];
-    const std::uint64_t diff = realbitdiff(row[4], k.a) | realbitdiff(row[5], k.b) |
-                               realbitdiff(row[6], k.c) | realbitdiff(row[7], k.d);
-    if (k.used && diff == 0 && k.t == t && (t != 0 || std::signbit(t) == std::signbit(k.t))) {
-        return k.cp;
-    }
-    k = {row[4], row[5], row[6], row[7], t, true, gcp_formed(row, t)};
-    return k.cp;
 }
 
 }  // namespace qv
