@@ -353,10 +353,11 @@ BwLogs bwlogs(real n, real q) {
     return k.l;
 }
 
-// Bragg-Williams G at order fraction q with its partial derivatives at fixed q.
-GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
+// Bragg-Williams G at order fraction q with its partial derivatives at fixed q; nbw is row 24
+// rounded.
+GTerm braggwilliams_terms(const tdvector& row, int16 nbw, real q, real p, real t) {
     const real dh = row[20], dv = row[21], w = row[22], wv = row[23];
-    const real n = static_cast<real>(round16(row[24]));
+    const real n = static_cast<real>(nbw);
     const real f = row[25];
     const real a = dh + p * dv;
     const real b = w + p * wv;
@@ -377,14 +378,14 @@ real bw_q(const tdvector& row, int16 nbw, real p, real t, OrderState order) {
 }  // namespace
 
 real braggwilliamsg(const tdvector& row, real q, real p, real t) {
-    return braggwilliams_terms(row, q, p, t).g;
+    return braggwilliams_terms(row, round16(row[24]), q, p, t).g;
 }
 
 real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, real p, real t,
             OrderState order) {
     const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
     if (nbw > 0) {
-        return braggwilliamsg(row, bw_q(row, nbw, p, t, order), p, t);
+        return braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t).g;
     }
     if (row[15] > 0) return landaug(row, gs.ds190, name, p, t, order);
     return 0;
@@ -394,7 +395,7 @@ bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, O
                    GTerm& out) {
     const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
     if (nbw > 0) {
-        out = braggwilliams_terms(row, bw_q(row, nbw, p, t, order), p, t);
+        out = braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t);
         return true;
     }
     if (!(row[15] > 0)) {
