@@ -56,11 +56,11 @@ real bwlog(real rn, real f, real x) {
 // on the first visit, each is the value the call would form, to the bit. The deeper levels are
 // kept by slot (the last bits of the node), each with its node: the evaluations of a search, and
 // the differences of G, end their halvings close to one another and visit the same deep nodes.
-// Some 85 kB for each (n, f).
+// Some 30 kB for each (n, f).
 struct HalvingLogs {
-    static constexpr int levels = 12;
+    static constexpr int levels = 11;
     static constexpr int nodes = 1 << levels;  // nodes 1 .. nodes - 1 are kept
-    static constexpr int deepslots = 4096;
+    static constexpr int deepslots = 1024;
     static constexpr int lonode = -1;  // the end 1e-7
     static constexpr int hinode = -2;  // the end 0.9999999
     std::vector<double> l = std::vector<double>(nodes);
