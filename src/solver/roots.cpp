@@ -1,6 +1,8 @@
 #include "solver/roots.hpp"
 
+#include <array>
 #include <cmath>
+#include <span>
 
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
@@ -14,11 +16,13 @@ namespace {
 // resolution of an extended real.
 constexpr int maxhalvings = 200;
 
-// The shared state of one root search; the methods are the steps that work on it.
+// The shared state of one root search; the methods are the steps that work on it. `Dg` is called
+// as dg(p, t, need), `Slopes` as slopes(p, t).
+template <class Dg, class Slopes>
 struct Finder {
     const Windows& w;
-    const DgNeedAt& dg;
-    const DgAt& slopes;  // dG with the derivatives reported at the roots
+    Dg& dg;
+    Slopes& slopes;  // dG with the derivatives reported at the roots
     findtype ft;
     real p, t;    // conditions; the sought one is replaced by each trial value
     real lo = 0;  // window of the sought variable
@@ -287,37 +291,84 @@ ReactionDg dgofreaction(ReactionEval& ev, int16 i, real p, real t, real u, real 
 
 Roots find(const Windows& w, const DgNeedAt& dg, findtype ft, bool usestart, real start, real p,
            real t) {
-    const DgAt slopes = [&dg](real pp, real tt) { return dg(pp, tt, GemNeed{}); };
+    const auto slopes = [&dg](real pp, real tt) { return dg(pp, tt, GemNeed{}); };
     Finder f{w, dg, slopes, ft, p, t};
     return f.run(usestart, start);
 }
 
 Roots find(const Windows& w, const DgAt& dg, findtype ft, bool usestart, real start, real p,
            real t) {
-    const DgNeedAt withneed = [&dg](real pp, real tt, GemNeed) { return dg(pp, tt); };
+    const auto withneed = [&dg](real pp, real tt, GemNeed) { return dg(pp, tt); };
     Finder f{w, withneed, dg, ft, p, t};
     return f.run(usestart, start);
 }
 
 namespace {
 
-// The search with `dg` for the steps and `slopes` for the derivatives reported at the roots.
-Roots findwith(const Windows& w, const DgNeedAt& dg, const DgAt& slopes, findtype ft, bool usestart,
-               real start, real p, real t) {
-    Finder f{w, dg, slopes, ft, p, t};
-    return f.run(usestart, start);
-}
+// dG of reaction i of the table along one search, with the derivatives the search needs, V and
+// -S of each end-member from its own evaluation. The reaction's end-members are listed once, and
+// ln K, fixed during the search, formed once. The last few evaluations are kept: a Newton step
+// held at a window edge, or a search that starts at one, asks again for the value formed there
+// before, which is taken again with the count of end-member evaluations it stands for.
+class SearchDg {
+public:
+    SearchDg(ReactionEval& ev, int16 i, real u, real v) : ev_(ev), rx_(ev.r[i]), u_(u), v_(v) {
+        nmembers_ = reactionmembers(rx_, ev.tab.nem, members_);
+    }
 
-}  // namespace
+    ReactionDg operator()(real p, real t, GemNeed need) {
+        for (const Kept& k : kept_) {
+            if (k.used && same(p, k.p) && same(t, k.t) && need.p == k.need.p &&
+                need.t == k.need.t) {
+                ev_.ses.gemcount += k.calls;
+                return k.dg;
+            }
+        }
+        const int64 before = ev_.ses.gemcount;
+        Kept& k = kept_[next_];
+        next_ = (next_ + 1) % nkept;
+        k.dg = calcdgr_derivs(ev_.ses, ev_.gs, ev_.tab, rx_,
+                              std::span<const int16>(members_.data(), nmembers_), p, t, u_, v_,
+                              need, &lnk_);
+        k.calls = ev_.ses.gemcount - before;
+        k.used = true;
+        k.p = p;
+        k.t = t;
+        k.need = need;
+        return k.dg;
+    }
 
-namespace {
+private:
+    // The same value to the bit (a zero of either sign kept apart); never a NaN.
+    static bool same(real a, real b) {
+        return a == b && (a != 0 || std::signbit(a) == std::signbit(b));
+    }
 
-// dG of reaction i of the table with the derivatives the search needs, V and -S of each
-// end-member from its own evaluation; ln K, fixed during the search, is formed once into `lnk`.
-DgNeedAt reactiondg(ReactionEval& ev, int16 i, real u, real v, LnkMemo& lnk) {
-    return [&ev, i, u, v, &lnk](real pp, real tt, GemNeed need) {
-        return calcdgr_derivs(ev.ses, ev.gs, ev.tab, ev.r[i], pp, tt, u, v, need, &lnk);
+    struct Kept {
+        bool used = false;
+        real p = 0, t = 0;
+        GemNeed need;
+        ReactionDg dg;
+        int64 calls = 0;
     };
+    static constexpr std::size_t nkept = 4;
+
+    ReactionEval& ev_;
+    const iemvector& rx_;
+    real u_, v_;
+    std::array<int16, maxem> members_;  // the first nmembers_ are set
+    std::size_t nmembers_ = 0;
+    LnkMemo lnk_;
+    std::array<Kept, nkept> kept_{};
+    std::size_t next_ = 0;
+};
+
+Roots findreaction(ReactionEval& ev, int16 i, findtype ft, bool usestart, real start, real p,
+                   real t, real u, real v) {
+    SearchDg dg(ev, i, u, v);
+    const auto slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
+    Finder f{ev.w, dg, slopes, ft, p, t};
+    return f.run(usestart, start);
 }
 
 }  // namespace
@@ -326,17 +377,11 @@ DgNeedAt reactiondg(ReactionEval& ev, int16 i, real u, real v, LnkMemo& lnk) {
 // kbar and 0.001 K): the printed linearised reaction thermodynamics, uncertainties and slopes
 // are formed from them.
 Roots findrxnp(ReactionEval& ev, int16 i, bool usestart, real start, real t, real u, real v) {
-    const DgAt slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
-    LnkMemo lnk;
-    return findwith(ev.w, reactiondg(ev, i, u, v, lnk), slopes, findtype::findp, usestart, start, 0,
-                    t);
+    return findreaction(ev, i, findtype::findp, usestart, start, 0, t, u, v);
 }
 
 Roots findrxnt(ReactionEval& ev, int16 i, bool usestart, real start, real p, real u, real v) {
-    const DgAt slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
-    LnkMemo lnk;
-    return findwith(ev.w, reactiondg(ev, i, u, v, lnk), slopes, findtype::findt, usestart, start, p,
-                    0);
+    return findreaction(ev, i, findtype::findt, usestart, start, p, 0, u, v);
 }
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/session.hpp"
+#include "thermo/gem.hpp"
 
 namespace qv {
 
@@ -148,7 +149,10 @@ RkVolume findVs(real v0, real p, real t, real dp, real psat, real c, real d, rea
     return r;
 }
 
-SpCoefficients spcoefficients(bool co2, real p, real t) {
+namespace {
+
+// The coefficients of the Sterner-Pitzer equation at t, all but the volume bound.
+SpCoefficients spcoefficientsat(bool co2, real t) {
     SpCoefficients k;
     k.co2 = co2;
     real* c = k.c;
@@ -167,7 +171,6 @@ SpCoefficients spcoefficients(bool co2, real p, real t) {
         c[10] = 92093.375L / t + 122.46777L;
         k.psatbar =
             1000 * (-0.013627L + 7.29395e-7L * t2 - 2.34622e-9L * t2 * t + 4.83607e-15L * t4 * t);
-        k.vmax = 100 * (rcm3 * t / (1000 * p)) + 20;  // 100 RT/P, far beyond the gas
     } else {
         c[1] = 1826134.0L / t + 79.224365L;
         c[2] = 6.656066e-5L + 5.7152798e-6L * t + 3.0222363e-10L * t2;
@@ -180,6 +183,31 @@ SpCoefficients spcoefficients(bool co2, real p, real t) {
         c[9] = 22995650.0L / t2 - 78971.817L / t - 63.376456L;
         c[10] = 95029.765L / t + 18.038071L;
         k.psatbar = 0;
+    }
+    return k;
+}
+
+}  // namespace
+
+// The coefficients depend on t alone (the volume bound aside): those of the recent temperatures
+// are kept by slot, each the value formed at the call, to the bit.
+SpCoefficients spcoefficients(bool co2, real p, real t) {
+    struct Kept {
+        real t = 0;
+        bool used = false;
+        SpCoefficients k;
+    };
+    thread_local Kept kept[2][temperatureslots];
+    Kept& e = kept[co2 ? 1 : 0][temperatureslot(t)];
+    if (!(e.used && e.t == t && (t != 0 || std::signbit(t) == std::signbit(e.t)))) {
+        e.t = t;
+        e.used = true;
+        e.k = spcoefficientsat(co2, t);
+    }
+    SpCoefficients k = e.k;
+    if (!co2) {
+        k.vmax = 100 * (rcm3 * t / (1000 * p)) + 20;  // 100 RT/P, far beyond the gas
+    } else {
         k.vmax = 100 * (rcm3 * t / (1000 * p)) + 60;
     }
     return k;

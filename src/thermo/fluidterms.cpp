@@ -12,7 +12,7 @@ constexpr real tr = trefk;
 
 // Minor fluids of the corresponding-states form: name, Tcrit (K), Pcrit (kbar).
 struct MinorFluid {
-    const char* name;
+    std::string_view name;
     real tcrit;
     real pcrit;
 };

@@ -23,8 +23,8 @@ real gem(Session& ses, const GemSettings& gs, const tdvector& row, std::string_v
     const real h = row[1];
     const real s = row[2];
     if (std::fabs(s) < 1e-8L) return h;
-    const long code = std::lround(row[31]);
-    const bool einstein = gs.dsmode == 7 && code >= 3 && code <= 5;
+    // Codes 3 to 5 of row 31 (rounded to the nearest, halves away from 0).
+    const bool einstein = gs.dsmode == 7 && row[31] >= 2.5L && row[31] < 5.5L;
     const bool melt = !name.empty() && name.back() == 'L';
 
     EinsteinTerms cpv;

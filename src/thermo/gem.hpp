@@ -5,6 +5,9 @@
 // minor fluids with the H2O-CO2 mixing term, Landau and Bragg-Williams order-disorder, the
 // channel fluid of cordierite and the aqueous terms.
 
+#include <bit>
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "base/real.hpp"
@@ -62,6 +65,16 @@ struct GTerm {
     real dgdp = 0;
     real dgdt = 0;
 };
+
+// The tables of terms that depend on the temperature alone keep them by slot, from the bits of
+// the temperature: a search in T, and the differences of G, come back to a few temperatures
+// (the window's ends) among ever new ones.
+inline constexpr std::size_t temperatureslots = 16;
+inline std::size_t temperatureslot(real t) {
+    const auto bits = std::bit_cast<std::uint64_t>(static_cast<double>(t));
+    return static_cast<std::size_t>((bits * 0x9e3779b97f4a7c15ULL) >> 60);
+}
+static_assert(temperatureslots == 16);  // the 4 bits of the shift above
 
 // G (kJ) of the end-member with data row `row` and name `name` at p (kbar) and t (K).
 // Counts one evaluation in ses.gemcount. Rows 27 and 28 hold x(CO2) and x(H2O) of the fluid.

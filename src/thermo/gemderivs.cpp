@@ -1,5 +1,6 @@
 #include "thermo/gemderivs.hpp"
 
+#include <array>
 #include <cmath>
 
 #include "base/convert.hpp"
@@ -51,6 +52,9 @@ GTerm gfluid_derivs(Session& ses, const GemSettings& gs, const tdvector& row, st
                     real p, real t, GemNeed need) {
     GTerm r;
     const bool h2o = name == "H2O";
+    const bool fluid = h2o || name == "CO2" || name == "CH4" || name == "H2" || name == "CO" ||
+                       name == "H2S" || name == "S2";
+    if (!fluid) return r;  // gfluid is 0
     if ((h2o || name == "CO2") && gs.newspfluid) {
         const real xco2 = row[27];
         const real xh2o = row[28];
@@ -69,9 +73,6 @@ GTerm gfluid_derivs(Session& ses, const GemSettings& gs, const tdvector& row, st
         }
     }
     r.g = gfluid(ses, gs, row, name, p, t);
-    const bool fluid = h2o || name == "CO2" || name == "CH4" || name == "H2" || name == "CO" ||
-                       name == "H2S" || name == "S2";
-    if (!fluid) return r;
     if (need.p) {
         r.dgdp = centraldiff([&](real x) { return gfluid(ses, gs, row, name, x, t); }, p, pstep(p));
     }
@@ -91,8 +92,8 @@ GTerm gem_derivs(Session& ses, const GemSettings& gs, const tdvector& row, std::
         ++ses.gemcount;
         return {h, 0, 0};
     }
-    const long code = std::lround(row[31]);
-    const bool einstein = gs.dsmode == 7 && code >= 3 && code <= 5;
+    // Codes 3 to 5 of row 31 (rounded to the nearest, halves away from 0).
+    const bool einstein = gs.dsmode == 7 && row[31] >= 2.5L && row[31] < 5.5L;
     const bool melt = !name.empty() && name.back() == 'L';
     const bool channel = name == "crd" || name == "fcrd";
     GTerm gv, gord;
@@ -151,16 +152,23 @@ GTerm gemdriver_derivs(Session& ses, const GemSettings& gs, const GemTables& tab
 ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
                           const iemvector& rx, real p, real t, real u, real v, GemNeed need,
                           LnkMemo* memo) {
+    std::array<int16, maxem> members{};
+    const std::size_t n = reactionmembers(rx, tab.nem, members);
+    return calcdgr_derivs(ses, gs, tab, rx, std::span<const int16>(members.data(), n), p, t, u, v,
+                          need, memo);
+}
+
+ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
+                          const iemvector& rx, std::span<const int16> members, real p, real t,
+                          real u, real v, GemNeed need, LnkMemo* memo) {
     if (t <= 0) bomb("calcdg0", "T <= 0 !", myfault);
     const GemTables gt{tab.td, tab.names, tab.makes};
     ReactionDg r;
-    for (int16 j = 1; j <= tab.nem; ++j) {
-        if (rx[j] == 0) continue;
+    for (const int16 j : members) {
         tab.td[j][27] = u;
         tab.td[j][28] = v;
     }
-    for (int16 j = 1; j <= tab.nem; ++j) {
-        if (rx[j] == 0) continue;
+    for (const int16 j : members) {
         const GTerm g = gemdriver_derivs(ses, gs, gt, j, p, t, need);
         r.dg += rx[j] * g.g;
         r.dgdp += rx[j] * g.dgdp;

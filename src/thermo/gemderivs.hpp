@@ -6,6 +6,7 @@
 // clamped thermal pressure, the temperature dependence of fluids) is taken by central differences.
 // For root searches along reaction lines.
 
+#include <span>
 #include <string_view>
 
 #include "base/real.hpp"
@@ -44,5 +45,9 @@ struct LnkMemo {
 ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
                           const iemvector& rx, real p, real t, real u, real v, GemNeed need,
                           LnkMemo* memo = nullptr);
+// The same with the reaction's end-members listed (by `reactionmembers`).
+ReactionDg calcdgr_derivs(Session& ses, const GemSettings& gs, ReactionTables& tab,
+                          const iemvector& rx, std::span<const int16> members, real p, real t,
+                          real u, real v, GemNeed need, LnkMemo* memo = nullptr);
 
 }  // namespace qv

@@ -1,6 +1,8 @@
 #include "thermo/ordering.hpp"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -13,7 +15,15 @@ namespace {
 
 constexpr real tr = trefk;
 
+// lround to a 16-bit integer; within the range by truncation and the exact fraction left over.
 int16 round16(real x) {
+    if (x > -32767 && x < 32767) {
+        const auto i = static_cast<int>(x);
+        const real frac = x - static_cast<real>(i);
+        if (frac >= 0.5L) return static_cast<int16>(i + 1);
+        if (frac <= -0.5L) return static_cast<int16>(i - 1);
+        return static_cast<int16>(i);
+    }
     return narrow16(std::lround(x));
 }
 
@@ -43,19 +53,43 @@ real bwlog(real rn, real f, real x) {
 // halves, and so on down a binary tree, and the ends of the range. The logarithms of bisectfunc
 // at those points depend on n and f alone, so they are kept per (n, f) for the first levels of
 // the tree (node 1 is 1/2, the children of node k are 2k and 2k + 1) and for the ends: formed
-// on the first visit, each is the value the call would form, to the bit. Some 36 kB for each
-// (n, f); the deeper levels are formed at each visit (the paths of different states part there).
+// on the first visit, each is the value the call would form, to the bit. The deeper levels are
+// kept by slot (the last bits of the node), each with its node: the evaluations of a search, and
+// the differences of G, end their halvings close to one another and visit the same deep nodes.
+// Some 30 kB for each (n, f).
 struct HalvingLogs {
-    static constexpr int levels = 12;
+    static constexpr int levels = 11;
     static constexpr int nodes = 1 << levels;  // nodes 1 .. nodes - 1 are kept
-    static constexpr int lonode = -1;          // the end 1e-7
-    static constexpr int hinode = -2;          // the end 0.9999999
+    static constexpr int deepslots = 1024;
+    static constexpr int lonode = -1;  // the end 1e-7
+    static constexpr int hinode = -2;  // the end 0.9999999
     std::vector<double> l = std::vector<double>(nodes);
     std::vector<unsigned char> have = std::vector<unsigned char>(nodes);
+    std::vector<int> deepnode = std::vector<int>(deepslots);  // 0: an empty slot
+    std::vector<double> deepl = std::vector<double>(deepslots);
     real ext[2] = {};  // extended logarithms at the ends
     bool haveext[2] = {};
     double end[2] = {};
     bool haveend[2] = {};
+
+    // The logarithm at node `node` (>= 1) at x = xd, formed by `form` on the first visit.
+    template <class Form>
+    double at(int node, double xd, Form form) {
+        if (node < nodes) {
+            const auto k = static_cast<std::size_t>(node);
+            if (have[k] == 0) {
+                l[k] = form(xd);
+                have[k] = 1;
+            }
+            return l[k];
+        }
+        const auto k = static_cast<std::size_t>(node & (deepslots - 1));
+        if (deepnode[k] != node) {
+            deepl[k] = form(xd);
+            deepnode[k] = node;
+        }
+        return deepl[k];
+    }
 };
 
 HalvingLogs& halvinglogs(int n, real f) {
@@ -68,7 +102,9 @@ HalvingLogs& halvinglogs(int n, real f) {
     thread_local Kept kept[nkept];
     thread_local int next = 0;
     for (Kept& k : kept) {
-        if (k.logs && k.n == n && k.f == f && std::signbit(k.f) == std::signbit(f)) return *k.logs;
+        if (k.logs && k.n == n && k.f == f && (f != 0 || std::signbit(k.f) == std::signbit(f))) {
+            return *k.logs;
+        }
     }
     Kept& k = kept[next];
     next = (next + 1) % nkept;
@@ -76,6 +112,39 @@ HalvingLogs& halvinglogs(int n, real f) {
     k.f = f;
     k.logs = std::make_unique<HalvingLogs>();
     return *k.logs;
+}
+
+// The points of the kept levels of the halving tree, the same for every call: x as the halvings
+// form it ((lo + hi) / 2 of the interval the path leads to), its double value and 2 x - 1 in
+// double, which the double-precision decisions take.
+struct HalvingTree {
+    std::vector<real> x = std::vector<real>(HalvingLogs::nodes);
+    std::vector<double> xd = std::vector<double>(HalvingLogs::nodes);
+    std::vector<double> s = std::vector<double>(HalvingLogs::nodes);
+};
+
+const HalvingTree& halvingtree() {
+    static const HalvingTree tree = [] {
+        HalvingTree h;
+        std::vector<real> lo(HalvingLogs::nodes), hi(HalvingLogs::nodes);
+        h.x[1] = 0.5L;
+        lo[1] = 1e-7L;
+        hi[1] = 0.9999999L;
+        for (int k = 2; k < HalvingLogs::nodes; ++k) {
+            const int up = k / 2;
+            const auto u = static_cast<std::size_t>(up);
+            const auto v = static_cast<std::size_t>(k);
+            lo[v] = k % 2 == 0 ? lo[u] : h.x[u];
+            hi[v] = k % 2 == 0 ? h.x[u] : hi[u];
+            h.x[v] = (lo[v] + hi[v]) / 2;
+        }
+        for (std::size_t k = 1; k < h.x.size(); ++k) {
+            h.xd[k] = static_cast<double>(h.x[k]);
+            h.s[k] = 2 * h.xd[k] - 1;
+        }
+        return h;
+    }();
+    return tree;
 }
 
 // bisectfunc for the bisection's decisions only: its sign, and whether it lies below the 0.001 kJ
@@ -94,16 +163,36 @@ struct BisectDecider {
     double wd = static_cast<double>(w);
     double fd = static_cast<double>(f);
 
-    real operator()(real x, int node = 0) const {
+    // The double value d decides: it is clear of 0 and of 0.001 by far more than its error.
+    static bool clear(double d) {
         constexpr double margin = 1e-6;  // kJ
+        const double a = std::fabs(d);
+        return a > margin && std::fabs(a - 0.001) > margin;
+    }
+
+    // The decisions at node `node` (1 <= node < HalvingLogs::nodes) of the halving tree `tree`:
+    // whether bisectfunc is positive there, and whether it lies below the 0.001 kJ stop. Where
+    // the double value is clear, its decisions are those of the extended value (it lies farther
+    // from 0.001 than the double and extended 0.001 lie apart).
+    void atnode(const HalvingTree& tree, int node, bool& positive, bool& stop) const {
+        const auto k = static_cast<std::size_t>(node);
+        const double l = logs->at(node, tree.xd[k], [this](double y) { return bwlogd(rn, fd, y); });
+        const double d = coef * l + dgd + tree.s[k] * wd;
+        if (clear(d)) {
+            positive = d > 0;
+            stop = std::fabs(d) < 0.001;
+            return;
+        }
+        const real fx = bisectfunc(n, t, dg, w, f, tree.x[k]);
+        positive = fx > 0;
+        stop = std::fabs(fx) < 0.001L;
+    }
+
+    real operator()(real x, int node = 0) const {
         const double xd = static_cast<double>(x);
         double l = 0;
-        if (logs != nullptr && node >= 1 && node < HalvingLogs::nodes) {
-            if (logs->have[node] == 0) {
-                logs->l[node] = bwlogd(rn, fd, xd);
-                logs->have[node] = 1;
-            }
-            l = logs->l[node];
+        if (logs != nullptr && node >= 1) {
+            l = logs->at(node, xd, [this](double y) { return bwlogd(rn, fd, y); });
         } else if (logs != nullptr && node < 0) {
             const int e = -1 - node;
             if (!logs->haveend[e]) {
@@ -115,8 +204,7 @@ struct BisectDecider {
             l = bwlogd(rn, fd, xd);
         }
         const double d = coef * l + dgd + (2 * xd - 1) * wd;
-        const double a = std::fabs(d);
-        if (a > margin && std::fabs(a - 0.001) > margin) return d;
+        if (clear(d)) return d;
         if (logs != nullptr && node < 0) {
             const int e = -1 - node;
             if (!logs->haveext[e]) {
@@ -172,163 +260,10 @@ real bisectfunc(int n, real t, real dg, real w, real f, real x) {
     return (rn * f / (rn + 1)) * rgas * t * bwlog(rn, f, x) + dg + (2 * x - 1) * w;
 }
 
-namespace {
-
-// bisectfunc (F) and its slope dF/dx = -d2G/dQ2 at x, in double precision.
-struct BwSlope {
-    double f, df;
-};
-
-BwSlope bwslope(const BisectDecider& d, double x) {
-    const double rn = d.rn;
-    const double om = 1 - x;
-    const double a = 1 + rn * x;
-    const double b = rn + x;
-    if (d.fd < 0) {
-        const double l = std::log(om * rn / a) - d.fd * std::log(om / b);
-        const double dl = -1 / om - rn / a - d.fd * (-1 / om - 1 / b);
-        return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
-    }
-    const double l = std::log(om * om * rn / (a * b));
-    const double dl = -2 / om - rn / a - 1 / b;
-    return {d.coef * l + d.dgd + (2 * x - 1) * d.wd, d.coef * dl + 2 * d.wd};
-}
-
-// The least value over [0, 1] of the entropy's share of d2G/dQ2 = -dF/dx, divided by coef, and
-// where it lies: (1 - f)/(1 - x) + n/(1 + n x) - f/(n + x) (f < 0) or 2/(1 - x) + n/(1 + n x) +
-// 1/(n + x), so that d2G/dQ2 = coef h(x) - 2W. h is a sum of convex terms, minimised by golden
-// section; it depends on n and f only, and the last few are kept.
-struct CurvatureMin {
-    double min, at;
-};
-
-CurvatureMin curvaturemin(double rn, double fd) {
-    struct Kept {
-        double n = -1, f = 0, min = 0, at = 0;
-    };
-    constexpr int nkept = 8;
-    thread_local Kept kept[nkept];
-    thread_local int next = 0;
-    for (const Kept& k : kept) {
-        if (k.n == rn && k.f == fd) return {k.min, k.at};
-    }
-    const auto h = [&](double x) {
-        return fd < 0 ? (1 - fd) / (1 - x) + rn / (1 + rn * x) - fd / (rn + x)
-                      : 2 / (1 - x) + rn / (1 + rn * x) + 1 / (rn + x);
-    };
-    const double ratio = 0.6180339887498949;
-    double a = 0, b = 1;
-    double x1 = b - ratio * (b - a), x2 = a + ratio * (b - a);
-    double h1 = h(x1), h2 = h(x2);
-    for (int i = 0; i < 80; ++i) {
-        if (h1 < h2) {
-            b = x2;
-            x2 = x1;
-            h2 = h1;
-            x1 = b - ratio * (b - a);
-            h1 = h(x1);
-        } else {
-            a = x1;
-            x1 = x2;
-            h1 = h2;
-            x2 = a + ratio * (b - a);
-            h2 = h(x2);
-        }
-    }
-    Kept& k = kept[next];
-    next = (next + 1) % nkept;
-    k = {rn, fd, (h1 < h2 ? h1 : h2) * (1 - 1e-9), (a + b) / 2};
-    return {k.min, k.at};
-}
-
-// True when G is strictly convex in Q on [0, 1]: bisectfunc then falls monotonically and has one
-// root, which every bracketing search finds.
-bool convexinq(const BisectDecider& d) {
-    return d.coef * curvaturemin(d.rn, d.fd).min > 2 * d.wd + 1e-12;
-}
-
-// Safeguarded Newton from x on the root in [lo, hi] (F(lo) >= 0 >= F(hi)) where G is convex in
-// Q: the bracket shrinks with every value, and a step that leaves it is replaced by the midpoint.
-// Converged to the resolution of a double.
-double newtonq(const BisectDecider& decide, double lo, double hi, double x) {
-    for (int i = 0; i < 200; ++i) {
-        const BwSlope s = bwslope(decide, x);
-        if (s.f == 0) break;
-        if (s.f > 0) {
-            lo = x;
-        } else {
-            hi = x;
-        }
-        double next = s.df < 0 ? x - s.f / s.df : lo - 1;
-        if (!(next > lo && next < hi)) next = lo + (hi - lo) / 2;
-        const double dx = next - x;
-        x = next;
-        if (std::fabs(dx) <= 1e-14 * (x > 1e-3 ? x : 1e-3) || hi - lo <= 1e-15) break;
-    }
-    return x;
-}
-
-// A start for Newton: near full order bisectfunc is about coef ln((1 - x)^2 g) + dg + w (g = n
-// / (n + 1)^2, f >= 0; ln((1 - x) n / (n + 1)) (1 - f) + ln(n + 1) f for f < 0), whose root is
-// close to the equilibrium wherever that lies above Q = 1/2; 1/2 otherwise.
-double orderedstart(const BisectDecider& d) {
-    const double rn = d.rn;
-    const double e = -(d.dgd + d.wd) / d.coef;
-    double om = 0;
-    if (d.fd < 0) {
-        om = (rn + 1) / rn * std::exp((e + d.fd * std::log(rn + 1)) / (1 - d.fd));
-    } else {
-        om = (rn + 1) / std::sqrt(rn) * std::exp(e / 2);
-    }
-    return om > 0 && om < 0.5 ? 1 - om : 0.5;
-}
-
-// The roots of the last few convex cases: a state next to one of them (a root search, the
-// differences of G) starts Newton there. Only the start changes: Newton converges to the root
-// either way, and the halvings do not depend on where the root came from.
-struct KeptRoot {
-    int n = 0;
-    double fd = 0, coef = 0, dgd = 0, wd = 0, r = 0;
-    bool used = false;
-};
-constexpr int nkeptroots = 4;
-thread_local KeptRoot keptroots[nkeptroots];
-thread_local int nextroot = 0;
-
-bool nearby(double a, double b) {
-    return std::fabs(a - b) <= 1e-3 * (std::fabs(a) + std::fabs(b)) + 1e-6;
-}
-
-double newtonstart(const BisectDecider& d) {
-    for (const KeptRoot& k : keptroots) {
-        if (k.used && k.n == d.n && k.fd == d.fd && nearby(k.coef, d.coef) &&
-            nearby(k.dgd, d.dgd) && nearby(k.wd, d.wd)) {
-            return k.r;
-        }
-    }
-    return orderedstart(d);
-}
-
-void keeproot(const BisectDecider& d, double r) {
-    for (KeptRoot& k : keptroots) {
-        if (k.used && k.n == d.n && k.fd == d.fd) {
-            k = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
-            return;
-        }
-    }
-    keptroots[nextroot] = {d.n, d.fd, d.coef, d.dgd, d.wd, r, true};
-    nextroot = (nextroot + 1) % nkeptroots;
-}
-
-}  // namespace
-
 // The order fraction by up to 20 halvings of [1e-7, 0.9999999], stopping as soon as bisectfunc
-// is within 0.001 kJ of 0; the logarithms at the points of the first halvings are kept from the
-// calls before (HalvingLogs). Where G is convex in Q, bisectfunc falls monotonically through its
-// one root r with a slope of at least c = least d2G/dQ2, so |F(x)| >= c |x - r|: a halving point
-// far enough from r (found first by Newton in double precision) takes its side from r without
-// forming F, and only the points near r are evaluated. The halvings, and so the result, are those
-// of evaluating F everywhere.
+// is within 0.001 kJ of 0. The logarithms at the points of the halvings are kept from the calls
+// before (HalvingLogs), so that a halving costs a few operations in double precision; the
+// halvings, and so the result, are those of evaluating bisectfunc in extended precision.
 real bisectx(int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
@@ -337,31 +272,40 @@ real bisectx(int n, real t, real dg, real w, real f) {
     const real fhi = decide(xhi, HalvingLogs::hinode);
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
-    bool known = convexinq(decide);
-    double r = 0;
-    double reach = 0;  // |x - r| beyond which |F(x)| is surely above 0.001 kJ
-    if (known) {
-        const double c = decide.coef * curvaturemin(decide.rn, decide.fd).min - 2 * decide.wd;
-        r = newtonq(decide, static_cast<double>(xlo), static_cast<double>(xhi),
-                    newtonstart(decide));
-        keeproot(decide, r);
-        reach = 0.0011 / c + 1e-9;
-        known = c > 0 && std::isfinite(reach);
+    // The kept levels of the tree, with x and its logarithms from the tables; i is the
+    // depth of `node`. The value at the first point does not stop the halvings.
+    const HalvingTree& tree = halvingtree();
+    int node = 1;
+    int i = 0;
+    for (;; ++i) {
+        bool positive = false, stop = false;
+        decide.atnode(tree, node, positive, stop);
+        if (i > 0 && stop) return tree.x[static_cast<std::size_t>(node)];
+        if (i == 20) return tree.x[static_cast<std::size_t>(node)];
+        node = 2 * node + (positive ? 1 : 0);
+        if (node >= HalvingLogs::nodes) break;
     }
-    const auto value = [&](real x, int node) -> real {
-        if (known) {
-            const double xd = static_cast<double>(x);
-            if (xd < r - reach) return 1;  // F(x) > 0.001
-            if (xd > r + reach) return -1;
-        }
-        return decide(x, node);
-    };
+    ++i;  // the halving that leads to `node`
+    // The interval it halves: its ends are the points above it where the path turned right (lo)
+    // and left (hi), the nearest of each, else the ends of the range.
     real lo = xlo;
     real hi = xhi;
-    real x = 0.5L;
-    int node = 1;  // of the halving tree
-    real fx = value(x, node);
-    for (int i = 1; i <= 20; ++i) {
+    bool havelo = false, havehi = false;
+    for (int k = node; k > 1 && !(havelo && havehi); k /= 2) {
+        const real up = tree.x[static_cast<std::size_t>(k / 2)];
+        if (k % 2 == 1 && !havelo) {
+            lo = up;
+            havelo = true;
+        } else if (k % 2 == 0 && !havehi) {
+            hi = up;
+            havehi = true;
+        }
+    }
+    // Deeper, x is formed at each visit (its logarithm is kept by slot).
+    real x = (lo + hi) / 2;
+    real fx = decide(x, node);
+    if (std::fabs(fx) < 0.001L) return x;
+    for (++i; i <= 20; ++i) {
         if (fx > 0) {
             lo = x;
             node = 2 * node + 1;
@@ -370,7 +314,7 @@ real bisectx(int n, real t, real dg, real w, real f) {
             node = 2 * node;
         }
         x = (lo + hi) / 2;
-        fx = value(x, node);
+        fx = decide(x, node);
         if (std::fabs(fx) < 0.001L) break;
     }
     return x;
@@ -379,15 +323,15 @@ real bisectx(int n, real t, real dg, real w, real f) {
 namespace {
 
 // The configurational terms x ln(x/c) of the Bragg-Williams entropy at order fraction q: they
-// depend on n and q alone, and a search along a line or the differences of G meet the same
-// order fraction again and again (the halvings end on one of few values), so the last few are
-// kept. Each is the value formed at the call, to the bit.
+// depend on n and q alone, and the order fractions are points of the halving tree, which a
+// search along a line or the differences of G meet again and again, so they are kept by slot
+// (from the bits of q). Each is the value formed at the call, to the bit.
 struct BwLogs {
     real l1, l2, l3, l4;
 };
 
 bool samebits(real a, real b) {
-    return a == b && std::signbit(a) == std::signbit(b);
+    return a == b && (a != 0 || std::signbit(a) == std::signbit(b));
 }
 
 BwLogs bwlogs(real n, real q) {
@@ -396,14 +340,11 @@ BwLogs bwlogs(real n, real q) {
         BwLogs l{};
         bool used = false;
     };
-    constexpr int nkept = 4;
-    thread_local Kept kept[nkept];
-    thread_local int next = 0;
-    for (const Kept& k : kept) {
-        if (k.used && samebits(k.n, n) && samebits(k.q, q)) return k.l;
-    }
-    Kept& k = kept[next];
-    next = (next + 1) % nkept;
+    constexpr int slots = 256;
+    thread_local Kept kept[slots];
+    const auto bits = std::bit_cast<std::uint64_t>(static_cast<double>(q));
+    Kept& k = kept[(bits * 0x9e3779b97f4a7c15ULL) >> 56];
+    if (k.used && samebits(k.n, n) && samebits(k.q, q)) return k.l;
     k.n = n;
     k.q = q;
     k.l = {xlnx(1 + n * q, n + 1), n * xlnx(1 - q, (n + 1) / n), n * xlnx(1 - q, n + 1),
@@ -412,10 +353,11 @@ BwLogs bwlogs(real n, real q) {
     return k.l;
 }
 
-// Bragg-Williams G at order fraction q with its partial derivatives at fixed q.
-GTerm braggwilliams_terms(const tdvector& row, real q, real p, real t) {
+// Bragg-Williams G at order fraction q with its partial derivatives at fixed q; nbw is row 24
+// rounded.
+GTerm braggwilliams_terms(const tdvector& row, int16 nbw, real q, real p, real t) {
     const real dh = row[20], dv = row[21], w = row[22], wv = row[23];
-    const real n = static_cast<real>(round16(row[24]));
+    const real n = static_cast<real>(nbw);
     const real f = row[25];
     const real a = dh + p * dv;
     const real b = w + p * wv;
@@ -436,14 +378,14 @@ real bw_q(const tdvector& row, int16 nbw, real p, real t, OrderState order) {
 }  // namespace
 
 real braggwilliamsg(const tdvector& row, real q, real p, real t) {
-    return braggwilliams_terms(row, q, p, t).g;
+    return braggwilliams_terms(row, round16(row[24]), q, p, t).g;
 }
 
 real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, real p, real t,
             OrderState order) {
     const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
     if (nbw > 0) {
-        return braggwilliamsg(row, bw_q(row, nbw, p, t, order), p, t);
+        return braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t).g;
     }
     if (row[15] > 0) return landaug(row, gs.ds190, name, p, t, order);
     return 0;
@@ -453,7 +395,7 @@ bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, O
                    GTerm& out) {
     const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
     if (nbw > 0) {
-        out = braggwilliams_terms(row, bw_q(row, nbw, p, t, order), p, t);
+        out = braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t);
         return true;
     }
     if (!(row[15] > 0)) {

@@ -10,6 +10,7 @@
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/einstein.hpp"
+#include "thermo/realbits.hpp"
 
 namespace qv {
 
@@ -60,8 +61,8 @@ struct TaitAtT {
 
 // What the Tait volume term needs of a row alone, formed once per row: the Tait coefficients,
 // the normalisation at Pr and the thermal-pressure scale and reference occupation; and its terms
-// at the last temperature asked for (a root search at fixed T, and the differences in P, ask
-// for them again and again).
+// at the last few temperatures asked for (a root search at fixed T, and the differences in P, ask
+// for them again and again; a search in T comes back to the ends of its window).
 struct TaitRow {
     real key[6] = {};  // V, a0, K0, K0', K0'', theta of the row the terms were formed from
     Tait tc{};
@@ -69,7 +70,7 @@ struct TaitRow {
     real pthscale = 0;  // a0 K0 theta / xi(theta/Tr), kbar
     real e0 = 0;        // E(theta/Tr)
     bool used = false;
-    TaitAtT at;
+    TaitAtT at[temperatureslots];  // by temperatureslot
 };
 
 // A small table of row terms, keyed by the row's address and checked against its values on every
@@ -79,33 +80,45 @@ constexpr std::size_t ntaitrows = 64;
 thread_local TaitRow taitrows[ntaitrows];
 
 TaitRow& taitrow(std::string_view name, const tdvector& row) {
-    const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
     const std::size_t slot = reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector) % ntaitrows;
     TaitRow& tr_ = taitrows[slot];
-    if (tr_.used && std::equal(std::begin(key), std::end(key), std::begin(tr_.key))) return tr_;
-    TaitRow fresh;
-    std::copy(std::begin(key), std::end(key), std::begin(fresh.key));
-    fresh.tc = taitcoefficients(name, row[9], row[10], row[11]);
-    fresh.norm = taitnorm(fresh.tc);
+    // The row's values are matched bit for bit (the terms of a row with the same bits are the
+    // same).
+    const std::uint64_t diff = realbitdiff(row[3], tr_.key[0]) | realbitdiff(row[8], tr_.key[1]) |
+                               realbitdiff(row[9], tr_.key[2]) | realbitdiff(row[10], tr_.key[3]) |
+                               realbitdiff(row[11], tr_.key[4]) | realbitdiff(row[12], tr_.key[5]);
+    if (tr_.used && diff == 0) return tr_;
+    // Formed first, then set in place (with the terms at temperatures dropped): a row that stops
+    // the run leaves the slot as it was.
+    const Tait tc = taitcoefficients(name, row[9], row[10], row[11]);
+    const real norm = taitnorm(tc);
+    real pthscale = 0;
+    real e0 = 0;
     const real theta = row[12];
     if (theta > 0) {
         const real u0 = theta / tr;
-        fresh.pthscale = row[8] * row[9] * theta / xifun(u0);
-        fresh.e0 = efun(u0);
+        pthscale = row[8] * row[9] * theta / xifun(u0);
+        e0 = efun(u0);
     }
-    fresh.used = true;
-    tr_ = fresh;
+    const real key[6] = {row[3], row[8], row[9], row[10], row[11], row[12]};
+    std::copy(std::begin(key), std::end(key), std::begin(tr_.key));
+    tr_.tc = tc;
+    tr_.norm = norm;
+    tr_.pthscale = pthscale;
+    tr_.e0 = e0;
+    tr_.used = true;
+    for (TaitAtT& at : tr_.at) at.used = false;
     return tr_;
 }
 
 // The same temperature to the bit (a zero of either sign kept apart).
 bool samet(real a, real b) {
-    return a == b && std::signbit(a) == std::signbit(b);
+    return a == b && (a != 0 || std::signbit(a) == std::signbit(b));
 }
 
 // The terms of the row at t, formed on the first call at that temperature.
 TaitAtT& taitatt(TaitRow& rt, const tdvector& row, real t) {
-    TaitAtT& at = rt.at;
+    TaitAtT& at = rt.at[temperatureslot(t)];
     if (at.used && samet(at.t, t)) return at;
     at = TaitAtT{};
     at.t = t;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "solver_support.hpp"
 #include "support/fakes.hpp"
@@ -58,6 +60,50 @@ TEST(Positions, DatasetReactionsAgainstBisection) {
         EXPECT_EQ(pos.sd2, 1e31L);
         EXPECT_TRUE(std::isfinite(pos.dtdp1));
     }
+}
+
+// A reaction search asks for dG with the derivatives it needs at each trial value, and again for
+// values it formed before (a Newton step held at the window edge it started from): its roots, and
+// the count of end-member evaluations, are those of the plain search that forms every value (with
+// the roots' derivatives formed as calcdgr forms them: three evaluations of each end-member).
+TEST(Positions, SearchFormsAndCountsEveryValue) {
+    DsReactions c;
+    c.purefluids();
+    c.w.pwinlow = 0.0009L;
+    c.setreaction(1, {{"mu", -1}, {"q", -1}, {"san", 1}, {"sill", 1}, {"H2O", 1}});
+    constexpr int members = 5;
+    Session& ses = c.ev.ses;
+    int asked = 0, again = 0, roots = 0;
+    for (real t = 673.15L; t <= 1073.15L; t += 25) {
+        SCOPED_TRACE(static_cast<double>(t));
+        std::vector<std::pair<real, real>> formed;
+        const DgNeedAt plain = [&](real p, real tt, GemNeed need) {
+            if (need.p || need.t) {
+                ++asked;
+                for (const auto& [fp, ft] : formed) again += fp == p && ft == tt ? 1 : 0;
+                formed.emplace_back(p, tt);
+            }
+            return calcdgr_derivs(ses, c.ev.gs, c.tab, c.r[1], p, tt, 0, 1, need);
+        };
+        const int64 before = ses.gemcount;
+        const Roots want = find(c.w, plain, findtype::findp, false, 0, 0, t);
+        const int64 plaincount = ses.gemcount - before;
+        const int64 start = ses.gemcount;
+        const Roots got = findrxnp(c.ev, 1, false, 0, t, 0, 1);
+        const int64 count = ses.gemcount - start;
+        EXPECT_EQ(got.x1, want.x1);
+        EXPECT_EQ(got.x2, want.x2);
+        int inwindow = 0;
+        if (inrange(c.w, findtype::findp, want.x1)) {
+            ++inwindow;
+            if (inrange(c.w, findtype::findp, want.x2)) ++inwindow;
+        }
+        roots += inwindow;
+        EXPECT_EQ(count, plaincount + inwindow * 2 * members);
+    }
+    EXPECT_GT(roots, 10);
+    EXPECT_GT(again, 5);
+    EXPECT_GT(asked, 50);
 }
 
 // The Al2SiO5 invariant point: where ky = and and and = sill meet (found by bisection here),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <thread>
@@ -153,6 +154,52 @@ TEST_F(Ds62Derivs, ValuesDoNotDependOnEarlierCalls) {
     EXPECT_GT(compared, 300);
 }
 
+// The order fraction by halvings that form bisectfunc at every point; `halvings` counts them.
+real plainbisectx(int n, real t, real dg, real w, real f, int& halvings) {
+    const auto func = [&](real x) { return bisectfunc(n, t, dg, w, f, x); };
+    halvings = 0;
+    if (func(0.9999999L) > 0) return 0.9999999L;
+    if (func(1e-7L) < 0) return 1e-7L;
+    real lo = 1e-7L, hi = 0.9999999L, x = 0.5L, fx = func(x);
+    for (int i = 1; i <= 20; ++i) {
+        halvings = i;
+        (fx > 0 ? lo : hi) = x;
+        x = (lo + hi) / 2;
+        fx = func(x);
+        if (std::fabs(fx) < 0.001L) break;
+    }
+    return x;
+}
+
+// The same for model states far from the dataset's: both signs of the form factor, strong and
+// weak interactions (G convex and not convex in Q), and runs of nearby states, as along a root
+// search, whose halvings go down to the deepest levels along nearly the same paths.
+TEST(OrderFraction, HalvingsEndForModelStates) {
+    std::uint64_t seed = 12345;
+    const auto uniform = [&seed] {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<real>(seed >> 11) / static_cast<real>(1ULL << 53);
+    };
+    int deep = 0;
+    for (int k = 0; k < 3000; ++k) {
+        const int n = 1 + static_cast<int>(uniform() * 4);
+        const real f = k % 3 == 0 ? -2 * uniform() : (k % 3 == 1 ? 1 : 0.5L + uniform());
+        const real t = 300 + 1700 * uniform();
+        const real dg = -40 + 80 * uniform();
+        const real w = -5 + 40 * uniform();
+        for (int j = 0; j < 8; ++j) {
+            const real tj = t + j * 1e-3L;
+            const real dgj = dg + j * 1e-7L;
+            int halvings = 0;
+            ASSERT_EQ(bisectx(n, tj, dgj, w, f), plainbisectx(n, tj, dgj, w, f, halvings))
+                << n << " " << static_cast<double>(tj) << " " << static_cast<double>(dgj) << " "
+                << static_cast<double>(w) << " " << static_cast<double>(f);
+            if (halvings > 12) ++deep;
+        }
+    }
+    EXPECT_GT(deep, 1000);
+}
+
 // The Bragg-Williams order fraction is the end of the halvings that form bisectfunc at every
 // point (the program forms it only near the root), bit for bit, and lies at the minimum of G over
 // Q within the halvings' stopping rule; from full order to near disorder.
@@ -169,23 +216,9 @@ TEST_F(Ds62Derivs, OrderFractionIsTheHalvingsEnd) {
                 const int nb = static_cast<int>(r[24]);
                 const real dg = r[20] + p * r[21], w = r[22] + p * r[23], f = r[25];
                 const auto func = [&](real x) { return bisectfunc(nb, t, dg, w, f, x); };
-                real want = 0;
-                if (func(0.9999999L) > 0) {
-                    want = 0.9999999L;
-                } else if (func(1e-7L) < 0) {
-                    want = 1e-7L;
-                } else {
-                    real lo = 1e-7L, hi = 0.9999999L, x = 0.5L, fx = func(x);
-                    for (int i = 1; i <= 20; ++i) {
-                        (fx > 0 ? lo : hi) = x;
-                        x = (lo + hi) / 2;
-                        fx = func(x);
-                        if (std::fabs(fx) < 0.001L) break;
-                    }
-                    want = x;
-                }
+                int halvings = 0;
                 const real q = bisectx(nb, t, dg, w, f);
-                EXPECT_EQ(q, want);
+                EXPECT_EQ(q, plainbisectx(nb, t, dg, w, f, halvings));
 
                 const auto g = [&](real x) { return braggwilliamsg(r, x, p, t); };
                 real a = 1e-7L, b = 0.9999999L;
