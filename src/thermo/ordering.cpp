@@ -170,24 +170,6 @@ struct BisectDecider {
         return a > margin && std::fabs(a - 0.001) > margin;
     }
 
-    // The decisions at node `node` (1 <= node < HalvingLogs::nodes) of the halving tree `tree`:
-    // whether bisectfunc is positive there, and whether it lies below the 0.001 kJ stop. Where
-    // the double value is clear, its decisions are those of the extended value (it lies farther
-    // from 0.001 than the double and extended 0.001 lie apart).
-    void atnode(const HalvingTree& tree, int node, bool& positive, bool& stop) const {
-        const auto k = static_cast<std::size_t>(node);
-        const double l = logs->at(node, tree.xd[k], [this](double y) { return bwlogd(rn, fd, y); });
-        const double d = coef * l + dgd + tree.s[k] * wd;
-        if (clear(d)) {
-            positive = d > 0;
-            stop = std::fabs(d) < 0.001;
-            return;
-        }
-        const real fx = bisectfunc(n, t, dg, w, f, tree.x[k]);
-        positive = fx > 0;
-        stop = std::fabs(fx) < 0.001L;
-    }
-
     real operator()(real x, int node = 0) const {
         const double xd = static_cast<double>(x);
         double l = 0;
@@ -273,15 +255,38 @@ real bisectx(int n, real t, real dg, real w, real f) {
     if (fhi > 0) return xhi;
     if (flo < 0) return xlo;
     // The kept levels of the tree, with x and its logarithms from the tables; i is the
-    // depth of `node`. The value at the first point does not stop the halvings.
+    // depth of `node`. The value at the first point does not stop the halvings. Where the
+    // double value is clear, its decisions are those of the extended value (it lies farther from
+    // 0.001 than the double and extended 0.001 lie apart).
+    static_assert(HalvingLogs::levels <= 20);
     const HalvingTree& tree = halvingtree();
+    HalvingLogs& logs = *decide.logs;
+    double* const lk = logs.l.data();
+    unsigned char* const have = logs.have.data();
+    const double* const txd = tree.xd.data();
+    const double* const ts = tree.s.data();
+    const double coef = decide.coef;
+    const double dgd = decide.dgd;
+    const double wd = decide.wd;
     int node = 1;
     int i = 0;
     for (;; ++i) {
+        const auto k = static_cast<std::size_t>(node);
+        if (have[k] == 0) {
+            lk[k] = bwlogd(decide.rn, decide.fd, txd[k]);
+            have[k] = 1;
+        }
+        const double d = coef * lk[k] + dgd + ts[k] * wd;
         bool positive = false, stop = false;
-        decide.atnode(tree, node, positive, stop);
-        if (i > 0 && stop) return tree.x[static_cast<std::size_t>(node)];
-        if (i == 20) return tree.x[static_cast<std::size_t>(node)];
+        if (BisectDecider::clear(d)) {
+            positive = d > 0;
+            stop = std::fabs(d) < 0.001;
+        } else {
+            const real fx = bisectfunc(n, t, dg, w, f, tree.x[k]);
+            positive = fx > 0;
+            stop = std::fabs(fx) < 0.001L;
+        }
+        if (i > 0 && stop) return tree.x[k];
         node = 2 * node + (positive ? 1 : 0);
         if (node >= HalvingLogs::nodes) break;
     }
@@ -301,9 +306,23 @@ real bisectx(int n, real t, real dg, real w, real f) {
             havehi = true;
         }
     }
-    // Deeper, x is formed at each visit (its logarithm is kept by slot).
+    // Deeper, x is formed at each visit (its logarithm is kept by slot); the value is that of
+    // BisectDecider at a deep node.
+    int* const deepnode = logs.deepnode.data();
+    double* const deepl = logs.deepl.data();
+    const auto deep = [&](real x) -> real {
+        const double xd = static_cast<double>(x);
+        const auto slot = static_cast<std::size_t>(node & (HalvingLogs::deepslots - 1));
+        if (deepnode[slot] != node) {
+            deepl[slot] = bwlogd(decide.rn, decide.fd, xd);
+            deepnode[slot] = node;
+        }
+        const double d = coef * deepl[slot] + dgd + (2 * xd - 1) * wd;
+        if (BisectDecider::clear(d)) return d;
+        return bisectfunc(n, t, dg, w, f, x);
+    };
     real x = (lo + hi) / 2;
-    real fx = decide(x, node);
+    real fx = deep(x);
     if (std::fabs(fx) < 0.001L) return x;
     for (++i; i <= 20; ++i) {
         if (fx > 0) {
@@ -314,7 +333,7 @@ real bisectx(int n, real t, real dg, real w, real f) {
             node = 2 * node;
         }
         x = (lo + hi) / 2;
-        fx = decide(x, node);
+        fx = deep(x);
         if (std::fabs(fx) < 0.001L) break;
     }
     return x;
