@@ -250,9 +250,10 @@ real bisectx(int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
     const BisectDecider decide{n, t, dg, w, f, &halvinglogs(n, f)};
-    const real flo = decide(xlo, HalvingLogs::lonode);
+    // The end 0.9999999 decides first, the value at 1e-7 is not needed when it does.
     const real fhi = decide(xhi, HalvingLogs::hinode);
     if (fhi > 0) return xhi;
+    const real flo = decide(xlo, HalvingLogs::lonode);
     if (flo < 0) return xlo;
     // The kept levels of the tree, with x and its logarithms from the tables; i is the
     // depth of `node`. The value at the first point does not stop the halvings. Where the
@@ -387,6 +388,11 @@ GTerm braggwilliams_terms(const tdvector& row, int16 nbw, real q, real p, real t
     return {hod - t * sod, dv + q * (wv - dv) - wv * q * q, -sod};
 }
 
+// Row 24 rounded (0 in the 190 layout): most rows hold an exact 0 there.
+int16 bwsites(const GemSettings& gs, const tdvector& row) {
+    return gs.ds190 || row[24] == 0 ? 0 : round16(row[24]);
+}
+
 real bw_q(const tdvector& row, int16 nbw, real p, real t, OrderState order) {
     if (order != OrderState::equilibrium) return order == OrderState::ordered ? 1 : 0;
     const real a = row[20] + p * row[21];
@@ -402,7 +408,7 @@ real braggwilliamsg(const tdvector& row, real q, real p, real t) {
 
 real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, real p, real t,
             OrderState order) {
-    const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
+    const int16 nbw = bwsites(gs, row);
     if (nbw > 0) {
         return braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t).g;
     }
@@ -412,7 +418,7 @@ real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, r
 
 bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, OrderState order,
                    GTerm& out) {
-    const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
+    const int16 nbw = bwsites(gs, row);
     if (nbw > 0) {
         out = braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t);
         return true;
