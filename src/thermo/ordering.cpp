@@ -279,7 +279,10 @@ real bisectx(int n, real t, real dg, real w, real f) {
         }
         const double d = coef * lk[k] + dgd + ts[k] * wd;
         bool positive = false, stop = false;
-        if (BisectDecider::clear(d)) {
+        if (std::fabs(d) > 0.0010011) {
+            // Clear, and above the stop (the common case, with one comparison).
+            positive = d > 0;
+        } else if (BisectDecider::clear(d)) {
             positive = d > 0;
             stop = std::fabs(d) < 0.001;
         } else {
