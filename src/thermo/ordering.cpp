@@ -269,22 +269,31 @@ real bisectx(int n, real t, real dg, real w, real f) {
     const double coef = decide.coef;
     const double dgd = decide.dgd;
     const double wd = decide.wd;
-    int node = 1;
-    int i = 0;
-    for (;; ++i) {
-        const auto k = static_cast<std::size_t>(node);
+    // The value at a node, from its kept logarithm (formed on the first visit).
+    const auto valueat = [&](std::size_t k) {
         if (have[k] == 0) {
             lk[k] = bwlogd(decide.rn, decide.fd, txd[k]);
             have[k] = 1;
         }
-        const double d = coef * lk[k] + dgd + ts[k] * wd;
+        return coef * lk[k] + dgd + ts[k] * wd;
+    };
+    int node = 1;
+    int i = 0;
+    double dnode = valueat(1);
+    for (;; ++i) {
+        const auto k = static_cast<std::size_t>(node);
+        // The values at both children are formed before the decision at `node`, which they do
+        // not depend on: the path does not wait for the tables after each decision.
+        const bool inner = 2 * node + 1 < HalvingLogs::nodes;
+        const double d0 = inner ? valueat(2 * k) : 0;
+        const double d1 = inner ? valueat(2 * k + 1) : 0;
         bool positive = false, stop = false;
-        if (std::fabs(d) > 0.0010011) {
+        if (std::fabs(dnode) > 0.0010011) {
             // Clear, and above the stop (the common case, with one comparison).
-            positive = d > 0;
-        } else if (BisectDecider::clear(d)) {
-            positive = d > 0;
-            stop = std::fabs(d) < 0.001;
+            positive = dnode > 0;
+        } else if (BisectDecider::clear(dnode)) {
+            positive = dnode > 0;
+            stop = std::fabs(dnode) < 0.001;
         } else {
             const real fx = bisectfunc(n, t, dg, w, f, tree.x[k]);
             positive = fx > 0;
@@ -293,6 +302,7 @@ real bisectx(int n, real t, real dg, real w, real f) {
         if (i > 0 && stop) return tree.x[k];
         node = 2 * node + (positive ? 1 : 0);
         if (node >= HalvingLogs::nodes) break;
+        dnode = positive ? d1 : d0;
     }
     ++i;  // the halving that leads to `node`
     // The interval it halves: its ends are the points above it where the path turned right (lo)
