@@ -16,6 +16,7 @@ struct MinorFluid {
     real tcrit;
     real pcrit;
 };
+// Their names start with H, C or S, as do H2O and CO2 (gfluid tests the first letter first).
 constexpr MinorFluid minorfluids[] = {{"CH4", 190.6L, 0.046L},
                                       {"H2", 41.2L, 0.0211L},
                                       {"CO", 132.9L, 0.035L},
@@ -36,6 +37,8 @@ real fluidmix(std::string_view name, bool forh2o, real xco2, real xh2o, real v1,
 
 real gfluid(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name, real p,
             real t) {
+    // Every fluid name starts with H, C or S: the rest have no fluid term.
+    if (name.empty() || (name[0] != 'H' && name[0] != 'C' && name[0] != 'S')) return 0;
     const real xco2 = row[27];
     const real xh2o = row[28];
     if (name == "H2O" || name == "CO2") {
@@ -61,7 +64,7 @@ real gfluid(Session& ses, const GemSettings& gs, const tdvector& row, std::strin
 real gchannel(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
               real p, real t) {
     const bool channel = gs.calibration ? gs.xpchannelfluid : gs.channelfluid;
-    if ((name != "crd" && name != "fcrd") || !channel) return 0;
+    if (!channel || (name != "crd" && name != "fcrd")) return 0;
     const real xco2 = row[27];
     const real xh2o = row[28];
     real sum = 1;

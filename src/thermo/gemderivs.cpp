@@ -51,6 +51,8 @@ GTerm gem_differenced(Session& ses, const GemSettings& gs, const tdvector& row,
 GTerm gfluid_derivs(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
                     real p, real t, GemNeed need) {
     GTerm r;
+    // Every fluid name starts with H, C or S (as in gfluid).
+    if (name.empty() || (name[0] != 'H' && name[0] != 'C' && name[0] != 'S')) return r;
     const bool h2o = name == "H2O";
     const bool fluid = h2o || name == "CO2" || name == "CH4" || name == "H2" || name == "CO" ||
                        name == "H2S" || name == "S2";

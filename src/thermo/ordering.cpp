@@ -170,24 +170,6 @@ struct BisectDecider {
         return a > margin && std::fabs(a - 0.001) > margin;
     }
 
-    // The decisions at node `node` (1 <= node < HalvingLogs::nodes) of the halving tree `tree`:
-    // whether bisectfunc is positive there, and whether it lies below the 0.001 kJ stop. Where
-    // the double value is clear, its decisions are those of the extended value (it lies farther
-    // from 0.001 than the double and extended 0.001 lie apart).
-    void atnode(const HalvingTree& tree, int node, bool& positive, bool& stop) const {
-        const auto k = static_cast<std::size_t>(node);
-        const double l = logs->at(node, tree.xd[k], [this](double y) { return bwlogd(rn, fd, y); });
-        const double d = coef * l + dgd + tree.s[k] * wd;
-        if (clear(d)) {
-            positive = d > 0;
-            stop = std::fabs(d) < 0.001;
-            return;
-        }
-        const real fx = bisectfunc(n, t, dg, w, f, tree.x[k]);
-        positive = fx > 0;
-        stop = std::fabs(fx) < 0.001L;
-    }
-
     real operator()(real x, int node = 0) const {
         const double xd = static_cast<double>(x);
         double l = 0;
@@ -268,22 +250,59 @@ real bisectx(int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
     const BisectDecider decide{n, t, dg, w, f, &halvinglogs(n, f)};
-    const real flo = decide(xlo, HalvingLogs::lonode);
+    // The end 0.9999999 decides first, the value at 1e-7 is not needed when it does.
     const real fhi = decide(xhi, HalvingLogs::hinode);
     if (fhi > 0) return xhi;
+    const real flo = decide(xlo, HalvingLogs::lonode);
     if (flo < 0) return xlo;
     // The kept levels of the tree, with x and its logarithms from the tables; i is the
-    // depth of `node`. The value at the first point does not stop the halvings.
+    // depth of `node`. The value at the first point does not stop the halvings. Where the
+    // double value is clear, its decisions are those of the extended value (it lies farther from
+    // 0.001 than the double and extended 0.001 lie apart).
+    static_assert(HalvingLogs::levels <= 20);
     const HalvingTree& tree = halvingtree();
+    HalvingLogs& logs = *decide.logs;
+    double* const lk = logs.l.data();
+    unsigned char* const have = logs.have.data();
+    const double* const txd = tree.xd.data();
+    const double* const ts = tree.s.data();
+    const double coef = decide.coef;
+    const double dgd = decide.dgd;
+    const double wd = decide.wd;
+    // The value at a node, from its kept logarithm (formed on the first visit).
+    const auto valueat = [&](std::size_t k) {
+        if (have[k] == 0) {
+            lk[k] = bwlogd(decide.rn, decide.fd, txd[k]);
+            have[k] = 1;
+        }
+        return coef * lk[k] + dgd + ts[k] * wd;
+    };
     int node = 1;
     int i = 0;
+    double dnode = valueat(1);
     for (;; ++i) {
+        const auto k = static_cast<std::size_t>(node);
+        // The values at both children are formed before the decision at `node`, which they do
+        // not depend on: the path does not wait for the tables after each decision.
+        const bool inner = 2 * node + 1 < HalvingLogs::nodes;
+        const double d0 = inner ? valueat(2 * k) : 0;
+        const double d1 = inner ? valueat(2 * k + 1) : 0;
         bool positive = false, stop = false;
-        decide.atnode(tree, node, positive, stop);
-        if (i > 0 && stop) return tree.x[static_cast<std::size_t>(node)];
-        if (i == 20) return tree.x[static_cast<std::size_t>(node)];
+        if (std::fabs(dnode) > 0.0010011) {
+            // Clear, and above the stop (the common case, with one comparison).
+            positive = dnode > 0;
+        } else if (BisectDecider::clear(dnode)) {
+            positive = dnode > 0;
+            stop = std::fabs(dnode) < 0.001;
+        } else {
+            const real fx = bisectfunc(n, t, dg, w, f, tree.x[k]);
+            positive = fx > 0;
+            stop = std::fabs(fx) < 0.001L;
+        }
+        if (i > 0 && stop) return tree.x[k];
         node = 2 * node + (positive ? 1 : 0);
         if (node >= HalvingLogs::nodes) break;
+        dnode = positive ? d1 : d0;
     }
     ++i;  // the halving that leads to `node`
     // The interval it halves: its ends are the points above it where the path turned right (lo)
@@ -301,9 +320,23 @@ real bisectx(int n, real t, real dg, real w, real f) {
             havehi = true;
         }
     }
-    // Deeper, x is formed at each visit (its logarithm is kept by slot).
+    // Deeper, x is formed at each visit (its logarithm is kept by slot); the value is that of
+    // BisectDecider at a deep node.
+    int* const deepnode = logs.deepnode.data();
+    double* const deepl = logs.deepl.data();
+    const auto deep = [&](real x) -> real {
+        const double xd = static_cast<double>(x);
+        const auto slot = static_cast<std::size_t>(node & (HalvingLogs::deepslots - 1));
+        if (deepnode[slot] != node) {
+            deepl[slot] = bwlogd(decide.rn, decide.fd, xd);
+            deepnode[slot] = node;
+        }
+        const double d = coef * deepl[slot] + dgd + (2 * xd - 1) * wd;
+        if (BisectDecider::clear(d)) return d;
+        return bisectfunc(n, t, dg, w, f, x);
+    };
     real x = (lo + hi) / 2;
-    real fx = decide(x, node);
+    real fx = deep(x);
     if (std::fabs(fx) < 0.001L) return x;
     for (++i; i <= 20; ++i) {
         if (fx > 0) {
@@ -314,7 +347,7 @@ real bisectx(int n, real t, real dg, real w, real f) {
             node = 2 * node;
         }
         x = (lo + hi) / 2;
-        fx = decide(x, node);
+        fx = deep(x);
         if (std::fabs(fx) < 0.001L) break;
     }
     return x;
@@ -368,6 +401,11 @@ GTerm braggwilliams_terms(const tdvector& row, int16 nbw, real q, real p, real t
     return {hod - t * sod, dv + q * (wv - dv) - wv * q * q, -sod};
 }
 
+// Row 24 rounded (0 in the 190 layout): most rows hold an exact 0 there.
+int16 bwsites(const GemSettings& gs, const tdvector& row) {
+    return gs.ds190 || row[24] == 0 ? 0 : round16(row[24]);
+}
+
 real bw_q(const tdvector& row, int16 nbw, real p, real t, OrderState order) {
     if (order != OrderState::equilibrium) return order == OrderState::ordered ? 1 : 0;
     const real a = row[20] + p * row[21];
@@ -383,7 +421,7 @@ real braggwilliamsg(const tdvector& row, real q, real p, real t) {
 
 real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, real p, real t,
             OrderState order) {
-    const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
+    const int16 nbw = bwsites(gs, row);
     if (nbw > 0) {
         return braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t).g;
     }
@@ -393,7 +431,7 @@ real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, r
 
 bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, OrderState order,
                    GTerm& out) {
-    const int16 nbw = gs.ds190 ? 0 : round16(row[24]);
+    const int16 nbw = bwsites(gs, row);
     if (nbw > 0) {
         out = braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t);
         return true;

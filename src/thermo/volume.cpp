@@ -120,9 +120,13 @@ bool samet(real a, real b) {
 TaitAtT& taitatt(TaitRow& rt, const tdvector& row, real t) {
     TaitAtT& at = rt.at[temperatureslot(t)];
     if (at.used && samet(at.t, t)) return at;
-    at = TaitAtT{};
+    // Every field set here (the struct is not cleared first: this runs at every new
+    // temperature).
     at.t = t;
     at.used = true;
+    at.haspowpr0 = false;
+    at.lpr = 0;
+    at.powpr = 0;
     const real theta = row[12];
     if (theta > 0) {
         const real u = theta / t;
