@@ -71,25 +71,6 @@ struct HalvingLogs {
     bool haveext[2] = {};
     double end[2] = {};
     bool haveend[2] = {};
-
-    // The logarithm at node `node` (>= 1) at x = xd, formed by `form` on the first visit.
-    template <class Form>
-    double at(int node, double xd, Form form) {
-        if (node < nodes) {
-            const auto k = static_cast<std::size_t>(node);
-            if (have[k] == 0) {
-                l[k] = form(xd);
-                have[k] = 1;
-            }
-            return l[k];
-        }
-        const auto k = static_cast<std::size_t>(node & (deepslots - 1));
-        if (deepnode[k] != node) {
-            deepl[k] = form(xd);
-            deepnode[k] = node;
-        }
-        return deepl[k];
-    }
 };
 
 HalvingLogs& halvinglogs(int n, real f) {
@@ -151,8 +132,9 @@ const HalvingTree& halvingtree() {
 // stop. Evaluated in double precision (its logarithms five times cheaper, within 1e-8 kJ of the
 // extended value on [1e-7, 0.9999999], the worst case at 1 - x near 1e-7), the value decides
 // wherever it is clear of 0 and of 0.001 by far more than that; close to either the extended
-// value decides, so the bisection takes the same path as in extended precision. At a node of the
-// halving tree (or an end) the logarithms come from `logs`.
+// value decides, so the bisection takes the same path as in extended precision. Its call gives
+// the value at an end of the range, from the logarithms kept in `logs`; bisectx forms the values
+// at the halving points itself, with the same decision rule (`clear`).
 struct BisectDecider {
     int n;
     real t, dg, w, f;
@@ -170,32 +152,21 @@ struct BisectDecider {
         return a > margin && std::fabs(a - 0.001) > margin;
     }
 
-    real operator()(real x, int node = 0) const {
+    // The value at an end of the range (`node` is HalvingLogs::lonode or hinode), x there.
+    real operator()(real x, int node) const {
         const double xd = static_cast<double>(x);
-        double l = 0;
-        if (logs != nullptr && node >= 1) {
-            l = logs->at(node, xd, [this](double y) { return bwlogd(rn, fd, y); });
-        } else if (logs != nullptr && node < 0) {
-            const int e = -1 - node;
-            if (!logs->haveend[e]) {
-                logs->end[e] = bwlogd(rn, fd, xd);
-                logs->haveend[e] = true;
-            }
-            l = logs->end[e];
-        } else {
-            l = bwlogd(rn, fd, xd);
+        const int e = -1 - node;
+        if (!logs->haveend[e]) {
+            logs->end[e] = bwlogd(rn, fd, xd);
+            logs->haveend[e] = true;
         }
-        const double d = coef * l + dgd + (2 * xd - 1) * wd;
+        const double d = coef * logs->end[e] + dgd + (2 * xd - 1) * wd;
         if (clear(d)) return d;
-        if (logs != nullptr && node < 0) {
-            const int e = -1 - node;
-            if (!logs->haveext[e]) {
-                logs->ext[e] = bwlog(static_cast<real>(n), f, x);
-                logs->haveext[e] = true;
-            }
-            return bisectfuncwith(logs->ext[e], x);
+        if (!logs->haveext[e]) {
+            logs->ext[e] = bwlog(static_cast<real>(n), f, x);
+            logs->haveext[e] = true;
         }
-        return bisectfunc(n, t, dg, w, f, x);
+        return bisectfuncwith(logs->ext[e], x);
     }
 
     // bisectfunc at x from its logarithm there.
