@@ -53,9 +53,11 @@ struct PhaseActivities {
     empvector gamma;
     empvector a;
 };
-using SsResults = Fixed1<PhaseActivities, maxss>;  // in the order the solution phases are met
+// Each table holds one entry per solution phase of a calculation, made as it is written (a few
+// of the 80).
+using SsResults = Grow1<PhaseActivities, maxss>;  // in the order the solution phases are met
 // The site fractions of each solution phase of a calculation, in the same order.
-using SsSiteFractions = Fixed1<Fixed1<real, maxsf>, maxss>;
+using SsSiteFractions = Grow1<Fixed1<real, maxsf>, maxss>;
 
 // d(RT ln a)/dx: row = calculation end-member, column = position in the solver vector (kJ).
 // Rows are made as they are written: a calculation uses a few dozen of the 400 (each 1.4 kB).
