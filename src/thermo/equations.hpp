@@ -36,8 +36,9 @@ struct MassBalance {
     Fixed1<int16, maxcomp> compweight;  // weight of a component in a phase's normalising amount
     cvector bulkcomp;                   // per system component
     // Rows 1..nsyscomp - rankdeficit project component amounts onto the independent
-    // combinations, the last rankdeficit rows onto combinations that must vanish.
-    Fixed1<Fixed1<int32, maxprojc>, maxcomp> projc;
+    // combinations, the last rankdeficit rows onto combinations that must vanish. Rows are made
+    // as they are written (1.6 kB each).
+    Grow1<Fixed1<int32, maxprojc>, maxcomp> projc;
     int16 rankdeficit = 0;
     real modephi = 1;  // divides the mode solver variables into modes
 };
