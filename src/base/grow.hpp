@@ -19,8 +19,7 @@
 // would have at full capacity, the figure the heap report gives for it.
 
 #include <cstddef>
-#include <memory>
-#include <vector>
+#include <deque>
 
 #include "base/fixed.hpp"
 
@@ -32,32 +31,15 @@ public:
     // How a new entry is prepared after its value-initialisation; none by default.
     using Preparer = void (*)(T&);
 
-    Grow1() = default;
-    Grow1(const Grow1& o) : prepare_(o.prepare_) { append(o, 0); }
-    Grow1(Grow1&&) noexcept = default;
-    // Entries both tables hold take the other's values in place (references to them stay
-    // valid); the rest are made or forgotten.
-    Grow1& operator=(const Grow1& o) {
-        if (this == &o) return *this;
-        const std::size_t common = d_.size() < o.d_.size() ? d_.size() : o.d_.size();
-        for (std::size_t k = 0; k < common; ++k) *d_[k] = *o.d_[k];
-        d_.resize(common);
-        append(o, common);
-        prepare_ = o.prepare_;
-        return *this;
-    }
-    Grow1& operator=(Grow1&&) noexcept = default;
-    ~Grow1() = default;
-
     T& operator[](int i) {
         if (i < 1 || i > N) index_fault();
         if (i > static_cast<int>(d_.size())) grow(i);
-        return *d_[static_cast<std::size_t>(i - 1)];
+        return d_[static_cast<std::size_t>(i - 1)];
     }
     const T& operator[](int i) const {
         if (i < 1 || i > N) index_fault();
         if (i > static_cast<int>(d_.size())) return blank();
-        return *d_[static_cast<std::size_t>(i - 1)];
+        return d_[static_cast<std::size_t>(i - 1)];
     }
     static constexpr int capacity() { return N; }
     static constexpr std::size_t capacitybytes() { return sizeof(T) * static_cast<std::size_t>(N); }
@@ -75,22 +57,16 @@ public:
 private:
     void grow(int i) {
         while (static_cast<int>(d_.size()) < i) {
-            d_.push_back(std::make_unique<T>());
-            if (prepare_ != nullptr) prepare_(*d_.back());
+            d_.emplace_back();
+            if (prepare_ != nullptr) prepare_(d_.back());
         }
-    }
-    void append(const Grow1& o, std::size_t from) {
-        for (std::size_t k = from; k < o.d_.size(); ++k)
-            d_.push_back(std::make_unique<T>(*o.d_[k]));
     }
     static const T& blank() {
         static const T b{};
         return b;
     }
 
-    // Each entry is made on its own, so that it never moves; the table of pointers is indexed
-    // directly.
-    std::vector<std::unique_ptr<T>> d_;
+    std::deque<T> d_;
     Preparer prepare_ = nullptr;
 };
 

@@ -85,9 +85,8 @@ void makeoxides(const ComponentTable& table, bool ds190, Dataset& ds, icmatrix& 
     }
     sc.ncomp = ncomp;
 
-    // Amounts per component and end-member; two pairs of one element add up. Rows 1..ncomp are
-    // made as they are written, not all 26 (6.4 kB each).
-    auto w = std::make_unique<Grow1<xemvector, maxcomp>>();
+    // Amounts per component and end-member; two pairs of one element add up.
+    auto w = std::make_unique<Fixed1<xemvector, maxcomp>>();
     for (int e = 1; e <= nem; ++e) {
         const CompositionPairs& p = ds.comp[e];
         for (int m = 1; m <= p.ncompel; ++m) {

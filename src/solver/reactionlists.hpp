@@ -83,7 +83,7 @@ struct ReactionLists {
 
     // Independence table of a rock calculation: each kept reaction reduced against the earlier
     // ones, and the end-member of its first non-zero coefficient.
-    Grow1<liemvector, maxrockreactions> indrows;  // made as kept
+    Fixed1<liemvector, maxrockreactions> indrows;
     Fixed1<int16, maxrockreactions> indpivot;
     bool incompleteset = false;  // the rock's set has fewer reactions than it could hold
 

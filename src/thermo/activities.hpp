@@ -53,20 +53,16 @@ struct PhaseActivities {
     empvector gamma;
     empvector a;
 };
-// Each table holds one entry per solution phase of a calculation, made as it is written (a few
-// of the 80).
-using SsResults = Grow1<PhaseActivities, maxss>;  // in the order the solution phases are met
+using SsResults = Fixed1<PhaseActivities, maxss>;  // in the order the solution phases are met
 // The site fractions of each solution phase of a calculation, in the same order.
-using SsSiteFractions = Grow1<Fixed1<real, maxsf>, maxss>;
+using SsSiteFractions = Fixed1<Fixed1<real, maxsf>, maxss>;
 
 // d(RT ln a)/dx: row = calculation end-member, column = position in the solver vector (kJ).
-// Rows are made as they are written: a calculation uses a few dozen of the 400 (each 1.4 kB).
-using dRTlnadxtype = Grow1<Fixed1<real, maxeq>, maxem>;
+using dRTlnadxtype = Fixed1<Fixed1<real, maxeq>, maxem>;
 
 // The derivatives of RT ln a of each calculation end-member by P (kJ/kbar), T (kJ/K) and the
 // solver positions. `calca` writes only the rows of solution end-members, and of `dadx` only
-// the columns of their own phase; the caller clears the rest. The rows of `dadx` are made by
-// `clear` or when written (600 kB at full capacity).
+// the columns of their own phase; the caller clears the rest. About 600 kB: keep on the heap.
 struct ActivityDerivatives {
     emvector dadp;
     emvector dadt;

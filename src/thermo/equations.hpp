@@ -36,23 +36,17 @@ struct MassBalance {
     Fixed1<int16, maxcomp> compweight;  // weight of a component in a phase's normalising amount
     cvector bulkcomp;                   // per system component
     // Rows 1..nsyscomp - rankdeficit project component amounts onto the independent
-    // combinations, the last rankdeficit rows onto combinations that must vanish. Rows are made
-    // as they are written (1.6 kB each).
-    Grow1<Fixed1<int32, maxprojc>, maxcomp> projc;
+    // combinations, the last rankdeficit rows onto combinations that must vanish.
+    Fixed1<Fixed1<int32, maxprojc>, maxcomp> projc;
     int16 rankdeficit = 0;
     real modephi = 1;  // divides the mode solver variables into modes
 };
 
-// The composition per unit of mode of each mode variable's phase in the system components.
-using ModeCompositions = Grow1<cvector, maxeq>;
-
 // Working arrays of one evaluation, kept between evaluations so that nothing is allocated on
-// the way once their rows are made, and the phase compositions per unit of mode. The tables of
-// rows make each row when it is first written (see base/grow.hpp): a calculation touches a few
-// of them, not the 800 kB of their capacities. Keep on the heap.
+// the way (about 700 kB: keep on the heap), and the phase compositions per unit of mode.
 struct NleWork {
     ActivityDerivatives deriv;
-    ModeCompositions comp;  // comp[m][k]: mode variable m, system component k
+    Fixed1<cvector, maxeq> comp;  // comp[m][k]: mode variable m, system component k
     // For `calcdsf`, of the phase at hand (entries filled before they are read): the amounts of
     // the system components in each end-member, the end-member proportions and their
     // derivatives by the phase's variables.
@@ -60,7 +54,7 @@ struct NleWork {
     empvector prop;
     Fixed1<Fixed1<real, maxssvars>, maxssem> dprop;
     // For the mass balances: each phase's composition projected onto each combination.
-    Grow1<Fixed1<real, maxeq>, maxcomp> projcomp;
+    Fixed1<Fixed1<real, maxeq>, maxcomp> projcomp;
     SsResults ssresults;
     SsSiteFractions sitefractions;  // `calcsf`'s site fractions, which `calca` takes
     EmGCache gcache;                // end-member G of the evaluation in progress

@@ -64,10 +64,10 @@ bool samerow(const tdvector& a, const tdvector& b) {
 
 void EmGCache::start(const GemSettings& s, const tdmatrix& td, const Fixed1<std::string, maxem>& nm,
                      int16 nem, real p, real t) {
-    // The rows and names of end-members 1..nem (each row is 0.5 kB): made as the calculations
-    // of a run reach them, not for every end-member a run may have.
-    if (nem < 0 || nem > maxem) index_fault();
-    reach(nem);
+    if (rows.empty()) {
+        rows.resize(maxem + 1);
+        names.resize(maxem + 1);
+    }
     const bool same = any && p == atp && t == att && s == gs;
     for (int16 j = 1; j <= nem; ++j) {
         const auto u = static_cast<std::size_t>(j);
@@ -81,17 +81,9 @@ void EmGCache::start(const GemSettings& s, const tdmatrix& td, const Fixed1<std:
     gs = s;
 }
 
-void EmGCache::reach(int j) {
-    const auto need = static_cast<std::size_t>(j) + 1;
-    if (rows.size() >= need) return;
-    rows.resize(need);
-    names.resize(need);
-}
-
 void EmGCache::formed(int16 j, const tdvector& row, const std::string& name) {
     kept[j] = row[30] == 0;
     if (!kept[j]) return;
-    reach(j);
     const auto u = static_cast<std::size_t>(j);
     rows[u] = row;
     names[u] = name;

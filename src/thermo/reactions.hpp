@@ -47,8 +47,7 @@ struct EmGCache {
     Fixed1<bool, maxem> have[3]{};
     Fixed1<int64, maxem> calls{};  // gem calls behind one value of end-member j
     Fixed1<bool, maxem> kept{};    // j's values may outlive their evaluation
-    // The data row and name each kept value was formed with, entries 1..j made by `reach`(j).
-    std::vector<tdvector> rows;
+    std::vector<tdvector> rows;    // the data row and name each kept value was formed with
     std::vector<std::string> names;
     bool any = false;
     real atp = 0;
@@ -59,7 +58,6 @@ struct EmGCache {
                int16 nem, real p, real t);
     // After end-member j was formed anew from data row `row` named `name`.
     void formed(int16 j, const tdvector& row, const std::string& name);
-    void reach(int j);
 };
 
 // Standard-state change of the reaction with coefficients `rx` at p (kbar) and t (K); with a
