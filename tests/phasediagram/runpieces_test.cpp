@@ -164,8 +164,8 @@ TEST(ModeNormFactor, ZeroedPhasesAndTheWholeAssemblage) {
     EXPECT_EQ(modenormfactor(r.run, *res, 1, zeroed), 1);
 }
 
-TEST(PhaseDiagramRun, EveryResultSlotIsClearedBeforeTheNextPoint) {
-    PdCase c(R"(axfile axgasp
+// Two points, 500 and 600 C, of a garnet-plagioclase-kyanite-quartz calculation.
+constexpr const char* twopoints = R"(axfile axgasp
 with g pl ky q
 diagramPT 2 16 500 900
 pseudosection no
@@ -175,7 +175,10 @@ calcT 500 600 100
 isopleth z(g) 0.2 ca(pl) 0.5
 autoexit
 *
-)");
+)";
+
+TEST(PhaseDiagramRun, EveryResultSlotIsClearedBeforeTheNextPoint) {
+    PdCase c(twopoints);
     std::vector<real> seen;
     c.pd->onresult = [&](const SolveState& st) {
         // What a point leaves in its last slots must not reach the next point's result.
@@ -190,17 +193,7 @@ autoexit
 }
 
 TEST(PhaseDiagramRun, EachCsvRowIsInItsFileBeforeTheNextPoint) {
-    PdCase c(R"(axfile axgasp
-with g pl ky q
-diagramPT 2 16 500 900
-pseudosection no
-inexcess yes
-calcTatP no
-calcT 500 600 100
-isopleth z(g) 0.2 ca(pl) 0.5
-autoexit
-*
-)");
+    PdCase c(twopoints);
     // The results are seen before they are printed: at the second point the file must hold the
     // heading and the row of the first, though the other files need not be written yet.
     std::vector<std::string> csv;
