@@ -287,15 +287,26 @@ void NumberText::assign(std::string_view s) {
     s.copy(chars_ + first_, n);
 }
 
-void realfixtext(int d, bool fixed, real x, NumberText& out) {
+namespace {
+
+// The text of a value printed as "0" (below the zero threshold) or as blanks (not finite);
+// false for every other value, which is formatted by its digits.
+bool specialtext(real x, NumberText& out) {
     if (std::fabs(x) < zerothreshold) {
         out.assign("0");
-        return;
+        return true;
     }
     if (!std::isfinite(x)) {
         out.assign(blankdigits.substr(1));
-        return;
+        return true;
     }
+    return false;
+}
+
+}  // namespace
+
+void realfixtext(int d, bool fixed, real x, NumberText& out) {
+    if (specialtext(x, out)) return;
     if (d < 0 || d > directmaxdecimals) {
         out.assign(realfixgeneral(d, fixed, x));
         return;
@@ -346,14 +357,7 @@ std::string realfixstr(int d, bool fixed, real x) {
 }
 
 void realtext(real x, NumberText& out) {
-    if (std::fabs(x) < zerothreshold) {
-        out.assign("0");
-        return;
-    }
-    if (!std::isfinite(x)) {
-        out.assign(blankdigits.substr(1));
-        return;
-    }
+    if (specialtext(x, out)) return;
     const real a = std::fabs(x);
     std::uint32_t n = 0;
     int e = 0;
