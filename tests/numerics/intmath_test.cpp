@@ -92,6 +92,25 @@ TEST(IntMath, OverflowStopsInsteadOfWrapping) {
     EXPECT_BOMB(integerechelon(*big, 2, 2), "integerechelon", "integer overflow in integerechelon");
 }
 
+// The 16-bit limit is exact at both ends: the last value that fits is kept, the next one stops.
+TEST(IntMath, SixteenBitLimitIsExact) {
+    struct Case {
+        int64 v;
+        bool fits;
+    };
+    const Case cases[] = {{32767, true},   {-32768, true}, {32768, false},
+                          {-32769, false}, {0, true},      {70000, false}};
+    for (const auto& c : cases) {
+        if (c.fits) {
+            EXPECT_EQ(fit16(c.v, "re"), c.v);
+        } else {
+            EXPECT_BOMB(fit16(c.v, "re"), "re", "integer overflow in re");
+        }
+    }
+    // 217 * 151 = 32767 = 7 * 31 * 151, the largest running lcm a reaction table can hold.
+    EXPECT_EQ(vectorlcm(vec({217, 151}), 2), 32767);
+}
+
 TEST(IntMath, RationalsToIntegers) {
     xemvector x;
     x[1] = 0.5L;
