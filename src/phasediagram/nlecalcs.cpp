@@ -186,6 +186,7 @@ void nlecalcs(Session& ses, Run& run) {
     nlecalcs(ses, run, *pdp);
 }
 
+// Kept whole: the driver of a phase diagram run, its set-up steps in the order they must run.
 void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     ScriptSettings& sc = run.script;
     startrun(ses, run);

@@ -78,6 +78,7 @@ ProjectedPoint projectpoint(const Fixed1<cvector, maxcomp>& columns, int16 ncolu
     return pp;
 }
 
+// Kept whole: one printed table whose columns are set up at its start.
 void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     if (!pd.proj) bomb("printprojection", "no projection plane", myfault);
     const ProjectionPlane& pl = *pd.proj;

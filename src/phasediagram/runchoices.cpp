@@ -47,6 +47,7 @@ std::string phasename(const Run& run, int k) {
 
 }  // namespace
 
+// Kept whole: one dialogue of phase choices, each answer narrowing what the next one offers.
 void whichphases(Session& ses, Run& run) {
     ScriptSettings& sc = run.script;
     if (run.nss + run.npure != run.nphread) bomb("whichphases", "phases don't add up", yourfault);
