@@ -172,6 +172,7 @@ void printbracket(Session& ses, const Run& run, const Calibration& cal, const Nl
     putstr(ses, 0, line, 1, summarylogmask);
 }
 
+// Kept whole: set-up, solve and record of one assemblage share the switches it saves.
 void calcass(Session& ses, Run& run, Calibration& cal, int16 k, int16 mode, bool print) {
     const SavedSwitches saved(run);
     xprec& e = cal.xp[k];

@@ -72,6 +72,69 @@ void setupbatch(Run& run, const bemvector& equilphases, BatchState& bs) {
     }
 }
 
+namespace {
+
+// The bulk of a batch member from its composition blocks: one value for each component of the
+// member's phases, made the run's one bulk.
+void batchbulk(Run& run, PdRun& pd, BatchState& bs, const BatchRec& rec, const bemvector& member,
+               bool firstrun) {
+    const ScriptSettings& sc = run.script;
+    const ScriptTables& tab = *sc.tables;
+    const prectype1& ss = *run.arrays.prec1;
+    const prectype0& pure = *run.arrays.prec0;
+    bs.bulkgiven = true;
+    const valreals& c1 = tab.mcbulk[rec.comp1];
+    const real f = rec.comp2 == 0 ? 0 : rec.bulkprop;
+    const SystemComponents& comps = run.dataset.components;
+    // The components of the member's phases: its bulk gives one value for each.
+    Fixed1<bool, maxcomp> used{};
+    int16 nused = 0;
+    for (int c = 1; c <= comps.ncomp; ++c) {
+        for (int k = 1; k <= run.nss && !used[c]; ++k) {
+            if (!member[k]) continue;
+            for (int e = 1; e <= ss[k].nem; ++e) {
+                if (ss[k].em[e].comp[c] != 0) used[c] = true;
+            }
+        }
+        for (int j = 1; j <= run.npure && !used[c]; ++j) {
+            if (member[run.nss + j] && pure[j].comp[c] != 0) used[c] = true;
+        }
+        if (used[c]) ++nused;
+    }
+    int16 nvalues = 0;
+    for (int i = 1; i <= maxwords && i <= maxcomp; ++i) {
+        if (c1[i] != 0 || (rec.comp2 != 0 && tab.mcbulk[rec.comp2][i] != 0)) nvalues = narrow16(i);
+    }
+    if (firstrun && nused != nvalues) bomb("dobatch", "mismatch in making bcomps", yourfault);
+    bs.bulk.fill(0);
+    int16 j = 0;
+    for (int c = 1; c <= comps.ncomp; ++c) {
+        run.compkept[c] = used[c];
+        if (!used[c]) continue;
+        ++j;
+        const real c2 = rec.comp2 == 0 ? 0 : tab.mcbulk[rec.comp2][j];
+        bs.bulk[c] = (1 - f) * c1[j] + f * c2;
+    }
+    // The member's bulk is the run's one bulk, over the components it uses.
+    BulkState& bulk = pd.bulk;
+    bulk.reducedcomp = used;
+    bulk.nuvleft = nused;
+    bulk.bulkstart.fill(0);
+    int16 r = 0;
+    for (int c = 1; c <= comps.ncomp; ++c) {
+        if (used[c]) bulk.bulkstart[++r] = bs.bulk[c];
+    }
+    bulk.bulkend = bulk.bulkstart;
+    bulk.nbulk = 1;
+    bulk.bulkpropstart = 0;
+    bulk.bulkpropend = 1;
+    pd.nbulk = 1;
+    pd.modesinsolve = true;
+    if (yes(sc.projectioncb)) bomb("dobatch", "danger - projc not diagonal", yourfault);
+}
+
+}  // namespace
+
 void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool firstrun,
              bemvector& equilphases) {
     ScriptSettings& sc = run.script;
@@ -136,58 +199,7 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
     for (int i = 1; i <= rec.np; ++i) w.pvalues[i] = rec.p[i];
     for (int i = 1; i <= rec.nt; ++i) w.tvalues[i] = rec.t[i];
 
-    if (rec.bulkflag != 0) {
-        bs.bulkgiven = true;
-        const valreals& c1 = tab.mcbulk[rec.comp1];
-        const real f = rec.comp2 == 0 ? 0 : rec.bulkprop;
-        const SystemComponents& comps = run.dataset.components;
-        // The components of the member's phases: its bulk gives one value for each.
-        Fixed1<bool, maxcomp> used{};
-        int16 nused = 0;
-        for (int c = 1; c <= comps.ncomp; ++c) {
-            for (int k = 1; k <= run.nss && !used[c]; ++k) {
-                if (!member[k]) continue;
-                for (int e = 1; e <= ss[k].nem; ++e) {
-                    if (ss[k].em[e].comp[c] != 0) used[c] = true;
-                }
-            }
-            for (int j = 1; j <= run.npure && !used[c]; ++j) {
-                if (member[run.nss + j] && pure[j].comp[c] != 0) used[c] = true;
-            }
-            if (used[c]) ++nused;
-        }
-        int16 nvalues = 0;
-        for (int i = 1; i <= maxwords && i <= maxcomp; ++i) {
-            if (c1[i] != 0 || (rec.comp2 != 0 && tab.mcbulk[rec.comp2][i] != 0))
-                nvalues = narrow16(i);
-        }
-        if (firstrun && nused != nvalues) bomb("dobatch", "mismatch in making bcomps", yourfault);
-        bs.bulk.fill(0);
-        int16 j = 0;
-        for (int c = 1; c <= comps.ncomp; ++c) {
-            run.compkept[c] = used[c];
-            if (!used[c]) continue;
-            ++j;
-            const real c2 = rec.comp2 == 0 ? 0 : tab.mcbulk[rec.comp2][j];
-            bs.bulk[c] = (1 - f) * c1[j] + f * c2;
-        }
-        // The member's bulk is the run's one bulk, over the components it uses.
-        BulkState& bulk = pd.bulk;
-        bulk.reducedcomp = used;
-        bulk.nuvleft = nused;
-        bulk.bulkstart.fill(0);
-        int16 r = 0;
-        for (int c = 1; c <= comps.ncomp; ++c) {
-            if (used[c]) bulk.bulkstart[++r] = bs.bulk[c];
-        }
-        bulk.bulkend = bulk.bulkstart;
-        bulk.nbulk = 1;
-        bulk.bulkpropstart = 0;
-        bulk.bulkpropend = 1;
-        pd.nbulk = 1;
-        pd.modesinsolve = true;
-        if (yes(sc.projectioncb)) bomb("dobatch", "danger - projc not diagonal", yourfault);
-    }
+    if (rec.bulkflag != 0) batchbulk(run, pd, bs, rec, member, firstrun);
     // Modes held at the member's values.
     if (rec.nmodeset > 0) {
         variance = narrow16(2 - rec.nmodeset);

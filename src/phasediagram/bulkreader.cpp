@@ -381,6 +381,7 @@ void rbichecks(Run& run, BulkState& bulk, const BulkSources& src) {
     bulk.nrbimode = n;
 }
 
+// Kept whole: one bulk dialogue, each script line or answer steering the questions after it.
 void readcomps(Session& ses, Run& run, PdRun& pd, const BulkSources& src) {
     ScriptSettings& sc = run.script;
     const ScriptTables& t = *sc.tables;

@@ -86,6 +86,7 @@ ReducedSystem fullsystem(const Run& run) {
     return rs;
 }
 
+// Kept whole: the elimination, its projection and its debug dump share the local matrices.
 RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
                      const bemvector& take) {
     RankResult out;

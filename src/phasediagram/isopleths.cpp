@@ -104,6 +104,7 @@ void readxco2values(Session& ses, Run& run, PdRun& pd) {
            1, screenlogmask);
 }
 
+// Kept whole: one dialogue of xyz isopleths, checked line by line as its messages print.
 void readisopleths(Session& ses, Run& run, PdRun& pd) {
     putstr(ses, 0, "specification of xyz isopleths", 1, screenlogmask);
     ScriptSettings& sc = run.script;

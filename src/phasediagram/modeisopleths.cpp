@@ -23,6 +23,7 @@ bool yes(controlboolean cb) {
 
 }  // namespace
 
+// Kept whole: one dialogue of mode isopleths, checked line by line as its messages print.
 void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
     putstr(ses, 0, "specification of mode isopleths", 1, screenlogmask);
     ScriptSettings& sc = run.script;

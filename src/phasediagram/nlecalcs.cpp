@@ -175,44 +175,10 @@ void orderstates(Session& ses, Run& run) {
     }
 }
 
-}  // namespace
-
-SetupOptions phasediagramsetup() {
-    return SetupOptions{};
-}
-
-void nlecalcs(Session& ses, Run& run) {
-    auto pdp = std::make_unique<PdRun>();
-    nlecalcs(ses, run, *pdp);
-}
-
-void nlecalcs(Session& ses, Run& run, PdRun& pd) {
+// The isopleths of the run: the mode isopleths, the x(CO2) values of an H2O-CO2 fluid and the
+// composition isopleths, asked for as the variance v and the script's switches require.
+void readallisopleths(Session& ses, Run& run, PdRun& pd, int16 v) {
     ScriptSettings& sc = run.script;
-    startrun(ses, run);
-    debuglevel(ses, sc.debuglev);
-    whichphases(ses, run);
-    readinexcess(ses, run);
-    setspecialphases(run);
-    if (!yes(sc.batchcb)) listguesses(ses, run);
-    pd.firstpass = ses.runcount <= 1;
-    if (yes(sc.batchcb) || run.nss == 0 || run.runftype == ftype::several ||
-        run.runftype == ftype::h2oaq || run.runftype == ftype::h2oco2aq) {
-        pd.compatrowon = false;
-    }
-    if (sc.dogminon || sc.acceptvarcb == controlboolean::ask) sc.acceptvarcb = controlboolean::no;
-    readthermo(ses, run, 2);
-    makeemc(run);
-    dofigPT(ses, sc, run.windows);
-    if (!yes(sc.batchcb)) {
-        if (sc.dogminon) sc.pseudoon = true;
-        if (run.nss == 0) sc.pseudoon = false;
-    }
-    const int16 cv = calcvariance(run);
-    const int16 v = runvariance(ses, run, cv);
-    run.variance = v;
-    pd.variance = v;
-    pd.maxvariance = v;
-
     const bool pseudo = sc.pseudoon;
     if (!pseudo || (!sc.dogminon && v == 0)) {
         sc.modeisoplethcb = controlboolean::no;
@@ -274,6 +240,47 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     } else if (!sc.dogminon && run.variance != 0 && sc.isoplethcb != controlboolean::no) {
         readisopleths(ses, run, pd);
     }
+}
+
+}  // namespace
+
+SetupOptions phasediagramsetup() {
+    return SetupOptions{};
+}
+
+void nlecalcs(Session& ses, Run& run) {
+    auto pdp = std::make_unique<PdRun>();
+    nlecalcs(ses, run, *pdp);
+}
+
+void nlecalcs(Session& ses, Run& run, PdRun& pd) {
+    ScriptSettings& sc = run.script;
+    startrun(ses, run);
+    debuglevel(ses, sc.debuglev);
+    whichphases(ses, run);
+    readinexcess(ses, run);
+    setspecialphases(run);
+    if (!yes(sc.batchcb)) listguesses(ses, run);
+    pd.firstpass = ses.runcount <= 1;
+    if (yes(sc.batchcb) || run.nss == 0 || run.runftype == ftype::several ||
+        run.runftype == ftype::h2oaq || run.runftype == ftype::h2oco2aq) {
+        pd.compatrowon = false;
+    }
+    if (sc.dogminon || sc.acceptvarcb == controlboolean::ask) sc.acceptvarcb = controlboolean::no;
+    readthermo(ses, run, 2);
+    makeemc(run);
+    dofigPT(ses, sc, run.windows);
+    if (!yes(sc.batchcb)) {
+        if (sc.dogminon) sc.pseudoon = true;
+        if (run.nss == 0) sc.pseudoon = false;
+    }
+    const int16 cv = calcvariance(run);
+    const int16 v = runvariance(ses, run, cv);
+    run.variance = v;
+    pd.variance = v;
+    pd.maxvariance = v;
+
+    readallisopleths(ses, run, pd, v);
     if (pd.xco2varon) pd.compatrowon = false;
     if (!yes(sc.batchcb) && !sc.dogminon) {
         bool pseudoon = sc.pseudoon;

@@ -71,6 +71,7 @@ ModeNorm modenorm(const Run& run, const Result& cur, int slot) {
 
 }  // namespace
 
+// Kept whole: one printed block whose lines share the mode uncertainties formed at its start.
 void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     if (ses.traceon) ses.console.write("+printmodes\n");
     const ScriptSettings& sc = run.script;

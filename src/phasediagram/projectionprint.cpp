@@ -60,6 +60,92 @@ void addcoordinates(const ProjectedPoint& pp, std::string& line, ProjectedRow& r
     }
 }
 
+// The projected phases again for the compatibility diagrams: a plain list, a block to paste into
+// a drawing notebook and csv rows.
+void printcompatibility(Session& ses, const Run& run, const PdRun& pd, const SolveState& st,
+                        const Fixed1<ProjectedRow, maxresultphases>& rows, int16 nrows,
+                        int16 nplane) {
+    const ScriptSettings& sc = run.script;
+    const Result& cur = st.cur;
+    std::string line;
+    if (yes(sc.vexlatcb)) {
+        for (int r = 1; r <= nrows; ++r) {
+            line.clear();
+            for (int j = 1; j <= nplane; ++j) addreal(4, true, 9, line, rows[r].x[j]);
+            line += "   %  ";
+            addstr(rows[r].name, -8, line);
+            putstr(ses, 0, line, 1, vxmask);
+        }
+    }
+    putstr(ses, 0, "(*---------------------------------------------------------*)", 1, vxmask);
+    putstr(ses, 0,
+           "{{" + realfixstr(3, true, cur.p) + ", " + realfixstr(2, true, cur.t - 273.15L) + "}, ",
+           1, vxmask);
+    if (cur.variance == 1 && st.rxn.n > 0) {
+        auto inrows = [&](const std::string& name) {
+            for (int r = 1; r <= nrows; ++r) {
+                if (rows[r].name == name) return true;
+            }
+            return false;
+        };
+        line = " {";
+        for (int j = 1; j <= st.rxn.n; ++j) {
+            if (st.rxn.x[j] < 0 && inrows(st.rxn.names[j])) line += "\"" + st.rxn.names[j] + "\", ";
+        }
+        line += "}, {";
+        for (int j = 1; j <= st.rxn.n; ++j) {
+            if (st.rxn.x[j] > 0 && inrows(st.rxn.names[j])) line += "\"" + st.rxn.names[j] + "\",";
+        }
+        putstr(ses, 0, line + "}, ", 1, vxmask);
+    }
+    for (int r = 1; r <= nrows; ++r) {
+        line = r == 1 ? std::string(9, ' ') + "{" : std::string(10, ' ');
+        addstr("{\"" + rows[r].name + "\", ", -9, line);
+        const int16 ncoord = narrow16(rows[r].n - 1);
+        for (int j = 1; j <= ncoord; ++j) {
+            addreal(6, true, 9, line, rows[r].x[j]);
+            if (j == ncoord) {
+                line += "}";
+            } else {
+                line += j == nplane ? ",    " : ", ";
+            }
+        }
+        if (r < nrows) {
+            line += ", ";
+        } else if (pd.iso.nisopleths == 1) {
+            for (int i = 3; i <= run.nxvars; ++i) {
+                if (st.varcalculated[i]) continue;
+                line += "}, " + realfixstr(3, true, st.varvalues[i]) + "},   (* " +
+                        st.xref.xnames[i] + "   *) ";
+            }
+        } else {
+            line += "} },";
+        }
+        putstr(ses, 0, line, 1, vxmask);
+    }
+    for (int r = 1; r <= nrows; ++r) {
+        line.clear();
+        addstr(rows[r].name + ", ", 9, line);
+        for (int j = 1; j < rows[r].n; ++j) {
+            addreal(6, true, 9, line, rows[r].x[j]);
+            line += ", ";
+        }
+        if (r == 1) {
+            addreal(3, true, 9, line, cur.p);
+            line += ", ";
+            addreal(2, true, 9, line, cur.t - 273.15L);
+            line += ", ";
+        } else {
+            line += std::string(9, ' ') + ", " + std::string(9, ' ') + ", ";
+        }
+        for (int i = 3; i <= run.nxvars; ++i) {
+            if (st.varcalculated[i]) continue;
+            line += st.xref.xnames[i] + " =" + realfixstr(3, true, st.varvalues[i]);
+        }
+        putstr(ses, 0, line, r == nrows ? 2 : 1, csvmask);
+    }
+}
+
 }  // namespace
 
 ProjectedPoint projectpoint(const Fixed1<cvector, maxcomp>& columns, int16 ncolumns, int16 nplane,
@@ -126,87 +212,7 @@ void printprojection(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             putstr(ses, 0, line, 1, screensummarylogmask);
         }
     }
-    if (yes(sc.compatibilitycb)) {
-        if (yes(sc.vexlatcb)) {
-            for (int r = 1; r <= nrows; ++r) {
-                line.clear();
-                for (int j = 1; j <= nplane; ++j) addreal(4, true, 9, line, rows[r].x[j]);
-                line += "   %  ";
-                addstr(rows[r].name, -8, line);
-                putstr(ses, 0, line, 1, vxmask);
-            }
-        }
-        putstr(ses, 0, "(*---------------------------------------------------------*)", 1, vxmask);
-        putstr(
-            ses, 0,
-            "{{" + realfixstr(3, true, cur.p) + ", " + realfixstr(2, true, cur.t - 273.15L) + "}, ",
-            1, vxmask);
-        if (cur.variance == 1 && st.rxn.n > 0) {
-            auto inrows = [&](const std::string& name) {
-                for (int r = 1; r <= nrows; ++r) {
-                    if (rows[r].name == name) return true;
-                }
-                return false;
-            };
-            line = " {";
-            for (int j = 1; j <= st.rxn.n; ++j) {
-                if (st.rxn.x[j] < 0 && inrows(st.rxn.names[j]))
-                    line += "\"" + st.rxn.names[j] + "\", ";
-            }
-            line += "}, {";
-            for (int j = 1; j <= st.rxn.n; ++j) {
-                if (st.rxn.x[j] > 0 && inrows(st.rxn.names[j]))
-                    line += "\"" + st.rxn.names[j] + "\",";
-            }
-            putstr(ses, 0, line + "}, ", 1, vxmask);
-        }
-        for (int r = 1; r <= nrows; ++r) {
-            line = r == 1 ? std::string(9, ' ') + "{" : std::string(10, ' ');
-            addstr("{\"" + rows[r].name + "\", ", -9, line);
-            const int16 ncoord = narrow16(rows[r].n - 1);
-            for (int j = 1; j <= ncoord; ++j) {
-                addreal(6, true, 9, line, rows[r].x[j]);
-                if (j == ncoord) {
-                    line += "}";
-                } else {
-                    line += j == nplane ? ",    " : ", ";
-                }
-            }
-            if (r < nrows) {
-                line += ", ";
-            } else if (pd.iso.nisopleths == 1) {
-                for (int i = 3; i <= run.nxvars; ++i) {
-                    if (st.varcalculated[i]) continue;
-                    line += "}, " + realfixstr(3, true, st.varvalues[i]) + "},   (* " +
-                            st.xref.xnames[i] + "   *) ";
-                }
-            } else {
-                line += "} },";
-            }
-            putstr(ses, 0, line, 1, vxmask);
-        }
-        for (int r = 1; r <= nrows; ++r) {
-            line.clear();
-            addstr(rows[r].name + ", ", 9, line);
-            for (int j = 1; j < rows[r].n; ++j) {
-                addreal(6, true, 9, line, rows[r].x[j]);
-                line += ", ";
-            }
-            if (r == 1) {
-                addreal(3, true, 9, line, cur.p);
-                line += ", ";
-                addreal(2, true, 9, line, cur.t - 273.15L);
-                line += ", ";
-            } else {
-                line += std::string(9, ' ') + ", " + std::string(9, ' ') + ", ";
-            }
-            for (int i = 3; i <= run.nxvars; ++i) {
-                if (st.varcalculated[i]) continue;
-                line += st.xref.xnames[i] + " =" + realfixstr(3, true, st.varvalues[i]);
-            }
-            putstr(ses, 0, line, r == nrows ? 2 : 1, csvmask);
-        }
-    }
+    if (yes(sc.compatibilitycb)) printcompatibility(ses, run, pd, st, rows, nrows, nplane);
     // The bulk compositions of the run, projected the same way.
     if (pd.nbulk > 0 && yes(sc.projcompcb) && cur.firstmodestep > 0) {
         line.clear();

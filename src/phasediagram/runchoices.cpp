@@ -45,6 +45,66 @@ std::string phasename(const Run& run, int k) {
     return k <= run.nss ? (*run.arrays.prec1)[k].name : (*run.arrays.prec0)[k - run.nss].name;
 }
 
+// The fluid type of the chosen phases, from their fluid and aqueous solution phases and the pure
+// H2O and CO2 among them; a mixture the calculation cannot handle stops the run.
+ftype runfluidtype(const Run& run) {
+    const prectype1& ss = *run.arrays.prec1;
+    const prectype0& pure = *run.arrays.prec0;
+    int nboth = 0;
+    int nh2o = 0;
+    int nfluid = 0;
+    int naq = 0;
+    int fluidk = 0;
+    for (int k = 1; k <= run.nss; ++k) {
+        const ptype1& ph = ss[k];
+        bool h = false;
+        bool c = false;
+        for (int j = 1; j <= ph.nem; ++j) {
+            h = h || ph.em[j].name == "H2O";
+            c = c || ph.em[j].name == "CO2";
+        }
+        if (h && c) ++nboth;
+        if (h && !c) ++nh2o;
+        if (ph.isfluid) {
+            ++nfluid;
+            fluidk = k;
+        }
+        if (ph.isaq) ++naq;
+    }
+    bool pureh2o = false;
+    bool pureco2 = false;
+    for (int k = 1; k <= run.npure; ++k) {
+        pureh2o = pureh2o || pure[k].emname == "H2O";
+        pureco2 = pureco2 || pure[k].emname == "CO2";
+    }
+    ftype t = ftype::notset;
+    if (nfluid == 0 && naq == 0) {
+        t = !pureh2o && !pureco2  ? ftype::absent
+            : pureco2 && !pureh2o ? ftype::co2
+            : pureh2o && !pureco2 ? ftype::h2o
+                                  : ftype::notset;
+    } else if (nfluid > 0 && naq == 0) {
+        t = pureh2o || pureco2                  ? ftype::notset
+            : nfluid >= 2                       ? ftype::several
+            : ss[fluidk].nem == 2 && nboth == 1 ? ftype::h2oco2
+                                                : ftype::chos;
+    } else if (nfluid == 0) {
+        t = pureh2o || pureco2 ? ftype::notset
+            : naq >= 2         ? ftype::several
+            : nboth == 1       ? ftype::h2oco2aq
+            : nh2o == 1        ? ftype::h2oaq
+                               : ftype::notset;
+    } else {
+        t = ftype::several;
+    }
+    if (t == ftype::notset) {
+        bomb("whichphases", "facility not implemented yet (fluidtype not set)", yourfault);
+    }
+    if (t == ftype::several)
+        bomb("whichphases", "several fluid and/or aq: choose just one", yourfault);
+    return t;
+}
+
 }  // namespace
 
 void whichphases(Session& ses, Run& run) {
@@ -159,58 +219,7 @@ void whichphases(Session& ses, Run& run) {
     }
     makename(run, omit);
 
-    int nboth = 0;
-    int nh2o = 0;
-    int nfluid = 0;
-    int naq = 0;
-    int fluidk = 0;
-    for (int k = 1; k <= run.nss; ++k) {
-        const ptype1& ph = ss[k];
-        bool h = false;
-        bool c = false;
-        for (int j = 1; j <= ph.nem; ++j) {
-            h = h || ph.em[j].name == "H2O";
-            c = c || ph.em[j].name == "CO2";
-        }
-        if (h && c) ++nboth;
-        if (h && !c) ++nh2o;
-        if (ph.isfluid) {
-            ++nfluid;
-            fluidk = k;
-        }
-        if (ph.isaq) ++naq;
-    }
-    bool pureh2o = false;
-    bool pureco2 = false;
-    for (int k = 1; k <= run.npure; ++k) {
-        pureh2o = pureh2o || pure[k].emname == "H2O";
-        pureco2 = pureco2 || pure[k].emname == "CO2";
-    }
-    ftype t = ftype::notset;
-    if (nfluid == 0 && naq == 0) {
-        t = !pureh2o && !pureco2  ? ftype::absent
-            : pureco2 && !pureh2o ? ftype::co2
-            : pureh2o && !pureco2 ? ftype::h2o
-                                  : ftype::notset;
-    } else if (nfluid > 0 && naq == 0) {
-        t = pureh2o || pureco2                  ? ftype::notset
-            : nfluid >= 2                       ? ftype::several
-            : ss[fluidk].nem == 2 && nboth == 1 ? ftype::h2oco2
-                                                : ftype::chos;
-    } else if (nfluid == 0) {
-        t = pureh2o || pureco2 ? ftype::notset
-            : naq >= 2         ? ftype::several
-            : nboth == 1       ? ftype::h2oco2aq
-            : nh2o == 1        ? ftype::h2oaq
-                               : ftype::notset;
-    } else {
-        t = ftype::several;
-    }
-    if (t == ftype::notset) {
-        bomb("whichphases", "facility not implemented yet (fluidtype not set)", yourfault);
-    }
-    if (t == ftype::several)
-        bomb("whichphases", "several fluid and/or aq: choose just one", yourfault);
+    const ftype t = runfluidtype(run);
     run.runftype = t;
     const char* text = nullptr;
     switch (t) {

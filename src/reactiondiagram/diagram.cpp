@@ -153,7 +153,7 @@ DiagramPoint gridpoint(Diagram& d, int16 k) {
     return pt;
 }
 
-RootPair lineroots(Diagram& d, int16 i, const DiagramPoint& pt) {
+Roots lineroots(Diagram& d, int16 i, const DiagramPoint& pt) {
     if (d.ds.calcvariable == calcvariabletype::calcpressure) {
         return d.lines.findrxnp(i, false, 0, pt.t, pt.xco2, pt.xh2o);
     }

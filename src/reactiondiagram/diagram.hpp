@@ -12,6 +12,7 @@
 #include "script/settings.hpp"
 #include "script/windows.hpp"
 #include "solver/reactionlists.hpp"
+#include "solver/roots.hpp"
 #include "textio/bitsets.hpp"
 #include "textio/session.hpp"
 #include "thermo/reactions.hpp"
@@ -70,18 +71,6 @@ struct DiagramRun {
     real& xh2ocur;
 };
 
-// The roots of a reaction in P or T in the window of that variable, with dG/dP and dG/dT at
-// each: a root in the window, low - 1 or high + 1 for a root beyond the window, +1e21 as first
-// and -1e21 as second value for none.
-struct RootPair {
-    real x1 = notfound;
-    real x2 = -notfound;
-    real dgdp1 = 0;
-    real dgdp2 = 0;
-    real dgdt1 = 0;
-    real dgdt2 = 0;
-};
-
 // The roots as above with their standard deviations (1e31 for a root outside the window).
 struct RootPairSd {
     real x1 = notfound;
@@ -100,9 +89,9 @@ public:
     virtual ReactionDg dgr(int16 i, real p, real t, real u, real v) = 0;
     // Pressures of reaction i at t in the P window; with usestart a single root refined from
     // start.
-    virtual RootPair findrxnp(int16 i, bool usestart, real start, real t, real u, real v) = 0;
+    virtual Roots findrxnp(int16 i, bool usestart, real start, real t, real u, real v) = 0;
     // Temperatures of reaction i at p in the T window.
-    virtual RootPair findrxnt(int16 i, bool usestart, real start, real p, real u, real v) = 0;
+    virtual Roots findrxnt(int16 i, bool usestart, real start, real p, real u, real v) = 0;
     // The pressures at t, or temperatures at p, with their standard deviations.
     virtual RootPairSd calcpsd(int16 i, real t, real u, real v) = 0;
     virtual RootPairSd calctsd(int16 i, real p, real u, real v) = 0;
@@ -154,7 +143,7 @@ void restorewindow(const DiagramState& ds, Windows& w, calcvariabletype which);
 // The grid point k of a line: its physical variables with the ln a or mu term written.
 DiagramPoint gridpoint(Diagram& d, int16 k);
 // The roots of reaction i in the calculated variable at a point (no start value).
-RootPair lineroots(Diagram& d, int16 i, const DiagramPoint& pt);
+Roots lineroots(Diagram& d, int16 i, const DiagramPoint& pt);
 
 // The number of grid points of the diagram (the count of the grid variable's list).
 int16 gridcount(const DiagramState& ds, const DiagramRun& dr, std::string_view procname);

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "base/convert.hpp"
 #include "reactiondiagram/intersectionsearch.hpp"
@@ -13,66 +15,28 @@ constexpr real vertical = 1e20L;  // slope of a line that does not move with the
 
 }  // namespace
 
-void IntersectionSearch::printheader(real x, real y, bool stable, bool converged) {
-    // While the block is printed the ln a end-member goes by the name of its variable.
-    const auto name = [&](int16 e) -> std::string {
-        return e == dr.lnaemno && dr.lnaemno > 0 ? dr.lnaname : dr.emnames[e];
-    };
-    Fixed1<bool, maxem> inv{};
+InvariantPoint IntersectionSearch::analysepoint(real x, real y, bool stable, bool converged) {
+    InvariantPoint a;
+    a.candidate = ii;
+    a.converged = converged;
+    a.stable = stable;
+    a.x = x;
+    a.y = y;
     for (int16 e = 1; e <= dr.nem; ++e) {
-        for (int16 m = 1; m <= n && !inv[e]; ++m) inv[e] = rows[m][e] != 0;
+        for (int16 m = 1; m <= n && !a.involved[e]; ++m) a.involved[e] = rows[m][e] != 0;
     }
-    putstr(d.ses, 0, "----------------------------------------------------------", 1,
-           screensummarylogmask);
-    std::string line;
-    if (stable) {
-        line = "# stable intersection " + realstr(ii) + " involving ";
-    } else if (converged) {
-        line = "metastable intersection " + realstr(ii) + " involving ";
-    } else {
-        line = "intersection " + realstr(ii) + " of UNKNOWN stability involving ";
-    }
-    bool firstname = true;
-    bool someabsent = false;
-    for (int16 e = 1; e <= dr.nrxem; ++e) {
-        if (!inv[e]) {
-            someabsent = true;
-            continue;
-        }
-        if (!firstname) line += " ";
-        line += name(e);
-        firstname = false;
-    }
-    if (dr.nexcess > 0) {
-        line += " + (";
-        for (int16 e = narrow16(dr.nrxem + 1); e <= dr.nem; ++e) {
-            if (e > dr.nrxem + 1) line += " ";
-            line += name(e);
-        }
-        line += ")";
-    }
-    if (someabsent) {
-        addstr(" or [", 6, line);
-        bool firstabsent = true;
-        for (int16 e = 1; e <= dr.nrxem; ++e) {
-            if (inv[e]) continue;
-            if (!firstabsent) line += ",";
-            line += name(e);
-            firstabsent = false;
-        }
-        line += "]";
-    }
-    putstr(d.ses, 0, line, 1, screensummarylogmask);
+    if (!stable) return a;
 
+    // The section's own variable is no phase of the point's reactions.
+    Fixed1<bool, maxem> inv = a.involved;
     if ((ds.mode == diagramtype::plnacalc || ds.mode == diagramtype::tlnacalc) && dr.lnaemno > 0) {
         inv[dr.lnaemno] = false;
     }
     if ((ds.mode == diagramtype::pmucalc || ds.mode == diagramtype::tmucalc) && dr.muemno > 0) {
         inv[dr.muemno] = false;
     }
-    if (!stable) return;
 
-    DiagramPoint pt;
+    DiagramPoint& pt = a.at;
     setiptx(ds, dr, pt, x, y);
     real step = 0;
     switch (ds.othervariable) {
@@ -88,9 +52,6 @@ void IntersectionSearch::printheader(real x, real y, bool stable, bool converged
         default: bomb("ptxtable", "othervariable", myfault);
     }
 
-    Fixed1<real, maxintreac> slope{};
-    Fixed1<std::string, maxintreac> absentlabel{};
-    Fixed1<int16, maxintreac> nabsent{};
     const bool pcalc = ds.calcvariable == calcvariabletype::calcpressure;
     // The calculated variable of reaction i at the point, refined from the point's own value.
     const auto root = [&](int16 i, real u, real v) {
@@ -142,34 +103,98 @@ void IntersectionSearch::printheader(real x, real y, bool stable, bool converged
                 break;
             }
         }
-        slope[j] = s;
-        std::string label = "[";
+        PointReaction rx;
+        rx.member = j;
+        rx.reaction = i;
+        rx.slope = s;
         for (int16 e = 1; e <= dr.nrxem; ++e) {
-            if (!inv[e] || rows[j][e] != 0) continue;
-            if (nabsent[j] > 0) label += ",";
-            label += name(e);
-            ++nabsent[j];
+            if (inv[e] && rows[j][e] == 0) rx.absent.push_back(e);
         }
-        absentlabel[j] = label + "]";
+        a.reactions.push_back(std::move(rx));
     }
 
-    // The members by slope; the order is cyclic.
-    Fixed1<int16, maxintreac + 2> place{};
-    Fixed1<bool, maxintreac> placed{};
-    int16 nplaced = 0;
-    for (int16 pl = 1; pl <= n; ++pl) {
-        int16 best = 0;
-        for (int16 j = 1; j <= n; ++j) {
-            if (placed[j] || !(slope[j] < 1e30L)) continue;
-            if (best == 0 || slope[j] < slope[best]) best = j;
+    // The reactions by slope: place by place the smallest slope not yet placed, the first in
+    // the candidate's order on ties.
+    std::vector<bool> placed(a.reactions.size(), false);
+    for (std::size_t pl = 0; pl < a.reactions.size(); ++pl) {
+        std::size_t best = a.reactions.size();
+        for (std::size_t k = 0; k < a.reactions.size(); ++k) {
+            const real s = a.reactions[k].slope;
+            if (placed[k] || !(s < 1e30L)) continue;
+            if (best == a.reactions.size() || s < a.reactions[best].slope) best = k;
         }
-        if (best == 0) break;
+        if (best == a.reactions.size()) break;
         placed[best] = true;
-        ++nplaced;
-        place[nplaced + 1] = best;  // place pl is stored at index pl + 1
+        a.order.push_back(best);
     }
-    place[1] = place[nplaced + 1];
-    place[nplaced + 2] = place[2];
+
+    // The stable sides by Schreinemakers' rule: the neighbour in the cyclic order on the side
+    // the line rises to tells which of the reaction's absent phases lie on its low side.
+    const std::size_t np = a.order.size();
+    for (std::size_t pl = 0; pl < np; ++pl) {
+        PointReaction& rj = a.reactions[a.order[pl]];
+        const PointReaction& rq =
+            a.reactions[a.order[rj.slope >= 0 ? (pl + 1) % np : (pl + np - 1) % np]];
+        const bool same =
+            (rq.slope > 0 && rq.slope < rj.slope) || (rq.slope < 0 && rq.slope > rj.slope);
+        std::size_t c = 0;
+        for (const int16 e : rj.absent) {
+            const int16 nu = rows[rq.member][e];
+            if ((same && nu < 0) || (!same && nu > 0)) ++c;
+        }
+        rj.stablelow = c > 0;
+        rj.stablehigh = c == 0 || c != rj.absent.size();
+    }
+    return a;
+}
+
+void IntersectionSearch::printheader(const InvariantPoint& a) {
+    // While the block is printed the ln a end-member goes by the name of its variable.
+    const auto name = [&](int16 e) -> std::string {
+        return e == dr.lnaemno && dr.lnaemno > 0 ? dr.lnaname : dr.emnames[e];
+    };
+    putstr(d.ses, 0, "----------------------------------------------------------", 1,
+           screensummarylogmask);
+    std::string line;
+    if (a.stable) {
+        line = "# stable intersection " + realstr(a.candidate) + " involving ";
+    } else if (a.converged) {
+        line = "metastable intersection " + realstr(a.candidate) + " involving ";
+    } else {
+        line = "intersection " + realstr(a.candidate) + " of UNKNOWN stability involving ";
+    }
+    bool firstname = true;
+    bool someabsent = false;
+    for (int16 e = 1; e <= dr.nrxem; ++e) {
+        if (!a.involved[e]) {
+            someabsent = true;
+            continue;
+        }
+        if (!firstname) line += " ";
+        line += name(e);
+        firstname = false;
+    }
+    if (dr.nexcess > 0) {
+        line += " + (";
+        for (int16 e = narrow16(dr.nrxem + 1); e <= dr.nem; ++e) {
+            if (e > dr.nrxem + 1) line += " ";
+            line += name(e);
+        }
+        line += ")";
+    }
+    if (someabsent) {
+        addstr(" or [", 6, line);
+        bool firstabsent = true;
+        for (int16 e = 1; e <= dr.nrxem; ++e) {
+            if (a.involved[e]) continue;
+            if (!firstabsent) line += ",";
+            line += name(e);
+            firstabsent = false;
+        }
+        line += "]";
+    }
+    putstr(d.ses, 0, line, 1, screensummarylogmask);
+    if (!a.stable) return;
 
     const char* lowhigh[2] = {"low T", "high T"};
     const char* unit = "dp/dt";
@@ -196,34 +221,27 @@ void IntersectionSearch::printheader(real x, real y, bool stable, bool converged
     addstr(unit, 10, line);
     putstr(d.ses, 0, line, 1, screensummarylogmask);
 
-    for (int16 pl = 1; pl <= nplaced; ++pl) {
-        const int16 j = place[pl + 1];
-        const int16 q = slope[j] >= 0 ? place[pl + 2] : place[pl];
-        const bool same =
-            (slope[q] > 0 && slope[q] < slope[j]) || (slope[q] < 0 && slope[q] > slope[j]);
-        int16 c = 0;
-        for (int16 e = 1; e <= dr.nrxem; ++e) {
-            if (!inv[e] || rows[j][e] != 0) continue;
-            if ((same && rows[q][e] < 0) || (!same && rows[q][e] > 0)) ++c;
+    for (std::size_t pl = 0; pl < a.order.size(); ++pl) {
+        const PointReaction& rx = a.reactions[a.order[pl]];
+        std::string label = "[";
+        for (std::size_t k = 0; k < rx.absent.size(); ++k) {
+            if (k > 0) label += ",";
+            label += name(rx.absent[k]);
         }
+        label += "]";
         line.clear();
-        addstr(cleanlabel(dr.rxntext[member[j]]), -50, line);
-        addstr(absentlabel[j], 16, line);
-        if (c == 0) {
-            addstr("", 10, line);
-            addstr("stable", 10, line);
-        } else {
-            addstr("stable", 10, line);
-            addstr(c == nabsent[j] ? "" : "stable", 10, line);
-        }
-        if (std::fabs(slope[j]) < 1e-10L) {
+        addstr(cleanlabel(dr.rxntext[rx.reaction]), -50, line);
+        addstr(label, 16, line);
+        addstr(rx.stablelow ? "stable" : "", 10, line);
+        addstr(rx.stablehigh ? "stable" : "", 10, line);
+        if (std::fabs(rx.slope) < 1e-10L) {
             addstr("0", 10, line);
-        } else if (std::fabs(slope[j]) > 1e19L) {
+        } else if (std::fabs(rx.slope) > 1e19L) {
             addstr("\xA1", 10, line);
         } else {
-            addreal(3, false, 10, line, slope[j]);
+            addreal(3, false, 10, line, rx.slope);
         }
-        putstr(d.ses, 0, line, pl == nplaced ? 2 : 1, screensummarylogmask);
+        putstr(d.ses, 0, line, pl + 1 == a.order.size() ? 2 : 1, screensummarylogmask);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
@@ -160,7 +162,8 @@ void IntersectionSearch::keeppoint(real x, real y, bool converged) {
     if (!keep) return;
     ++found;
     const bool stable = converged && stableintersection(d, ii, x, y);
-    printheader(x, y, stable, converged);
+    points.push_back(analysepoint(x, y, stable, converged));
+    printheader(points.back());
     if (!converged) {
         putstr(d.ses, 0, "<== calculation not converged ==>", 1, screensummarylogmask);
     } else {
@@ -460,13 +463,14 @@ bool IntersectionSearch::calcptx(real& x, real& y, bool& converged) {
     return true;
 }
 
-void intersections(Diagram& d) {
+std::vector<InvariantPoint> intersections(Diagram& d) {
     auto s = std::make_unique<IntersectionSearch>(d);
     s->npoints = gridcount(d.ds, d.dr, "intersections");
     s->heading();
     for (int16 c = 1; c <= d.dr.nint; ++c) s->candidate(c);
     if (s->found == 0) putstr(d.ses, 1, "sorry, none in the window", 1, screensummarylogmask);
     rstable(d, s->involved);
+    return std::move(s->points);
 }
 
 }  // namespace qv

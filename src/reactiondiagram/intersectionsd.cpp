@@ -20,8 +20,8 @@ PointSd intersectionptx(Diagram& d, int16 r1, int16 r2, real x, real y) {
     DiagramRun& dr = d.dr;
     DiagramPoint pt;
     setiptx(d.ds, dr, pt, x, y);
-    const RootPair g1 = d.lines.findrxnt(r1, true, pt.t, pt.p, pt.xco2, pt.xh2o);
-    const RootPair g2 = d.lines.findrxnt(r2, true, pt.t, pt.p, pt.xco2, pt.xh2o);
+    const Roots g1 = d.lines.findrxnt(r1, true, pt.t, pt.p, pt.xco2, pt.xh2o);
+    const Roots g2 = d.lines.findrxnt(r2, true, pt.t, pt.p, pt.xco2, pt.xh2o);
     const real a1 = g1.dgdp1, b1 = g1.dgdt1, a2 = g2.dgdp1, b2 = g2.dgdt1;
     // The point moves with the enthalpy changes dH1, dH2 of the two reactions by
     // [a1 b1; a2 b2] (dP, dT) = -(dH1, dH2).

@@ -1,7 +1,9 @@
 #pragma once
 // The search for the invariant points of a reaction diagram, shared by its steps: the scan and
-// location of crossings (intersections.cpp) and the printed block of a point
+// location of crossings (intersections.cpp) and the analysis and printed block of a point
 // (intersectionblock.cpp).
+
+#include <vector>
 
 #include "reactiondiagram/intersections.hpp"
 
@@ -51,6 +53,7 @@ struct IntersectionSearch {
 
     Fixed1<bool, maxreac> involved{};
     int16 found = 0;
+    std::vector<InvariantPoint> points;  // the analyses of the printed points
 
     void heading();
     void candidate(int16 c);
@@ -62,7 +65,11 @@ struct IntersectionSearch {
     void setupptx(int16 ra, int16 rb, int ba, int bb, int16 k);
     bool lineintersect(real& x, real& y) const;
     bool crossesincell(int16 p, int16 q, int bp, int bq, int16 k) const;
-    void printheader(real x, real y, bool stable, bool converged);
+    // The analysis of a kept point (x, y); for a stable point it turns the members' reactions
+    // at the point and copies their rows again.
+    InvariantPoint analysepoint(real x, real y, bool stable, bool converged);
+    // The start of the point's printed block: its heading and, when stable, its reactions.
+    void printheader(const InvariantPoint& a);
 
     gridflags& crossflags(int b, int16 m) { return b == 1 ? cross1[m] : cross2[m]; }
     const gridrow& localrow(int b, int16 m) const { return b == 1 ? local1[m] : local2[m]; }

@@ -355,7 +355,7 @@ void ptxtable(Diagram& d) {
     for (int16 i = 1; i <= dr.nreac; ++i) {
         enlargewindow(ds, win, ds.calcvariable);
         for (int16 k = 1; k <= n; ++k) {
-            const RootPair rp = lineroots(d, i, gridpoint(d, k));
+            const Roots rp = lineroots(d, i, gridpoint(d, k));
             b1[i][k] = rp.x1;
             b2[i][k] = rp.x2;
         }

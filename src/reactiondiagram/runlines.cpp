@@ -4,10 +4,6 @@ namespace qv {
 
 namespace {
 
-RootPair pairof(const Roots& r) {
-    return {r.x1, r.x2, r.dgdp1, r.dgdp2, r.dgdt1, r.dgdt2};
-}
-
 RootPairSd pairof(const Position& ps) {
     return {ps.x1, ps.x2, ps.sd1, ps.sd2};
 }
@@ -18,12 +14,12 @@ ReactionDg RunReactionLines::dgr(int16 i, real p, real t, real u, real v) {
     return dgofreaction(ev_, i, p, t, u, v);
 }
 
-RootPair RunReactionLines::findrxnp(int16 i, bool usestart, real start, real t, real u, real v) {
-    return pairof(qv::findrxnp(ev_, i, usestart, start, t, u, v));
+Roots RunReactionLines::findrxnp(int16 i, bool usestart, real start, real t, real u, real v) {
+    return qv::findrxnp(ev_, i, usestart, start, t, u, v);
 }
 
-RootPair RunReactionLines::findrxnt(int16 i, bool usestart, real start, real p, real u, real v) {
-    return pairof(qv::findrxnt(ev_, i, usestart, start, p, u, v));
+Roots RunReactionLines::findrxnt(int16 i, bool usestart, real start, real p, real u, real v) {
+    return qv::findrxnt(ev_, i, usestart, start, p, u, v);
 }
 
 RootPairSd RunReactionLines::calcpsd(int16 i, real t, real u, real v) {

@@ -13,8 +13,8 @@ public:
     RunReactionLines(ReactionEval& ev, const PositionData& data, ReactionLists& rl)
         : ev_(ev), data_(data), rl_(rl) {}
     ReactionDg dgr(int16 i, real p, real t, real u, real v) override;
-    RootPair findrxnp(int16 i, bool usestart, real start, real t, real u, real v) override;
-    RootPair findrxnt(int16 i, bool usestart, real start, real p, real u, real v) override;
+    Roots findrxnp(int16 i, bool usestart, real start, real t, real u, real v) override;
+    Roots findrxnt(int16 i, bool usestart, real start, real p, real u, real v) override;
     RootPairSd calcpsd(int16 i, real t, real u, real v) override;
     RootPairSd calctsd(int16 i, real p, real u, real v) override;
     void turnreaction(int16 i, const DiagramPoint& pt) override;

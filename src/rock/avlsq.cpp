@@ -292,7 +292,7 @@ AvResult avportlsq(RockCalc& rc, bool quiet, real xfix, real u, real v) {
     reacvector d2{};
     Fixed1<bool, maxreac> single{};
     for (int16 i = 1; i <= n; ++i) {
-        const RxnRoots rt = avp ? rc.rx.findrxnp(i, xfix, u, v) : rc.rx.findrxnt(i, xfix, u, v);
+        const Roots rt = avp ? rc.rx.findrxnp(i, xfix, u, v) : rc.rx.findrxnt(i, xfix, u, v);
         if (!inrange(rc.win, kind, rt.x1)) return AvResult{};
         x1[i] = rt.x1;
         x2[i] = rt.x2;

@@ -381,6 +381,7 @@ void findblock(const DudaState& d, int16 n, int16& first, int16& last) {
     while (last < nqv && d.calc(last + 1).p == d.calc(first).p) ++last;
 }
 
+// Kept whole: one bracketing search whose steps share the bracket ends and the failure code.
 bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, real& t, real& sigfit,
                int16& failcode, bool print) {
     Search s{d, x, c, print, failcode};

@@ -12,13 +12,13 @@
 #include "numerics/svd.hpp"
 #include "script/windows.hpp"
 #include "solver/reactionlists.hpp"
+#include "solver/roots.hpp"
 #include "textio/words.hpp"
 #include "thermo/reactions.hpp"
 
 namespace qv {
 
 inline constexpr int maxavreac = maxrockreactions;  // reactions the least-squares matrices hold
-inline constexpr real avnoroot = 1e21L;
 
 using reacvector = Fixed1<real, maxreac>;  // one value per reaction
 
@@ -54,21 +54,9 @@ struct RockSettings {
     real xh2ocur = 0;
 };
 
-// Up to two roots of a reaction in the sought variable (kbar or K) with the derivatives of its
-// Gibbs energy change (kJ/kbar, kJ/K) at each. A root outside the window is a value outside it
-// (1e21 when the search failed, -1e21 when there is no second root).
-struct RxnRoots {
-    real x1 = avnoroot;
-    real x2 = -avnoroot;
-    real dgdp1 = 0;
-    real dgdt1 = 0;
-    real dgdp2 = 0;
-    real dgdt2 = 0;
-};
-
 // The first root of a reaction with its standard deviation (kbar or K).
 struct RxnPosition {
-    real x = avnoroot;
+    real x = noroot;
     real sd = 1e31L;
 };
 
@@ -78,8 +66,8 @@ class RockReactions {
 public:
     virtual ~RockReactions() = default;
     // Roots in P (kbar) at t (K), or in T (K) at p (kbar), for the fluid u = x(CO2), v = x(H2O).
-    virtual RxnRoots findrxnp(int16 i, real t, real u, real v) = 0;
-    virtual RxnRoots findrxnt(int16 i, real p, real u, real v) = 0;
+    virtual Roots findrxnp(int16 i, real t, real u, real v) = 0;
+    virtual Roots findrxnt(int16 i, real p, real u, real v) = 0;
     // Gibbs energy change of reaction i with its derivatives, RT ln K included.
     virtual ReactionDg calcdgr(int16 i, real p, real t, real u, real v) = 0;
     // The first root of reaction i with its sd, at t (K) or at p (kbar).

@@ -145,14 +145,14 @@ void printavptdata(RockCalc& rc) {
     reacvector wk{};
     for (int16 i = 1; i <= n; ++i) {
         if (avt) {
-            const RxnRoots rt = rc.rx.findrxnt(i, s.pcur, s.xco2cur, s.xh2ocur);
+            const Roots rt = rc.rx.findrxnt(i, s.pcur, s.xco2cur, s.xh2ocur);
             bb[i] = rt.dgdt1;
             c[i] = rt.dgdp1;
             a[i] = -bb[i] * rt.x1 - c[i] * s.pcur;
             wh[i] = bb[i] != 0 ? -1 / bb[i] : 0;
             wk[i] = wh[i] * rgas * rt.x1;
         } else {
-            const RxnRoots rt = rc.rx.findrxnp(i, s.tcur, s.xco2cur, s.xh2ocur);
+            const Roots rt = rc.rx.findrxnp(i, s.tcur, s.xco2cur, s.xh2ocur);
             bb[i] = rt.dgdt1;
             c[i] = rt.dgdp1;
             a[i] = -bb[i] * s.tcur - c[i] * rt.x1;
@@ -201,7 +201,7 @@ void printavptdata(RockCalc& rc) {
         line.clear();
         addstr(realstr(i), -4, line);
         if (avt) {
-            const RxnRoots rt = rc.rx.findrxnt(i, s.pcur, s.xco2cur, s.xh2ocur);
+            const Roots rt = rc.rx.findrxnt(i, s.pcur, s.xco2cur, s.xh2ocur);
             if (inrange(rc.win, findtype::findt, rt.x1)) {
                 addreal(1, true, 9, line, rt.x1 - tzero);
                 addreal(1, true, 9, line, sdx[i]);
@@ -209,7 +209,7 @@ void printavptdata(RockCalc& rc) {
                 addstr("", 18, line);
             }
         } else {
-            const RxnRoots rt = rc.rx.findrxnp(i, s.tcur, s.xco2cur, s.xh2ocur);
+            const Roots rt = rc.rx.findrxnp(i, s.tcur, s.xco2cur, s.xh2ocur);
             if (inrange(rc.win, findtype::findp, rt.x1)) {
                 addreal(2, true, 9, line, rt.x1);
                 addreal(2, true, 9, line, sdx[i]);

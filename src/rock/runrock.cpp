@@ -15,10 +15,6 @@ namespace {
 
 constexpr real unitactivity = 0.999L;  // put in place of an activity outside 0 < a <= 1
 
-RxnRoots rxnroots(const Roots& r) {
-    return RxnRoots{r.x1, r.x2, r.dgdp1, r.dgdt1, r.dgdp2, r.dgdt2};
-}
-
 }  // namespace
 
 RunRock::RunRock(Session& ses, Run& run)
@@ -35,12 +31,12 @@ RunRock::RunRock(Session& ses, Run& run)
     ev_.activitysd = run.setup.activitysd;
 }
 
-RxnRoots RunRock::findrxnp(int16 i, real t, real u, real v) {
-    return rxnroots(qv::findrxnp(ev_, i, false, 0, t, u, v));
+Roots RunRock::findrxnp(int16 i, real t, real u, real v) {
+    return qv::findrxnp(ev_, i, false, 0, t, u, v);
 }
 
-RxnRoots RunRock::findrxnt(int16 i, real p, real u, real v) {
-    return rxnroots(qv::findrxnt(ev_, i, false, 0, p, u, v));
+Roots RunRock::findrxnt(int16 i, real p, real u, real v) {
+    return qv::findrxnt(ev_, i, false, 0, p, u, v);
 }
 
 ReactionDg RunRock::calcdgr(int16 i, real p, real t, real u, real v) {

@@ -18,8 +18,8 @@ public:
     RunRock(Session& ses, Run& run);
     ReactionLists& lists() { return *rl_; }
 
-    RxnRoots findrxnp(int16 i, real t, real u, real v) override;
-    RxnRoots findrxnt(int16 i, real p, real u, real v) override;
+    Roots findrxnp(int16 i, real t, real u, real v) override;
+    Roots findrxnt(int16 i, real p, real u, real v) override;
     ReactionDg calcdgr(int16 i, real p, real t, real u, real v) override;
     RxnPosition calcpsd(int16 i, real t, real u, real v) override;
     RxnPosition calctsd(int16 i, real p, real u, real v) override;

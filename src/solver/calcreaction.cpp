@@ -193,6 +193,7 @@ void ReactionSearchState::unbalanced(const Fixed1<int64, maxem>& coef, const Pha
     bomb("check", "unbalanced", myfault);
 }
 
+// Kept whole: elimination, back substitution and checks share the combination's matrices.
 void ReactionSearchState::re(int16 ncomps, const ComponentFlags& cf, const PhaseFlags& pf,
                              PhaseFlags& comb) {
     // calcacomp: the system's components by the combination's phases.

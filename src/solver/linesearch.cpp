@@ -182,6 +182,7 @@ void Nle::findlimit(real& slim) {
     limiting = acctype::inaccessible;
 }
 
+// Kept whole: one line search whose bracketing and interpolation share the trial points.
 bool Nle::steplength(real& step, int16& code) {
     constexpr real c1 = 0.01L;  // sufficient decrease
     nlines = 0;

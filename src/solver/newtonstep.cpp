@@ -54,6 +54,7 @@ inline real subtractproductsstrided(real s, const real* a, std::size_t stride, c
 
 }  // namespace
 
+// One body on purpose: the factors, solves and condition estimate share pivots on the hot path.
 bool ludirection(NewtonScratch& work, const eqmatrix& j, const eqvector& e, int n, eqvector& dx,
                  real& cond1) {
     if (n <= 0) return false;

@@ -63,7 +63,7 @@ std::unique_ptr<AvWhitened> whitenedatp(RockFixture& f, real t) {
     reacvector wh{};
     reacvector wk{};
     for (int16 i = 1; i <= f.nreac; ++i) {
-        const RxnRoots rt = f.rx->findrxnp(i, t, 0, 1);
+        const Roots rt = f.rx->findrxnp(i, t, 0, 1);
         x[i] = rt.x1;
         wh[i] = -1 / rt.dgdp1;
         wk[i] = wh[i] * rgas * t;
@@ -205,11 +205,11 @@ TEST(AverageTemperature, TakesTheLnKTemperatureOfTheLastReaction) {
     Mat v(n, std::vector<real>(n));
     for (std::size_t i = 0; i < n; ++i) {
         const auto ri = static_cast<int16>(i + 1);
-        const RxnRoots rt = f.rx->findrxnt(ri, 8, 0, 1);
+        const Roots rt = f.rx->findrxnt(ri, 8, 0, 1);
         x[i] = rt.x1;
         for (std::size_t j = 0; j < n; ++j) {
             const auto rj = static_cast<int16>(j + 1);
-            const RxnRoots rtj = f.rx->findrxnt(rj, 8, 0, 1);
+            const Roots rtj = f.rx->findrxnt(rj, 8, 0, 1);
             real h = 0;
             real l = 0;
             for (int16 k = 1; k <= f.nem; ++k) {

@@ -17,12 +17,8 @@ struct FakeRun final : RockRunHooks {
     RockFixture& fx;
     int calcres = 0;
     real lastmaxsd = -1;
-    RxnRoots findrxnp(int16 i, real t, real u, real v) override {
-        return fx.rx->findrxnp(i, t, u, v);
-    }
-    RxnRoots findrxnt(int16 i, real p, real u, real v) override {
-        return fx.rx->findrxnt(i, p, u, v);
-    }
+    Roots findrxnp(int16 i, real t, real u, real v) override { return fx.rx->findrxnp(i, t, u, v); }
+    Roots findrxnt(int16 i, real p, real u, real v) override { return fx.rx->findrxnt(i, p, u, v); }
     ReactionDg calcdgr(int16 i, real p, real t, real u, real v) override {
         return fx.rx->calcdgr(i, p, t, u, v);
     }

@@ -110,8 +110,8 @@ struct PlaneReactions final : RockReactions {
     explicit PlaneReactions(RockFixture& f) : fx(f) {}
     RockFixture& fx;
 
-    RxnRoots place(real x, real lo, real hi, real dp, real dt, int16 i) const {
-        RxnRoots rt;
+    Roots place(real x, real lo, real hi, real dp, real dt, int16 i) const {
+        Roots rt;
         rt.x1 = x < lo ? lo - 1 : x > hi ? hi + 1 : x;
         if (rt.x1 == x) {
             rt.dgdp1 = dp;
@@ -125,12 +125,12 @@ struct PlaneReactions final : RockReactions {
         }
         return rt;
     }
-    RxnRoots findrxnp(int16 i, real t, real, real) override {
+    Roots findrxnp(int16 i, real t, real, real) override {
         const real lk = fx.lnk(i);
         const real p = -(fx.pa[i] + fx.pb[i] * t + rgas * t * lk) / fx.pc[i];
         return place(p, fx.win.pwinlow, fx.win.pwinhigh, fx.pc[i], fx.pb[i] + rgas * lk, i);
     }
-    RxnRoots findrxnt(int16 i, real p, real, real) override {
+    Roots findrxnt(int16 i, real p, real, real) override {
         const real lk = fx.lnk(i);
         const real t = -(fx.pa[i] + fx.pc[i] * p) / (fx.pb[i] + rgas * lk);
         return place(t, fx.win.twinlow, fx.win.twinhigh, fx.pc[i], fx.pb[i] + rgas * lk, i);
@@ -155,12 +155,12 @@ struct PlaneReactions final : RockReactions {
         return vh + vl * rgas * rgas * t * t;
     }
     RxnPosition calcpsd(int16 i, real t, real u, real v) override {
-        const RxnRoots rt = findrxnp(i, t, u, v);
+        const Roots rt = findrxnp(i, t, u, v);
         setlnavar();
         return RxnPosition{rt.x1, std::sqrt(vardg(i, t)) / std::fabs(fx.pc[i])};
     }
     RxnPosition calctsd(int16 i, real p, real u, real v) override {
-        const RxnRoots rt = findrxnt(i, p, u, v);
+        const Roots rt = findrxnt(i, p, u, v);
         setlnavar();
         return RxnPosition{rt.x1, std::sqrt(vardg(i, rt.x1)) / std::fabs(rt.dgdt1)};
     }
