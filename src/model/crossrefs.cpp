@@ -45,21 +45,8 @@ struct CrossRefBuilder {
         return e;
     }
 
-    // Row e of `td` from an end-member record: a made end-member of a newer dataset keeps only
-    // its own H, S, V and points at its phase and place, so that its Gibbs energy is built from
-    // the constituents.
     void tdrow(const tdvector& data, int16 nmake, int16 phase, int16 place) {
-        tdvector& row = (*run.arrays.td)[e];
-        if (run.dataset.ds190 || nmake <= 0) {
-            for (int v = 1; v <= 25; ++v) row[v] = data[v];
-            for (int v = 26; v <= 30; ++v) row[v] = 0;
-        } else {
-            for (int v = 1; v <= 3; ++v) row[v] = data[v];
-            for (int v = 4; v <= 28; ++v) row[v] = 0;
-            row[29] = phase;
-            row[30] = place;
-        }
-        row[31] = data[31];
+        calctdrow(run.dataset, data, nmake, phase, place, (*run.arrays.td)[e]);
     }
 
     void compcolumn(const icvector& comp) {
@@ -331,6 +318,20 @@ struct CrossRefBuilder {
 };
 
 }  // namespace
+
+void calctdrow(const Dataset& ds, const tdvector& data, int16 nmake, int16 phase, int16 place,
+               tdvector& row) {
+    if (ds.ds190 || nmake <= 0) {
+        for (int v = 1; v <= 25; ++v) row[v] = data[v];
+        for (int v = 26; v <= 30; ++v) row[v] = 0;
+    } else {
+        for (int v = 1; v <= 3; ++v) row[v] = data[v];
+        for (int v = 4; v <= 28; ++v) row[v] = 0;
+        row[29] = phase;
+        row[30] = place;
+    }
+    row[31] = data[31];
+}
 
 void makecrossrefs(Session& ses, Run& run, CrossRefs& xref, const CalcLayoutSettings& lay,
                    const bemvector& phases) {

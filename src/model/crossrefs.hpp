@@ -18,6 +18,7 @@
 namespace qv {
 
 struct Run;
+struct Dataset;
 
 inline constexpr int maxvarlims = 50;  // variable-limit rows of one calculation
 inline constexpr int maxsfchecks = 50;
@@ -107,6 +108,12 @@ struct CrossRefs {
 // uncertainties on, of `cov`. Prints nothing.
 void makecrossrefs(Session& ses, Run& run, CrossRefs& xref, const CalcLayoutSettings& lay,
                    const bemvector& phases);
+
+// The row of `td` that a calculation takes for an end-member record with data row `data`: a
+// made end-member of a newer dataset keeps only its own H, S, V and points at its phase (0 for a
+// pure phase) and place, so that its Gibbs energy is built from the constituents.
+void calctdrow(const Dataset& ds, const tdvector& data, int16 nmake, int16 phase, int16 place,
+               tdvector& row);
 
 // Counts of the nested loops of a calculation, outermost first.
 struct CalcLoops {

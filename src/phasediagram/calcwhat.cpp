@@ -415,7 +415,10 @@ void calcwhat(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
             }
         }
     }
-    if (sc.dogminon) printdogmin(ses, run, pd);
+    if (sc.dogminon) {
+        dogminpure(ses, run, pd);
+        printdogmin(ses, run, pd);
+    }
 }
 
 }  // namespace qv

@@ -23,10 +23,14 @@ struct DogminPoint {
     real margin = 100;   // least minus next least, kJ; 100 while only one was seen
     bemvector phases{};  // the phases of the best assemblage (solution phases, then pure)
     int16 count = 0;     // equilibria with usable modes seen at the point
-    int16 best = 0;      // number of the best equilibrium
+    int16 best = 0;      // number of the best equilibrium; 0 for an assemblage of pure phases
+    // The best is an assemblage of pure phases only, its amounts from the mass balance of the bulk
+    // (`dogminpure`).
+    bool pure = false;
 };
 
-// One equilibrium with usable modes of a one-point minimisation.
+// One equilibrium with usable modes of a one-point minimisation, or an assemblage of pure phases
+// that the bulk allows (number 0).
 struct EquilEntry {
     int16 number = 0;
     bemvector phases{};
@@ -71,6 +75,13 @@ void dogminpoint(Session& ses, Run& run, PdRun& pd, SolveState& st, const Dogmin
 // and writes its row of the "all equilibria" table. Stops the run: "too many equilibria",
 // "too many PT points" (procedure "dogmin").
 void dogmin(Session& ses, Run& run, PdRun& pd, SolveState& st, const DogminCall& call);
+
+// Compares, beside the candidates, the assemblages of pure phases only that the bulk allows (as
+// many phases as bulk components, a nonsingular mass balance with no negative amount): G the sum
+// of the amounts (formula units per unit of bulk) times the G of the phases, on the basis of the
+// candidates' G. The least of all becomes the point's best; a one-point minimisation lists each
+// such assemblage. Made only for a closed bulk: every component in the bulk, no isopleth.
+void dogminpure(Session& ses, Run& run, PdRun& pd);
 
 // The report after the enumeration: the winning assemblage of each point, the near-minimum
 // list and, for one point, the detailed report and the script-form blocks.

@@ -50,6 +50,10 @@ std::string variancetext(int16 v) {
     }
 }
 
+// The note under a table that shows an assemblage of pure phases (marked "pure").
+const char* const purenote =
+    "pure: an assemblage of pure phases only, its modes from the mass balance";
+
 std::string pointtext(const Run& run, const DogminPoint& r) {
     std::string s = "at P = " + realfixstr(2, true, r.p) +
                     " kbar and T = " + realfixstr(1, true, r.t - 273.15L) + degree + "C";
@@ -150,6 +154,7 @@ void printpointtable(Session& ses, const Run& run, const DogminTables& dm) {
     addstr("n", 6, line);
     addstr("#", 6, line);
     putstr(ses, 0, line, 1, screensummarylogmask);
+    bool anypure = false;
     for (int i = 1; i <= dm.npoints; ++i) {
         const DogminPoint& r = dm.point[i];
         line.clear();
@@ -170,12 +175,19 @@ void printpointtable(Session& ses, const Run& run, const DogminTables& dm) {
                 addstr("-", 10, line);
             }
             addgreal(6, line, r.count);
-            addgreal(6, line, r.best);
+            if (r.pure) {
+                addstr("pure", 6, line);
+            } else {
+                addgreal(6, line, r.best);
+            }
         } else {
             line += "  no candidate converged";
         }
         putstr(ses, 0, line, 1, screensummarylogmask);
+        anypure = anypure || (r.found && r.pure);
     }
+    // (a single point's winner says so where it is named)
+    if (anypure && several) putstr(ses, 0, purenote, 1, screensummarylogmask);
     putstr(ses, 0, "", 1, screensummarylogmask);
 }
 
@@ -206,6 +218,7 @@ void printnearminimum(Session& ses, const Run& run, const DogminTables& dm) {
     Fixed1<bool, maxequillist> shown{};
     real g0 = 0;
     real gprev = 0;
+    bool anypure = false;
     for (int row = 1; row <= 20; ++row) {
         int pick = 0;
         for (int i = 1; i <= dm.nequillist; ++i) {
@@ -217,7 +230,12 @@ void printnearminimum(Session& ses, const Run& run, const DogminTables& dm) {
         if (row > 1 && std::fabs(g0 - e.g) > 2.0L) break;
         shown[pick] = true;
         line.clear();
-        addgreal(5, line, e.number);
+        if (e.number == 0) {
+            addstr("pure", 5, line);
+            anypure = true;
+        } else {
+            addgreal(5, line, e.number);
+        }
         std::string excessline;
         int slot = 0;
         for (int k = 1; k <= nrunphases(run); ++k) {
@@ -248,6 +266,43 @@ void printnearminimum(Session& ses, const Run& run, const DogminTables& dm) {
         gprev = e.g;
         putstr(ses, 0, line, 1, screensummarylogmask);
     }
+    if (anypure) putstr(ses, 0, purenote, 1, screensummarylogmask);
+}
+
+// The detailed report of a winner with no solution phase: each phase's mode, its factor to
+// formula units per unit of bulk and its G, and the G of the system.
+void printpureic(Session& ses, const Result& cur) {
+    const int d = 5;
+    const int w = d + 4;
+    putstr(ses, 1, std::string(59, '='), 0, icmask);
+    std::string line;
+    for (int i = 1; i <= cur.nphases; ++i) line += cur.ph[i].name + " ";
+    line += " {" + realfixstr(4, true, cur.p) + ", " + realfixstr(3, true, cur.t - 273.15L) +
+            "}  kbar/C";
+    putstr(ses, 1, line, 1, icmask);
+    putstr(ses, 0,
+           "var = " + realstr(cur.variance) +
+               "; no solution phase: modes from the mass balance of the bulk",
+           2, icmask);
+    line = std::string(12, ' ');
+    addstr("mode", w, line);
+    addstr("f", w, line);
+    addstr("G", d + 8, line);
+    putstr(ses, 0, line, 1, icmask);
+    for (int i = 1; i <= cur.nphases; ++i) {
+        const ResultPhase& ph = cur.ph[i];
+        line.clear();
+        addstr(ph.name, -12, line);
+        addreal(d, true, w, line, ph.mode[1]);
+        addreal(d, true, w, line, ph.stepfactor[1]);
+        addreal(d, true, d + 8, line, ph.props.g);
+        putstr(ses, 0, line, 1, icmask);
+    }
+    line.clear();
+    addstr("sys", -6, line);
+    addstr("", 6 + 2 * w, line);
+    addreal(d, true, d + 8, line, cur.sys.g[1]);
+    putstr(ses, 0, line, 1, icmask);
 }
 
 }  // namespace
@@ -286,10 +341,16 @@ void printdogmin(Session& ses, Run& run, PdRun& pd) {
                     others += " " + runphasename(run, k);
                 }
             }
+            const bool pure = dm.point[1].pure;
             putstr(ses, 0,
                    all ? "and with no additional phases tried"
                        : "also trying assemblages involving" + others,
-                   2, screensummarylogmask);
+                   pure ? 1 : 2, screensummarylogmask);
+            if (pure) {
+                putstr(ses, 0,
+                       "no solution phase in the assemblage of least G: modes from mass balance", 2,
+                       screensummarylogmask);
+            }
             printvariables(ses, dm, ses.ch.pagewidth);
             printmodesline(ses, run, cur);
         } else {
@@ -318,8 +379,12 @@ void printdogmin(Session& ses, Run& run, PdRun& pd) {
     }
     if (onepoint) {
         if (found) {
-            auto st = beststate(dm);
-            printic(ses, run, pd, *st);
+            if (dm.point[1].pure) {
+                printpureic(ses, *dm.bestresult);
+            } else {
+                auto st = beststate(dm);
+                printic(ses, run, pd, *st);
+            }
             printbulkscript(ses, run, pd);
             printguessscript(ses, run, pd);
         }

@@ -1,7 +1,9 @@
 // Gibbs energy minimisation runs ("dogmin") on an FMAS peridotite of our own (ideal garnet and
 // olivine, spinel, enstatite, quartz), checked against an independent minimisation of the total
 // G of the same model: a linear programme over pseudocompounds of the solutions, refined around
-// the active ones. Also the bookkeeping of one point (found flag, ties, margin) and the limits.
+// the active ones. Runs in NCAS and CMAS whose least G has no solution phase, against the least
+// G over every assemblage the bulk allows. Also the bookkeeping of one point (found flag, ties,
+// margin) and the limits.
 
 #include "phasediagram/dogmin.hpp"
 
@@ -367,6 +369,242 @@ TEST(Dogmin, RbiBlockPastedBackGivesTheSameWinner) {
     for (int k = 1; k <= 5; ++k) EXPECT_EQ(a.phases[k], b.phases[k]) << k;
     EXPECT_ABS_NEAR(static_cast<double>(a.least), static_cast<double>(b.least), 1e-4);
     EXPECT_NE(again.screen().find("composition (from rbi script)"), std::string::npos);
+}
+
+// --- assemblages of pure phases ---------------------------------------------------------------
+
+// Systems of our own where the least G belongs to an assemblage with no solution phase: an ideal
+// plagioclase (an-ab) with jadeite, grossular, kyanite (and sillimanite) and quartz in NCAS, and an
+// ideal garnet (py-gr) with diopside, enstatite, anorthite and quartz in CMAS.
+std::string solutionax(const std::string& solution, const std::string& pure) {
+    std::string ax = "header\n  our own fixture\nheader\n\n" + solution + "\n";
+    std::istringstream names(pure);
+    for (std::string n; names >> n;) ax += n + "\n";
+    return ax + "*\n";
+}
+
+const std::string garnetpygr = R"(g 2 1
+  z(g) 0.2
+  p(py) 1 1 1 1 -1 z
+  p(gr) 1 1 0 1  1 z
+  ideal
+  2
+  xMgX 1 1 1 1 -1 z
+  xCaX 1 1 0 1  1 z
+  py 1 1 xMgX 3
+  gr 1 1 xCaX 3
+)";
+
+// Oxide amounts per formula unit, in the order of the case's bulk line.
+struct PurePhase {
+    const char* name;
+    real oxides[4];
+};
+
+struct PureCase {
+    const char* what;
+    std::string solution;  // the a-x block of the one solution phase
+    std::vector<PurePhase> pure;
+    const char* bulknames;
+    real bulk[4];
+    std::string pressures;
+    real t;                     // C
+    const char* stablesetlast;  // the winner at the last pressure, pure phases only
+};
+
+// The least G over every assemblage of pure phases that the bulk allows, by our own mass balance
+// (4 x 4, Gaussian elimination), with G of each phase from the dataset.
+struct PureMinimum {
+    bool found = false;
+    real g = 0;
+    std::string set;
+};
+PureMinimum leastpure(const PureCase& k, real p, real t) {
+    PureMinimum out;
+    const int np = static_cast<int>(k.pure.size());
+    real total = 0;
+    for (real b : k.bulk) total += b;
+    for (int mask = 0; mask < (1 << np); ++mask) {
+        std::vector<int> take;
+        for (int j = 0; j < np; ++j) {
+            if (mask & (1 << j)) take.push_back(j);
+        }
+        if (take.size() != 4) continue;
+        real a[4][5];
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 4; ++c)
+                a[r][c] =
+                    k.pure[static_cast<std::size_t>(take[static_cast<std::size_t>(c)])].oxides[r];
+            a[r][4] = k.bulk[r] / total;
+        }
+        bool singular = false;
+        for (int i = 0; i < 4 && !singular; ++i) {
+            int piv = i;
+            for (int r = i + 1; r < 4; ++r) {
+                if (std::fabs(a[r][i]) > std::fabs(a[piv][i])) piv = r;
+            }
+            if (std::fabs(a[piv][i]) < 1e-9L) singular = true;
+            for (int c = 0; c < 5; ++c) std::swap(a[i][c], a[piv][c]);
+            for (int r = 0; r < 4 && !singular; ++r) {
+                if (r == i) continue;
+                const real f = a[r][i] / a[i][i];
+                for (int c = 0; c < 5; ++c) a[r][c] -= f * a[i][c];
+            }
+        }
+        if (singular) continue;
+        real g = 0;
+        bool negative = false;
+        std::string set;
+        for (int i = 0; i < 4; ++i) {
+            const real n = a[i][4] / a[i][i];
+            negative = negative || n < -1e-12L;
+            const PurePhase& ph =
+                k.pure[static_cast<std::size_t>(take[static_cast<std::size_t>(i)])];
+            g += n * dataset().g(dataset().find(ph.name), p, t);
+            set += std::string(ph.name) + " ";
+        }
+        if (negative) continue;
+        if (!out.found || g < out.g) out = {true, g, set};
+    }
+    return out;
+}
+
+TEST(Dogmin, WinnerIsTheLeastOverEveryAssemblageTheBulkAllows) {
+    const PureCase cases[] = {
+        {"NCAS at 22 kbar",
+         plagioclaseax,
+         {{"jd", {2, 0.5L, 0, 0.5L}},
+          {"gr", {3, 1, 3, 0}},
+          {"ky", {1, 1, 0, 0}},
+          {"q", {1, 0, 0, 0}}},
+         "SiO2 Al2O3 CaO Na2O",
+         {70, 18, 8, 4},
+         "22",
+         700,
+         "jd gr ky q "},
+        {"CMAS at 10 kbar",
+         garnetpygr,
+         {{"di", {2, 0, 1, 1}}, {"en", {2, 0, 0, 2}}, {"an", {2, 1, 1, 0}}, {"q", {1, 0, 0, 0}}},
+         "SiO2 Al2O3 CaO MgO",
+         {55, 10, 12, 23},
+         "10",
+         1000,
+         "di en an q "},
+        // Kyanite and sillimanite cannot both hold a bulk of four components; plagioclase wins
+        // at 10 kbar, the pure phases at 22.
+        {"NCAS with sillimanite, 10 and 22 kbar",
+         plagioclaseax,
+         {{"jd", {2, 0.5L, 0, 0.5L}},
+          {"gr", {3, 1, 3, 0}},
+          {"ky", {1, 1, 0, 0}},
+          {"sill", {1, 1, 0, 0}},
+          {"q", {1, 0, 0, 0}}},
+         "SiO2 Al2O3 CaO Na2O",
+         {70, 18, 8, 4},
+         "10 22 12",
+         700,
+         "jd gr ky q "},
+    };
+    for (const PureCase& k : cases) {
+        SCOPED_TRACE(k.what);
+        const std::string solname = k.solution.substr(0, k.solution.find(' '));
+        std::string pure;
+        for (const PurePhase& ph : k.pure) pure += std::string(" ") + ph.name;
+        std::string bulkline = "bulk";
+        for (real b : k.bulk) bulkline += " " + std::to_string(static_cast<int>(b));
+        const std::string script =
+            "axfile axgasp\nwith " + solname + pure + "\ninexcess yes\npseudosection yes\nbulk " +
+            k.bulknames + "\n" + bulkline +
+            "\ndogmin 1\nvarrange 2 3\nautoexit\ndiagramPT 0.5 30 400 1400\ncalcTatP no\n"
+            "calcP " +
+            k.pressures + "\ncalcT " + std::to_string(static_cast<int>(k.t)) + "\n*\n";
+        PdCase c(script, "", solutionax(k.solution, pure));
+        c.openlog();
+        struct Candidate {
+            real p;
+            bemvector phases;
+            real g;
+        };
+        std::vector<Candidate> candidates;
+        c.pd->onresult = [&](const SolveState& st) {
+            if (st.cur.nmodesteps > 0) candidates.push_back({st.cur.p, st.equilphases, st.cur.g});
+        };
+        c.go();
+        ASSERT_TRUE(c.pd->dm) << c.screen();
+        const DogminTables& dm = *c.pd->dm;
+        auto setname = [&](const bemvector& phases) {
+            std::string out;
+            for (int ph = 1; ph <= c.run.nss + c.run.npure; ++ph) {
+                if (!phases[ph]) continue;
+                out += (ph <= c.run.nss ? (*c.run.arrays.prec1)[ph].name
+                                        : (*c.run.arrays.prec0)[ph - c.run.nss].name) +
+                       " ";
+            }
+            return out;
+        };
+        for (int i = 1; i <= dm.npoints; ++i) {
+            const DogminPoint& r = dm.point[i];
+            SCOPED_TRACE("P = " + std::to_string(static_cast<double>(r.p)));
+            const PureMinimum m = leastpure(k, r.p, r.t);
+            real least = m.found ? m.g : 1e30L;
+            std::string set = m.found ? m.set : "";
+            for (const Candidate& cand : candidates) {
+                if (cand.p != r.p || cand.g >= least) continue;
+                least = cand.g;
+                set = setname(cand.phases);
+            }
+            ASSERT_TRUE(r.found);
+            EXPECT_EQ(setname(r.phases), set);
+            EXPECT_ABS_NEAR(static_cast<double>(r.least), static_cast<double>(least), 1e-9);
+            EXPECT_EQ(r.pure, m.found && set == m.set);
+        }
+        // The rows of the printed table of points read back to the least G of each point.
+        flushfiles(c.ts.ses);
+        std::istringstream summary(c.dir.read("qv-gasp-o.txt"));
+        std::string line;
+        while (std::getline(summary, line) && line.find("del     n     #") == std::string::npos) {
+        }
+        for (int i = 1; i <= dm.npoints; ++i) {
+            ASSERT_TRUE(std::getline(summary, line));
+            std::istringstream words(line);
+            std::vector<std::string> w;
+            for (std::string x; words >> x;) w.push_back(x);
+            ASSERT_GE(w.size(), 4u) << line;
+            EXPECT_EQ(w.back(), dm.point[i].pure ? "pure" : std::to_string(dm.point[i].best));
+            EXPECT_ABS_NEAR(std::stod(w[w.size() - 4]), static_cast<double>(dm.point[i].least),
+                            5e-6)
+                << line;
+        }
+        const DogminPoint& last = dm.point[dm.npoints];
+        EXPECT_TRUE(last.pure);
+        EXPECT_EQ(setname(last.phases), k.stablesetlast);
+        if (dm.npoints == 1) {
+            // The "rbi" block of the winner, pasted in place of the bulk, is the same rock.
+            std::istringstream log(c.dir.read("qv-log.txt"));
+            std::string block;
+            for (std::string l; std::getline(log, l);) {
+                if (l.rfind("rbi", 0) == 0) block += l + "\n";
+            }
+            std::string again = script;
+            again.replace(again.find("bulk "), again.find("dogmin") - again.find("bulk "), block);
+            PdCase b(again, "", solutionax(k.solution, pure));
+            b.go();
+            ASSERT_TRUE(b.pd->dm && b.pd->dm->point[1].found) << block;
+            EXPECT_EQ(setname(b.pd->dm->point[1].phases), k.stablesetlast) << block;
+            EXPECT_ABS_NEAR(static_cast<double>(b.pd->dm->point[1].least),
+                            static_cast<double>(last.least), 1e-4);
+            EXPECT_NE(c.screen().find("Gibbs energy minimisation gives the divariant assemblage " +
+                                      std::string(k.stablesetlast) +
+                                      "\nwith no in excess phases, also trying assemblages "
+                                      "involving " +
+                                      solname + "\nno solution phase in the assemblage of least G"),
+                      std::string::npos)
+                << c.screen();
+        } else {
+            EXPECT_NE(c.screen().find("pure: an assemblage of pure phases only"),
+                      std::string::npos);
+        }
+    }
 }
 
 // --- the bookkeeping of one point ------------------------------------------------------------
