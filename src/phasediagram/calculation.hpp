@@ -14,6 +14,8 @@
 #include "model/statetable.hpp"
 #include "phasediagram/accumulate.hpp"
 #include "phasediagram/batch.hpp"
+#include "phasediagram/bulkreader.hpp"
+#include "phasediagram/calcwhat.hpp"
 #include "phasediagram/debyehueckel.hpp"
 #include "phasediagram/dogmin.hpp"
 #include "phasediagram/fractrun.hpp"
@@ -80,6 +82,7 @@ public:
 
 private:
     void setlayout();
+    void setmassbalances();
     void step();
     void point(const CalcLoops& loops, const Fixed1<int16, maxloops>& counter);
     bool stepsdone() const;

@@ -147,7 +147,8 @@ ModeFactors modefactors(const Run& run, const PdRun& pd, const SolveState& st) {
 }
 
 void setmassbalance(const Run& run, const PdRun& pd, MassBalance& mb) {
-    if (!run.script.pseudoon || pd.bulk.nuvleft == 0) return;
+    // A batch member with its bulk given is no pseudosection run, but its modes are unknowns.
+    if ((!run.script.pseudoon && !pd.modesinsolve) || pd.bulk.nuvleft == 0) return;
     const SystemComponents& comps = run.dataset.components;
     mb.modeson = pd.modesinsolve;
     mb.nsyscomp = pd.bulk.nuvleft;
@@ -303,7 +304,9 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
         for (int r = 1; r <= rows; ++r) (*c)[r][i] /= mf.bulk[i];
     }
     const StepModes atstep{pd, mf, *c, rows};
-    const int16 nbulk = std::max<int16>(1, bulk.nbulk);
+    // The steps of the bulk line: none when the run has no bulk (a pseudosection given up for
+    // want of variance keeps the components of its projection, not a bulk).
+    const int16 nbulk = bulk.nbulk;
     const int16 d = narrow16(2 - mp.n + bulk.nuvleft - pd.rankdeficit);
     res.nmodesteps = 0;
     res.firstmodestep = 0;
@@ -401,7 +404,8 @@ void modestepfactors(const Run& run, const PdRun& pd, SolveState& st, PhaseProps
     for (int p = 1; p <= res.nphases; ++p) {
         for (int j = 1; j <= res.nmodesteps; ++j) res.ph[p].stepfactor[j] = 0;
     }
-    if (!run.script.pseudoon || res.nmodesteps == 0) return;
+    // (with a bulk: a pseudosection, or a batch member with its bulk given)
+    if ((!run.script.pseudoon && !pd.modesinsolve) || res.nmodesteps == 0) return;
     // Atoms of each bulk step per unit of bulk.
     Fixed1<real, maxmodeslots + 1> s{};
     const int16 nbulk = std::max<int16>(1, res.nbulk);

@@ -24,8 +24,9 @@ struct ModeFactors {
 };
 ModeFactors modefactors(const Run& run, const PdRun& pd, const SolveState& st);
 
-// The system of a pseudosection calculation: the bulk components, their projection and rank
-// deficit from the enumeration; the mass balances take part when the modes are unknowns.
+// The system of a pseudosection calculation, or of a batch member with its bulk given: the bulk
+// components, their projection and rank deficit; the mass balances take part when the modes are
+// unknowns.
 void setmassbalance(const Run& run, const PdRun& pd, MassBalance& mb);
 
 // The modes of one point of a solve with modes as unknowns: the given modes take their isopleth

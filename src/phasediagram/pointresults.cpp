@@ -126,7 +126,7 @@ void Calculation::postprocess() {
     for (int k = 1; k <= res.nphases; ++k) (*props_)[k].comp = res.ph[k].comp;
     // The sums are formed only with modes (the same test `modestepfactors` makes): only then is
     // the table cleared, so nothing of an earlier point shows in them.
-    const bool withsums = sc_.pseudoon && res.nmodesteps > 0;
+    const bool withsums = (sc_.pseudoon || pd_.modesinsolve) && res.nmodesteps > 0;
     SystemProps* sums = sums_.get();
     if (withsums) clear_sums(*sums);
     modestepfactors(run_, pd_, *st_, *props_, *sums);

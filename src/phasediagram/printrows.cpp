@@ -174,16 +174,19 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                                        : (*run.arrays.prec0)[i - run.nss].rgb;
                 }
             };
+            // (the header comes before the first point is solved: which modes are calculated
+            // is the layout's)
             for (int j = 1; j <= run.nmodevars; ++j) {
-                if (!st.varcalculated[nx + j]) continue;
+                if (!st.xref.xfree[nx + j]) continue;
                 const int i = modevarrunphase(run, st.xref, j);
                 line += runphasename(run, i) + " ";
             }
+            line += " - ";
             bool firstgiven = true;
             for (int j = 1; j <= run.nmodevars; ++j) {
-                if (st.varcalculated[nx + j]) continue;
+                if (st.xref.xfree[nx + j]) continue;
                 const int i = modevarrunphase(run, st.xref, j);
-                line += firstgiven ? " - " : " ";
+                if (!firstgiven) line += " ";
                 line += runphasename(run, i);
                 firstgiven = false;
                 colour(i);
@@ -227,13 +230,13 @@ void printvxlines(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         putstr(ses, 1, "(* ------------------------------ *)", 1, vxmask);
         std::string line = "(* ";
         for (int j = 1; j <= run.nmodevars; ++j) {
-            if (st.varcalculated[nx + j]) {
+            if (st.xref.xfree[nx + j]) {
                 line += runphasename(run, modevarrunphase(run, st.xref, j)) + " ";
             }
         }
         bool firstgiven = true;
         for (int j = 1; j <= run.nmodevars; ++j) {
-            if (st.varcalculated[nx + j]) continue;
+            if (st.xref.xfree[nx + j]) continue;
             if (firstgiven) line += "- ";
             line += runphasename(run, modevarrunphase(run, st.xref, j)) + " ";
             firstgiven = false;

@@ -367,7 +367,15 @@ std::string writevariance(int16 v) {
 
 void varcalc(Session& ses, Run& run, int16 maxvariance, bool xco2varon, bool& pseudoon,
              int16 nisopleths, int16 nmodeisopleths, int16 nxyzisopleths) {
-    if ((xco2varon && maxvariance < 2) || (maxvariance == 2 && nisopleths == 0)) pseudoon = false;
+    // A pseudosection asked for that cannot be one says why: its bulk goes unused.
+    std::string why;
+    if (xco2varon && maxvariance < 2) {
+        why = "x(CO2) with " + writevariance(maxvariance) + " phases";
+    } else if (maxvariance == 2 && nisopleths == 0) {
+        why = "divariant phases, no isopleth";
+    }
+    const bool dropped = pseudoon && !why.empty();
+    if (!why.empty()) pseudoon = false;
     run.variance = pseudoon ? narrow16(2 + (xco2varon ? 1 : 0) - nisopleths)
                             : narrow16(maxvariance - nisopleths);
     std::string line = "original variance = " + realstr(maxvariance) +
@@ -375,6 +383,8 @@ void varcalc(Session& ses, Run& run, int16 maxvariance, bool xco2varon, bool& ps
                        realstr(nmodeisopleths) + ", " + realstr(nxyzisopleths) +
                        (xco2varon ? ", ex" : "") + ")";
     putstr(ses, nisopleths > 0 ? 1 : 0, line, 1, screenlogmask);
+    if (dropped)
+        putstr(ses, 0, "not a pseudosection (" + why + "): the bulk is not used", 1, screenlogmask);
     if (run.variance < 0) bomb("varcalc", "variance < 0", yourfault);
     if (run.variance > 2) bomb("varcalc", "variance > 2", yourfault);
 }

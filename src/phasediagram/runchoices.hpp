@@ -23,7 +23,9 @@ void guessadvice(Session& ses, Run& run);
 int16 calcvariance(Run& run);
 // "invariant", "univariant", ... or v followed by "-variant".
 std::string writevariance(int16 v);
-// The effective variance after the isopleths; pseudosection flag `pseudoon` may be cleared.
+// The effective variance after the isopleths. A pseudosection of divariant phases without an
+// isopleth, or of an x(CO2) section below divariant, is none: `pseudoon` is cleared, and when it
+// was set the console says so and why ("not a pseudosection (<why>): the bulk is not used").
 void varcalc(Session& ses, Run& run, int16 maxvariance, bool xco2varon, bool& pseudoon,
              int16 nisopleths, int16 nmodeisopleths, int16 nxyzisopleths);
 // The P-T windows by variance, starting P and T and the lists of P and T values.

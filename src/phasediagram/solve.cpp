@@ -28,6 +28,18 @@ void Calculation::step() {
     if (batchon_) {
         dobatch(ses_, run_, pd_, batch_, st.stepno, rc_.firstrun, st.equilphases);
         setlayout();
+        // A member with its bulk given balances its own components: the relations among them
+        // that its phases leave, and whether its bulk can be made of them at all. (A
+        // fractionation keeps the system of its start.)
+        if (!st.fracton) {
+            if (batch_.bulkgiven &&
+                !calcrankp(ses_, run_, pd_, reducedsystem(pd_.bulk), st.equilphases).ok) {
+                good_ = false;
+                goodforaccum_ = false;
+                return;
+            }
+            setmassbalances();
+        }
     }
     makecrossrefs(ses_, run_, st.xref, lay_, st.equilphases);
     if (yes(sc_.mcdebugcb) && st.stepno == 1) {
@@ -192,12 +204,11 @@ bool Calculation::runsdone() const {
     return true;
 }
 
-void Calculation::run() {
-    gs_ = gemsettings(run_);
-    ses_.starttime = ses_.clock.millis();
-    setlayout();
-    // The whole system: each component counts with the atoms of its formula.
+// The whole system, each component counted with the atoms of its formula, unless a bulk
+// composition reduces it.
+void Calculation::setmassbalances() {
     const SystemComponents& comps = run_.dataset.components;
+    *mb_ = MassBalance{};
     mb_->nsyscomp = comps.ncomp;
     for (int k = 1; k <= comps.ncomp; ++k) {
         mb_->syscomp[k] = true;
@@ -205,6 +216,14 @@ void Calculation::run() {
         mb_->projc[k][k] = 1;
     }
     setmassbalance(run_, pd_, *mb_);
+}
+
+void Calculation::run() {
+    gs_ = gemsettings(run_);
+    ses_.starttime = ses_.clock.millis();
+    setlayout();
+    setmassbalances();
+    const SystemComponents& comps = run_.dataset.components;
     prectype1& ss = *run_.arrays.prec1;
     for (int k = 1; k <= run_.nss; ++k) {
         for (int e = 1; e <= ss[k].nem; ++e)

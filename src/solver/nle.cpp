@@ -366,6 +366,11 @@ void AssemblageEquations::jacobianlabels(JacobianLabels& labels) const {
     }
 }
 
+int16 AssemblageEquations::nequations(int16 /*nfree*/) const {
+    const MassBalance& mb = eq_.mb;
+    return narrow16(eq_.calc.nreac + (mb.modeson ? mb.nsyscomp - mb.rankdeficit : 0));
+}
+
 bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, NleStatus& st,
          NleWorkspace& work, int16& code) {
     st.nleiter = 0;
@@ -373,6 +378,11 @@ bool nle(Session& ses, NleEquations& eqs, NleVariables& v, NleSettings& set, Nle
     st.niterations = 0;
     st.nevaluations = 0;
     Nle s(ses, eqs, v, set, st, work);
+    if (eqs.nequations(v.nfree()) < v.nfree()) {
+        code = nletoofew;
+        if (set.debuglev >= 2 && set.debuglev <= 4) s.report(code);
+        return false;
+    }
     if (!s.initialise()) {
         code = nleillegalstart;
         return false;

@@ -36,6 +36,9 @@ public:
     // Row labels of the jacobian printed by the check at debug levels 3 and 4: the reaction
     // count and the component of each mass-balance row. By default every row is a reaction.
     virtual void jacobianlabels(JacobianLabels& labels) const { labels.nreac = labels.nequations; }
+    // The residuals the equations define, given the count of free unknowns: fewer than that
+    // leave the problem without a solution to find. By default one per unknown.
+    virtual int16 nequations(int16 nfree) const { return nfree; }
 };
 
 // The unknowns of one problem and the bounds the line search keeps. Entry 1 is P (kbar), 2 is T
@@ -126,7 +129,8 @@ inline constexpr int16 nlenotvalue = 5;     // no acceptable step in the interva
 inline constexpr int16 nlenotreduced = 6;   // three line searches without sufficient decrease
 inline constexpr int16 nleslimsmall = 7;    // the largest admissible step is below 1e-8
 inline constexpr int16 nleillegalstart = 9;
-inline constexpr int16 nleelse = 10;  // a failed trial evaluation was absorbed
+inline constexpr int16 nleelse = 10;    // a failed trial evaluation was absorbed
+inline constexpr int16 nletoofew = 11;  // fewer equations than unknowns: nothing to solve
 
 // The working matrices of the solver, kept by its caller from one solve to the next: each is made
 // (zeroed) on first need, and a solve clears only the part it reads, so that one call costs no
@@ -146,6 +150,8 @@ public:
     AssemblageEquations(Equations& eq, const NleStatus& st) : eq_(eq), st_(st) {}
     bool nlefunc(const eqvector& x, eqmatrix& jac, eqvector& f, bool wantjac) override;
     void jacobianlabels(JacobianLabels& labels) const override;
+    // One per reaction, and one per independent bulk component when the modes take part.
+    int16 nequations(int16 nfree) const override;
 
 private:
     Equations& eq_;
@@ -153,7 +159,9 @@ private:
 };
 
 // Solves the equations from v.xvalue by damped Newton steps and leaves the solution, or the last
-// admissible point reached, in v.xvalue. True exactly when code is 0. The iteration table, the
+// admissible point reached, in v.xvalue. True exactly when code is 0; never for equations
+// fewer than the free unknowns (code `nletoofew`, v.xvalue untouched), whose residuals would
+// say nothing of the unknowns left over. The iteration table, the
 // jacobian check and the "No solution (" report go to screen, summary and log by the debug level.
 // `work` is the caller's, for any number of solves of any problems: what a solve reads of it is
 // as a fresh workspace would have it.

@@ -129,6 +129,7 @@ void Nle::report(int16 code) {
         case 5: reason = "   too many iterations in finding value in interval in steplength"; break;
         case 6: reason = "   sequence of not reduced (at accessible boundary) in steplength"; break;
         case 7: reason = "   slim too small (on edge looking out?)"; break;
+        case nletoofew: reason = "   fewer equations than unknowns"; break;
         default: break;
     }
     putstr(ses, 1, "No solution (" + intstr(code) + "):", 1, screensummarylogmask);

@@ -314,10 +314,21 @@ TEST(Dogmin, CandidatesSolveAsWithFreshWorkTables) {
     struct Seen {
         bemvector phases;
         std::vector<real> values;  // P, T, G, the solution vector and each phase's activities
+        // What the enumeration set for the candidate: its variance, where its modes come
+        // from, and the rank deficit and projection of its phases.
+        int16 variance = 0;
+        bool modesinsolve = false;
+        bool modesaftersolve = false;
+        int16 rankdeficit = 0;
+        Fixed1<Fixed1<int32, maxcomp>, maxcomp> projc{};
     };
     std::vector<Seen> seen;
     c.pd->onresult = [&](const SolveState& st) {
-        Seen s{st.equilphases, {st.cur.p, st.cur.t, st.cur.g}};
+        const PdRun& pd = *c.pd;
+        Seen s{st.equilphases,     {st.cur.p, st.cur.t, st.cur.g},
+               pd.variance,        pd.modesinsolve,
+               pd.modesaftersolve, pd.rankdeficit,
+               pd.bulk.projc};
         for (int i = 1; i <= c.run.nxvars + c.run.nmodevars; ++i)
             s.values.push_back(st.varvalues[i]);
         for (int k = 1; k <= st.cur.nphases; ++k) {
@@ -332,6 +343,12 @@ TEST(Dogmin, CandidatesSolveAsWithFreshWorkTables) {
     // others from the tables they leave.
     auto again = [&](std::size_t k, bool fresh) {
         if (fresh) c.pd->calcwork.reset();
+        PdRun& pd = *c.pd;
+        pd.variance = inrun[k].variance;
+        pd.modesinsolve = inrun[k].modesinsolve;
+        pd.modesaftersolve = inrun[k].modesaftersolve;
+        pd.rankdeficit = inrun[k].rankdeficit;
+        pd.bulk.projc = inrun[k].projc;
         seen.clear();
         solve(c.ts.ses, c.run, *c.pd, inrun[k].phases);
         return seen.size() == 1 ? seen[0].values : std::vector<real>{};

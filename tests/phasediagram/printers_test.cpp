@@ -266,8 +266,9 @@ TEST(DrawingRows, MathematicaHeaderWithoutVexlat) {
     f.st.xref.nssmodes = 1;
     f.st.xref.modephase[1] = 1;  // g
     f.st.xref.modephase[2] = 1;  // ky
-    f.st.varcalculated[6] = true;
-    f.st.varcalculated[7] = false;
+    // before the first point is solved: only the layout says which modes are calculated
+    f.st.xref.xfree[6] = true;
+    f.st.xref.xfree[7] = false;
     printvxlines(out.ses(), f.run, f.pd, f.st);
     EXPECT_EQ(out.vx(), "\n(* ------------------------------ *)\n(* g - ky *)\n\n");
 }

@@ -344,5 +344,98 @@ TEST(Pseudosection, BulkAndRbiBlocksPastedBackGiveTheSameRun) {
     }
 }
 
+// A pseudosection of divariant phases without an isopleth is none: the console says why, no bulk
+// is read and, whether or not a projection has set the bulk components, no modes are made (there
+// is no bulk to balance). With an isopleth the pseudosection stands, and the modes made after the
+// solve under the same projection balance the bulk as the test's own mass balance has it.
+TEST(Pseudosection, OneWithoutVarianceSaysSoAndMakesNoModes) {
+    const std::string fmasqax = fmasax.substr(0, fmasax.rfind('*')) + "q\n*\n";
+    const std::string dropped =
+        "not a pseudosection (divariant phases, no isopleth): "
+        "the bulk is not used\n";
+    const struct {
+        const char* with;
+        const char* excess;
+        const char* more;     // the P-T lines, and the isopleth
+        const char* answers;  // the apices of the projection plane, one by one
+        bool pseudo;          // the pseudosection stands
+    } cases[] = {
+        {"g ol en q", "no", "calcTatP no\ncalcP 20\ncalcT 1000\n", "\n1\nSiO2\nAl2O3\nMgO\nFeO\n",
+         false},
+        {"g ol en q", "q", "calcTatP no\ncalcP 20\ncalcT 1000\n", "1\nAl2O3\nMgO\nFeO\n", false},
+        {"g ol sp en", "no", "calcTatP yes\ncalcP 10\nisopleth x(g) 0.1\n",
+         "\n1\nSiO2\nAl2O3\nMgO\nFeO\n", true},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.with) + ", in excess " + k.excess);
+        PdCase c(std::string("axfile axgasp\nwith ") + k.with + "\ninexcess " + k.excess +
+                     "\npseudosection yes\nbulk SiO2 Al2O3 MgO FeO\nbulk 38 8 52 2\n"
+                     "acceptvar yes\nzeromodeisopleth no\nmodeisopleth no\nprojection yes\n"
+                     "autoexit\ndiagramPT 5 30 700 1300\n" +
+                     k.more + "*\n",
+                 k.answers, fmasqax);
+        std::vector<Kept> kept;
+        std::vector<int> nsets;
+        c.pd->onresult = [&](const SolveState& st) {
+            kept.push_back(keep(st));
+            nsets.push_back(st.cur.nmodesteps);
+        };
+        c.go();
+        const std::string& out = c.screen();
+        ASSERT_EQ(kept.size(), 1U) << out;
+        ASSERT_NE(out.find("projection plane \n"), std::string::npos) << out;
+        EXPECT_EQ(out.find(dropped) != std::string::npos, !k.pseudo) << out;
+        EXPECT_EQ(out.find("composition (from bulk script)") != std::string::npos, k.pseudo);
+        EXPECT_EQ(out.find("\nmode ") != std::string::npos, k.pseudo) << out;
+        if (!k.pseudo) {
+            EXPECT_EQ(nsets[0], 0);
+            continue;
+        }
+        ASSERT_EQ(nsets[0], 1);
+        // the amounts of garnet, olivine, spinel and enstatite from the bulk, in atoms
+        const Kept& r = kept[0];
+        const std::vector<std::vector<long double>> phases = {garnet(r.xg), olivine(r.xol), spinel,
+                                                              enstatite};
+        const std::vector<long double> n = amounts(phases, {0, 0.38L, 0.08L, 0.52L, 0.02L});
+        long double total = 0;
+        for (std::size_t p = 0; p < 4; ++p) total += n[p] * formulaatoms(phases[p]);
+        for (std::size_t p = 0; p < 4; ++p) {
+            EXPECT_ABS_NEAR(static_cast<double>(r.stepmodes[0][p]),
+                            static_cast<double>(n[p] * formulaatoms(phases[p]) / total), 1e-12);
+        }
+    }
+}
+
+// The drawing-program entry header, written before the first point is solved, names the phases
+// of the calculated modes, then " - " and the phases whose modes are given (held at zero).
+TEST(Pseudosection, EntryHeaderSplitsCalculatedAndGivenModes) {
+    const struct {
+        std::string script;
+        std::string header;
+    } cases[] = {
+        {"axfile axgasp\nwith g ol sp en\ninexcess yes\npseudosection yes\n"
+         "bulk SiO2 Al2O3 MgO FeO\nbulk 40 5 51.25 3.75\nacceptvar yes\n"
+         "zeromodeisopleth yes sp\nmodeisopleth no\nautoexit\ndiagramPT 5 30 700 1300\n"
+         "calcTatP yes\ncalcP 10 20 5\n*\n",
+         "u<k>   g ol en  - sp"},
+        {trivariant("bulk SiO2 Al2O3 MgO FeO\nbulk 40 5 45 10\n"),
+         "t<k>   g ol en  -   trivariant"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.header);
+        PdCase c(k.script, "", fmasax);
+        std::string name;
+        openwrite(c.ts.ses, name, "", "qv-vx.txt", c.ts.ses.ch.files[6]);
+        c.ts.ses.ch.activechannels |= int32{1} << 6;
+        c.go();
+        ASSERT_FALSE(c.points.empty()) << c.screen();
+        flushfiles(c.ts.ses);
+        const std::string vx = c.dir.read("qv-vx.txt");
+        EXPECT_EQ(vx.substr(0, vx.find("\n\n", 34) + 2),
+                  "\n% ------------------------------\n" + k.header + "\n\n")
+            << vx;
+    }
+}
+
 }  // namespace
 }  // namespace qv::test

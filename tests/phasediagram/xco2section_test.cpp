@@ -117,5 +117,26 @@ TEST(XCO2Section, TxAndPxSectionsMeetOnTheSameLine) {
     }
 }
 
+// A pseudosection asked for in a T-x(CO2) section of univariant phases (calcite and aragonite
+// with quartz, wollastonite and the fluid) is none: the console says why, and no bulk is read.
+TEST(XCO2Section, APseudosectionOfUnivariantPhasesSaysItIsNone) {
+    const std::string ax =
+        std::string(decarbax).substr(0, std::string(decarbax).rfind('*')) + "arag\n*\n";
+    PdCase c(
+        "axfile axgasp\nwith fluid cc arag q wo\ndiagramPT 1 9 400 1000\nfigure T-x(CO2)\n"
+        "pseudosection yes\nbulk H2O CO2 CaO SiO2\nbulk 10 20 30 40\ninexcess yes\n"
+        "calcTatP yes\ncalcP 2\ncalcx(CO2) 0.1 0.9 0.2\nautoexit\n*\n",
+        "\n\n\n", ax);
+    c.go();
+    const std::string& out = c.screen();
+    EXPECT_NE(out.find("original variance = 1, effective variance = 0  (0, 1, ex)\n"
+                       "not a pseudosection (x(CO2) with univariant phases): the bulk is not "
+                       "used\n"),
+              std::string::npos)
+        << out;
+    EXPECT_FALSE(c.run.script.pseudoon);
+    EXPECT_EQ(out.find("specification of bulk composition"), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace qv::test

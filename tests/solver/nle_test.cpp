@@ -23,12 +23,14 @@ struct FnEquations final : NleEquations {
     Resid resid;
     Jac jacfn;
     std::vector<eqvector> points;  // every point evaluated
+    int16 neqs = -1;               // the residuals resid writes; -1 one per free unknown
     bool nlefunc(const eqvector& x, eqmatrix& jac, eqvector& f, bool wantjac) override {
         points.push_back(x);
         if (!resid(x, f)) return false;
         if (wantjac) jacfn(x, jac);
         return true;
     }
+    int16 nequations(int16 nfree) const override { return neqs < 0 ? nfree : neqs; }
 };
 
 // Unknowns 3..2+n free in [0, 1] with unit scale; P and T held.
@@ -136,6 +138,27 @@ TEST(Nle, ConvergedStartIsCodeZeroWithoutAnyIterationOrReport) {
     EXPECT_FALSE(derivatives);
     EXPECT_EQ(p.screen().find("esize"), std::string::npos);
     EXPECT_EQ(p.x(1), 0.3L);
+}
+
+// One residual for two unknowns: its start meets the start test, but nothing fixes the second
+// unknown. No evaluation, no result: code 11 and its report.
+TEST(Nle, FewerEquationsThanUnknownsAreNotSolved) {
+    Problem p({0.3L, 0.7L});
+    p.level = 2;
+    p.eqs.neqs = 1;
+    p.eqs.resid = [](const eqvector& x, eqvector& f) {
+        f[1] = x[3] - 0.3L;
+        return true;
+    };
+    p.eqs.jacfn = [](const eqvector&, eqmatrix& j) { j[1][1] = 1; };
+    EXPECT_FALSE(p.solve());
+    EXPECT_EQ(p.code, nletoofew);
+    EXPECT_TRUE(p.eqs.points.empty());
+    EXPECT_EQ(p.x(1), 0.3L);
+    EXPECT_EQ(p.x(2), 0.7L);
+    EXPECT_NE(p.screen().find("No solution (11):\n   fewer equations than unknowns\n"),
+              std::string::npos)
+        << p.screen();
 }
 
 TEST(Nle, TwentySixLineSearchesEndWithCodeTwo) {
