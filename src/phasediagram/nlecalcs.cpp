@@ -13,6 +13,7 @@
 #include "phasediagram/bulkreader.hpp"
 #include "phasediagram/calcwhat.hpp"
 #include "phasediagram/dogmin.hpp"
+#include "phasediagram/dudarun.hpp"
 #include "phasediagram/isopleths.hpp"
 #include "phasediagram/modeisopleths.hpp"
 #include "phasediagram/projection.hpp"
@@ -188,6 +189,8 @@ void nlecalcs(Session& ses, Run& run) {
 
 void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     ScriptSettings& sc = run.script;
+    // The calculations stored for duDA+ are those of this run.
+    if (pd.duda) startdudarun(*pd.duda);
     startrun(ses, run);
     debuglevel(ses, sc.debuglev);
     whichphases(ses, run);
@@ -334,7 +337,10 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     }
     if (yes(sc.projectioncb)) readprojplane(ses, run, pd);
     if (sc.pseudoon) {
-        readcomps(ses, run, pd);
+        BulkSources src;
+        src.duda = pd.duda != nullptr;
+        src.dudaxco2 = src.duda && pd.duda->set.avptxco2;
+        readcomps(ses, run, pd, src);
     } else {
         pd.nbulk = 0;
         pd.bulkx = 0;
