@@ -12,6 +12,11 @@ void startdudarun(DudaRun& duda) {
     duda.nominal = DudaNominal{};
 }
 
+void takedudaminerals(const DudaRun& duda, ScriptSettings& sc) {
+    sc.nmin = duda.nmin;
+    for (int m = 1; m <= duda.nmin; ++m) sc.tables->minerals[m] = duda.minerals[m];
+}
+
 void setmineralxyz(const Run& run, DudaRun& duda) {
     duda.mineralxyz.clear();
     const ScriptSettings& sc = run.script;

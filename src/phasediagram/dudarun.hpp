@@ -16,6 +16,9 @@ namespace qv {
 // The duDA+ switch of a run (yes when a run holds one), its block and what the run stores.
 struct DudaRun {
     DudaSettings set;
+    // The rock: the block's "mineral" entries, which the run takes as the script's minerals.
+    mineraltable minerals;
+    int16 nmin = 0;
     StoredCalcs calcs;  // the converged calculations of the run; emptied as the run starts
     // Per mineral of the rock, the names of its compositional variables to store.
     std::vector<std::vector<std::string>> mineralxyz;
@@ -24,6 +27,9 @@ struct DudaRun {
 
 // Empties the stored calculations for a new run.
 void startdudarun(DudaRun& duda);
+
+// The rock's minerals of the block into the script's tables, as the script reader puts them.
+void takedudaminerals(const DudaRun& duda, ScriptSettings& sc);
 
 // The names of the stored variables: the xyz names of each of the run's minerals, in order.
 void setmineralxyz(const Run& run, DudaRun& duda);

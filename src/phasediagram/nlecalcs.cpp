@@ -192,6 +192,7 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     // The calculations stored for duDA+ are those of this run.
     if (pd.duda) startdudarun(*pd.duda);
     startrun(ses, run);
+    if (pd.duda) takedudaminerals(*pd.duda, sc);
     debuglevel(ses, sc.debuglev);
     whichphases(ses, run);
     readinexcess(ses, run);
