@@ -32,6 +32,7 @@ void dudaafterruns(Session& ses, Run& run, DudaRun& duda, const bemvector& equil
     const ScriptSettings& sc = run.script;
     for (int m = 1; m <= sc.nmin; ++m) printmineralxyz(ses, sc.tables->minerals[m]);
     DudaInputs in{duda.calcs, duda.set, run.windows, sc.tables->minerals, sc.nmin, {}, {}, {}};
+    in.set.ptguessp = sc.ptguessp;  // (the script's "ptguess", which the brute-force scan shows)
     const prectype1& ss = *run.arrays.prec1;
     const prectype0& pure = *run.arrays.prec0;
     for (int k = 1; k <= run.nss; ++k) {

@@ -31,8 +31,8 @@ struct Search {
     const xyzvector& c;
     bool print;
     int16& failcode;
-    real& sigfit;          // the search's result: the fit of the last solution that sets it
-    bool indelp = false;   // inside `calcdelp`, whose every solution sets `sigfit`
+    real& sigfit;         // the search's result: the fit of the last solution that sets it
+    bool indelp = false;  // inside `calcdelp`, whose every solution sets `sigfit`
 
     calcreals& delp = *d.delp;
     calcreals& delt = *d.delt;

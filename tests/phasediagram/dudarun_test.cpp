@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -157,6 +159,45 @@ struct DudaCase {
     }
 };
 
+// A result of the log's tables: P, T (C), x(g), z(g), x(ol), then the sds of the three, as
+// printed, each with half a unit of its last printed digit.
+struct PrintedRow {
+    std::vector<real> value, half;
+    void expect(int i, real x) const {
+        const auto k = static_cast<std::size_t>(i);
+        EXPECT_ABS_NEAR(x, value[k], half[k] * 1.000001L) << "column " << i;
+    }
+};
+std::vector<PrintedRow> printedrows(const std::string& log) {
+    std::vector<PrintedRow> rows;
+    std::istringstream in(log);
+    std::string last, line;
+    // The numbers of a line into the row; false when a word is no number.
+    auto numbers = [](const std::string& text, PrintedRow& row) {
+        std::istringstream words(text);
+        std::string w;
+        while (words >> w) {
+            char* end = nullptr;
+            row.value.push_back(std::strtold(w.c_str(), &end));
+            if (*end != '\0') return false;
+            const std::size_t dot = w.find('.');
+            const auto decimals = dot == std::string::npos ? 0 : w.size() - dot - 1;
+            row.half.push_back(0.5L * std::pow(10.0L, -static_cast<int>(decimals)));
+        }
+        return true;
+    };
+    // A row of values is followed by its row of sds.
+    while (std::getline(in, line)) {
+        PrintedRow row;
+        if (line.rfind("sd ", 0) == 0 && numbers(last, row) && numbers(line.substr(3), row) &&
+            row.value.size() == 8) {
+            rows.push_back(row);
+        }
+        last = line;
+    }
+    return rows;
+}
+
 TEST(DudaRun, StoredCalculationsAreTheRunsResultsAndThePlantedPtComesBack) {
     const real p0 = 3.13L, t0 = 843.7L + 273.15L;
     DudaCase k(model(p0, t0), 0.01L);
@@ -183,6 +224,21 @@ TEST(DudaRun, StoredCalculationsAreTheRunsResultsAndThePlantedPtComesBack) {
         EXPECT_ABS_NEAR(rec.xyz[1], m.x, 1e-6L);
         EXPECT_ABS_NEAR(rec.xyz[2], m.z, 1e-6L);
         EXPECT_ABS_NEAR(rec.xyz[3], m.xol, 1e-6L);
+    }
+    // The result tables went to the log alone: read back, each row and its sd row are the
+    // record of that point to the digits printed.
+    EXPECT_EQ(k.c.screen().find("P(kbar)"), std::string::npos);
+    const std::vector<PrintedRow> rows = printedrows(k.c.dir.read("qv-log.txt"));
+    ASSERT_EQ(rows.size(), 81U);
+    for (int n = 1; n <= sc.nqv; ++n) {
+        const qvcalctype& rec = (*sc.qvcalcs)[n];
+        const PrintedRow& row = rows[static_cast<std::size_t>(n - 1)];
+        row.expect(0, rec.p);
+        row.expect(1, rec.t);
+        for (int i = 1; i <= 3; ++i) {
+            row.expect(1 + i, rec.xyz[i]);
+            row.expect(4 + i, rec.sdxyz[i]);
+        }
     }
     // The fit of the rock's exact compositions finds the planted P-T.
     const DudaNominal& nom = k.duda->nominal;
