@@ -18,6 +18,7 @@
 #include "phasediagram/calcwhat.hpp"
 #include "phasediagram/debyehueckel.hpp"
 #include "phasediagram/dogmin.hpp"
+#include "phasediagram/dudarun.hpp"
 #include "phasediagram/fractrun.hpp"
 #include "phasediagram/modes.hpp"
 #include "phasediagram/montecarlo.hpp"

@@ -76,7 +76,9 @@ void readmodeisopleths(Session& ses, Run& run, PdRun& pd) {
     };
     Fixed1<int16, maxwords> chosen{};
     int16 nchosen = 0;
-    if (named[1]) {
+    if (pd.duda) {
+        // a duDA+ run calculates the rock's own modes: none is set
+    } else if (named[1]) {
         chosen[++nchosen] = lookup(sc.modeisopleth[1].name);
         if (named[2]) chosen[++nchosen] = lookup(sc.modeisopleth[2].name);
     } else if (zeronamed[1]) {

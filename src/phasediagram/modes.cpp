@@ -9,6 +9,7 @@
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "phasediagram/dudarun.hpp"
 #include "phasediagram/solve.hpp"
 #include "solver/calcre.hpp"
 #include "textio/channels.hpp"
@@ -163,7 +164,8 @@ void setmassbalance(const Run& run, const PdRun& pd, MassBalance& mb) {
 }
 
 void setmodesinsolve(Session& ses, const Run& run, const PdRun& pd, SolveState& st,
-                     NleVariables& vars, MassBalance& mb, const std::function<int16()>& next) {
+                     NleVariables& vars, MassBalance& mb, const std::function<int16()>& next,
+                     real fluidx) {
     CrossRefs& xref = st.xref;
     Result& res = st.cur;
     const int16 nx = run.nxvars;
@@ -190,7 +192,9 @@ void setmodesinsolve(Session& ses, const Run& run, const PdRun& pd, SolveState& 
     if (bulk.nbulk <= 1) {
         const ScriptSettings& sc = run.script;
         position = yes(sc.onebulkcb) || yes(sc.bulksubrangecb) ? bulk.onebulkprop : 0;
-        b = bulkat(bulk, 0);
+        b = pd.duda && pd.duda->set.avptxco2
+                ? bulkwithfluid(bulk.bulkstart, bulk.nuvleft, bulk.rbifluidfraction, fluidx)
+                : bulkat(bulk, 0);
         res.bulkstep = 1;
     } else {
         b = stepbulk(pd, digit, position);

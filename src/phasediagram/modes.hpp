@@ -31,9 +31,11 @@ void setmassbalance(const Run& run, const PdRun& pd, MassBalance& mb);
 
 // The modes of one point of a solve with modes as unknowns: the given modes take their isopleth
 // values, then the bulk point; the starting guesses, the mode scaling by the bulk scale B and
-// the bulk of the mass balance. `next` gives the next digit of the point grid.
+// the bulk of the mass balance. `next` gives the next digit of the point grid; `fluidx` is the
+// x(CO2) of the fluid a duDA+ run with x(CO2) adds to its one bulk.
 void setmodesinsolve(Session& ses, const Run& run, const PdRun& pd, SolveState& st,
-                     NleVariables& vars, MassBalance& mb, const std::function<int16()>& next);
+                     NleVariables& vars, MassBalance& mb, const std::function<int16()>& next,
+                     real fluidx = 0);
 
 // The bulk of every step of the bulk line into the result (modes found after the solve).
 void setbulksteps(const PdRun& pd, Result& res);

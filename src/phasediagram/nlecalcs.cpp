@@ -13,6 +13,7 @@
 #include "phasediagram/bulkreader.hpp"
 #include "phasediagram/calcwhat.hpp"
 #include "phasediagram/dogmin.hpp"
+#include "phasediagram/dudarun.hpp"
 #include "phasediagram/isopleths.hpp"
 #include "phasediagram/modeisopleths.hpp"
 #include "phasediagram/projection.hpp"
@@ -255,7 +256,10 @@ void nlecalcs(Session& ses, Run& run) {
 
 void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     ScriptSettings& sc = run.script;
+    // The calculations stored for duDA+ are those of this run.
+    if (pd.duda) startdudarun(*pd.duda);
     startrun(ses, run);
+    if (pd.duda) takedudaminerals(*pd.duda, sc);
     debuglevel(ses, sc.debuglev);
     whichphases(ses, run);
     readinexcess(ses, run);
@@ -341,7 +345,10 @@ void nlecalcs(Session& ses, Run& run, PdRun& pd) {
     }
     if (yes(sc.projectioncb)) readprojplane(ses, run, pd);
     if (sc.pseudoon) {
-        readcomps(ses, run, pd);
+        BulkSources src;
+        src.duda = pd.duda != nullptr;
+        src.dudaxco2 = src.duda && pd.duda->set.avptxco2;
+        readcomps(ses, run, pd, src);
     } else {
         pd.nbulk = 0;
         pd.bulkx = 0;

@@ -148,8 +148,8 @@ void Calculation::showprogress() {
         putstr(ses_, 0, "", 1, screenlogmask);
         count = 1;
     }
-    // (the duDA+ switch, which would silence the marks, is not read by the script reader)
-    putstr(ses_, 0, realstr(st_->calcstatus), 0, screenlogmask);
+    // a duDA+ run keeps the line of its progress marks
+    if (!pd_.duda) putstr(ses_, 0, realstr(st_->calcstatus), 0, screenlogmask);
 }
 
 }  // namespace qv::pdsolve

@@ -235,7 +235,11 @@ void Calculation::setx(const CalcLoops& loops, const Fixed1<int16, maxloops>& co
         res.bulkstep = 1;
         setbulksteps(pd_, res);
     }
-    if (pd_.modesinsolve) setmodesinsolve(ses_, run_, pd_, *st_, *vars_, *mb_, next);
+    if (pd_.modesinsolve) {
+        // (the x(CO2) of a duDA+ run's fluid is the value of the first loop)
+        const real fluidx = pd_.duda && loops.nloops > 0 ? run_.windows.xvalues[counter[1]] : 0;
+        setmodesinsolve(ses_, run_, pd_, *st_, *vars_, *mb_, next, fluidx);
+    }
     // Fixed ln a: the entropy of the end-member carries - R ln a.
     const Dataset& ds = run_.dataset;
     tdmatrix& td = *run_.arrays.td;
@@ -269,6 +273,7 @@ bool Calculation::donle() {
     AssemblageEquations eqs(eq, st_->nlestatus);
     NleSettings set(sc_);
     if (sc_.calcsdlevel > 0) {
+        setpointbulk(*mb_, sds_);
         set.makedeqdx = [&] {
             makedeqdx(ses_, eqs, *vars_, run_.nreac, rl_->rdiv, sds_.bulk, sc_.debuglev, *sds_.der);
         };

@@ -47,13 +47,14 @@ std::string lnaheading(const Run& run, int k) {
 
 }  // namespace
 
-int32 resulttableset(const Run& run) {
-    return run.script.dogminon && run.script.dogminlevel == 1 ? logmask : screensummarylogmask;
+int32 resulttableset(const Run& run, const PdRun& pd) {
+    const bool logonly = (run.script.dogminon && run.script.dogminlevel == 1) || pd.duda;
+    return logonly ? logmask : screensummarylogmask;
 }
 
 void printresulttable(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const ScriptSettings& sc = run.script;
-    const int32 set = resulttableset(run);
+    const int32 set = resulttableset(run, pd);
     const int16 nlna = sc.nlna;
     const int16 nxvars = run.nxvars;
     const bool header =

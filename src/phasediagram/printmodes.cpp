@@ -76,7 +76,7 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     if (ses.traceon) ses.console.write("+printmodes\n");
     const ScriptSettings& sc = run.script;
     const Result& cur = st.cur;
-    const int32 set = resulttableset(run);
+    const int32 set = resulttableset(run, pd);
     const ModeNorm norm = modenorm(run, cur, 1);
     const bool fullprops = !sc.dogminon && !norm.anyzeroed;
     const bool manybulk = cur.nbulk > 1;

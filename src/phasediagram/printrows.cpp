@@ -77,7 +77,7 @@ std::string entryname(const Run& run, const PdRun& pd, const SolveState& st) {
 
 void printstep(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const ScriptSettings& sc = run.script;
-    const int32 set = resulttableset(run);
+    const int32 set = resulttableset(run, pd);
     const bool batch = yes(sc.batchcb);
     if (!st.fracton) {
         if (batch) {
@@ -348,7 +348,7 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         putstr(ses, 0, line, 1, csv2mask);
     }
-    if (yes(sc.compatibilitycb) || yes(sc.modeboxcb) || cur.nbulk > 1) return;
+    if (yes(sc.compatibilitycb) || yes(sc.modeboxcb) || pd.duda || cur.nbulk > 1) return;
     const bool props = pd.compatrowon && sc.vexlatvalue == 1;
     if (st.ngood == 1) {
         if (pd.firstpass) {

@@ -10,9 +10,9 @@
 
 namespace qv {
 
-// Channel set of the result tables: the log alone in a minimisation run at print level 1,
-// otherwise screen, summary and log.
-int32 resulttableset(const Run& run);
+// Channel set of the result tables: the log alone in a minimisation run at print level 1 and in
+// a duDA+ run, otherwise screen, summary and log.
+int32 resulttableset(const Run& run, const PdRun& pd);
 
 // What the derived results of the current point (a(H2O), mu(O), the chemical potentials of the
 // components) borrow of the calculation. Stops the run outside a calculation: "no reactions to

@@ -46,6 +46,7 @@ struct DogminTables;     // phasediagram/dogmin.hpp
 struct FractRun;         // phasediagram/fractrun.hpp
 struct ProjectionPlane;  // phasediagram/projection.hpp
 struct CalcWorkTables;   // phasediagram/calculation.hpp
+struct DudaRun;          // phasediagram/dudarun.hpp
 
 // Settings of a phase diagram run, set by the driver and read by the calculation and printing.
 struct PdRun {
@@ -75,6 +76,9 @@ struct PdRun {
     // The fractionation of a run with "fractionation" (given in-process: the script reader ends
     // such a run).
     std::shared_ptr<FractRun> fract;
+    // The duDA+ block of a run whose duDA+ switch is yes (given in-process: the script reader
+    // leaves "duDA+" unrecognised); none when the switch is no.
+    std::shared_ptr<DudaRun> duda;
     // The solver's work tables, kept from one candidate's calculation to the next.
     std::shared_ptr<CalcWorkTables> calcwork;
 };
@@ -143,7 +147,7 @@ struct SdVectors {
     Fixed1<real, maxeq> h{};
     Fixed1<real, maxeq> w{};
     Fixed1<real, maxeq> b{};
-    int16 refmodevar = 0;  // reference mode variable of the log-ratio form
+    int16 refmodevar = 0;  // the reference mode of the log-ratio form, by mode number; 0 none
 };
 
 // The state of the calculation of one candidate equilibrium that the printers read.

@@ -171,7 +171,7 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
         showprogress();
         return;
     }
-    if (sc_.calcsdlevel > 0) calcresultsds(ses_, run_, st, *vars_, nst_, sds_);
+    if (sc_.calcsdlevel > 0) calcresultsds(ses_, run_, st, *vars_, nst_, sds_, pd_.duda.get());
     if (pd_.onresult) pd_.onresult(st);
     if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
         st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases, st.cur.runvariance,
@@ -243,6 +243,7 @@ void Calculation::run() {
         fract_start(ses_, run_, *pd_.fract);
     }
     setupresultsds(run_, pd_, sds_);
+    if (pd_.duda) setmineralxyz(run_, *pd_.duda);
     if (yes(sc_.mccb)) {
         setupmontecarlo(ses_, run_, batch_, mc(), acc_.filtercode);
         acc_.mcwanted = sc_.mcitcount;
@@ -281,6 +282,7 @@ void Calculation::run() {
         }
         restoremontecarlo(run_, *mc_);
     }
+    if (pd_.duda) dudaafterruns(ses_, run_, *pd_.duda, st_->equilphases);
 }
 
 }  // namespace qv::pdsolve

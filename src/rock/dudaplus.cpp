@@ -257,6 +257,7 @@ void dudanominal(DudaState& d) {
         d.converged =
             avptplusx(d, d.rockxyz, d.polyconst, d.pmid, d.tmid, d.sigfitnom, failcode, true);
     }
+    d.in.nominal = DudaNominal{d.converged, d.pmid, d.tmid, d.sigfitnom};
     printavptplus(d, d.converged);
     avptdiagnostics(d);
     inverse(ses.console, d.rockcov, d.rockchol, d.n());

@@ -40,7 +40,15 @@ struct DudaSettings {
     real ptguessp = -101;  // the run's "ptguess" pressure, kbar
 };
 
-// What the phase diagram run hands to duDA+.
+// What the nominal solution found: P (kbar), T (degrees C) and its sigfit.
+struct DudaNominal {
+    bool converged = false;
+    real p = 0;
+    real t = 0;
+    real sigfit = 0;
+};
+
+// What the phase diagram run hands to duDA+, and the nominal solution it gets back.
 struct DudaInputs {
     StoredCalcs& calcs;  // may be reordered or replaced when x(CO2) varies
     DudaSettings set;
@@ -49,6 +57,7 @@ struct DudaInputs {
     int16 nmin = 0;
     std::vector<std::string> phasenames;  // solution phases, then pure phases
     std::vector<real> xco2values;         // the script's "xco2values" list, in order
+    DudaNominal nominal;                  // written by the driver
 };
 
 using calcreals = Fixed1<real, maxqvcalcs>;

@@ -31,6 +31,8 @@ struct Search {
     const xyzvector& c;
     bool print;
     int16& failcode;
+    real& sigfit;         // the search's result: the fit of the last solution that sets it
+    bool indelp = false;  // inside `calcdelp`, whose every solution sets `sigfit`
 
     calcreals& delp = *d.delp;
     calcreals& delt = *d.delt;
@@ -44,7 +46,9 @@ struct Search {
 
     // A solution of calc k from (p, t), left in (p, t); its sigfit in sf.
     bool solve(int k, real& p, real& t, real& sf) {
-        return avptiterate(d, x, c, narrow16(k), p, t, sf, false);
+        const bool ok = avptiterate(d, x, c, narrow16(k), p, t, sf, false);
+        if (indelp) sigfit = sf;
+        return ok;
     }
     // Solves calc k from (p, t) and stores its delP, delT and sigfit; the solution in (p, t).
     bool solvestore(int k, real& p, real& t) {
@@ -105,6 +109,15 @@ bool Search::calcdelp(int16 lo, int16 hi, real& step, real& tout, real& delpout)
     calcreals& delt2 = *d.delt2;
     calcreals& sigfits2 = *d.sigfits2;
     if (!(delt[lo] < 0)) return refuse("calcdelp", "not neg - should not have arrived here");
+    // The fit of duDA+ is that of the solutions made here, as the avP+ and avT+ halving carry
+    // theirs.
+    struct Inside {
+        bool& flag;
+        explicit Inside(bool& f) : flag(f) { flag = true; }
+        ~Inside() { flag = false; }
+        Inside(const Inside&) = delete;
+        Inside& operator=(const Inside&) = delete;
+    } inside(indelp);
     int a = lo, b = hi;
     real lowp = 0, lowt = 0;
     for (int count = 1;; ++count) {
@@ -384,7 +397,7 @@ void findblock(const DudaState& d, int16 n, int16& first, int16& last) {
 // Kept whole: one bracketing search whose steps share the bracket ends and the failure code.
 bool avptplusx(DudaState& d, const xyzvector& x, const xyzvector& c, real& p, real& t, real& sigfit,
                int16& failcode, bool print) {
-    Search s{d, x, c, print, failcode};
+    Search s{d, x, c, print, failcode, sigfit};
     const DudaSettings& set = d.in.set;
     const int16 nqv = d.nqv();
     const bool duda = !d.avpplus && !d.avtplus;

@@ -7,6 +7,7 @@
 #include "model/datamodel.hpp"
 #include "model/phases.hpp"
 #include "model/run.hpp"
+#include "rock/mineralxyz.hpp"
 #include "script/records.hpp"
 #include "textio/session.hpp"
 
@@ -52,8 +53,6 @@ bool ideal(Session& ses, mineraltype& m, const ptype1& ph, slotreals& wt, const 
 // The analysis slots of mineral m from its analysis, the binding of ph's variables to them,
 // the central recalculation and the Monte Carlo sds and correlations of the xyz.
 void calcxyz(Session& ses, const ComponentTable& oxides, mineraltype& m, ptype1& ph);
-// The xyz table of mineral m on screen, summary and log.
-void printmineralxyz(Session& ses, const mineraltype& m);
 // The xyz block in script form, to the log; fullname is the a-x model's full phase name.
 void printxyzscript(Session& ses, const mineraltype& m, const std::string& fullname);
 

@@ -71,7 +71,7 @@ struct DudaHarness {
         c.sdxyz[2] = sd2;
         c.corr[1] = r;
     }
-    DudaInputs inputs() { return DudaInputs{calcs, set, win, *minerals, 1, {"g", "q"}, {}}; }
+    DudaInputs inputs() { return DudaInputs{calcs, set, win, *minerals, 1, {"g", "q"}, {}, {}}; }
 
     TestSession ts;
     StoredCalcs calcs;
