@@ -37,15 +37,18 @@ int16 expandisovalues(real low, real high, real inc, Fixed1<real, maxisovalues>&
         values[2] = high;
         return 2;
     }
-    long n = static_cast<long>(std::trunc((high - low) / inc)) + 1;
+    // Counted in reals: a tiny increment gives a count beyond any integer, which is thinned
+    // like any other long range (as is an increment of 0 or below, which the readers refuse).
     // A row holds 201 values and the high end: a 202nd value asks for the even spacing too.
-    const bool appendhigh = std::fabs(high - (low + inc * static_cast<real>(n - 1))) > 1e-8L;
-    if (n > 201 || (n == 201 && appendhigh)) {
-        n = 101;
+    const real whole = std::trunc((high - low) / inc) + 1;
+    const bool appendhigh = std::fabs(high - (low + inc * (whole - 1))) > 1e-8L;
+    int16 count = 101;
+    if (!(whole >= 1 && whole <= 201) || (whole == 201 && appendhigh)) {
         inc = (high - low) / 100;
+    } else {
+        count = static_cast<int16>(whole);
     }
-    for (int j = 1; j <= n; ++j) values[j] = low + inc * (j - 1);
-    int16 count = narrow16(n);
+    for (int j = 1; j <= count; ++j) values[j] = low + inc * (j - 1);
     if (std::fabs(high - values[count]) > 1e-8L) values[++count] = high;
     return count;
 }

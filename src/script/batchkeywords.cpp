@@ -80,8 +80,18 @@ struct BatchParser {
         if (b.np < 1 || b.nt < 1) fail("not enough batch PT");
         if (b.np * b.nt > maxbatchpt) fail("too many batch PT");
         b.npt = narrow16(b.np * b.nt);
-        for (int k = 1; k <= b.np; ++k) b.p[k] = number("insufficient info in batch (2)");
-        for (int k = 1; k <= b.nt; ++k) b.t[k] = number("insufficient info in batch (2)") + 273.15L;
+        // A member's P and T are checked here: below 0 kbar or absolute zero it would fail in
+        // every calculation of the run.
+        const std::string member = " of batch " + realstr(r.s.nbatch);
+        for (int k = 1; k <= b.np; ++k) {
+            b.p[k] = number("insufficient info in batch (2)");
+            checkscriptp(r, "P" + member, b.p[k]);
+        }
+        for (int k = 1; k <= b.nt; ++k) {
+            const real t = number("insufficient info in batch (2)");
+            checkscriptt(r, "T" + member, t);
+            b.t[k] = t + 273.15L;
+        }
     }
     void xyzpart() {
         if (left() < 2) fail("insufficient info in batch (3a)");

@@ -363,6 +363,8 @@ void isopleths(ScriptReader& r, controlboolean& cb, int16& n, Fixed1<Isopleth, 2
             iso[k].low = v.scriptvalreal[at + 1];
             iso[k].high = v.scriptvalreal[at + 2];
             iso[k].inc = v.scriptvalreal[at + 3];
+            checkinput(iso[k].inc > 0, rs, what + " increment for " + iso[k].name, iso[k].inc,
+                       "must be above 0", scriptfilename(r));
         }
     };
     take(1, 1, count1);
@@ -466,7 +468,7 @@ void refusepurefluid(ScriptReader& r, real x) {
     checkinput(x > 1e-9L && x < 1 - 1e-9L, rs, "x(CO2)", x,
                "a pure fluid is calculated with H2O or CO2 alone, not in an x(CO2) section "
                "(values strictly between 0 and 1 expected)",
-               "qv-" + r.ses.prefs.scriptfilesuffix + ".txt");
+               scriptfilename(r));
 }
 
 void xco2values(ScriptReader& r) {
@@ -537,6 +539,8 @@ void muval(ScriptReader& r) {
         points[s.nmuval] = MuvalPoint{};
         points[s.nmuval].p = v.scriptvalreal[2];
         points[s.nmuval].t = v.scriptvalreal[3] + 273.15L;
+        checkscriptp(r, "P of muval", v.scriptvalreal[2]);
+        checkscriptt(r, "T of muval", v.scriptvalreal[3]);
         return;
     }
     // Pairs of a component name and its potential: "muval SiO2 -910.2 MgO -601.6".

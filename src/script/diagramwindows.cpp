@@ -4,6 +4,7 @@
 #include "script/ptwindow.hpp"
 #include "script/valuelists.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/prompts.hpp"
 
 namespace qv {
@@ -130,13 +131,19 @@ void section(Session& ses, diagramtype mode, ScriptSettings& s, Windows& w, int1
             w.npvalues = 0;
         }
     }
+    // A fixed T at or below absolute zero, or P at or below 0 kbar, is asked again.
     if (t.pwindow) {
-        promptreal(ses, "fixed T (in " + degree + "C)", w.tcur);
+        do {
+            promptreal(ses, "fixed T (in " + degree + "C)", w.tcur);
+        } while (
+            !typedinputok(ses, w.tcur + 273.15L > 0, "T", w.tcur, "must be above absolute zero"));
         w.tcur += 273.15L;
         w.twinlow = w.tcur;
         w.twinhigh = w.tcur;
     } else {
-        promptreal(ses, "fixed P (in kbar)", w.pcur);
+        do {
+            promptreal(ses, "fixed P (in kbar)", w.pcur);
+        } while (!typedinputok(ses, w.pcur > 0, "P", w.pcur, "must be above 0 kbar"));
         w.pwinlow = w.pcur;
         w.pwinhigh = w.pcur;
     }

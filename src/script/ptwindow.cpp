@@ -1,9 +1,11 @@
 #include "script/ptwindow.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/fatal.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/prompts.hpp"
 
 namespace qv {
@@ -19,22 +21,36 @@ void say(Session& ses, int before, const std::string& text, int after) {
 
 // One variable's range of the calculations: typed when the script did not give it. `offset`
 // turns a typed value into the held one (273.15 for temperatures typed in degrees C); the
-// interval is a difference and takes no offset.
+// interval is a difference and takes no offset. A typed end whose held value is not above 0
+// (a pressure of 0 kbar or below, a temperature at or below absolute zero) is refused and the
+// range asked again.
 struct RangePart {
     controlboolean fromscript;
+    const char* name;  // "P" or "T"
     const char* prompt;
+    const char* rule;  // why an end is refused
     real offset;
     real minall, maxall;
     real &low, &high, &inc;
     void (*addwindow)(const Windows&, std::string&);
 };
 
+bool typedendsok(Session& ses, const RangePart& r, const rrvector& xs, int16 n) {
+    for (int i = 1; i <= std::min<int>(n, 2); ++i) {
+        if (!typedinputok(ses, xs[i] + r.offset > 0, r.name, xs[i], r.rule)) return false;
+    }
+    return true;
+}
+
 void rangepart(Session& ses, const Windows& w, const RangePart& r, std::string_view text) {
     if (r.fromscript == controlboolean::no) {
         say(ses, 0, std::string(text), 1);
         rrvector xs{};
         int16 n = 0;
-        promptreals(ses, r.prompt, xs, n);
+        do {
+            n = 0;
+            promptreals(ses, r.prompt, xs, n);
+        } while (!typedendsok(ses, r, xs, n));
         if (n == 0) {
             r.low = r.minall;
             r.high = r.maxall;
@@ -54,15 +70,17 @@ void rangepart(Session& ses, const Windows& w, const RangePart& r, std::string_v
 
 void ppart(Session& ses, const RunSetupSettings& s, Windows& w, std::string_view ptext) {
     rangepart(ses, w,
-              {s.calcpcb, "P calcs: between P(low) and P(high), with P increment", 0, w.pminall,
-               w.pmaxall, w.pwinlow, w.pwinhigh, w.pinc, addpwindow},
+              {s.calcpcb, "P", "P calcs: between P(low) and P(high), with P increment",
+               "must be above 0 kbar", 0, w.pminall, w.pmaxall, w.pwinlow, w.pwinhigh, w.pinc,
+               addpwindow},
               ptext);
 }
 
 void tpart(Session& ses, const RunSetupSettings& s, Windows& w, std::string_view ttext) {
     rangepart(ses, w,
-              {s.calctcb, "T calcs: between T(low) and T(high), with T increment", 273.15L,
-               w.tminall, w.tmaxall, w.twinlow, w.twinhigh, w.tinc, addtwindow},
+              {s.calctcb, "T", "T calcs: between T(low) and T(high), with T increment",
+               "must be above absolute zero", 273.15L, w.tminall, w.tmaxall, w.twinlow, w.twinhigh,
+               w.tinc, addtwindow},
               ttext);
 }
 

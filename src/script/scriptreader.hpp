@@ -60,6 +60,13 @@ controlboolean scriptonet(ScriptReader& r, real& t, int k);
 // A reader's message: "for " + keyword + text, on screen and log after a blank line.
 void scriptmessage(ScriptReader& r, const std::string& text);
 std::string inquotes(std::string_view s);
+// The script file being read, as the input errors of its values name it.
+std::string scriptfilename(const ScriptReader& r);
+// Stop the run with an input error naming `what`, its value and the script file when a
+// pressure p (kbar) is not above 0, or a temperature tc (degrees C) not above absolute zero:
+// no calculation could use them.
+void checkscriptp(const ScriptReader& r, const std::string& what, real p);
+void checkscriptt(const ScriptReader& r, const std::string& what, real tc);
 // Oxide names "FeOt" and "FeOtot" stand for FeO.
 std::string oxidename(const std::string& w);
 

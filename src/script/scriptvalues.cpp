@@ -4,6 +4,7 @@
 #include "base/fatal.hpp"
 #include "script/scriptreader.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 
 namespace qv {
@@ -44,6 +45,19 @@ const char* const correctit = "info in the script needs to be corrected";
 
 std::string inquotes(std::string_view s) {
     return "\"" + std::string(s) + "\"";
+}
+
+std::string scriptfilename(const ScriptReader& r) {
+    return "qv-" + r.s.scriptsuffix + ".txt";
+}
+
+void checkscriptp(const ScriptReader& r, const std::string& what, real p) {
+    checkinput(p > 0, "reading scripts", what, p, "must be above 0 kbar", scriptfilename(r));
+}
+
+void checkscriptt(const ScriptReader& r, const std::string& what, real tc) {
+    checkinput(tc + 273.15L > 0, "reading scripts", what, tc, "must be above absolute zero",
+               scriptfilename(r));
 }
 
 std::string oxidename(const std::string& w) {

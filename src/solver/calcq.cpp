@@ -176,6 +176,9 @@ bool calcq(Session& ses, Run& run, int16 phase, real p, real t) {
     NleStatus st;
     AssemblageEquations eqs(eq, st);
     NleSettings set(sc, pr->debuglev);
+    // A point it cannot evaluate (a non-ideal term too large for the numbers) is a failed solve
+    // like any other: the caller draws afresh or reports the phase.
+    set.unevaluablefails = true;
     NleWorkspace work;
     int16 code = 0;
     const bool ok = nle(ses, eqs, pr->vars, set, st, work, code);

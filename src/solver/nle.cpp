@@ -167,6 +167,7 @@ bool Nle::initialise() {
 }
 
 void Nle::illegalstart() {
+    if (set.unevaluablefails) return;
     if (set.dogminon) {
         if (set.dogminlevel > 0) ses.console.write("solver could not start\n");
         return;
@@ -242,7 +243,7 @@ bool Nle::fn(real& f, real& slope, int16 mode, real a) {
         if (v.xfree[k]) xt[k] = v.xvalue[k] - a * dx[++j];
     }
     if (!evaluate(xt)) {
-        if (set.mctrials - 0.01L > 1 || set.debuglev == 0 || set.dogminon) {
+        if (set.mctrials - 0.01L > 1 || set.debuglev == 0 || set.dogminon || set.unevaluablefails) {
             f = 1;
             slope = 0;
             maxe = 1;

@@ -94,6 +94,10 @@ struct NleSettings {
     bool dogminon = false;
     int16 dogminlevel = -1;
     real mctrials = 1;
+    // A point the equations cannot evaluate, at the start or on a trial step, ends the solve as
+    // a failure without a word, whatever the debug level: for solves whose caller reports the
+    // failure in its own terms (the state of order of a phase).
+    bool unevaluablefails = false;
     int16 calcsdlevel = 0;
     int16 calcno = 0;  // calculation and Monte Carlo trial named by "illegal start"
     int16 mctrial = 0;

@@ -9,6 +9,7 @@
 #include "base/fatal.hpp"
 #include "solver/calcre.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 #include "textio/words.hpp"
@@ -25,18 +26,9 @@ const std::string degc =
     " \xC2\xB0"
     "C";  // " °C" in UTF-8
 
-// One grid variable: a single value, a list, or a range of 2 to 40 values.
-void gridvalues(Session& ses, bool fixed, real fixedvalue, const std::string& prompt,
-                bool temperature, PtGrid::Values& out, int16& n) {
-    if (fixed) {
-        n = 1;
-        out[1] = fixedvalue;
-        return;
-    }
-    rrvector xs{};
-    int16 m = 0;
-    promptreals(ses, prompt, xs, m);
-    const real shift = temperature ? kelvin : 0;
+// The m typed values of a grid variable as its grid (shifted by `shift`): a single value, a
+// list, or a range of 2 to 40 values.
+void typedgrid(const rrvector& xs, int16 m, real shift, PtGrid::Values& out, int16& n) {
     if (m == 0) {
         n = 1;
         out[1] = 5 + shift;
@@ -57,7 +49,40 @@ void gridvalues(Session& ses, bool fixed, real fixedvalue, const std::string& pr
     }
     n = narrow16(count);
     for (int i = 1; i <= n; ++i) out[i] = start + (i - 1) * interval + shift;
-    if (start == 0) out[1] = temperature ? 298.15L : 0.001L;
+    if (start == 0) out[1] = shift > 0 ? 298.15L : 0.001L;
+}
+
+// The way `typedinputok` names a value typed for P (kbar) or T (degrees C), and why it is refused.
+struct TypedPT {
+    const char* name;
+    const char* rule;
+};
+constexpr TypedPT typedp{"P", "must be above 0 kbar"};
+constexpr TypedPT typedt{"T", "must be above absolute zero"};
+
+// One grid variable: fixed by the script, or typed. A typed grid holding a pressure of 0 kbar
+// or below or a temperature at or below absolute zero is asked again.
+void gridvalues(Session& ses, bool fixed, real fixedvalue, const std::string& prompt,
+                bool temperature, PtGrid::Values& out, int16& n) {
+    if (fixed) {
+        n = 1;
+        out[1] = fixedvalue;
+        return;
+    }
+    const real shift = temperature ? kelvin : 0;
+    const TypedPT& typed = temperature ? typedt : typedp;
+    for (;;) {
+        rrvector xs{};
+        int16 m = 0;
+        promptreals(ses, prompt, xs, m);
+        typedgrid(xs, m, shift, out, n);
+        int bad = 0;
+        for (int i = n; i >= 1; --i) {
+            if (!(out[i] > 0)) bad = i;
+        }
+        if (bad == 0) return;
+        typedinputok(ses, false, typed.name, out[bad] - shift, typed.rule);
+    }
 }
 
 // Values written k per line on the drawing-program channel, the line continued after every 12
@@ -417,11 +442,15 @@ void rthermo(Session& ses, Run& run) {
     PTgrid(ses, run, g);
     putstr(ses, 0, "PT about which thermodynamics linearised", 1, screenlogmask);
     real p = 0, tc = 0;
-    promptreal(ses, "  P", p);
-    promptreal(ses,
-               "  T\xC2\xB0"
-               "C",
-               tc);
+    do {
+        promptreal(ses, "  P", p);
+    } while (!typedinputok(ses, p > 0, typedp.name, p, typedp.rule));
+    do {
+        promptreal(ses,
+                   "  T\xC2\xB0"
+                   "C",
+                   tc);
+    } while (!typedinputok(ses, tc + kelvin > 0, typedt.name, tc, typedt.rule));
     Windows& w = run.windows;
     w.pcur = p;
     w.tcur = tc + kelvin;

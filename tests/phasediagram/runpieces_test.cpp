@@ -33,6 +33,10 @@ TEST(ExpandIsoValues, TruncationEndsAndEvenSpacing) {
         {0.3L, 0.3L, 0.001L, {0.3}, 1, 0.3},                        // one value
         {0, 0.2L, 0.001L, {0, 0.001, 0.002}, 201, 0.2},             // exactly 201 values
         {0, 0.2005L, 0.001L, {0, 0.002005, 0.00401}, 101, 0.2005},  // 201 and the end
+        // counts beyond any integer (the last past the largest real) are thinned alike
+        {0.1L, 0.5L, 1e-30L, {0.1, 0.104, 0.108}, 101, 0.5},
+        {0, 1, 1e-4940L, {0, 0.01, 0.02}, 101, 1},
+        {0.1L, 0.5L, 0, {0.1, 0.104, 0.108}, 101, 0.5},  // refused where read
     };
     for (const Case& c : cases) {
         Fixed1<real, maxisovalues> v{};

@@ -27,6 +27,9 @@ TEST(SectionFluid, VolatileVariableSetsBothMoleFractions) {
         {diagramtype::plnacalc, true, "CO2", "600\n", 1, 0},
         {diagramtype::tmucalc, false, "H2O", "5\n", 0, 1},
         {diagramtype::pmucalc, false, "CO2", "600\n", 1, 0},
+        // a fixed T at or below absolute zero, a P of 0 kbar or below: asked again
+        {diagramtype::plnacalc, true, "H2O", "-273.15\n600\n", 0, 1},
+        {diagramtype::tmucalc, false, "H2O", "0\n5\n", 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name + " " + c.fixed);
@@ -48,6 +51,13 @@ TEST(SectionFluid, VolatileVariableSetsBothMoleFractions) {
         diagramwindowsetup(run.ses(), c.diagram, s, run.w, 1, f, label, false);
         EXPECT_EQ(xco2, c.xco2);
         EXPECT_EQ(xh2o, c.xh2o);
+        if (c.diagram == diagramtype::plnacalc || c.diagram == diagramtype::pmucalc) {
+            EXPECT_REL_NEAR(run.w.twinlow, 873.15L, 1e-18L);
+        } else {
+            EXPECT_EQ(run.w.pwinlow, 5);
+        }
+        const bool askedagain = c.fixed.find('\n') + 1 < c.fixed.size();
+        EXPECT_EQ(run.screen().find(": must be above ") != std::string::npos, askedagain);
     }
 }
 

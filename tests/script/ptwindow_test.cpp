@@ -203,5 +203,39 @@ TEST(CalcRanges, TypedTemperatureRangeInDegrees) {
                          "T at which\nT calcs: between T(low) and T(high), with T increment : "));
 }
 
+// A typed end at or below absolute zero, or a pressure of 0 kbar or below, would fail in every
+// calculation: the range is asked again, and the next answer taken.
+TEST(CalcRanges, TypedEndBelowZeroIsAskedAgain) {
+    const std::string tq = "T calcs: between T(low) and T(high), with T increment : ";
+    const std::string pq = "P calcs: between P(low) and P(high), with P increment : ";
+    const struct {
+        int mode;  // 1 a P range, 2 a T range
+        std::string answers, refusal;
+    } cases[] = {
+        {2, "-273.15 700 100\n500 700 100\n", "T = -273.15: must be above absolute zero"},
+        {2, "500 -300\n500 700 100\n", "T = -300: must be above absolute zero"},
+        {2, "-280\n500 700 100\n", "T = -280: must be above absolute zero"},
+        {1, "0 10 2\n2 10 2\n", "P = 0: must be above 0 kbar"},
+        {1, "2 -1\n2 10 2\n", "P = -1: must be above 0 kbar"},
+    };
+    for (const auto& c : cases) {
+        WindowRun run(c.answers);
+        ScriptSettings s;
+        s.calcpcb = c.mode == 2 ? controlboolean::yes : controlboolean::no;
+        s.calctcb = c.mode == 1 ? controlboolean::yes : controlboolean::no;
+        run.w.pminall = 1, run.w.pmaxall = 12, run.w.tminall = 673.15L, run.w.tmaxall = 1073.15L;
+        specifyptcalcs(run.ses(), s, run.w, c.mode, "", "P window", "T at which");
+        const std::string& q = c.mode == 2 ? tq : pq;
+        EXPECT_TRUE(contains(run.screen(), q + c.refusal + "\n" + q)) << run.screen();
+        if (c.mode == 2) {
+            EXPECT_REL_NEAR(run.w.twinlow, 773.15L, 1e-18L);
+            EXPECT_REL_NEAR(run.w.twinhigh, 973.15L, 1e-18L);
+        } else {
+            EXPECT_EQ(run.w.pwinlow, 2);
+            EXPECT_EQ(run.w.pwinhigh, 10);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qv

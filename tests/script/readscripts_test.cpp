@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/fatal.hpp"
 #include "script/scriptfixture.hpp"
 #include "script/scriptreader.hpp"
 #include "support/fakes.hpp"
@@ -291,6 +292,45 @@ TEST(ScriptValueRecord, OnePressureOutsideTheWindow) {
         EXPECT_EQ(p, c.p);
         EXPECT_NE(t.console.output.find(c.message), std::string::npos) << t.console.output;
         EXPECT_EQ(t.ses.prefs.scriptproblems, 1);
+    }
+}
+
+// Values no calculation could use are input errors where they are read, naming the value and
+// the script file: P at or below 0 kbar, T at or below absolute zero, an isopleth increment of 0
+// or below.
+TEST(ScriptValueRecord, ValuesNoCalculationCanUseAreInputErrors) {
+    const std::string onebatch = "batch q ky 2 1 1 8 600 0 1 0 0 0\n";
+    const std::string bxyz = "batchxyzguess startblock\nbatchxyzguess x(g) 0.3 range 0 1\n";
+    const std::string in = " in \"qv-t.txt\": ";
+    const struct {
+        std::string script, message;
+    } cases[] = {
+        {bxyz + "batch q 0 1 1 0 600 0 1 0 0 0\n",
+         "P of batch 1 = 0" + in + "must be above 0 kbar"},
+        {bxyz + "batch q 0 2 1 8 -2 600 0 1 0 0 0\n",
+         "P of batch 1 = -2" + in + "must be above 0 kbar"},
+        {bxyz + onebatch + "batch q 0 1 1 8 -273.15 0 1 0 0 0\n",
+         "T of batch 2 = -273.15" + in + "must be above absolute zero"},
+        {bxyz + "batch q 0 1 2 8 600 -300 0 1 0 0 0\n",
+         "T of batch 1 = -300" + in + "must be above absolute zero"},
+        {"isopleth x(g) 0.1 0.3 0\n", "isopleth increment for x(g) = 0" + in + "must be above 0"},
+        {"isopleth x(g) 0.1 0.3 0.1 z(g) 0.1 0.3 -0.05\n",
+         "isopleth increment for z(g) = -0.05" + in + "must be above 0"},
+        {"modeiso g 0.1 0.3 -0.1\n",
+         "mode isopleth increment for g = -0.1" + in + "must be above 0"},
+        {"muval PT 0 600\n", "P of muval = 0" + in + "must be above 0 kbar"},
+        {"muval PT 8 -273.15\n", "T of muval = -273.15" + in + "must be above absolute zero"},
+    };
+    for (const auto& c : cases) {
+        ScriptRun run;
+        try {
+            run.read(mandatory + c.script);
+            ADD_FAILURE() << "taken: " << c.script;
+        } catch (const RunBombed& stop) {
+            EXPECT_EQ(stop.procname, "reading scripts");
+            EXPECT_EQ(stop.message, c.message);
+            EXPECT_EQ(stop.fault, yourfault) << c.script;
+        }
     }
 }
 

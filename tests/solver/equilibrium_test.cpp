@@ -228,8 +228,34 @@ TEST(Calcq, CallersTablesComeBackExactlyConvergedOrNot) {
         EXPECT_EQ(o.run.script.debuglev, 1);
         if (!converge) {
             EXPECT_EQ(o.ol().var[2].guess, 1.5L);
-            EXPECT_NE(o.ts.console.output.find("illegal start"), std::string::npos);
+            // its caller reports the failure, naming the phase
+            EXPECT_EQ(o.ts.console.output.find("illegal start"), std::string::npos);
         }
+    }
+}
+
+// A non-ideal term so large that the activities leave the range of the numbers, at the start
+// or on a trial step of the solve, fails the solve as any other failure does: no stop, the
+// order unchanged and nothing written, for its caller to report.
+TEST(Calcq, UnevaluablePointIsAFailedSolve) {
+    struct Case {
+        int term;  // W(fo,fa), W(fo,od), W(fa,od)
+        real w, x, q;
+    };
+    const Case cases[] = {
+        {1, -1.8e5L, 0.3L, 0.15L},  // on a trial step
+        {2, 2e5L, 0.3L, 0.15L},
+        {3, 3e5L, 0.5L, 0.15L},
+        {1, -2e5L, 0.3L, 0.05L},  // at the start
+    };
+    for (const Case& c : cases) {
+        Ordering o;
+        o.ol().var[1].guess = c.x;
+        o.ol().var[2].guess = c.q;
+        o.ol().wa[c.term] = c.w;
+        EXPECT_FALSE(calcq(o.ses, o.run, 1, 10, 900)) << c.term;
+        EXPECT_EQ(o.ol().var[2].guess, c.q);
+        EXPECT_EQ(o.ts.console.output, "");
     }
 }
 

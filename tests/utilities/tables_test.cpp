@@ -61,6 +61,7 @@ TEST(TableGrid, ListsRangesAndDefaults) {
         long double p1, p2, plast;
         int nt;
         long double t1, t2;
+        bool refused = false;  // an answer was refused and asked again
     };
     const Case cases[] = {
         {"10 20 5\n\n", 3, 10, 15, 20, 1, 278.15L, 0},
@@ -68,6 +69,10 @@ TEST(TableGrid, ListsRangesAndDefaults) {
         // 51 values would be too many: 10 values, the first pressure 0.001
         {"0 50 1\n\n", 10, 0.001L, 5, 45, 1, 278.15L, 0},
         {"\n\n", 1, 5, 0, 5, 1, 278.15L, 0},
+        // a pressure of 0 kbar or below, a temperature at or below absolute zero: asked again
+        {"0 5\n5\n\n", 1, 5, 0, 5, 1, 278.15L, 0, true},
+        {"5\n-273.15 700 100\n0 800 100\n", 1, 5, 0, 5, 9, 298.15L, 373.15L, true},
+        {"5\n500 -300\n\n", 1, 5, 0, 5, 1, 278.15L, 0, true},
     };
     for (const Case& c : cases) {
         UtilityRun u(c.answers);
@@ -80,6 +85,7 @@ TEST(TableGrid, ListsRangesAndDefaults) {
         ASSERT_EQ(g.nt, c.nt);
         EXPECT_REL_NEAR(g.t[1], c.t1, 1e-15L);
         if (c.nt > 1) EXPECT_REL_NEAR(g.t[2], c.t2, 1e-15L);
+        EXPECT_EQ(u.screen().find(": must be above ") != std::string::npos, c.refused);
     }
     // 10 5 6: the second is below the third, so a list of three.
     UtilityRun list("10 5 6\n\n");
@@ -249,6 +255,16 @@ struct ReactionRun : UtilityRun {
         return sum;
     }
 };
+
+TEST(ReactionTable, PointAtOrBelowZeroIsAskedAgain) {
+    ReactionRun u("\n\n0\n5\n-273.15\n600\n0\n");
+    const std::string& out = u.screen();
+    EXPECT_NE(out.find("  P : P = 0: must be above 0 kbar\n  P :   T\xC2\xB0"
+                       "C : T = -273.15: must be above absolute zero\n  T\xC2\xB0"
+                       "C : (a, b and c includes fluid fugacities, at P = 5.0 kbar and T = 600"),
+              std::string::npos)
+        << out;
+}
 
 TEST(ReactionTable, LinearisedThermodynamicsAndTheirErrorMatrix) {
     // The first grid is not used; the reactions are linearised about 5 kbar and 600 C; the
