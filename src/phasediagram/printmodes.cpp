@@ -160,6 +160,19 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
     }
 
+    // A batch member calculated with its own bulk shows that bulk when "mcdebug" is on.
+    if (yes(sc.mcdebugcb) && st.memberbulk) {
+        const BulkState& bulk = pd.bulk;
+        const SystemComponents& comps = run.dataset.components;
+        std::string text = "\nwith bulk";
+        for (int c = 1; c <= comps.ncomp; ++c) {
+            if (bulk.reducedcomp[c]) addstr(comps.compnames[c], 8, text);
+        }
+        text += "\n" + spaces(9);
+        for (int i = 1; i <= bulk.nuvleft; ++i) addreal(2, true, 8, text, bulk.bulkstart[i]);
+        ses.console.write(text + "\n");
+    }
+
     if (pd.xco2varon && yes(sc.fificb)) {
         eqvector modes;
         real xco2 = 0;

@@ -86,6 +86,19 @@ void putstr(Session& ses, int before, std::string_view s, int after, int32 mask)
     }
 }
 
+void putrow(Session& ses, std::string_view s, int32 mask) {
+    const int32 set = mask & ses.ch.activechannels & ~(screenmask | temask);
+    if (set == 0) return;
+    std::string text(s);
+    text.push_back('\n');
+    for (int i = 2; i < nchannels; ++i) {
+        OutFile& f = ses.ch.files[static_cast<std::size_t>(i)];
+        if ((set & (int32{1} << i)) == 0 || f.f == nullptr) continue;
+        if (i >= 4) ses.ch.used[static_cast<std::size_t>(i)] = true;
+        writefile(f, text);
+    }
+}
+
 void addstr(std::string_view s, int width, std::string& line) {
     const auto length = static_cast<int>(line.size());
     const auto n = static_cast<int>(s.size());

@@ -31,6 +31,9 @@ using eestrtype = Fixed1<std::string, 12>;
 // Writes `s` to the channels of `mask` that are open, with `before` and `after` line ends
 // (0 none, 1 one, any other value two).
 void putstr(Session& ses, int before, std::string_view s, int after, int32 mask);
+// Writes a row of a csv file whole, however long (`putstr` keeps 255 characters of a text), with
+// one line end, to the open file channels of `mask`, marking them used.
+void putrow(Session& ses, std::string_view s, int32 mask);
 // Whether any channel of `mask` is open: text for none of them need not be composed.
 inline bool anyopen(const Session& ses, int32 mask) {
     return (ses.ch.activechannels & mask) != 0;
