@@ -379,17 +379,15 @@ void writesummaryrow(Session& ses, const Run& run, const Accumulation& acc, int 
     putstr(ses, 0, row, n == acc.nstored ? 2 : 1, summarymask);
 }
 
-// A csv field: the text right-justified in 10 and ", ", with no limit on the row's length.
+// A csv field: the text right-justified in 10 and ", ".
 void csvfield(std::string& row, std::string_view text) {
-    if (text.size() < 10) row.append(10 - text.size(), ' ');
-    row += text;
+    addcsv(text, 10, row);
     row += ", ";
 }
 
 void csvnumber(std::string& row, int d, real x) {
-    std::string text;
-    addreal(d, true, 0, text, x);
-    csvfield(row, text);
+    addcsvreal(d, true, 10, row, x);
+    row += ", ";
 }
 
 // While the csv heads are still to be written: the heads of the values stored result n holds,

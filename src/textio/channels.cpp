@@ -154,6 +154,20 @@ void addgreal(int width, std::string& line, real x, CallSite where) {
     addstr(text.view(), width, line);
 }
 
+void addcsv(std::string_view s, int width, std::string& row) {
+    const auto n = static_cast<int>(s.size());
+    if (width > n) appendblanks(width - n, row);
+    row += s;
+    if (-width > n) appendblanks(-width - n, row);
+}
+
+void addcsvreal(int decimals, bool fixed, int width, std::string& row, real x, CallSite where) {
+    if (!std::isfinite(x)) stop_unprintable(where, x);
+    NumberText text;
+    realfixtext(decimals, fixed, x, text);
+    addcsv(text.view(), width, row);
+}
+
 void flushfile(Session& ses, int channel) {
     if (channel < 2 || channel >= nchannels) bomb("flushfile", "not a file channel", myfault);
     const OutFile& f = ses.ch.files[static_cast<std::size_t>(channel)];

@@ -44,6 +44,10 @@ void addstr(std::string_view s, int width, std::string& line);
 void addreal(int decimals, bool fixed, int width, std::string& line, real x,
              CallSite where = CallSite::current());
 void addgreal(int width, std::string& line, real x, CallSite where = CallSite::current());
+// The same for the fields of a csv row, which has no limit on its length (`putrow` writes it).
+void addcsv(std::string_view s, int width, std::string& row);
+void addcsvreal(int decimals, bool fixed, int width, std::string& row, real x,
+                CallSite where = CallSite::current());
 // Writes `text` to the open file `f`; a failed write (a full device) is a fatal stop.
 void writefile(OutFile& f, std::string_view text);
 // Flushes every open run file; a failed write is a fatal stop.
