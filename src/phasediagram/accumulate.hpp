@@ -1,8 +1,9 @@
 #pragma once
 // Accumulated results of batch and Monte Carlo runs: the results of all points of all members
-// of one trial, checked against the script's filters, counted, and written as one block of the
-// " results = {" list on the drawing-program channel, as plain rows on the summary channel and
-// as rows of the two csv files; with the heads of those lists.
+// of one trial are recorded, checked against the script's filters and counted (the
+// accumulator), and an accepted trial is written as one block of the " results = {" list on the
+// drawing-program channel, as plain rows on the summary channel and as rows of the two csv
+// files (one writer each); with the heads of those lists.
 
 #include <memory>
 #include <string>
@@ -52,17 +53,38 @@ struct Accumulation {
     int16 mcwanted = 0;                    // accepted trials that end the run; 0 none
     int16 nresultblocks = 0;               // result blocks written
     bool listopen = false;                 // " results = {" written, its closing "}};" not yet
+    // The column heads of the two csv files: made from the names of the values the stored
+    // results of a trial hold, and written once, before the rows of the first complete trial.
+    std::string csvhead;
+    std::string csv2head;
+    bool csvheadswritten = false;
 };
 
-// The heads of the lists: the members' phases and variables (drawing-program channel) and the
-// column names of the two csv files.
+// The accumulator.
+// Records point k of member b of the current trial (`st` holds its result when `good`), with
+// the pass of the member's filter conditions; point 1 of member 1 starts a trial.
+void recordresult(Accumulation& acc, const Run& run, const SolveState& st, int16 b, int16 k,
+                  bool good);
+// Whether the recorded trial is accepted: every member has a point that solved and, with
+// filters, passed its conditions. With filters given, the members' counters of trials with no
+// point solved and none passed are counted up.
+bool trialaccepted(Accumulation& acc, const ScriptTables& tab, int16 nmembers, bool filtersgiven);
+// The spread of the trial: how far into its filter window the worst condition of a good result
+// lies, |2 (value - (low + high) / 2) / (high - low)|, the largest over the conditions of the
+// first `nmembers` stored results (stored result n taking member n's conditions); 0 without
+// filters.
+real trialspread(const Accumulation& acc, const ScriptTables& tab, int16 nmembers,
+                 bool filtersgiven);
+
+// The heads of the lists: the members' phases and variables (drawing-program channel).
 void printequilmath(Session& ses, const Run& run, const BatchState& bs);
 
-// Records point k of member b of the current trial (`st` holds its result when `good`); after
-// the last point of the last member decides acceptance by the filters (which sets `good`) and
-// writes an accepted trial.
-void accumulateresults(Session& ses, const Run& run, const SolveState& st, const MonteCarlo& mc,
-                       Accumulation& acc, const RunCounter& rc, int16 b, int16 k, bool& good);
+// After point k of member b: progress on the console, the point recorded, and after the last
+// point of the last member the trial's acceptance; an accepted trial is counted and written
+// to the drawing-program list, the summary rows and the two csv files. Returns whether the
+// trial stands (true before its last point).
+bool accumulateresults(Session& ses, const Run& run, const SolveState& st, const MonteCarlo& mc,
+                       Accumulation& acc, const RunCounter& rc, int16 b, int16 k, bool good);
 
 // Closes a " results = {" list that a run left open by stopping at its trial limit before it
 // had the wanted number of accepted trials: the closing line "}}; (* stopped at the trial

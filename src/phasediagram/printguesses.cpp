@@ -2,6 +2,7 @@
 // the script of the next run: the starting guesses of a solved point, the bulk and rbi tableau
 // of a result, and the bulk made from the phases and their modes.
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "phasediagram/resultprinters.hpp"
 #include "textio/channels.hpp"
 #include "textio/numfmt.hpp"
+#include "textio/words.hpp"
 
 namespace qv {
 namespace {
@@ -17,6 +19,32 @@ namespace {
 // The run's phase number (solution phases 1..nss, pure phases after) of mode variable j.
 int modevarrunphase(const Run& run, const CrossRefs& xref, int j) {
     return j <= xref.nssmodes ? xref.modephase[j] : run.nss + xref.modephase[j];
+}
+
+// Whether the script reader takes `text` back to a value strictly inside lower .. upper.
+bool readsinside(const std::string& text, real lower, real upper) {
+    real back = 0;
+    std::string msg;
+    return str2real(text, back, msg) && lower < back && back < upper;
+}
+
+// The text of a starting guess: 7 significant digits, unless they round a value within its
+// range onto or over a bound (0.999999999999 as "1.000000", where a site fraction is 0 and the
+// reader refuses the phase's guesses); then as few more digits as keep it inside, and a value
+// that no digits part from its bound (one below the zero threshold of the text) moved 1e-10
+// inside, which the four decimals of the solver's starting line do not show.
+std::string guesstext(real x, real lower, real upper) {
+    std::string text = realfixstr(7, false, x);
+    if (!(lower < x && x < upper) || readsinside(text, lower, upper)) return text;
+    constexpr real nudge = 1e-10L;
+    if (upper - lower <= 2 * nudge) return text;
+    for (const real y : {x, std::clamp(x, lower + nudge, upper - nudge)}) {
+        for (int d = 8; d <= 15; ++d) {
+            std::string more = realfixstr(d, false, y);
+            if (readsinside(more, lower, upper)) return more;
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -73,7 +101,9 @@ void printresultguesses(Session& ses, Run& run, PdRun& pd, SolveState& st) {
                 line += "  % boiler";
             } else {
                 const xvartype& x = ph.var[++kept];
-                addreal(7, false, 12, line, st.varvalues[next++]);
+                const real value = st.varvalues[next++];
+                if (!std::isfinite(value)) addreal(7, false, 12, line, value);  // stops the run
+                addstr(guesstext(value, x.lower, x.upper), 12, line);
                 if (x.lower != 0 || x.upper != 1) {
                     line += "  range";
                     if (x.lower == 0) {

@@ -161,6 +161,19 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
     }
 
+    // A batch member calculated with its own bulk shows that bulk when "mcdebug" is on.
+    if (yes(sc.mcdebugcb) && st.memberbulk) {
+        const BulkState& bulk = pd.bulk;
+        const SystemComponents& comps = run.dataset.components;
+        std::string text = "\nwith bulk";
+        for (int c = 1; c <= comps.ncomp; ++c) {
+            if (bulk.reducedcomp[c]) addstr(comps.compnames[c], 8, text);
+        }
+        text += "\n" + spaces(9);
+        for (int i = 1; i <= bulk.nuvleft; ++i) addreal(2, true, 8, text, bulk.bulkstart[i]);
+        ses.console.write(text + "\n");
+    }
+
     if (pd.xco2varon && yes(sc.fificb)) {
         eqvector modes;
         real xco2 = 0;
@@ -320,43 +333,43 @@ void printmodebox(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     }
     if (pd.firstpass && st.ngood == 1) {
         line.clear();
-        addstr("P(kbar),", 11, line);
-        addstr("T(C),", 11, line);
-        addstr("prop,", 11, line);
+        addcsv("P(kbar),", 11, line);
+        addcsv("T(C),", 11, line);
+        addcsv("prop,", 11, line);
         for (const std::string& name : withnames) {
             bool left = false;
             for (int i = 1; i <= cur.nphases; ++i) {
                 if (norm.zeroed[i] && sameword(cur.ph[i].name, name)) left = true;
             }
-            if (!left) addstr(name + ",", 11, line);
+            if (!left) addcsv(name + ",", 11, line);
         }
-        putstr(ses, 0, line, 1, csvmask);
+        putrow(ses, line, csvmask);
     }
     auto csvline = [&](int s) {
         std::string row;
-        addreal(3, true, 10, row, cur.p);
+        addcsvreal(3, true, 10, row, cur.p);
         row += ",";
-        addreal(2, true, 10, row, cur.t - 273.15L);
+        addcsvreal(2, true, 10, row, cur.t - 273.15L);
         row += ",";
         if (onebulk) {
-            addstr("0", 10, row);
+            addcsv("0", 10, row);
         } else {
-            addreal(3, true, 10, row, cur.bulkposition);
+            addcsvreal(3, true, 10, row, cur.bulkposition);
         }
         row += ",";
         int next = 1;
         for (const std::string& name : withnames) {
             if (next <= cur.nphases && sameword(cur.ph[next].name, name)) {
                 if (!norm.zeroed[next]) {
-                    addreal(5, true, 10, row, cur.ph[next].mode[s] * norm.factor);
+                    addcsvreal(5, true, 10, row, cur.ph[next].mode[s] * norm.factor);
                     row += ",";
                 }
                 ++next;
             } else {
-                addstr("0,", 11, row);
+                addcsv("0,", 11, row);
             }
         }
-        putstr(ses, 0, row, 1, csvmask);
+        putrow(ses, row, csvmask);
     };
     csvline(1);
     if (pd.variance == 1 && pd.maxvariance == 1) csvline(2);

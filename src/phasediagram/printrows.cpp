@@ -335,48 +335,48 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
     const Result& cur = st.cur;
     if (sc.calcsdlevel == 0) {
         std::string line;
-        addreal(3, true, 9, line, cur.p);
+        addcsvreal(3, true, 9, line, cur.p);
         line += ", ";
-        addreal(2, true, 9, line, cur.t - 273.15L);
+        addcsvreal(2, true, 9, line, cur.t - 273.15L);
         line += ", ";
         for (int i = 1; i <= cur.nphases; ++i) {
             const ResultPhase& ph = cur.ph[i];
             for (int k = 1; k < ph.nem; ++k) {
-                addreal(5, false, 9, line, ph.x[k]);
+                addcsvreal(5, false, 9, line, ph.x[k]);
                 line += ", ";
             }
         }
-        putstr(ses, 0, line, 1, csv2mask);
+        putrow(ses, line, csv2mask);
     }
     if (yes(sc.compatibilitycb) || yes(sc.modeboxcb) || pd.duda || cur.nbulk > 1) return;
     const bool props = pd.compatrowon && sc.vexlatvalue == 1;
     if (st.ngood == 1) {
         if (pd.firstpass) {
             std::string line;
-            addstr("P(kbar), ", 12, line);
-            addstr(
+            addcsv("P(kbar), ", 12, line);
+            addcsv(
                 "T(\xA1"
                 "C), ",
                 12, line);
             if (props) {
-                for (const char* h : {"G, ", "H, ", "S, ", "V, ", "rho, "}) addstr(h, 12, line);
+                for (const char* h : {"G, ", "H, ", "S, ", "V, ", "rho, "}) addcsv(h, 12, line);
             }
-            putstr(ses, 0, line, 1, csvmask);
+            putrow(ses, line, csvmask);
         } else {
             putstr(ses, 0, "", 1, csvmask);
         }
     }
     std::string line;
-    addreal(3, true, 10, line, cur.p);
+    addcsvreal(3, true, 10, line, cur.p);
     line += ", ";
-    addreal(2, true, 10, line, cur.t - 273.15L);
+    addcsvreal(2, true, 10, line, cur.t - 273.15L);
     line += ", ";
     if (props) {
         const int decimals[] = {5, 5, 4, 4, 4};
         const real values[] = {cur.sys.g[1], cur.sys.h[1], cur.sys.s[1], cur.sys.v[1],
                                cur.sys.density[1]};
         for (int k = 0; k < 5; ++k) {
-            addreal(decimals[k], true, 10, line, values[k]);
+            addcsvreal(decimals[k], true, 10, line, values[k]);
             line += ", ";
         }
     }
@@ -402,7 +402,7 @@ void printcsv2row(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             }
         }
     }
-    putstr(ses, 0, line, 1, csvmask);
+    putrow(ses, line, csvmask);
     flushfile(ses, csvchannel);
 }
 

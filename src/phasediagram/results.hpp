@@ -166,6 +166,7 @@ struct SolveState {
     int16 progresscount = 0;  // marks on the open progress line; printers end it
     bool repeatheader = true;
     bool fracton = false;
+    bool memberbulk = false;       // the current batch member is calculated with its given bulk
     AssemblageReaction rxn;        // balanced reaction among the phases present
     std::string rxntext = "????";  // reaction text of the modes after the solve
     Fixed1<real, maxeq> modefactorall{};

@@ -27,6 +27,7 @@ void Calculation::step() {
     npointsinstep_ = 0;
     if (batchon_) {
         dobatch(ses_, run_, pd_, batch_, st.stepno, rc_.firstrun, st.equilphases);
+        st.memberbulk = batch_.bulkgiven;
         setlayout();
         // A member with its bulk given balances its own components: the relations among them
         // that its phases leave, and whether its bulk can be made of them at all. (A
@@ -157,8 +158,8 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
     // printed of it.
     const bool accumulate = batchon_ && (yes(sc_.mcdebugcb) || sc_.debuglev == 0);
     if (accumulate) {
-        accumulateresults(ses_, run_, st, mc(), acc_, rc_, st.stepno, npointsinstep_,
-                          goodforaccum_);
+        goodforaccum_ =
+            accumulateresults(ses_, run_, st, mc(), acc_, rc_, st.stepno, npointsinstep_, good_);
     }
     if (batchon_ && sc_.debuglev == 0) return;
     if (sc_.dogminon) {

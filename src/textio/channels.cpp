@@ -86,6 +86,19 @@ void putstr(Session& ses, int before, std::string_view s, int after, int32 mask)
     }
 }
 
+void putrow(Session& ses, std::string_view s, int32 mask) {
+    const int32 set = mask & ses.ch.activechannels & ~(screenmask | temask);
+    if (set == 0) return;
+    std::string text(s);
+    text.push_back('\n');
+    for (int i = 2; i < nchannels; ++i) {
+        OutFile& f = ses.ch.files[static_cast<std::size_t>(i)];
+        if ((set & (int32{1} << i)) == 0 || f.f == nullptr) continue;
+        if (i >= 4) ses.ch.used[static_cast<std::size_t>(i)] = true;
+        writefile(f, text);
+    }
+}
+
 void addstr(std::string_view s, int width, std::string& line) {
     const auto length = static_cast<int>(line.size());
     const auto n = static_cast<int>(s.size());
@@ -139,6 +152,20 @@ void addgreal(int width, std::string& line, real x, CallSite where) {
     NumberText text;
     realtext(x, text);
     addstr(text.view(), width, line);
+}
+
+void addcsv(std::string_view s, int width, std::string& row) {
+    const auto n = static_cast<int>(s.size());
+    if (width > n) appendblanks(width - n, row);
+    row += s;
+    if (-width > n) appendblanks(-width - n, row);
+}
+
+void addcsvreal(int decimals, bool fixed, int width, std::string& row, real x, CallSite where) {
+    if (!std::isfinite(x)) stop_unprintable(where, x);
+    NumberText text;
+    realfixtext(decimals, fixed, x, text);
+    addcsv(text.view(), width, row);
 }
 
 void flushfile(Session& ses, int channel) {

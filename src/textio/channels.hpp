@@ -31,6 +31,9 @@ using eestrtype = Fixed1<std::string, 12>;
 // Writes `s` to the channels of `mask` that are open, with `before` and `after` line ends
 // (0 none, 1 one, any other value two).
 void putstr(Session& ses, int before, std::string_view s, int after, int32 mask);
+// Writes a row of a csv file whole, however long (`putstr` keeps 255 characters of a text), with
+// one line end, to the open file channels of `mask`, marking them used.
+void putrow(Session& ses, std::string_view s, int32 mask);
 // Whether any channel of `mask` is open: text for none of them need not be composed.
 inline bool anyopen(const Session& ses, int32 mask) {
     return (ses.ch.activechannels & mask) != 0;
@@ -41,6 +44,10 @@ void addstr(std::string_view s, int width, std::string& line);
 void addreal(int decimals, bool fixed, int width, std::string& line, real x,
              CallSite where = CallSite::current());
 void addgreal(int width, std::string& line, real x, CallSite where = CallSite::current());
+// The same for the fields of a csv row, which has no limit on its length (`putrow` writes it).
+void addcsv(std::string_view s, int width, std::string& row);
+void addcsvreal(int decimals, bool fixed, int width, std::string& row, real x,
+                CallSite where = CallSite::current());
 // Writes `text` to the open file `f`; a failed write (a full device) is a fatal stop.
 void writefile(OutFile& f, std::string_view text);
 // Flushes every open run file; a failed write is a fatal stop.

@@ -172,7 +172,17 @@ void writesignificant(std::uint32_t n, int exponent, int p, bool negative, Numbe
 
 }  // namespace
 
-decimalrec real2digits(int mode, int p, real x) {
+namespace {
+
+// Beyond the 31-bit scaled integer of the conversion: a 64-bit one, kept to 15 digits and to
+// 19 decimals so that the text of either form still fits the 22 characters of the digit
+// buffer.
+constexpr real widescaled = 1e15L;
+constexpr int widemaxdigits = 15;
+constexpr int widemaxdecimals = 19;
+
+// `real2digits` with the scaled integer limited to `limit`.
+decimalrec digitrecord(int mode, int p, real x, real limit) {
     decimalrec rec;
     rec.exponent = 0;
     const real a = std::fabs(x);
@@ -208,13 +218,19 @@ decimalrec real2digits(int mode, int p, real x) {
             scaled = a * powerof10(p + k - 1);
         }
     }
-    if (!(scaled < largestscaled)) {
+    if (!(scaled < limit)) {
         rec.digits = std::string(blankdigits);
         return rec;
     }
     const real n = std::nearbyint(scaled);  // halves to the even neighbour
     rec.digits = digits22(intdigits(static_cast<int64>(n)));
     return rec;
+}
+
+}  // namespace
+
+decimalrec real2digits(int mode, int p, real x) {
+    return digitrecord(mode, p, x, largestscaled);
 }
 
 std::string digits2text(int mode, int w, const decimalrec& rec) {
@@ -237,6 +253,27 @@ std::string digits2text(int mode, int w, const decimalrec& rec) {
 }
 
 namespace {
+
+// A form chosen by the rules above whose scaled value passed 2147483646 (ten digits or more asked
+// for: "moreprec" lists 10 decimals) has its digits from the wider integer, in the same form;
+// a fixed form that is still blank or longer than d + 5 digits goes over to d significant
+// digits, as a short one would. Only values that would otherwise print without digits get here.
+void widen(int d, bool fixed, real x, int& mode, int& w, decimalrec& rec) {
+    const int most = mode == fixedmode ? widemaxdecimals : widemaxdigits;
+    const decimalrec wide = w <= most ? digitrecord(mode, w, x, widescaled)
+                                      : decimalrec{false, 0, std::string(blankdigits)};
+    if (wide.digits != blankdigits &&
+        (mode == significantmode || !fixed || static_cast<int>(wide.digits.size()) <= d + 5)) {
+        rec = wide;
+        return;
+    }
+    if (mode == significantmode || d > widemaxdigits) return;
+    const decimalrec significant = digitrecord(significantmode, d, x, widescaled);
+    if (significant.digits == blankdigits) return;
+    mode = significantmode;
+    w = d;
+    rec = significant;
+}
 
 // The general conversion through a digit record, for every case the direct forms below leave
 // to it (blank digit strings, more decimals than they write).
@@ -265,6 +302,7 @@ std::string realfixgeneral(int d, bool fixed, real x) {
             mode = fixedmode;
         }
     }
+    if (rec.digits == blankdigits) widen(d, fixed, x, mode, w, rec);
     return dropblank(digits2text(mode, w, rec));
 }
 

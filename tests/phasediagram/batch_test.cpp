@@ -228,5 +228,37 @@ TEST(BatchRun, AMemberWithoutEquationsGivesNoResult) {
     EXPECT_EQ(c.screen().find("0.2500"), std::string::npos) << c.screen();
 }
 
+TEST(BatchRun, McdebugShowsTheBulkOfAMemberGivenOne) {
+    // Garnet (py-gr), diopside and quartz with a bulk of its own in CMAS.
+    std::string ax = gaspax;
+    ax.replace(ax.find("pl 2 1"), ax.find("*\n") - ax.find("pl 2 1"), "di\nq\n");
+    PdCase batch(R"(axfile axgasp
+with g di q
+diagramPT 10 30 800 1200
+pseudosection no
+inexcess yes
+mcbulk 50 10 15 25
+batchxyzguess startblock
+batchxyzguess z(g) 0.25
+batch g di q 2 1 1 20 1000 0 1 1 0 0 0 0
+mcdebug yes
+debuglevel 1
+autoexit
+*
+)",
+                 "", ax);
+    batch.go();
+    // the bulk as the script gives it (a total of 100), over the components of the member's
+    // phases in the order of the system
+    const std::string& out = batch.screen();
+    const std::size_t at = out.find("\nwith bulk");
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::string lines = out.substr(at, out.find('\n', out.find('\n', at + 1) + 1) - at + 1);
+    EXPECT_EQ(lines,
+              "\nwith bulk    SiO2   Al2O3     CaO     MgO\n"
+              "            50.00   10.00   15.00   25.00\n")
+        << out;
+}
+
 }  // namespace
 }  // namespace qv::test

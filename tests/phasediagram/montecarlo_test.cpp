@@ -46,14 +46,6 @@ batch g pl ky q 3 1 1 10 700 0 1 0 0 2 z(g) 0.2 ca(pl) 0.5
            "autoexit\n*\n";
 }
 
-// The garnet of the fixture with a symmetric pyrope-grossular interaction.
-std::string symmetricgarnet() {
-    std::string ax = gaspax;
-    const std::string ideal = "  p(gr) 1 1 0 1  1 z\n  ideal\n";
-    ax.replace(ax.find(ideal), ideal.size(), "  p(gr) 1 1 0 1  1 z\n  sf\n  W(py,gr) 31 0 0\n");
-    return ax;
-}
-
 struct McRun : PdCase {
     explicit McRun(const std::string& script) : PdCase(script, "", symmetricgarnet()) {
         ts.ses.ch.activechannels |=
@@ -83,6 +75,11 @@ struct McRun : PdCase {
         return p;
     }
 };
+
+std::string trimmed(const std::string& s) {
+    const std::size_t a = s.find_first_not_of(' ');
+    return a == std::string::npos ? "" : s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
 
 // The blocks of the " results = {" list: balanced braces from the list's opening to its
 // closing "};"; returns the number of blocks at the list's top level, -1 when it does not
@@ -178,6 +175,62 @@ TEST(MonteCarloRun, TrialLimitBeforeTheWantedCountClosesTheList) {
     // the accepted blocks and the empty entry that closes the list
     EXPECT_EQ(resultblocks(vx), static_cast<int>(accepted) + 1) << vx;
     EXPECT_NE(vx.find(" {}}; (* trial limit reached *)"), std::string::npos);
+}
+
+// Two members at 683 C and 651.5 C, with a third given as `third` (a "batch" line) or none.
+std::string twotemperatures(const std::string& mcit, const std::string& third = "") {
+    return R"(axfile axgasp
+with g pl ky q
+diagramPT 2 16 500 900
+pseudosection no
+inexcess yes
+batchxyzguess startblock
+batchxyzguess z(g) 0.2
+batchxyzguess ca(pl) 0.5
+batch g pl ky q 3 1 1 10 683 0 1 0 0 2 z(g) 0.2 ca(pl) 0.5
+batch g pl ky q 3 1 1 10 651.5 0 1 0 0 2 z(g) 0.3 ca(pl) 0.4
+)" + third +
+           "mc g a W(py,gr) 31 6 =\nmcit " + mcit + "\ngaussmc\nautoexit\n*\n";
+}
+
+TEST(MonteCarloRun, ListRowsGivePAndTToTheDecimalsOfTheRun) {
+    McRun r(twotemperatures("1"));
+    r.calculate();
+    const std::vector<real> csvp = r.pressures();
+    ASSERT_EQ(csvp.size(), 1u) << r.screen();
+    // " {{ (* 1 *) { P, T}, {z, ca}}," on the drawing-program list; "1 1 2 P T z ca " on the
+    // summary channel
+    const std::string vx = r.file("qv-gasp-vx.txt");
+    const std::string out = r.file("qv-gasp-o.txt");
+    const real t[] = {683, 651.5L};
+    for (int m = 1; m <= 2; ++m) {
+        SCOPED_TRACE(m);
+        const std::string head = "{{ (* " + std::to_string(m) + " *) { ";
+        const std::size_t at = vx.find(head);
+        ASSERT_NE(at, std::string::npos) << vx;
+        std::istringstream row(vx.substr(at + head.size()));
+        std::string ptext;
+        std::string ttext;
+        std::getline(row, ptext, ',');
+        std::getline(row, ttext, '}');
+        EXPECT_EQ(ttext.find('e'), std::string::npos) << ttext;
+        EXPECT_REL_NEAR(std::stold(ttext), t[m - 1], 1e-15L);
+        if (m == 1) {
+            EXPECT_NEAR(static_cast<double>(std::stold(ptext) - csvp[0]), 0, 0.0006);
+        }
+        const std::string plain = std::to_string(m) + " 1 2 " + ptext + " " + trimmed(ttext);
+        EXPECT_NE(out.find(plain), std::string::npos) << plain << "\n" << out;
+    }
+}
+
+TEST(MonteCarloRun, AMemberThatNeverSolvesGivesNoSuccesses) {
+    // At 500 C garnet this calcic with so sodic a plagioclase lies far below 2 kbar.
+    McRun r(twotemperatures("5", "batch g pl ky q 3 1 1 10 500 0 1 0 0 2 z(g) 0.9 ca(pl) 0.1\n"));
+    r.calculate();
+    EXPECT_EQ(r.screen().find("successes"), std::string::npos) << r.screen();
+    EXPECT_EQ(r.pressures().size(), 0u);
+    EXPECT_EQ(resultblocks(r.file("qv-gasp-vx.txt")), 0) << r.file("qv-gasp-vx.txt");
+    EXPECT_NE(r.file("qv-gasp-vx.txt").find("\n0\n"), std::string::npos);
 }
 
 TEST(MonteCarloRun, BadInputsStopWithTheirMessages) {

@@ -54,6 +54,48 @@ q
 *
 )";
 
+// The garnet of the fixture with a symmetric pyrope-grossular interaction.
+inline std::string symmetricgarnet() {
+    std::string ax = gaspax;
+    const std::string ideal = "  p(gr) 1 1 0 1  1 z\n  ideal\n";
+    ax.replace(ax.find(ideal), ideal.size(), "  p(gr) 1 1 0 1  1 z\n  sf\n  W(py,gr) 31 0 0\n");
+    return ax;
+}
+
+// Ideal garnet (pyrope-almandine) and olivine (forsterite-fayalite), spinel and enstatite: the
+// FMAS pseudosections.
+inline const std::string fmasax = R"(% ideal garnet and olivine, spinel and enstatite
+header
+  garnet-olivine-spinel-enstatite, ideal mixing on sites
+header
+
+g 2 1
+  x(g) 0.2
+  p(py)  1 1 1 1 -1 x
+  p(alm) 1 1 0 1  1 x
+  ideal
+  2
+  xMgX 1 1 1 1 -1 x
+  xFeX 1 1 0 1  1 x
+  py  1 1 xMgX 3
+  alm 1 1 xFeX 3
+
+ol 2 1
+  x(ol) 0.1
+  p(fo) 1 1 1 1 -1 x
+  p(fa) 1 1 0 1  1 x
+  ideal
+  2
+  xMgM 1 1 1 1 -1 x
+  xFeM 1 1 0 1  1 x
+  fo 1 1 xMgM 2
+  fa 1 1 xFeM 2
+
+sp
+en
+*
+)";
+
 // Calcite, quartz and wollastonite with an H2O-CO2 fluid: cc + q = wo + CO2. The fluid's own
 // mixing model replaces whatever its block says.
 inline const char* const decarbax = R"(% calcite-quartz-wollastonite with an H2O-CO2 fluid

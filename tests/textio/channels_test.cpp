@@ -90,6 +90,29 @@ TEST(Addstr, MarksALineThatWouldPass250AndTakesNoMore) {
     EXPECT_EQ(padded.back(), overflowmark);
 }
 
+TEST(Putrow, WritesACsvRowWholeWhateverItsLength) {
+    test::TempDir dir;
+    test::TestSession t;
+    std::string name;
+    openwrite(t.ses, name, "", "rows.csv", t.ses.ch.files[7]);
+    t.ses.ch.activechannels |= csvmask;
+    // 40 fields of 12 characters: "     1.00000, " ... as `addstr` pads them, with no mark
+    std::string row;
+    std::string expected;
+    for (int i = 1; i <= 40; ++i) {
+        addcsvreal(5, true, 10, row, i);
+        row += ", ";
+        const std::string v = std::to_string(i) + ".00000";
+        expected += std::string(10 - v.size(), ' ') + v + ", ";
+    }
+    addcsv("end", -5, row);
+    expected += "end  ";
+    putrow(t.ses, row, csvmask);
+    EXPECT_TRUE(t.ses.ch.used[7]);
+    closefiles(t.ses);
+    EXPECT_EQ(dir.read("rows.csv"), expected + "\n");
+}
+
 TEST(Addreal, FormatsThroughTheProgramsConversion) {
     std::string line;
     addreal(3, true, 8, line, 3.14159L);
