@@ -205,10 +205,7 @@ void finalaxchecks(Session& ses, Run& run) {
     prectype1& ss = *run.arrays.prec1;
     prectype0& pure = *run.arrays.prec0;
     ScriptSettings& sc = run.script;
-    for (int k = 1; k <= run.nss; ++k) {
-        variablelimits(ses, ss[k]);
-        proportionsum(run, ss[k]);
-    }
+    for (int k = 1; k <= run.nss; ++k) variablelimits(ses, ss[k]);
 
     if (!yes(sc.batchcb)) {
         auto inwith = [&](const std::string& name) {
@@ -229,6 +226,7 @@ void finalaxchecks(Session& ses, Run& run) {
         }
     }
     purechecks(ses, run);
+    for (int k = 1; k <= run.nss; ++k) proportionsum(run, ss[k]);
 }
 
 }  // namespace qv
