@@ -81,11 +81,17 @@ void RunRock::setlnavar() {
         const real a = ds_.emact[k];
         if (!(a > 0 && a < 1)) continue;
         const std::string& name = ds_.emnames[k];
-        checkinput(ds_.emsda[k] / a <= maxsdlna, "setlnavar",
-                   "sd(a) / a of " + name + " in " + phaseof(run_, name), ds_.emsda[k] / a,
-                   "above 1e6: an activity too small for its sd, or an sd too large, overflows "
-                   "the variances",
-                   run_.ax.filename);
+        const real ratio = ds_.emsda[k] / a;
+        const std::string what = "sd(a) / a of " + name + " in " + phaseof(run_, name);
+        const char* const rule =
+            "above 1e6: an activity too small for its sd, or an sd too large, overflows the "
+            "variances";
+        // A ratio this large is not shown as a number: its square overflows the variances.
+        if (!(ratio < 1e300L)) {
+            bomb("setlnavar", what + " overflows in \"" + run_.ax.filename + "\": " + rule,
+                 yourfault);
+        }
+        checkinput(ratio <= maxsdlna, "setlnavar", what, ratio, rule, run_.ax.filename);
     }
 }
 
