@@ -75,9 +75,11 @@ void writeds(Session& ses, Calibration& cal, bool numericalon, bool hqzon) {
             l1 = t.name;
             if (l1.size() < 8) l1.insert(0, 8 - l1.size(), ' ');
         } else {
-            // At least one blank, so that the reader keeps name and label apart.
+            // At least one blank, so that the reader keeps name and label apart. The reader
+            // takes the word after the name for the label: an end-member read without one
+            // takes its name, so that the site count stays third.
             l1 = t.name + spaces(t.name.size() < 7 ? static_cast<int>(7 - t.name.size()) : 1) +
-                 t.label;
+                 (t.label.empty() ? t.name : t.label);
         }
         l1 += intfield(t.nsite, 4);
         for (int p = 1; p <= t.nel; ++p) {

@@ -222,7 +222,8 @@ void readgroup(Session& ses, const Run& run, Calibration& cal, CalibReader& rd, 
     e.nreacs = rd.integer("number of reactions");
     e.weight = weightfactor(cal, rd.number("weight factor"));
     e.reftext = rd.resttext();
-    if (e.nreacs < 1) bomb("readxy", "an experiment needs a reaction", yourfault);
+    checkinput(e.nreacs >= 1, "readxy", "number of reactions of experiment " + realstr(k), e.nreacs,
+               "an experiment needs a reaction", rd.filename());
     if (k + e.nreacs - 1 > maxnexp) {
         bomb("readxy", "too many equilibria -> increase maxnexp", yourfault);
     }

@@ -12,6 +12,7 @@
 #include "model/run.hpp"
 #include "numerics/powers.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/words.hpp"
 
@@ -21,6 +22,7 @@ namespace {
 constexpr real unsetlower = 11;          // lower limit of a variable with no range read
 constexpr real unsetupper = -11;         // upper limit of a variable with no range read
 constexpr real checktolerance = 0.001L;  // pure end-member activity and proportion
+constexpr real sumtolerance = 1e-9L;     // the sum of the proportions, relative
 
 bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
@@ -179,6 +181,24 @@ void purechecks(Session& ses, Run& run) {
     }
 }
 
+// The end-member proportions of a phase add to 1 at every composition: a fault of the model
+// (a constant 0 in place of 1) shows at any point, so they are summed at the starting guesses,
+// within the rounding of the sum.
+void proportionsum(const Run& run, const ptype1& ph) {
+    eqvector x;
+    for (int v = 1; v <= ph.nvar; ++v) x[v] = ph.var[v].guess;
+    real sum = 0;
+    real size = 0;
+    for (int i = 1; i <= ph.nem; ++i) {
+        const real p = evalexpr(x, 1, ph.p[i]);
+        sum += p;
+        size += std::fabs(p);
+    }
+    checkinput(std::fabs(sum - 1) <= sumtolerance * (1 + size), "setupphases",
+               "sum of the end-member proportions of " + ph.name + " at its starting guesses", sum,
+               "must be 1", run.ax.filename);
+}
+
 }  // namespace
 
 void finalaxchecks(Session& ses, Run& run) {
@@ -206,6 +226,7 @@ void finalaxchecks(Session& ses, Run& run) {
         }
     }
     purechecks(ses, run);
+    for (int k = 1; k <= run.nss; ++k) proportionsum(run, ss[k]);
 }
 
 }  // namespace qv

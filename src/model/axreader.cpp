@@ -330,8 +330,9 @@ void setupphases(Session& ses, Run& run) {
     setupfluidaq(ses, run);
     applyscriptchoices(ses, run);
     finalaxchecks(ses, run);
-    run.ax.file.close();
+    const bool closed = run.ax.file.close();
     run.ax.open = false;
+    if (!closed) bomb("setupphases", "problems closing datafile", yourfault);
 }
 
 }  // namespace qv

@@ -458,6 +458,8 @@ void AxSetup::readendmember(ptype1& ph, int i) {
     rd.nextitem(cprompt);
     em.tmfconst = getsingle(rd.wordtype, rd.word, cprompt);
     em.tmfrational = rd.wordtype == valuetype::arational;
+    checkinput(em.tmfconst > 0, label, "ideal-activity constant of " + em.name + " in " + ph.name,
+               em.tmfconst, "must be above 0", run.ax.filename);
 
     const std::string tprompt = "no of sf terms in tmf for " + em.name;
     rd.nextitem(tprompt);

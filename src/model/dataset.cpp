@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "base/fatal.hpp"
 #include "model/components.hpp"
@@ -137,6 +138,7 @@ struct ThermoReader {
     void thermocompread();
     void texthermoread();
     void readhcov();
+    void checkcorrelations(const std::vector<real>& read) const;
 };
 
 void ThermoReader::setuptextread() {
@@ -438,14 +440,18 @@ void ThermoReader::texthermoread() {
 void ThermoReader::readhcov() {
     emmatrix& cov = *run.arrays.cov;
     ds.hcovscale = in.value("covariance");
+    // The upper triangle as read, row by row, for the check of the correlations.
+    std::vector<real> read;
+    read.reserve(static_cast<std::size_t>(ds.ndsem) * static_cast<std::size_t>(ds.ndsem + 1) / 2);
     for (int i = 1; i <= ds.ndsem; ++i) {
         for (int j = i; j <= ds.ndsem; ++j) {
             // The covariances are held at single precision.
-            const real read = in.value("covariance");
-            checkinput(std::fabs(read) <= std::numeric_limits<float>::max(), "readthermo",
-                       "covariance of H", read, "beyond the range of the covariances",
+            const real value = in.value("covariance");
+            checkinput(std::fabs(value) <= std::numeric_limits<float>::max(), "readthermo",
+                       "covariance of H", value, "beyond the range of the covariances",
                        ds.dsfilename);
-            const auto v = static_cast<real>(static_cast<float>(read));
+            const auto v = static_cast<real>(static_cast<float>(value));
+            read.push_back(v);
             checkinput(i != j || v >= 0, "readthermo", "variance of H of " + ds.dsnames[i], v,
                        "must not be negative", ds.dsfilename);
             if (!dsneeded[i] || !dsneeded[j]) continue;
@@ -459,7 +465,36 @@ void ThermoReader::readhcov() {
             }
         }
     }
+    checkcorrelations(read);
     ds.file.close();
+}
+
+// Every correlation of two enthalpies lies in [-1, 1], within the rounding of the covariances
+// to the 4 decimals a dataset is written with; one outside makes the variance of a reaction
+// negative.
+void ThermoReader::checkcorrelations(const std::vector<real>& read) const {
+    const int n = ds.ndsem;
+    // The position of row i in the upper triangle read row by row.
+    auto at = [n](int i, int j) {
+        const auto r = static_cast<std::size_t>(i - 1);
+        return r * static_cast<std::size_t>(n) - r * (r - 1) / 2 + static_cast<std::size_t>(j - i);
+    };
+    constexpr real rounding = 0.00005L;
+    for (int i = 1; i < n; ++i) {
+        const real vi = read[at(i, i)];
+        for (int j = i + 1; j <= n; ++j) {
+            const real c = read[at(i, j)];
+            const real vj = read[at(j, j)];
+            if (std::fabs(c) <= std::sqrt((vi + rounding) * (vj + rounding)) + rounding) continue;
+            const std::string pair = ds.dsnames[i] + " and " + ds.dsnames[j];
+            if (vi > 0 && vj > 0) {
+                checkinput(false, "readthermo", "correlation of the H of " + pair,
+                           c / std::sqrt(vi * vj), "must lie between -1 and 1", ds.dsfilename);
+            }
+            checkinput(false, "readthermo", "covariance of the H of " + pair, c,
+                       "needs the variances of both to be above 0", ds.dsfilename);
+        }
+    }
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "rock/runrock.hpp"
 
+#include <string>
+
 #include "base/fatal.hpp"
 #include "model/emchoice.hpp"
 #include "model/special.hpp"
 #include "script/fluidcomp.hpp"
 #include "solver/calcq.hpp"
 #include "solver/calcre.hpp"
+#include "textio/inputcheck.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/makes.hpp"
 
@@ -14,6 +17,20 @@ namespace qv {
 namespace {
 
 constexpr real unitactivity = 0.999L;  // put in place of an activity outside 0 < a <= 1
+
+// The largest sd of ln a, sd(a) / a, taken: beyond it the variances of the averages overflow.
+constexpr real maxsdlna = 1e6L;
+
+// The name of the phase of end-member `name`: its solution phase, or itself for a pure phase.
+std::string phaseof(const Run& run, const std::string& name) {
+    const prectype1& ss = *run.arrays.prec1;
+    for (int16 i = 1; i <= run.nss; ++i) {
+        for (int m = 1; m <= ss[i].nem; ++m) {
+            if (ss[i].em[m].name == name) return ss[i].name;
+        }
+    }
+    return name;
+}
 
 }  // namespace
 
@@ -55,6 +72,23 @@ RxnPosition RunRock::calctsd(int16 i, real p, real u, real v) {
 
 void RunRock::setlnavar() {
     qv::setlnavar(run_.setup.activitysd, ds_.emact, ds_.emsda, ds_.nem, rl_->emlnavar);
+    if (!run_.setup.activitysd) return;
+    for (int16 k = 1; k <= ds_.nem; ++k) {
+        const real a = ds_.emact[k];
+        if (!(a > 0 && a < 1)) continue;
+        const std::string& name = ds_.emnames[k];
+        const real ratio = ds_.emsda[k] / a;
+        const std::string what = "sd(a) / a of " + name + " in " + phaseof(run_, name);
+        const char* const rule =
+            "above 1e6: an activity too small for its sd, or an sd too large, overflows the "
+            "variances";
+        // A ratio this large is not shown as a number: its square overflows the variances.
+        if (!(ratio < 1e300L)) {
+            bomb("setlnavar", what + " overflows in \"" + run_.ax.filename + "\": " + rule,
+                 yourfault);
+        }
+        checkinput(ratio <= maxsdlna, "setlnavar", what, ratio, rule, run_.ax.filename);
+    }
 }
 
 void RunRock::calcrxnlna() {

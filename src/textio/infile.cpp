@@ -66,12 +66,13 @@ void InFile::rewind() {
     end_ = 0;
 }
 
-void InFile::close() {
-    if (f_ != nullptr) std::fclose(f_);
+bool InFile::close() {
+    const bool closed = f_ == nullptr || std::fclose(f_) == 0;
     f_ = nullptr;
     block_.reset();
     pos_ = 0;
     end_ = 0;
+    return closed;
 }
 
 }  // namespace qv

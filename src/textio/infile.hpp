@@ -22,7 +22,8 @@ public:
     // One line without its line end ("\n", "\r\n" or "\r"); false at the end of the file.
     bool readline(std::string& line);
     void rewind();
-    void close();
+    // Closes the file; false when the system reports that closing it failed.
+    bool close();
     const std::string& name() const { return name_; }
 
 private:

@@ -370,6 +370,15 @@ void aqueousform(Session& ses, const CalcaTables& tab, VolumeMemo& memo, MixMode
     bomb("calca", "negative sf term", yourfault);
 }
 
+// An ideal activity that is 0 although its site fractions are all positive: a site fraction
+// too small for its power (1e-4000 cubed) leaves the range of the numbers; stops the run.
+[[noreturn]] void activityunderflow(const ptype1& ph, int m) {
+    bomb("calca",
+         "ideal activity of " + ph.em[m].name + " in " + ph.name +
+             " = 0: a site fraction too small for its power",
+         yourfault);
+}
+
 using SfDerivs = Fixed1<Fixed1<real, maxssvars>, maxsf>;  // [site fraction][variable]
 
 // The derivatives of one phase's site fractions and proportions by its variables. `calca` fills
@@ -532,7 +541,7 @@ void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, b
                 if (sf[em.tmf[f].sf] <= 0) badsitefraction(ses, tab, x, ph, m, f, sf);
             }
             const real aid = idealactivity(ph, m, sf, false);
-            if (aid <= 0) bomb("calca", "ln <= 0", myfault);
+            if (aid <= 0) activityunderflow(ph, m);
             // An ideal phase has no excess terms: zeros, which the derivatives still add.
             static const ExcessTerms noexcess{};
             if (!ideal) scratch.excess = excess("calca", *mixmodel, m, dopt, dox, nullptr);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/convert.hpp"
 #include "calibration/assemble.hpp"
 #include "calibration/calcass.hpp"
 #include "calibration/calibfiles.hpp"
@@ -933,6 +934,54 @@ TEST(CalibFiles, DatasetAfterAFit) {
               std::string::npos);
 }
 
+// The dataset of suffix `suffix` written by a calibration, read by the dataset reader as a run
+// of the end-members `names` reads it.
+std::unique_ptr<qv::Run> readback(CalFixture& fx, const std::string& suffix,
+                                  const std::vector<std::string>& names) {
+    auto run = std::make_unique<qv::Run>();
+    run->arrays.c = std::make_unique<icmatrix>();
+    run->arrays.cov = std::make_unique<emmatrix>();
+    run->arrays.td = std::make_unique<tdmatrix>();
+    fillcomponenttable(run->comps);
+    fx.t.ses.prefs.dsfilesuffix = suffix;
+    readthermo(fx.t.ses, *run, 1);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        run->dataset.emnames[static_cast<int>(i) + 1] = names[i];
+    }
+    run->dataset.nem = narrow16(static_cast<int>(names.size()));
+    readthermo(fx.t.ses, *run, 2);
+    readthermo(fx.t.ses, *run, 3);
+    return run;
+}
+
+// An end-member file entry without its description still gives a dataset that reads back, in
+// the new layout and in a conversion of the old one.
+TEST(CalibFiles, EntriesWithoutADescriptionReadBack) {
+    std::string em = emfile;
+    const std::string described = "B   synthetic\n";
+    em.replace(em.find(described), described.size(), "B\n");
+    CalFixture fx;
+    fx.readem(em);
+    ASSERT_EQ(fx.cal->tda[2].label, "");
+    fx.cal->prefs.qvdssuffix = "6n";
+    writeds(fx.t.ses, *fx.cal, false, false);
+    const std::unique_ptr<qv::Run> run = readback(fx, "6n", {"A", "B", "C"});
+    const tdmatrix& td = *run->arrays.td;
+    EXPECT_ABS_NEAR(td[2][1], -900.0L, 0.0005L);
+    EXPECT_EQ(td[2][2], 0.12L);
+    EXPECT_EQ(run->dataset.nsite[2], 3);
+    EXPECT_ABS_NEAR(td[3][1], -500.0L, 0.0005L);
+
+    CalFixture old;
+    old.readem("5\n\n" + oldemrecord("A", "1 1.0 0 1 1.0", "-1000 0.00002 1 {H of A}") +
+               oldemrecord("E", "1 1.0 0 1 1.0", "-20 150 1") + "*\n");
+    old.cal->prefs.qvdssuffix = "5o";
+    writeds(old.t.ses, *old.cal, false, false);  // too few end-members: layout 6
+    const std::unique_ptr<qv::Run> back = readback(old, "5o", {"A", "E"});
+    EXPECT_ABS_NEAR((*back->arrays.td)[2][1], -20.0L, 0.0005L);
+    EXPECT_EQ(back->dataset.nsite[1], 1);
+}
+
 TEST(CalibFiles, WrittenDatasetReadsBackWithTheFittedValues) {
     CalFixture fx;
     fx.readem(emfile);
@@ -947,18 +996,7 @@ TEST(CalibFiles, WrittenDatasetReadsBackWithTheFittedValues) {
     cal.prefs.qvdssuffix = "6t";
     writeds(fx.t.ses, cal, false, false);
 
-    auto run = std::make_unique<qv::Run>();
-    run->arrays.c = std::make_unique<icmatrix>();
-    run->arrays.cov = std::make_unique<emmatrix>();
-    run->arrays.td = std::make_unique<tdmatrix>();
-    fillcomponenttable(run->comps);
-    fx.t.ses.prefs.dsfilesuffix = "6t";
-    readthermo(fx.t.ses, *run, 1);
-    const char* const names[] = {"A", "B", "C"};
-    for (int i = 1; i <= 3; ++i) run->dataset.emnames[i] = names[i - 1];
-    run->dataset.nem = 3;
-    readthermo(fx.t.ses, *run, 2);
-    readthermo(fx.t.ses, *run, 3);
+    const std::unique_ptr<qv::Run> run = readback(fx, "6t", {"A", "B", "C"});
     const tdmatrix& td = *run->arrays.td;
     const emmatrix& cov = *run->arrays.cov;
     for (int i = 1; i <= 3; ++i) {

@@ -170,6 +170,92 @@ TEST(WholeRunResults, ModesOfARockGivenByItsPhasesAreTheTableauAmounts) {
     EXPECT_EQ(rows[2], rows[0]);
 }
 
+// Input the program cannot use, made by one edit of a case's inputs (its own files, its shared
+// inputs and its typed answers): each run must stop with an input error that names the value
+// (and, where it comes from a file, the file) with exit code 1, never with the internal-error
+// lines.
+TEST(WholeRunInputErrors, BadValuesStopNamingThemAndTheirFile) {
+    struct Edit {
+        std::string file;
+        std::string from;
+        std::string to;
+    };
+    struct Case {
+        std::string base;
+        std::vector<Edit> edits;
+        std::vector<std::string> shown;  // texts the screen must hold
+    };
+    const std::string ax = "qv-axpseudo.txt";
+    const std::string axfile = "\"qv-axpseudo.txt\"";
+    const std::vector<Case> cases = {
+        {"m1-pseudo-modes",
+         {{ax, "py  1 1 xMgX 3", "py  -0.0 1 xMgX 3"}},
+         {"ideal-activity constant of py in g = ", axfile, "must be above 0"}},
+        {"m1-pseudo-modes",
+         {{ax, "x(g) 0.2", "x(g) 1e-4000"}},
+         {"ideal activity of alm in g = 0: a site fraction too small for its power"}},
+        {"m1-pseudo-modes",
+         {{ax, "py  1 1 xMgX 3", "py  1 1 xMgX 1000"}, {ax, "x(g) 0.2", "x(g) 0.99999"}},
+         {"ideal activity of py in g = 0"}},
+        {"m1-calctatp-isopleth",
+         {{"stdin.txt", "0.2", "1e-4000"}},
+         {"ideal activity of gr in g = 0"}},
+        {"m1-pseudo-modes",
+         {{ax, "p(py)  1 1 1 1 -1 x", "p(py)  1 1 0 1 -1 x"}},
+         {"sum of the end-member proportions of g at its starting guesses = 0", axfile}},
+        {"m1-pseudo-modes",
+         {{"qv-ds62.txt", " 0.7216 0.0051 0.0051", " 0.7216 40.14 0.0051"}},
+         {"correlation of the H of ", "\"qv-ds62.txt\": must lie between -1 and 1"}},
+        {"m9-assemblage",
+         {{"ds-xp.txt", "2 1 garnet runs", "-1 1 kysill"}},
+         {"number of reactions of experiment 1 = -1 in \"ds-xp.txt\""}},
+        {"m2-avt-solution",
+         {{"qv-axgbt.txt", "gr 0.012 0.012", "gr 1e-4000 0.012"}},
+         {"sd(a) / a of gr in gr overflows in \"qv-axgbt.txt\""}},
+        {"m2-avt-solution",
+         {{"qv-axgbt.txt", "gr 0.012 0.012", "gr 0.012 1e300"}},
+         {"sd(a) / a of gr in gr overflows in \"qv-axgbt.txt\""}},
+        {"m2-avt-solution",
+         {{"qv-axgbt.txt", "gr 0.012 0.012", "gr 0.012 1e10"}},
+         {"sd(a) / a of gr in gr = 8.3", "in \"qv-axgbt.txt\": above 1e6"}},
+        {"m2-avt-solution",
+         {{"qv-axgbt.txt", "W(py,alm) 2.5 0 0", "W(py,alm) 1e300 0 0"}},
+         {"the activity of py in g overflowed: check the a-x values of g"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.base + ": " + c.edits[0].to);
+        const fs::path source = fs::path(QV_E2E_CASES) / c.base;
+        std::map<std::string, std::string> inputs;
+        std::istringstream shared(slurp(source / "shared-inputs.txt"));
+        for (std::string name; std::getline(shared, name);) {
+            if (!name.empty()) inputs[name] = slurp(fs::path(QV_E2E_INPUTS) / name);
+        }
+        for (const auto& e : fs::directory_iterator(source)) {
+            const std::string name = e.path().filename().string();
+            if (e.is_regular_file() && name != "shared-inputs.txt") inputs[name] = slurp(e.path());
+        }
+        for (const Edit& edit : c.edits) {
+            std::string& text = inputs[edit.file];
+            const std::size_t at = text.find(edit.from);
+            ASSERT_NE(at, std::string::npos) << edit.from;
+            text.replace(at, edit.from.size(), edit.to);
+        }
+        qv::test::TempDir work;
+        for (const auto& [name, text] : inputs) spill(work.path() / name, text);
+        const std::string command = std::string("'") + QV_PROGRAM + "' < " +
+                                    (inputs.count("stdin.txt") ? "stdin.txt" : "/dev/null") +
+                                    " > screen.out 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        const std::string screen = slurp(work.path() / "screen.out");
+        for (const std::string& text : c.shown) {
+            EXPECT_NE(screen.find(text), std::string::npos) << text << "\n" << screen;
+        }
+        EXPECT_EQ(screen.find("shouldn't have happened"), std::string::npos) << screen;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, WholeRun, testing::ValuesIn(casenames()),
                          [](const testing::TestParamInfo<std::string>& param) {
                              std::string name = param.param;

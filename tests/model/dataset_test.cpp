@@ -45,9 +45,9 @@ std::string layout6(
            "\n"
            "\n"
            "  1.0\n"
-           "  1 2 3\n"
+           "  9 2 3\n"
            "  4 5\n"
-           "  6\n"
+           "  7\n"
            "\n" +
            title;
 }
@@ -279,9 +279,9 @@ TEST(Dataset, Layout6RecordsAndDerivedEntries) {
     // Covariances: (cc, aa) is file pair (1, 3) = 3; (aa, aa) = 1 for both copies.
     EXPECT_EQ(d.cov(1, 2), 3.0L);
     EXPECT_EQ(d.cov(2, 1), 3.0L);
-    EXPECT_EQ(d.cov(2, 4), 1.0L);
+    EXPECT_EQ(d.cov(2, 4), 9.0L);
     EXPECT_EQ(d.cov(3, 1), 5.0L);
-    EXPECT_EQ(d.cov(1, 1), 6.0L);
+    EXPECT_EQ(d.cov(1, 1), 7.0L);
     EXPECT_EQ(d.ds.hcovscale, 1.0L);
 }
 
@@ -299,7 +299,7 @@ TEST(Dataset, Layout7SpecialCodes) {
         "         0.5000    0.0000100    400.0\n"
         "         0.0000100   0.00     4.00  K0PP   1 2 3 4 5 6\n"
         "\n"
-        " 1.0 1 2 3\n"
+        " 1.0 4 2 3\n"
         "\n"
         "a title of 17 chr\n";
     std::string ok = base;
@@ -533,6 +533,13 @@ TEST(Dataset, NumbersOutOfSenseStopNamingTheFile) {
          "covariance of H = 1.00000e+70 in \"qv-ds6x.txt\": beyond the range of the covariances"},
         {"6x", replaced(good, "  4 5", " -4 5"), "readthermo",
          "variance of H of bbL = -4 in \"qv-ds6x.txt\": must not be negative"},
+        // a correlation outside [-1, 1] beyond the rounding of the written covariances
+        {"6x", replaced(good, "  4 5", "  4 40.14"), "readthermo",
+         "correlation of the H of bbL and cc = 7.58575 in \"qv-ds6x.txt\": must lie between -1 "
+         "and 1"},
+        {"6x", replaced(good, "  4 5\n  7", "  4 5\n  0"), "readthermo",
+         "covariance of the H of aa and cc = 3 in \"qv-ds6x.txt\": needs the variances of both "
+         "to be above 0"},
     };
     for (const FailCase& c : cases) {
         SCOPED_TRACE(c.msg);

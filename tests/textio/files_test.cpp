@@ -1,6 +1,7 @@
 #include "textio/files.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -156,6 +157,30 @@ TEST(InputBytes, ANulByteIsReadAsTheTextBackslashZeroAndNeverEchoedRaw) {
     std::string line;
     ASSERT_TRUE(f.t.console.readline(line));
     EXPECT_EQ(line, "y\\0es");
+}
+
+// Closing reports a failure of the system's close: here the descriptor was closed beneath the
+// file, found among the open descriptors of the process by the file it names.
+TEST(InFile, ACloseThatFailsIsReported) {
+    test::TempDir dir;
+    dir.write("qv-ax.txt", "g\n");
+    const std::filesystem::path file = std::filesystem::canonical(dir.path() / "qv-ax.txt");
+    InFile f;
+    ASSERT_TRUE(f.open("qv-ax.txt"));
+    int closed = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(e.path(), ec) == file) {
+            closed += ::close(std::stoi(e.path().filename().string())) == 0 ? 1 : 0;
+        }
+    }
+    ASSERT_EQ(closed, 1);
+    EXPECT_FALSE(f.close());
+    EXPECT_FALSE(f.is_open());
+    InFile g;
+    ASSERT_TRUE(g.open("qv-ax.txt"));
+    EXPECT_TRUE(g.close());
+    EXPECT_TRUE(g.close());  // closing a closed file does nothing
 }
 
 // Every kind of line end at every position of the file's blocks: lines of one character with
