@@ -72,7 +72,6 @@ ModeNorm modenorm(const Run& run, const Result& cur, int slot) {
 }  // namespace
 
 void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
-    if (ses.traceon) ses.console.write("+printmodes\n");
     const ScriptSettings& sc = run.script;
     const Result& cur = st.cur;
     const int32 set = resulttableset(run);
@@ -242,7 +241,6 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         ses.console.write(out);
     }
-    if (ses.traceon) ses.console.write("-printmodes\n");
 }
 
 void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {
