@@ -49,16 +49,18 @@ real taitnorm(const Tait& tc) {
 // where b Pth <= 1 (the run neither stops nor clamps), ln(1 + b (Pr - Pth)) with the powers of
 // 1 + b (Pr - Pth) that the volume integral and its T derivative take. Each is the value of the
 // same expression formed at the call, to the last bit.
+// Left unset when made: `taitrow` marks a row's entries unused when it forms the row, before any
+// is read, and `taitatt` sets every field of an entry it fills.
 struct TaitAtT {
-    real t = 0;
-    bool used = false;
-    real pth = 0;
-    real dpthdt = 0;
-    bool clear = false;  // b Pth <= 1
-    real lpr = 0;        // ln(1 + b (Pr - Pth))
-    real powpr = 0;      // (1 + b (Pr - Pth))^(1 - c)
-    real powpr0 = 0;     // (1 + b (Pr - Pth))^-c, once haspowpr0
-    bool haspowpr0 = false;
+    real t;
+    bool used;
+    real pth;
+    real dpthdt;
+    bool clear;   // b Pth <= 1
+    real lpr;     // ln(1 + b (Pr - Pth))
+    real powpr;   // (1 + b (Pr - Pth))^(1 - c)
+    real powpr0;  // (1 + b (Pr - Pth))^-c, once haspowpr0
+    bool haspowpr0;
 };
 
 // What the Tait volume term needs of a row alone, formed once per row: the Tait coefficients,
@@ -82,7 +84,10 @@ constexpr std::size_t ntaitrows = 64;
 
 }  // namespace
 
+// Made without clearing the rows' terms at temperatures (some 100 kB; see TaitAtT): a session's
+// first calculation does not pay for them.
 struct TaitRows {
+    TaitRows() {}  // not `= default`, which would clear them
     TaitRow rows[ntaitrows];
 };
 
