@@ -69,7 +69,6 @@ std::string runpass(Session& ses, Run& run, Calibration* cal) {
 
 void mainblock(Session& ses, Run& run, StartOptions options) {
     ses.programname = "QUORVANTIS 3.51";
-    ses.traceon = false;
     startlog(ses, ses.programname);
     ses.calcmodecode = getcalcmode(ses);
     ses.runcalcmode = modeofcode(ses.calcmodecode);
@@ -78,6 +77,8 @@ void mainblock(Session& ses, Run& run, StartOptions options) {
     }
     const bool calibration = ses.runcalcmode == calcmodetype::lsqdscalc;
     run.setup = setupofmode(ses.runcalcmode);
+    // A phase diagram run chosen in the preferences file needs the "pseudosection" keyword.
+    run.setup.script.pseudosectionmandatory = ses.prefs.prefscalcmode == 1;
     initglobals(ses, run);
     std::unique_ptr<Calibration> cal;
     if (calibration) cal = lsqdsalloc(ses, run);

@@ -273,7 +273,7 @@ void writeemfile(Session& ses, Calibration& cal) {
     std::string filename;
     std::string namepart = cal.prefs.emsuffix + "-i.txt";
     if (namepart.size() > 22) namepart.resize(22);
-    openwrite(ses, filename, "ds-em", namepart, out);
+    openwrite(filename, "ds-em", namepart, out);
     std::string text;
     auto line = [&](const std::string& s) { text += s + "\n"; };
     const bool old = cal.dsmode == 5;

@@ -20,7 +20,8 @@ namespace qv {
 
 SetupOptions calibrationsetup() {
     SetupOptions o;
-    o.script = ScriptOptions{.utilityrun = false, .calctypemax = 0, .lnaonly = false};
+    o.script = ScriptOptions{
+        .utilityrun = false, .calctypemax = 0, .lnaonly = false, .mandatorychecks = false};
     o.calibration = true;
     o.clearcolours = false;
     o.phaseinfochannels = icmask;
@@ -48,7 +49,6 @@ void dolsqds(Session& ses, Run& run, Calibration& cal) {
         promptcontrol(ses, "effectively fix \"good\" equilibria", p.tighten);
     }
     readscripts(ses, run.files, run.script, run.windows, false, run.setup.script);
-    ses.prefs.notlsqdsflag = false;
     int16 n = 0;
     promptinteger(ses, "number of iterations ", n);
     if (n < 1) {

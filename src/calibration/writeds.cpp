@@ -44,7 +44,7 @@ void writeds(Session& ses, Calibration& cal, bool numericalon, bool hqzon) {
     std::string filename;
     std::string namepart = cal.prefs.qvdssuffix + ".txt";
     if (namepart.size() > 22) namepart.resize(22);
-    openwrite(ses, filename, "qv-ds", namepart, out);
+    openwrite(filename, "qv-ds", namepart, out);
     putstr(ses, 1, "writing data to \"" + filename + "\"", 1, screenlogmask);
     // The dataset reader takes the layout from the character after "qv-ds".
     const char tag = filename.size() > 5 ? filename[5] : ' ';

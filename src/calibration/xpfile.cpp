@@ -12,6 +12,7 @@
 #include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "thermo/ordering.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv {
 namespace {
@@ -408,7 +409,8 @@ void readoxcal(Session& ses, Calibration& cal, CalibReader& rd) {
         o.h298 = o.hmeas;
         if (o.tmeas > 298.2L) {
             for (int k = 1; k <= o.n; ++k) {
-                o.h298 += o.coef[k] * heatcontent(cal.tda[o.ix[k]], cal.dsmode, o.tmeas);
+                o.h298 +=
+                    o.coef[k] * heatcontent(thermowork(ses), cal.tda[o.ix[k]], cal.dsmode, o.tmeas);
             }
         }
         // A measured sd of zero is taken as 0.001 kJ, as for direct calorimetry.
@@ -558,7 +560,7 @@ std::string reactiontext(const Calibration& cal, const Fixed1<int16, maxlist>& c
     return text;
 }
 
-real heatcontent(const tdrec& t, int16 /*dsmode*/, real T) {
+real heatcontent(ThermoWork& w, const tdrec& t, int16 /*dsmode*/, real T) {
     constexpr real tr = 298.15L;
     real h = t.cpa * (T - tr) + 0.5L * t.cpb * (T * T - 88893.4225L) - t.cpc * (1 / T - 1 / tr) +
              2 * t.cpd * (std::sqrt(T) - std::sqrt(tr));
@@ -572,7 +574,7 @@ real heatcontent(const tdrec& t, int16 /*dsmode*/, real T) {
         }
     }
     if (t.odn > 0) {
-        const real q = bisectx(t.odn, T, t.od1, t.od3, t.odf);
+        const real q = bisectx(w, t.odn, T, t.od1, t.od3, t.odf);
         h += t.od1 + q * (t.od3 - t.od1) - t.od3 * q * q;
     }
     return h;

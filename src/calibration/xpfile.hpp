@@ -9,6 +9,7 @@
 #include "model/run.hpp"
 #include "textio/infile.hpp"
 #include "textio/session.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv {
 
@@ -17,7 +18,7 @@ namespace qv {
 std::string reactiontext(const Calibration& cal, const Fixed1<int16, maxlist>& coef,
                          const Fixed1<int16, maxlist>& ix, int16 n);
 // Heat content (kJ) of end-member t between 298.15 K and T.
-real heatcontent(const tdrec& t, int16 dsmode, real T);
+real heatcontent(ThermoWork& w, const tdrec& t, int16 dsmode, real T);
 // Reads the open experimental data file (the end-member file has been read).
 void readxpfile(Session& ses, const Run& run, Calibration& cal, InFile& f,
                 std::string_view filename = {});

@@ -90,12 +90,9 @@ void setupxpphases(Session& ses, Run& run, Calibration& cal, int16 k) {
     ds.nem = e.nlist;
     makeoxides(run);
     makeemc(run);
-    // The a-x summary of the calibration's phases was written when they were read.
-    const int16 runcount = ses.runcount;
-    ses.runcount = 0;
-    // The experiment's made end-members are built as in the other calculations.
-    lsqds(ses, run, /*calibrationmakes=*/false);
-    ses.runcount = runcount;
+    // The experiment's made end-members are built as in the other calculations; the a-x summary
+    // of the calibration's phases was written when they were read.
+    lsqds(ses, run, /*calibrationmakes=*/false, /*phaseinfo=*/false);
 }
 
 empvector xpactivities(const ptype1& ph, const eqvector& x, real p, real t) {

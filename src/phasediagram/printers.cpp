@@ -20,10 +20,6 @@ bool yes(controlboolean cb) {
     return cb == controlboolean::yes;
 }
 
-void trace(Session& ses, const char* text) {
-    if (ses.traceon) ses.console.write(std::string(text) + "\n");
-}
-
 // A part of the uncertainty of a variable in the rows "h", "w" and "b".
 enum class SdRow { h, w, b, sd };
 
@@ -180,7 +176,6 @@ void printresulttable(Session& ses, Run& run, PdRun& pd, SolveState& st) {
 }
 
 void printresult(Session& ses, Run& run, PdRun& pd, SolveState& st) {
-    trace(ses, "+printresult");
     const ScriptSettings& sc = run.script;
     const bool modes = st.cur.nmodesteps > 0;
     if (yes(sc.lsqdscb)) {
@@ -210,7 +205,6 @@ void printresult(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         if (yes(sc.printxyzcb)) printresultguesses(ses, run, pd, st);
     }
-    trace(ses, "-printresult");
 }
 
 void printmorestuff(Session& ses, Run& run, PdRun& pd, SolveState& st) {

@@ -295,7 +295,6 @@ void oxidesection(Session& ses, const PdRun& pd, const SolveState& st) {
 }  // namespace
 
 void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
-    if (ses.traceon) ses.console.write("+printic\n");
     const ScriptSettings& sc = run.script;
     const Result& cur = st.cur;
     const int d = yes(sc.morepreccb) ? 8 : 5;
@@ -369,11 +368,9 @@ void printic(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             addfixed(d, d + 8, l, ph.props.gem[k]);
             addfixed(d, d + 8, l, ph.props.rtlna[k]);
         });
-    if (ses.traceon) ses.console.write("-printic\n");
 }
 
 void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
-    if (ses.traceon) ses.console.write("+printicvorla\n");
     const ScriptSettings& sc = run.script;
     const Result& cur = st.cur;
     const bool dogmin = sc.dogminon;
@@ -451,7 +448,6 @@ void printicvorla(Session& ses, Run& run, PdRun& pd, SolveState& st) {
             addstr(intfracstr(ph.props.gem[k], 8), 17, l);
             addstr(intfracstr(ph.props.rtlna[k], 8), 16, l);
         });
-    if (ses.traceon) ses.console.write("-printicvorla\n");
 }
 
 }  // namespace qv

@@ -73,7 +73,6 @@ ModeNorm modenorm(const Run& run, const Result& cur, int slot) {
 
 // Kept whole: one printed block whose lines share the mode uncertainties formed at its start.
 void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
-    if (ses.traceon) ses.console.write("+printmodes\n");
     const ScriptSettings& sc = run.script;
     const Result& cur = st.cur;
     const int32 set = resulttableset(run, pd);
@@ -256,7 +255,6 @@ void printmodes(Session& ses, Run& run, PdRun& pd, SolveState& st) {
         }
         ses.console.write(out);
     }
-    if (ses.traceon) ses.console.write("-printmodes\n");
 }
 
 void printactivityrow(Session& ses, Run&, PdRun&, SolveState& st) {

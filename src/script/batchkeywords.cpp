@@ -457,7 +457,6 @@ void montecarlo(ScriptReader& r, bool ds190) {
         s.debuglev = 0;
     }
     if (s.debuglev == 0) s.printxyzcb = controlboolean::no;
-    ses.prefs.notlsqdsflag = true;
     s.vexlatcb = controlboolean::no;
     putstr(ses, 0, "", 1, screenmask);
 }

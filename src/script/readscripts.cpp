@@ -58,16 +58,16 @@ void explainmissing(Session& ses, std::initializer_list<const char*> text) {
     formattext(ses, lines);
 }
 
-void mandatorychecks(Session& ses, const ScriptSettings& s, bool utilityrun) {
+void mandatorychecks(Session& ses, const ScriptSettings& s, const ScriptOptions& opt) {
     ses.prefs.missingscripts = 0;
-    if (ses.prefs.prefscalcmode == 9 || s.utilityconvertrun) return;
+    if (!opt.mandatorychecks || s.utilityconvertrun) return;
     if (ses.prefs.axfilesuffix.empty()) {
         explainmissing(ses, {") new in ro350, the \"axfile\" script is mandatory, followed by the "
                              "suffix to the name ",
                              "of the axfile. So, if the axfile is called \"qv-blahblah\", the "
                              "script to use is \"axfile blahblah\""});
     }
-    if (!utilityrun && s.nwithphases == 0) {
+    if (!opt.utilityrun && s.nwithphases == 0) {
         explainmissing(
             ses,
             {") new in ro350, the \"with\" script is mandatory, followed by the list of phases "
@@ -90,7 +90,7 @@ void mandatorychecks(Session& ses, const ScriptSettings& s, bool utilityrun) {
              "of the effective invariants are calculated in terms of a line in PTx. Ditto for "
              "Px diagrams"});
     }
-    if (!s.pseudogiven && ses.prefs.prefscalcmode == 1) {
+    if (!s.pseudogiven && opt.pseudosectionmandatory) {
         explainmissing(
             ses,
             {") new in ro350, the \"pseudosection\" script is mandatory, either just \"pseudo- "
@@ -156,7 +156,7 @@ void closingchecks(ScriptReader& r, InFile& scriptfile, bool ds190) {
     Session& ses = r.ses;
     ScriptSettings& s = r.s;
     s.utilityconvertrun = r.opt.utilityrun && s.utilitycode == 1;
-    mandatorychecks(ses, s, r.opt.utilityrun);
+    mandatorychecks(ses, s, r.opt);
     reportproblems(ses, "add mandatory scripts to scriptfile");
     scriptfile.close();
     s.scriptopen = false;
@@ -181,7 +181,6 @@ void closingchecks(ScriptReader& r, InFile& scriptfile, bool ds190) {
         s.vexlatcb = controlboolean::no;
     }
     if (s.lsqdscb == controlboolean::yes) s.projectioncb = controlboolean::no;
-    if (!ds190) ses.prefs.notlsqdsflag = true;
     s.xco2figure = s.figuretype == 1 || s.figuretype == 2;
 }
 

@@ -17,6 +17,11 @@ struct ScriptOptions {
     bool utilityrun = false;
     int16 calctypemax = 0;  // highest code after "calctype" (rock 2, reaction diagrams 5; 0: none)
     bool lnaonly = true;    // activities are set by "lna" alone: "seta" and "setloga" refused
+    // The mandatory keywords are checked and explained (a calibration run needs none).
+    bool mandatorychecks = true;
+    // "pseudosection" is among them: a phase diagram run chosen by the preferences file
+    // ("calcmode 1"); one chosen at the prompt may leave it out.
+    bool pseudosectionmandatory = false;
 };
 
 // Reads the run's script (the file `startout` opened on the first run; on later runs it is

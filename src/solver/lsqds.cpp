@@ -80,14 +80,16 @@ struct Lsqds {
     Fixed1<DependentRow, maxem> dep;
     int16 ndep = 0;
     bool calibrationmakes;  // made end-members built by the calibration
+    bool phaseinfo;         // the a-x summary of every solution phase is written
 
-    Lsqds(Session& s, Run& r, bool calmakes)
+    Lsqds(Session& s, Run& r, bool calmakes, bool info)
         : ses(s),
           run(r),
           ds(r.dataset),
           td(*r.arrays.td),
           cov(*r.arrays.cov),
-          calibrationmakes(calmakes) {}
+          calibrationmakes(calmakes),
+          phaseinfo(info) {}
 
     int16 dspos(const std::string& name) {
         int16 pos = 0;
@@ -403,7 +405,7 @@ struct Lsqds {
         ds.nem = tab.ntotal;
         ds.nrxem = tab.ntotal;
         finishcov();
-        if (ses.runcount == 1) {
+        if (phaseinfo) {
             for (int16 p = 1; p <= run.nss; ++p) printphaseinfo(ses, run, p);
         }
     }
@@ -419,11 +421,11 @@ struct Lsqds {
 }  // namespace
 
 void lsqds(Session& ses, Run& run) {
-    lsqds(ses, run, run.setup.calibration);
+    lsqds(ses, run, run.setup.calibration, ses.runcount == 1);
 }
 
-void lsqds(Session& ses, Run& run, bool calibrationmakes) {
-    auto work = std::make_unique<Lsqds>(ses, run, calibrationmakes);
+void lsqds(Session& ses, Run& run, bool calibrationmakes, bool phaseinfo) {
+    auto work = std::make_unique<Lsqds>(ses, run, calibrationmakes, phaseinfo);
     work->doall();
 }
 

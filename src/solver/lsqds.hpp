@@ -24,9 +24,10 @@ namespace qv {
 // for" line before its two make-action stops.
 void lsqds(Session& ses, Run& run);
 // The same with the made end-members built by the calibration (`calibrationmakes`) or as in
-// the other calculations, whatever the run's calibration switch says: the phases of one
-// experiment are made as a phase diagram run makes them.
-void lsqds(Session& ses, Run& run, bool calibrationmakes);
+// the other calculations, whatever the run's calibration switch says (the phases of one
+// experiment are made as a phase diagram run makes them), and the a-x summary of the solution
+// phases written when `phaseinfo` says so, whatever the pass.
+void lsqds(Session& ses, Run& run, bool calibrationmakes, bool phaseinfo);
 
 // The later-layer steps of `extractem` for the rock calculations, reaction diagrams and
 // utilities: `lsqds`, then the activity table at the P-T for a-x, which also becomes the current

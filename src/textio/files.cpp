@@ -25,7 +25,7 @@ std::string firstword(std::string_view s) {
 void openchannel(Session& ses, int channel, std::string_view suffix) {
     std::string name;
     auto& file = ses.ch.files[static_cast<std::size_t>(channel)];
-    openwrite(ses, name, "", suffix, file);
+    openwrite(name, "", suffix, file);
     ses.ch.activechannels |= int32{1} << channel;
     ses.ch.used[static_cast<std::size_t>(channel)] = false;
 }
@@ -45,7 +45,6 @@ void startlog(Session& ses, std::string_view name) {
     ses.tables.ordinals[2] = "2nd";
     ses.tables.ordinals[3] = "3rd";
     for (int k = 4; k <= 400; ++k) ses.tables.ordinals[k] = (realstr(k) + "th").substr(0, 5);
-    for (int i = 0; i <= 30; ++i) ses.tables.bittable[static_cast<std::size_t>(i)] = int32{1} << i;
 
     ses.progbanner = std::string(name).substr(0, maxwordlength);
     ses.ch.activechannels = screenmask;
@@ -118,17 +117,15 @@ void promptdatafile(Session& ses, std::string& filename, std::string_view prefix
             bomb("promptdatafile", "expecting a suffix for data filename", yourfault);
     }
     filename = std::string(prefix) + suffix + ".txt";
-    ses.lastfilename = filename;
     if (!f.open(filename)) {
         putstr(ses, 1, "cannot locate file " + quoted(filename), 1, screensummarylogmask);
         bomb("promptdatafile", "datafile needed", yourfault);
     }
 }
 
-void openwrite(Session& ses, std::string& filename, std::string_view prefix,
-               std::string_view suffix, OutFile& f) {
+void openwrite(std::string& filename, std::string_view prefix, std::string_view suffix,
+               OutFile& f) {
     filename = std::string(prefix) + std::string(suffix);
-    ses.lastfilename = filename;
     if (f.f != nullptr) std::fclose(f.f);
     f.f = std::fopen(filename.c_str(), "wb");
     if (f.f == nullptr) bomb("openwrite", "can't create file " + quoted(filename), yourfault);

@@ -35,8 +35,7 @@ void showelapsed(Session& ses);
 void promptdatafile(Session& ses, std::string& filename, std::string_view prefix,
                     std::string& suffix, std::string_view kind, InFile& f);
 // Creates prefix + suffix for writing.
-void openwrite(Session& ses, std::string& filename, std::string_view prefix,
-               std::string_view suffix, OutFile& f);
+void openwrite(std::string& filename, std::string_view prefix, std::string_view suffix, OutFile& f);
 // One line of a text file split into words; a read error is fatal.
 void rstrings(Session& ses, InFile& f, strings& words, int16& n);
 // `rstrings`, dropping the comment (from a word beginning with "%") when `stopatcomment`.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "base/fixed.hpp"
@@ -12,6 +13,8 @@
 #include "textio/console.hpp"
 
 namespace qv {
+
+struct ThermoWork;  // thermo/thermowork.hpp
 
 // Output channels by bit: 0 screen, 1 te (not implemented), 2 summary, 3 log, 4 detailed
 // results ("ic"), 5 a-x information ("it"), 6 drawing-program input ("vx"), 7 csv, 8 second
@@ -57,7 +60,6 @@ struct Preferences {
     std::string axfilesuffix;      // the a-x file word (script "axfile")
     bool monitorheapon = false;
     int16 prefscalcmode = -1;
-    bool notlsqdsflag = true;
     int16 scriptproblems = 0;
     int16 missingscripts = 0;
 };
@@ -66,7 +68,6 @@ struct Preferences {
 struct StartupTables {
     real macheps = 0;
     Fixed1<std::string, 400> ordinals;  // "1st", "2nd", "3rd", "4th", ...
-    std::array<int32, 31> bittable{};   // 2^i for i = 0..30
 };
 
 // The three seeds of the Wichmann-Hill generator.
@@ -94,16 +95,18 @@ struct Session {
     int32 heapsize = 0;        // bytes held by the tracked global arrays
 
     bool autoexiton = false;  // no questions at the end of a pass or of the process
-    bool traceon = false;
-    int16 calcmodecode = 0;  // menu code of the calculation mode
+    int16 calcmodecode = 0;   // menu code of the calculation mode
     // Chosen once at start-up, for every pass; read by the main block and the calculations'
     // drivers only, which pass what it decides below them as options.
     calcmodetype runcalcmode = calcmodetype::nlecalc;
     int16 runcount = 0;
     std::string morequestion;
 
-    std::string lastfilename;  // name of the file last located or opened
-    bool stopping = false;     // set while a fatal stop is being reported
+    bool stopping = false;  // set while a fatal stop is being reported
+
+    // The working tables of the thermodynamic calculations (`thermowork`, made on first use):
+    // held here because every calculation reaches them through the session it is handed.
+    std::shared_ptr<ThermoWork> thermowork;
 };
 
 }  // namespace qv

@@ -17,6 +17,7 @@
 #include "textio/prompts.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/realbits.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv {
 
@@ -381,10 +382,12 @@ void aqueousform(Session& ses, const CalcaTables& tab, VolumeMemo& memo, MixMode
 
 using SfDerivs = Fixed1<Fixed1<real, maxssvars>, maxsf>;  // [site fraction][variable]
 
+}  // namespace
+
 // The derivatives of one phase's site fractions and proportions by its variables. `calca` fills
 // the entries of a phase (1..nsf or 1..nem by 1..nvar) before it reads them, so one copy, never
-// cleared, serves every call of the process (a call is never nested in another); setting up 11 kB
-// afresh for each phase of each evaluation of the equations would cost more than the phase.
+// cleared, serves every call of the session (a call nested in another stops the run); setting up
+// 11 kB afresh for each phase of each evaluation of the equations would cost more than the phase.
 struct CalcaScratch {
     SfVector sf;  // the site fractions of the phase at hand, when `calca` forms them
     SfDerivs dsf;
@@ -394,13 +397,16 @@ struct CalcaScratch {
     // derivative that `excess` reads after it, so the 10 kB are not cleared for each phase.
     MixModel mm;
     ExcessTerms excess;  // of the end-member at hand of a non-ideal phase
-    // Fluid species volumes of recent P-T: process-wide, as they depend on their arguments only.
+    // Fluid species volumes of recent P-T, kept from call to call: they depend on their
+    // arguments only.
     VolumeMemo volumes;
 };
 
-CalcaScratch& calcascratch() {
-    static const std::unique_ptr<CalcaScratch> s = std::make_unique<CalcaScratch>();
-    return *s;
+namespace {
+
+CalcaScratch& calcascratch(ThermoWork& w) {
+    if (!w.calca) w.calca = std::make_shared<CalcaScratch>();
+    return *w.calca;
 }
 
 // The value of one linear factor, formed as `evalexpr` forms it.
@@ -490,7 +496,9 @@ CalcaTables calcatables(const Run& run, const CrossRefs& xref) {
 void calca(Session& ses, const CalcaTables& tab, const eqvector& x, bool dopt, bool dox,
            ActivityDerivatives& d, CalcaOut& out, real p, real t,
            const SsSiteFractions* sitefractions) {
-    CalcaScratch& scratch = calcascratch();
+    ThermoWork& work = thermowork(ses);
+    const ScratchHold hold(work.calcainuse, "calca");
+    CalcaScratch& scratch = calcascratch(work);
     for (int k = 1; k <= tab.nem; ++k) {
         out.emactivity[k] = 1;
         out.emactivitysd[k] = 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "base/fatal.hpp"
@@ -9,6 +10,7 @@
 #include "textio/numfmt.hpp"
 #include "textio/session.hpp"
 #include "thermo/gem.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv {
 
@@ -112,7 +114,7 @@ FluidState cork_pure(bool h2o, real p, real t) {
 }
 
 FluidState sp_pure(Session& ses, bool co2, real p, real t) {
-    const SpCoefficients k = spcoefficients(co2, p, t);
+    const SpCoefficients k = spcoefficients(thermowork(ses), co2, p, t);
     return doSP(ses, k, 1000 * p, t);
 }
 
@@ -191,14 +193,18 @@ SpCoefficients spcoefficientsat(bool co2, real t) {
 
 // The coefficients depend on t alone (the volume bound aside): those of the recent temperatures
 // are kept by slot, each the value formed at the call, to the bit.
-SpCoefficients spcoefficients(bool co2, real p, real t) {
+struct SpCoefficientsKept {
     struct Kept {
         real t = 0;
         bool used = false;
         SpCoefficients k;
     };
-    thread_local Kept kept[2][temperatureslots];
-    Kept& e = kept[co2 ? 1 : 0][temperatureslot(t)];
+    Kept kept[2][temperatureslots];  // [CO2][slot]
+};
+
+SpCoefficients spcoefficients(ThermoWork& w, bool co2, real p, real t) {
+    if (!w.spcoefficients) w.spcoefficients = std::make_shared<SpCoefficientsKept>();
+    SpCoefficientsKept::Kept& e = w.spcoefficients->kept[co2 ? 1 : 0][temperatureslot(t)];
     if (!(e.used && e.t == t && (t != 0 || std::signbit(t) == std::signbit(e.t)))) {
         e.t = t;
         e.used = true;
@@ -211,18 +217,6 @@ SpCoefficients spcoefficients(bool co2, real p, real t) {
         k.vmax = 100 * (rcm3 * t / (1000 * p)) + 60;
     }
     return k;
-}
-
-real spresidual(const SpCoefficients& k, real v, real pbar, real t) {
-    const real* c = k.c;
-    const real rho = 1 / v;
-    const real r2 = rho * rho;
-    const real dd = c[2] + rho * (c[3] + rho * (c[4] + rho * (c[5] + rho * c[6])));
-    return rcm3 * t *
-               (rho + c[1] * r2 -
-                r2 * (c[3] + rho * (2 * c[4] + rho * (3 * c[5] + rho * 4 * c[6]))) / (dd * dd) +
-                c[7] * r2 * std::exp(-c[8] * rho) + c[9] * r2 * std::exp(-c[10] * rho)) -
-           pbar;
 }
 
 real splnf(const SpCoefficients& k, real v, real pbar, real t) {

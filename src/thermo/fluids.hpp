@@ -8,6 +8,7 @@
 namespace qv {
 
 struct Session;
+struct ThermoWork;
 
 // State of a pure fluid: v in kJ/kbar, rtlnf = R T ln f in kJ/mol with f in bar (1 bar of the
 // pure gas is the standard state).
@@ -44,9 +45,8 @@ struct SpCoefficients {
     real vmax = 0;
     bool co2 = false;
 };
-SpCoefficients spcoefficients(bool co2, real p, real t);
-// The Sterner-Pitzer pressure residual (bar) at molar volume v (cm3) and pressure pbar.
-real spresidual(const SpCoefficients& k, real v, real pbar, real t);
+// Those of recent temperatures are kept in `w`.
+SpCoefficients spcoefficients(ThermoWork& w, bool co2, real p, real t);
 // ln f (f in bar) at volume v (cm3).
 real splnf(const SpCoefficients& k, real v, real pbar, real t);
 // Volume (kJ/kbar) and R T ln f of the Sterner-Pitzer equation at pbar (bar) and t. Every root

@@ -9,6 +9,7 @@
 #include "thermo/fluidterms.hpp"
 #include "thermo/heatcapacity.hpp"
 #include "thermo/ordering.hpp"
+#include "thermo/thermowork.hpp"
 #include "thermo/volume.hpp"
 
 namespace qv {
@@ -27,11 +28,12 @@ real gem(Session& ses, const GemSettings& gs, const tdvector& row, std::string_v
     const bool einstein = gs.dsmode == 7 && row[31] >= 2.5L && row[31] < 5.5L;
     const bool melt = !name.empty() && name.back() == 'L';
 
+    ThermoWork& w = thermowork(ses);
     EinsteinTerms cpv;
     if (einstein) {
         cpv = geinstein(gs, row, name, p, t);
     } else {
-        cpv.gcp = gcp_ordinary(row, t);
+        cpv.gcp = gcp_ordinary(w, row, t);
         cpv.gv = gv_solid(ses, gs, row, name, melt, p, t);
     }
     // Summed term by term in this order, so that the last bits stay those of earlier versions.
@@ -39,7 +41,7 @@ real gem(Session& ses, const GemSettings& gs, const tdvector& row, std::string_v
     g += cpv.gcp;
     g += cpv.gv;
     g += gfluid(ses, gs, row, name, p, t);
-    g += gorder(gs, row, name, p, t, order);
+    g += gorder(w, gs, row, name, p, t, order);
     g += gchannel(ses, gs, row, name, p, t);
     g += gaqueous(ses, gs, row, name, p, t);
     if (!std::isfinite(g)) {

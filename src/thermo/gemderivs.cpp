@@ -9,6 +9,7 @@
 #include "thermo/fluidterms.hpp"
 #include "thermo/heatcapacity.hpp"
 #include "thermo/ordering.hpp"
+#include "thermo/thermowork.hpp"
 #include "thermo/volume.hpp"
 
 namespace qv {
@@ -98,14 +99,15 @@ GTerm gem_derivs(Session& ses, const GemSettings& gs, const tdvector& row, std::
     const bool einstein = gs.dsmode == 7 && row[31] >= 2.5L && row[31] < 5.5L;
     const bool melt = !name.empty() && name.back() == 'L';
     const bool channel = name == "crd" || name == "fcrd";
+    ThermoWork& w = thermowork(ses);
     GTerm gv, gord;
     if (einstein || channel || row[17] != 0 ||
-        !gv_solid_derivs(gs, row, name, melt, p, t, gv, need.p, need.t) ||
-        !gorder_derivs(gs, row, p, t, order, gord)) {
+        !gv_solid_derivs(w, gs, row, name, melt, p, t, gv, need.p, need.t) ||
+        !gorder_derivs(w, gs, row, p, t, order, gord)) {
         return gem_differenced(ses, gs, row, name, p, t, order, need);
     }
     ++ses.gemcount;
-    const GTerm cp = gcp_ordinary_derivs(row, t);
+    const GTerm cp = gcp_ordinary_derivs(w, row, t);
     const GTerm gf = gfluid_derivs(ses, gs, row, name, p, t, need);
     // Summed in the order of gem, so that G is the same to the last bit (the channel and aqueous
     // terms are 0 here).

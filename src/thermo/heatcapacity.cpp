@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "thermo/gem.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv {
 
@@ -27,9 +28,17 @@ struct TTerms {
     real dinvsq = 0;  // 1/t^1/2 - 1/Tr^1/2
 };
 
-const TTerms& tterms(real t) {
-    thread_local TTerms kept[temperatureslots];
-    TTerms& k = kept[temperatureslot(t)];
+}  // namespace
+
+struct HeatCapacityKept {
+    TTerms kept[temperatureslots];
+};
+
+namespace {
+
+const TTerms& tterms(ThermoWork& w, real t) {
+    if (!w.heatcapacity) w.heatcapacity = std::make_shared<HeatCapacityKept>();
+    TTerms& k = w.heatcapacity->kept[temperatureslot(t)];
     if (k.used && k.t == t && (t != 0 || std::signbit(t) == std::signbit(k.t))) return k;
     const real sqt = std::sqrt(t);
     k.t = t;
@@ -46,13 +55,13 @@ const TTerms& tterms(real t) {
 
 }  // namespace
 
-real gcp_ordinary(const tdvector& row, real t) {
-    return gcp_ordinary_derivs(row, t).g;
+real gcp_ordinary(ThermoWork& w, const tdvector& row, real t) {
+    return gcp_ordinary_derivs(w, row, t).g;
 }
 
-GTerm gcp_ordinary_derivs(const tdvector& row, real t) {
+GTerm gcp_ordinary_derivs(ThermoWork& w, const tdvector& row, real t) {
     const real a = row[4], b = row[5], c = row[6], d = row[7];
-    const TTerms& e = tterms(t);
+    const TTerms& e = tterms(w, t);
     const real dh = a * e.dt + b / 2 * e.dt2 - c * e.dinv + 2 * d * e.dsq;
     const real ds = a * e.ln + b * e.dt - c / 2 * e.dinv2 - 2 * d * e.dinvsq;
     // dH/dT = Cp = T dS/dT, so dG/dT is -S alone.

@@ -7,9 +7,12 @@
 
 namespace qv {
 
-// G (kJ) of Cp = a + bT + c/T^2 + d/sqrt(T) (rows 4-7) integrated from Tr to t (K).
-real gcp_ordinary(const tdvector& row, real t);
+struct ThermoWork;
+
+// G (kJ) of Cp = a + bT + c/T^2 + d/sqrt(T) (rows 4-7) integrated from Tr to t (K); the terms of
+// recent temperatures are kept in `w`.
+real gcp_ordinary(ThermoWork& w, const tdvector& row, real t);
 // The same G (the same value to the last bit) with its T derivative, minus the entropy integral.
-GTerm gcp_ordinary_derivs(const tdvector& row, real t);
+GTerm gcp_ordinary_derivs(ThermoWork& w, const tdvector& row, real t);
 
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/convert.hpp"
+#include "thermo/thermowork.hpp"
 #include "thermo/volume.hpp"
 
 namespace qv {
@@ -73,22 +74,59 @@ struct HalvingLogs {
     bool haveend[2] = {};
 };
 
-HalvingLogs& halvinglogs(int n, real f) {
+// The halving logarithms of the last few (n, f).
+struct HalvingLogsKept {
     struct Kept {
         int n = 0;
         real f = 0;
         std::unique_ptr<HalvingLogs> logs;
     };
-    constexpr int nkept = 6;
-    thread_local Kept kept[nkept];
-    thread_local int next = 0;
-    for (Kept& k : kept) {
+    static constexpr int nkept = 6;
+    Kept kept[nkept];
+    int next = 0;
+};
+
+// The configurational terms x ln(x/c) of the Bragg-Williams entropy at order fraction q: they
+// depend on n and q alone, and the order fractions are points of the halving tree, which a
+// search along a line or the differences of G meet again and again, so they are kept by slot
+// (from the bits of q). Each is the value formed at the call, to the bit.
+struct BwLogs {
+    real l1, l2, l3, l4;
+};
+
+struct BwLogsKept {
+    struct Kept {
+        real n = 0, q = 0;
+        BwLogs l{};
+        bool used = false;
+    };
+    static constexpr int slots = 256;
+    Kept kept[slots];
+};
+
+}  // namespace
+
+struct OrderingKept {
+    HalvingLogsKept halvings;
+    BwLogsKept bw;
+};
+
+namespace {
+
+OrderingKept& orderingkept(ThermoWork& w) {
+    if (!w.ordering) w.ordering = std::make_shared<OrderingKept>();
+    return *w.ordering;
+}
+
+HalvingLogs& halvinglogs(ThermoWork& w, int n, real f) {
+    HalvingLogsKept& h = orderingkept(w).halvings;
+    for (HalvingLogsKept::Kept& k : h.kept) {
         if (k.logs && k.n == n && k.f == f && (f != 0 || std::signbit(k.f) == std::signbit(f))) {
             return *k.logs;
         }
     }
-    Kept& k = kept[next];
-    next = (next + 1) % nkept;
+    HalvingLogsKept::Kept& k = h.kept[h.next];
+    h.next = (h.next + 1) % HalvingLogsKept::nkept;
     k.n = n;
     k.f = f;
     k.logs = std::make_unique<HalvingLogs>();
@@ -217,10 +255,10 @@ real bisectfunc(int n, real t, real dg, real w, real f, real x) {
 // is within 0.001 kJ of 0. The logarithms at the points of the halvings are kept from the calls
 // before (HalvingLogs), so that a halving costs a few operations in double precision; the
 // halvings, and so the result, are those of evaluating bisectfunc in extended precision.
-real bisectx(int n, real t, real dg, real w, real f) {
+real bisectx(ThermoWork& work, int n, real t, real dg, real w, real f) {
     constexpr real xlo = 1e-7L;
     constexpr real xhi = 0.9999999L;
-    const BisectDecider decide{n, t, dg, w, f, &halvinglogs(n, f)};
+    const BisectDecider decide{n, t, dg, w, f, &halvinglogs(work, n, f)};
     // The end 0.9999999 decides first, the value at 1e-7 is not needed when it does.
     const real fhi = decide(xhi, HalvingLogs::hinode);
     if (fhi > 0) return xhi;
@@ -326,28 +364,14 @@ real bisectx(int n, real t, real dg, real w, real f) {
 
 namespace {
 
-// The configurational terms x ln(x/c) of the Bragg-Williams entropy at order fraction q: they
-// depend on n and q alone, and the order fractions are points of the halving tree, which a
-// search along a line or the differences of G meet again and again, so they are kept by slot
-// (from the bits of q). Each is the value formed at the call, to the bit.
-struct BwLogs {
-    real l1, l2, l3, l4;
-};
-
 bool samebits(real a, real b) {
     return a == b && (a != 0 || std::signbit(a) == std::signbit(b));
 }
 
-BwLogs bwlogs(real n, real q) {
-    struct Kept {
-        real n = 0, q = 0;
-        BwLogs l{};
-        bool used = false;
-    };
-    constexpr int slots = 256;
-    thread_local Kept kept[slots];
+BwLogs bwlogs(ThermoWork& w, real n, real q) {
+    static_assert(BwLogsKept::slots == 256);  // the 8 bits of the shift below
     const auto bits = std::bit_cast<std::uint64_t>(static_cast<double>(q));
-    Kept& k = kept[(bits * 0x9e3779b97f4a7c15ULL) >> 56];
+    BwLogsKept::Kept& k = orderingkept(w).bw.kept[(bits * 0x9e3779b97f4a7c15ULL) >> 56];
     if (k.used && samebits(k.n, n) && samebits(k.q, q)) return k.l;
     k.n = n;
     k.q = q;
@@ -359,14 +383,15 @@ BwLogs bwlogs(real n, real q) {
 
 // Bragg-Williams G at order fraction q with its partial derivatives at fixed q; nbw is row 24
 // rounded.
-GTerm braggwilliams_terms(const tdvector& row, int16 nbw, real q, real p, real t) {
+GTerm braggwilliams_terms(ThermoWork& work, const tdvector& row, int16 nbw, real q, real p,
+                          real t) {
     const real dh = row[20], dv = row[21], w = row[22], wv = row[23];
     const real n = static_cast<real>(nbw);
     const real f = row[25];
     const real a = dh + p * dv;
     const real b = w + p * wv;
     const real hod = a + q * ((w - dh) + p * (wv - dv)) - b * q * q;
-    const BwLogs l = bwlogs(n, q);
+    const BwLogs l = bwlogs(work, n, q);
     const real sod = f >= 0 ? -rgas * f * (l.l1 + l.l3 + l.l2 + l.l4) / (n + 1)
                             : -rgas * (l.l1 + l.l2 - f * (l.l3 + l.l4)) / (n + 1);
     return {hod - t * sod, dv + q * (wv - dv) - wv * q * q, -sod};
@@ -377,34 +402,34 @@ int16 bwsites(const GemSettings& gs, const tdvector& row) {
     return gs.ds190 || row[24] == 0 ? 0 : round16(row[24]);
 }
 
-real bw_q(const tdvector& row, int16 nbw, real p, real t, OrderState order) {
+real bw_q(ThermoWork& w, const tdvector& row, int16 nbw, real p, real t, OrderState order) {
     if (order != OrderState::equilibrium) return order == OrderState::ordered ? 1 : 0;
     const real a = row[20] + p * row[21];
     const real b = row[22] + p * row[23];
-    return bisectx(nbw, t, a, b, row[25]);
+    return bisectx(w, nbw, t, a, b, row[25]);
 }
 
 }  // namespace
 
-real braggwilliamsg(const tdvector& row, real q, real p, real t) {
-    return braggwilliams_terms(row, round16(row[24]), q, p, t).g;
+real braggwilliamsg(ThermoWork& w, const tdvector& row, real q, real p, real t) {
+    return braggwilliams_terms(w, row, round16(row[24]), q, p, t).g;
 }
 
-real gorder(const GemSettings& gs, const tdvector& row, std::string_view name, real p, real t,
-            OrderState order) {
+real gorder(ThermoWork& w, const GemSettings& gs, const tdvector& row, std::string_view name,
+            real p, real t, OrderState order) {
     const int16 nbw = bwsites(gs, row);
     if (nbw > 0) {
-        return braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t).g;
+        return braggwilliams_terms(w, row, nbw, bw_q(w, row, nbw, p, t, order), p, t).g;
     }
     if (row[15] > 0) return landaug(row, gs.ds190, name, p, t, order);
     return 0;
 }
 
-bool gorder_derivs(const GemSettings& gs, const tdvector& row, real p, real t, OrderState order,
-                   GTerm& out) {
+bool gorder_derivs(ThermoWork& w, const GemSettings& gs, const tdvector& row, real p, real t,
+                   OrderState order, GTerm& out) {
     const int16 nbw = bwsites(gs, row);
     if (nbw > 0) {
-        out = braggwilliams_terms(row, nbw, bw_q(row, nbw, p, t, order), p, t);
+        out = braggwilliams_terms(w, row, nbw, bw_q(w, row, nbw, p, t, order), p, t);
         return true;
     }
     if (!(row[15] > 0)) {

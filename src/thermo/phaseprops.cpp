@@ -9,6 +9,7 @@
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv {
 namespace {
@@ -16,12 +17,19 @@ namespace {
 constexpr real dpstep = 2e-5L;  // kbar
 constexpr real dtstep = 2e-4L;  // K
 
+}  // namespace
+
 // Working tables of `calcgphase` (38 kB), made once instead of at each call: each call reads only
 // the entries it has written itself.
-std::array<emvector, 6>& phasepropsscratch() {
-    static const std::unique_ptr<std::array<emvector, 6>> s =
-        std::make_unique<std::array<emvector, 6>>();
-    return *s;
+struct PhasePropsScratch {
+    std::array<emvector, 6> work;
+};
+
+namespace {
+
+std::array<emvector, 6>& phasepropsscratch(ThermoWork& w) {
+    if (!w.phaseprops) w.phaseprops = std::make_shared<PhasePropsScratch>();
+    return w.phaseprops->work;
 }
 
 // Bit for bit the same data rows (the sign of a zero included; a value that is not a number
@@ -168,7 +176,9 @@ void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases,
     const Fixed1<int16, maxcomp> map = makemw2c(run.comps, sc, tab.syscomp);
     int nsys = 0;
     for (int c = 1; c <= sc.ncomp; ++c) nsys += tab.syscomp[c] ? 1 : 0;
-    std::array<emvector, 6>& work = phasepropsscratch();
+    ThermoWork& tw = thermowork(ses);
+    const ScratchHold hold(tw.phasepropsinuse, "calcgphase");
+    std::array<emvector, 6>& work = phasepropsscratch(tw);
     emvector& g0 = work[0];
     emvector& mu0 = work[1];
     emvector& mup = work[2];

@@ -14,8 +14,4 @@ GemSettings gemsettings(const Run& run) {
     return gs;
 }
 
-GemSettings gemsettings(const Session& /*ses*/, const Run& run) {
-    return gemsettings(run);
-}
-
 }  // namespace qv

@@ -14,7 +14,5 @@ namespace qv {
 // channel fluid and the calibration state keep their defaults: the drivers that count the
 // fluid (from `run.setup.channelfluid`) and the calibration set them.
 GemSettings gemsettings(const Run& run);
-// The same; the session is not needed (the order-state solve still passes it).
-GemSettings gemsettings(const Session& ses, const Run& run);
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "base/fatal.hpp"
@@ -11,6 +12,7 @@
 #include "textio/numfmt.hpp"
 #include "thermo/einstein.hpp"
 #include "thermo/realbits.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv {
 
@@ -47,16 +49,18 @@ real taitnorm(const Tait& tc) {
 // where b Pth <= 1 (the run neither stops nor clamps), ln(1 + b (Pr - Pth)) with the powers of
 // 1 + b (Pr - Pth) that the volume integral and its T derivative take. Each is the value of the
 // same expression formed at the call, to the last bit.
+// Left unset when made: `taitrow` marks a row's entries unused when it forms the row, before any
+// is read, and `taitatt` sets every field of an entry it fills.
 struct TaitAtT {
-    real t = 0;
-    bool used = false;
-    real pth = 0;
-    real dpthdt = 0;
-    bool clear = false;  // b Pth <= 1
-    real lpr = 0;        // ln(1 + b (Pr - Pth))
-    real powpr = 0;      // (1 + b (Pr - Pth))^(1 - c)
-    real powpr0 = 0;     // (1 + b (Pr - Pth))^-c, once haspowpr0
-    bool haspowpr0 = false;
+    real t;
+    bool used;
+    real pth;
+    real dpthdt;
+    bool clear;   // b Pth <= 1
+    real lpr;     // ln(1 + b (Pr - Pth))
+    real powpr;   // (1 + b (Pr - Pth))^(1 - c)
+    real powpr0;  // (1 + b (Pr - Pth))^-c, once haspowpr0
+    bool haspowpr0;
 };
 
 // What the Tait volume term needs of a row alone, formed once per row: the Tait coefficients,
@@ -75,13 +79,24 @@ struct TaitRow {
 
 // A small table of row terms, keyed by the row's address and checked against its values on every
 // use: a row edited in place (a calibration step) gets fresh terms, and the result of a call
-// never depends on the calls before it. One table per thread.
+// never depends on the calls before it.
 constexpr std::size_t ntaitrows = 64;
-thread_local TaitRow taitrows[ntaitrows];
 
-TaitRow& taitrow(std::string_view name, const tdvector& row) {
+}  // namespace
+
+// Made without clearing the rows' terms at temperatures (some 100 kB; see TaitAtT): a session's
+// first calculation does not pay for them.
+struct TaitRows {
+    TaitRows() {}  // not `= default`, which would clear them
+    TaitRow rows[ntaitrows];
+};
+
+namespace {
+
+TaitRow& taitrow(ThermoWork& w, std::string_view name, const tdvector& row) {
+    if (!w.tait) w.tait = std::make_shared<TaitRows>();
     const std::size_t slot = reinterpret_cast<std::uintptr_t>(&row) / sizeof(tdvector) % ntaitrows;
-    TaitRow& tr_ = taitrows[slot];
+    TaitRow& tr_ = w.tait->rows[slot];
     // The row's values are matched bit for bit (the terms of a row with the same bits are the
     // same).
     const std::uint64_t diff = realbitdiff(row[3], tr_.key[0]) | realbitdiff(row[8], tr_.key[1]) |
@@ -180,7 +195,7 @@ void write_pth_warning(Session& ses, std::string_view name, real p, real t) {
 // The modified Tait form with the Einstein thermal pressure of the row's theta (row 12).
 real gv_tait(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
              real p, real t) {
-    TaitRow& rt = taitrow(name, row);
+    TaitRow& rt = taitrow(thermowork(ses), name, row);
     const Tait& tc = rt.tc;
     const TaitAtT& at = taitatt(rt, row, t);
     if (!at.clear) {
@@ -198,8 +213,9 @@ real gv_tait(Session& ses, const GemSettings& gs, const tdvector& row, std::stri
 
 }  // namespace
 
-bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_view name, bool melt,
-                     real p, real t, GTerm& out, bool needp, bool needt) {
+bool gv_solid_derivs(ThermoWork& w, const GemSettings& gs, const tdvector& row,
+                     std::string_view name, bool melt, real p, real t, GTerm& out, bool needp,
+                     bool needt) {
     const real v = row[3];
     if (v == 0) {
         out = {};
@@ -212,7 +228,7 @@ bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_vie
     }
     // The Tait integral of gv_tait, with V = dG/dP and dG/dT through the thermal pressure; the
     // powers of 1 + b (p - Pth) share its logarithm.
-    TaitRow& rt = taitrow(name, row);
+    TaitRow& rt = taitrow(w, name, row);
     const Tait& tc = rt.tc;
     TaitAtT& at = taitatt(rt, row, t);
     if (!at.clear) return false;

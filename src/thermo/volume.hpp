@@ -12,6 +12,8 @@
 
 namespace qv {
 
+struct ThermoWork;
+
 // Integral of V dP (kJ) from Pr to p (kbar) at t (K) of the row's equation of state (all but the
 // Einstein variant); `melt` selects the melt form (names ending in "L").
 real gv_solid(Session& ses, const GemSettings& gs, const tdvector& row, std::string_view name,
@@ -20,9 +22,10 @@ real gv_solid(Session& ses, const GemSettings& gs, const tdvector& row, std::str
 // The same term with its P and T derivatives, for solids of the Tait form and of a constant
 // volume; a derivative not asked for (needp, needt) may come back as 0. False, with `out`
 // untouched, for the 190 layout, melts and a thermal pressure the run would clamp or stop at: the
-// caller then takes differences of G.
-bool gv_solid_derivs(const GemSettings& gs, const tdvector& row, std::string_view name, bool melt,
-                     real p, real t, GTerm& out, bool needp = true, bool needt = true);
+// caller then takes differences of G. The Tait terms of recent rows are kept in `w`.
+bool gv_solid_derivs(ThermoWork& w, const GemSettings& gs, const tdvector& row,
+                     std::string_view name, bool melt, real p, real t, GTerm& out,
+                     bool needp = true, bool needt = true);
 
 // The bulk modulus (kbar), square-root expansion, Murnaghan exponent and thermal volume factor
 // of the 190 layout at t.

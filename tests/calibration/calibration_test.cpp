@@ -565,7 +565,7 @@ TEST(CalibAssemblage, UnknownCompositionsSolvedWithTemperatureFree) {
 template <class F>
 std::string logged(CalFixture& fx, F f) {
     std::string name;
-    openwrite(fx.t.ses, name, "", "log.txt", fx.t.ses.ch.files[3]);
+    openwrite(name, "", "log.txt", fx.t.ses.ch.files[3]);
     fx.t.ses.ch.activechannels |= logmask;
     f();
     closefiles(fx.t.ses);
@@ -688,7 +688,7 @@ TEST(CalibAssemblage, ForcedNonConvergenceWritesNoDataset) {
         "0 12 690 0\n0 12.5 690 0\n-1\n0\n");
     Calibration& cal = *fx.cal;
     std::string name;
-    openwrite(fx.t.ses, name, "", "log.txt", fx.t.ses.ch.files[3]);
+    openwrite(name, "", "log.txt", fx.t.ses.ch.files[3]);
     fx.t.ses.ch.activechannels |= logmask;
     assemblexp(fx.t.ses, *fx.run, cal, 1);
     qr(cal);

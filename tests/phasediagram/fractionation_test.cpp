@@ -55,7 +55,7 @@ struct Rock : PhaseRun {
         bulk[2] = 0;
         bulk[3] = 0.1L / 3;
         std::string name;
-        openwrite(ses, name, "", dir.path().string() + "/vx.txt", ses.ch.files[6]);
+        openwrite(name, "", dir.path().string() + "/vx.txt", ses.ch.files[6]);
         ses.ch.activechannels |= int32{1} << 6;
     }
     std::string vx() {

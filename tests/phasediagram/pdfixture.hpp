@@ -157,7 +157,7 @@ struct PdCase {
     void openlog() {
         auto& log = ts.ses.ch.files[3];
         std::string name;
-        openwrite(ts.ses, name, "", "qv-log.txt", log);
+        openwrite(name, "", "qv-log.txt", log);
         ts.ses.ch.activechannels |= int32{1} << 3;
     }
     // The run; a fatal stop is reported with the screen so far.

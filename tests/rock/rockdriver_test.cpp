@@ -142,7 +142,7 @@ TEST(RockPasses, IsrBlockForRereadingGoesToTheLogOnly) {
     TempDir dir;
     Driver t;
     std::string name;
-    openwrite(t.f.ts.ses, name, "", "log.txt", t.f.ts.ses.ch.files[3]);
+    openwrite(name, "", "log.txt", t.f.ts.ses.ch.files[3]);
     t.f.ts.ses.ch.activechannels |= logmask;
     t.s.pisrcb = controlboolean::yes;
     t.run();

@@ -116,7 +116,7 @@ TEST(RockDataMathematica, ListsOnTheDrawingChannel) {
     f.excluded[3] = true;  // still listed: the lists run over every end-member
     f.set.justrelu = true;
     std::string name;
-    openwrite(f.ts.ses, name, "", "vx.txt", f.ts.ses.ch.files[6]);
+    openwrite(name, "", "vx.txt", f.ts.ses.ch.files[6]);
     f.ts.ses.ch.activechannels |= 64;
     f.ts.console.output.clear();
     f.calc([](RockCalc& rc) { printavptmath(rc); });

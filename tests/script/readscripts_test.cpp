@@ -97,7 +97,7 @@ TEST(ScriptEntries, UnrecognisedKeywordsAreReportedAndOfferAStop) {
 
 TEST(ScriptMandatory, CommentsOnlyExplainEachMissingKeywordAndStop) {
     ScriptRun run;
-    run.t.ses.prefs.prefscalcmode = 1;
+    run.opt.pseudosectionmandatory = true;
     EXPECT_BOMB(run.read("% nothing but comments\n\n   % and blanks\n"), "reading scripts",
                 "add mandatory scripts to scriptfile");
     const std::string& out = run.screen();
@@ -127,7 +127,7 @@ TEST(ScriptMandatory, ProblemsBesideAMissingKeywordAreMentioned) {
 
 TEST(ScriptMandatory, CalibrationAndConversionRunsNeedNone) {
     ScriptRun calib;
-    calib.t.ses.prefs.prefscalcmode = 9;
+    calib.opt.mandatorychecks = false;
     calib.read("% empty\n");
     EXPECT_EQ(calib.t.ses.prefs.missingscripts, 0);
 

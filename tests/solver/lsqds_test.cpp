@@ -65,6 +65,32 @@ struct CovRun : PhaseRun {
     }
 };
 
+// The a-x summary of the solution phases is written when the caller asks for it, whatever the
+// pass (the first pass of a run asks; the calibration's experiments, whose phases were summarised
+// when read, do not); the run's own call asks on the first pass alone.
+TEST(Lsqds, PhaseSummaryWhenAsked) {
+    struct Case {
+        int16 runcount;
+        int asked;  // -1: the run's own call
+        bool written;
+    };
+    const Case cases[] = {{2, 1, true}, {1, 0, false}, {1, -1, true}, {2, -1, false}};
+    for (const Case& c : cases) {
+        CovRun r;
+        r.solution({"c", "a"});
+        r.run.setup.phaseinfochannels = screenmask;
+        r.ses.ch.activechannels = screenmask;
+        r.ses.runcount = c.runcount;
+        if (c.asked < 0) {
+            lsqds(r.ses, r.run);
+        } else {
+            lsqds(r.ses, r.run, false, c.asked == 1);
+        }
+        EXPECT_EQ(r.ts.console.output.find("\nss1\n") != std::string::npos, c.written)
+            << c.runcount << " " << c.asked << ": " << r.ts.console.output;
+    }
+}
+
 TEST(Lsqds, WithoutMakesTheCovarianceIsOnlyReordered) {
     CovRun r;
     r.solution({"c", "a"});

@@ -22,7 +22,7 @@ TEST(Putstr, CutsOnlyTheScreenCopyOfALongLine) {
     test::TempDir dir;
     test::TestSession t;
     std::string name;
-    openwrite(t.ses, name, "", "log.txt", t.ses.ch.files[3]);
+    openwrite(name, "", "log.txt", t.ses.ch.files[3]);
     t.ses.ch.activechannels |= logmask;
     const std::string text(100, 'a');
     putstr(t.ses, 0, text, 1, 9);

@@ -14,7 +14,7 @@ namespace {
 struct LoggedSession {
     explicit LoggedSession(std::string input) : t(std::move(input)) {
         std::string name;
-        openwrite(t.ses, name, "", "log.txt", t.ses.ch.files[3]);
+        openwrite(name, "", "log.txt", t.ses.ch.files[3]);
         t.ses.ch.activechannels |= logmask;
     }
     std::string log() {

@@ -12,6 +12,7 @@
 #include "textio/channels.hpp"
 #include "thermo/activities.hpp"
 #include "thermo/fluids.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv::test {
 namespace {
@@ -352,6 +353,24 @@ TEST(Calca, WithoutDerivativesOnlyActivitiesChange) {
     // The second phase fills the second result slot and its own rows.
     EXPECT_EQ((*c.ssr)[2].p[3], 2 * 0.1L);
     EXPECT_EQ(c.act[5], (*c.ssr)[2].a[2]);
+}
+
+// The working tables of `calca` are held while it runs: a call made while they are held (one
+// nested in another, which would write over what the outer call still reads) stops the run; the
+// stop leaves them free.
+TEST(Calca, NestedCallStops) {
+    AllPhases c;
+    c.activities(c.x(), p0, t0);
+    const real a5 = c.act[5];
+    {
+        const ScratchHold outer(thermowork(c.ses).calcainuse, "calca");
+        EXPECT_BOMB(c.activities(c.x(), p0, t0), "calca",
+                    "working tables in use by an unfinished call");
+    }
+    c.act[5] = 0;
+    c.activities(c.x(), p0, t0);
+    EXPECT_EQ(c.act[5], a5);
+    EXPECT_FALSE(thermowork(c.ses).calcainuse);
 }
 
 TEST(Calca, ZeroSiteFractionStopsWithADiagnostic) {

@@ -8,6 +8,7 @@
 #include "support/fakes.hpp"
 #include "support/near.hpp"
 #include "textio/session.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv::test {
 namespace {
@@ -111,6 +112,7 @@ TEST(Fluids, SternerPitzerRootChoice) {
 // smoothly varying -S dT), except where the root choice switches, at the saturation pressure
 // below the critical temperature and at 1 bar.
 TEST(Fluids, SternerPitzerContinuousExceptAtTheSwitch) {
+    ThermoWork tw;
     TestSession ts;
     for (bool co2 : {false, true}) {
         auto eval = [&](real p, real t) {
@@ -118,7 +120,7 @@ TEST(Fluids, SternerPitzerContinuousExceptAtTheSwitch) {
         };
         // The switch lies between a and b (kbar) at t.
         auto switches = [&](real a, real b, real t) {
-            const real psat = spcoefficients(co2, 1, t).psatbar / 1000;
+            const real psat = spcoefficients(tw, co2, 1, t).psatbar / 1000;
             return (a <= 0.001L) != (b <= 0.001L) || (a < psat) != (b < psat);
         };
         for (real t : {298.15L, 373.15L, 473.15L, 573.15L, 620.0L, 700.0L, 873.15L, 1473.15L}) {
@@ -155,8 +157,8 @@ TEST(Fluids, SternerPitzerContinuousExceptAtTheSwitch) {
                 const real slope = (eval(p, t + dt).rtlnf - eval(p, t).rtlnf) / dt;
                 const bool crossed = [&] {
                     for (real tt = t - 2 * dt; tt <= t + dt; tt += dt) {
-                        const real ps = spcoefficients(co2, 1, tt).psatbar / 1000;
-                        if ((ps < p) != (spcoefficients(co2, 1, tt + dt).psatbar / 1000 < p)) {
+                        const real ps = spcoefficients(tw, co2, 1, tt).psatbar / 1000;
+                        if ((ps < p) != (spcoefficients(tw, co2, 1, tt + dt).psatbar / 1000 < p)) {
                             return true;
                         }
                     }
@@ -177,13 +179,14 @@ TEST(Fluids, SternerPitzerContinuousExceptAtTheSwitch) {
 // The volume root is converged so tightly that d(R T ln f)/dP equals V to 1e-6 by central
 // differences, and d(R T ln f)/dT agrees between two step sizes, over the dataset's range.
 TEST(Fluids, SternerPitzerSmoothInPressureAndTemperature) {
+    ThermoWork tw;
     TestSession ts;
     for (bool co2 : {false, true}) {
         auto eval = [&](real p, real t) {
             return co2 ? spfluid2(ts.ses, true, p, t) : spfluid(ts.ses, true, p, t);
         };
         for (real t = 298.15L; t <= 1473.15L; t += 25) {
-            const real psat = spcoefficients(co2, 1, t).psatbar / 1000;
+            const real psat = spcoefficients(tw, co2, 1, t).psatbar / 1000;
             for (real p = 0.0005L; p <= 50; p *= 1.7L) {
                 const real h = 1e-4L * p;
                 if (std::fabs(p - psat) < 2 * h || std::fabs(p - 0.001L) < 2 * h) continue;

@@ -10,6 +10,7 @@
 #include "thermo/einstein.hpp"
 #include "thermo/fluids.hpp"
 #include "thermo/ordering.hpp"
+#include "thermo/thermowork.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {
@@ -64,18 +65,21 @@ TEST_F(Ds62Gem, ReadsAllEndMembers) {
 // with the Bragg-Williams term at its equilibrium Q where there is one (stationary in Q, so its
 // slopes are taken at fixed Q).
 TEST_F(Ds62Gem, ReferenceStateIdentities) {
+    ThermoWork tw;
     for (int16 k = 1; k <= d->nem(); ++k) {
         if (isfluid(d->name(k))) continue;
         SCOPED_TRACE(d->name(k));
         const tdvector& r = d->row(k);
         real vbw = 0, sbw = 0, gbw = 0;
         if (r[24] > 0) {
-            const real q =
-                bisectx(static_cast<int>(r[24]), tr, r[20] + pr * r[21], r[22] + pr * r[23], r[25]);
+            const real q = bisectx(tw, static_cast<int>(r[24]), tr, r[20] + pr * r[21],
+                                   r[22] + pr * r[23], r[25]);
             const real h = 1e-3L;
-            vbw = (braggwilliamsg(r, q, pr + h, tr) - braggwilliamsg(r, q, pr - h, tr)) / (2 * h);
-            sbw = -(braggwilliamsg(r, q, pr, tr + h) - braggwilliamsg(r, q, pr, tr - h)) / (2 * h);
-            gbw = braggwilliamsg(r, q, pr, tr);
+            vbw = (braggwilliamsg(tw, r, q, pr + h, tr) - braggwilliamsg(tw, r, q, pr - h, tr)) /
+                  (2 * h);
+            sbw = -(braggwilliamsg(tw, r, q, pr, tr + h) - braggwilliamsg(tw, r, q, pr, tr - h)) /
+                  (2 * h);
+            gbw = braggwilliamsg(tw, r, q, pr, tr);
         }
         EXPECT_REL_NEAR(dgdp(*d, k, pr, tr, 1e-4L), r[3] + vbw, 1e-6L);
         // (Landau: Q at Pr differs from Q298 by the tiny shift Pr Vmax/Smax of Tc.)
@@ -119,6 +123,7 @@ TEST_F(Ds62Gem, PressureDerivativeIsTaitVolume) {
 // Bragg-Williams end-members: the returned order fraction makes G stationary in Q, and dG/dP is
 // the solid's volume plus the volume of disordering at that Q.
 TEST_F(Ds62Gem, BraggWilliamsEquilibrium) {
+    ThermoWork tw;
     for (const char* n : {"sill", "an", "ab", "sp", "dol"}) {
         SCOPED_TRACE(n);
         const int16 k = d->find(n);
@@ -127,13 +132,14 @@ TEST_F(Ds62Gem, BraggWilliamsEquilibrium) {
         for (real p : {pr, 10.0L, 40.0L}) {
             for (real t : {773.15L, 1173.15L, 1573.15L}) {
                 const int nb = static_cast<int>(r[24]);
-                const real q = bisectx(nb, t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
+                const real q = bisectx(tw, nb, t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
                 if (q > 1e-6L && q < 0.999999L) {
                     // Stationary within the bisection's tolerance: |dG/dQ| below 0.001 kJ, or
                     // a sign change of dG/dQ within the last halving step around Q.
                     auto dgdq = [&](real x) {
                         const real h = 1e-8L;
-                        return (braggwilliamsg(r, x + h, p, t) - braggwilliamsg(r, x - h, p, t)) /
+                        return (braggwilliamsg(tw, r, x + h, p, t) -
+                                braggwilliamsg(tw, r, x - h, p, t)) /
                                (2 * h);
                     };
                     const real e = 2e-6L;
@@ -399,9 +405,10 @@ TEST(Gem, ThermalPressureClamp) {
 }
 
 TEST(Gem, BisectionEnds) {
+    ThermoWork tw;
     // Positive at both ends: full order; negative at both: the disordered end.
-    EXPECT_EQ(bisectx(1, 300, 100, 0, 1), 0.9999999L);
-    EXPECT_EQ(bisectx(1, 300, -100, 0, 1), 1e-7L);
+    EXPECT_EQ(bisectx(tw, 1, 300, 100, 0, 1), 0.9999999L);
+    EXPECT_EQ(bisectx(tw, 1, 300, -100, 0, 1), 1e-7L);
 }
 
 }  // namespace

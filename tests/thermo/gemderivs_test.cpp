@@ -5,13 +5,14 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "support/fakes.hpp"
 #include "support/near.hpp"
 #include "thermo/ordering.hpp"
+#include "thermo/thermowork.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {
@@ -29,8 +30,9 @@ real richardson(const std::function<real(real)>& g, real x, real h) {
 // Bragg-Williams order fraction reaches a bound of its range.
 bool nearkink(const tdvector& r, real p, real t, real gap) {
     if (r[24] > 0) {
+        ThermoWork tw;
         const auto q = [&](real tt) {
-            return bisectx(static_cast<int>(r[24]), tt, r[20] + p * r[21], r[22] + p * r[23],
+            return bisectx(tw, static_cast<int>(r[24]), tt, r[20] + p * r[21], r[22] + p * r[23],
                            r[25]);
         };
         const real lo = q(t + gap), hi = q(t - gap);
@@ -116,9 +118,9 @@ TEST_F(Ds62Derivs, FluidMixture) {
 
 // G and its derivatives are the same to the bit whatever was evaluated before: what is kept
 // between calls (a Tait row's terms at its last temperature, ln(T/Tr), the logarithms of recent
-// order fractions) is what the call would form. Each value is compared with its evaluation in a
-// new thread, which starts with nothing kept, after evaluations at the same temperature, at
-// neighbouring states and of the other end-members.
+// order fractions) is what the call would form. Each value is compared with its evaluation with
+// fresh working tables, which start with nothing kept, after evaluations at the same
+// temperature, at neighbouring states and of the other end-members.
 TEST_F(Ds62Derivs, ValuesDoNotDependOnEarlierCalls) {
     const real pressures[] = {0.5L, 5, 5.00001L, 20};
     const real temperatures[] = {673.15L, 673.151L, 1100};
@@ -132,13 +134,13 @@ TEST_F(Ds62Derivs, ValuesDoNotDependOnEarlierCalls) {
                 for (const GemNeed& need : needs) {
                     SCOPED_TRACE(name + " at " + std::to_string(static_cast<double>(p)) +
                                  " kbar, " + std::to_string(static_cast<double>(t)) + " K");
-                    GTerm fresh;
-                    real freshg = 0;
-                    std::thread([&] {
-                        fresh = gem_derivs(d->ts.ses, d->gs, r, name, p, t, OrderState::equilibrium,
-                                           need);
-                        freshg = gem(d->ts.ses, d->gs, r, name, p, t);
-                    }).join();
+                    Session& ses = d->ts.ses;
+                    const std::shared_ptr<ThermoWork> kept = ses.thermowork;
+                    ses.thermowork = std::make_shared<ThermoWork>();
+                    const GTerm fresh =
+                        gem_derivs(ses, d->gs, r, name, p, t, OrderState::equilibrium, need);
+                    const real freshg = gem(ses, d->gs, r, name, p, t);
+                    ses.thermowork = kept;
                     const GTerm here =
                         gem_derivs(d->ts.ses, d->gs, r, name, p, t, OrderState::equilibrium, need);
                     EXPECT_EQ(here.g, fresh.g);
@@ -175,6 +177,7 @@ real plainbisectx(int n, real t, real dg, real w, real f, int& halvings) {
 // weak interactions (G convex and not convex in Q), and runs of nearby states, as along a root
 // search, whose halvings go down to the deepest levels along nearly the same paths.
 TEST(OrderFraction, HalvingsEndForModelStates) {
+    ThermoWork tw;
     std::uint64_t seed = 12345;
     const auto uniform = [&seed] {
         seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -191,7 +194,7 @@ TEST(OrderFraction, HalvingsEndForModelStates) {
             const real tj = t + j * 1e-3L;
             const real dgj = dg + j * 1e-7L;
             int halvings = 0;
-            ASSERT_EQ(bisectx(n, tj, dgj, w, f), plainbisectx(n, tj, dgj, w, f, halvings))
+            ASSERT_EQ(bisectx(tw, n, tj, dgj, w, f), plainbisectx(n, tj, dgj, w, f, halvings))
                 << n << " " << static_cast<double>(tj) << " " << static_cast<double>(dgj) << " "
                 << static_cast<double>(w) << " " << static_cast<double>(f);
             if (halvings > 12) ++deep;
@@ -204,6 +207,7 @@ TEST(OrderFraction, HalvingsEndForModelStates) {
 // point (the program forms it only near the root), bit for bit, and lies at the minimum of G over
 // Q within the halvings' stopping rule; from full order to near disorder.
 TEST_F(Ds62Derivs, OrderFractionIsTheHalvingsEnd) {
+    ThermoWork tw;
     int interior = 0;
     for (const char* n : {"sill", "an", "ab", "sp", "dol", "san"}) {
         const int16 k = d->find(n);
@@ -217,10 +221,10 @@ TEST_F(Ds62Derivs, OrderFractionIsTheHalvingsEnd) {
                 const real dg = r[20] + p * r[21], w = r[22] + p * r[23], f = r[25];
                 const auto func = [&](real x) { return bisectfunc(nb, t, dg, w, f, x); };
                 int halvings = 0;
-                const real q = bisectx(nb, t, dg, w, f);
+                const real q = bisectx(tw, nb, t, dg, w, f);
                 EXPECT_EQ(q, plainbisectx(nb, t, dg, w, f, halvings));
 
-                const auto g = [&](real x) { return braggwilliamsg(r, x, p, t); };
+                const auto g = [&](real x) { return braggwilliamsg(tw, r, x, p, t); };
                 real a = 1e-7L, b = 0.9999999L;
                 const real ratio = (std::sqrt(5.0L) - 1) / 2;
                 while (b - a > 1e-12L) {

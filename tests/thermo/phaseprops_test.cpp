@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "calcfixture.hpp"
+#include "thermo/thermowork.hpp"
 
 namespace qv::test {
 namespace {
@@ -136,6 +137,26 @@ TEST(Calcgphase, GOfAnotherPointRowOrNameIsFormedAfresh) {
         s.solved = c.get();
         EXPECT_EQ(s.calc(8, 900).g, fresh.g);
     }
+}
+
+// A call nested in another would write over the working tables the outer call still reads: here
+// the outer call's activities ask for the phase properties once more. The inner call stops the
+// run, and the stop leaves the tables free for the next call.
+TEST(Calcgphase, NestedCallStops) {
+    Props s;
+    const real g = s.g(8, 900);
+    bemvector phases;
+    phases[1] = true;
+    PhaseEmTables tab = s.tables();
+    int calls = 0;
+    tab.activities = [&](const eqvector& x, real p, real t, emvector& a) {
+        a.fill(1);
+        if (++calls == 1) calcgphase(s.ses, tab, phases, x, p, t, 0, 1, *s.props, nullptr);
+    };
+    EXPECT_BOMB(calcgphase(s.ses, tab, phases, eqvector{}, 8, 900, 0, 1, *s.props, nullptr),
+                "calcgphase", "working tables in use by an unfinished call");
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(s.g(8, 900), g);
 }
 
 TEST(Calcgphase, ComponentThatIsNoOxideStops) {

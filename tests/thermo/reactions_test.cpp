@@ -13,6 +13,7 @@
 #include "thermo/fluids.hpp"
 #include "thermo/makes.hpp"
 #include "thermo/ordering.hpp"
+#include "thermo/thermowork.hpp"
 #include "thermo_support.hpp"
 
 namespace qv::test {
@@ -35,6 +36,7 @@ struct Calc {
 };
 
 TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
+    ThermoWork tw;
     Calc c;
     const int16 ky = c.row("ky"), sill = c.row("sill");
     // Row 30: a made pure phase 1 = (ky + sill)/2 + 1 - 0.002 T + 0.05 P.
@@ -64,10 +66,12 @@ TEST(MadeEndMembers, LinearTermPlusWeightedConstituents) {
     c.made.c[1].order = OrderState::disordered;
     const real gdis = gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t);
     const tdvector& r = c.td[sill];
-    const real q = bisectx(static_cast<int>(r[24]), t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
+    const real q =
+        bisectx(tw, static_cast<int>(r[24]), t, r[20] + p * r[21], r[22] + p * r[23], r[25]);
     EXPECT_ABS_NEAR(
         static_cast<double>(gdis - geq),
-        static_cast<double>(2 * (braggwilliamsg(r, 0, p, t) - braggwilliamsg(r, q, p, t))), 1e-9);
+        static_cast<double>(2 * (braggwilliamsg(tw, r, 0, p, t) - braggwilliamsg(tw, r, q, p, t))),
+        1e-9);
     // A constituent list with divisor 0 stops; an empty list leaves the linear term.
     c.made.den = 0;
     EXPECT_BOMB(gemdriver(c.d.ts.ses, c.d.gs, gt, 30, p, t), "gemdriver",

@@ -22,8 +22,8 @@ struct DrawRun {
         t.ses.programname = "QUORVANTIS 3.51";
         t.ses.datetimeline = "14.05 on Tue 8 Dec,2026";
         std::string name;
-        openwrite(t.ses, name, "", "t.log", t.ses.ch.files[3]);
-        openwrite(t.ses, name, "", "t.svg", t.ses.ch.files[10]);
+        openwrite(name, "", "t.log", t.ses.ch.files[3]);
+        openwrite(name, "", "t.svg", t.ses.ch.files[10]);
         t.ses.ch.activechannels |= logmask | svgmask;
         drawlogheader(t.ses, d);
     }
