@@ -393,7 +393,7 @@ TEST(Pseudosection, EntryHeaderSplitsCalculatedAndGivenModes) {
         SCOPED_TRACE(k.header);
         PdCase c(k.script, "", fmasax);
         std::string name;
-        openwrite(c.ts.ses, name, "", "qv-vx.txt", c.ts.ses.ch.files[6]);
+        openwrite(name, "", "qv-vx.txt", c.ts.ses.ch.files[6]);
         c.ts.ses.ch.activechannels |= int32{1} << 6;
         c.go();
         ASSERT_FALSE(c.points.empty()) << c.screen();

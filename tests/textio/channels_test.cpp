@@ -94,7 +94,7 @@ TEST(Putrow, WritesACsvRowWholeWhateverItsLength) {
     test::TempDir dir;
     test::TestSession t;
     std::string name;
-    openwrite(t.ses, name, "", "rows.csv", t.ses.ch.files[7]);
+    openwrite(name, "", "rows.csv", t.ses.ch.files[7]);
     t.ses.ch.activechannels |= csvmask;
     // 40 fields of 12 characters: "     1.00000, " ... as `addstr` pads them, with no mark
     std::string row;
