@@ -17,23 +17,6 @@ const char* const rs = "reading scripts";
     bomb(rs, message, yourfault);
 }
 
-bool is(const ScriptReader& r, std::initializer_list<std::string_view> names) {
-    for (std::string_view n : names) {
-        if (r.keyword == n) return true;
-    }
-    return false;
-}
-
-bool isword(const ScriptValues& v, int i) {
-    return i <= v.nscriptvalues && v.scriptvaltype[i] == valuetype::astring;
-}
-bool isnumber(const ScriptValues& v, int i) {
-    return i <= v.nscriptvalues && isnumeric(v.scriptvaltype[i]);
-}
-bool isinteger(const ScriptValues& v, int i) {
-    return i <= v.nscriptvalues && v.scriptvaltype[i] == valuetype::aninteger;
-}
-
 int16 nextcount(int16 n) {
     return n < 0 ? int16{1} : narrow16(n + 1);
 }
@@ -517,32 +500,32 @@ void maprequests(Session& ses, ScriptSettings& s) {
 
 bool batchkeyword(ScriptReader& r) {
     ScriptSettings& s = r.s;
-    if (is(r, {"batch"})) {
+    if (iskeyword(r, {"batch"})) {
         batch(r);
-    } else if (is(r, {"batchswitch"})) {
+    } else if (iskeyword(r, {"batchswitch"})) {
         batchswitch(r);
-    } else if (is(r, {"batchreq"})) {
+    } else if (iskeyword(r, {"batchreq"})) {
         batchreq(r);
-    } else if (is(r, {"batchxyzguess"})) {
+    } else if (iskeyword(r, {"batchxyzguess"})) {
         batchxyzguess(r);
-    } else if (is(r, {"filter", "flitter"})) {
+    } else if (iskeyword(r, {"filter", "flitter"})) {
         filter(r);
-    } else if (is(r, {"mc"})) {
+    } else if (iskeyword(r, {"mc"})) {
         mc(r);
-    } else if (is(r, {"mcrange"})) {
+    } else if (iskeyword(r, {"mcrange"})) {
         mcrange(r);
-    } else if (is(r, {"mcfunc"})) {
+    } else if (iskeyword(r, {"mcfunc"})) {
         mcfunc(r);
-    } else if (is(r, {"mcit"})) {
+    } else if (iskeyword(r, {"mcit"})) {
         mcit(r);
-    } else if (is(r, {"mcbulk", "batchbulk"})) {
+    } else if (iskeyword(r, {"mcbulk", "batchbulk"})) {
         mcbulk(r);
-    } else if (is(r, {"gaussmc"})) {
+    } else if (iskeyword(r, {"gaussmc"})) {
         s.gaussmcon = r.cb == controlboolean::yes;
-    } else if (is(r, {"mccorr"})) {
+    } else if (iskeyword(r, {"mccorr"})) {
         putstr(r.ses, 0, "\"mccorr\" has been cut - remove from the scriptfile", 1, screenmask);
         fail("mccorr no longer exists");
-    } else if (is(r, {"fractionation", "fract"})) {
+    } else if (iskeyword(r, {"fractionation", "fract"})) {
         fractionation(r);
     } else {
         return false;

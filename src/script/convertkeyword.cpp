@@ -15,10 +15,6 @@ const char* const rs = "reading scripts";
     bomb(rs, message, yourfault);
 }
 
-bool isnumber(const ScriptValues& v, int i) {
-    return i <= v.nscriptvalues && isnumeric(v.scriptvaltype[i]);
-}
-
 // The oxide count of a start line (value 2), or 0 when it is not a whole number.
 int startcount(const ScriptValues& v) {
     return v.scriptvaltype[2] == valuetype::aninteger ? v.scriptvalint[2] : 0;

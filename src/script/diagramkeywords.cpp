@@ -14,23 +14,8 @@ namespace {
 
 const char* const rs = "reading scripts";
 
-bool is(const ScriptReader& r, std::initializer_list<std::string_view> names) {
-    for (std::string_view n : names) {
-        if (r.keyword == n) return true;
-    }
-    return false;
-}
-
 controlboolean askisyes(controlboolean cb) {
     return cb == controlboolean::ask ? controlboolean::yes : cb;
-}
-
-bool isword(const ScriptValues& v, int i) {
-    return i <= v.nscriptvalues && v.scriptvaltype[i] == valuetype::astring;
-}
-
-bool isnumber(const ScriptValues& v, int i) {
-    return i <= v.nscriptvalues && isnumeric(v.scriptvaltype[i]);
 }
 
 void with(ScriptReader& r) {
@@ -596,78 +581,6 @@ void varrange(ScriptReader& r) {
     s.varmax = r.v.scriptvalint[2];
 }
 
-void ptguess(ScriptReader& r) {
-    ScriptSettings& s = r.s;
-    s.ptguesscb = r.cb;
-    if (r.cb == controlboolean::no) return;
-    int16 n = 2;
-    if (!scriptreals(r, n)) {
-        s.ptguesscb = controlboolean::no;
-        return;
-    }
-    const real p = r.v.scriptvalreal[1];
-    const real t = r.v.scriptvalreal[2] + 273.15L;
-    if (p < r.w.scaling.pminimum || p > 1500 || t < 283 || t > 3000) {
-        s.ptguesscb = controlboolean::no;
-        return;
-    }
-    s.ptguessp = p;
-    s.ptguesst = t;
-}
-
-// A guess: name value [sd value] [range low high].
-bool readguess(const ScriptValues& v, int first, XyzGuess& g) {
-    if (v.nscriptvalues < first + 1 || !isnumber(v, first + 1)) return false;
-    g = XyzGuess{};
-    g.name = v.scriptvalword[first];
-    g.value = v.scriptvalreal[first + 1];
-    int i = first + 2;
-    if (i <= v.nscriptvalues && v.scriptvalword[i] == "sd") {
-        if (!isnumber(v, i + 1)) return false;
-        g.sd = v.scriptvalreal[i + 1] < 0 ? 0 : v.scriptvalreal[i + 1];
-        i += 2;
-    }
-    if (i <= v.nscriptvalues && v.scriptvalword[i] == "range") {
-        if (!isnumber(v, i + 1) || !isnumber(v, i + 2)) return false;
-        g.low = v.scriptvalreal[i + 1];
-        g.high = v.scriptvalreal[i + 2];
-        g.rangegiven = true;
-    }
-    return true;
-}
-
-void xyzguess(ScriptReader& r) {
-    ScriptSettings& s = r.s;
-    if (s.nxyzguess == 0) return;  // dropped by an earlier bad entry
-    XyzGuess g;
-    if (r.cb != controlboolean::yes || !readguess(r.v, 1, g)) {
-        s.nxyzguess = 0;
-        s.xyzguesscb = controlboolean::no;
-        return;
-    }
-    const int k = s.nxyzguess < 0 ? 1 : s.nxyzguess + 1;
-    if (k > maxxyzguess) bomb(rs, "too many xyzguess", yourfault);
-    s.tables->xyzguess[k] = g;
-    s.nxyzguess = narrow16(k);
-    s.xyzguesscb = controlboolean::yes;
-}
-
-void modeguess(ScriptReader& r) {
-    ScriptSettings& s = r.s;
-    const ScriptValues& v = r.v;
-    if (s.nmodeguess == 0) return;
-    if (r.cb != controlboolean::yes || v.nscriptvalues < 2 || !isnumber(v, 2)) {
-        s.nmodeguess = 0;
-        s.modeguesscb = controlboolean::no;
-        return;
-    }
-    const int k = s.nmodeguess < 0 ? 1 : s.nmodeguess + 1;
-    if (k > maxmodeguess) bomb(rs, "too many modeguess", yourfault);
-    s.tables->modeguess[k] = ModeGuess{v.scriptvalword[1], v.scriptvalreal[2]};
-    s.nmodeguess = narrow16(k);
-    s.modeguesscb = controlboolean::yes;
-}
-
 void samecoding(ScriptReader& r) {
     ScriptSettings& s = r.s;
     const ScriptValues& v = r.v;
@@ -730,20 +643,20 @@ void rgb(ScriptReader& r) {
 
 bool diagramkeyword(ScriptReader& r) {
     ScriptSettings& s = r.s;
-    if (is(r, {"with", "which"})) {
+    if (iskeyword(r, {"with", "which"})) {
         with(r);
-    } else if (is(r, {"inexcess", "setexcess"})) {
+    } else if (iskeyword(r, {"inexcess", "setexcess"})) {
         inexcess(r, s.inexcesscb, s.ninexcess, s.inexcesslist);
-    } else if (is(r, {"inexcess0", "setexcess0", "tozero"})) {
+    } else if (iskeyword(r, {"inexcess0", "setexcess0", "tozero"})) {
         r.cb = askisyes(r.cb);
         inexcess(r, s.inexcess0cb, s.ninexcess0, s.inexcess0list);
-    } else if (is(r, {"pseudosection", "pseudo"})) {
+    } else if (iskeyword(r, {"pseudosection", "pseudo"})) {
         pseudosection(r);
-    } else if (is(r, {"bulk", "setbulk"})) {
+    } else if (iskeyword(r, {"bulk", "setbulk"})) {
         bulk(r);
-    } else if (is(r, {"bulksubrange", "splitbulk"})) {
+    } else if (iskeyword(r, {"bulksubrange", "splitbulk"})) {
         bulksubrange(r);
-    } else if (is(r, {"onebulk"})) {
+    } else if (iskeyword(r, {"onebulk"})) {
         s.onebulkcb = r.cb;
         if (r.cb == controlboolean::no) return true;
         if (scriptreal(r, 0, 0)) {
@@ -751,56 +664,50 @@ bool diagramkeyword(ScriptReader& r) {
         } else {
             s.onebulkcb = controlboolean::no;
         }
-    } else if (is(r, {"rbi", "readbulkinfo"})) {
+    } else if (iskeyword(r, {"rbi", "readbulkinfo"})) {
         rbi(r);
-    } else if (is(r, {"projection", "project"})) {
+    } else if (iskeyword(r, {"projection", "project"})) {
         // a "projplane" entry before it was not read, as projection was not yet on
         if (s.projplanecb == controlboolean::yes || s.nprojox != -1) {
             bomb(rs, "projection script needs to be before reading projection plane", yourfault);
         }
         s.projectioncb = r.cb;
-    } else if (is(r, {"projplane", "setprojplane"})) {
+    } else if (iskeyword(r, {"projplane", "setprojplane"})) {
         projplane(r);
-    } else if (is(r, {"isopleth", "setiso"})) {
+    } else if (iskeyword(r, {"isopleth", "setiso"})) {
         isopleths(r, s.isoplethcb, s.nisopleth, s.isopleth, "isopleth");
-    } else if (is(r, {"modeisopleth", "modeiso"})) {
+    } else if (iskeyword(r, {"modeisopleth", "modeiso"})) {
         isopleths(r, s.modeisoplethcb, s.nmodeisopleth, s.modeisopleth, "mode isopleth");
-    } else if (is(r, {"zeromodeisopleth", "zeromodeiso"})) {
+    } else if (iskeyword(r, {"zeromodeisopleth", "zeromodeiso"})) {
         zeromodeisopleth(r);
-    } else if (is(r, {"lna"})) {
+    } else if (iskeyword(r, {"lna"})) {
         lna(r);
-    } else if (is(r, {"seta", "setlna", "setloga"})) {
+    } else if (iskeyword(r, {"seta", "setlna", "setloga"})) {
         seta(r);
-    } else if (is(r, {"mu", "setmu"})) {
+    } else if (iskeyword(r, {"mu", "setmu"})) {
         mu(r);
-    } else if (is(r, {"xco2values", "calcx(CO2)", "calcx(co2)", "x(CO2)values"})) {
+    } else if (iskeyword(r, {"xco2values", "calcx(CO2)", "calcx(co2)", "x(CO2)values"})) {
         xco2values(r);
-    } else if (is(r, {"muval"})) {
+    } else if (iskeyword(r, {"muval"})) {
         muval(r);
-    } else if (is(r, {"dogmin"})) {
+    } else if (iskeyword(r, {"dogmin"})) {
         dogmin(r);
-    } else if (is(r, {"varrange", "maxvar"})) {
+    } else if (iskeyword(r, {"varrange", "maxvar"})) {
         varrange(r);
-    } else if (is(r, {"setvar"})) {
+    } else if (iskeyword(r, {"setvar"})) {
         s.setvarcb = r.cb;
         if (r.cb == controlboolean::no) return true;
         const std::string w = r.v.nscriptvalues > 0 ? r.v.scriptvalword[1] : std::string();
         s.variance = getinteger(whatis(w), w, "bad integer in setvar script");
-    } else if (is(r, {"ptguess"})) {
-        ptguess(r);
-    } else if (is(r, {"xyzguess", "readxyz", "xyz"})) {
-        xyzguess(r);
-    } else if (is(r, {"modeguess"})) {
-        modeguess(r);
-    } else if (is(r, {"samecoding", "samexeos"})) {
+    } else if (iskeyword(r, {"samecoding", "samexeos"})) {
         samecoding(r);
-    } else if (is(r, {"convliq"})) {
+    } else if (iskeyword(r, {"convliq"})) {
         convliq(r);
-    } else if (is(r, {"buffer"})) {
+    } else if (iskeyword(r, {"buffer"})) {
         buffer(r);
-    } else if (is(r, {"rgb"})) {
+    } else if (iskeyword(r, {"rgb"})) {
         rgb(r);
-    } else if (is(r, {"isr", "setisr"})) {
+    } else if (iskeyword(r, {"isr", "setisr"})) {
         isr(r);
     } else {
         return false;

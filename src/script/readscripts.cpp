@@ -44,7 +44,10 @@ void unrecognised(ScriptReader& r) {
 }
 
 void dispatch(ScriptReader& r) {
-    if (runkeyword(r) || diagramkeyword(r) || batchkeyword(r) || convertkeyword(r)) return;
+    if (runkeyword(r) || diagramkeyword(r) || guesskeyword(r) || batchkeyword(r) ||
+        convertkeyword(r)) {
+        return;
+    }
     unrecognised(r);
 }
 

@@ -2,7 +2,9 @@
 // The state of one script read and the typed readers of keyword values, shared by the keyword
 // groups.
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "base/fixed.hpp"
 #include "script/readscripts.hpp"
@@ -36,6 +38,12 @@ struct ScriptReader {
 };
 
 bool scriptisnumeric(valuetype t);
+// Whether the entry's keyword is one of `names`.
+bool iskeyword(const ScriptReader& r, std::initializer_list<std::string_view> names);
+// Whether value i of the entry is there and is a word, a number, a whole number.
+bool isword(const ScriptValues& v, int i);
+bool isnumber(const ScriptValues& v, int i);
+bool isinteger(const ScriptValues& v, int i);
 // Fills the value record from words nused+1 .. nwords of the entry.
 void scriptvalues(ScriptReader& r, const strings& words, int16 nwords, int16 nused);
 // Removes the first n values.
@@ -73,6 +81,7 @@ std::string oxidename(const std::string& w);
 // The keyword groups: each handles the entry and returns true when it knows the keyword.
 bool runkeyword(ScriptReader& r);
 bool diagramkeyword(ScriptReader& r);
+bool guesskeyword(ScriptReader& r);
 bool batchkeyword(ScriptReader& r);
 bool convertkeyword(ScriptReader& r);
 // The closing adjustments of batches, filters and Monte Carlo lines.

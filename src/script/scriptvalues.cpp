@@ -72,6 +72,25 @@ bool scriptisnumeric(valuetype t) {
     return isnumeric(t);
 }
 
+bool iskeyword(const ScriptReader& r, std::initializer_list<std::string_view> names) {
+    for (std::string_view n : names) {
+        if (r.keyword == n) return true;
+    }
+    return false;
+}
+
+bool isword(const ScriptValues& v, int i) {
+    return i <= v.nscriptvalues && v.scriptvaltype[i] == valuetype::astring;
+}
+
+bool isnumber(const ScriptValues& v, int i) {
+    return i <= v.nscriptvalues && isnumeric(v.scriptvaltype[i]);
+}
+
+bool isinteger(const ScriptValues& v, int i) {
+    return i <= v.nscriptvalues && v.scriptvaltype[i] == valuetype::aninteger;
+}
+
 void scriptvalues(ScriptReader& r, const strings& words, int16 nwords, int16 nused) {
     ScriptValues& v = r.v;
     v.scriptvaltype.fill(valuetype::anemptystring);
