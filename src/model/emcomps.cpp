@@ -213,7 +213,7 @@ void countcomp(Run& run) {
         real s2 = 0;
         for (int k = 1; k <= sc.ncomp; ++k) {
             if (!run.compkept[k]) continue;
-            s1 += doubleratio(int32{atoms[k]} * comp[k], sc.compdenom[k]);
+            s1 += doubleratio(int64{atoms[k]} * comp[k], sc.compdenom[k]);
             s2 += doubleratio(comp[k], sc.compdenom[k]);
         }
         // The old dataset counts oxide units, and an end-member must hold some.

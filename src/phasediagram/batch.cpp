@@ -102,7 +102,7 @@ void batchbulk(Run& run, PdRun& pd, BatchState& bs, const BatchRec& rec, const b
         if (used[c]) ++nused;
     }
     int16 nvalues = 0;
-    for (int i = 1; i <= maxwords && i <= maxcomp; ++i) {
+    for (int i = 1; i <= std::min(maxwords, maxcomp); ++i) {
         if (c1[i] != 0 || (rec.comp2 != 0 && tab.mcbulk[rec.comp2][i] != 0)) nvalues = narrow16(i);
     }
     if (firstrun && nused != nvalues) bomb("dobatch", "mismatch in making bcomps", yourfault);

@@ -66,8 +66,8 @@ public:
           pd_(pd),
           sc_(run.script),
           kept_(keptworktables(pd)),
-          nst_{.work = takework(kept_)},
           nlework_(std::move(kept_.solver)) {
+        nst_.work = takework(kept_);
         st_->equilphases = phases;
         st_->rl = rl_.get();
         st_->gs = &gs_;

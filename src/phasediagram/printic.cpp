@@ -43,7 +43,8 @@ void addicposition(const PdRun& pd, const Result& cur, int s, int width, std::st
         addstr(realstr(cur.bulkstep), -width, line);
     } else if (pd.variance == 1) {
         if (s % 2 == 1) {
-            addstr(realstr(cur.firstmodestep + (s - 1) / 2), -6, line);
+            const int pair = (s - 1) / 2;  // the pairs of the reaction's steps, counted from 0
+            addstr(realstr(cur.firstmodestep + pair), -6, line);
             addstr("", 6, line);
         } else {
             addstr("", 12, line);

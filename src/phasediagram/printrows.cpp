@@ -37,7 +37,7 @@ std::string excessname(const Run& run, int i, bool& fluidnamed) {
     const int j = i - run.nss;
     const int firstmu = run.npure - run.script.nmu;
     if (j > firstmu) return "mu(" + run.script.mu[j - firstmu].name + ")";
-    const std::string name = runphasename(run, i);
+    std::string name = runphasename(run, i);
     if (name == "H2O" || name == "CO2") {
         if (fluidnamed || run.runftype == ftype::absent) return "";
         fluidnamed = true;

@@ -71,7 +71,7 @@ int16 whiteneddesign(RockCalc& rc, const reacvector& wh, const reacvector& wlna,
 // The whitened fit of the values `x` (kbar or K) of the reactions with sensitivities wH (per kJ
 // of reaction enthalpy) and wK (per unit of ln K).
 void avlsqwhitened(RockCalc& rc, const reacvector& x, const reacvector& wh, const reacvector& wk,
-                   AvWhitened& out);
+                   AvWhitened& f);
 // The fit `f` of `nreac` reactions with the uncertainty on ln a of used end-member `s` doubled.
 AvDoubled avdoubled(const AvWhitened& f, int16 s, int16 nreac);
 // Writes the diagnostics table of a whitened fit at the fixed T (K) or P (kbar) `xfix`.

@@ -81,8 +81,7 @@ void intervals(DudaState& d) {
 
 void writecsv(DudaState& d) {
     Session& ses = d.ses;
-    std::FILE* f = ses.ch.files[dudacsvchannel].f;
-    if (f == nullptr) return;
+    if (ses.ch.files[dudacsvchannel].f == nullptr) return;
     ses.ch.used[dudacsvchannel] = true;
     for (int i = 1; i <= d.nmcresults; ++i) {
         std::string line;
@@ -95,9 +94,9 @@ void writecsv(DudaState& d) {
                    fixw(ufacunscalet(d, (*d.mct)[i]), 10, 2);
         }
         line += "\n";
-        std::fwrite(line.data(), 1, line.size(), f);
+        writefile(ses.ch.files[dudacsvchannel], line);
     }
-    std::fflush(f);
+    flushfile(ses, dudacsvchannel);
 }
 
 }  // namespace
@@ -224,7 +223,7 @@ void dudamontecarlo(DudaState& d) {
         putstr(ses, 1, "looks like an ok result?", 2, screensummarylogmask);
     }
 
-    real lastufac = d.ufac;
+    real lastufac = 0;  // the factor of the last pass, set at the top of each
     for (int pass = 1;; ++pass) {
         lastufac = d.ufac;
         d.ufac = 0;

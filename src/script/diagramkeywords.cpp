@@ -482,7 +482,9 @@ void xco2values(ScriptReader& r) {
         s.xco2low = low;
         s.xco2high = high;
         s.xco2inc = inc;
-        for (real x = low; x <= high + 1e-9L; x = low + inc * s.nxco2values) {
+        for (int k = 0;; ++k) {
+            const real x = low + inc * k;  // each value from low, so steps add no rounding
+            if (x > high + 1e-9L) break;
             if (s.nxco2values >= maxxco2values) {
                 bomb(rs, "too many x(CO2) values" + maxtext(maxxco2values), yourfault);
             }

@@ -85,7 +85,8 @@ void nlevariables(const CrossRefs& xref, int16 nxvars, int16 nmodevars, const pr
 // inadmissible start at level 0 raises it to 1 for the rest of the run.
 struct NleSettings {
     explicit NleSettings(int16& level) : debuglev(level) {}
-    NleSettings(ScriptSettings& s);  // the script's "convergence", "debuglevel", "dogmin", ...
+    explicit NleSettings(
+        ScriptSettings& s);  // the script's "convergence", "debuglevel", "dogmin", ...
     NleSettings(const ScriptSettings& s, int16& level);  // the same with a debug level apart
     real esizetol = 1e-8L;                               // largest residual
     real fsizetol = 1e-6L;                               // norm of the residuals

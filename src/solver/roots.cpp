@@ -292,14 +292,14 @@ ReactionDg dgofreaction(ReactionEval& ev, int16 i, real p, real t, real u, real 
 Roots find(const Windows& w, const DgNeedAt& dg, findtype ft, bool usestart, real start, real p,
            real t) {
     const auto slopes = [&dg](real pp, real tt) { return dg(pp, tt, GemNeed{}); };
-    Finder f{w, dg, slopes, ft, p, t};
+    Finder<const DgNeedAt, decltype(slopes)> f{w, dg, slopes, ft, p, t};
     return f.run(usestart, start);
 }
 
 Roots find(const Windows& w, const DgAt& dg, findtype ft, bool usestart, real start, real p,
            real t) {
     const auto withneed = [&dg](real pp, real tt, GemNeed) { return dg(pp, tt); };
-    Finder f{w, withneed, dg, ft, p, t};
+    Finder<decltype(withneed), const DgAt> f{w, withneed, dg, ft, p, t};
     return f.run(usestart, start);
 }
 
@@ -367,7 +367,7 @@ Roots findreaction(ReactionEval& ev, int16 i, findtype ft, bool usestart, real s
                    real t, real u, real v) {
     SearchDg dg(ev, i, u, v);
     const auto slopes = [&](real pp, real tt) { return dgofreaction(ev, i, pp, tt, u, v); };
-    Finder f{ev.w, dg, slopes, ft, p, t};
+    Finder<SearchDg, decltype(slopes)> f{ev.w, dg, slopes, ft, p, t};
     return f.run(usestart, start);
 }
 

@@ -342,7 +342,7 @@ void printsdinfo(Session& ses, const SdInfo& info, const Uncertainties& u) {
     if (f.f == nullptr) return;
     ses.ch.used[8] = true;
     writefile(f, text);
-    std::fflush(f.f);
+    flushfile(ses, 8);
 }
 
 void printsdspec(Session& ses, bool modeson) {

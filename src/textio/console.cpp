@@ -7,11 +7,13 @@
 namespace qv {
 
 void StdConsole::write(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    // A console that can no longer be written to (a closed pipe) does not stop the run: the
+    // results go to the files, whose writes are checked.
+    (void)std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 void StdConsole::flush() {
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
 }
 
 bool StdConsole::readline(std::string& line) {

@@ -126,7 +126,11 @@ void promptdatafile(Session& ses, std::string& filename, std::string_view prefix
 void openwrite(std::string& filename, std::string_view prefix, std::string_view suffix,
                OutFile& f) {
     filename = std::string(prefix) + std::string(suffix);
-    if (f.f != nullptr) std::fclose(f.f);
+    // Closing flushes what the file still holds: a failure there lost results.
+    if (f.f != nullptr && std::fclose(f.f) != 0) {
+        f.f = nullptr;
+        bomb("openwrite", "problem writing " + f.name, yourfault);
+    }
     f.f = std::fopen(filename.c_str(), "wb");
     if (f.f == nullptr) bomb("openwrite", "can't create file " + quoted(filename), yourfault);
     f.name = filename;
@@ -217,8 +221,9 @@ void showelapsed(Session& ses) {
         putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed)) + " msecs" + count, 1,
                screenmask);
     } else {
-        putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(elapsed / 1000)) + " secs" + count,
-               1, screenmask);
+        const int64 seconds = elapsed / 1000;  // whole seconds
+        putstr(ses, 0, "elapsed = " + realstr(static_cast<real>(seconds)) + " secs" + count, 1,
+               screenmask);
     }
 }
 

@@ -14,7 +14,8 @@ bool InFile::open(const std::string& name) {
     if (f_ != nullptr) {
         name_ = name;
         // The blocks are the file's only buffer.
-        std::setvbuf(f_, nullptr, _IONBF, 0);
+        // (without them the stream keeps its own buffer, which costs a copy and nothing else)
+        (void)std::setvbuf(f_, nullptr, _IONBF, 0);
         block_ = std::make_unique<char[]>(blocksize);
     }
     return f_ != nullptr;

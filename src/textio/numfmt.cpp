@@ -121,7 +121,7 @@ static_assert(sizeof digitpairs == 201);
 void writefixed(std::uint32_t n, int w, bool negative, NumberText& out) {
     char* o = out.end();
     // Two digits at a time (one division by 100 in place of two by 10).
-    const auto pair = [&o](std::uint32_t r) {
+    const auto pair = [&o](std::size_t r) {
         *--o = digitpairs[2 * r + 1];
         *--o = digitpairs[2 * r];
     };
@@ -360,7 +360,7 @@ void realfixtext(int d, bool fixed, real x, NumberText& out) {
                 writefixed(n, d, negative, out);
                 return;
             }
-        } else if (blankdigits.size() <= static_cast<std::size_t>(d + 5)) {
+        } else if (blankdigits.size() <= static_cast<std::size_t>(d) + 5) {
             out.assign(realfixgeneral(d, fixed, x));  // the blank string kept in fixed form
             return;
         }

@@ -26,7 +26,8 @@ void write_direct(Session& ses, std::initializer_list<int> channels, const std::
             ses.console.write(text);
             ses.console.flush();
         } else if (std::FILE* f = ses.ch.files[static_cast<std::size_t>(i)].f; f != nullptr) {
-            std::fwrite(text.data(), 1, text.size(), f);
+            // a failure stays on the stream's error flag, which closing the files reports
+            (void)std::fwrite(text.data(), 1, text.size(), f);
         }
     }
 }

@@ -36,6 +36,9 @@ std::array<emvector, 6>& phasepropsscratch(ThermoWork& w) {
 // matches nothing). A kept row is a copy of the other, padding and all, as a rule: one compare of
 // the whole storage then leaves only the test for such values.
 bool samerow(const tdvector& a, const tdvector& b) {
+    // Equal storage means equal values, padding bytes included; unequal padding only sends the
+    // rows to the value compare below.
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
     if (std::memcmp(a.a.data(), b.a.data(), sizeof a.a) == 0) {
         for (int k = 1; k <= ntd; ++k) {
             if (std::isnan(a[k])) return false;
