@@ -38,7 +38,7 @@ std::array<emvector, 6>& phasepropsscratch(ThermoWork& w) {
 bool samerow(const tdvector& a, const tdvector& b) {
     // Equal storage means equal values, padding bytes included; unequal padding only sends the
     // rows to the value compare below.
-    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison,cert-exp42-c,cert-flp37-c)
     if (std::memcmp(a.a.data(), b.a.data(), sizeof a.a) == 0) {
         for (int k = 1; k <= ntd; ++k) {
             if (std::isnan(a[k])) return false;

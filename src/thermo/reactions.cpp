@@ -56,7 +56,7 @@ real dg0gem(Session& ses, const GemSettings& gs, const ReactionTables& tab, cons
 bool samerow(const tdvector& a, const tdvector& b) {
     // Equal storage means equal values, padding bytes included; unequal padding only sends the
     // rows to the value compare below.
-    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison,cert-exp42-c,cert-flp37-c)
     if (std::memcmp(a.a.data(), b.a.data(), sizeof a.a) == 0) return true;
     std::uint64_t diff = 0;
     for (int k = 1; k <= ntd; ++k) diff |= realbitdiff(a[k], b[k]);
