@@ -90,17 +90,7 @@ header
   garnet-diopside-enstatite-quartz in CaO-MgO-Al2O3-SiO2, ideal mixing on sites
 header
 
-g 2 1
-  z(g) 0.2
-  p(py) 1 1 1 1 -1 z
-  p(gr) 1 1 0 1  1 z
-  ideal
-  2
-  xMgX 1 1 1 1 -1 z
-  xCaX 1 1 0 1  1 z
-  py 1 1 xMgX 3
-  gr 1 1 xCaX 3
-
+)" + garnetpygrax + R"(
 di
 en
 q

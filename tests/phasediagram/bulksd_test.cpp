@@ -16,37 +16,7 @@
 namespace qv::test {
 namespace {
 
-const std::string gomsax = R"(% ideal garnet and olivine with enstatite
-header
-  garnet-olivine-enstatite, ideal mixing on sites
-header
-
-g 2 1
-  x(g) 0.2
-  p(py)  1 1 1 1 -1 x
-  p(alm) 1 1 0 1  1 x
-  ideal
-  2
-  xMgX 1 1 1 1 -1 x
-  xFeX 1 1 0 1  1 x
-  py  1 1 xMgX 3
-  alm 1 1 xFeX 3
-
-ol 2 1
-  x(ol) 0.1
-  p(fo) 1 1 1 1 -1 x
-  p(fa) 1 1 0 1  1 x
-  ideal
-  2
-  xMgM 1 1 1 1 -1 x
-  xFeM 1 1 0 1  1 x
-  fo 1 1 xMgM 2
-  fa 1 1 xFeM 2
-
-sp
-en
-*
-)";
+const std::string& gomsax = fmasax;  // garnet, olivine, spinel and enstatite
 
 // The bulk in percent: SiO2, Al2O3, MgO, FeO (the order of the system).
 using Bulk = std::array<long double, 4>;

@@ -400,17 +400,7 @@ std::string solutionax(const std::string& solution, const std::string& pure) {
     return ax + "*\n";
 }
 
-const std::string garnetpygr = R"(g 2 1
-  z(g) 0.2
-  p(py) 1 1 1 1 -1 z
-  p(gr) 1 1 0 1  1 z
-  ideal
-  2
-  xMgX 1 1 1 1 -1 z
-  xCaX 1 1 0 1  1 z
-  py 1 1 xMgX 3
-  gr 1 1 xCaX 3
-)";
+const std::string& garnetpygr = garnetpygrax;
 
 // Oxide amounts per formula unit, in the order of the case's bulk line.
 struct PurePhase {

@@ -30,14 +30,8 @@ inline const std::string plagioclaseax = R"(pl 2 1
   an 1 1 xCaA 1
 )";
 
-// Ideal garnet (pyrope-grossular, three X sites), the ideal plagioclase, kyanite and quartz: the
-// garnet-plagioclase-Al2SiO5-quartz equilibrium 3 an = gr + 2 ky + q, with a(gr) = x(Ca,X)^3.
-inline const std::string gaspax = R"(% ideal garnet and plagioclase with kyanite and quartz
-header
-  garnet-plagioclase-kyanite-quartz, ideal mixing on sites
-header
-
-g 2 1
+// Ideal garnet, pyrope-grossular on three X sites: a(gr) = x(Ca,X)^3 with x(Ca,X) = z(g).
+inline const std::string garnetpygrax = R"(g 2 1
   z(g) 0.2
   p(py) 1 1 1 1 -1 z
   p(gr) 1 1 0 1  1 z
@@ -47,8 +41,30 @@ g 2 1
   xCaX 1 1 0 1  1 z
   py 1 1 xMgX 3
   gr 1 1 xCaX 3
+)";
 
-)" + plagioclaseax + R"(
+// Ideal olivine, forsterite-fayalite on two M sites, x(ol) = x(Fe,M).
+inline const std::string olivineax = R"(ol 2 1
+  x(ol) 0.1
+  p(fo) 1 1 1 1 -1 x
+  p(fa) 1 1 0 1  1 x
+  ideal
+  2
+  xMgM 1 1 1 1 -1 x
+  xFeM 1 1 0 1  1 x
+  fo 1 1 xMgM 2
+  fa 1 1 xFeM 2
+)";
+
+// The ideal garnet, the ideal plagioclase, kyanite and quartz: the garnet-plagioclase-Al2SiO5-
+// quartz equilibrium 3 an = gr + 2 ky + q.
+inline const std::string gaspax = R"(% ideal garnet and plagioclase with kyanite and quartz
+header
+  garnet-plagioclase-kyanite-quartz, ideal mixing on sites
+header
+
+)" + garnetpygrax + "\n" + plagioclaseax +
+                                  R"(
 ky
 q
 *
@@ -80,17 +96,7 @@ g 2 1
   py  1 1 xMgX 3
   alm 1 1 xFeX 3
 
-ol 2 1
-  x(ol) 0.1
-  p(fo) 1 1 1 1 -1 x
-  p(fa) 1 1 0 1  1 x
-  ideal
-  2
-  xMgM 1 1 1 1 -1 x
-  xFeM 1 1 0 1  1 x
-  fo 1 1 xMgM 2
-  fa 1 1 xFeM 2
-
+)" + olivineax + R"(
 sp
 en
 *
