@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "base/convert.hpp"
@@ -47,11 +48,37 @@ namespace qv {
 // The solver's work tables of a phase diagram run, which each candidate's calculation borrows:
 // what a solve reads of them is as fresh tables would have it (the evaluation's arrays are
 // filled before they are read, the end-member G cache checks the data and point of every value
-// it keeps), so one set serves all the candidates of a run.
+// it keeps), so one set serves all the candidates of a run. The candidate's own state (its
+// result, reactions, mass balance and solver variables) is kept here too, and made anew in the
+// same memory for each candidate: a fresh value, without a new allocation (and the page faults
+// of new memory) per candidate.
 struct CalcWorkTables {
     std::unique_ptr<NleWork> nlework;
     NleWorkspace solver;
+    std::unique_ptr<SolveState> st;
+    std::unique_ptr<ReactionLists> rl;
+    std::unique_ptr<MassBalance> mb;
+    std::unique_ptr<NleVariables> vars;
 };
+
+// `p` holding a value-initialised T, as `std::make_unique<T>()` makes it, in the memory it
+// already holds if any.
+template <class T>
+T& freshvalue(std::unique_ptr<T>& p) {
+    if (!p) {
+        p = std::make_unique<T>();
+    } else {
+        std::destroy_at(p.get());
+        try {
+            std::construct_at(p.get());
+        } catch (...) {
+            // Its memory holds no object now: let go of it without destroying anything.
+            static_cast<void>(p.release());
+            throw;
+        }
+    }
+    return *p;
+}
 
 }  // namespace qv
 
@@ -66,10 +93,14 @@ public:
           pd_(pd),
           sc_(run.script),
           kept_(keptworktables(pd)),
+          st_(&freshvalue(kept_.st)),
+          rl_(&freshvalue(kept_.rl)),
+          mb_(&freshvalue(kept_.mb)),
+          vars_(&freshvalue(kept_.vars)),
           nst_{.work = takework(kept_)},
           nlework_(std::move(kept_.solver)) {
         st_->equilphases = phases;
-        st_->rl = rl_.get();
+        st_->rl = rl_;
         st_->gs = &gs_;
     }
     // The solver's tables go back to the run for its next candidate.
@@ -114,10 +145,11 @@ private:
     PdRun& pd_;
     ScriptSettings& sc_;
     CalcWorkTables& kept_;
-    std::unique_ptr<SolveState> st_ = std::make_unique<SolveState>();
-    std::unique_ptr<ReactionLists> rl_ = std::make_unique<ReactionLists>();
-    std::unique_ptr<MassBalance> mb_ = std::make_unique<MassBalance>();
-    std::unique_ptr<NleVariables> vars_ = std::make_unique<NleVariables>();
+    // The candidate's state: the run's tables, made fresh for it (see CalcWorkTables).
+    SolveState* st_;
+    ReactionLists* rl_;
+    MassBalance* mb_;
+    NleVariables* vars_;
     NleState nst_;          // its work tables are the run's, kept from candidate to candidate
     NleWorkspace nlework_;  // the solver's matrices, the same
     CalcLayoutSettings lay_;

@@ -25,7 +25,7 @@
 
 namespace qv {
 
-inline constexpr int maxprojc = maxem;  // columns of the component projection
+inline constexpr int maxprojc = maxcomp;  // columns of the component projection
 
 // The bulk composition and its projection, set by the phase diagram driver before a solve with
 // modes. System component k is the k-th component with `syscomp` set.
