@@ -59,6 +59,10 @@ struct CalcWorkTables {
     std::unique_ptr<ReactionLists> rl;
     std::unique_ptr<MassBalance> mb;
     std::unique_ptr<NleVariables> vars;
+    // Working tables of a point's phase properties: the system sums are cleared wherever they
+    // are formed, the activities' uncertainties are set and never read.
+    std::unique_ptr<SystemProps> sums;
+    std::unique_ptr<emvector> postsd;
 };
 
 // `p` holding a value-initialised T, as `std::make_unique<T>()` makes it, in the memory it
@@ -165,10 +169,8 @@ private:
     bool goodforaccum_ = false;
     BatchState batch_;
     std::unique_ptr<MonteCarlo> mc_;  // made by a Monte Carlo run or a batch that collects
-    // The work tables of a point's phase properties, made at the first point that needs them.
+    // The phase property table of a point, made at the first point that needs it.
     std::unique_ptr<PhasePropsTable> props_;
-    std::unique_ptr<SystemProps> sums_;
-    std::unique_ptr<emvector> postsd_;
     Accumulation acc_;
     ResultSds sds_;
     bool modesok_ = false;  // the modes of the point are usable
