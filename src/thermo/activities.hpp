@@ -54,9 +54,11 @@ struct PhaseActivities {
     empvector gamma;
     empvector a;
 };
-using SsResults = Fixed1<PhaseActivities, maxss>;  // in the order the solution phases are met
+// In the order the solution phases are met; entries are made as first written (an entry not
+// made reads as a fresh one), so that a calculation touches only its own phases' entries.
+using SsResults = Grow1<PhaseActivities, maxss>;
 // The site fractions of each solution phase of a calculation, in the same order.
-using SsSiteFractions = Fixed1<Fixed1<real, maxsf>, maxss>;
+using SsSiteFractions = Grow1<Fixed1<real, maxsf>, maxss>;
 
 // d(RT ln a)/dx: row = calculation end-member, column = position in the solver vector (kJ).
 // Rows are made as they are first written (a calculation writes its own end-members' rows): a

@@ -349,7 +349,7 @@ void Evaluation::massbalance() {
     const MassBalance& m = mb();
     const CrossRefs& xr = xref();
     calcdsf(eq, x, &work().ssresults);
-    const Fixed1<cvector, maxeq>& comp = work().comp;
+    const Grow1<cvector, maxeq>& comp = work().comp;
     const dcompdxtype& compdx = *calc().compdx;
     const prectype1& p1 = calc().prec1;
     const int nsys = m.nsyscomp;
@@ -360,7 +360,7 @@ void Evaluation::massbalance() {
     // A_i: the phases' amounts of independent combination i, weighted by their modes.
     // proj[i][k]: the composition of mode variable k projected onto combination i, kept for the
     // jacobian.
-    Fixed1<Fixed1<real, maxeq>, maxcomp>& proj = work().projcomp;
+    Grow1<Fixed1<real, maxeq>, maxcomp>& proj = work().projcomp;
     cvector a;
     for (int i = 1; i <= nsys; ++i) {
         const int32* pc = m.projc[i].a.data();
@@ -670,7 +670,7 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
     const prectype1& p1 = calc.prec1;
     const prectype0& p0 = calc.prec0;
     NleWork& w = *eq.st.work;
-    Fixed1<cvector, maxeq>& comp = w.comp;
+    Grow1<cvector, maxeq>& comp = w.comp;
     dcompdxtype& compdx = *calc.compdx;
     // Amounts of the system components in each end-member of the phase at hand, its proportions
     // and their derivatives by its variables: every entry read below is written first.
