@@ -357,7 +357,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
         if (npos < nneg) {
             for (int i = 1; i <= mp.n; ++i) r[i] = -r[i];
         }
-        if (!st.rxn.text.empty()) st.rxntext = st.rxn.text;
+        if (!st.reaction().text.empty()) st.rxntext = st.reaction().text;
         const int16 need = narrow16(bulk.nuvleft - pd.rankdeficit);
         // The subset of the phases on one side plus all of the other side but one.
         auto side = [&](int sign, int16 skip, Fixed1<int16, maxeq>& subset) {
