@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
@@ -225,7 +226,9 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
         // vector (an empty lcm would give the all-zero row).
         const int32 lcmden = ndens > 0 ? vectorlcm(dens, ndens) : 1;
 
-        Fixed1<int64, maxem> x{};
+        // The reaction over columns 1..n; the columns beyond are 0 (written as such below).
+        std::vector<int64> xs(static_cast<std::size_t>(n) + 1);
+        int64* x = xs.data();  // x[k]: column k
         x[j] = lcmden;
         for (int16 i = 1; i <= mn; ++i) {
             const int16 q = red.pivotcol[i];
@@ -240,7 +243,9 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
             bomb("nullspace", "too many reactions" + maxtext(maxreac), yourfault);
         }
         ++nreac;
-        for (int k = 1; k <= maxem; ++k) r[nreac][k] = fit16(x[k], "nullspace");
+        Fixed1<int16, maxem>& row = r[nreac];
+        for (int k = 1; k <= n; ++k) row[k] = fit16(x[k], "nullspace");
+        for (int k = n + 1; k <= maxem; ++k) row[k] = 0;
     }
     return rank;
 }
