@@ -84,6 +84,15 @@ T& freshvalue(std::unique_ptr<T>& p) {
     return *p;
 }
 
+// The table kept in `kept`, taken from it (a calculation made while another holds it gets one
+// of its own) and made fresh.
+template <class T>
+std::unique_ptr<T> takefresh(std::unique_ptr<T>& kept) {
+    std::unique_ptr<T> p = std::move(kept);
+    freshvalue(p);
+    return p;
+}
+
 }  // namespace qv
 
 namespace qv::pdsolve {
@@ -97,20 +106,24 @@ public:
           pd_(pd),
           sc_(run.script),
           kept_(keptworktables(pd)),
-          st_(&freshvalue(kept_.st)),
-          rl_(&freshvalue(kept_.rl)),
-          mb_(&freshvalue(kept_.mb)),
-          vars_(&freshvalue(kept_.vars)),
+          st_(takefresh(kept_.st)),
+          rl_(takefresh(kept_.rl)),
+          mb_(takefresh(kept_.mb)),
+          vars_(takefresh(kept_.vars)),
           nst_{.work = takework(kept_)},
           nlework_(std::move(kept_.solver)) {
         st_->equilphases = phases;
-        st_->rl = rl_;
+        st_->rl = rl_.get();
         st_->gs = &gs_;
     }
-    // The solver's tables go back to the run for its next candidate.
+    // The solver's tables and the candidate's state go back to the run for its next candidate.
     ~Calculation() {
         kept_.nlework = std::move(nst_.work);
         kept_.solver = std::move(nlework_);
+        kept_.st = std::move(st_);
+        kept_.rl = std::move(rl_);
+        kept_.mb = std::move(mb_);
+        kept_.vars = std::move(vars_);
     }
     Calculation(const Calculation&) = delete;
     Calculation& operator=(const Calculation&) = delete;
@@ -150,10 +163,10 @@ private:
     ScriptSettings& sc_;
     CalcWorkTables& kept_;
     // The candidate's state: the run's tables, made fresh for it (see CalcWorkTables).
-    SolveState* st_;
-    ReactionLists* rl_;
-    MassBalance* mb_;
-    NleVariables* vars_;
+    std::unique_ptr<SolveState> st_;
+    std::unique_ptr<ReactionLists> rl_;
+    std::unique_ptr<MassBalance> mb_;
+    std::unique_ptr<NleVariables> vars_;
     NleState nst_;          // its work tables are the run's, kept from candidate to candidate
     NleWorkspace nlework_;  // the solver's matrices, the same
     CalcLayoutSettings lay_;
