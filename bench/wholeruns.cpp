@@ -1,7 +1,8 @@
 // Benchmark of whole runs of the built program: the example folder with each of its scripts
 // (phase diagram runs, mode 1: "pseudo", the one tools/run-example runs by default, and
-// "example") and the aluminosilicate reaction diagram of the whole-run tests (mode 3, with the
-// shared inputs its case names), each run in a fresh copy of its folder with its typed answers.
+// "example"), the aluminosilicate reaction diagram of the whole-run tests (mode 3, with the
+// shared inputs its case names) and their Gibbs energy minimisation over a P-T grid (mode 1),
+// each run in a fresh copy of its folder with its typed answers.
 // For each: the elapsed time of the best of five runs beside the reference loop of one long
 // double log and exp, and the peak resident memory and minor page faults of the process as
 // /usr/bin/time counts them. The time in reference units is the user and system time of the run
@@ -152,6 +153,7 @@ int wholerun_bench() {
         {"example, pseudo (mode 1)", QV_BENCH_EXAMPLES, "", "pseudo"},
         {"example, example (mode 1)", QV_BENCH_EXAMPLES, "", "example"},
         {"m3-al2sio5 (mode 3)", QV_BENCH_E2E_CASES "/m3-al2sio5", "stdin.txt", ""},
+        {"m1-dogmin-grid (mode 1)", QV_BENCH_E2E_CASES "/m1-dogmin-grid", "stdin.txt", ""},
     };
     std::cout << "whole runs of " << programpath()
               << " (best of 5; peak memory and minor page faults of the process)\n";

@@ -85,8 +85,9 @@ struct CrossRefs {
     bool xco2fixed = false;
     // Linear limits on positions 1..nxvars, constant in column nxvars + 1.
     int16 nvarlims = 0;
-    Fixed1<Fixed1<int16, maxeq>, maxvarlims> varlimnum;
-    Fixed1<Fixed1<int16, maxeq>, maxvarlims> varlimden;
+    // (rows made as first written: an unwritten row reads as zeros)
+    Grow1<Fixed1<int16, maxeq>, maxvarlims> varlimnum;
+    Grow1<Fixed1<int16, maxeq>, maxvarlims> varlimden;
     // Site fractions whose positivity the limits do not already carry.
     int16 nsfchecks = 0;
     Fixed1<int16, maxsfchecks> sfcheckphase;

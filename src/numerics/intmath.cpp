@@ -4,6 +4,8 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
@@ -72,37 +74,38 @@ struct Reducer {
         return found ? r : narrow16(r - 1);
     }
 
+    // (The rows are reached through plain pointers, entry j at [j - 1]: the columns are
+    // 1..n <= maxem, as the bounds of the rows allow.)
     void pivotrow(int16 r, int16 k, int16 c) {
-        int32 p = b[k][c];
+        if (n > maxem) index_fault();
+        int32* br = b[r].a.data();
+        int32* bk = b[k].a.data();
+        int32 p = bk[c - 1];
         if (k > r) {
-            b[r][c] = p;
-            b[k][c] = 0;
-            for (int16 j = narrow16(c + 1); j <= n; ++j) {
-                const int32 t = b[r][j];
-                b[r][j] = b[k][j];
-                b[k][j] = t;
-            }
+            br[c - 1] = p;
+            bk[c - 1] = 0;
+            for (int16 j = narrow16(c + 1); j <= n; ++j) std::swap(br[j - 1], bk[j - 1]);
         }
-        liemvector tail;
         const auto len = narrow16(n - c + 1);
-        for (int16 j = 1; j <= len; ++j) tail[j] = b[r][c + j - 1];
-        const int32 g = vectorgcd(tail, len);
+        const int32 g = vectorgcd(br + (c - 1), len);
         if (g > 1) {
             p /= g;
-            for (int16 j = c; j <= n; ++j) b[r][j] /= g;
+            for (int16 j = c; j <= n; ++j) br[j - 1] /= g;
         }
         const int16 first = jordan ? int16{1} : narrow16(r + 1);
         for (int16 i = first; i <= m; ++i) {
-            if (i == r || b[i][c] == 0) continue;
-            const int32 h = gcd(p, b[i][c]);
+            if (i == r) continue;
+            int32* bi = b[i].a.data();
+            if (bi[c - 1] == 0) continue;
+            const int32 h = gcd(p, bi[c - 1]);
             const int32 alpha = p / h;
-            const int32 beta = b[i][c] / h;
+            const int32 beta = bi[c - 1] / h;
             const int16 j0 = jordan ? int16{1} : narrow16(c + 1);
             for (int16 j = j0; j <= n; ++j) {
                 if (j == c) continue;
-                b[i][j] = combine(alpha, beta, b[i][j], b[r][j], routine);
+                bi[j - 1] = combine(alpha, beta, bi[j - 1], br[j - 1], routine);
             }
-            if (jordan) b[i][c] = 0;
+            if (jordan) bi[c - 1] = 0;
         }
     }
 };
@@ -142,13 +145,17 @@ int32 gcd(int32 a, int32 b) {
     return fit32(gcd64(a, b), "gcd");
 }
 
-int32 vectorgcd(const liemvector& v, int16 n) {
+int32 vectorgcd(const int32* v, int16 n) {
     if (n < 1 || n > maxem) return 0;
-    if (n == 1) return v[1];
-    if (n == 2) return gcd(v[1], v[2]);
-    int64 g = v[n] < 0 ? -int64{v[n]} : int64{v[n]};
-    for (int i = n - 1; i >= 1 && g != 1; --i) g = gcd64(v[i], g);
+    if (n == 1) return v[0];
+    if (n == 2) return gcd(v[0], v[1]);
+    int64 g = v[n - 1] < 0 ? -int64{v[n - 1]} : int64{v[n - 1]};
+    for (int i = n - 1; i >= 1 && g != 1; --i) g = gcd64(v[i - 1], g);
     return fit32(g, "vectorgcd");
+}
+
+int32 vectorgcd(const liemvector& v, int16 n) {
+    return vectorgcd(v.a.data(), n);
 }
 
 int32 lcm(int32 a, int32 b) {
@@ -219,7 +226,9 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
         // vector (an empty lcm would give the all-zero row).
         const int32 lcmden = ndens > 0 ? vectorlcm(dens, ndens) : 1;
 
-        Fixed1<int64, maxem> x{};
+        // The reaction over columns 1..n; the columns beyond are 0 (written as such below).
+        std::vector<int64> xs(static_cast<std::size_t>(n) + 1);
+        int64* x = xs.data();  // x[k]: column k
         x[j] = lcmden;
         for (int16 i = 1; i <= mn; ++i) {
             const int16 q = red.pivotcol[i];
@@ -234,7 +243,9 @@ int16 nullspace(const liemmatrix& a, int16 m, int16 n, const icmatrix& c, rmatri
             bomb("nullspace", "too many reactions" + maxtext(maxreac), yourfault);
         }
         ++nreac;
-        for (int k = 1; k <= maxem; ++k) r[nreac][k] = fit16(x[k], "nullspace");
+        Fixed1<int16, maxem>& row = r[nreac];
+        for (int k = 1; k <= n; ++k) row[k] = fit16(x[k], "nullspace");
+        for (int k = n + 1; k <= maxem; ++k) row[k] = 0;
     }
     return rank;
 }

@@ -22,6 +22,8 @@ int64 gcd64(int64 a, int64 b);
 int32 gcd(int32 a, int32 b);
 // gcd of v[1..n]: 0 when n is outside 1..400, v[1] itself (sign kept) when n = 1.
 int32 vectorgcd(const liemvector& v, int16 n);
+// The same of v[0..n - 1].
+int32 vectorgcd(const int32* v, int16 n);
 // Least common multiple, non-negative except that lcm(a, a) = a; 0 when a or b is 0.
 int32 lcm(int32 a, int32 b);
 // lcm of v[1..n], 0 for n < 1; the running value must stay within 16 bits.

@@ -55,7 +55,7 @@ struct MemberNames {
 
 MemberNames membernames(const Run& run, const BatchState& bs, int b) {
     MemberNames m;
-    const bemvector& ph = (*bs.phases)[b];
+    const bemvector& ph = bs.memberphases()[b];
     const prectype1& ss = *run.arrays.prec1;
     for (int k = 1; k <= run.nss; ++k) {
         if (!ph[k]) continue;

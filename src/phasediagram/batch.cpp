@@ -23,6 +23,7 @@ const std::string& phasename(const Run& run, int k) {
 }  // namespace
 
 void setupbatch(Run& run, const bemvector& equilphases, BatchState& bs) {
+    if (!bs.phases) bs.phases = std::make_unique<Fixed1<bemvector, maxbatch>>();
     const ScriptSettings& sc = run.script;
     const ScriptTables& tab = *sc.tables;
     // The candidate's phases in list order, and where each stands in the phase table.
@@ -142,7 +143,7 @@ void dobatch(Session& ses, Run& run, PdRun& pd, BatchState& bs, int16 b, bool fi
     const BatchRec& rec = tab.batch[b];
     prectype1& ss = *run.arrays.prec1;
     prectype0& pure = *run.arrays.prec0;
-    const bemvector& member = (*bs.phases)[b];
+    const bemvector& member = bs.memberphases()[b];
 
     // Nothing of the last member's isopleths or bulk stays.
     bs.bulkgiven = false;

@@ -19,8 +19,14 @@ struct BatchState {
     // Per member its phases in the `equilphases` layout, its mode-isopleth phases (a value
     // above nss is pure phase value - nss) and the solution phase and variable of each
     // composition isopleth.
-    std::unique_ptr<Fixed1<bemvector, maxbatch>> phases =
-        std::make_unique<Fixed1<bemvector, maxbatch>>();
+    // (40 kB: made by `setupbatch`, so that a calculation that is no batch run does not clear
+    // it.)
+    std::unique_ptr<Fixed1<bemvector, maxbatch>> phases;
+    // The members' phases: none flagged until `setupbatch` made the table.
+    const Fixed1<bemvector, maxbatch>& memberphases() const {
+        static const Fixed1<bemvector, maxbatch> none{};
+        return phases ? *phases : none;
+    }
     Fixed1<Fixed1<int16, 2>, maxbatch> modephase{};
     Fixed1<Fixed1<int16, maxbatchiso>, maxbatch> isophase{};
     Fixed1<Fixed1<int16, maxbatchiso>, maxbatch> isovar{};

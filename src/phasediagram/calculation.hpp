@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "base/convert.hpp"
@@ -47,11 +48,50 @@ namespace qv {
 // The solver's work tables of a phase diagram run, which each candidate's calculation borrows:
 // what a solve reads of them is as fresh tables would have it (the evaluation's arrays are
 // filled before they are read, the end-member G cache checks the data and point of every value
-// it keeps), so one set serves all the candidates of a run.
+// it keeps), so one set serves all the candidates of a run. The candidate's own state (its
+// result, reactions, mass balance and solver variables) is kept here too, and made anew in the
+// same memory for each candidate: a fresh value, without a new allocation (and the page faults
+// of new memory) per candidate.
 struct CalcWorkTables {
     std::unique_ptr<NleWork> nlework;
     NleWorkspace solver;
+    std::unique_ptr<SolveState> st;
+    std::unique_ptr<ReactionLists> rl;
+    std::unique_ptr<MassBalance> mb;
+    std::unique_ptr<NleVariables> vars;
+    // Working tables of a point's phase properties: the system sums are cleared wherever they
+    // are formed, the activities' uncertainties are set and never read.
+    std::unique_ptr<SystemProps> sums;
+    std::unique_ptr<emvector> postsd;
 };
+
+// `p` holding a value-initialised T, as `std::make_unique<T>()` makes it, in the memory it
+// already holds if any.
+template <class T>
+T& freshvalue(std::unique_ptr<T>& p) {
+    if (!p) {
+        p = std::make_unique<T>();
+    } else {
+        std::destroy_at(p.get());
+        try {
+            std::construct_at(p.get());
+        } catch (...) {
+            // Its memory holds no object now: let go of it without destroying anything.
+            static_cast<void>(p.release());
+            throw;
+        }
+    }
+    return *p;
+}
+
+// The table kept in `kept`, taken from it (a calculation made while another holds it gets one
+// of its own) and made fresh.
+template <class T>
+std::unique_ptr<T> takefresh(std::unique_ptr<T>& kept) {
+    std::unique_ptr<T> p = std::move(kept);
+    freshvalue(p);
+    return p;
+}
 
 }  // namespace qv
 
@@ -66,16 +106,24 @@ public:
           pd_(pd),
           sc_(run.script),
           kept_(keptworktables(pd)),
+          st_(takefresh(kept_.st)),
+          rl_(takefresh(kept_.rl)),
+          mb_(takefresh(kept_.mb)),
+          vars_(takefresh(kept_.vars)),
           nlework_(std::move(kept_.solver)) {
         nst_.work = takework(kept_);
         st_->equilphases = phases;
         st_->rl = rl_.get();
         st_->gs = &gs_;
     }
-    // The solver's tables go back to the run for its next candidate.
+    // The solver's tables and the candidate's state go back to the run for its next candidate.
     ~Calculation() {
         kept_.nlework = std::move(nst_.work);
         kept_.solver = std::move(nlework_);
+        kept_.st = std::move(st_);
+        kept_.rl = std::move(rl_);
+        kept_.mb = std::move(mb_);
+        kept_.vars = std::move(vars_);
     }
     Calculation(const Calculation&) = delete;
     Calculation& operator=(const Calculation&) = delete;
@@ -114,10 +162,11 @@ private:
     PdRun& pd_;
     ScriptSettings& sc_;
     CalcWorkTables& kept_;
-    std::unique_ptr<SolveState> st_ = std::make_unique<SolveState>();
-    std::unique_ptr<ReactionLists> rl_ = std::make_unique<ReactionLists>();
-    std::unique_ptr<MassBalance> mb_ = std::make_unique<MassBalance>();
-    std::unique_ptr<NleVariables> vars_ = std::make_unique<NleVariables>();
+    // The candidate's state: the run's tables, made fresh for it (see CalcWorkTables).
+    std::unique_ptr<SolveState> st_;
+    std::unique_ptr<ReactionLists> rl_;
+    std::unique_ptr<MassBalance> mb_;
+    std::unique_ptr<NleVariables> vars_;
     NleState nst_;          // its work tables are the run's, kept from candidate to candidate
     NleWorkspace nlework_;  // the solver's matrices, the same
     CalcLayoutSettings lay_;
@@ -133,10 +182,8 @@ private:
     bool goodforaccum_ = false;
     BatchState batch_;
     std::unique_ptr<MonteCarlo> mc_;  // made by a Monte Carlo run or a batch that collects
-    // The work tables of a point's phase properties, made at the first point that needs them.
+    // The phase property table of a point, made at the first point that needs it.
     std::unique_ptr<PhasePropsTable> props_;
-    std::unique_ptr<SystemProps> sums_;
-    std::unique_ptr<emvector> postsd_;
     Accumulation acc_;
     ResultSds sds_;
     bool modesok_ = false;  // the modes of the point are usable

@@ -1,9 +1,11 @@
 #include "phasediagram/calcwhat.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/convert.hpp"
 #include "base/fatal.hpp"
@@ -18,6 +20,24 @@ namespace qv {
 namespace {
 
 using imat = Fixed1<Fixed1<int32, maxcomp>, maxcomp>;  // n x n, n components at most
+
+// An integer matrix of the size in use, row by row in one block, indexed from 1 (the callers
+// index within its rows and columns).
+class IntRows {
+public:
+    IntRows(int16 rows, int16 cols)
+        : cols_(cols), v_(static_cast<std::size_t>(rows < 0 ? 0 : rows) * (cols < 0 ? 0 : cols)) {}
+    int32& operator()(int r, int c) {
+        return v_[static_cast<std::size_t>((r - 1) * cols_ + (c - 1))];
+    }
+    int32 operator()(int r, int c) const {
+        return v_[static_cast<std::size_t>((r - 1) * cols_ + (c - 1))];
+    }
+
+private:
+    int cols_;
+    std::vector<int32> v_;
+};
 
 std::string num(int32 v) {
     return realstr(static_cast<real>(v));
@@ -92,27 +112,37 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
     RankResult out;
     const SystemComponents& comps = run.dataset.components;
     const int16 n = rs.nuvleft;
-    auto a = std::make_unique<Fixed1<Fixed1<int32, maxem>, maxcomp>>();
-    auto a0 = std::make_unique<Fixed1<Fixed1<int32, maxem>, maxcomp>>();
-    Fixed1<std::string, maxem> colnames;
-    Fixed1<int32, maxcomp> scale;
-    int16 m = 0;
+    // The composition matrix (reduced components x the end-members of the phases taken) and
+    // its copy before the elimination, made at the size in use: rows 1..n (and any reduced
+    // component beyond), columns 1..m.
+    std::vector<const std::string*> colnames;
+    std::vector<const icvector*> columns;
     eachcolumn(run, take, [&](const std::string& name, const icvector& comp) {
-        ++m;
-        colnames[m] = name;
+        if (columns.size() >= static_cast<std::size_t>(maxem)) index_fault();
+        colnames.push_back(&name);
+        columns.push_back(&comp);
+    });
+    const int16 m = narrow16(static_cast<int>(columns.size()));
+    int16 nrows = 0;
+    for (int c = 1; c <= comps.ncomp; ++c) {
+        if (rs.reducedcomp[c]) ++nrows;
+    }
+    IntRows a(std::max(n, nrows), m);
+    for (int j = 1; j <= m; ++j) {
         int16 row = 0;
         for (int c = 1; c <= comps.ncomp; ++c) {
             if (!rs.reducedcomp[c]) continue;
-            (*a)[++row][m] = comp[c];
+            a(++row, j) = (*columns[static_cast<std::size_t>(j - 1)])[c];
         }
-    });
+    }
+    Fixed1<int32, maxcomp> scale;
     {
         int16 row = 0;
         for (int c = 1; c <= comps.ncomp; ++c) {
             if (rs.reducedcomp[c]) scale[++row] = comps.compdenom[c];
         }
     }
-    *a0 = *a;
+    const IntRows a0 = a;
     Fixed1<int16, maxcomp> perm;
     imat l{};
     imat e{};
@@ -136,7 +166,7 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         found = false;
         for (int col = c + 1; col <= m && !found; ++col) {
             for (int r = i; r <= n; ++r) {
-                if ((*a)[r][col] != 0) {
+                if (a(r, col) != 0) {
                     k = r;
                     c = col;
                     found = true;
@@ -146,22 +176,21 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         }
         if (!found) break;
         if (k > i) {
-            for (int j = c; j <= m; ++j) std::swap((*a)[i][j], (*a)[k][j]);
+            for (int j = c; j <= m; ++j) std::swap(a(i, j), a(k, j));
             std::swap(perm[i], perm[k]);
             for (int j = 1; j <= i - 1; ++j) {
                 std::swap(l[i][j], l[k][j]);
                 std::swap(l[j][i], l[j][k]);
             }
         }
-        const int32 p = (*a)[i][c];
+        const int32 p = a(i, c);
         for (int r = i + 1; r <= n; ++r) {
-            if ((*a)[r][c] == 0) continue;
-            const int32 g = gcd(p, (*a)[r][c]);
+            if (a(r, c) == 0) continue;
+            const int32 g = gcd(p, a(r, c));
             const int32 aa = p / g;
-            const int32 b = (*a)[r][c] / g;
+            const int32 b = a(r, c) / g;
             for (int j = c; j <= m; ++j) {
-                (*a)[r][j] =
-                    aa < 0 ? (*a)[r][j] * (-aa) + b * (*a)[i][j] : aa * (*a)[r][j] - b * (*a)[i][j];
+                a(r, j) = aa < 0 ? a(r, j) * (-aa) + b * a(i, j) : aa * a(r, j) - b * a(i, j);
             }
             l[i][r] = std::abs(aa);
             l[r][i] = aa < 0 ? b : -b;
@@ -194,9 +223,9 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         for (int j = 1; j <= m && lu; ++j) {
             real s = 0;
             for (int q = 1; q <= n; ++q) {
-                s += static_cast<real>((*a0)[q][j]) * projc[r][q] / static_cast<real>(scale[q]);
+                s += static_cast<real>(a0(q, j)) * projc[r][q] / static_cast<real>(scale[q]);
             }
-            lu = std::lround(static_cast<double>(s - (*a)[r][j])) == 0;
+            lu = std::lround(static_cast<double>(s - a(r, j))) == 0;
         }
     }
     if (!lu && run.script.debuglev > 1) {
@@ -236,11 +265,11 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         write("matrix is rank deficient");
         write("composition matrix");
         std::string line;
-        for (int j = 1; j <= m; ++j) addstr(colnames[j], 5, line);
+        for (int j = 1; j <= m; ++j) addstr(*colnames[static_cast<std::size_t>(j - 1)], 5, line);
         write(line);
         for (int r = 1; r <= n; ++r) {
             line.clear();
-            for (int j = 1; j <= m; ++j) addgreal(5, line, (*a0)[r][j]);
+            for (int j = 1; j <= m; ++j) addgreal(5, line, a0(r, j));
             addgreal(7, line, scale[r]);
             write(line);
         }
@@ -264,7 +293,7 @@ RankResult calcrankp(Session& ses, Run& run, PdRun& pd, const ReducedSystem& rs,
         write("row-reduced matrix, U");
         for (int r = 1; r <= n; ++r) {
             line.clear();
-            for (int j = 1; j <= m; ++j) addgreal(4, line, (*a)[r][j]);
+            for (int j = 1; j <= m; ++j) addgreal(4, line, a(r, j));
             write(line);
         }
     }

@@ -60,7 +60,7 @@ void fract_afterstep(Session& ses, const Run& run, const SolveState& st, const B
     const prectype1& ss = *run.arrays.prec1;
     const prectype0& pure = *run.arrays.prec0;
     if (k >= 1) r.phase = k <= run.nss ? ss[k].name : pure[k - run.nss].name;
-    r.losing = k >= 1 && (*bs.phases)[1][k];
+    r.losing = k >= 1 && bs.memberphases()[1][k];
     r.calct = run.script.nbatch >= 1 && run.script.tables->batch[1].calct;
     r.p = res.p;
     r.t = res.t;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 #include <string>
 
 #include "base/convert.hpp"
+#include "base/dense.hpp"
 #include "base/fatal.hpp"
 #include "model/expressions.hpp"
 #include "phasediagram/dudarun.hpp"
@@ -41,7 +41,7 @@ bool pseudophase(const Run& run, const std::string& name) {
 struct ModePhases {
     int16 n = 0;
     Fixed1<int16, maxeq> resultphase{};
-    Fixed1<cvector, maxeq> comp{};
+    Dense1<cvector, maxeq> comp;  // made as written (a handful of phases)
 };
 
 ModePhases modephases(const Run& run, const PdRun& pd, const SolveState& st) {
@@ -92,22 +92,22 @@ cvector stepbulk(const PdRun& pd, int16 k, real& position) {
 struct StepModes {
     const PdRun& pd;
     const ModeFactors& mf;
-    const cmatrix& c;  // bulk component x phase, per unit of bulk atoms
+    const RealRows& c;  // bulk component x phase, per unit of bulk atoms
     int16 rows = 0;
 
     // True when the bulk of step k is a non-negative combination of the subset's phases; the
     // modes of the subset (atom basis, summing to 1) into `modes` unless only testing.
     bool operator()(int16 k, bool testonly, const Fixed1<int16, maxeq>& subset, int16 nsub,
                     Fixed1<real, maxeq>& modes) const {
-        auto a = std::make_unique<cmatrix>();
+        RealRows a(rows, narrow16(nsub + 1));
         for (int r = 1; r <= rows; ++r) {
-            for (int j = 1; j <= nsub; ++j) (*a)[r][j] = c[r][subset[j]];
+            for (int j = 1; j <= nsub; ++j) a.at(r, j) = c.at(r, subset[j]);
         }
         real position = 0;
         const cvector b = stepbulk(pd, k, position);
-        for (int r = 1; r <= rows; ++r) (*a)[r][nsub + 1] = b[r];
+        for (int r = 1; r <= rows; ++r) a.at(r, nsub + 1) = b[r];
         emvector x;
-        realreaction(*a, rows, narrow16(nsub + 1), x);
+        realreaction(a, x);
         const real xb = x[nsub + 1];
         if (std::fabs(xb) < 1e-12L) return false;
         for (int j = 1; j <= nsub; ++j) {
@@ -285,12 +285,16 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
     const SystemComponents& comps = run.dataset.components;
     const ModePhases mp = modephases(run, pd, st);
     // makec: compositions of the phases with modes over the bulk components.
-    auto c = std::make_unique<cmatrix>();
+    int16 nrows = 0;
+    for (int j = 1; j <= comps.ncomp; ++j) {
+        if (bulk.reducedcomp[j]) ++nrows;
+    }
+    RealRows c(nrows, mp.n);
     int16 rows = 0;
     for (int j = 1; j <= comps.ncomp; ++j) {
         if (!bulk.reducedcomp[j]) continue;
         ++rows;
-        for (int i = 1; i <= mp.n; ++i) (*c)[rows][i] = mp.comp[i][j];
+        for (int i = 1; i <= mp.n; ++i) c.at(rows, i) = mp.comp[i][j];
     }
     if (rows != bulk.nuvleft) bomb("makec", "nuvleft mismatch", myfault);
     const ModeFactors mf = modefactors(run, pd, st);
@@ -305,9 +309,9 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
         bomb("calcmodesafternle", "dimensions do not match", myfault);
     }
     for (int i = 1; i <= mp.n; ++i) {
-        for (int r = 1; r <= rows; ++r) (*c)[r][i] /= mf.bulk[i];
+        for (int r = 1; r <= rows; ++r) c.at(r, i) /= mf.bulk[i];
     }
-    const StepModes atstep{pd, mf, *c, rows};
+    const StepModes atstep{pd, mf, c, rows};
     // The steps of the bulk line: none when the run has no bulk (a pseudosection given up for
     // want of variance keeps the components of its projection, not a bulk).
     const int16 nbulk = bulk.nbulk;
@@ -335,9 +339,9 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
         }
     } else if (d == 1) {
         // The one reaction among the phases: its positive and negative sides.
-        auto a = std::make_unique<cmatrix>(*c);
+        RealRows a = c;
         emvector r;
-        realreaction(*a, rows, mp.n, r);
+        realreaction(a, r);
         real big = 0;
         for (int i = 1; i <= mp.n; ++i) big = std::max(big, std::fabs(r[i]));
         int16 npos = 0;
@@ -353,7 +357,7 @@ bool calcmodesafternle(Session& ses, Run& run, const PdRun& pd, SolveState& st) 
         if (npos < nneg) {
             for (int i = 1; i <= mp.n; ++i) r[i] = -r[i];
         }
-        if (!st.rxn.text.empty()) st.rxntext = st.rxn.text;
+        if (!st.reaction().text.empty()) st.rxntext = st.reaction().text;
         const int16 need = narrow16(bulk.nuvleft - pd.rankdeficit);
         // The subset of the phases on one side plus all of the other side but one.
         auto side = [&](int sign, int16 skip, Fixed1<int16, maxeq>& subset) {

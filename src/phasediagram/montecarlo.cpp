@@ -252,7 +252,7 @@ void setupmontecarlo(Session& ses, Run& run, const BatchState& bs, MonteCarlo& m
                 } else {
                     int16 pos = 2;
                     for (int k = 1; k <= run.nss; ++k) {
-                        if (!(*bs.phases)[b][k]) continue;
+                        if (!bs.memberphases()[b][k]) continue;
                         for (int v = 1; v <= ss[k].nvar; ++v) {
                             ++pos;
                             if (ss[k].var[v].name == name) code = pos;

@@ -98,9 +98,9 @@ void Calculation::postprocess() {
         }
     }
     // Properties of the phases; the system sums need modes.
-    // Made once for the calculation: the table holds 16 kB, and setting it up afresh at each point
-    // cost more than the rest of it.
-    if (!sums_) sums_ = std::make_unique<SystemProps>();
+    // Made once for the run (see CalcWorkTables): the table holds 16 kB, and setting it up afresh
+    // at each point cost more than the rest of it.
+    if (!kept_.sums) kept_.sums = std::make_unique<SystemProps>();
     const CalcaTables ct = calcatables(run_, st_->xref);
     NleWork& work = *nst_.work;
     // The activities below form no derivatives: the solve's derivative table (0.6 MB) is neither
@@ -108,8 +108,8 @@ void Calculation::postprocess() {
     ActivityDerivatives* d = &work.deriv;
     SsResults* ssr = &work.ssresults;
     // The activities' uncertainties are set and not read: one table serves every call.
-    if (!postsd_) postsd_ = std::make_unique<emvector>();
-    emvector* sd = postsd_.get();
+    if (!kept_.postsd) kept_.postsd = std::make_unique<emvector>();
+    emvector* sd = kept_.postsd.get();
     ActivityFn activities = [&](const eqvector& x, real p, real t, emvector& a) {
         CalcaOut out{a, *sd, *ssr};
         calca(ses_, ct, x, false, false, *d, out, p, t);
@@ -127,7 +127,7 @@ void Calculation::postprocess() {
     // The sums are formed only with modes (the same test `modestepfactors` makes): only then is
     // the table cleared, so nothing of an earlier point shows in them.
     const bool withsums = (sc_.pseudoon || pd_.modesinsolve) && res.nmodesteps > 0;
-    SystemProps* sums = sums_.get();
+    SystemProps* sums = kept_.sums.get();
     if (withsums) clear_sums(*sums);
     modestepfactors(run_, pd_, *st_, *props_, *sums);
     calcgphase(ses_, tab, st_->equilphases, st_->varvalues, res.p, res.t, run_.xco2cur,

@@ -81,7 +81,8 @@ void printcompatibility(Session& ses, const Run& run, const PdRun& pd, const Sol
     putstr(ses, 0,
            "{{" + realfixstr(3, true, cur.p) + ", " + realfixstr(2, true, cur.t - 273.15L) + "}, ",
            1, vxmask);
-    if (cur.variance == 1 && st.rxn.n > 0) {
+    const AssemblageReaction& rxn = st.reaction();
+    if (cur.variance == 1 && rxn.n > 0) {
         auto inrows = [&](const std::string& name) {
             for (int r = 1; r <= nrows; ++r) {
                 if (rows[r].name == name) return true;
@@ -89,12 +90,12 @@ void printcompatibility(Session& ses, const Run& run, const PdRun& pd, const Sol
             return false;
         };
         line = " {";
-        for (int j = 1; j <= st.rxn.n; ++j) {
-            if (st.rxn.x[j] < 0 && inrows(st.rxn.names[j])) line += "\"" + st.rxn.names[j] + "\", ";
+        for (int j = 1; j <= rxn.n; ++j) {
+            if (rxn.x[j] < 0 && inrows(rxn.names[j])) line += "\"" + rxn.names[j] + "\", ";
         }
         line += "}, {";
-        for (int j = 1; j <= st.rxn.n; ++j) {
-            if (st.rxn.x[j] > 0 && inrows(st.rxn.names[j])) line += "\"" + st.rxn.names[j] + "\",";
+        for (int j = 1; j <= rxn.n; ++j) {
+            if (rxn.x[j] > 0 && inrows(rxn.names[j])) line += "\"" + rxn.names[j] + "\",";
         }
         putstr(ses, 0, line + "}, ", 1, vxmask);
     }

@@ -166,8 +166,14 @@ struct SolveState {
     int16 progresscount = 0;  // marks on the open progress line; printers end it
     bool repeatheader = true;
     bool fracton = false;
-    bool memberbulk = false;       // the current batch member is calculated with its given bulk
-    AssemblageReaction rxn;        // balanced reaction among the phases present
+    bool memberbulk = false;  // the current batch member is calculated with its given bulk
+    // The balanced reaction among the phases present, made where a result forms it (19 kB, which
+    // most candidates never use); none before.
+    std::unique_ptr<AssemblageReaction> rxn;
+    const AssemblageReaction& reaction() const {
+        static const AssemblageReaction none{};
+        return rxn ? *rxn : none;
+    }
     std::string rxntext = "????";  // reaction text of the modes after the solve
     Fixed1<real, maxeq> modefactorall{};
     Fixed1<real, maxeq> modefactorbulk{};

@@ -175,8 +175,9 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
     if (sc_.calcsdlevel > 0) calcresultsds(ses_, run_, st, *vars_, nst_, sds_, pd_.duda.get());
     if (pd_.onresult) pd_.onresult(st);
     if (pd_.maxvariance == 1 || (pd_.xco2varon && pd_.maxvariance == 2)) {
-        st.rxn = assemblagereaction(run_, st.xref, st.varvalues, st.equilphases, st.cur.runvariance,
-                                    st.nlestatus.jacsingular);
+        st.rxn = std::make_unique<AssemblageReaction>(
+            assemblagereaction(run_, st.xref, st.varvalues, st.equilphases, st.cur.runvariance,
+                               st.nlestatus.jacsingular));
     }
     printresult(ses_, run_, pd_, st);
     if (yes(sc_.projectioncb)) printprojection(ses_, run_, pd_, st);

@@ -49,9 +49,9 @@ struct DiagramRun {
     const emvector& emsda;
     rmatrix& r;  // reaction coefficients, reaction x end-member
     const int16& nreac;
-    const Fixed1<std::string, maxreac>& rxntext;         // "1)  a + 2b = c"
-    const Fixed1<longint3, maxphasesets>& reacphases;    // end-members 1..nrxem of each reaction
-    const Fixed1<Intersection, maxintersections>& cand;  // candidate invariant points
+    const Fixed1<std::string, maxreac>& rxntext;       // "1)  a + 2b = c"
+    const Fixed1<longint3, maxphasesets>& reacphases;  // end-members 1..nrxem of each reaction
+    const IntersectionTable& cand;                     // candidate invariant points
     const int16& nint;
     int16 nem = 0;
     int16 nrxem = 0;    // end-members that take part in the reactions

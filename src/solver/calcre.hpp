@@ -7,7 +7,9 @@
 // its window and, in a Schreinemakers analysis, excludes the assemblages on the unstable side of
 // those that do not.
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "solver/positions.hpp"
 #include "solver/ptxwindow.hpp"
@@ -53,9 +55,30 @@ bool calcre(ReactionSearch& s);
 // Compositions as reals: component x phase, moles per formula unit.
 using cmatrix = Fixed1<emvector, maxcomp>;
 
+// A real m x n matrix held row by row in one block of m n entries, indexed from 1 (no bounds
+// checks: the callers index within the rows and columns they made it with). A small work table
+// for `realreaction` in place of a whole `cmatrix`.
+class RealRows {
+public:
+    RealRows(int16 m, int16 n)
+        : m_(m), n_(n), v_(static_cast<std::size_t>(m < 0 ? 0 : m) * (n < 0 ? 0 : n)) {}
+    int16 rows() const { return m_; }
+    int16 cols() const { return n_; }
+    real& at(int i, int j) { return v_[static_cast<std::size_t>((i - 1) * n_ + (j - 1))]; }
+    real at(int i, int j) const { return v_[static_cast<std::size_t>((i - 1) * n_ + (j - 1))]; }
+    real* row(int i) { return v_.data() + static_cast<std::ptrdiff_t>((i - 1) * n_); }
+
+private:
+    int16 m_;
+    int16 n_;
+    std::vector<real> v_;
+};
+
 // The reaction among columns 1..n of the m x n compositions a, normalised so that the column
 // that ends last after the pivoting gets -1: x[1..n], the rest of x 0. Columns that allow no
 // reaction, or more independent columns than m + 1, stop the run.
 void realreaction(const cmatrix& a, int16 m, int16 n, emvector& x);
+// The same for the compositions w (its rows and columns are m and n), which it works on.
+void realreaction(RealRows& w, emvector& x);
 
 }  // namespace qv

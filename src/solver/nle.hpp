@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/families.hpp"
+#include "base/grow.hpp"
 #include "model/crossrefs.hpp"
 #include "model/phases.hpp"
 #include "numerics/dumps.hpp"
@@ -60,8 +61,9 @@ struct NleVariables {
     // Linear limits c + sum of (num/den) x value > 0 over entries 1..nxvars, constant in
     // column nxvars + 1.
     int16 nvarlims = 0;
-    Fixed1<Fixed1<int16, maxeq>, maxvarlims> varlimnum;
-    Fixed1<Fixed1<int16, maxeq>, maxvarlims> varlimden;
+    // (rows made as first written: an unwritten row reads as zeros)
+    Grow1<Fixed1<int16, maxeq>, maxvarlims> varlimnum;
+    Grow1<Fixed1<int16, maxeq>, maxvarlims> varlimden;
     // Site fractions that must stay positive: the phase (in `prec1`), its site fraction and the
     // entry of the phase's first composition variable.
     int16 nsfterms = 0;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/grow.hpp"
 #include "model/datamodel.hpp"
 #include "numerics/intmath.hpp"
 #include "textio/bitsets.hpp"
@@ -56,6 +57,8 @@ struct ActivityTerm {
     bool logbase10 = false;  // the variable is log a (script "setloga"), else ln a
 };
 
+using IntersectionTable = Grow1<Intersection, maxintersections>;
+
 struct ReactionLists {
     Fixed1<real, maxreac> rxnlnk;          // ln K of each reaction: sum of coefficient x ln a
     Fixed1<std::string, maxreac> rxntext;  // text of each reaction, "1)  a + 2b = c"
@@ -78,12 +81,14 @@ struct ReactionLists {
     int16 nexclphases = 0;
     Fixed1<longint3, maxexclassemblages> exclassemblages;
     int16 nexclassemblages = 0;
-    Fixed1<Intersection, maxintersections> intersections;
+    // (The tables of a reaction search, intersections and independence rows, are made as
+    // written: a phase diagram calculation never writes them, and clears none of them.)
+    IntersectionTable intersections;
     int16 nintersect = 0;
 
     // Independence table of a rock calculation: each kept reaction reduced against the earlier
     // ones, and the end-member of its first non-zero coefficient.
-    Fixed1<liemvector, maxrockreactions> indrows;
+    Grow1<liemvector, maxrockreactions> indrows;
     Fixed1<int16, maxrockreactions> indpivot;
     bool incompleteset = false;  // the rock's set has fewer reactions than it could hold
 

@@ -1,5 +1,6 @@
 #include "solver/reactionsets.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -77,9 +78,12 @@ void reactionlisting(Session& ses, const CompositionTables& ct, const rmatrix& r
 bool calcreactions(Session& ses, const CompositionTables& ct, const iemvector& mixweights,
                    bool dogminon, bool incnler, rmatrix& r, int16& nreac, ReactionLists& rl) {
     nreac = 0;
+    // The elimination reads columns 1..nem (column 1 when there are none): the columns beyond
+    // are left as the fresh rows have them.
     auto a = std::make_unique<liemmatrix>();
+    const int16 ncols = std::max<int16>(ct.nem, 1);
     for (int16 i = 1; i <= ct.comps.ncomp; ++i) {
-        for (int16 j = 1; j <= maxem; ++j) (*a)[i][j] = ct.c[i][j];
+        for (int16 j = 1; j <= ncols; ++j) (*a)[i][j] = ct.c[i][j];
     }
     nullspace(*a, ct.comps.ncomp, ct.nem, ct.c, r, nreac);
     calcreactiondiv(r, nreac, mixweights, ct.nem, rl.rdiv);

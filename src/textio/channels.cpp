@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "base/fatal.hpp"
 #include "textio/numfmt.hpp"
@@ -181,25 +183,37 @@ void flushfiles(Session& ses) {
 }
 
 void formattext(Session& ses, const eestrtype& lines) {
-    strings all;
-    int total = 0;
+    // The words of the lines as `string2strings` cuts them (at most `maxwordlength` characters
+    // each, at most `maxwords` in a line and in all), kept as pieces of the lines.
+    std::vector<std::string_view> all;
     for (int k = 1; k <= eestrtype::capacity() && !lines[k].empty(); ++k) {
-        strings words;
-        int16 n = 0;
-        string2strings(lines[k], static_cast<int>(lines[k].size()), words, n);
-        for (int i = 1; i <= n; ++i) {
-            if (total >= maxwords) bomb("format text", "too many words in lines", yourfault);
-            all[++total] = words[i];
+        const std::string_view line = lines[k];
+        const std::size_t first = all.size();
+        std::size_t i = 0;
+        while (i < line.size()) {
+            if (isblankchar(line[i])) {
+                ++i;
+                continue;
+            }
+            const std::size_t start = i;
+            while (i < line.size() && !isblankchar(line[i])) ++i;
+            if (all.size() - first >= static_cast<std::size_t>(maxwords)) {
+                bomb("string2strings", "too many \"" + std::string(line) + "\"", yourfault);
+            }
+            all.push_back(line.substr(start, std::min<std::size_t>(i - start, maxwordlength)));
+        }
+        if (all.size() > static_cast<std::size_t>(maxwords)) {
+            bomb("format text", "too many words in lines", yourfault);
         }
     }
     putstr(ses, 0, "", 1, screenlogmask);
     std::string buffer;
-    for (int i = 1; i <= total; ++i) {
-        if (!buffer.empty() && buffer.size() + all[i].size() > 78) {
+    for (const std::string_view word : all) {
+        if (!buffer.empty() && buffer.size() + word.size() > 78) {
             putstr(ses, 0, buffer, 1, screenlogmask);
             buffer.clear();
         }
-        buffer += all[i];
+        buffer += word;
         buffer += ' ';
     }
     putstr(ses, 0, buffer, 1, screenlogmask);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string_view>
 
+#include "base/grow.hpp"
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
 #include "script/records.hpp"
@@ -53,16 +54,20 @@ struct PhaseActivities {
     empvector gamma;
     empvector a;
 };
-using SsResults = Fixed1<PhaseActivities, maxss>;  // in the order the solution phases are met
+// In the order the solution phases are met; entries are made as first written (an entry not
+// made reads as a fresh one), so that a calculation touches only its own phases' entries.
+using SsResults = Grow1<PhaseActivities, maxss>;
 // The site fractions of each solution phase of a calculation, in the same order.
-using SsSiteFractions = Fixed1<Fixed1<real, maxsf>, maxss>;
+using SsSiteFractions = Grow1<Fixed1<real, maxsf>, maxss>;
 
 // d(RT ln a)/dx: row = calculation end-member, column = position in the solver vector (kJ).
-using dRTlnadxtype = Fixed1<Fixed1<real, maxeq>, maxem>;
+// Rows are made as they are first written (a calculation writes its own end-members' rows): a
+// row not made reads as zeros, as in a fresh table.
+using dRTlnadxtype = Grow1<Fixed1<real, maxeq>, maxem>;
 
 // The derivatives of RT ln a of each calculation end-member by P (kJ/kbar), T (kJ/K) and the
 // solver positions. `calca` writes only the rows of solution end-members, and of `dadx` only
-// the columns of their own phase; the caller clears the rest. About 600 kB: keep on the heap.
+// the columns of their own phase; the caller clears the rest. Up to 600 kB: keep on the heap.
 struct ActivityDerivatives {
     emvector dadp;
     emvector dadt;

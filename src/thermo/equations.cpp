@@ -349,7 +349,7 @@ void Evaluation::massbalance() {
     const MassBalance& m = mb();
     const CrossRefs& xr = xref();
     calcdsf(eq, x, &work().ssresults);
-    const Fixed1<cvector, maxeq>& comp = work().comp;
+    const Grow1<cvector, maxeq>& comp = work().comp;
     const dcompdxtype& compdx = *calc().compdx;
     const prectype1& p1 = calc().prec1;
     const int nsys = m.nsyscomp;
@@ -360,14 +360,16 @@ void Evaluation::massbalance() {
     // A_i: the phases' amounts of independent combination i, weighted by their modes.
     // proj[i][k]: the composition of mode variable k projected onto combination i, kept for the
     // jacobian.
-    Fixed1<Fixed1<real, maxeq>, maxcomp>& proj = work().projcomp;
+    Grow1<Fixed1<real, maxeq>, maxcomp>& proj = work().projcomp;
+    std::array<const real*, maxeq> comprow;  // comprow[k - 1]: the row of mode variable k
+    for (int k = 1; k <= nmode; ++k) comprow[static_cast<std::size_t>(k - 1)] = comp[k].a.data();
     cvector a;
     for (int i = 1; i <= nsys; ++i) {
         const int32* pc = m.projc[i].a.data();
         real* pr = proj[i].a.data();
         real ai = 0;
         for (int k = 1; k <= nmode; ++k) {
-            const real* c = comp[k].a.data();
+            const real* c = comprow[static_cast<std::size_t>(k - 1)];
             const real sum = addproducts(real{0}, pc, c, nsys);
             pr[k - 1] = sum;
             ai += xv[nx + k - 1] * sum;
@@ -416,10 +418,11 @@ void Evaluation::massbalance() {
                     jrow[column[pos] - 1] = s * mode * sum / xr.xscale[pos];
                 }
             }
+            const Fixed1<real, maxeq>& proji = proj[i];
             for (int k = 1; k <= nmode; ++k) {
                 const int pos = nx + k;
                 if (!xr.xfree[pos]) continue;
-                jac[row][column[pos]] = (a[i] + s * proj[i][k]) / xr.xscale[pos];
+                jac[row][column[pos]] = (a[i] + s * proji[k]) / xr.xscale[pos];
             }
         }
     }

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "base/families.hpp"
+#include "base/grow.hpp"
 #include "model/crossrefs.hpp"
 #include "model/run.hpp"
 #include "textio/session.hpp"
@@ -25,7 +26,7 @@
 
 namespace qv {
 
-inline constexpr int maxprojc = maxem;  // columns of the component projection
+inline constexpr int maxprojc = maxcomp;  // columns of the component projection
 
 // The bulk composition and its projection, set by the phase diagram driver before a solve with
 // modes. System component k is the k-th component with `syscomp` set.
@@ -46,7 +47,9 @@ struct MassBalance {
 // the way (about 700 kB: keep on the heap), and the phase compositions per unit of mode.
 struct NleWork {
     ActivityDerivatives deriv;
-    Fixed1<cvector, maxeq> comp;  // comp[m][k]: mode variable m, system component k
+    // (The tables of rows below are made as first written, so that a calculation touches only
+    // the rows of its own modes, components and phases.)
+    Grow1<cvector, maxeq> comp;  // comp[m][k]: mode variable m, system component k
     // For `calcdsf`, of the phase at hand (entries filled before they are read): the amounts of
     // the system components in each end-member, the end-member proportions and their
     // derivatives by the phase's variables.
@@ -54,7 +57,7 @@ struct NleWork {
     empvector prop;
     Fixed1<Fixed1<real, maxssvars>, maxssem> dprop;
     // For the mass balances: each phase's composition projected onto each combination.
-    Fixed1<Fixed1<real, maxeq>, maxcomp> projcomp;
+    Grow1<Fixed1<real, maxeq>, maxcomp> projcomp;
     SsResults ssresults;
     SsSiteFractions sitefractions;  // `calcsf`'s site fractions, which `calca` takes
     EmGCache gcache;                // end-member G of the evaluation in progress

@@ -1,5 +1,6 @@
 #include "thermo/reactions.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -67,9 +68,11 @@ bool samerow(const tdvector& a, const tdvector& b) {
 
 void EmGCache::start(const GemSettings& s, const tdmatrix& td, const Fixed1<std::string, maxem>& nm,
                      int16 nem, real p, real t) {
-    if (rows.empty()) {
-        rows.resize(maxem + 1);
-        names.resize(maxem + 1);
+    // The kept rows and names are made for the end-members of the calculations met so far.
+    const auto need = static_cast<std::size_t>(std::clamp<int>(nem, 0, maxem)) + 1;
+    if (rows.size() < need) {
+        rows.resize(need);
+        names.resize(need);
     }
     const bool same = any && p == atp && t == att && s == gs;
     for (int16 j = 1; j <= nem; ++j) {
@@ -88,6 +91,10 @@ void EmGCache::formed(int16 j, const tdvector& row, const std::string& name) {
     kept[j] = row[30] == 0;
     if (!kept[j]) return;
     const auto u = static_cast<std::size_t>(j);
+    if (u >= rows.size()) {
+        rows.resize(u + 1);
+        names.resize(u + 1);
+    }
     rows[u] = row;
     names[u] = name;
 }

@@ -65,7 +65,7 @@ void calcdsf(Equations& eq, const eqvector& x, const SsResults* props) {
     const prectype1& p1 = calc.prec1;
     const prectype0& p0 = calc.prec0;
     NleWork& w = *eq.st.work;
-    Fixed1<cvector, maxeq>& comp = w.comp;
+    Grow1<cvector, maxeq>& comp = w.comp;
     dcompdxtype& compdx = *calc.compdx;
     // Amounts of the system components in each end-member of the phase at hand, its proportions
     // and their derivatives by its variables: every entry read below is written first.

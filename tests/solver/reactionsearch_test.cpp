@@ -149,6 +149,8 @@ TEST(RealReaction, NullVectorWithMinusOne) {
         {"more independent columns than rows + 1", {{1, 0, 1, 3}, {0, 1, 0, 1}}, {}},
         // With a dependent extra column there is no need for further rows.
         {"a dependent extra column", {{1, 2, 3, 5}, {0, 0, 0, 0}}, {{1, 5}, {4, -1}}},
+        // The first pivot lies in the second row: the rows are exchanged.
+        {"a pivot below the diagonal", {{0, 1, 1}, {1, 0, 1}}, {{1, 1}, {2, 1}, {3, -1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -166,6 +168,15 @@ TEST(RealReaction, NullVectorWithMinusOne) {
         }
         realreaction(a, 2, ncol, x);
         for (const auto& [k, value] : c.x) EXPECT_EQ(x[k], value) << k;
+        // The matrix held at its own size gives the same bits.
+        RealRows w(2, ncol);
+        for (int i = 1; i <= 2; ++i) {
+            for (int j = 1; j <= ncol; ++j) w.at(i, j) = a[i][j];
+        }
+        emvector y;
+        y.fill(7);
+        realreaction(w, y);
+        for (int k = 1; k <= maxem; ++k) EXPECT_EQ(y[k], x[k]) << k;
     }
 }
 

@@ -133,6 +133,24 @@ TEST(Formattext, FillsLinesUpTo78CharactersOnScreenAndLog) {
     EXPECT_EQ(t.console.output, "\n" + sixteen.substr(0, 75) + "\nabcd end \n");
 }
 
+// Words are cut as a line's words are (22 characters at most) and 400 is the most a paragraph
+// holds.
+TEST(Formattext, CutsLongWordsAndStopsBeyond400Words) {
+    test::TestSession t;
+    eestrtype lines;
+    lines[1] = "\tshort  " + std::string(30, 'w') + " end";
+    formattext(t.ses, lines);
+    EXPECT_EQ(t.console.output, "\nshort " + std::string(22, 'w') + " end \n");
+    std::string many;
+    for (int i = 0; i < 200; ++i) many += "a ";
+    lines[1] = many;
+    lines[2] = many;
+    lines[3] = "";
+    formattext(t.ses, lines);  // 400 words
+    lines[3] = "one more";
+    EXPECT_BOMB(formattext(t.ses, lines), "format text", "too many words in lines");
+}
+
 // A number that is not finite never reaches a table as a blank field: the run stops and names the
 // procedure that was printing it.
 void print_activity_column(real x, bool general) {

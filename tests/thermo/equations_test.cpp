@@ -367,7 +367,7 @@ TEST(Calcdsf, CompositionsPerUnitOfMode) {
     const eqvector n = a.natural();
     Equations e = a.eq();
     calcdsf(e, n);
-    const Fixed1<cvector, maxeq>& comp = a.st.work->comp;
+    const Grow1<cvector, maxeq>& comp = a.st.work->comp;
     const real fo = 1 - n[3] - n[4], od = 2 * n[4];
     EXPECT_REL_NEAR(comp[1][1], 2 * fo + od, 1e-15L);  // emsize 1: per formula unit
     // The pyroxene is normalised by its default size 1, quartz by its pure size.
