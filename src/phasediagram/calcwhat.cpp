@@ -27,14 +27,14 @@ class IntRows {
 public:
     IntRows(int16 rows, int16 cols)
         : cols_(cols), v_(static_cast<std::size_t>(rows < 0 ? 0 : rows) * (cols < 0 ? 0 : cols)) {}
-    int32& operator()(int r, int c) {
-        return v_[static_cast<std::size_t>((r - 1) * cols_ + (c - 1))];
-    }
-    int32 operator()(int r, int c) const {
-        return v_[static_cast<std::size_t>((r - 1) * cols_ + (c - 1))];
-    }
+    int32& operator()(int r, int c) { return v_[index(r, c)]; }
+    int32 operator()(int r, int c) const { return v_[index(r, c)]; }
 
 private:
+    std::size_t index(int r, int c) const {
+        return static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(cols_) +
+               static_cast<std::size_t>(c - 1);
+    }
     int cols_;
     std::vector<int32> v_;
 };

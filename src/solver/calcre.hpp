@@ -64,11 +64,15 @@ public:
         : m_(m), n_(n), v_(static_cast<std::size_t>(m < 0 ? 0 : m) * (n < 0 ? 0 : n)) {}
     int16 rows() const { return m_; }
     int16 cols() const { return n_; }
-    real& at(int i, int j) { return v_[static_cast<std::size_t>((i - 1) * n_ + (j - 1))]; }
-    real at(int i, int j) const { return v_[static_cast<std::size_t>((i - 1) * n_ + (j - 1))]; }
+    real& at(int i, int j) { return v_[index(i, j)]; }
+    real at(int i, int j) const { return v_[index(i, j)]; }
     real* row(int i) { return v_.data() + static_cast<std::ptrdiff_t>((i - 1) * n_); }
 
 private:
+    std::size_t index(int i, int j) const {
+        return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(n_) +
+               static_cast<std::size_t>(j - 1);
+    }
     int16 m_;
     int16 n_;
     std::vector<real> v_;
