@@ -283,12 +283,19 @@ struct CrossRefBuilder {
         CalcPhaseList& list = *x.calcphaselist;
         prectype1& p1 = *run.arrays.prec1;
         prectype0& p0 = *run.arrays.prec0;
+        // Entry i as a new record: one made now is one already; one of an earlier layout is
+        // made anew.
+        auto entry = [&list](int16 i) -> CalcPhase& {
+            const bool earlier = i <= list.size();
+            CalcPhase& c = list[i];
+            if (earlier) c = CalcPhase{};
+            return c;
+        };
         int16 n = 0;
         for (int m = 1; m <= e; ++m) {
             if (!x.phasestart[m]) continue;
             const ptype1& ph = p1[x.emphase[m]];
-            CalcPhase& c = list[++n];
-            c = CalcPhase{};
+            CalcPhase& c = entry(++n);
             c.name = ph.name;
             c.shown = n != lay.xco2fluidphase;
             c.isfluid = ph.isfluid;
@@ -305,8 +312,7 @@ struct CrossRefBuilder {
         for (int16 j = 1; j <= run.npure; ++j) {
             if (!pureactive(j)) continue;
             const ptype0& ph = p0[j];
-            CalcPhase& c = list[++n];
-            c = CalcPhase{};
+            CalcPhase& c = entry(++n);
             c.name = ph.name;
             c.shown = !marked(ph);
             c.index = j;
