@@ -110,8 +110,10 @@ public:
           rl_(takefresh(kept_.rl)),
           mb_(takefresh(kept_.mb)),
           vars_(takefresh(kept_.vars)),
+          // (the run's work tables from the start: a default NleState would make a set of its
+          // own, 47 kB, only to drop it)
+          nst_{.work = takework(kept_)},
           nlework_(std::move(kept_.solver)) {
-        nst_.work = takework(kept_);
         st_->equilphases = phases;
         st_->rl = rl_.get();
         st_->gs = &gs_;
