@@ -1,5 +1,6 @@
 #include "model/crossrefs.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -327,11 +328,12 @@ struct CrossRefBuilder {
 
 void calctdrow(const Dataset& ds, const tdvector& data, int16 nmake, int16 phase, int16 place,
                tdvector& row) {
+    // (the values copied as stored, a block at a time, rather than one load and store each)
     if (ds.ds190 || nmake <= 0) {
-        for (int v = 1; v <= 25; ++v) row[v] = data[v];
+        std::copy_n(&data[1], 25, &row[1]);
         for (int v = 26; v <= 30; ++v) row[v] = 0;
     } else {
-        for (int v = 1; v <= 3; ++v) row[v] = data[v];
+        std::copy_n(&data[1], 3, &row[1]);
         for (int v = 4; v <= 28; ++v) row[v] = 0;
         row[29] = phase;
         row[30] = place;
