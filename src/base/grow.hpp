@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 
 #include "base/fixed.hpp"
 
@@ -33,19 +34,21 @@ public:
 
     T& operator[](int i) {
         if (i < 1 || i > N) index_fault();
-        if (i > static_cast<int>(d_.size())) grow(i);
-        return d_[static_cast<std::size_t>(i - 1)];
+        if (i > size()) grow(i);
+        return (*d_)[static_cast<std::size_t>(i - 1)];
     }
     const T& operator[](int i) const {
         if (i < 1 || i > N) index_fault();
-        if (i > static_cast<int>(d_.size())) return blank();
-        return d_[static_cast<std::size_t>(i - 1)];
+        if (i > size()) return blank();
+        return (*d_)[static_cast<std::size_t>(i - 1)];
     }
     static constexpr int capacity() { return N; }
     static constexpr std::size_t capacitybytes() { return sizeof(T) * static_cast<std::size_t>(N); }
     // Entries made so far: 1..size() exist.
-    int size() const { return static_cast<int>(d_.size()); }
-    void clear() { d_.clear(); }
+    int size() const { return d_ ? static_cast<int>(d_->size()) : 0; }
+    void clear() {
+        if (d_) d_->clear();
+    }
     // Every entry made from now on is passed through `p` once it is value-initialised.
     void setpreparer(Preparer p) { prepare_ = p; }
     // Sets entries 1..last to v, making them as needed, and leaves the rest.
@@ -56,9 +59,10 @@ public:
 
 private:
     void grow(int i) {
-        while (static_cast<int>(d_.size()) < i) {
-            d_.emplace_back();
-            if (prepare_ != nullptr) prepare_(d_.back());
+        if (!d_) d_.emplace();
+        while (static_cast<int>(d_->size()) < i) {
+            d_->emplace_back();
+            if (prepare_ != nullptr) prepare_(d_->back());
         }
     }
     static const T& blank() {
@@ -66,7 +70,9 @@ private:
         return b;
     }
 
-    std::deque<T> d_;
+    // The entries; none until the first is made (an empty deque holds a block of its own, and
+    // most tables of a calculation's state are made and dropped without an entry).
+    std::optional<std::deque<T>> d_;
     Preparer prepare_ = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "model/crossrefs.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -283,12 +284,19 @@ struct CrossRefBuilder {
         CalcPhaseList& list = *x.calcphaselist;
         prectype1& p1 = *run.arrays.prec1;
         prectype0& p0 = *run.arrays.prec0;
+        // Entry i as a new record: one made now is one already; one of an earlier layout is
+        // made anew.
+        auto entry = [&list](int16 i) -> CalcPhase& {
+            const bool earlier = i <= list.size();
+            CalcPhase& c = list[i];
+            if (earlier) c = CalcPhase{};
+            return c;
+        };
         int16 n = 0;
         for (int m = 1; m <= e; ++m) {
             if (!x.phasestart[m]) continue;
             const ptype1& ph = p1[x.emphase[m]];
-            CalcPhase& c = list[++n];
-            c = CalcPhase{};
+            CalcPhase& c = entry(++n);
             c.name = ph.name;
             c.shown = n != lay.xco2fluidphase;
             c.isfluid = ph.isfluid;
@@ -305,8 +313,7 @@ struct CrossRefBuilder {
         for (int16 j = 1; j <= run.npure; ++j) {
             if (!pureactive(j)) continue;
             const ptype0& ph = p0[j];
-            CalcPhase& c = list[++n];
-            c = CalcPhase{};
+            CalcPhase& c = entry(++n);
             c.name = ph.name;
             c.shown = !marked(ph);
             c.index = j;
@@ -321,11 +328,12 @@ struct CrossRefBuilder {
 
 void calctdrow(const Dataset& ds, const tdvector& data, int16 nmake, int16 phase, int16 place,
                tdvector& row) {
+    // (the values copied as stored, a block at a time, rather than one load and store each)
     if (ds.ds190 || nmake <= 0) {
-        for (int v = 1; v <= 25; ++v) row[v] = data[v];
+        std::copy_n(&data[1], 25, &row[1]);
         for (int v = 26; v <= 30; ++v) row[v] = 0;
     } else {
-        for (int v = 1; v <= 3; ++v) row[v] = data[v];
+        std::copy_n(&data[1], 3, &row[1]);
         for (int v = 4; v <= 28; ++v) row[v] = 0;
         row[29] = phase;
         row[30] = place;

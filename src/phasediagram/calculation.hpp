@@ -110,8 +110,10 @@ public:
           rl_(takefresh(kept_.rl)),
           mb_(takefresh(kept_.mb)),
           vars_(takefresh(kept_.vars)),
+          // (the run's work tables from the start: a default NleState would make a set of its
+          // own, 47 kB, only to drop it)
+          nst_{.work = takework(kept_)},
           nlework_(std::move(kept_.solver)) {
-        nst_.work = takework(kept_);
         st_->equilphases = phases;
         st_->rl = rl_.get();
         st_->gs = &gs_;
@@ -155,6 +157,14 @@ private:
         if (!mc_) mc_ = std::make_unique<MonteCarlo>();
         return *mc_;
     }
+    BatchState& batch() {
+        if (!batch_) batch_ = std::make_unique<BatchState>();
+        return *batch_;
+    }
+    Accumulation& acc() {
+        if (!acc_) acc_ = std::make_unique<Accumulation>();
+        return *acc_;
+    }
     bool mcon() const { return mc_ && mc_->mcon; }
 
     Session& ses_;
@@ -180,11 +190,13 @@ private:
     bool firststep_ = false;
     int16 npointsinstep_ = 0;
     bool goodforaccum_ = false;
-    BatchState batch_;
+    // The batch layout and the accumulation of a batch, fractionation or Monte Carlo run (13 kB),
+    // made at their first use.
+    std::unique_ptr<BatchState> batch_;
     std::unique_ptr<MonteCarlo> mc_;  // made by a Monte Carlo run or a batch that collects
     // The phase property table of a point, made at the first point that needs it.
     std::unique_ptr<PhasePropsTable> props_;
-    Accumulation acc_;
+    std::unique_ptr<Accumulation> acc_;
     ResultSds sds_;
     bool modesok_ = false;  // the modes of the point are usable
 };

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/grow.hpp"
 #include "phasediagram/results.hpp"
 
 namespace qv {
@@ -39,19 +40,21 @@ struct EquilEntry {
     real g = 0;  // Gibbs energy of the first bulk step, kJ
 };
 
-// The tables of a minimisation run, from `setupdogmin` to `printdogmin`.
+// The tables of a minimisation run, from `setupdogmin` to `printdogmin`. The grid points, the
+// list and the best result's phases are made as they are written (a run uses a few entries of
+// capacities of 58 kB, 370 kB and 40 kB).
 struct DogminTables {
     int16 npoints = 0;
-    Fixed1<DogminPoint, maxdogminpoints> point{};
+    Grow1<DogminPoint, maxdogminpoints> point;
     int16 nequillist = 0;
-    std::unique_ptr<Fixed1<EquilEntry, maxequillist>> equillist =
-        std::make_unique<Fixed1<EquilEntry, maxequillist>>();
+    std::unique_ptr<Grow1<EquilEntry, maxequillist>> equillist =
+        std::make_unique<Grow1<EquilEntry, maxequillist>>();
     int16 nequilfound = 0;  // good equilibria of the run
     // The least-energy result of a one-point minimisation with the phases of its calculation
     // (their variable and site-fraction names), as the detailed report reads them.
     std::unique_ptr<Result> bestresult = std::make_unique<Result>();
-    std::unique_ptr<Fixed1<CalcPhase, maxresultphases>> bestphases =
-        std::make_unique<Fixed1<CalcPhase, maxresultphases>>();
+    std::unique_ptr<Grow1<CalcPhase, maxresultphases>> bestphases =
+        std::make_unique<Grow1<CalcPhase, maxresultphases>>();
     std::string marks;  // one mark per point of the current equilibrium (several points)
 };
 

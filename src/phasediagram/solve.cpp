@@ -26,14 +26,14 @@ void Calculation::step() {
     firststep_ = st.stepno == 1;
     npointsinstep_ = 0;
     if (batchon_) {
-        dobatch(ses_, run_, pd_, batch_, st.stepno, rc_.firstrun, st.equilphases);
-        st.memberbulk = batch_.bulkgiven;
+        dobatch(ses_, run_, pd_, batch(), st.stepno, rc_.firstrun, st.equilphases);
+        st.memberbulk = batch().bulkgiven;
         setlayout();
         // A member with its bulk given balances its own components: the relations among them
         // that its phases leave, and whether its bulk can be made of them at all. (A
         // fractionation keeps the system of its start.)
         if (!st.fracton) {
-            if (batch_.bulkgiven &&
+            if (batch().bulkgiven &&
                 !calcrankp(ses_, run_, pd_, reducedsystem(pd_.bulk), st.equilphases).ok) {
                 good_ = false;
                 goodforaccum_ = false;
@@ -48,7 +48,7 @@ void Calculation::step() {
     }
     setspecialphases(run_);
     if (batchon_ && rc_.firstrun && firststep_ && (sc_.debuglev == 0 || yes(sc_.mcdebugcb))) {
-        printequilmath(ses_, run_, batch_);
+        printequilmath(ses_, run_, batch());
     }
     const bool banner = sc_.dogminon ? sc_.dogminlevel == 2 : sc_.debuglev > 0;
     if (banner) printstep(ses_, run_, pd_, st);
@@ -106,7 +106,7 @@ void Calculation::step() {
         putstr(ses_, 0, "", 1, screenlogmask);
         st.progresscount = 0;
     }
-    if (st.fracton && good_) fract_afterstep(ses_, run_, st, batch_, *pd_.fract);
+    if (st.fracton && good_) fract_afterstep(ses_, run_, st, batch(), *pd_.fract);
 }
 
 // One point of the grid: its guesses, the solve, the tests and where the result goes.
@@ -159,7 +159,7 @@ void Calculation::point(const CalcLoops& loops, const Fixed1<int16, maxloops>& c
     const bool accumulate = batchon_ && (yes(sc_.mcdebugcb) || sc_.debuglev == 0);
     if (accumulate) {
         goodforaccum_ =
-            accumulateresults(ses_, run_, st, mc(), acc_, rc_, st.stepno, npointsinstep_, good_);
+            accumulateresults(ses_, run_, st, mc(), acc(), rc_, st.stepno, npointsinstep_, good_);
     }
     if (batchon_ && sc_.debuglev == 0) return;
     if (sc_.dogminon) {
@@ -197,7 +197,8 @@ bool Calculation::stepsdone() const {
 // one pass.
 bool Calculation::runsdone() const {
     if (mcon()) {
-        return rc_.number() >= sc_.mctrials || acc_.mcsuccesses == acc_.mcwanted;
+        // (no accumulation made: its counts are those of a fresh one, both 0)
+        return rc_.number() >= sc_.mctrials || !acc_ || acc_->mcsuccesses == acc_->mcwanted;
     }
     if (st_->fracton) {
         const FractRun& fr = *pd_.fract;
@@ -237,19 +238,19 @@ void Calculation::run() {
     st_->cur.ah2o = 1;
     batchon_ = yes(sc_.batchcb);
     st_->nbatch = batchon_ ? sc_.nbatch : int16{1};
-    if (batchon_) setupbatch(run_, st_->equilphases, batch_);
+    if (batchon_) setupbatch(run_, st_->equilphases, batch());
     st_->fracton = yes(sc_.fractionationcb) && pd_.fract != nullptr;
     if (st_->fracton) {
-        batch_.fracton = true;
-        batch_.savedprintxyz = yes(sc_.printxyzcb);
+        batch().fracton = true;
+        batch().savedprintxyz = yes(sc_.printxyzcb);
         fract_start(ses_, run_, *pd_.fract);
     }
     setupresultsds(run_, pd_, sds_);
     if (pd_.duda) setmineralxyz(run_, *pd_.duda);
     if (yes(sc_.mccb)) {
-        setupmontecarlo(ses_, run_, batch_, mc(), acc_.filtercode);
-        acc_.mcwanted = sc_.mcitcount;
-        acc_.nresultblocks = 0;
+        setupmontecarlo(ses_, run_, batch(), mc(), acc().filtercode);
+        acc().mcwanted = sc_.mcitcount;
+        acc().nresultblocks = 0;
     }
     rc_ = RunCounter{};
     do {
@@ -272,15 +273,15 @@ void Calculation::run() {
     // (batch members take their guesses from their blocks: the advice about the a-x file's
     // guesses does not apply)
     if (!mcon() && !batchon_ && !st_->fracton) guessadvice(ses_, run_);
-    if (acc_.mcwanted > 0 && acc_.mcsuccesses == acc_.mcwanted) {
-        ses_.console.write("\n" + realstr(acc_.mcsuccesses) + " successes in " +
+    if (acc_ && acc_->mcwanted > 0 && acc_->mcsuccesses == acc_->mcwanted) {
+        ses_.console.write("\n" + realstr(acc().mcsuccesses) + " successes in " +
                            realstr(rc_.number()) + " runs.\n");
     }
     if (mcon()) {
-        closeresults(ses_, acc_);
+        closeresults(ses_, acc());
         if (sc_.debuglev == 0) {
-            putstr(ses_, 0, realstr(acc_.mcsuccesses), 1, summarymask);
-            putstr(ses_, 0, realstr(acc_.nresultblocks), 1, vxmask);
+            putstr(ses_, 0, realstr(acc().mcsuccesses), 1, summarymask);
+            putstr(ses_, 0, realstr(acc().nresultblocks), 1, vxmask);
         }
         restoremontecarlo(run_, *mc_);
     }

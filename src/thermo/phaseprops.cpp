@@ -192,7 +192,8 @@ void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases,
     calcphaseemg(ses, tab, phases, x, scratch, mut, act, p, t + dtstep, u, v);
     calcphaseemg(ses, tab, phases, x, g0, mu0, act, p, t, u, v);
     if (sums != nullptr) {
-        for (int i = 1; i <= maxbulk; ++i) {
+        // (the rows above nbulk are zero, as in every table that `clear_sums` left)
+        for (int i = 1; i <= sums->nbulk; ++i) {
             sums->g[i] = sums->h[i] = sums->s[i] = sums->v[i] = 0;
         }
     }

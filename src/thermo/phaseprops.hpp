@@ -107,8 +107,9 @@ void copy_props(PhaseProps& to, const PhaseProps& from, int nbulk);
 // G, S, V, H and density of every phase of the set, solution phases in layout order then pure
 // phases, into props[1..] (maxpropsphases at most); S and V by forward differences of the chemical
 // potentials (2e-4 K, 2e-5 kbar). A pure phase of fixed activity a below 1 has G lowered by RT
-// ln(1/a). With `sums` the system sums. Stops the run: "vph=0" (solution phase) or "vph=0 2" (pure
-// phase) for a phase of zero volume.
+// ln(1/a). With `sums` the system sums over its nbulk mode sets (its rows above nbulk must be
+// zero, as in a fresh table or one that `clear_sums` left with nbulk set). Stops the run: "vph=0"
+// (solution phase) or "vph=0 2" (pure phase) for a phase of zero volume.
 void calcgphase(Session& ses, const PhaseEmTables& tab, const bemvector& phases, const eqvector& x,
                 real p, real t, real u, real v, PhasePropsTable& props, SystemProps* sums);
 

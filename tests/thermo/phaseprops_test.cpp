@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/convert.hpp"
 #include "calcfixture.hpp"
 #include "thermo/thermowork.hpp"
 
@@ -137,6 +138,37 @@ TEST(Calcgphase, GOfAnotherPointRowOrNameIsFormedAfresh) {
         s.solved = c.get();
         EXPECT_EQ(s.calc(8, 900).g, fresh.g);
     }
+}
+
+// The system sums weigh each phase by its mode and factor in each mode set; a table cleared after
+// a point of two mode sets keeps nothing of the second at a point of one.
+TEST(Calcgphase, SystemSumsCoverTheModeSetsInUse) {
+    Props s;
+    auto sums = std::make_unique<SystemProps>();
+    bemvector phases;
+    phases[1] = true;
+    const eqvector x;
+    PhaseProps& ph = (*s.props)[1];
+    ph.comp[1] = ph.comp[2] = 1;
+    auto at = [&](int nbulk) {
+        clear_sums(*sums);
+        sums->nbulk = narrow16(nbulk);
+        for (int i = 1; i <= nbulk; ++i) {
+            sums->bulk[i][1] = sums->bulk[i][2] = 0.5L;
+            ph.mode[i] = 0.5L * i;
+            ph.factor[i] = 2;
+        }
+        calcgphase(s.ses, s.tables(), phases, x, 8, 900, 0, 1, *s.props, sums.get());
+    };
+    at(2);
+    EXPECT_EQ(sums->g[1], ph.g);  // mode x factor: 1, then 2
+    EXPECT_EQ(sums->g[2], 2 * ph.g);
+    EXPECT_EQ(sums->v[2], 2 * ph.v);
+    at(1);
+    EXPECT_EQ(sums->g[1], ph.g);
+    EXPECT_EQ(sums->h[1], ph.h);
+    for (const real r : {sums->g[2], sums->h[2], sums->s[2], sums->v[2], sums->density[2]})
+        EXPECT_EQ(r, 0);
 }
 
 // A call nested in another would write over the working tables the outer call still reads: here
