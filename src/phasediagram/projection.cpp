@@ -3,6 +3,7 @@
 
 #include "phasediagram/projection.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "phasediagram/bulk.hpp"
 #include "phasediagram/bulkreader.hpp"
 #include "textio/channels.hpp"
+#include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
 #include "textio/prompts.hpp"
 #include "textio/words.hpp"
@@ -133,6 +135,39 @@ void printplanescript(Session& ses, const Run& run, const ProjectionPlane& pl) {
     putstr(ses, 0, rule, 2, logmask);
 }
 
+// The first apex that lies in the plane of the apices before it, 0 when none does: one whose
+// part outside that plane (`part`, its length) is below 1e-5, the level below which the
+// projection's elimination takes an entry as 0. Such a plane projects no composition: each point
+// would come out as a reaction among the apices.
+int dependentapex(const ProjectionPlane& pl, real& part) {
+    const int16 nu = pl.rs.nuvleft;
+    auto basis = std::make_unique<Fixed1<cvector, maxprojapices>>();
+    for (int i = 1; i <= pl.nprojox; ++i) {
+        cvector v = pl.apices[i];
+        real largest = 0;
+        for (int c = 1; c <= nu; ++c) largest = std::max(largest, std::fabs(v[c]));
+        if (!(largest > 0)) {
+            part = 0;
+            return i;
+        }
+        for (int c = 1; c <= nu; ++c) v[c] /= largest;  // (the lengths below are in these units)
+        for (int k = 1; k < i; ++k) {
+            real dot = 0;
+            for (int c = 1; c <= nu; ++c) dot += v[c] * (*basis)[k][c];
+            for (int c = 1; c <= nu; ++c) v[c] -= dot * (*basis)[k][c];
+        }
+        real rest = 0;
+        for (int c = 1; c <= nu; ++c) rest += v[c] * v[c];
+        rest = std::sqrt(rest);
+        if (!(rest * largest >= 1e-5L)) {
+            part = rest * largest;
+            return i;
+        }
+        for (int c = 1; c <= nu; ++c) (*basis)[i][c] = v[c] / rest;
+    }
+    return 0;
+}
+
 }  // namespace
 
 void addexcessapices(Run& run, ProjectionPlane& pl) {
@@ -206,10 +241,31 @@ void readprojplane(Session& ses, Run& run, PdRun& pd) {
             pl->apexnames[i] = name;
             for (int c = 1; c <= nu; ++c) pl->apices[i][c] = sc.tables->projapex[i][c];
         }
+    }
+    // The plane with the pure phases in excess as its further apices.
+    real part = 0;
+    auto dependent = [&] {
+        auto whole = std::make_unique<ProjectionPlane>(*pl);
+        addexcessapices(run, *whole);
+        const int i = dependentapex(*whole, part);
+        return i == 0 ? std::string() : whole->apexnames[i];
+    };
+    const std::string what = " outside the plane of the apices before it";
+    const std::string rule =
+        "must be at least 1e-5: the apices of a projection plane are independent compositions";
+    if (script) {
+        const std::string apex = dependent();
+        checkinput(apex.empty(), proc, "part of apex " + apex + what, part, rule,
+                   "qv-" + sc.scriptsuffix + ".txt");
     } else {
-        if (!askapices(ses, run, *pl)) {
-            sc.projectioncb = controlboolean::no;
-            return;
+        for (;;) {
+            if (!askapices(ses, run, *pl)) {
+                sc.projectioncb = controlboolean::no;
+                return;
+            }
+            const std::string apex = dependent();
+            if (typedinputok(ses, apex.empty(), "part of apex " + apex + what, part, rule)) break;
+            for (int i = 1; i <= pl->nprojox; ++i) pl->apices[i].fill(0);
         }
         printplanescript(ses, run, *pl);
     }

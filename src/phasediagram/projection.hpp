@@ -23,9 +23,11 @@ struct ProjectionPlane {
 
 // The projection plane of the run into `pd.proj`, from the script's block when it fits the
 // run, otherwise asked for; written to the log in script form when it was asked for. Switches
-// the projection off when the answers cannot be read. Stops the run: "too big", "no projection
-// plane", "wrong size of compname", "oxides don't match", "short-cutting A", "short-cutting B",
-// "system too big" (procedure "readprojplane").
+// the projection off when the answers cannot be read. Apices (the pure phases in excess among
+// them) that are not independent compositions are asked for again, or, from the script, stop the
+// run naming the apex and the file. Stops the run: "too big", "no projection plane", "wrong size
+// of compname", "oxides don't match", "short-cutting A", "short-cutting B", "system too big"
+// (procedure "readprojplane").
 void readprojplane(Session& ses, Run& run, PdRun& pd);
 
 // Adds every pure phase in excess to the plane as a further apex, its composition over the

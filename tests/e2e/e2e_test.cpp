@@ -209,6 +209,12 @@ TEST(WholeRunInputErrors, BadValuesStopNamingThemAndTheirFile) {
         {"m9-assemblage",
          {{"ds-xp.txt", "2 1 garnet runs", "-1 1 kysill"}},
          {"number of reactions of experiment 1 = -1 in \"ds-xp.txt\""}},
+        {"m1-pseudo-modes",
+         {{"qv-pseudo.txt", "axfile axpseudo",
+           "projection yes\nprojplane SiO2 Al2O3 MgO FeO\nprojplane S 1 0 0 0\n"
+           "projplane A 0 1 0 0\nprojplane M 0 0 1 0\nprojplane F 0 0 1 0\naxfile axpseudo"}},
+         {"part of apex F outside the plane of the apices before it = 0 in \"qv-pseudo.txt\"",
+          "the apices of a projection plane are independent compositions"}},
         {"m2-avt-solution",
          {{"qv-axgbt.txt", "gr 0.012 0.012", "gr 1e-4000 0.012"}},
          {"sd(a) / a of gr in gr overflows in \"qv-axgbt.txt\""}},

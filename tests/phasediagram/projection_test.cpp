@@ -117,6 +117,23 @@ TEST(Projection, OxideListAnswersAndRefusals) {
               std::string::npos);
 }
 
+// Apices that do not span the plane project no composition (each point would come out as a
+// reaction among the apices): a typed plane with an apex twice is asked for again, and the run
+// then goes on as with the good answer alone. (A plane from the script is refused, naming the
+// apex and the file: the whole-run bad-input table.)
+TEST(Projection, DependentApicesAreAskedAgain) {
+    PdCase direct(projscript + "autoexit\n*\n", "0\n3 4 5\n");
+    direct.go();
+    PdCase twice(projscript + "autoexit\n*\n", "0\n3 3 4\n0\n3 4 5\n");
+    twice.go();
+    EXPECT_NE(twice.screen().find("part of apex CaO outside the plane of the apices before it = 0"),
+              std::string::npos)
+        << twice.screen();
+    EXPECT_EQ(twice.points.size(), 2u);
+    EXPECT_EQ(projrows(twice.screen()).size(), 4u);
+    EXPECT_EQ(projrows(twice.screen()), projrows(direct.screen()));
+}
+
 // The driver refuses planes of more than 4 apices; a plane of up to 8 (pure phases in excess
 // included) is made here directly.
 TEST(Projection, ApexLimits) {
