@@ -12,6 +12,7 @@
 #include "base/fatal.hpp"
 #include "phasediagram/bulk.hpp"
 #include "phasediagram/bulkreader.hpp"
+#include "script/readscripts.hpp"
 #include "textio/channels.hpp"
 #include "textio/inputcheck.hpp"
 #include "textio/numfmt.hpp"
@@ -256,7 +257,7 @@ void readprojplane(Session& ses, Run& run, PdRun& pd) {
     if (script) {
         const std::string apex = dependent();
         checkinput(apex.empty(), proc, "part of apex " + apex + what, part, rule,
-                   "qv-" + sc.scriptsuffix + ".txt");
+                   scriptfilename(sc));
     } else {
         for (;;) {
             if (!askapices(ses, run, *pl)) {

@@ -2,6 +2,8 @@
 // The script file reader: every keyword of a run's script into its settings, with the closing
 // checks that reconcile them.
 
+#include <string>
+
 #include "script/settings.hpp"
 #include "script/windows.hpp"
 #include "textio/files.hpp"
@@ -33,6 +35,8 @@ void readscripts(Session& ses, RunFiles& files, ScriptSettings& s, Windows& w, b
 void getscriptfile(Session& ses, RunFiles& files, ScriptSettings& s);
 // Every script setting to its default, the problem counters to 0.
 void scriptdefaults(Session& ses, ScriptSettings& s, Windows& w, bool ds190);
+// The script file being read, as the input errors of its values name it.
+std::string scriptfilename(const ScriptSettings& s);
 // Where "calcT" or "calcP" was not given as yes: that calculation range is the whole diagram.
 void resetwindow(RunSetupSettings& s, Windows& w);
 

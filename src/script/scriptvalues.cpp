@@ -47,8 +47,12 @@ std::string inquotes(std::string_view s) {
     return "\"" + std::string(s) + "\"";
 }
 
+std::string scriptfilename(const ScriptSettings& s) {
+    return "qv-" + s.scriptsuffix + ".txt";
+}
+
 std::string scriptfilename(const ScriptReader& r) {
-    return "qv-" + r.s.scriptsuffix + ".txt";
+    return scriptfilename(r.s);
 }
 
 void checkscriptp(const ScriptReader& r, const std::string& what, real p) {

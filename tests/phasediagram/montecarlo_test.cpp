@@ -19,6 +19,17 @@
 namespace qv::test {
 namespace {
 
+// The run's set-up before its batch members: garnet, plagioclase, kyanite and quartz.
+const std::string mchead = R"(axfile axgasp
+with g pl ky q
+diagramPT 2 16 500 900
+pseudosection no
+inexcess yes
+batchxyzguess startblock
+batchxyzguess z(g) 0.2
+batchxyzguess ca(pl) 0.5
+)";
+
 // Two members, P calculated: z(g) 0.2 and ca(pl) 0.5 at 700 C, z(g) 0.3 and ca(pl) 0.4 at
 // 650 C; W(py,gr) of the garnet drawn normally around w with sd range / 2. (A run of one member and
 // one line would be printed result by result rather than accumulated.)
@@ -32,17 +43,9 @@ std::string mcscript(const std::string& w, const std::string& range, const std::
         f1 = filters.substr(0, cut);
         f2 = filters.substr(cut);
     }
-    return R"(axfile axgasp
-with g pl ky q
-diagramPT 2 16 500 900
-pseudosection no
-inexcess yes
-batchxyzguess startblock
-batchxyzguess z(g) 0.2
-batchxyzguess ca(pl) 0.5
-batch g pl ky q 3 1 1 10 700 0 1 0 0 2 z(g) 0.2 ca(pl) 0.5
-)" + f1 + "batch g pl ky q 3 1 1 10 650 0 1 0 0 2 z(g) 0.3 ca(pl) 0.4\n" +
-           f2 + "mc g a W(py,gr) " + w + " " + range + " =\nmcit " + mcit + "\ngaussmc\n" + extra +
+    return mchead + "batch g pl ky q 3 1 1 10 700 0 1 0 0 2 z(g) 0.2 ca(pl) 0.5\n" + f1 +
+           "batch g pl ky q 3 1 1 10 650 0 1 0 0 2 z(g) 0.3 ca(pl) 0.4\n" + f2 +
+           "mc g a W(py,gr) " + w + " " + range + " =\nmcit " + mcit + "\ngaussmc\n" + extra +
            "autoexit\n*\n";
 }
 
@@ -179,18 +182,10 @@ TEST(MonteCarloRun, TrialLimitBeforeTheWantedCountClosesTheList) {
 
 // Two members at 683 C and 651.5 C, with a third given as `third` (a "batch" line) or none.
 std::string twotemperatures(const std::string& mcit, const std::string& third = "") {
-    return R"(axfile axgasp
-with g pl ky q
-diagramPT 2 16 500 900
-pseudosection no
-inexcess yes
-batchxyzguess startblock
-batchxyzguess z(g) 0.2
-batchxyzguess ca(pl) 0.5
-batch g pl ky q 3 1 1 10 683 0 1 0 0 2 z(g) 0.2 ca(pl) 0.5
-batch g pl ky q 3 1 1 10 651.5 0 1 0 0 2 z(g) 0.3 ca(pl) 0.4
-)" + third +
-           "mc g a W(py,gr) 31 6 =\nmcit " + mcit + "\ngaussmc\nautoexit\n*\n";
+    return mchead +
+           "batch g pl ky q 3 1 1 10 683 0 1 0 0 2 z(g) 0.2 ca(pl) 0.5\n"
+           "batch g pl ky q 3 1 1 10 651.5 0 1 0 0 2 z(g) 0.3 ca(pl) 0.4\n" +
+           third + "mc g a W(py,gr) 31 6 =\nmcit " + mcit + "\ngaussmc\nautoexit\n*\n";
 }
 
 TEST(MonteCarloRun, ListRowsGivePAndTToTheDecimalsOfTheRun) {
